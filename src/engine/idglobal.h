@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <functional>
+
+class TIdTCPConnection;
+
+enum TWorkMode { wmRead = 0, wmWrite = 1 };
+
+// Status codes reported through OnStatus.
+enum TIdStatus {
+    hsResolving = 0,
+    hsConnecting = 1,
+    hsConnected = 2,
+    hsDisconnecting = 3,
+    hsDisconnected = 4,
+    hsStatusText = 5,
+};
+
+using TIdStatusEvent = std::function<void(TIdTCPConnection *sender, TIdStatus status, const QString &text)>;
+using TWorkBeginEvent = std::function<void(TIdTCPConnection *sender, TWorkMode mode, qint64 countMax)>;
+using TWorkEvent = std::function<void(TIdTCPConnection *sender, TWorkMode mode, qint64 count)>;
+using TWorkEndEvent = std::function<void(TIdTCPConnection *sender, TWorkMode mode)>;
+using TNotifyEvent = std::function<void(TIdTCPConnection *sender)>;
+
+// The formatted German text of a status code; %s is the host or peer address.
+QString StatusText(TIdStatus status, const QString &argument);
+
+// How names travel on the wire. A session starts undecided and settles on
+// UTF-8 when the server announces it or sends valid non-ASCII UTF-8.
+enum class NameEncoding { Undecided, Utf8, Windows1252 };

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// What a server certificate looks like to the user when it could not be
+// verified. Names are one-line distinguished names ("/C=DE/O=Example/CN=host").
+struct ServerCertificateInfo {
+    QString issuer;
+    QString subject;
+    QString verifyError; // why verification failed, in German
+};
+
+// Everything the engine needs from whoever runs a session. The main window
+// implements it; sessions that must never ask anything (search, saving from
+// results, the command-line tool) use the defaults, and tests script it.
+class SessionHost {
+public:
+    virtual ~SessionHost() = default;
+
+    // Activity lamp: 0 disconnected, 1 idle, 2 receiving, 3 sending.
+    virtual void SetActivity(int code);
+    // Missing or refused login data. OK returns true with the edited values.
+    virtual bool AskCredentials(const QString &caption, QString &user, QString &password);
+    // The liveness probe found the main session's connection dead.
+    virtual void ConnectionLost();
+    // Uploads clear the window's TransferActive flag when a send fails.
+    virtual void SetTransferActive(bool active);
+    // The private key's password, asked for when askUser is set, else the stored one.
+    virtual QString SslKeyPassword(bool askUser, const QString &storedPassword);
+    // A server certificate failed verification; true accepts it anyway.
+    virtual bool AcceptServerCertificate(const ServerCertificateInfo &certificate);
+};

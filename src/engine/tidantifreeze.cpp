@@ -1,0 +1,71 @@
+#include "tidantifreeze.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+
+namespace {
+
+struct PumpState {
+    TIdAntiFreeze::Hook hook;
+    int idleTimeOut = TIdAntiFreeze::kDefaultIdleTimeOut;
+    QElapsedTimer sinceLastRun;
+};
+
+PumpState &State()
+{
+    static PumpState state;
+    return state;
+}
+
+} // namespace
+
+void TIdAntiFreeze::Install(Hook hook)
+{
+    State().hook = std::move(hook);
+    State().sinceLastRun.start();
+}
+
+void TIdAntiFreeze::Uninstall()
+{
+    State().hook = nullptr;
+}
+
+bool TIdAntiFreeze::IsActive()
+{
+    return static_cast<bool>(State().hook);
+}
+
+void TIdAntiFreeze::SetIdleTimeOut(int milliseconds)
+{
+    State().idleTimeOut = std::max(1, milliseconds);
+}
+
+int TIdAntiFreeze::IdleTimeOut()
+{
+    return State().idleTimeOut;
+}
+
+int TIdAntiFreeze::WaitSlice()
+{
+    return std::min(State().idleTimeOut, kMaxWaitSlice);
+}
+
+void TIdAntiFreeze::DoProcess()
+{
+    PumpState &state = State();
+    if (!state.hook)
+        return;
+    // The hook may start network work of its own (another session) that waits
+    // and pumps again; that nesting is intended.
+    state.sinceLastRun.restart();
+    Hook hook = state.hook; // the hook may reinstall itself
+    hook();
+}
+
+void TIdAntiFreeze::DoProcessThrottled()
+{
+    PumpState &state = State();
+    if (state.hook && (!state.sinceLastRun.isValid() || state.sinceLastRun.elapsed() >= kThrottleInterval))
+        DoProcess();
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "tidconnectionintercept.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class SessionHost;
+class TIdFTP;
+
+// TLS over the socket, with OpenSSL. Negotiates TLS 1.2 or newer whatever the
+// profile's method says, verifies the server certificate against the system
+// trust store (plus RootCertificateFile) and the host name, and asks the host
+// only when verification fails.
+class TIdConnectionInterceptOpenSSL : public TIdConnectionIntercept {
+    Q_OBJECT
+
+public:
+    explicit TIdConnectionInterceptOpenSSL(QObject *parent = nullptr);
+    ~TIdConnectionInterceptOpenSSL() override;
+
+    int SSLMethod = 1;
+    int SSLDepth = 0;
+    bool SSLPeer = false;
+    bool SSLPeerCert = false;
+    bool SSLClientOnce = false;
+    QString RootCertificateFile;
+    QString CertificateFile;
+    QString KeyFile;
+    QString SSLPassword;
+    bool SSLPasswordask = false;
+    // The name the certificate must carry (the server's host name).
+    QString ExpectedHostName;
+    SessionHost *Host = nullptr;
+    // "SSL Connected", certificate names and other texts for the session log.
+    std::function<void(const QString &text)> OnStatusInfo;
+
+    // Takes every SSL setting (and the host) from the session.
+    void ConfigureFrom(const TIdFTP &session);
+
+    // A layer for a data connection of the same session: same settings, and
+    // it resumes this layer's TLS session.
+    std::unique_ptr<TIdConnectionInterceptOpenSSL> CreateDataChannelLayer() const;
+
+    void Connect(TIdSocketHandle &socket) override;
+    void Disconnect() override;
+    qint64 Recv(char *buffer, qint64 size) override;
+    qint64 Send(const char *buffer, qint64 size) override;
+    bool HasPendingData() const override;
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+};

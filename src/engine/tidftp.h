@@ -1,0 +1,104 @@
+#pragma once
+
+#include "tidtcpclient.h"
+#include "timecorrection.h"
+
+#include <QStringList>
+
+#include <memory>
+
+class QIODevice;
+class TIdSimpleServer;
+
+enum TIdFTPTransferType { ftBinary, ftASCII };
+
+// An FTP session: login (direct or through one of five proxy styles),
+// transfer type, passive and active data connections, transfers, the
+// directory and file commands and the feature probe.
+class TIdFTP : public TIdTCPClient {
+public:
+    TIdFTP();
+    ~TIdFTP() override;
+
+    // --- settings (filled from a connection profile) --------------------
+    QString User;
+    QString Password;
+    bool Passive = false;
+    bool Gateway_Use = false;
+    QString Gateway_Host;
+    quint16 Gateway_Port = 0;
+    bool Gateway_Authenticate = false;
+    QString Gateway_User;
+    QString Gateway_Password;
+    int Gateway_Art = 0;
+    bool MListart = false;
+    bool isSearch = false;
+    bool UseSSL = false;
+    QString RootCertificateFile;
+    QString KeyFile;
+    QString CertificateFile;
+    QString SSLPassword;
+    bool SSLPasswordask = false;
+    int SSLMethod = 0;
+    int SSLDepth = 0;
+    bool SSLPeer = false;
+    bool SSLPeerCert = false;
+    bool SSLClientOnce = false;
+    ::TimeCorrection TimeCorrection;
+
+    // --- state -----------------------------------------------------------
+    bool LoggedIn() const { return m_loggedIn; }
+    void SetLoggedIn(bool loggedIn) { m_loggedIn = loggedIn; }
+    // From SYST after login: " UNIX Type: L8", or "Unbekannt".
+    const QString &SystemType() const { return m_systemType; }
+    TIdFTPTransferType TransferType() const { return m_transferType; }
+    void SetTransferType(TIdFTPTransferType type);
+    void SendTransferType();
+    bool HasDataConnection() const;
+
+    // --- session ---------------------------------------------------------
+    void ConnectAndLogin();
+    bool IsAlive();
+    int SendChecked(const QString &command, int allowedCode);
+    int SendCheckedList(const QString &command, const QList<int> &allowedCodes);
+    void Abort();
+    void CloseDataConnection();
+    void Quit();
+
+    // --- transfers -------------------------------------------------------
+    bool Retrieve(const QString &name, QIODevice &target);
+    bool RetrieveToFile(const QString &name, const QString &localPath, bool mayOverwrite = true);
+    bool Store(QIODevice &source, const QString &name, bool append = false);
+    bool StoreFile(const QString &localPath, const QString &name, bool append = false);
+    bool ReceiveData(const QString &command, QIODevice &target, bool listingVariant);
+    bool SendData(const QString &command, QIODevice &source);
+
+    // --- directory and file commands --------------------------------------
+    void List(QStringList &target, const QString &specifier = QString(), bool details = true);
+    void ListFacts(QStringList &target, const QString &specifier = QString());
+    void ProbeFeatures(QStringList &features);
+    static bool HasFeature(const QStringList &features, const QString &word);
+    QString CurrentDir();
+    bool ChangeDir(const QString &path);
+    bool ChangeDirUp();
+    bool MakeDir(const QString &path);
+    bool RemoveDir(const QString &path);
+    bool RemoveFile(const QString &path);
+    bool Rename(const QString &oldName, const QString &newName);
+    qint64 FileSize(const QString &path);
+
+    // The PASV and PORT steps, public for tests of odd replies.
+    struct PassiveTarget {
+        QString address;
+        int port = 0;
+    };
+    PassiveTarget EnterPassive();
+    void AnnouncePort(const TIdSocketHandle &listening);
+
+private:
+    struct DataChannel;
+    std::unique_ptr<DataChannel> m_data;
+    bool m_loggedIn = false;
+    QString m_systemType;
+    TIdFTPTransferType m_transferType = ftBinary;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "tidtcpconnection.h"
+#include "tsocksinfo.h"
+
+// An outgoing connection.
+class TIdTCPClient : public TIdTCPConnection {
+public:
+    TIdTCPClient() = default;
+
+    QString Host;
+    int Port = 0;
+    QString BoundIP;
+    bool UseNagle = true;
+    TSocksInfo SocksInfo;
+    TNotifyEvent OnConnected;
+
+    // False for every failure of the socket part; a failure of the
+    // interceptor's connect (the TLS handshake) is thrown.
+    virtual bool OpenConnection();
+    // Open, read everything until the peer closes, close.
+    QString OpenReadAllClose();
+};
