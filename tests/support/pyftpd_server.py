@@ -1,0 +1,156 @@
+#!/usr/bin/python3
+"""FTP server for Glimra's tests, run by RealFtpServer.
+
+Listens on 127.0.0.1 on a port the system picks and writes "PORT <n>" as
+the first line on stdout once the socket accepts connections. Every
+command a client sends is appended to the transcript file, one per line,
+as the server decoded it.
+"""
+
+import argparse
+import logging
+import os
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.filesystems import AbstractedFS
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+FULL_PERMISSIONS = "elradfmwMT"
+LISTING_COMMANDS = ("LIST", "NLST", "MLSD")
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--user", required=True)
+    parser.add_argument("--password", required=True)
+    parser.add_argument("--transcript", required=True)
+    parser.add_argument("--implicit-tls", action="store_true")
+    parser.add_argument("--certificate")
+    parser.add_argument("--key")
+    parser.add_argument("--latin1", action="store_true",
+                        help="names travel as Windows-1252 bytes, no UTF8 feature")
+    parser.add_argument("--no-mlsd", action="store_true")
+    parser.add_argument("--masquerade")
+    parser.add_argument("--passive-ports", help="first-last")
+    return parser.parse_args()
+
+
+def transcoded(lines, codec):
+    """Re-encodes UTF-8 listing lines (bytes) into the given codec."""
+    for line in lines:
+        yield line.decode("utf8", "surrogateescape").encode(codec, "replace")
+
+
+class RecordingMixin:
+    """Appends every received command line to the transcript."""
+
+    transcript = None
+
+    def pre_process_command(self, line, cmd, arg):
+        self.transcript.write(line + "\n")
+        self.transcript.flush()
+        super().pre_process_command(line, cmd, arg)
+
+
+class Latin1Mixin:
+    """Speaks Windows-1252 on the wire; the names on disk stay UTF-8."""
+
+    codec = "cp1252"
+
+    def decode(self, data):
+        return data.decode(self.codec, self.unicode_errors)
+
+    def push(self, text):
+        # FTPHandler.push would encode as UTF-8; hand the bytes to the layer below it.
+        super(FTPHandler, self).push(text.encode(self.codec, self.unicode_errors))
+
+    def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
+        if cmd in LISTING_COMMANDS:
+            if isproducer:
+                data.iterator = transcoded(data.iterator, self.codec)
+            else:
+                data = b"".join(transcoded([data], self.codec))
+        super().push_dtp_data(data, isproducer, file, cmd)
+
+    def ftp_FEAT(self, line):
+        # The base class always announces UTF8; a Latin-1 server must not.
+        self.push("211-Features supported:\r\n")
+        for feature in self.latin1_features():
+            self.push(" %s\r\n" % feature)
+        self.respond("211 End FEAT.")
+
+    def latin1_features(self):
+        features = {"TVFS", *self._extra_feats}
+        features.update(f for f in ("EPRT", "EPSV", "MDTM", "MFMT", "SIZE") if f in self.proto_cmds)
+        if "MLST" in self.proto_cmds:
+            features.add("MLST " + "".join(
+                fact + ("*;" if fact in self._current_facts else ";") for fact in self._available_facts))
+        if "REST" in self.proto_cmds:
+            features.add("REST STREAM")
+        return sorted(features)
+
+
+class ImplicitTlsMixin:
+    """Secures the control connection right at accept, before the greeting."""
+
+    def handle(self):
+        self.secure_connection(self.ssl_context)
+        super().handle()
+
+    def ftp_AUTH(self, line):
+        self.respond("503 Already using TLS.")
+
+
+def handler_class(arguments):
+    mixins = [RecordingMixin]
+    if arguments.latin1:
+        mixins.append(Latin1Mixin)
+    if arguments.implicit_tls:
+        from pyftpdlib.handlers import TLS_FTPHandler
+        mixins.append(ImplicitTlsMixin)
+        base = TLS_FTPHandler
+    else:
+        base = FTPHandler
+    handler = type("GlimraTestHandler", tuple(mixins) + (base,), {})
+    handler.proto_cmds = dict(base.proto_cmds)
+    if arguments.no_mlsd:
+        for command in ("MLSD", "MLST"):
+            handler.proto_cmds.pop(command, None)
+    return handler
+
+
+def configure(handler, arguments):
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(arguments.user, arguments.password, arguments.root, perm=FULL_PERMISSIONS)
+    handler.authorizer = authorizer
+    handler.abstracted_fs = AbstractedFS
+    handler.transcript = open(arguments.transcript, "a", encoding="utf8", errors="replace")
+    handler.banner = "Glimra test server ready."
+    if arguments.masquerade:
+        handler.masquerade_address = arguments.masquerade
+    if arguments.passive_ports:
+        first, last = (int(part) for part in arguments.passive_ports.split("-"))
+        handler.passive_ports = list(range(first, last + 1))
+    if arguments.implicit_tls:
+        handler.certfile = arguments.certificate
+        handler.keyfile = arguments.key
+        handler.tls_data_required = True
+
+
+def main():
+    arguments = parse_arguments()
+    logging.basicConfig(stream=sys.stderr, level=logging.INFO,
+                        format="%(asctime)s %(message)s")
+    handler = handler_class(arguments)
+    configure(handler, arguments)
+    server = FTPServer(("127.0.0.1", 0), handler)
+    print("PORT %d" % server.socket.getsockname()[1], flush=True)
+    sys.stdout = open(os.devnull, "w")
+    server.serve_forever(handle_exit=False)
+
+
+if __name__ == "__main__":
+    main()

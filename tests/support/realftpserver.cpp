@@ -1,0 +1,386 @@
+#include "realftpserver.h"
+
+#include "freeport.h"
+#include "selfsignedcertificate.h"
+#include "serverprocess.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <pwd.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kStartTimeoutMs = 15000;
+constexpr int kListenPollMs = 5;
+constexpr int kVsftpdAttempts = 5;
+
+const QString kPython = u"/usr/bin/python3"_s;
+const QString kVsftpd = u"/usr/sbin/vsftpd"_s;
+const QString kVsftpdUser = u"ftp"_s;
+
+QString pyftpdScript()
+{
+    return QStringLiteral(GLIMRA_SUPPORT_DIR "/pyftpd_server.py");
+}
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+QString lastLines(const QString &text, int count)
+{
+    QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
+    return lines.mid(qMax(0, lines.size() - count)).join(u'\n');
+}
+
+} // namespace
+
+RealFtpServer::RealFtpServer(const Options &options)
+    : m_options(options)
+{
+    prepareFolders(&m_setupError);
+}
+
+RealFtpServer::~RealFtpServer()
+{
+    stop();
+}
+
+bool RealFtpServer::isAvailable(Kind kind, QString *why)
+{
+    if (kind == Kind::Pyftpdlib) {
+        if (QFileInfo(kPython).isExecutable())
+            return true;
+        setError(why, u"%1 is missing"_s.arg(kPython));
+        return false;
+    }
+    if (!QFileInfo(kVsftpd).isExecutable()) {
+        setError(why, u"vsftpd is not installed"_s);
+        return false;
+    }
+    if (::geteuid() != 0) {
+        setError(why, u"vsftpd serves anonymous logins only when started as root"_s);
+        return false;
+    }
+    if (!::getpwnam(kVsftpdUser.toLocal8Bit().constData())) {
+        setError(why, u"there is no user \"%1\" for vsftpd's anonymous logins"_s.arg(kVsftpdUser));
+        return false;
+    }
+    return true;
+}
+
+bool RealFtpServer::start(QString *error)
+{
+    stop();
+    QString why;
+    if (!isAvailable(m_options.kind, &why)) {
+        setError(error, why);
+        return false;
+    }
+    if (m_options.kind == Kind::Vsftpd && (m_options.latin1Names || m_options.hideMlsd)) {
+        setError(error, u"latin1Names and hideMlsd are options of the pyftpdlib server"_s);
+        return false;
+    }
+    if (!m_setupError.isEmpty()) {
+        setError(error, m_setupError);
+        return false;
+    }
+    const bool started = m_options.kind == Kind::Pyftpdlib ? startPyftpdlib(error) : startVsftpd(error);
+    if (!started)
+        stop();
+    return started;
+}
+
+void RealFtpServer::stop()
+{
+    m_process.reset();
+    m_port = 0;
+}
+
+bool RealFtpServer::isRunning() const
+{
+    return m_process && m_process->isRunning();
+}
+
+bool RealFtpServer::prepareFolders(QString *error)
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    if (!m_dir->isValid()) {
+        setError(error, u"no temporary folder: %1"_s.arg(m_dir->errorString()));
+        m_dir.reset();
+        return false;
+    }
+    // The server's own user must be able to reach the served folder.
+    QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                             QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                             QFile::ExeOther);
+    const QString root = folderPath(u"root"_s);
+    if (!QDir().mkpath(root) || !QDir().mkpath(folderPath(u"empty"_s)) || !handToServerUser(root)) {
+        setError(error, u"cannot prepare the folders in %1"_s.arg(m_dir->path()));
+        return false;
+    }
+    for (auto entry = m_options.files.cbegin(); entry != m_options.files.cend(); ++entry) {
+        const bool added =
+            entry.key().endsWith(u'/') ? addFolder(entry.key()) : addFile(entry.key(), entry.value());
+        if (!added) {
+            setError(error, u"cannot create %1 in the server's folder"_s.arg(entry.key()));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RealFtpServer::startPyftpdlib(QString *error)
+{
+    QStringList arguments{pyftpdScript(),  u"--root"_s, rootDir(),         u"--user"_s,     user(),
+                          u"--password"_s, password(),  u"--transcript"_s, transcriptFile()};
+    if (m_options.implicitTls) {
+        const auto certificate = SelfSignedCertificate::get(error);
+        if (!certificate)
+            return false;
+        arguments << u"--implicit-tls"_s << u"--certificate"_s << certificate->certificateFile << u"--key"_s
+                  << certificate->keyFile;
+    }
+    if (m_options.latin1Names)
+        arguments << u"--latin1"_s;
+    if (m_options.hideMlsd)
+        arguments << u"--no-mlsd"_s;
+    if (!m_options.masqueradeAddress.isEmpty())
+        arguments << u"--masquerade"_s << m_options.masqueradeAddress;
+    if (m_options.passivePortMin > 0)
+        arguments << u"--passive-ports"_s
+                  << u"%1-%2"_s.arg(m_options.passivePortMin)
+                         .arg(qMax(m_options.passivePortMin, m_options.passivePortMax));
+
+    m_process = std::make_unique<ServerProcess>();
+    if (!m_process->start(kPython, arguments, folderPath(u"server.log"_s), ServerProcess::Output::Pipe,
+                          error))
+        return false;
+    // The script binds port 0 and names the port once it listens: no race for the port.
+    const QByteArray line = m_process->readLine(QDeadlineTimer(kStartTimeoutMs));
+    if (line.startsWith("PORT "))
+        m_port = line.mid(5).toInt();
+    if (m_port <= 0) {
+        setError(error, u"pyftpdlib did not come up: %1"_s.arg(lastLines(serverLog(), 15)));
+        return false;
+    }
+    return true;
+}
+
+bool RealFtpServer::startVsftpd(QString *error)
+{
+    // vsftpd cannot bind port 0 and tell us; a port another program takes in the
+    // meantime makes it exit, and the next attempt takes another port.
+    for (int attempt = 0; attempt < kVsftpdAttempts; ++attempt) {
+        bool portTaken = false;
+        if (launchVsftpdOnce(FreeLocalPort(), error, &portTaken))
+            return true;
+        if (!portTaken)
+            return false;
+    }
+    return false;
+}
+
+bool RealFtpServer::launchVsftpdOnce(int listenPort, QString *error, bool *portTaken)
+{
+    const QString config = writeVsftpdConfig(listenPort);
+    if (config.isEmpty()) {
+        setError(error, u"cannot write the vsftpd config"_s);
+        return false;
+    }
+    m_process = std::make_unique<ServerProcess>();
+    if (!m_process->start(kVsftpd, {config}, folderPath(u"server.log"_s), ServerProcess::Output::Log, error))
+        return false;
+    const QDeadlineTimer deadline(kStartTimeoutMs);
+    while (!deadline.hasExpired()) {
+        if (m_process->listensOn(listenPort)) {
+            m_port = listenPort;
+            return true;
+        }
+        if (m_process->waitForExit(kListenPollMs))
+            break;
+    }
+    const QString log = lastLines(serverLog(), 15);
+    *portTaken = log.contains(u"could not bind"_s);
+    setError(error, u"vsftpd did not come up: %1"_s.arg(log));
+    m_process.reset();
+    return false;
+}
+
+QString RealFtpServer::writeVsftpdConfig(int listenPort) const
+{
+    QStringList lines{
+        u"listen=YES"_s,
+        u"listen_ipv6=NO"_s,
+        u"background=NO"_s,
+        u"listen_address=127.0.0.1"_s,
+        u"listen_port=%1"_s.arg(listenPort),
+        u"seccomp_sandbox=NO"_s,
+        u"secure_chroot_dir=%1"_s.arg(folderPath(u"empty"_s)),
+        u"anonymous_enable=YES"_s,
+        u"local_enable=NO"_s,
+        u"ftp_username=%1"_s.arg(kVsftpdUser),
+        u"anon_root=%1"_s.arg(rootDir()),
+        u"no_anon_password=NO"_s,
+        u"allow_writeable_chroot=YES"_s,
+        u"write_enable=YES"_s,
+        u"anon_upload_enable=YES"_s,
+        u"anon_mkdir_write_enable=YES"_s,
+        u"anon_other_write_enable=YES"_s,
+        u"anon_world_readable_only=NO"_s,
+        u"anon_umask=022"_s,
+        u"file_open_mode=0666"_s,
+        u"connect_from_port_20=NO"_s,
+        u"pasv_min_port=%1"_s.arg(m_options.passivePortMin),
+        u"pasv_max_port=%1"_s.arg(qMax(m_options.passivePortMin, m_options.passivePortMax)),
+        u"delay_failed_login=0"_s,
+        u"dirmessage_enable=NO"_s,
+        u"xferlog_enable=YES"_s,
+        u"xferlog_std_format=NO"_s,
+        u"log_ftp_protocol=YES"_s,
+        u"vsftpd_log_file=%1"_s.arg(transcriptFile()),
+    };
+    if (!m_options.masqueradeAddress.isEmpty())
+        lines << u"pasv_address=%1"_s.arg(m_options.masqueradeAddress);
+    if (m_options.implicitTls) {
+        const auto certificate = SelfSignedCertificate::get(nullptr);
+        if (!certificate)
+            return {};
+        lines << u"ssl_enable=YES"_s << u"implicit_ssl=YES"_s << u"allow_anon_ssl=YES"_s
+              << u"force_anon_logins_ssl=YES"_s << u"force_anon_data_ssl=YES"_s << u"require_ssl_reuse=YES"_s
+              << u"rsa_cert_file=%1"_s.arg(certificate->certificateFile)
+              << u"rsa_private_key_file=%1"_s.arg(certificate->keyFile);
+    }
+    const QString path = folderPath(u"vsftpd.conf"_s);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(lines.join(u'\n').toUtf8() + '\n') < 0)
+        return {};
+    return path;
+}
+
+QString RealFtpServer::host() const
+{
+    return u"127.0.0.1"_s;
+}
+
+int RealFtpServer::port() const
+{
+    return m_port;
+}
+
+QString RealFtpServer::user() const
+{
+    return m_options.kind == Kind::Vsftpd ? u"anonymous"_s : u"glimra"_s;
+}
+
+QString RealFtpServer::password() const
+{
+    return m_options.kind == Kind::Vsftpd ? u"glimra@localhost"_s : u"geheim-42"_s;
+}
+
+QString RealFtpServer::rootDir() const
+{
+    return folderPath(u"root"_s);
+}
+
+QString RealFtpServer::certificateFile() const
+{
+    if (!m_options.implicitTls)
+        return {};
+    const auto certificate = SelfSignedCertificate::get(nullptr);
+    return certificate ? certificate->certificateFile : QString();
+}
+
+QString RealFtpServer::transcript() const
+{
+    const QString text = QString::fromUtf8(readTranscriptBytes());
+    if (m_options.kind == Kind::Pyftpdlib)
+        return text;
+    // vsftpd's log: ... FTP command: Client "127.0.0.1", "RETR a.txt"
+    static const QRegularExpression commandLine(uR"re(FTP command: Client "[^"]*", "(.*)"$)re"_s,
+                                                QRegularExpression::MultilineOption);
+    QString commands;
+    for (const QRegularExpressionMatch &match : commandLine.globalMatch(text))
+        commands += match.captured(1) + u'\n';
+    return commands;
+}
+
+QStringList RealFtpServer::commands() const
+{
+    return transcript().split(u'\n', Qt::SkipEmptyParts);
+}
+
+void RealFtpServer::clearTranscript()
+{
+    m_transcriptOffset += readTranscriptBytes().size();
+}
+
+QString RealFtpServer::serverLog() const
+{
+    QFile log(folderPath(u"server.log"_s));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+bool RealFtpServer::addFile(const QString &relativePath, const QByteArray &content)
+{
+    const QString path = QDir(rootDir()).filePath(relativePath);
+    if (!addFolder(QFileInfo(relativePath).path()))
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size() &&
+           handToServerUser(path);
+}
+
+bool RealFtpServer::addFolder(const QString &relativePath)
+{
+    if (!m_dir)
+        return false;
+    const QDir root(rootDir());
+    if (!root.mkpath(relativePath))
+        return false;
+    // Every folder on the way needs the server's user as owner, not just the last.
+    QString path;
+    for (const QString &part : QDir::cleanPath(relativePath).split(u'/', Qt::SkipEmptyParts)) {
+        path = path.isEmpty() ? part : path + u'/' + part;
+        if (part != u"."_s && !handToServerUser(root.filePath(path)))
+            return false;
+    }
+    return true;
+}
+
+QString RealFtpServer::transcriptFile() const
+{
+    return folderPath(u"transcript.log"_s);
+}
+
+QString RealFtpServer::folderPath(const QString &name) const
+{
+    return m_dir ? m_dir->filePath(name) : QString();
+}
+
+bool RealFtpServer::handToServerUser(const QString &path) const
+{
+    if (m_options.kind != Kind::Vsftpd)
+        return true;
+    const passwd *account = ::getpwnam(kVsftpdUser.toLocal8Bit().constData());
+    return account && ::chown(QFile::encodeName(path).constData(), account->pw_uid, account->pw_gid) == 0;
+}
+
+QByteArray RealFtpServer::readTranscriptBytes() const
+{
+    QFile file(transcriptFile());
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(m_transcriptOffset))
+        return {};
+    return file.readAll();
+}

@@ -1,0 +1,113 @@
+#include "serverprocess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The inode of the IPv4 socket listening on 127.0.0.1:port, from the kernel's table.
+QByteArray listeningSocketInode(int port)
+{
+    QFile table(u"/proc/net/tcp"_s);
+    if (!table.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray localAddress =
+        "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    const QByteArray listenState = "0A";
+    table.readLine(); // column titles
+    while (!table.atEnd()) {
+        const QList<QByteArray> fields = table.readLine().simplified().split(' ');
+        if (fields.size() > 9 && fields[1] == localAddress && fields[3] == listenState)
+            return fields[9];
+    }
+    return {};
+}
+
+QSet<QString> openSocketsOf(qint64 pid)
+{
+    QSet<QString> sockets;
+    const QDir descriptors(u"/proc/%1/fd"_s.arg(pid));
+    for (const QString &name :
+         descriptors.entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)) {
+        const QString target = QFile::symLinkTarget(descriptors.filePath(name));
+        if (target.contains(u"socket:["_s))
+            sockets.insert(target.section(u'/', -1));
+    }
+    return sockets;
+}
+
+} // namespace
+
+ServerProcess::~ServerProcess()
+{
+    kill();
+}
+
+bool ServerProcess::start(const QString &program, const QStringList &arguments, const QString &logFile,
+                          Output output, QString *error)
+{
+    kill();
+    m_process.setProgram(program);
+    m_process.setArguments(arguments);
+    m_process.setStandardInputFile(QProcess::nullDevice());
+    m_process.setStandardErrorFile(logFile, QIODevice::Append);
+    if (output == Output::Log)
+        m_process.setStandardOutputFile(logFile, QIODevice::Append);
+    m_process.setChildProcessModifier([] {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    });
+    m_process.start();
+    if (!m_process.waitForStarted()) {
+        if (error)
+            *error = u"%1 did not start: %2"_s.arg(program, m_process.errorString());
+        return false;
+    }
+    m_group = m_process.processId();
+    return true;
+}
+
+bool ServerProcess::isRunning() const
+{
+    return m_process.state() == QProcess::Running;
+}
+
+QByteArray ServerProcess::readLine(const QDeadlineTimer &deadline)
+{
+    while (!m_process.canReadLine()) {
+        if (!isRunning() || deadline.hasExpired())
+            return {};
+        m_process.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    return m_process.readLine().trimmed();
+}
+
+bool ServerProcess::waitForExit(int milliseconds)
+{
+    return !isRunning() || m_process.waitForFinished(milliseconds);
+}
+
+bool ServerProcess::listensOn(int port) const
+{
+    if (!isRunning())
+        return false;
+    const QByteArray inode = listeningSocketInode(port);
+    return !inode.isEmpty() &&
+           openSocketsOf(m_process.processId()).contains(u"socket:[%1]"_s.arg(QLatin1StringView(inode)));
+}
+
+void ServerProcess::kill()
+{
+    if (m_group > 0)
+        ::kill(pid_t(-m_group), SIGKILL);
+    m_group = 0;
+    if (m_process.state() != QProcess::NotRunning)
+        m_process.waitForFinished(5000);
+}
