@@ -25,6 +25,7 @@ constexpr int kVsftpdAttempts = 5;
 const QString kPython = u"/usr/bin/python3"_s;
 const QString kVsftpd = u"/usr/sbin/vsftpd"_s;
 const QString kVsftpdUser = u"ftp"_s;
+const QString kPamService = u"runuser"_s;
 
 QString pyftpdScript()
 {
@@ -69,11 +70,16 @@ bool RealFtpServer::isAvailable(Kind kind, QString *why)
         return false;
     }
     if (::geteuid() != 0) {
-        setError(why, u"vsftpd serves anonymous logins only when started as root"_s);
+        setError(why, u"vsftpd changes to its login user only when started as root"_s);
         return false;
     }
     if (!::getpwnam(kVsftpdUser.toLocal8Bit().constData())) {
-        setError(why, u"there is no user \"%1\" for vsftpd's anonymous logins"_s.arg(kVsftpdUser));
+        setError(why, u"there is no user \"%1\" for vsftpd's logins"_s.arg(kVsftpdUser));
+        return false;
+    }
+    QFile pamService(u"/etc/pam.d/"_s + kPamService);
+    if (!pamService.open(QIODevice::ReadOnly) || !pamService.readAll().contains("pam_rootok")) {
+        setError(why, u"the PAM service \"%1\" with pam_rootok is missing"_s.arg(kPamService));
         return false;
     }
     return true;
@@ -227,18 +233,19 @@ QString RealFtpServer::writeVsftpdConfig(int listenPort) const
         u"listen_port=%1"_s.arg(listenPort),
         u"seccomp_sandbox=NO"_s,
         u"secure_chroot_dir=%1"_s.arg(folderPath(u"empty"_s)),
-        u"anonymous_enable=YES"_s,
-        u"local_enable=NO"_s,
-        u"ftp_username=%1"_s.arg(kVsftpdUser),
-        u"anon_root=%1"_s.arg(rootDir()),
-        u"no_anon_password=NO"_s,
+        // A local login of the "ftp" user, checked by a PAM service whose
+        // pam_rootok lets root (vsftpd's privileged half) through whatever the
+        // password: no system file changes. Anonymous logins would do without
+        // PAM, but vsftpd never lets them write to the root of their chroot.
+        u"anonymous_enable=NO"_s,
+        u"local_enable=YES"_s,
+        u"pam_service_name=%1"_s.arg(kPamService),
+        u"check_shell=NO"_s,
+        u"chroot_local_user=YES"_s,
         u"allow_writeable_chroot=YES"_s,
+        u"local_root=%1"_s.arg(rootDir()),
         u"write_enable=YES"_s,
-        u"anon_upload_enable=YES"_s,
-        u"anon_mkdir_write_enable=YES"_s,
-        u"anon_other_write_enable=YES"_s,
-        u"anon_world_readable_only=NO"_s,
-        u"anon_umask=022"_s,
+        u"local_umask=022"_s,
         u"file_open_mode=0666"_s,
         u"connect_from_port_20=NO"_s,
         u"pasv_min_port=%1"_s.arg(m_options.passivePortMin),
@@ -256,7 +263,9 @@ QString RealFtpServer::writeVsftpdConfig(int listenPort) const
         const auto certificate = SelfSignedCertificate::get(nullptr);
         if (!certificate)
             return {};
+        // vsftpd takes the user name "ftp" for an anonymous one until the login.
         lines << u"ssl_enable=YES"_s << u"implicit_ssl=YES"_s << u"allow_anon_ssl=YES"_s
+              << u"force_local_logins_ssl=YES"_s << u"force_local_data_ssl=YES"_s
               << u"force_anon_logins_ssl=YES"_s << u"force_anon_data_ssl=YES"_s << u"require_ssl_reuse=YES"_s
               << u"rsa_cert_file=%1"_s.arg(certificate->certificateFile)
               << u"rsa_private_key_file=%1"_s.arg(certificate->keyFile);
@@ -281,12 +290,12 @@ int RealFtpServer::port() const
 
 QString RealFtpServer::user() const
 {
-    return m_options.kind == Kind::Vsftpd ? u"anonymous"_s : u"glimra"_s;
+    return m_options.kind == Kind::Vsftpd ? kVsftpdUser : u"glimra"_s;
 }
 
 QString RealFtpServer::password() const
 {
-    return m_options.kind == Kind::Vsftpd ? u"glimra@localhost"_s : u"geheim-42"_s;
+    return m_options.kind == Kind::Vsftpd ? u"glimra"_s : u"geheim-42"_s;
 }
 
 QString RealFtpServer::rootDir() const

@@ -17,9 +17,10 @@ class ServerProcess;
 //   QVERIFY2(server.start(&error), qPrintable(error));
 //   ... connect to 127.0.0.1:server.port() as server.user()/server.password()
 //
-// pyftpdlib runs as the current user. vsftpd runs standalone from a config in
-// the temporary folder and serves anonymous logins as the system's "ftp" user,
-// which needs root; isAvailable() says whether it can run here.
+// pyftpdlib runs as the current user and checks the password. vsftpd runs
+// standalone from a config in the temporary folder and logs in the system's
+// "ftp" user with any password; it needs root, and isAvailable() says whether
+// it can run here. vsftpd neither offers MLSD nor announces UTF8.
 class RealFtpServer {
 public:
     enum class Kind { Pyftpdlib, Vsftpd };
@@ -66,7 +67,8 @@ public:
     QString certificateFile() const;
 
     // The commands the server received, one per line as it decoded them
-    // (vsftpd logs the password of PASS as "<password>").
+    // (vsftpd logs the password of PASS as "<password>" and shows bytes it
+    // considers unprintable as "?").
     QString transcript() const;
     QStringList commands() const;
     // Later transcripts leave out what was received until now.
