@@ -146,14 +146,15 @@ bool RealFtpServer::prepareFolders(QString *error)
     return true;
 }
 
-bool RealFtpServer::startPyftpdlib(QString *error)
+std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) const
 {
-    QStringList arguments{pyftpdScript(),  u"--root"_s, rootDir(),         u"--user"_s,     user(),
-                          u"--password"_s, password(),  u"--transcript"_s, transcriptFile()};
+    // -I: only the system's modules, whatever the test's environment says.
+    QStringList arguments{u"-I"_s, pyftpdScript(),  u"--root"_s, rootDir(),         u"--user"_s,
+                          user(),  u"--password"_s, password(),  u"--transcript"_s, transcriptFile()};
     if (m_options.implicitTls) {
         const auto certificate = SelfSignedCertificate::get(error);
         if (!certificate)
-            return false;
+            return std::nullopt;
         arguments << u"--implicit-tls"_s << u"--certificate"_s << certificate->certificateFile << u"--key"_s
                   << certificate->keyFile;
     }
@@ -164,12 +165,17 @@ bool RealFtpServer::startPyftpdlib(QString *error)
     if (!m_options.masqueradeAddress.isEmpty())
         arguments << u"--masquerade"_s << m_options.masqueradeAddress;
     if (m_options.passivePortMin > 0)
-        arguments << u"--passive-ports"_s
-                  << u"%1-%2"_s.arg(m_options.passivePortMin)
-                         .arg(qMax(m_options.passivePortMin, m_options.passivePortMax));
+        arguments << u"--passive-ports"_s << u"%1-%2"_s.arg(m_options.passivePortMin).arg(passivePortLast());
+    return arguments;
+}
 
+bool RealFtpServer::startPyftpdlib(QString *error)
+{
+    const auto arguments = pyftpdlibArguments(error);
+    if (!arguments)
+        return false;
     m_process = std::make_unique<ServerProcess>();
-    if (!m_process->start(kPython, arguments, folderPath(u"server.log"_s), ServerProcess::Output::Pipe,
+    if (!m_process->start(kPython, *arguments, folderPath(u"server.log"_s), ServerProcess::Output::Pipe,
                           error))
         return false;
     // The script binds port 0 and names the port once it listens: no race for the port.
@@ -249,7 +255,7 @@ QString RealFtpServer::writeVsftpdConfig(int listenPort) const
         u"file_open_mode=0666"_s,
         u"connect_from_port_20=NO"_s,
         u"pasv_min_port=%1"_s.arg(m_options.passivePortMin),
-        u"pasv_max_port=%1"_s.arg(qMax(m_options.passivePortMin, m_options.passivePortMax)),
+        u"pasv_max_port=%1"_s.arg(passivePortLast()),
         u"delay_failed_login=0"_s,
         u"dirmessage_enable=NO"_s,
         u"xferlog_enable=YES"_s,
@@ -366,6 +372,11 @@ bool RealFtpServer::addFolder(const QString &relativePath)
             return false;
     }
     return true;
+}
+
+int RealFtpServer::passivePortLast() const
+{
+    return qMax(m_options.passivePortMin, m_options.passivePortMax);
 }
 
 QString RealFtpServer::transcriptFile() const

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class QTemporaryDir;
 class ServerProcess;
@@ -84,10 +85,12 @@ public:
 
 private:
     bool prepareFolders(QString *error);
+    std::optional<QStringList> pyftpdlibArguments(QString *error) const;
     bool startPyftpdlib(QString *error);
     bool startVsftpd(QString *error);
     bool launchVsftpdOnce(int listenPort, QString *error, bool *portTaken);
     QString writeVsftpdConfig(int listenPort) const;
+    int passivePortLast() const;
     QString transcriptFile() const;
     QString folderPath(const QString &name) const;
     bool handToServerUser(const QString &path) const;

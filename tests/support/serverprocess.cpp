@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMultiHash>
 #include <QSet>
 
 #include <signal.h>
@@ -41,6 +42,30 @@ QSet<QString> openSocketsOf(qint64 pid)
             sockets.insert(target.section(u'/', -1));
     }
     return sockets;
+}
+
+qint64 parentOf(const QString &pid)
+{
+    QFile stat(u"/proc/%1/stat"_s.arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // "pid (name) state ppid ...", where the name itself may hold spaces and parentheses.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() : 0;
+}
+
+// Every process below root; sessions that started a session of their own too.
+QList<qint64> descendantsOf(qint64 root)
+{
+    QMultiHash<qint64, qint64> children;
+    const QStringList pids = QDir(u"/proc"_s).entryList({u"[0-9]*"_s}, QDir::Dirs);
+    for (const QString &pid : pids)
+        children.insert(parentOf(pid), pid.toLongLong());
+    QList<qint64> found = children.values(root);
+    for (qsizetype i = 0; i < found.size(); ++i)
+        found += children.values(found[i]);
+    return found;
 }
 
 } // namespace
@@ -105,8 +130,13 @@ bool ServerProcess::listensOn(int port) const
 
 void ServerProcess::kill()
 {
-    if (m_group > 0)
+    if (m_group > 0) {
+        // vsftpd's sessions run in sessions of their own, outside the group.
+        if (isRunning())
+            for (const qint64 pid : descendantsOf(m_process.processId()))
+                ::kill(pid_t(pid), SIGKILL);
         ::kill(pid_t(-m_group), SIGKILL);
+    }
     m_group = 0;
     if (m_process.state() != QProcess::NotRunning)
         m_process.waitForFinished(5000);
