@@ -66,6 +66,15 @@ void TIdAntiFreeze::DoProcess()
 void TIdAntiFreeze::DoProcessThrottled()
 {
     PumpState &state = State();
-    if (state.hook && (!state.sinceLastRun.isValid() || state.sinceLastRun.elapsed() >= kThrottleInterval))
+    const int interval = std::min(kThrottleInterval, WaitSlice());
+    if (state.hook && (!state.sinceLastRun.isValid() || state.sinceLastRun.elapsed() >= interval))
         DoProcess();
+}
+
+int TIdAntiFreeze::MillisecondsUntilDue()
+{
+    const PumpState &state = State();
+    if (!state.sinceLastRun.isValid())
+        return 0;
+    return int(std::clamp<qint64>(WaitSlice() - state.sinceLastRun.elapsed(), 0, WaitSlice()));
 }

@@ -26,7 +26,10 @@ public:
 
     // Runs the hook now (nothing when none is installed).
     static void DoProcess();
-    // Runs the hook when kThrottleInterval has passed since it last ran; for
-    // loops that would otherwise pump once per chunk or per line.
+    // Runs the hook when kThrottleInterval (or a shorter wait slice) has
+    // passed since it last ran; for loops that would otherwise pump once per
+    // chunk or per line.
     static void DoProcessThrottled();
+    // How long a wait may still last before the hook is due again.
+    static int MillisecondsUntilDue();
 };

@@ -39,12 +39,15 @@ public:
 
     // Takes every SSL setting (and the host) from the session.
     void ConfigureFrom(const TIdFTP &session);
+    // Hands a text to OnStatusInfo.
+    void ReportStatus(const QString &text) const;
 
     // A layer for a data connection of the same session: same settings, and
     // it resumes this layer's TLS session.
     std::unique_ptr<TIdConnectionInterceptOpenSSL> CreateDataChannelLayer() const;
 
     void Connect(TIdSocketHandle &socket) override;
+    void Closing() override;
     void Disconnect() override;
     qint64 Recv(char *buffer, qint64 size) override;
     qint64 Send(const char *buffer, qint64 size) override;
@@ -52,5 +55,11 @@ public:
 
 private:
     struct State;
+    void CreateContext();
+    void Handshake();
+    void CheckServerCertificate();
+    void CheckDataChannelCertificate();
+    void WaitForSocket(short events);
+
     std::shared_ptr<State> m_state;
 };

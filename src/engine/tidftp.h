@@ -5,9 +5,11 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QIODevice;
+class TIdConnectionInterceptOpenSSL;
 class TIdSimpleServer;
 
 enum TIdFTPTransferType { ftBinary, ftASCII };
@@ -95,10 +97,35 @@ public:
     PassiveTarget EnterPassive();
     void AnnouncePort(const TIdSocketHandle &listening);
 
+    // Whether data connections run TLS (the server accepted PROT P).
+    bool ProtectsData() const { return m_protectData; }
+
 private:
     struct DataChannel;
+
+    // --- login ------------------------------------------------------------
+    bool Prompt(const QString &hostName, QString &user, QString &password, bool connected);
+    bool LogIn(const QString &hostName, QString &user, QString &password,
+               const std::function<bool()> &dialogue);
+    bool UserPassDialogue(const QString &userCommand, const QString &password, const QList<int> &userCodes);
+    bool ProxyDialogue(const QString &targetHost, quint16 targetPort);
+    bool LastReplyAccepted() const;
+    void CompleteLogin();
+    void EndRefusedLogin();
+    void AnnounceUtf8IfOffered(const QStringList &features);
+
+    // --- data connections --------------------------------------------------
+    TIdConnectionInterceptOpenSSL *TlsLayer() const;
+    template <class Connection> Connection &CreateDataConnection();
+    TIdSimpleServer &CreateListeningDataConnection();
+    void SecureDataConnection(TIdTCPConnection &connection);
+    bool Upload(TIdTCPConnection &connection, QIODevice &source);
+    bool ReadFinalReply(bool transferred);
+    QStringList ReceiveListing(const QString &command, bool listingVariant);
+
     std::unique_ptr<DataChannel> m_data;
     bool m_loggedIn = false;
+    bool m_protectData = false;
     QString m_systemType;
     TIdFTPTransferType m_transferType = ftBinary;
 };

@@ -2,6 +2,8 @@
 
 #include "tidtcpconnection.h"
 
+#include <functional>
+
 // A one-shot listening endpoint: accepts exactly one connection (the data
 // connection of an active-mode transfer).
 class TIdSimpleServer : public TIdTCPConnection {
@@ -12,6 +14,10 @@ public:
     QString BoundIP;
     int BoundPort = 0;
     int ListenTimeout = 0;
+    // Asked while waiting for the peer; true gives up (AcceptConnection
+    // then returns false). The FTP session stops waiting when the server
+    // answers on the control connection instead of connecting.
+    std::function<bool()> StopWaiting;
 
     void BeginListen();
     bool AcceptConnection();

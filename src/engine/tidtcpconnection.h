@@ -1,6 +1,7 @@
 #pragma once
 
 #include "idglobal.h"
+#include "tidconnectionintercept.h"
 #include "tidsockethandle.h"
 
 #include <QByteArray>
@@ -13,7 +14,6 @@
 
 class QIODevice;
 class SessionHost;
-class TIdConnectionIntercept;
 
 // A buffered TCP connection: line and reply reading, command sending, stream
 // transfers with work events, and an optional interceptor. Blocking calls
@@ -22,6 +22,9 @@ class TIdTCPConnection {
 public:
     static constexpr int kDefaultBufferSize = 32768;
     static constexpr int kWaitForever = -2;
+    // A line, or a multi-line reply, longer than this ends the connection:
+    // the peer is not speaking a line protocol.
+    static constexpr qint64 kMaxLineLength = 1024 * 1024;
 
     TIdTCPConnection();
     virtual ~TIdTCPConnection();
@@ -83,7 +86,7 @@ public:
     // --- interceptor -----------------------------------------------------
     TIdConnectionIntercept *Intercept() const;
     void SetIntercept(TIdConnectionIntercept *intercept);
-    bool InterceptEnabled() const { return m_interceptEnabled; }
+    bool InterceptEnabled() const { return m_interceptEnabled && m_intercept; }
     void SetInterceptEnabled(bool enabled);
 
     // --- settings and events ---------------------------------------------
@@ -91,8 +94,11 @@ public:
     int SendBufferSize = kDefaultBufferSize;
     // How commands are encoded and replies decoded.
     NameEncoding Encoding = NameEncoding::Undecided;
-    // Who hears about activity; not owned, may be null.
+    // Who hears about activity; not owned, may be null. TIdTCPClient hides
+    // this name behind its host name, hence the accessors.
     SessionHost *Host = nullptr;
+    SessionHost *sessionHost() const { return Host; }
+    void setSessionHost(SessionHost *host) { Host = host; }
 
     TIdStatusEvent OnStatus;
     TWorkBeginEvent OnWorkBegin;
@@ -104,13 +110,28 @@ protected:
     void DoStatus(TIdStatus status, const QString &argument);
     void SetActivity(int code);
     bool WaitReadable(int timeout);
+    void WaitWritable();
     void ResetConnection();
     QByteArray EncodeText(const QString &text) const;
     QString DecodeText(QByteArrayView bytes) const;
+    // Something arrived that nobody has read yet (buffered, decoded or on the socket).
+    bool HasIncomingData() const;
+    TIdConnectionIntercept *ActiveIntercept() const;
 
     TIdSocketHandle m_socket;
 
 private:
+    // One non-blocking receive: the byte count, 0 when the peer closed, -1
+    // when nothing is there yet.
+    qint64 ReceiveOnce(char *buffer, qint64 size);
+    // Receives into buffer, waiting at most timeout; -1 when the wait gave up.
+    qint64 Receive(QByteArray &buffer, int timeout);
+    qint64 SendOnce(const char *buffer, qint64 size);
+    QByteArrayView BufferedBytes() const;
+    void ConsumeReadBuffer(qint64 count);
+    void AppendToReadBuffer(QByteArrayView bytes);
+    [[noreturn]] void RaiseLineTooLong();
+
     struct WorkState {
         int depth = 0;
         qint64 countMax = 0;

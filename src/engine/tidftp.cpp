@@ -1,0 +1,214 @@
+#include "tidftp.h"
+
+#include "ftpdatachannel.h"
+#include "idexceptions.h"
+#include "sessionhost.h"
+#include "tidconnectioninterceptopenssl.h"
+
+using namespace Qt::StringLiterals;
+
+TIdFTP::TIdFTP()
+{
+    Port = 21;
+}
+
+TIdFTP::~TIdFTP() = default;
+
+// --- login -----------------------------------------------------------------
+
+void TIdFTP::ConnectAndLogin()
+{
+    // The target as the profile gave it; with a proxy, Host and Port become
+    // the proxy's and stay so after the login.
+    const QString targetHost = Host;
+    const auto targetPort = quint16(Port);
+    m_loggedIn = false;
+    try {
+        if (Gateway_Use) {
+            Host = Gateway_Host;
+            Port = Gateway_Port;
+        }
+        if (SocksInfo.Authentication == saUsernamePassword &&
+            (SocksInfo.UserID.isEmpty() || SocksInfo.Password.isEmpty()) && !isSearch &&
+            !Prompt(SocksInfo.Host, SocksInfo.UserID, SocksInfo.Password, false))
+            return;
+        Encoding = NameEncoding::Undecided;
+        m_protectData = false;
+        m_systemType.clear();
+        if (!OpenConnection())
+            return;
+        if (ReadReply({220}) != 220 || !IsAlive())
+            return;
+        if (Gateway_Use && Gateway_Authenticate) {
+            const auto proxyLogin = [this] {
+                return UserPassDialogue(u"USER "_s + Gateway_User, Gateway_Password, {230, 330, 331, 530});
+            };
+            if (!LogIn(Gateway_Host, Gateway_User, Gateway_Password, proxyLogin))
+                return;
+        }
+        const auto targetLogin = [&] {
+            return Gateway_Use ? ProxyDialogue(targetHost, targetPort)
+                               : UserPassDialogue(u"USER "_s + User, Password, {230, 331, 530});
+        };
+        if (!LogIn(targetHost, User, Password, targetLogin))
+            return;
+        CompleteLogin();
+    } catch (...) {
+        CloseConnection();
+        m_loggedIn = false;
+        throw;
+    }
+}
+
+bool TIdFTP::Prompt(const QString &hostName, QString &user, QString &password, bool connected)
+{
+    SessionHost *host = sessionHost();
+    QString editedUser = user;
+    QString editedPassword = password;
+    if (isSearch || !host ||
+        !host->AskCredentials(u"UserID/Pass für "_s + hostName, editedUser, editedPassword))
+        return false;
+    if (connected && !IsAlive())
+        return false;
+    user = editedUser;
+    password = editedPassword;
+    return true;
+}
+
+// Runs a login dialogue, asking the user for new values after every refusal
+// until the dialogue succeeds or the user gives up.
+bool TIdFTP::LogIn(const QString &hostName, QString &user, QString &password,
+                   const std::function<bool()> &dialogue)
+{
+    if (!isSearch && (user.isEmpty() || password.isEmpty()) && !Prompt(hostName, user, password, true)) {
+        EndRefusedLogin();
+        return false;
+    }
+    while (!dialogue()) {
+        if (!Prompt(hostName, user, password, true)) {
+            EndRefusedLogin();
+            return false;
+        }
+    }
+    return true;
+}
+
+// USER, then PASS when asked for; a USER answered 230 needs no PASS.
+bool TIdFTP::UserPassDialogue(const QString &userCommand, const QString &password,
+                              const QList<int> &userCodes)
+{
+    const int code = SendCheckedList(userCommand, userCodes);
+    if (code == 230)
+        return true;
+    if (code != 331)
+        return false;
+    SendCheckedList(u"PASS "_s + password, {230, 530});
+    return LastReplyAccepted();
+}
+
+bool TIdFTP::ProxyDialogue(const QString &targetHost, quint16 targetPort)
+{
+    static const QString openCommands[] = {u"OPEN "_s, u"SITE "_s, u"SITE OPEN "_s, u"PROXY OPEN "_s};
+    const int style = (Gateway_Art >= 1 && Gateway_Art <= 4) ? Gateway_Art : 0;
+    if (style == 0)
+        return UserPassDialogue(u"USER "_s + User + u'@' + targetHost, Password, {230, 331, 530});
+    const QString open = openCommands[style - 1] + targetHost + u':' + QString::number(targetPort);
+    if (SendCheckedList(open, {220, 230, 331}) == 220)
+        return UserPassDialogue(u"USER "_s + User, Password, {230, 331, 530});
+    return LastReplyAccepted();
+}
+
+// A login step counts as done when the server answered it positively; an
+// error reply (4xx, 5xx) or a lost connection is a refusal.
+bool TIdFTP::LastReplyAccepted() const
+{
+    return IsConnected() && ReplyCode() >= 100 && ReplyCode() < 400;
+}
+
+void TIdFTP::CompleteLogin()
+{
+    if (TIdConnectionInterceptOpenSSL *tls = TlsLayer()) {
+        SendChecked(u"PBSZ 0"_s, 200);
+        m_protectData = SendChecked(u"PROT P"_s, 200) == 200;
+        if (!m_protectData)
+            tls->ReportStatus(u"Der Server lehnt geschützte Datenverbindungen ab (PROT P): "
+                              u"Übertragungen und Listen laufen unverschlüsselt."_s);
+    }
+    SendTransferType();
+    const int code = SendCheckedList(u"SYST"_s, {200, 215, 500});
+    m_systemType = code == 500 ? u"Unbekannt"_s : LastReplyLine().mid(3);
+    m_loggedIn = IsConnected();
+}
+
+void TIdFTP::EndRefusedLogin()
+{
+    CloseConnection();
+    m_loggedIn = false;
+}
+
+// --- session ---------------------------------------------------------------
+
+bool TIdFTP::IsAlive()
+{
+    const bool wasConnected = IsConnected();
+    try {
+        PollClosed(true);
+        return true;
+    } catch (const EIdException &) {
+        const bool stillAllocated = IsConnected();
+        try {
+            CloseDataConnection();
+            CloseConnection();
+        } catch (const EIdException &) {
+        }
+        m_loggedIn = false;
+        if (wasConnected && sessionHost())
+            sessionHost()->ConnectionLost();
+        return stillAllocated;
+    }
+}
+
+int TIdFTP::SendChecked(const QString &command, int allowedCode)
+{
+    return IsAlive() ? SendCommand(command, allowedCode) : 0;
+}
+
+int TIdFTP::SendCheckedList(const QString &command, const QList<int> &allowedCodes)
+{
+    return IsAlive() ? SendCommand(command, allowedCodes) : 0;
+}
+
+void TIdFTP::SetTransferType(TIdFTPTransferType type)
+{
+    if (type == m_transferType || HasDataConnection())
+        return;
+    m_transferType = type;
+    if (IsConnected())
+        SendTransferType();
+}
+
+void TIdFTP::SendTransferType()
+{
+    SendChecked(m_transferType == ftBinary ? u"type I"_s : u"type A"_s, 200);
+}
+
+void TIdFTP::Abort()
+{
+    if (!IsAlive())
+        return;
+    if (IsConnected())
+        WriteLine(u"ABOR"_s);
+    CloseDataConnection();
+}
+
+void TIdFTP::Quit()
+{
+    if (IsAlive() && IsConnected())
+        WriteLine(u"Quit"_s);
+    CloseConnection();
+}
+
+TIdConnectionInterceptOpenSSL *TIdFTP::TlsLayer() const
+{
+    return InterceptEnabled() ? qobject_cast<TIdConnectionInterceptOpenSSL *>(Intercept()) : nullptr;
+}

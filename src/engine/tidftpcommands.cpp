@@ -1,0 +1,172 @@
+#include "idexceptions.h"
+#include "textcodec.h"
+#include "tidftp.h"
+
+#include <QBuffer>
+#include <QRegularExpression>
+#include <QScopeGuard>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Splits at CR LF, LF or CR; a line end at the very end gives no empty line.
+QStringList SplitLines(const QString &text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.append(text.mid(start));
+    return lines;
+}
+
+} // namespace
+
+// --- listings ----------------------------------------------------------------
+
+QStringList TIdFTP::ReceiveListing(const QString &command, bool listingVariant)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    ReceiveData(command.trimmed(), buffer, listingVariant);
+    const QByteArray &bytes = buffer.data();
+    // A server that never said how it spells names shows it in its listings.
+    if (Encoding == NameEncoding::Undecided && !TextCodec::IsAscii(bytes))
+        Encoding = TextCodec::IsValidUtf8(bytes) ? NameEncoding::Utf8 : NameEncoding::Windows1252;
+    return SplitLines(DecodeText(bytes));
+}
+
+void TIdFTP::List(QStringList &target, const QString &specifier, bool details)
+{
+    if (!IsAlive())
+        return;
+    SetTransferType(ftASCII);
+    target = ReceiveListing((details ? u"list "_s : u"nlst "_s) + specifier, false);
+}
+
+void TIdFTP::ListFacts(QStringList &target, const QString &specifier)
+{
+    if (!IsAlive())
+        return;
+    target = ReceiveListing(u"MLSD "_s + specifier, true);
+}
+
+// --- feature probe -------------------------------------------------------------
+
+void TIdFTP::ProbeFeatures(QStringList &features)
+{
+    features.clear();
+    if (!IsAlive())
+        return;
+    // Without PASV in the list the server gets active connections, also when
+    // reading the list failed.
+    const auto decidePassive = qScopeGuard([&] {
+        if (!HasFeature(features, u"PASV"_s))
+            Passive = false;
+    });
+    SetTransferType(ftASCII);
+    WriteLine(u"HELP"_s);
+    const QString first = ReadNonEmptyLine();
+    if (first.size() > 3 && first.at(3) == u'-') {
+        const QString finalPrefix = first.left(3) + u' ';
+        static const QRegularExpression blanks(u"\\s+"_s);
+        for (;;) {
+            const QString line = ReadNonEmptyLine();
+            if (line.size() < 3 || line.left(4).trimmed() == "214"_L1 || line.startsWith(finalPrefix))
+                break;
+            const QString words = line.startsWith("214-"_L1) ? line.mid(4).trimmed() : line;
+            for (const QString &word : words.split(blanks, Qt::SkipEmptyParts))
+                features.append(word.trimmed());
+        }
+    }
+    AnnounceUtf8IfOffered(features);
+}
+
+// Names travel as UTF-8 once the server says it speaks it, in its HELP list
+// or, when it has FEAT, in that.
+void TIdFTP::AnnounceUtf8IfOffered(const QStringList &features)
+{
+    bool offered = HasFeature(features, u"UTF8"_s);
+    if (!offered && HasFeature(features, u"FEAT"_s) && SendChecked(u"FEAT"_s, 211) == 211) {
+        const QStringList &lines = ReplyLines();
+        offered = std::any_of(lines.begin() + 1, lines.end(), [](const QString &line) {
+            return line.compare("UTF8"_L1, Qt::CaseInsensitive) == 0 ||
+                   line.startsWith("UTF8 "_L1, Qt::CaseInsensitive);
+        });
+    }
+    if (!offered)
+        return;
+    Encoding = NameEncoding::Utf8;
+    SendChecked(u"OPTS UTF8 ON"_s, 200);
+}
+
+bool TIdFTP::HasFeature(const QStringList &features, const QString &word)
+{
+    return std::any_of(features.begin(), features.end(), [&](const QString &feature) {
+        return feature.size() >= word.size() &&
+               QStringView(feature).left(word.size()).compare(word, Qt::CaseInsensitive) == 0;
+    });
+}
+
+// --- single-reply commands ----------------------------------------------------
+
+QString TIdFTP::CurrentDir()
+{
+    SendChecked(u"PWD"_s, 257);
+    const QString line = LastReplyLine();
+    const qsizetype first = line.indexOf(u'"');
+    const qsizetype second = first < 0 ? -1 : line.indexOf(u'"', first + 1);
+    return second < 0 ? QString() : line.mid(first + 1, second - first - 1);
+}
+
+bool TIdFTP::ChangeDir(const QString &path)
+{
+    return path.isEmpty() || SendChecked(u"CWD "_s + path, 250) == 250;
+}
+
+bool TIdFTP::ChangeDirUp()
+{
+    return SendChecked(u"CDUP"_s, 250) == 250;
+}
+
+bool TIdFTP::MakeDir(const QString &path)
+{
+    return SendChecked(u"MKD "_s + path, 257) == 257;
+}
+
+bool TIdFTP::RemoveDir(const QString &path)
+{
+    return SendChecked(u"RMD "_s + path, 250) == 250;
+}
+
+bool TIdFTP::RemoveFile(const QString &path)
+{
+    return SendChecked(u"DELE "_s + path, 250) == 250;
+}
+
+bool TIdFTP::Rename(const QString &oldName, const QString &newName)
+{
+    return SendChecked(u"RNFR "_s + oldName, 350) == 350 && SendChecked(u"RNTO "_s + newName, 250) == 250;
+}
+
+qint64 TIdFTP::FileSize(const QString &path)
+{
+    // Several servers refuse SIZE in ASCII type.
+    SetTransferType(ftBinary);
+    if (SendCheckedList(u"SIZE "_s + path, {}) != 213)
+        return -1;
+    QString text = ReplyLines().join(u"\r\n"_s).trimmed();
+    text.remove(0, text.indexOf(u' ') + 1);
+    bool ok = false;
+    const qint64 size = text.toLongLong(&ok);
+    return ok && size >= 0 ? size : -1;
+}
