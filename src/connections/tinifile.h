@@ -3,6 +3,9 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+
+#include <optional>
 
 // An INI text file held as lines in memory. Opening reads it; the destructor
 // (or UpdateFile) writes it back with CR LF line ends, but only when a write
@@ -35,7 +38,7 @@ public:
     QStringList ReadSections() const;
     // Key names of one section, in file order.
     QStringList ReadSection(const QString &section) const;
-    // The section's key lines as they stand ("key=value"), empty lines skipped.
+    // The section's lines as they stand ("key=value"), empty lines skipped.
     QStringList ReadSectionValues(const QString &section) const;
     void EraseSection(const QString &section);
     void DeleteKey(const QString &section, const QString &key);
@@ -45,10 +48,20 @@ public:
     bool UpdateFile();
     bool Modified() const { return m_modified; }
 
+    // How the class reads integers: decimal, surrounding blanks allowed.
+    static std::optional<int> ParseInteger(QStringView text);
+    // Writes lines with CR LF ends in the file's encoding rules, making a
+    // read-only file writable first. Also used for files built line by line.
+    static bool WriteLines(const QString &fileName, const QStringList &lines);
+
 private:
     int FindSectionHeader(const QString &section) const;
     int FindKeyLine(int headerIndex, const QString &key) const;
+    // Where the section's lines stop: the next line that begins with "[".
     int SectionEnd(int headerIndex) const;
+    // Where an erase stops: the next section header.
+    int NextHeader(int headerIndex) const;
+    void Load();
 
     QString m_fileName;
     QStringList m_lines;
