@@ -1,5 +1,6 @@
 #pragma once
 
+#include "datetext.h"
 #include "timecorrection.h"
 
 #include <QDateTime>
@@ -12,34 +13,27 @@ struct RemoteEntry {
 
     bool accepted = false;
     int kind = Unknown;
-    QString name;       // for a link usually "name -> target"
-    QString sizeText;   // decimal byte count as listed, empty for folders
-    QString dateText;   // corrected time stamp in the locale's format
-    QString attributes; // "----------", "d---------", "l---------"
+    QString name;        // for a link usually "name -> target"
+    QString sizeText;    // decimal byte count as listed, empty for folders
+    QString dateText;    // corrected time stamp in the locale's format
+    QString attributes;  // "----------", "d---------", "l---------"
     QDateTime timestamp; // the same instant as dateText, for comparisons
+    qint64 size = -1;    // sizeText as a number; -1 when empty or too large
 };
 
 // Date components of a listing line; -1 while unknown.
-struct ListingDateParts {
-    int year = -1;
-    int month = -1;
-    int day = -1;
-    int hour = -1;
-    int minute = -1;
-    int second = -1;
-};
+using ListingDateParts = DateTimeParts;
 
+// Reads one line of a MLSD or LIST answer (Unix, DOS/IIS, EPLF or any line
+// with a recognisable date and time). Lines without name, kind, size or time
+// stamp are not accepted. Lets the user interface run (throttled) once.
 RemoteEntry ParseListingLine(QStringView line, const TimeCorrection &correction, bool isMlsdLine);
 
-// Minutes to subtract from a listed time to get local time.
+// Minutes to subtract from a listed time to get local time, as it stands
+// now. Listed times are corrected with the offset of their own date.
 int SessionTimeDifference(const TimeCorrection &correction);
 
 // The corrected date text; no time of day means the listing gave a year
-// instead of a time, which is then not corrected.
-QString ComposeTimestamp(const ListingDateParts &parts, const TimeCorrection &correction,
-                         bool noTimeOfDay);
-
-// The format of date texts: the locale's date and time formats, always with
-// a four-digit year and seconds, so that a text reads back to the same time.
-QString FormatDateText(const QDateTime &dateTime);
-QDateTime ParseDateText(const QString &text);
+// instead of a time, which is then not corrected. Empty when the parts do
+// not form a valid date and time.
+QString ComposeTimestamp(const ListingDateParts &parts, const TimeCorrection &correction, bool noTimeOfDay);
