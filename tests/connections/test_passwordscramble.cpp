@@ -22,6 +22,7 @@ private slots:
         QTest::newRow("longer than the key") << u"WandelerWandeler5K!"_s << u"asdIwjS1L7z+Ra8moRqUG2uhhg=="_s;
         QTest::newRow("e-mail address") << u"anonymous@example.com"_s << u"dOh3/Iwip0Gi5CSmMactuTN8hude"_s;
         QTest::newRow("Windows-1252 bytes") << u"Größe€"_s << u"WrjSTzzR"_s;
+        QTest::newRow("Windows-1252 bytes that look like UTF-8") << u"Ã©"_s << u"1uc="_s;
         QTest::newRow("UTF-8 bytes when a character does not fit") << u"Ωmega"_s << u"4f3FP7Qs"_s;
         QTest::newRow("scrambled form with a zero byte") << u"e~"_s << u"eAA="_s;
         QTest::newRow("empty") << QString() << QString();
