@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+class TIdFTP;
+class TIniFile;
+
+// Which way a profile is applied to a session.
+enum class ProfileReading {
+    ConnectionManager, // every session setting, SSL included
+    ConnectionFile,    // a ".glimra" file from the command line: never SSL
+    FoundByServer,     // a profile looked up by its host name: never SSL
+};
+
+// Which keys writing a profile stores.
+enum class ProfileKeys {
+    All,            // the properties dialog
+    ConnectionList, // entries added from the published list: no time correction, no SSL
+};
+
+// Settings of a profile that only the main window uses. Applying a profile
+// hands them back; the caller decides what to do with them.
+struct MainWindowValues {
+    bool Log = true;
+    int Maxentry = 1000;
+    QString FTPOrdner;
+    QString LocalFolder;
+    int Timeout = 5000; // wait slice of the network waits, in milliseconds
+};
+
+inline constexpr int kMaxCommentLines = 101;
+inline constexpr QStringView kUnfitProfileWarning = u"Die Verbindungseigenschaften sind mangelhaft.";
+
+// One saved connection: an INI section named after the connection. The
+// members carry the key names; each holds its key's default until read.
+// Passwords are held in plain text and stored scrambled.
+struct ConnectionProfile {
+    bool anonymous = false;
+    QString FTP_Server;
+    QString FTP_Port = QStringLiteral("21"); // as typed; see PortNumber()
+    QString FTP_User;
+    QString FTP_Pass;
+    bool FTP_Passive = false;
+    bool Proxy_Use = false;
+    QString Proxy_Server;
+    QString Proxy_Port; // as typed, empty when absent; see ProxyPortNumber()
+    bool FW_Use = false;
+    QString FW_User;
+    QString FW_Pass;
+    int FW_Art = 0;
+    bool Socket_Use = false;
+    QString Socket_Host;
+    QString Socket_Port = QStringLiteral("1080"); // as typed; see SocksPortNumber()
+    QString Socket_User;
+    QString Socket_Pass;
+    int Timeout = 5000;
+    QString FTPOrdner;
+    QString LocalFolder;
+    bool Log = true;
+    int Maxentry = 1000;
+    bool MLSD = false;
+    bool DateTimeNo = false;
+    bool DateTimeManuel = false;
+    QDateTime TimeDif{QDate::currentDate(), QTime(0, 0)}; // only hours and minutes count
+    QString TimeDifvz = QStringLiteral("-");
+    bool ssl = false;
+    QString RootCertificateFile;
+    QString KeyFile;
+    QString CertificateFile;
+    QString SSLPassword;
+    bool SSLPasswordask = false;
+    int SSLMethod = 1;
+    int SSLDepth = 0;
+    bool SSLPeer = false;
+    bool SSLPeerCert = false;
+    bool SSLClientOnce = false;
+    QStringList Comments; // at most kMaxCommentLines are stored
+
+    // Nothing when the section does not exist.
+    static std::optional<ConnectionProfile> Read(const TIniFile &ini, const QString &section);
+    // Writes the keys in their fixed order; empty values remove their keys.
+    // Returns false, writing nothing, when a password is too long to store.
+    bool Write(TIniFile &ini, const QString &section, ProfileKeys keys = ProfileKeys::All) const;
+    bool PasswordsFitStorage() const;
+
+    // Sets the session's settings and switches isSearch off. The readings
+    // without SSL switch the session's SSL off.
+    MainWindowValues ApplyTo(TIdFTP &session, ProfileReading reading) const;
+    MainWindowValues MainWindowSettings() const;
+
+    int PortNumber() const;          // 21 when FTP_Port is no number
+    quint16 ProxyPortNumber() const; // 4421 when Proxy_Port is no port number
+    int SocksPortNumber() const;     // 1080 when Socket_Port is no number
+    int TimeDifSign() const;         // -1 for "-", +1 for anything else
+};
+
+// Reads the section and applies it; nothing when the section does not exist.
+std::optional<MainWindowValues> ApplyProfile(const TIniFile &ini, const QString &section, TIdFTP &session,
+                                             ProfileReading reading);
+
+// A connection file: its first section is the profile, applied without SSL.
+// Nothing when the file has no section.
+std::optional<MainWindowValues> ApplyConnectionFile(const QString &fileName, TIdFTP &session);
+
+// A session is fit to connect when it has a host and a port above 0.
+bool IsFitToConnect(const TIdFTP &session);
