@@ -24,10 +24,12 @@ bool WaitFor(int fd, short events, int timeout, const KeepWaiting &keepWaiting)
     const QDeadlineTimer deadline =
         timeout < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeout);
     for (;;) {
-        int slice = deadline.isForever() ? -1 : int(std::max<qint64>(0, deadline.remainingTime()));
-        if (TIdAntiFreeze::IsActive())
-            slice = slice < 0 ? TIdAntiFreeze::MillisecondsUntilDue()
-                              : std::min(slice, TIdAntiFreeze::MillisecondsUntilDue());
+        // Without a pump the slices still end now and then, so that
+        // keepWaiting is asked.
+        const int sliceEnd =
+            TIdAntiFreeze::IsActive() ? TIdAntiFreeze::MillisecondsUntilDue() : TIdAntiFreeze::kMaxWaitSlice;
+        const int slice =
+            deadline.isForever() ? sliceEnd : int(std::clamp<qint64>(deadline.remainingTime(), 0, sliceEnd));
         pollfd request{fd, events, 0};
         const int ready = ::poll(&request, 1, slice);
         if (ready > 0)

@@ -17,7 +17,8 @@ using KeepWaiting = std::function<bool()>;
 
 // Waits until the socket is ready for the poll events, at most timeout
 // milliseconds (negative: no limit). The wait is cut into slices so that the
-// pump runs at least every TIdAntiFreeze::WaitSlice(). Returns whether the
+// pump runs at least every TIdAntiFreeze::WaitSlice() and keepWaiting is
+// asked at least every TIdAntiFreeze::kMaxWaitSlice. Returns whether the
 // socket became ready; false after the time-out or when keepWaiting said no.
 bool WaitFor(int fd, short events, int timeout, const KeepWaiting &keepWaiting);
 

@@ -1,5 +1,6 @@
 #include "tidlogdebug.h"
 
+#include "datetext.h"
 #include "textcodec.h"
 
 #include <QDateTime>
@@ -44,7 +45,7 @@ void TIdLogDebug::Log(const QString &text)
         return;
     QString line = text;
     if (LogTime)
-        line.prepend(QDateTime::currentDateTime().toString(u"dd.MM.yyyy hh:mm:ss"_s) + u": "_s);
+        line.prepend(FormatDateText(QDateTime::currentDateTime()) + u": "_s);
     line.replace(u"\r\n"_s, u"<EOL>"_s);
     if (OnLogItem)
         OnLogItem(line);

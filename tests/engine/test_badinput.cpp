@@ -1,0 +1,214 @@
+// Servers that misbehave: replies without codes, garbage PASV fields, lines
+// without an end, random bytes, resets. Each must end in a clear error or a
+// refused command, never in a crash or a hang.
+#include "idexceptions.h"
+#include "scriptedhost.h"
+#include "scriptedserver.h"
+#include "tidftp.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <cerrno>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool Connect(TIdFTP &ftp, ScriptedServer &server)
+{
+    if (!server.start())
+        return false;
+    ftp.Host = u"127.0.0.1"_s;
+    ftp.Port = server.port();
+    ftp.Passive = true;
+    return ftp.OpenConnection();
+}
+
+QByteArray RandomBytes(quint32 seed, qsizetype size)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &byte : bytes)
+        byte = char(generator.bounded(256));
+    return bytes;
+}
+
+} // namespace
+
+class BadInputTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void garbagePassiveReplies_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("letters") << QByteArray("227 Entering Passive Mode (a,b,c,d,e,f)");
+        QTest::newRow("too few fields") << QByteArray("227 Entering Passive Mode (127,0,0,1)");
+        QTest::newRow("field out of range") << QByteArray("227 Entering Passive Mode (127,0,0,1,999,1)");
+        QTest::newRow("negative") << QByteArray("227 Entering Passive Mode (127,0,0,-1,4,1)");
+        QTest::newRow("empty parentheses") << QByteArray("227 Entering Passive Mode ()");
+        QTest::newRow("refused") << QByteArray("500 PASV not understood");
+        QTest::newRow("bare code") << QByteArray("227");
+        QTest::newRow("closing before opening") << QByteArray("227 )1,2,3,4,5,6(");
+    }
+
+    void garbagePassiveReplies()
+    {
+        QFETCH(QByteArray, reply);
+        ScriptedServer server;
+        server.answer(reply).answer("257 \"/\"");
+        TIdFTP ftp;
+        QVERIFY(Connect(ftp, server));
+        QBuffer target;
+        target.open(QIODevice::WriteOnly);
+        try {
+            ftp.Retrieve(u"file"_s, target);
+            QFAIL("a garbage PASV reply was taken");
+        } catch (const EIdException &error) {
+            QVERIFY2(error.Message().startsWith(u"Ungültige Antwort auf PASV"_s),
+                     qPrintable(error.Message()));
+        }
+        // Nothing was sent for the transfer, so the session goes on.
+        QVERIFY(!ftp.HasDataConnection());
+        QCOMPARE(ftp.CurrentDir(), u"/"_s);
+        ftp.CloseConnection();
+        QCOMPARE(server.transcript(), (QStringList{u"PASV"_s, u"PWD"_s}));
+    }
+
+    void repliesWithoutCodesAreRefusals()
+    {
+        ScriptedServer server;
+        server.reply("Welcome to my server").answer("okay then").answer("whatever");
+        QVERIFY(server.start());
+        TIdFTP ftp;
+        ftp.Host = u"127.0.0.1"_s;
+        ftp.Port = server.port();
+        ftp.User = u"u"_s;
+        ftp.Password = u"p"_s;
+        ftp.ConnectAndLogin();
+        QVERIFY(!ftp.LoggedIn());
+        QVERIFY(!ftp.ChangeDir(u"/x"_s));
+        QCOMPARE(ftp.FileSize(u"x"_s), qint64(-1));
+        ftp.CloseConnection();
+    }
+
+    void endlessLineEndsTheConnection()
+    {
+        ScriptedServer server;
+        server.send(QByteArray(10 * 1024 * 1024, 'x'));
+        TIdFTP ftp;
+        QVERIFY(Connect(ftp, server));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY_THROWS_EXCEPTION(EIdReadLnMaxLineLengthExceeded, ftp.SendCommand(u"NOOP"_s, 200));
+        QVERIFY(clock.elapsed() < 10000);
+        QVERIFY(!ftp.IsConnected());
+        QVERIFY(ftp.ReadBufferSize() == 0);
+    }
+
+    void endlessMultiLineReplyEndsTheConnection()
+    {
+        QByteArray flood = "220-Welcome\r\n";
+        while (flood.size() < 2 * 1024 * 1024)
+            flood += "this line goes on and on\r\n";
+        ScriptedServer server;
+        server.send(flood);
+        QVERIFY(server.start());
+        TIdFTP ftp;
+        ftp.Host = u"127.0.0.1"_s;
+        ftp.Port = server.port();
+        ftp.User = u"u"_s;
+        ftp.Password = u"p"_s;
+        QVERIFY_THROWS_EXCEPTION(EIdReadLnMaxLineLengthExceeded, ftp.ConnectAndLogin());
+        QVERIFY(!ftp.IsConnected());
+    }
+
+    void randomBytes_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<bool>("asGreeting");
+        for (quint32 seed = 1; seed <= 6; ++seed) {
+            QTest::addRow("greeting %u", seed) << seed << true;
+            QTest::addRow("reply %u", seed) << seed << false;
+        }
+    }
+
+    // Only asks for no crash and no hang; whatever the bytes mean, the
+    // session ends closed or not logged in.
+    void randomBytes()
+    {
+        QFETCH(quint32, seed);
+        QFETCH(bool, asGreeting);
+        const QByteArray noise = RandomBytes(seed, 64 * 1024);
+        ScriptedServer server;
+        server.setDrainTimeout(300);
+        if (asGreeting)
+            server.send(noise).closeControl();
+        else
+            server.reply("220 ready").answer("331 pw").answer("230 ok").command().send(noise).closeControl();
+        QVERIFY(server.start());
+        TIdFTP ftp;
+        ftp.Host = u"127.0.0.1"_s;
+        ftp.Port = server.port();
+        ftp.User = u"u"_s;
+        ftp.Password = u"p"_s;
+        ftp.Passive = true;
+        try {
+            ftp.ConnectAndLogin();
+            QStringList lines;
+            ftp.List(lines);
+            ftp.CurrentDir();
+        } catch (const EIdException &) {
+        }
+        QVERIFY(!ftp.LoggedIn() || !ftp.IsConnected() || !asGreeting);
+        ftp.CloseConnection();
+    }
+
+    void resetByThePeerIsASocketError()
+    {
+        ScriptedServer server;
+        server.command().resetControl();
+        TIdFTP ftp;
+        ScriptedHost host;
+        ftp.setSessionHost(&host);
+        QVERIFY(Connect(ftp, server));
+        try {
+            ftp.SendCommand(u"NOOP"_s, 200);
+            QFAIL("a reset went unnoticed");
+        } catch (const EIdSocketError &error) {
+            QCOMPARE(error.LastError(), ECONNRESET);
+            QVERIFY2(error.Message().startsWith(u"Socket-Fehler # %1\r\n"_s.arg(ECONNRESET)),
+                     qPrintable(error.Message()));
+            QVERIFY(error.Message().size() > 20);
+        } catch (const EIdConnClosedGracefully &) {
+            // The reset can also be seen as an end of the stream.
+        }
+        // The next command notices the dead session without sending.
+        QVERIFY(!ftp.ChangeDir(u"x"_s));
+        QVERIFY(!ftp.IsConnected());
+        QCOMPARE(server.transcript(), QStringList{u"NOOP"_s});
+    }
+
+    void resetDuringADownload()
+    {
+        ScriptedServer server;
+        server.passive()
+            .command()
+            .acceptData()
+            .reply("150 Here")
+            .sendData(RandomBytes(7, 5000))
+            .resetControl();
+        TIdFTP ftp;
+        QVERIFY(Connect(ftp, server));
+        QBuffer target;
+        target.open(QIODevice::WriteOnly);
+        QVERIFY_THROWS_EXCEPTION(EIdException, ftp.Retrieve(u"x"_s, target));
+        QVERIFY(!ftp.HasDataConnection());
+    }
+};
+
+QTEST_GUILESS_MAIN(BadInputTest)
+#include "test_badinput.moc"
