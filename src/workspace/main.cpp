@@ -1,3 +1,4 @@
+#include "programstart.h"
 #include "tftpqvx.h"
 
 #include <QApplication>
@@ -5,7 +6,13 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    TFTPqvx window;
+    InstallGermanLanguage(application);
+    InstallUserInterfacePump();
+
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    TFTPqvx window(arguments);
+    window.CreateDialogs();
     window.show();
     return application.exec();
 }

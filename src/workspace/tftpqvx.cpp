@@ -1,11 +1,310 @@
 #include "tftpqvx.h"
 
+#include "activityindicator.h"
+#include "connectiontreestore.h"
+#include "layoutrestore.h"
+#include "locallistview.h"
+#include "localpane.h"
+#include "maintoolbar.h"
+#include "pathrow.h"
+#include "remotelistview.h"
+#include "remotepane.h"
+#include "sessionlogview.h"
+#include "statuspanels.h"
+#include "tinifile.h"
+#include "tsetup.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QToolButton>
+#include <QVBoxLayout>
+
 using namespace Qt::StringLiterals;
 
-TFTPqvx::TFTPqvx(QWidget *parent)
+namespace {
+
+constexpr QSize kDesignedSize(682, 438);
+
+// Puts the bar between the splitter's two widgets at the given position.
+void PlaceBar(QSplitter *splitter, int position)
+{
+    const QList<int> sizes = splitter->sizes();
+    int total = 0;
+    for (int size : sizes)
+        total += size;
+    splitter->setSizes({position, total - position});
+}
+
+} // namespace
+
+QString TFTPqvx::ProgramTitle()
+{
+    return u"FTP Glimra"_s;
+}
+
+TFTPqvx::TFTPqvx(const QStringList &arguments, QWidget *parent)
     : QMainWindow(parent)
+    , m_arguments(arguments)
 {
     setObjectName(u"FTPqvx"_s);
-    setWindowTitle(u"FTP Glimra"_s);
-    resize(682, 438);
+    setWindowTitle(ProgramTitle());
+    BuildLayout();
+    resize(kDesignedSize);
+    CentreOnScreen();
+    m_remotePane->DisableCommands();
+    m_localPane->RefreshRemoteItem->setEnabled(false);
+    ReadSettings();
+    m_remotePane->List->SetSortSymbols(Settings.ftplist_s, Settings.ftplist_r);
+    ConnectCommands();
+}
+
+TFTPqvx::~TFTPqvx() = default;
+
+void TFTPqvx::CreateDialogs()
+{
+    // Later windows join here in the program's start order.
+    if (!m_setup)
+        m_setup = new Tsetup(this);
+}
+
+void TFTPqvx::BuildLayout()
+{
+    m_toolBar = new MainToolBar(this);
+    addToolBar(Qt::TopToolBarArea, m_toolBar);
+
+    auto *central = new QWidget(this);
+    central->setObjectName(u"CentralArea"_s);
+    m_pathRow = new PathRow(central);
+    m_localPane = new LocalPane;
+    m_remotePane = new RemotePane;
+    m_paneSplitter = new QSplitter(Qt::Horizontal);
+    m_paneSplitter->setObjectName(u"PaneSplitter"_s);
+    m_paneSplitter->setChildrenCollapsible(false);
+    m_paneSplitter->addWidget(m_localPane);
+    m_paneSplitter->addWidget(m_remotePane);
+    m_paneSplitter->setStretchFactor(0, 1);
+    m_paneSplitter->setStretchFactor(1, 1);
+    m_log = new SessionLogView;
+    m_splitArea = new QSplitter(Qt::Vertical, central);
+    m_splitArea->setObjectName(u"SplitArea"_s);
+    m_splitArea->setChildrenCollapsible(false);
+    m_splitArea->addWidget(m_paneSplitter);
+    m_splitArea->addWidget(m_log);
+    m_splitArea->setStretchFactor(0, 3);
+    m_splitArea->setStretchFactor(1, 1);
+    m_progress = new QProgressBar(central);
+    m_progress->setObjectName(u"ProgressBar"_s);
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    m_progress->setFixedHeight(12);
+
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(2, 2, 2, 0);
+    layout->setSpacing(2);
+    layout->addWidget(m_pathRow);
+    layout->addWidget(m_splitArea, 1);
+    layout->addWidget(m_progress);
+    setCentralWidget(central);
+
+    m_status = new StatusPanels(this);
+    setStatusBar(m_status);
+    m_pathRow->FollowPanes(m_localPane, m_remotePane);
+    m_localPane->AttachPathBox(m_pathRow->LMDShellComboBox1);
+    m_localPane->List->SetFolder(QDir::homePath());
+}
+
+void TFTPqvx::ConnectCommands()
+{
+    connect(m_toolBar->SpeedButton17, &QToolButton::clicked, this, &TFTPqvx::OpenSettingsDialog);
+    connect(m_toolBar->SpeedButton12, &QToolButton::clicked, this, &QWidget::close);
+    connect(m_toolBar->AboutButton, &QToolButton::clicked, this, &TFTPqvx::ShowAbout);
+    connect(m_localPane, &LocalPane::viewStyleChosen, this,
+            [this](int view) { Settings.Ansicht_Lokal = view; });
+    connect(m_localPane, &LocalPane::autoArrangeChosen, this,
+            [this](bool on) { Settings.Autoan_Lokal = on; });
+    connect(m_remotePane, &RemotePane::viewStyleChosen, this,
+            [this](int view) { Settings.Ansicht_FTP = view; });
+    connect(m_remotePane, &RemotePane::autoArrangeChosen, this,
+            [this](bool on) { Settings.Autoan_FTP = on; });
+}
+
+void TFTPqvx::ReadSettings()
+{
+    const TIniFile ini(m_folders.SettingsFile());
+    Settings.Read(ini);
+}
+
+void TFTPqvx::CentreOnScreen()
+{
+    if (const QScreen *shown = screen()) {
+        const QRect available = shown->availableGeometry();
+        move(available.x() + (available.width() - width()) / 2,
+             available.y() + (available.height() - height()) / 2);
+    }
+}
+
+void TFTPqvx::SetActivity(int code)
+{
+    m_toolBar->Indicator->SetActivity(code);
+}
+
+void TFTPqvx::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_firstActivationPending)
+        RunFirstActivation();
+}
+
+void TFTPqvx::RunFirstActivation()
+{
+    SetActivity(0);
+    m_localPane->SetAutoArrange(Settings.Autoan_Lokal);
+    m_remotePane->SetAutoArrange(Settings.Autoan_FTP);
+    if (Settings.Last_Folder && QFileInfo(Settings.Folder).isDir())
+        m_localPane->List->SetFolder(Settings.Folder);
+    RestoreColumnWidths();
+    RestoreWindowRect();
+    RestoreSplitPositions();
+    ApplyViewSettings();
+    m_pathRow->Align();
+    m_firstActivationPending = false;
+    // The command line may connect; that waits for the server, so it runs
+    // once the window is on the screen.
+    QMetaObject::invokeMethod(this, &TFTPqvx::HandleCommandLine, Qt::QueuedConnection);
+}
+
+void TFTPqvx::RestoreColumnWidths()
+{
+    const auto restore = [](MultiViewList *list, const auto &widths) {
+        for (int column = 0; column < list->ColumnCount() && column < int(widths.size()); ++column) {
+            // A width of 0 would hide the column for good.
+            if (widths[column] > 0)
+                list->SetColumnWidth(column, widths[column]);
+        }
+    };
+    if (Settings.Ansicht_Lokal_Save)
+        restore(m_localPane->List, Settings.Left_Col);
+    if (Settings.Ansicht_FTP_Save)
+        restore(m_remotePane->List, Settings.Right_Col);
+}
+
+void TFTPqvx::RestoreWindowRect()
+{
+    const QScreen *shown = screen();
+    if (!shown)
+        return;
+    const std::optional<QRect> saved = RestoredWindowRect(Settings, shown->size(), QRect(pos(), size()));
+    if (!saved)
+        return;
+    resize(saved->size());
+    move(saved->topLeft());
+}
+
+void TFTPqvx::RestoreSplitPositions()
+{
+    if (!Settings.Ansicht_Lokal_Save && !Settings.Ansicht_FTP_Save)
+        return;
+    if (const std::optional<int> x = RestoredBarPosition(m_splitArea->width(), Settings.Split1))
+        PlaceBar(m_paneSplitter, *x);
+    if (const std::optional<int> y = RestoredBarPosition(m_splitArea->height(), Settings.Split2))
+        PlaceBar(m_splitArea, *y);
+}
+
+void TFTPqvx::ApplyViewSettings()
+{
+    m_localPane->SetViewStyle(Settings.Ansicht_Lokal);
+    m_remotePane->SetViewStyle(Settings.Ansicht_FTP);
+    m_localPane->SetAutoArrange(Settings.Autoan_Lokal);
+    m_remotePane->SetAutoArrange(Settings.Autoan_FTP);
+}
+
+void TFTPqvx::HandleCommandLine()
+{
+    // The session control opens a connection file, a results file or a
+    // server named on the command line here.
+}
+
+void TFTPqvx::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    m_status->SetWindowWidth(width());
+}
+
+void TFTPqvx::OpenSettingsDialog()
+{
+    if (!m_setup || Flags.OperationBusy)
+        return;
+    if (m_setup->Edit(Settings))
+        ApplyViewSettings();
+}
+
+void TFTPqvx::ShowAbout()
+{
+    QMessageBox::about(
+        this, u"Über FTP Glimra"_s,
+        u"FTP Glimra %1\n\nEin FTP-Programm für Linux: lokale Dateien links, "
+        u"der FTP Server rechts, das Protokoll darunter."_s.arg(QCoreApplication::applicationVersion()));
+}
+
+void TFTPqvx::closeEvent(QCloseEvent *event)
+{
+    DisconnectSessionsForClose();
+    if (!m_closeSequenceDone) {
+        m_closeSequenceDone = true;
+        RunCloseSequence();
+    }
+    event->accept();
+}
+
+void TFTPqvx::DisconnectSessionsForClose()
+{
+    // The session control aborts a running search transfer, disconnects the
+    // search session and then the main session as "Trennen" does.
+}
+
+void TFTPqvx::RunCloseSequence()
+{
+    Flags.CancelRequested = true;
+    // The folder tree window, the sessions, the copy list and the thumbnail
+    // window are closed here by the parts that own them.
+    if (!StartedWithArguments())
+        DataFolders::DeleteFilesIn(m_folders.WorkFolder());
+    // The session of the save-from-results window is disconnected here.
+    if (StartedWithArguments())
+        return;
+    SaveSettings();
+    const QFileInfo settingsFile(m_folders.SettingsFile());
+    const QString copy = settingsFile.absolutePath() + u"/Kopie von "_s + settingsFile.fileName();
+    QFile::remove(copy);
+    QFile::copy(settingsFile.absoluteFilePath(), copy);
+    ConnectionTreeStore(m_folders.TreeFolder()).BackupConnectionFiles();
+}
+
+void TFTPqvx::SaveSettings()
+{
+    TIniFile ini(m_folders.SettingsFile());
+    Settings.Write(ini, CurrentLayout());
+    ini.UpdateFile();
+}
+
+ClosingLayout TFTPqvx::CurrentLayout() const
+{
+    ClosingLayout layout;
+    layout.folder = QDir::toNativeSeparators(m_localPane->List->Folder());
+    layout.windowRect = QRect(pos(), size());
+    layout.splitArea = m_splitArea->size();
+    layout.paneBarPosition = m_paneSplitter->sizes().value(0);
+    layout.logBarPosition = m_splitArea->sizes().value(0);
+    layout.localColumnWidths = m_localPane->List->ColumnWidths();
+    layout.remoteColumnWidths = m_remotePane->List->ColumnWidths();
+    // The search results window adds the widths of its columns here.
+    return layout;
 }

@@ -1,11 +1,101 @@
 #pragma once
 
+#include "applicationsettings.h"
+#include "datafolders.h"
+#include "operationflags.h"
+#include "sessionhost.h"
+
 #include <QMainWindow>
 
-// The main window.
-class TFTPqvx : public QMainWindow {
+class LocalPane;
+class MainToolBar;
+class PathRow;
+class QProgressBar;
+class QSplitter;
+class RemotePane;
+class SessionLogView;
+class StatusPanels;
+class Tsetup;
+
+// The main window: tool bar, path row, the local and the remote pane side
+// by side, the session log under them, the progress bar and the status bar.
+// Creating it makes the data folders and reads the settings; its first
+// showing restores the saved layout; closing it writes the settings back.
+class TFTPqvx : public QMainWindow, public SessionHost {
     Q_OBJECT
 
 public:
-    explicit TFTPqvx(QWidget *parent = nullptr);
+    // The caption while disconnected; connected, " - " and the server follow.
+    static QString ProgramTitle();
+
+    // arguments: the command line without the program name.
+    explicit TFTPqvx(const QStringList &arguments = {}, QWidget *parent = nullptr);
+    ~TFTPqvx() override;
+
+    // Creates the windows the main window works with, in start order.
+    void CreateDialogs();
+
+    void SetActivity(int code) override;
+
+    bool StartedWithArguments() const { return !m_arguments.isEmpty(); }
+    const QStringList &Arguments() const { return m_arguments; }
+    // True until the first showing has restored the layout.
+    bool FirstActivationPending() const { return m_firstActivationPending; }
+    const DataFolders &Folders() const { return m_folders; }
+
+    // Shows both panes in the views of the settings, with the menu check marks.
+    void ApplyViewSettings();
+
+    OperationFlags Flags;
+    ApplicationSettings Settings;
+
+    MainToolBar *ToolBar() const { return m_toolBar; }
+    PathRow *Paths() const { return m_pathRow; }
+    LocalPane *Local() const { return m_localPane; }
+    RemotePane *Remote() const { return m_remotePane; }
+    SessionLogView *Log() const { return m_log; }
+    QProgressBar *Progress() const { return m_progress; }
+    StatusPanels *Status() const { return m_status; }
+    // The split area: the panes above, the log below.
+    QSplitter *SplitArea() const { return m_splitArea; }
+    QSplitter *PaneSplitter() const { return m_paneSplitter; }
+    Tsetup *Setup() const { return m_setup; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void BuildLayout();
+    void ConnectCommands();
+    void ReadSettings();
+    void CentreOnScreen();
+    void RunFirstActivation();
+    void RestoreColumnWidths();
+    void RestoreWindowRect();
+    void RestoreSplitPositions();
+    void HandleCommandLine();
+    void DisconnectSessionsForClose();
+    void RunCloseSequence();
+    void SaveSettings();
+    ClosingLayout CurrentLayout() const;
+    void OpenSettingsDialog();
+    void ShowAbout();
+
+    const QStringList m_arguments;
+    DataFolders m_folders;
+    bool m_firstActivationPending = true;
+    bool m_closeSequenceDone = false;
+
+    MainToolBar *m_toolBar = nullptr;
+    PathRow *m_pathRow = nullptr;
+    QSplitter *m_splitArea = nullptr;
+    QSplitter *m_paneSplitter = nullptr;
+    LocalPane *m_localPane = nullptr;
+    RemotePane *m_remotePane = nullptr;
+    SessionLogView *m_log = nullptr;
+    QProgressBar *m_progress = nullptr;
+    StatusPanels *m_status = nullptr;
+    Tsetup *m_setup = nullptr;
 };

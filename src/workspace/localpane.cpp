@@ -1,0 +1,129 @@
+#include "localpane.h"
+
+#include "buttoncolumn.h"
+#include "locallistview.h"
+#include "viewmenu.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QMenu>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+LocalPane::LocalPane(QWidget *parent)
+    : FilePane(u"LocalPane"_s, parent)
+{
+    List = new LocalListView(this);
+    auto *buttons = new ButtonColumn(this);
+    BuildButtons(buttons);
+    BuildContextMenu();
+
+    Assemble(List, buttons, Qt::RightEdge, ContextMenu);
+    connect(UpButton, &QToolButton::clicked, this, &LocalPane::GoUp);
+    connect(RefreshButton, &QToolButton::clicked, this, [this] { List->SetFolder(List->Folder()); });
+    connect(ViewsButton, &QToolButton::clicked, this,
+            [this] { ContextMenu->popup(ViewsButton->mapToGlobal(QPoint(0, ViewsButton->height()))); });
+}
+
+void LocalPane::BuildButtons(ButtonColumn *column)
+{
+    SpeedButton18 = column->AddButton(u"SpeedButton18"_s, u" Dateien auf den FTP Server übertragen"_s,
+                                      QStyle::SP_ArrowRight);
+    SpeedButton18->setEnabled(false);
+    UpButton = column->AddButton(u"LocalUpButton"_s, u" Zurück"_s, QStyle::SP_FileDialogToParent);
+    NewFolderButton =
+        column->AddButton(u"LocalNewFolderButton"_s, u"Einen neuen Ordner in Explorer erstellen"_s,
+                          QStyle::SP_FileDialogNewFolder);
+    RefreshButton =
+        column->AddButton(u"LocalRefreshButton"_s, u"Explorer aktualisieren"_s, QStyle::SP_BrowserReload);
+    ViewsButton = column->AddButton(u"LocalViewsButton"_s, u"Ansichten"_s, QStyle::SP_FileDialogDetailedView);
+}
+
+void LocalPane::BuildContextMenu()
+{
+    ContextMenu = new QMenu(this);
+    ContextMenu->setObjectName(u"LocalContextMenu"_s);
+
+    Views = new ViewMenu(u"Ansichten"_s, u"Liste"_s, u"LocalViews"_s, ContextMenu);
+    ContextMenu->addMenu(Views);
+    connect(Views, &ViewMenu::viewChosen, this, [this](int view) {
+        SetViewStyle(view);
+        emit viewStyleChosen(view);
+    });
+    connect(Views, &ViewMenu::autoArrangeChosen, this, &LocalPane::ChooseAutoArrange);
+
+    ArrangeMenu = ContextMenu->addMenu(u"Symbole anordnen..."_s);
+    ArrangeMenu->setObjectName(u"LocalArrangeMenu"_s);
+    AddArrangeItem(u"Nach Name"_s, u"ArrangeByName"_s, LocalListView::ByName);
+    AddArrangeItem(u"Nach Typ"_s, u"ArrangeByType"_s, LocalListView::ByType);
+    AddArrangeItem(u"Nach Größe"_s, u"ArrangeBySize"_s, LocalListView::BySize);
+    AddArrangeItem(u"Nach Datum"_s, u"ArrangeByDate"_s, LocalListView::ByDate);
+    ArrangeMenu->addSeparator();
+    ArrangeAuto = ArrangeMenu->addAction(u"Automatisch anordnen"_s);
+    ArrangeAuto->setObjectName(u"ArrangeAuto"_s);
+    connect(ArrangeAuto, &QAction::triggered, this, [this] { ChooseAutoArrange(true); });
+
+    ContextMenu->addSeparator();
+    RefreshRemoteItem = ContextMenu->addAction(u"&Aktualisieren"_s);
+    RefreshRemoteItem->setObjectName(u"LocalRefreshRemoteItem"_s);
+    RefreshRemoteItem->setEnabled(false);
+    NewFolderItem = ContextMenu->addAction(u"Neuer Ordner erstellen..."_s);
+    NewFolderItem->setObjectName(u"LocalNewFolderItem"_s);
+    Einfgen1 = ContextMenu->addAction(u"Aus dem FTP Server einfügen"_s);
+    Einfgen1->setObjectName(u"Einfgen1"_s);
+    Einfgen1->setEnabled(false);
+}
+
+void LocalPane::AddArrangeItem(const QString &caption, const QString &objectName, int sortKey)
+{
+    QAction *item = ArrangeMenu->addAction(caption);
+    item->setObjectName(objectName);
+    connect(item, &QAction::triggered, this,
+            [this, sortKey] { List->SortBy(static_cast<LocalListView::SortKey>(sortKey)); });
+}
+
+void LocalPane::AttachPathBox(QComboBox *pathBox)
+{
+    pathBox->setEditable(true);
+    pathBox->setInsertPolicy(QComboBox::NoInsert);
+    for (const QString &place : {QDir::homePath(), QDir::rootPath()})
+        pathBox->addItem(QDir::toNativeSeparators(place));
+    pathBox->setEditText(List->Folder());
+
+    connect(List, &LocalListView::folderChanged, pathBox, [pathBox](const QString &folder) {
+        const QString shown = QDir::toNativeSeparators(folder);
+        if (pathBox->findText(shown) < 0)
+            pathBox->insertItem(0, shown);
+        pathBox->setCurrentIndex(pathBox->findText(shown));
+    });
+    connect(pathBox, &QComboBox::textActivated, this, [this, pathBox](const QString &text) {
+        if (!List->SetFolder(QDir::fromNativeSeparators(text.trimmed())))
+            pathBox->setEditText(QDir::toNativeSeparators(List->Folder()));
+    });
+}
+
+void LocalPane::SetViewStyle(int view)
+{
+    List->SetViewStyle(view);
+    Views->SetView(view);
+}
+
+void LocalPane::SetAutoArrange(bool on)
+{
+    List->SetAutoArrange(on);
+    Views->SetAutoArrange(on);
+}
+
+void LocalPane::ChooseAutoArrange(bool on)
+{
+    SetAutoArrange(on);
+    emit autoArrangeChosen(on);
+}
+
+void LocalPane::GoUp()
+{
+    QDir folder(List->Folder());
+    if (folder.cdUp())
+        List->SetFolder(folder.absolutePath());
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "filepane.h"
+
+class ButtonColumn;
+class LocalListView;
+class QAction;
+class QComboBox;
+class QMenu;
+class QToolButton;
+class ViewMenu;
+
+// The local pane: the folder list with its column of buttons beside it and
+// its context menu. The path box above it lives in the path row; the pane
+// keeps the two on the same folder once attached.
+class LocalPane : public FilePane {
+    Q_OBJECT
+
+public:
+    explicit LocalPane(QWidget *parent = nullptr);
+
+    void AttachPathBox(QComboBox *pathBox);
+
+    // Sets the list's view and the check marks of the "Ansichten" menu.
+    void SetViewStyle(int view);
+    void SetAutoArrange(bool on);
+
+    LocalListView *List = nullptr;          // LMDShellList1
+    QToolButton *SpeedButton18 = nullptr;   // upload
+    QToolButton *UpButton = nullptr;        // " Zurück"
+    QToolButton *NewFolderButton = nullptr; // "Einen neuen Ordner in Explorer erstellen"
+    QToolButton *RefreshButton = nullptr;   // "Explorer aktualisieren"
+    QToolButton *ViewsButton = nullptr;     // "Ansichten"
+    QMenu *ContextMenu = nullptr;
+    ViewMenu *Views = nullptr;    // "Ansichten" submenu
+    QMenu *ArrangeMenu = nullptr; // "Symbole anordnen..."
+    QAction *ArrangeAuto = nullptr;
+    QAction *RefreshRemoteItem = nullptr; // "&Aktualisieren", refreshes the remote pane
+    QAction *NewFolderItem = nullptr;     // "Neuer Ordner erstellen..."
+    QAction *Einfgen1 = nullptr;          // "Aus dem FTP Server einfügen"
+
+private:
+    void BuildButtons(ButtonColumn *column);
+    void BuildContextMenu();
+    void AddArrangeItem(const QString &caption, const QString &objectName, int sortKey);
+    void ChooseAutoArrange(bool on);
+    void GoUp();
+};

@@ -1,0 +1,127 @@
+#include "multiviewlist.h"
+
+#include <QHeaderView>
+#include <QListView>
+#include <QTreeView>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kLargeIcon = 32;
+constexpr int kSmallIcon = 16;
+
+} // namespace
+
+MultiViewList::MultiViewList(QWidget *parent)
+    : QStackedWidget(parent)
+    , m_details(new QTreeView(this))
+    , m_icons(new QListView(this))
+{
+    m_details->setObjectName(u"DetailsView"_s);
+    m_details->setRootIsDecorated(false);
+    m_details->setItemsExpandable(false);
+    m_details->setUniformRowHeights(true);
+    m_details->setAllColumnsShowFocus(true);
+    m_details->header()->setStretchLastSection(false);
+    m_details->header()->setSectionsMovable(false);
+
+    m_icons->setObjectName(u"IconView"_s);
+    m_icons->setWrapping(true);
+    m_icons->setMovement(QListView::Static);
+    m_icons->setUniformItemSizes(true);
+
+    for (QAbstractItemView *view :
+         {static_cast<QAbstractItemView *>(m_details), static_cast<QAbstractItemView *>(m_icons)}) {
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        ForwardViewSignals(view);
+    }
+    addWidget(m_icons);
+    addWidget(m_details);
+    SetViewStyle(kDetailsView);
+}
+
+void MultiViewList::AttachModel(QAbstractItemModel *model)
+{
+    m_details->setModel(model);
+    m_icons->setModel(model);
+    // One selection for both views.
+    QItemSelectionModel *unused = m_icons->selectionModel();
+    m_icons->setSelectionModel(m_details->selectionModel());
+    delete unused;
+}
+
+void MultiViewList::ForwardViewSignals(QAbstractItemView *view)
+{
+    connect(view, &QAbstractItemView::doubleClicked, this, &MultiViewList::itemDoubleClicked);
+    connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint &pos) {
+        emit contextMenuRequested(view->viewport()->mapToGlobal(pos));
+    });
+}
+
+void MultiViewList::SetViewStyle(int view)
+{
+    m_view = view;
+    if (view == kDetailsView) {
+        setCurrentWidget(m_details);
+        return;
+    }
+    const bool largeIcons = view == 0;
+    m_icons->setViewMode(largeIcons ? QListView::IconMode : QListView::ListMode);
+    m_icons->setIconSize(QSize(largeIcons ? kLargeIcon : kSmallIcon, largeIcons ? kLargeIcon : kSmallIcon));
+    m_icons->setFlow(view == 2 ? QListView::TopToBottom : QListView::LeftToRight);
+    m_icons->setGridSize(largeIcons ? QSize(84, 64) : QSize());
+    m_icons->setWordWrap(largeIcons);
+    m_icons->setWrapping(true);
+    m_icons->setMovement(QListView::Static);
+    SetAutoArrange(m_autoArrange);
+    setCurrentWidget(m_icons);
+}
+
+void MultiViewList::SetAutoArrange(bool on)
+{
+    m_autoArrange = on;
+    m_icons->setResizeMode(on ? QListView::Adjust : QListView::Fixed);
+}
+
+QAbstractItemView *MultiViewList::CurrentView() const
+{
+    return m_view == kDetailsView ? static_cast<QAbstractItemView *>(m_details) : m_icons;
+}
+
+QAbstractItemModel *MultiViewList::Model() const
+{
+    return m_details->model();
+}
+
+QItemSelectionModel *MultiViewList::SelectionModel() const
+{
+    return m_details->selectionModel();
+}
+
+void MultiViewList::SetRootIndex(const QModelIndex &root)
+{
+    m_details->setRootIndex(root);
+    m_icons->setRootIndex(root);
+}
+
+int MultiViewList::ColumnCount() const
+{
+    return m_details->header()->count();
+}
+
+QList<int> MultiViewList::ColumnWidths() const
+{
+    QList<int> widths;
+    for (int column = 0; column < ColumnCount(); ++column)
+        widths.append(m_details->columnWidth(column));
+    return widths;
+}
+
+void MultiViewList::SetColumnWidth(int column, int width)
+{
+    m_details->setColumnWidth(column, width);
+}

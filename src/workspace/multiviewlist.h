@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QStackedWidget>
+
+class QAbstractItemModel;
+class QAbstractItemView;
+class QItemSelectionModel;
+class QListView;
+class QModelIndex;
+class QTreeView;
+
+// A file list with the four views of a desktop file manager: 0 large icons,
+// 1 small icons, 2 list, 3 details. The icon and list views are one list
+// view, the details view a tree view with columns; both show the same model
+// through one selection model, so switching views keeps the selection.
+class MultiViewList : public QStackedWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kDetailsView = 3;
+
+    explicit MultiViewList(QWidget *parent = nullptr);
+
+    void SetViewStyle(int view);
+    int ViewStyle() const { return m_view; }
+    // Automatic arrangement: the icon views flow anew when the list is resized.
+    virtual void SetAutoArrange(bool on);
+    bool AutoArrange() const { return m_autoArrange; }
+
+    QAbstractItemView *CurrentView() const;
+    QTreeView *DetailsView() const { return m_details; }
+    QListView *IconView() const { return m_icons; }
+    QAbstractItemModel *Model() const;
+    QItemSelectionModel *SelectionModel() const;
+    void SetRootIndex(const QModelIndex &root);
+
+    // Widths of the details view's columns, one entry per existing column.
+    int ColumnCount() const;
+    QList<int> ColumnWidths() const;
+    void SetColumnWidth(int column, int width);
+
+signals:
+    void itemDoubleClicked(const QModelIndex &index);
+    void contextMenuRequested(const QPoint &globalPos);
+
+protected:
+    // Subclasses hand over their model once; both views show it.
+    void AttachModel(QAbstractItemModel *model);
+
+private:
+    void ForwardViewSignals(QAbstractItemView *view);
+
+    QTreeView *m_details;
+    QListView *m_icons;
+    int m_view = kDetailsView;
+    bool m_autoArrange = false;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+class QCoreApplication;
+
+// German for the program: Qt's own texts (standard buttons read "Ja",
+// "Nein", "Abbrechen") and the German locale for numbers and dates.
+void InstallGermanLanguage(QCoreApplication &application);
+
+// Network waits of the engine let the window process its events.
+void InstallUserInterfacePump();
