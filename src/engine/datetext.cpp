@@ -2,10 +2,10 @@
 
 #include <QLocale>
 #include <QTimeZone>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <ctime>
 #include <limits>
 #include <optional>
@@ -70,113 +70,6 @@ DateTimeParts PartsOf(const QDate &date, const QTime &time)
 {
     return {date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second()};
 }
-
-// One stretch of time in which the system zone keeps its offsets.
-struct ZonePeriod {
-    qint64 from;  // first UTC second of the stretch
-    qint64 until; // first UTC second after it
-    int offset;
-    int standardOffset;
-
-    bool Contains(qint64 utcSeconds) const { return from <= utcSeconds && utcSeconds < until; }
-};
-
-// The system time zone with the offsets already asked for. QTimeZone answers
-// in microseconds, and local QDateTimes cost as much again on every use; a
-// listing asks for a handful of stretches thousands of times.
-class SystemZone {
-public:
-    static SystemZone &Current()
-    {
-        thread_local SystemZone zone;
-        zone.ReloadWhenChanged();
-        return zone;
-    }
-
-    const ZonePeriod &PeriodAt(qint64 utcSeconds)
-    {
-        if (lastUsed_ < periods_.size() && periods_[lastUsed_].Contains(utcSeconds))
-            return periods_[lastUsed_];
-        auto next =
-            std::upper_bound(periods_.begin(), periods_.end(), utcSeconds,
-                             [](qint64 seconds, const ZonePeriod &period) { return seconds < period.from; });
-        if (next != periods_.begin() && std::prev(next)->Contains(utcSeconds)) {
-            lastUsed_ = std::size_t(std::prev(next) - periods_.begin());
-            return periods_[lastUsed_];
-        }
-        return Remember(LoadPeriod(utcSeconds));
-    }
-
-private:
-    static constexpr std::size_t kMaxPeriods = 1024;
-    static constexpr qint64 kRecheckSeconds = 60;
-
-    // Runs on every use, so it must stay cheap: setenv() stores a new string,
-    // so a changed TZ shows as a changed pointer.
-    void ReloadWhenChanged()
-    {
-        const char *variable = std::getenv("TZ");
-        const std::time_t now = std::time(nullptr);
-        if (variable == tzVariable_ && now - checkedAt_ < kRecheckSeconds)
-            return;
-        checkedAt_ = now;
-        tzVariable_ = variable;
-        // Also notices a change of the machine's zone while the program runs.
-        QTimeZone zone = QTimeZone::systemTimeZone();
-        if (!zone.isValid())
-            zone = QTimeZone::utc();
-        if (zone.id() == zone_.id() && !periods_.empty())
-            return;
-        zone_ = zone;
-        periods_.clear();
-        lastUsed_ = 0;
-    }
-
-    ZonePeriod LoadPeriod(qint64 utcSeconds) const
-    {
-        const QDateTime at = QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::UTC);
-        ZonePeriod period{std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), 0, 0};
-        const QTimeZone::OffsetData data = zone_.offsetData(at);
-        if (!data.atUtc.isValid())
-            return {utcSeconds, utcSeconds + 1, 0, 0};
-        period.offset = data.offsetFromUtc;
-        period.standardOffset = data.standardTimeOffset;
-        if (zone_.hasTransitions()) {
-            const QTimeZone::OffsetData previous = zone_.previousTransition(at.addSecs(1));
-            if (previous.atUtc.isValid())
-                period.from = std::min(previous.atUtc.toSecsSinceEpoch(), utcSeconds);
-            const QTimeZone::OffsetData next = zone_.nextTransition(at);
-            if (next.atUtc.isValid())
-                period.until = std::max(next.atUtc.toSecsSinceEpoch(), utcSeconds + 1);
-        }
-        return period;
-    }
-
-    const ZonePeriod &Remember(const ZonePeriod &period)
-    {
-        if (periods_.size() >= kMaxPeriods)
-            periods_.clear();
-        auto position =
-            std::upper_bound(periods_.begin(), periods_.end(), period.from,
-                             [](qint64 from, const ZonePeriod &other) { return from < other.from; });
-        const bool overlapsPrevious =
-            position != periods_.begin() && std::prev(position)->until > period.from;
-        const bool overlapsNext = position != periods_.end() && position->from < period.until;
-        if (overlapsPrevious || overlapsNext) { // only with inconsistent zone data
-            periods_.clear();
-            position = periods_.begin();
-        }
-        position = periods_.insert(position, period);
-        lastUsed_ = std::size_t(position - periods_.begin());
-        return *position;
-    }
-
-    QTimeZone zone_;
-    const char *tzVariable_ = nullptr;
-    std::time_t checkedAt_ = 0;
-    std::vector<ZonePeriod> periods_; // sorted, without overlaps
-    std::size_t lastUsed_ = 0;
-};
 
 // One piece of a date-time format pattern.
 struct PatternToken {
@@ -389,15 +282,14 @@ int MatchName(QStringView text, qsizetype position, const QStringList &names)
     return best;
 }
 
-void AppendNumber(QString &out, int value, int width)
+// Writes value with at least width digits; returns the end.
+char16_t *WriteNumber(char16_t *out, int value, int width)
 {
-    if (width >= 2 && value < 10)
-        out += u'0';
-    if (width >= 4) {
-        if (value < 1000)
-            out += u'0';
-        if (value < 100)
-            out += u'0';
+    if (value < 100 && width <= 2) { // all fields but the year
+        if (value >= 10 || width == 2)
+            *out++ = char16_t(u'0' + value / 10);
+        *out++ = char16_t(u'0' + value % 10);
+        return out;
     }
     char16_t digits[12];
     int count = 0;
@@ -405,8 +297,24 @@ void AppendNumber(QString &out, int value, int width)
         digits[count++] = char16_t(u'0' + value % 10);
         value /= 10;
     } while (value > 0);
+    for (int padding = width - count; padding > 0; --padding)
+        *out++ = u'0';
     while (count > 0)
-        out += QChar(digits[--count]);
+        *out++ = digits[--count];
+    return out;
+}
+
+char16_t *WriteText(char16_t *out, const QString &text)
+{
+    return std::copy_n(reinterpret_cast<const char16_t *>(text.constData()), text.size(), out);
+}
+
+qsizetype LongestOf(const QStringList &names)
+{
+    qsizetype longest = 0;
+    for (const QString &name : names)
+        longest = std::max(longest, name.size());
+    return longest;
 }
 
 // The date text pattern of one locale, written and read without QLocale's
@@ -448,6 +356,7 @@ public:
         // The pattern letters decide the case of the AM/PM texts.
         amTexts_ = {locale.amText().toLower(), locale.amText().toUpper()};
         pmTexts_ = {locale.pmText().toLower(), locale.pmText().toUpper()};
+        maxLength_ = MaxLength();
     }
 
     static const DateTextFormat &ForDefaultLocale()
@@ -469,11 +378,11 @@ public:
                                               QTime(clock.hour, clock.minute, clock.second), Qt::UTC),
                                     pattern_);
         }
-        QString out;
-        out.reserve(pattern_.size() + 16);
+        QVarLengthArray<char16_t, 128> buffer(maxLength_);
+        char16_t *end = buffer.data();
         for (const PatternToken &token : tokens_)
-            AppendField(out, token, clock);
-        return out;
+            end = WriteField(end, token, clock);
+        return QString(reinterpret_cast<const QChar *>(buffer.data()), end - buffer.data());
     }
 
     bool Parse(QStringView text, DateTimeParts *clock) const
@@ -508,45 +417,60 @@ private:
         return (afternoon ? pmTexts_ : amTexts_)[upper ? 1 : 0];
     }
 
-    void AppendField(QString &out, const PatternToken &token, const DateTimeParts &clock) const
+    char16_t *WriteField(char16_t *out, const PatternToken &token, const DateTimeParts &clock) const
     {
         switch (token.field) {
         case PatternToken::Literal:
-            out += token.text;
-            break;
+            return WriteText(out, token.text);
         case PatternToken::Day:
-            AppendNumber(out, clock.day, token.width);
-            break;
+            return WriteNumber(out, clock.day, token.width);
         case PatternToken::DayName:
-            out += (token.width == 3 ? shortDays_ : longDays_)[DayOfWeek(clock) - 1];
-            break;
+            return WriteText(out, (token.width == 3 ? shortDays_ : longDays_)[DayOfWeek(clock) - 1]);
         case PatternToken::Month:
-            AppendNumber(out, clock.month, token.width);
-            break;
+            return WriteNumber(out, clock.month, token.width);
         case PatternToken::MonthName:
-            out += (token.width == 3 ? shortMonths_ : longMonths_)[clock.month - 1];
-            break;
+            return WriteText(out, (token.width == 3 ? shortMonths_ : longMonths_)[clock.month - 1]);
         case PatternToken::Year:
-            AppendNumber(out, clock.year, 4);
-            break;
+            return WriteNumber(out, clock.year, 4);
         case PatternToken::Hour24:
-            AppendNumber(out, clock.hour, token.width);
-            break;
+            return WriteNumber(out, clock.hour, token.width);
         case PatternToken::Hour12:
-            AppendNumber(out, twelveHours_ ? (clock.hour + 11) % 12 + 1 : clock.hour, token.width);
-            break;
+            return WriteNumber(out, twelveHours_ ? (clock.hour + 11) % 12 + 1 : clock.hour, token.width);
         case PatternToken::Minute:
-            AppendNumber(out, clock.minute, token.width);
-            break;
+            return WriteNumber(out, clock.minute, token.width);
         case PatternToken::Second:
-            AppendNumber(out, clock.second, token.width);
-            break;
+            return WriteNumber(out, clock.second, token.width);
         case PatternToken::AmPm:
-            out += AmPmText(clock.hour >= 12, token.upper);
-            break;
+            return WriteText(out, AmPmText(clock.hour >= 12, token.upper));
         default:
-            break;
+            return out;
         }
+    }
+
+    // The longest text the pattern can give, for the buffer of Format().
+    qsizetype MaxLength() const
+    {
+        qsizetype length = 0;
+        for (const PatternToken &token : tokens_) {
+            switch (token.field) {
+            case PatternToken::Literal:
+                length += token.text.size();
+                break;
+            case PatternToken::DayName:
+                length += LongestOf(token.width == 3 ? shortDays_ : longDays_);
+                break;
+            case PatternToken::MonthName:
+                length += LongestOf(token.width == 3 ? shortMonths_ : longMonths_);
+                break;
+            case PatternToken::AmPm:
+                length += std::max(
+                    {amTexts_[0].size(), amTexts_[1].size(), pmTexts_[0].size(), pmTexts_[1].size()});
+                break;
+            default:
+                length += 4;
+            }
+        }
+        return length;
     }
 
     // Reads the digits of a number field; a one-letter field has one or two.
@@ -622,6 +546,7 @@ private:
     bool twelveHours_ = false;
     QStringList shortMonths_, longMonths_, shortDays_, longDays_;
     std::array<QString, 2> amTexts_, pmTexts_; // lower and upper case
+    qsizetype maxLength_ = 0;
 };
 
 } // namespace
@@ -656,21 +581,100 @@ DateTimeParts ClockSecondsToParts(qint64 seconds)
     return parts;
 }
 
-int LocalUtcOffset(qint64 utcSeconds, bool withSummerTime)
+LocalClock &LocalClock::System()
 {
-    const ZonePeriod &period = SystemZone::Current().PeriodAt(utcSeconds);
+    thread_local LocalClock clock;
+    clock.ReloadWhenChanged();
+    return clock;
+}
+
+// Runs once per line, so it must stay cheap: the zone itself is looked at
+// once a minute (QTimeZone takes microseconds to name it).
+void LocalClock::ReloadWhenChanged()
+{
+    constexpr qint64 kRecheckSeconds = 60;
+    now_ = std::time(nullptr);
+    if (now_ - checkedAt_ >= kRecheckSeconds || periods_.empty())
+        Reload();
+}
+
+void LocalClock::Reload()
+{
+    checkedAt_ = now_ = std::time(nullptr);
+    QTimeZone zone = QTimeZone::systemTimeZone();
+    if (!zone.isValid())
+        zone = QTimeZone::utc();
+    if (zone.id() == zone_.id() && !periods_.empty())
+        return;
+    zone_ = zone;
+    periods_.clear();
+    lastUsed_ = 0;
+}
+
+const LocalClock::Period &LocalClock::PeriodAt(qint64 utcSeconds)
+{
+    if (lastUsed_ < periods_.size() && periods_[lastUsed_].Contains(utcSeconds))
+        return periods_[lastUsed_];
+    auto next = std::upper_bound(periods_.begin(), periods_.end(), utcSeconds,
+                                 [](qint64 seconds, const Period &period) { return seconds < period.from; });
+    if (next != periods_.begin() && std::prev(next)->Contains(utcSeconds)) {
+        lastUsed_ = std::size_t(std::prev(next) - periods_.begin());
+        return periods_[lastUsed_];
+    }
+    return Remember(LoadPeriod(utcSeconds));
+}
+
+LocalClock::Period LocalClock::LoadPeriod(qint64 utcSeconds) const
+{
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::UTC);
+    const QTimeZone::OffsetData data = zone_.offsetData(at);
+    if (!data.atUtc.isValid())
+        return {utcSeconds, utcSeconds + 1, 0, 0};
+    Period period{std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), data.offsetFromUtc,
+                  data.standardTimeOffset};
+    if (zone_.hasTransitions()) {
+        const QTimeZone::OffsetData previous = zone_.previousTransition(at.addSecs(1));
+        if (previous.atUtc.isValid())
+            period.from = std::min(previous.atUtc.toSecsSinceEpoch(), utcSeconds);
+        const QTimeZone::OffsetData next = zone_.nextTransition(at);
+        if (next.atUtc.isValid())
+            period.until = std::max(next.atUtc.toSecsSinceEpoch(), utcSeconds + 1);
+    }
+    return period;
+}
+
+const LocalClock::Period &LocalClock::Remember(const Period &period)
+{
+    constexpr std::size_t kMaxPeriods = 1024;
+    if (periods_.size() >= kMaxPeriods)
+        periods_.clear();
+    auto position = std::upper_bound(periods_.begin(), periods_.end(), period.from,
+                                     [](qint64 from, const Period &other) { return from < other.from; });
+    const bool overlapsPrevious = position != periods_.begin() && std::prev(position)->until > period.from;
+    const bool overlapsNext = position != periods_.end() && position->from < period.until;
+    if (overlapsPrevious || overlapsNext) { // only with inconsistent zone data
+        periods_.clear();
+        position = periods_.begin();
+    }
+    position = periods_.insert(position, period);
+    lastUsed_ = std::size_t(position - periods_.begin());
+    return *position;
+}
+
+int LocalClock::UtcOffset(qint64 utcSeconds, bool withSummerTime)
+{
+    const Period &period = PeriodAt(utcSeconds);
     return withSummerTime ? period.offset : period.standardOffset;
 }
 
-qint64 LocalClockToUtc(qint64 localClockSeconds)
+qint64 LocalClock::ToUtc(qint64 localClockSeconds)
 {
-    SystemZone &zone = SystemZone::Current();
-    const int before = zone.PeriodAt(localClockSeconds - kSecondsPerDay).offset;
-    const int after = zone.PeriodAt(localClockSeconds + kSecondsPerDay).offset;
+    const int before = PeriodAt(localClockSeconds - kSecondsPerDay).offset;
+    const int after = PeriodAt(localClockSeconds + kSecondsPerDay).offset;
     const qint64 early = localClockSeconds - before;
     const qint64 late = localClockSeconds - after;
-    const bool earlyFits = zone.PeriodAt(early).offset == before;
-    const bool lateFits = zone.PeriodAt(late).offset == after;
+    const bool earlyFits = PeriodAt(early).offset == before;
+    const bool lateFits = PeriodAt(late).offset == after;
     if (earlyFits && lateFits)
         return std::min(early, late);
     if (lateFits)
@@ -678,15 +682,9 @@ qint64 LocalClockToUtc(qint64 localClockSeconds)
     return early; // fits, or the reading lies in the gap
 }
 
-qint64 CurrentLocalClockSeconds()
+QDateTime LocalClock::DateTimeAt(qint64 utcSeconds)
 {
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    return now + LocalUtcOffset(now);
-}
-
-QDateTime LocalDateTimeAt(qint64 utcSeconds)
-{
-    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::OffsetFromUTC, LocalUtcOffset(utcSeconds));
+    return QDateTime::fromSecsSinceEpoch(utcSeconds, Qt::OffsetFromUTC, UtcOffset(utcSeconds));
 }
 
 QString FormatDateText(const DateTimeParts &localClock)
@@ -705,7 +703,7 @@ QString FormatDateText(const QDateTime &dateTime)
         clock = PartsOf(dateTime.date(), dateTime.time());
     } else {
         const qint64 utcSeconds = FloorDiv(dateTime.toMSecsSinceEpoch(), 1000);
-        clock = ClockSecondsToParts(utcSeconds + LocalUtcOffset(utcSeconds));
+        clock = ClockSecondsToParts(utcSeconds + LocalClock::System().UtcOffset(utcSeconds));
     }
     if (!IsValidDate(clock.year, clock.month, clock.day))
         return {};
@@ -723,7 +721,8 @@ QDateTime ParseDateText(const QString &text)
             return {};
         clock = PartsOf(read.date(), read.time());
     }
-    return LocalDateTimeAt(LocalClockToUtc(PartsToClockSeconds(clock)));
+    LocalClock &localClock = LocalClock::System();
+    return localClock.DateTimeAt(localClock.ToUtc(PartsToClockSeconds(clock)));
 }
 
 QString DateTextPattern()

@@ -3,6 +3,9 @@
 #include <QDateTime>
 #include <QString>
 #include <QtGlobal>
+#include <QTimeZone>
+
+#include <vector>
 
 // Date and time texts as every list of the program shows them, and the local
 // wall clock behind them.
@@ -13,7 +16,7 @@
 // locale is the default QLocale; the pattern follows QLocale::setDefault.
 //
 // Listings have thousands of lines, so formatting, reading and the local
-// zone's offsets are cached: no QLocale or QTimeZone work per call.
+// zone's offsets are cached: no QLocale or QTimeZone work per line.
 
 // Fields of a date and time; -1 while unknown.
 struct DateTimeParts {
@@ -36,19 +39,53 @@ bool IsValidTime(int hour, int minute, int second);
 qint64 PartsToClockSeconds(const DateTimeParts &parts);
 DateTimeParts ClockSecondsToParts(qint64 seconds);
 
-// The system time zone, re-read when it changes (also when TZ is set).
-// Offset from UTC in seconds at an instant; without summer time it is the
-// zone's standard offset.
-int LocalUtcOffset(qint64 utcSeconds, bool withSummerTime = true);
-// The instant a local wall-clock reading stands for. A reading that occurs
-// twice (the hour summer time ends) is its first occurrence; one that does not
-// exist (the hour summer time starts) is read with the offset before the gap.
-qint64 LocalClockToUtc(qint64 localClockSeconds);
-// Now, on the local wall clock.
-qint64 CurrentLocalClockSeconds();
-// An instant as a date-time that carries the local offset of that instant:
-// it compares by instant and needs no zone lookup when compared or stored.
-QDateTime LocalDateTimeAt(qint64 utcSeconds);
+// The local wall clock of the system time zone. QTimeZone answers in
+// microseconds and local QDateTimes cost as much on every use, so offsets are
+// kept per stretch of time between two changes of the zone's offset.
+class LocalClock {
+public:
+    // The clock of the system zone. Take it once per line or batch of work;
+    // it notices a change of the system zone within a minute.
+    static LocalClock &System();
+    // Reads the system zone again now, after TZ was changed.
+    void Reload();
+
+    // Offset from UTC in seconds at an instant; without summer time it is the
+    // zone's standard offset.
+    int UtcOffset(qint64 utcSeconds, bool withSummerTime = true);
+    // The instant a wall-clock reading stands for. A reading that occurs twice
+    // (the hour summer time ends) is its first occurrence; one that does not
+    // exist (the hour summer time starts) is read with the offset before it.
+    qint64 ToUtc(qint64 localClockSeconds);
+    // An instant as a date-time carrying the local offset of that instant: it
+    // compares by instant and needs no zone lookup when compared or stored.
+    QDateTime DateTimeAt(qint64 utcSeconds);
+    // Now, to the second, as of the last System().
+    qint64 NowUtc() const { return now_; }
+    qint64 NowLocal() { return now_ + UtcOffset(now_); }
+
+private:
+    struct Period {
+        qint64 from;  // first UTC second of the stretch
+        qint64 until; // first UTC second after it
+        int offset;
+        int standardOffset;
+
+        bool Contains(qint64 utcSeconds) const { return from <= utcSeconds && utcSeconds < until; }
+    };
+
+    LocalClock() = default;
+    void ReloadWhenChanged();
+    const Period &PeriodAt(qint64 utcSeconds);
+    Period LoadPeriod(qint64 utcSeconds) const;
+    const Period &Remember(const Period &period);
+
+    QTimeZone zone_;
+    qint64 checkedAt_ = 0;
+    qint64 now_ = 0;
+    std::vector<Period> periods_; // sorted, without overlaps
+    std::size_t lastUsed_ = 0;
+};
 
 // The date text of a local wall-clock reading (the parts must be valid).
 QString FormatDateText(const DateTimeParts &localClock);
@@ -56,7 +93,7 @@ QString FormatDateText(const DateTimeParts &localClock);
 // dropped. Empty for an invalid date-time.
 QString FormatDateText(const QDateTime &dateTime);
 // The date-time of a date text (surrounding blanks are ignored), as from
-// LocalDateTimeAt; invalid when the text is not a date text.
+// LocalClock::DateTimeAt; invalid when the text is not a date text.
 QDateTime ParseDateText(const QString &text);
 // The QDateTime format pattern of date texts for the current locale.
 QString DateTextPattern();

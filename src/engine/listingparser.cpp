@@ -38,7 +38,8 @@ QStringView TrimEnd(QStringView text)
 // A decimal number with an optional sign, surrounding white space allowed.
 template <typename Integer> std::optional<Integer> ReadNumber(QStringView text)
 {
-    text = text.trimmed();
+    if (!text.isEmpty() && (!IsDigit(text.front()) || !IsDigit(text.back())))
+        text = text.trimmed();
     const bool negative = text.startsWith(u'-');
     if (negative || text.startsWith(u'+'))
         text = text.sliced(1);
@@ -84,22 +85,55 @@ QStringView KeepTrailingDigits(QStringView size)
     return size.trimmed();
 }
 
-// Month 1 to 12 of the abbreviation at position, 0 when there is none.
-int MonthAt(QStringView line, qsizetype position)
+constexpr quint32 MonthKey(char16_t first, char16_t second, char16_t third)
 {
-    static constexpr char kMonths[12][4] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                            "jul", "aug", "sep", "oct", "nov", "dec"};
-    const char16_t first = LowerAscii(line[position]);
-    if (first != u'j' && first != u'f' && first != u'm' && first != u'a' && first != u's' && first != u'o' &&
-        first != u'n' && first != u'd')
+    return quint32(first) << 16 | quint32(second) << 8 | quint32(third);
+}
+
+// Month 1 to 12 of the abbreviation the three characters at text spell in
+// any case, 0 when they spell none.
+int MonthAt(const QChar *text)
+{
+    // Most characters of a line cannot begin a month: one bit per letter.
+    constexpr quint32 kInitials = 1u << ('j' - 'a') | 1u << ('f' - 'a') | 1u << ('m' - 'a') |
+                                  1u << ('a' - 'a') | 1u << ('s' - 'a') | 1u << ('o' - 'a') |
+                                  1u << ('n' - 'a') | 1u << ('d' - 'a');
+    const char16_t first = LowerAscii(text[0]);
+    const unsigned letter = unsigned(first) - u'a';
+    if (letter > 25 || !(kInitials >> letter & 1))
         return 0;
-    const char16_t second = LowerAscii(line[position + 1]);
-    const char16_t third = LowerAscii(line[position + 2]);
-    for (int month = 0; month < 12; ++month) {
-        if (first == kMonths[month][0] && second == kMonths[month][1] && third == kMonths[month][2])
-            return month + 1;
+    const char16_t second = LowerAscii(text[1]);
+    const char16_t third = LowerAscii(text[2]);
+    if (second > 0x7f || third > 0x7f)
+        return 0;
+    switch (MonthKey(first, second, third)) {
+    case MonthKey('j', 'a', 'n'):
+        return 1;
+    case MonthKey('f', 'e', 'b'):
+        return 2;
+    case MonthKey('m', 'a', 'r'):
+        return 3;
+    case MonthKey('a', 'p', 'r'):
+        return 4;
+    case MonthKey('m', 'a', 'y'):
+        return 5;
+    case MonthKey('j', 'u', 'n'):
+        return 6;
+    case MonthKey('j', 'u', 'l'):
+        return 7;
+    case MonthKey('a', 'u', 'g'):
+        return 8;
+    case MonthKey('s', 'e', 'p'):
+        return 9;
+    case MonthKey('o', 'c', 't'):
+        return 10;
+    case MonthKey('n', 'o', 'v'):
+        return 11;
+    case MonthKey('d', 'e', 'c'):
+        return 12;
+    default:
+        return 0;
     }
-    return 0;
 }
 
 int ManualDifferenceMinutes(const TimeCorrection &correction)
@@ -116,7 +150,7 @@ struct Stamp {
 };
 
 std::optional<Stamp> ComposeStamp(const DateTimeParts &parts, const TimeCorrection &correction,
-                                  bool noTimeOfDay)
+                                  bool noTimeOfDay, LocalClock &clock)
 {
     if (!IsValidDate(parts.year, parts.month, parts.day) ||
         !IsValidTime(parts.hour, parts.minute, parts.second))
@@ -125,15 +159,15 @@ std::optional<Stamp> ComposeStamp(const DateTimeParts &parts, const TimeCorrecti
     Stamp stamp;
     if (noTimeOfDay || (correction.DateTimeNo && !correction.DateTimeManuel)) {
         stamp.localClock = listed;
-        stamp.utc = LocalClockToUtc(stamp.localClock);
+        stamp.utc = clock.ToUtc(stamp.localClock);
     } else if (correction.DateTimeManuel) {
         stamp.localClock = listed - qint64(ManualDifferenceMinutes(correction)) * 60;
-        stamp.utc = LocalClockToUtc(stamp.localClock);
+        stamp.utc = clock.ToUtc(stamp.localClock);
     } else {
         // Automatic: the server lists universal time; each time gets the
         // local offset of its own date.
-        stamp.localClock = listed + LocalUtcOffset(listed, correction.WSTime_Use);
-        stamp.utc = correction.WSTime_Use ? listed : LocalClockToUtc(stamp.localClock);
+        stamp.localClock = listed + clock.UtcOffset(listed, correction.WSTime_Use);
+        stamp.utc = correction.WSTime_Use ? listed : clock.ToUtc(stamp.localClock);
     }
     static const qint64 firstSecond = PartsToClockSeconds({1, 1, 1, 0, 0, 0});
     static const qint64 endOfLastDay = PartsToClockSeconds({9999, 12, 31, 24, 0, 0});
@@ -146,9 +180,10 @@ std::optional<Stamp> ComposeStamp(const DateTimeParts &parts, const TimeCorrecti
 // stay views into the line until the entry is built.
 class LineParser {
 public:
-    LineParser(QStringView line, const TimeCorrection &correction)
+    LineParser(QStringView line, const TimeCorrection &correction, LocalClock &clock)
         : line_(line)
         , correction_(correction)
+        , clock_(clock)
     {
     }
 
@@ -252,7 +287,7 @@ private:
 
     bool SetStamp(const DateTimeParts &parts, bool noTimeOfDay)
     {
-        const std::optional<Stamp> stamp = ComposeStamp(parts, correction_, noTimeOfDay);
+        const std::optional<Stamp> stamp = ComposeStamp(parts, correction_, noTimeOfDay, clock_);
         if (!stamp)
             return false;
         stamp_ = *stamp;
@@ -260,14 +295,7 @@ private:
         return true;
     }
 
-    qint64 NowOnLocalClock()
-    {
-        if (!nowOnLocalClock_)
-            nowOnLocalClock_ = CurrentLocalClockSeconds();
-        return *nowOnLocalClock_;
-    }
-
-    int CurrentYear() { return ClockSecondsToParts(NowOnLocalClock()).year; }
+    int CurrentYear() { return ClockSecondsToParts(clock_.NowLocal()).year; }
 
     // --- MLSD ---------------------------------------------------------------
 
@@ -354,8 +382,10 @@ private:
     bool ScanUnixDates()
     {
         std::optional<UnixFields> fields;
-        for (qsizetype position = 0; position + 3 <= line_.size(); ++position) {
-            const int month = MonthAt(line_, position);
+        const QChar *text = line_.data();
+        const qsizetype end = line_.size() - 2;
+        for (qsizetype position = 0; position < end; ++position) {
+            const int month = MonthAt(text + position);
             if (month == 0)
                 continue;
             // Abbreviations inside one word share the fields after it: read
@@ -451,7 +481,7 @@ private:
             return IsValidDate(year - 1, parts.month, parts.day) ? year - 1 : year;
         if (!IsValidTime(parts.hour, parts.minute, parts.second))
             return year;
-        const qint64 latestNow = std::max(NowOnLocalClock(), QDateTime::currentSecsSinceEpoch());
+        const qint64 latestNow = std::max(clock_.NowLocal(), clock_.NowUtc());
         return PartsToClockSeconds(parts) > latestNow + kSecondsPerDay ? year - 1 : year;
     }
 
@@ -690,12 +720,10 @@ private:
         entry.attributes = AttributeText(kind_);
         entry.name = name_.toString();
         entry.sizeText = sizeFound_ ? KeepTrailingDigits(size_).toString() : u"     "_s;
-        if (!dateFound_) {
-            const qint64 now = QDateTime::currentSecsSinceEpoch();
-            stamp_ = {now + LocalUtcOffset(now), now};
-        }
+        if (!dateFound_)
+            stamp_ = {clock_.NowLocal(), clock_.NowUtc()};
         entry.dateText = FormatDateText(ClockSecondsToParts(stamp_.localClock));
-        entry.timestamp = LocalDateTimeAt(stamp_.utc);
+        entry.timestamp = clock_.DateTimeAt(stamp_.utc);
         entry.size = entry.sizeText.isEmpty() ? -1 : ToByteCount(entry.sizeText);
         entry.accepted = AllFound();
         return entry;
@@ -717,6 +745,7 @@ private:
 
     const QStringView line_;
     const TimeCorrection &correction_;
+    LocalClock &clock_;
 
     int kind_ = RemoteEntry::Unknown;
     bool kindFound_ = false;
@@ -730,14 +759,13 @@ private:
 
     bool dosLayout_ = false;
     qsizetype timeEnd_ = 0; // where the time of a DOS or free-form line ends
-    std::optional<qint64> nowOnLocalClock_;
 };
 
 } // namespace
 
 RemoteEntry ParseListingLine(QStringView line, const TimeCorrection &correction, bool isMlsdLine)
 {
-    LineParser parser(line, correction);
+    LineParser parser(line, correction, LocalClock::System());
     RemoteEntry entry = isMlsdLine ? parser.ParseMlsd() : parser.ParseList();
     // Whatever the pump runs, the entry no longer refers to the line.
     TIdAntiFreeze::DoProcessThrottled();
@@ -750,11 +778,12 @@ int SessionTimeDifference(const TimeCorrection &correction)
         return 0;
     if (correction.DateTimeManuel)
         return ManualDifferenceMinutes(correction);
-    return -LocalUtcOffset(QDateTime::currentSecsSinceEpoch(), correction.WSTime_Use) / 60;
+    LocalClock &clock = LocalClock::System();
+    return -clock.UtcOffset(clock.NowUtc(), correction.WSTime_Use) / 60;
 }
 
 QString ComposeTimestamp(const ListingDateParts &parts, const TimeCorrection &correction, bool noTimeOfDay)
 {
-    const std::optional<Stamp> stamp = ComposeStamp(parts, correction, noTimeOfDay);
+    const std::optional<Stamp> stamp = ComposeStamp(parts, correction, noTimeOfDay, LocalClock::System());
     return stamp ? FormatDateText(ClockSecondsToParts(stamp->localClock)) : QString();
 }

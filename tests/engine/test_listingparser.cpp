@@ -17,6 +17,7 @@ void UseTimeZone(const char *zone)
 {
     qputenv("TZ", zone);
     tzset();
+    LocalClock::System().Reload();
 }
 
 // One raw listing line and the entry a user must see for it. To add a line

@@ -14,6 +14,7 @@ void UseTimeZone(const QByteArray &zone)
 {
     qputenv("TZ", zone);
     tzset();
+    LocalClock::System().Reload();
 }
 
 QDateTime Utc(const char *text)
