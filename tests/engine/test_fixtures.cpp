@@ -37,6 +37,7 @@ struct ProbeResult {
 struct ProbeOptions {
     bool active = false;
     bool sessionReuse = true;
+    bool handshakeFirst = false;
     QString encoding = u"utf-8"_s;
 };
 
@@ -58,6 +59,8 @@ ProbeResult runProbe(const RealFtpServer &server, const QStringList &actions,
         arguments << u"--active"_s;
     if (!options.sessionReuse)
         arguments << u"--no-session-reuse"_s;
+    if (options.handshakeFirst)
+        arguments << u"--handshake-first"_s;
     QProcess probe;
     probe.setProcessChannelMode(QProcess::MergedChannels);
     probe.start(u"/usr/bin/python3"_s, arguments + actions);
@@ -121,13 +124,18 @@ private slots:
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<bool>("tls");
         QTest::addColumn<bool>("active");
+        QTest::addColumn<bool>("handshakeFirst");
         for (const auto &[kind, name] :
              {std::pair{Kind::Pyftpdlib, "pyftpdlib"}, std::pair{Kind::Vsftpd, "vsftpd"}}) {
-            QTest::addRow("%s passive", name) << kind << false << false;
-            QTest::addRow("%s active", name) << kind << false << true;
-            QTest::addRow("%s tls passive", name) << kind << true << false;
-            QTest::addRow("%s tls active", name) << kind << true << true;
+            QTest::addRow("%s passive", name) << kind << false << false << false;
+            QTest::addRow("%s active", name) << kind << false << true << false;
+            QTest::addRow("%s tls passive", name) << kind << true << false << false;
+            QTest::addRow("%s tls active", name) << kind << true << true << false;
         }
+        // vsftpd accepts a data connection only once the command came, so a
+        // client that waits for the handshake before sending it would hang there.
+        QTest::newRow("pyftpdlib tls passive, handshake before command")
+            << Kind::Pyftpdlib << true << false << true;
     }
 
     void filesTravelBothWays()
@@ -135,6 +143,7 @@ private slots:
         QFETCH(Kind, kind);
         QFETCH(bool, tls);
         QFETCH(bool, active);
+        QFETCH(bool, handshakeFirst);
         skipUnlessAvailable(kind);
         const QByteArray served = everyByteValue(40) + "\r\nend\n";
         RealFtpServer server({.kind = kind, .implicitTls = tls, .files = {{u"sub/hello.bin"_s, served}}});
@@ -148,7 +157,7 @@ private slots:
                      {u"list"_s, u"download:sub/hello.bin:%1"_s.arg(local.filePath(u"fetched.bin"_s)),
                       u"upload:%1:sub/hello.bin"_s.arg(local.filePath(u"upload.bin"_s)), u"cmd:MKD neu"_s,
                       u"cmd:RNFR sub/hello.bin"_s, u"cmd:RNTO neu/moved.bin"_s, u"cmd:RMD sub"_s},
-                     {.active = active});
+                     {.active = active, .handshakeFirst = handshakeFirst});
         QVERIFY2(result.exitCode == 0, qPrintable(result.lines.join(u'\n')));
 
         QVERIFY(result.linesStartingWith(u"LIST "_s).join(u'\n').contains(u" sub"_s));

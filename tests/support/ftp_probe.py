@@ -15,6 +15,7 @@ A failing step prints "ERROR <reply or reason>" and ends with exit code 1.
 
 import argparse
 import ftplib
+import socket
 import ssl
 import sys
 
@@ -23,6 +24,7 @@ class ImplicitTlsFtp(ftplib.FTP_TLS):
     """FTP_TLS that starts TLS at connect instead of sending AUTH TLS."""
 
     reuse_session = True
+    handshake_first = False
 
     def __init__(self, *args, **kwargs):
         super().__init__(*args, **kwargs)
@@ -39,11 +41,29 @@ class ImplicitTlsFtp(ftplib.FTP_TLS):
         self._control = connection
 
     def ntransfercmd(self, cmd, rest=None):
+        if self.handshake_first and self.passiveserver:
+            return self.handshake_then_command(cmd, rest)
         connection, size = ftplib.FTP.ntransfercmd(self, cmd, rest)
-        if self._prot_p:
-            session = self.sock.session if self.reuse_session else None
-            connection = self.context.wrap_socket(connection, server_hostname=self.host, session=session)
-        return connection, size
+        return self.secured(connection), size
+
+    def secured(self, connection):
+        if not self._prot_p:
+            return connection
+        session = self.sock.session if self.reuse_session else None
+        return self.context.wrap_socket(connection, server_hostname=self.host, session=session)
+
+    def handshake_then_command(self, cmd, rest):
+        """Secures the passive data connection before sending the command, as curl does."""
+        connection = self.secured(socket.create_connection(self.makepasv(), self.timeout))
+        if rest is not None:
+            self.sendcmd("REST %s" % rest)
+        reply = self.sendcmd(cmd)
+        if reply[0] == "2":
+            reply = self.getresp()
+        if reply[0] != "1":
+            connection.close()
+            raise ftplib.error_reply(reply)
+        return connection, None
 
 
 def parse_arguments():
@@ -54,6 +74,8 @@ def parse_arguments():
     parser.add_argument("--implicit-tls", action="store_true")
     parser.add_argument("--ca-file", help="verify the server against this certificate")
     parser.add_argument("--no-session-reuse", action="store_true")
+    parser.add_argument("--handshake-first", action="store_true",
+                        help="secure a passive data connection before sending the command")
     parser.add_argument("--active", action="store_true")
     parser.add_argument("--encoding", default="utf-8")
     parser.add_argument("actions", nargs="*")
@@ -70,6 +92,7 @@ def connect(arguments):
             context.verify_mode = ssl.CERT_NONE
         client = ImplicitTlsFtp(context=context, encoding=arguments.encoding)
         client.reuse_session = not arguments.no_session_reuse
+        client.handshake_first = arguments.handshake_first
     client.connect("127.0.0.1", arguments.port, timeout=10)
     print("WELCOME " + client.getwelcome())
     client.login(arguments.user, arguments.password)

@@ -109,6 +109,20 @@ class ImplicitTlsMixin:
         self.respond("503 Already using TLS.")
 
 
+def patient_tls_dtp_handler():
+    from pyftpdlib.handlers import TLS_DTPHandler
+
+    class PatientTlsDtpHandler(TLS_DTPHandler):
+        """Lets a client run the data connection's TLS handshake as soon as it
+        connects, before it sends the transfer command (curl does). The base
+        class takes any early input for a hang-up and drops the connection."""
+
+        def readable(self):
+            return self._ssl_accepting or super().readable()
+
+    return PatientTlsDtpHandler
+
+
 def handler_class(arguments):
     mixins = [RecordingMixin]
     if arguments.latin1:
@@ -120,6 +134,8 @@ def handler_class(arguments):
     else:
         base = FTPHandler
     handler = type("GlimraTestHandler", tuple(mixins) + (base,), {})
+    if arguments.implicit_tls:
+        handler.dtp_handler = patient_tls_dtp_handler()
     handler.proto_cmds = dict(base.proto_cmds)
     if arguments.no_mlsd:
         for command in ("MLSD", "MLST"):
