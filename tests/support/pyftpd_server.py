@@ -64,13 +64,24 @@ class Latin1Mixin:
     """Speaks Windows-1252 on the wire; the names on disk stay UTF-8."""
 
     codec = "cp1252"
+    answering_feat = False
 
     def decode(self, data):
         return data.decode(self.codec, self.unicode_errors)
 
     def push(self, text):
+        if self.answering_feat:
+            # The base class always announces UTF8; a Latin-1 server must not.
+            text = text.replace(" UTF8\r\n", "")
         # FTPHandler.push would encode as UTF-8; hand the bytes to the layer below it.
         super(FTPHandler, self).push(text.encode(self.codec, self.unicode_errors))
+
+    def ftp_FEAT(self, line):
+        self.answering_feat = True
+        try:
+            super().ftp_FEAT(line)
+        finally:
+            self.answering_feat = False
 
     def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
         if cmd in LISTING_COMMANDS:
@@ -79,23 +90,6 @@ class Latin1Mixin:
             else:
                 data = b"".join(transcoded([data], self.codec))
         super().push_dtp_data(data, isproducer, file, cmd)
-
-    def ftp_FEAT(self, line):
-        # The base class always announces UTF8; a Latin-1 server must not.
-        self.push("211-Features supported:\r\n")
-        for feature in self.latin1_features():
-            self.push(" %s\r\n" % feature)
-        self.respond("211 End FEAT.")
-
-    def latin1_features(self):
-        features = {"TVFS", *self._extra_feats}
-        features.update(f for f in ("EPRT", "EPSV", "MDTM", "MFMT", "SIZE") if f in self.proto_cmds)
-        if "MLST" in self.proto_cmds:
-            features.add("MLST " + "".join(
-                fact + ("*;" if fact in self._current_facts else ";") for fact in self._available_facts))
-        if "REST" in self.proto_cmds:
-            features.add("REST STREAM")
-        return sorted(features)
 
 
 class ImplicitTlsMixin:
