@@ -15,6 +15,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 using namespace Qt::StringLiterals;
 
@@ -382,6 +383,25 @@ void TIdConnectionInterceptOpenSSL::Closing()
     ERR_clear_error();
     SSL_shutdown(state.ssl.get());
     ERR_clear_error();
+}
+
+void TIdConnectionInterceptOpenSSL::FinishSending()
+{
+    Closing();
+    const std::shared_ptr<State> state = m_state;
+    if (!state->ssl)
+        return;
+    ::shutdown(state->fd, SHUT_WR);
+    char discarded[4096];
+    while (state->ssl) {
+        ERR_clear_error();
+        size_t received = 0;
+        if (SSL_read_ex(state->ssl.get(), discarded, sizeof discarded, &received) == 1)
+            continue;
+        if (SSL_get_error(state->ssl.get(), 0) != SSL_ERROR_WANT_READ)
+            return; // the peer closed, or the connection failed: either way it is over
+        SocketApi::WaitFor(state->fd, POLLIN, -1, [state] { return state->ssl != nullptr; });
+    }
 }
 
 void TIdConnectionInterceptOpenSSL::Disconnect()

@@ -46,6 +46,12 @@ public:
     // it resumes this layer's TLS session.
     std::unique_ptr<TIdConnectionInterceptOpenSSL> CreateDataChannelLayer() const;
 
+    // Ends an upload: tells the peer the data is complete and waits until
+    // it has read everything and closed its side. Closing at once would
+    // reset the connection under the last bytes, because what the peer sent
+    // on its own (session tickets) still lies unread here.
+    void FinishSending();
+
     void Connect(TIdSocketHandle &socket) override;
     void Closing() override;
     void Disconnect() override;

@@ -259,6 +259,8 @@ bool TIdFTP::Upload(TIdTCPConnection &connection, QIODevice &source)
 {
     try {
         connection.WriteFromStream(source, false, false);
+        if (m_data->tls)
+            m_data->tls->FinishSending();
         return true;
     } catch (const EIdConnClosedGracefully &) {
         return false;

@@ -49,18 +49,22 @@ bool TIdSimpleServer::AcceptConnection()
     const auto keepWaiting = [this] {
         return m_listening.Allocated && !m_abortRequested && !(StopWaiting && StopWaiting());
     };
+    // Try first, wait after: a server that connects and then answers at
+    // once must not look like one that answered instead of connecting.
     int accepted = -1;
-    while (accepted < 0 && keepWaiting()) {
-        if (!SocketApi::WaitFor(m_listening.Handle, POLLIN, -1, keepWaiting))
-            continue;
+    for (;;) {
+        // Closed from outside while waiting (the session's Abort).
+        if (!m_listening.Allocated)
+            throw EIdConnClosedGracefully();
         accepted = ::accept4(m_listening.Handle, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (accepted < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR &&
-            errno != ECONNABORTED)
+        if (accepted >= 0)
+            break;
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED)
             throw EIdSocketError(errno);
+        if (!keepWaiting())
+            break;
+        SocketApi::WaitFor(m_listening.Handle, POLLIN, -1, keepWaiting);
     }
-    // Closed from outside while waiting (the session's Abort).
-    if (!m_listening.Allocated)
-        throw EIdConnClosedGracefully();
     CloseListeningSocket();
     if (accepted < 0)
         return false;

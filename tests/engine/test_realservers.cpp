@@ -1,0 +1,249 @@
+// Round trips against real servers on 127.0.0.1: pyftpdlib and vsftpd, in
+// passive and active mode, plain text. Files are checked byte for byte on
+// the server's disk and on ours.
+#include "idexceptions.h"
+#include "realftpserver.h"
+#include "scriptedhost.h"
+#include "tidftp.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(RealFtpServer::Kind)
+
+namespace {
+
+QByteArray Payload(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(7);
+    for (char &byte : bytes)
+        byte = char(generator.bounded(256));
+    return bytes;
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The commands a server saw, with the command word in capitals: vsftpd
+// logs it that way, pyftpdlib as it came.
+QStringList Commands(const RealFtpServer &server)
+{
+    QStringList commands = server.commands();
+    for (QString &command : commands) {
+        const qsizetype blank = command.indexOf(u' ');
+        command = command.left(blank).toUpper() + (blank < 0 ? QString() : command.mid(blank));
+    }
+    return commands;
+}
+
+void StartOrSkip(RealFtpServer &server, RealFtpServer::Kind kind)
+{
+    QString why;
+    if (!RealFtpServer::isAvailable(kind, &why))
+        QSKIP(qPrintable(why));
+    QVERIFY2(server.start(&why), qPrintable(why));
+}
+
+void LogIn(TIdFTP &ftp, const RealFtpServer &server, bool passive)
+{
+    ftp.Host = server.host();
+    ftp.Port = server.port();
+    ftp.User = server.user();
+    ftp.Password = server.password();
+    ftp.Passive = passive;
+    ftp.UseNagle = false;
+    ftp.ConnectAndLogin();
+}
+
+} // namespace
+
+class RealServersTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void roundTrip_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::addColumn<bool>("passive");
+        QTest::newRow("pyftpdlib passive") << RealFtpServer::Kind::Pyftpdlib << true;
+        QTest::newRow("pyftpdlib active") << RealFtpServer::Kind::Pyftpdlib << false;
+        QTest::newRow("vsftpd passive") << RealFtpServer::Kind::Vsftpd << true;
+        QTest::newRow("vsftpd active") << RealFtpServer::Kind::Vsftpd << false;
+    }
+
+    void roundTrip()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(bool, passive);
+        const bool isPyftpdlib = kind == RealFtpServer::Kind::Pyftpdlib;
+        RealFtpServer server({kind});
+        StartOrSkip(server, kind);
+        QVERIFY(server.addFile(u"pub/readme.txt"_s, "Hallo\r\n"));
+
+        TIdFTP ftp;
+        ScriptedHost host;
+        ftp.setSessionHost(&host);
+        LogIn(ftp, server, passive);
+        QVERIFY2(ftp.LoggedIn(), qPrintable(server.serverLog()));
+        QVERIFY(ftp.SystemType().startsWith(u" UNIX"_s));
+
+        QStringList features;
+        ftp.ProbeFeatures(features);
+        QVERIFY(TIdFTP::HasFeature(features, u"PASV"_s));
+        QCOMPARE(TIdFTP::HasFeature(features, u"MLSD"_s), isPyftpdlib);
+        QCOMPARE(ftp.Passive, passive);
+
+        QCOMPARE(ftp.CurrentDir(), u"/"_s);
+        QVERIFY(ftp.MakeDir(u"neu"_s));
+        QVERIFY(QFileInfo(server.rootDir() + u"/neu"_s).isDir());
+        QVERIFY(ftp.ChangeDir(u"neu"_s));
+        QCOMPARE(ftp.CurrentDir(), u"/neu"_s);
+        QVERIFY(!ftp.ChangeDir(u"fehlt"_s));
+        QVERIFY(ftp.ChangeDirUp());
+        QCOMPARE(ftp.CurrentDir(), u"/"_s);
+
+        QTemporaryDir local;
+        const QByteArray payload = Payload(3 * 1024 * 1024 + 11);
+        QVERIFY(WriteFile(local.filePath(u"up.bin"_s), payload));
+        ftp.SetTransferType(ftBinary);
+        QVERIFY(ftp.StoreFile(local.filePath(u"up.bin"_s), u"neu/up.bin"_s));
+        QCOMPARE(ReadFile(server.rootDir() + u"/neu/up.bin"_s), payload);
+        QCOMPARE(ftp.FileSize(u"neu/up.bin"_s), qint64(payload.size()));
+        QVERIFY(ftp.RetrieveToFile(u"neu/up.bin"_s, local.filePath(u"down.bin"_s)));
+        QCOMPARE(ReadFile(local.filePath(u"down.bin"_s)), payload);
+        QCOMPARE(ftp.FileSize(u"neu/fehlt.bin"_s), qint64(-1));
+
+        QVERIFY(ftp.Rename(u"neu/up.bin"_s, u"neu/umbenannt.bin"_s));
+        QVERIFY(QFile::exists(server.rootDir() + u"/neu/umbenannt.bin"_s));
+        QVERIFY(!ftp.Rename(u"neu/fehlt.bin"_s, u"neu/x.bin"_s));
+
+        QVERIFY(ftp.ChangeDir(u"neu"_s));
+        QStringList lines;
+        ftp.List(lines);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().startsWith(u'-') && lines.first().endsWith(u" umbenannt.bin"_s),
+                 qPrintable(lines.join(u'\n')));
+        QVERIFY(lines.first().contains(QString::number(payload.size())));
+        if (isPyftpdlib) {
+            ftp.ListFacts(lines);
+            QCOMPARE(lines.size(), 1);
+            QVERIFY2(lines.first().contains(u"type=file;"_s) && lines.first().endsWith(u"; umbenannt.bin"_s),
+                     qPrintable(lines.first()));
+        }
+        QVERIFY(ftp.ChangeDirUp());
+
+        QVERIFY(!ftp.RemoveDir(u"neu"_s)); // not empty
+        QVERIFY(ftp.RemoveFile(u"neu/umbenannt.bin"_s));
+        QVERIFY(ftp.RemoveDir(u"neu"_s));
+        QVERIFY(!QFileInfo::exists(server.rootDir() + u"/neu"_s));
+        QVERIFY(ftp.RetrieveToFile(u"pub/readme.txt"_s, local.filePath(u"readme.txt"_s)));
+        QCOMPARE(ReadFile(local.filePath(u"readme.txt"_s)), QByteArray("Hallo\r\n"));
+
+        ftp.Quit();
+        QVERIFY(!ftp.IsConnected());
+        QCOMPARE(host.connectionLost, 0);
+
+        const QStringList commands = Commands(server);
+        const QString dataCommand = passive ? u"PASV"_s : u"PORT"_s;
+        QCOMPARE(commands.mid(0, 4),
+                 (QStringList{u"USER "_s + server.user(), commands.value(1), u"TYPE I"_s, u"SYST"_s}));
+        QVERIFY(commands.value(1).startsWith(u"PASS"_s));
+        QVERIFY(commands.contains(u"RETR neu/up.bin"_s));
+        QVERIFY(commands.contains(u"STOR neu/up.bin"_s));
+        QVERIFY(std::all_of(commands.begin(), commands.end(), [&](const QString &c) {
+            return !c.startsWith(passive ? u"PORT"_s : u"PASV"_s);
+        }));
+        QVERIFY(commands.contains(u"LIST"_s));
+        QVERIFY(commands.filter(dataCommand).size() >= 4);
+    }
+
+    // "Größe.txt" down, up, renamed and deleted: on a UTF-8 server and on
+    // one that spells names in Windows-1252.
+    void namesWithUmlauts_data()
+    {
+        QTest::addColumn<bool>("latin1");
+        QTest::newRow("utf-8 server") << false;
+        QTest::newRow("windows-1252 server") << true;
+    }
+
+    void namesWithUmlauts()
+    {
+        QFETCH(bool, latin1);
+        RealFtpServer::Options options;
+        options.latin1Names = latin1;
+        RealFtpServer server(options);
+        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        QVERIFY(server.addFile(u"Größe.txt"_s, "Inhalt"));
+
+        TIdFTP ftp;
+        LogIn(ftp, server, true);
+        QVERIFY(ftp.LoggedIn());
+        QStringList features;
+        ftp.ProbeFeatures(features);
+        QStringList lines;
+        ftp.List(lines);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().endsWith(u" Größe.txt"_s), qPrintable(lines.first()));
+
+        QTemporaryDir local;
+        QVERIFY(ftp.RetrieveToFile(u"Größe.txt"_s, local.filePath(u"a"_s)));
+        QCOMPARE(ReadFile(local.filePath(u"a"_s)), QByteArray("Inhalt"));
+        QVERIFY(ftp.StoreFile(local.filePath(u"a"_s), u"Übergröße €.txt"_s));
+        QCOMPARE(ReadFile(server.rootDir() + u"/Übergröße €.txt"_s), QByteArray("Inhalt"));
+        QVERIFY(ftp.Rename(u"Größe.txt"_s, u"Maße.txt"_s));
+        QVERIFY(QFile::exists(server.rootDir() + u"/Maße.txt"_s));
+        QVERIFY(ftp.RemoveFile(u"Maße.txt"_s));
+        QVERIFY(ftp.RemoveFile(u"Übergröße €.txt"_s));
+        QCOMPARE(QDir(server.rootDir()).entryList(QDir::Files), QStringList());
+        ftp.Quit();
+    }
+
+    void sizeOfAFileBeyond4GiB()
+    {
+        RealFtpServer server({RealFtpServer::Kind::Vsftpd});
+        StartOrSkip(server, RealFtpServer::Kind::Vsftpd);
+        QVERIFY(server.addFile(u"gross.img"_s, QByteArray()));
+        QFile sparse(server.rootDir() + u"/gross.img"_s);
+        QVERIFY(sparse.resize(qint64(5) * 1024 * 1024 * 1024));
+        TIdFTP ftp;
+        LogIn(ftp, server, true);
+        QVERIFY(ftp.LoggedIn());
+        ftp.SetTransferType(ftASCII);
+        QCOMPARE(ftp.FileSize(u"gross.img"_s), qint64(5368709120));
+        ftp.Quit();
+    }
+
+    void aServerThatGoesAwayIsNoticedBeforeTheNextCommand()
+    {
+        RealFtpServer server({});
+        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        TIdFTP ftp;
+        ScriptedHost host;
+        ftp.setSessionHost(&host);
+        LogIn(ftp, server, true);
+        QVERIFY(ftp.LoggedIn());
+        server.stop();
+        QTRY_VERIFY(!ftp.IsAlive());
+        QVERIFY(!ftp.LoggedIn());
+        QVERIFY(!ftp.MakeDir(u"x"_s));
+        QCOMPARE(host.connectionLost, 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(RealServersTest)
+#include "test_realservers.moc"

@@ -1,0 +1,241 @@
+// TLS from the first byte against pyftpdlib and vsftpd with a self-signed
+// certificate: the certificate question, trusted roots, host names, and
+// protected data connections that resume the control connection's session.
+#include "idexceptions.h"
+#include "realftpserver.h"
+#include "scriptedhost.h"
+#include "scriptedserver.h"
+#include "tidconnectioninterceptopenssl.h"
+#include "tidftp.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(RealFtpServer::Kind)
+
+namespace {
+
+QByteArray Payload(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(11);
+    for (char &byte : bytes)
+        byte = char(generator.bounded(256));
+    return bytes;
+}
+
+QByteArray ReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A session with the TLS layer between it and the socket, as the main
+// window sets it up.
+struct SecureSession {
+    TIdFTP ftp;
+    TIdConnectionInterceptOpenSSL tls;
+    ScriptedHost host;
+    QStringList log;
+
+    SecureSession(const QString &hostName, int port)
+    {
+        ftp.Host = hostName;
+        ftp.Port = port;
+        ftp.UseSSL = true;
+        ftp.Passive = true;
+        ftp.setSessionHost(&host);
+        tls.OnStatusInfo = [this](const QString &text) { log.append(text); };
+    }
+
+    void connect(const RealFtpServer &server)
+    {
+        ftp.User = server.user();
+        ftp.Password = server.password();
+        tls.ConfigureFrom(ftp);
+        ftp.SetIntercept(&tls);
+        ftp.SetInterceptEnabled(true);
+        ftp.ConnectAndLogin();
+    }
+};
+
+void StartOrSkip(RealFtpServer &server, RealFtpServer::Kind kind)
+{
+    QString why;
+    if (!RealFtpServer::isAvailable(kind, &why))
+        QSKIP(qPrintable(why));
+    QVERIFY2(server.start(&why), qPrintable(why));
+}
+
+RealFtpServer::Options Tls(RealFtpServer::Kind kind)
+{
+    RealFtpServer::Options options;
+    options.kind = kind;
+    options.implicitTls = true;
+    return options;
+}
+
+} // namespace
+
+class TlsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void refusedCertificateEndsTheConnect()
+    {
+        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        SecureSession session(server.host(), server.port());
+        session.host.acceptCertificate = false;
+        try {
+            session.connect(server);
+            QFAIL("an untrusted certificate was taken without asking");
+        } catch (const EIdOSSLError &error) {
+            QCOMPARE(error.Message(), u"Abbruch durch Anwender"_s);
+        }
+        QVERIFY(!session.ftp.IsConnected());
+        QVERIFY(!session.ftp.LoggedIn());
+        QCOMPARE(session.host.certificateQuestions.size(), 1);
+        const ServerCertificateInfo &question = session.host.certificateQuestions.first();
+        QCOMPARE(question.subject, u"/CN=localhost"_s);
+        QCOMPARE(question.issuer, u"/CN=localhost"_s);
+        QCOMPARE(question.verifyError, u"Das Zertifikat ist selbst signiert."_s);
+        QVERIFY(session.log.contains(u"/CN=localhost"_s));
+        QVERIFY(server.commands().isEmpty());
+    }
+
+    void acceptedCertificateLogsIn()
+    {
+        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        SecureSession session(server.host(), server.port());
+        session.host.acceptCertificate = true;
+        session.connect(server);
+        QVERIFY(session.ftp.LoggedIn());
+        QCOMPARE(session.host.certificateQuestions.size(), 1);
+        QVERIFY(session.log.contains(u"SSL Connected"_s));
+        session.ftp.Quit();
+    }
+
+    void trustedRootAsksNothing()
+    {
+        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        SecureSession session(server.host(), server.port());
+        session.ftp.RootCertificateFile = server.certificateFile();
+        session.connect(server);
+        QVERIFY(session.ftp.LoggedIn());
+        QVERIFY(session.host.certificateQuestions.isEmpty());
+        QVERIFY(session.ftp.ProtectsData());
+        session.ftp.Quit();
+        QCOMPARE(server.commands().mid(2, 2), (QStringList{u"PBSZ 0"_s, u"PROT P"_s}));
+    }
+
+    void hostNameIsChecked()
+    {
+        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        SecureSession session(server.host(), server.port());
+        session.ftp.RootCertificateFile = server.certificateFile();
+        session.ftp.User = server.user();
+        session.ftp.Password = server.password();
+        session.tls.ConfigureFrom(session.ftp);
+        session.tls.ExpectedHostName = u"ftp.example.org"_s;
+        session.ftp.SetIntercept(&session.tls);
+        session.ftp.SetInterceptEnabled(true);
+        QVERIFY_THROWS_EXCEPTION(EIdOSSLError, session.ftp.ConnectAndLogin());
+        QCOMPARE(session.host.certificateQuestions.size(), 1);
+        QCOMPARE(session.host.certificateQuestions.first().verifyError,
+                 u"Das Zertifikat gilt nicht für den Server ftp.example.org."_s);
+    }
+
+    void oldProtocolsAreNotOffered()
+    {
+        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        SecureSession session(server.host(), server.port());
+        session.ftp.SSLMethod = 0; // "SSL version 2 only"
+        session.ftp.RootCertificateFile = server.certificateFile();
+        session.connect(server);
+        QVERIFY(session.ftp.LoggedIn());
+        QVERIFY(!session.log.filter(u"TLS 1.2 oder neuer"_s).isEmpty());
+        session.ftp.Quit();
+    }
+
+    void plainServerFailsTheHandshake()
+    {
+        ScriptedServer server;
+        server.reply("220 plain text only").setDrainTimeout(300);
+        QVERIFY(server.start());
+        SecureSession session(u"127.0.0.1"_s, server.port());
+        session.tls.ConfigureFrom(session.ftp);
+        session.ftp.SetIntercept(&session.tls);
+        session.ftp.SetInterceptEnabled(true);
+        try {
+            session.ftp.ConnectAndLogin();
+            QFAIL("a plain server passed the handshake");
+        } catch (const EIdOSSLError &error) {
+            QCOMPARE(error.Message(), u"Verbindung abgelehnt"_s);
+        }
+        QVERIFY(!session.ftp.IsConnected());
+    }
+
+    // Listings, downloads and uploads over TLS data connections; vsftpd
+    // insists that each resumes the control connection's session.
+    void protectedTransfers_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::addColumn<bool>("passive");
+        QTest::newRow("pyftpdlib passive") << RealFtpServer::Kind::Pyftpdlib << true;
+        QTest::newRow("pyftpdlib active") << RealFtpServer::Kind::Pyftpdlib << false;
+        QTest::newRow("vsftpd passive") << RealFtpServer::Kind::Vsftpd << true;
+        QTest::newRow("vsftpd active") << RealFtpServer::Kind::Vsftpd << false;
+    }
+
+    void protectedTransfers()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(bool, passive);
+        RealFtpServer server(Tls(kind));
+        StartOrSkip(server, kind);
+        const QByteArray payload = Payload(2 * 1024 * 1024 + 5);
+        QVERIFY(server.addFile(u"daten.bin"_s, payload));
+
+        SecureSession session(server.host(), server.port());
+        session.ftp.RootCertificateFile = server.certificateFile();
+        session.ftp.Passive = passive;
+        session.connect(server);
+        QVERIFY2(session.ftp.LoggedIn(), qPrintable(server.serverLog()));
+        QVERIFY(session.ftp.ProtectsData());
+        TIdFTP &ftp = session.ftp;
+
+        QStringList lines;
+        ftp.List(lines);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines.first().endsWith(u" daten.bin"_s), qPrintable(lines.join(u'\n')));
+        ftp.SetTransferType(ftBinary);
+        QTemporaryDir local;
+        QVERIFY2(ftp.RetrieveToFile(u"daten.bin"_s, local.filePath(u"daten.bin"_s)),
+                 qPrintable(server.serverLog()));
+        QCOMPARE(ReadFile(local.filePath(u"daten.bin"_s)), payload);
+        QVERIFY2(ftp.StoreFile(local.filePath(u"daten.bin"_s), u"hoch.bin"_s),
+                 qPrintable(server.serverLog()));
+        QCOMPARE(ReadFile(server.rootDir() + u"/hoch.bin"_s), payload);
+        QBuffer small;
+        small.setData("klein");
+        small.open(QIODevice::ReadOnly);
+        QVERIFY(ftp.Store(small, u"klein.txt"_s));
+        QCOMPARE(ReadFile(server.rootDir() + u"/klein.txt"_s), QByteArray("klein"));
+        QCOMPARE(ftp.FileSize(u"hoch.bin"_s), qint64(payload.size()));
+        ftp.Quit();
+        QVERIFY(session.host.certificateQuestions.isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TlsTest)
+#include "test_tls.moc"
