@@ -689,7 +689,10 @@ QDateTime LocalClock::DateTimeAt(qint64 utcSeconds)
 
 QString FormatDateText(const DateTimeParts &localClock)
 {
-    if (localClock.hour == 24)
+    if (!IsValidDate(localClock.year, localClock.month, localClock.day) ||
+        !IsValidTime(localClock.hour, localClock.minute, localClock.second))
+        return {};
+    if (localClock.hour == 24) // the next day's midnight, which may lie beyond the year 9999
         return FormatDateText(ClockSecondsToParts(PartsToClockSeconds(localClock)));
     return DateTextFormat::ForDefaultLocale().Format(localClock);
 }
@@ -705,8 +708,6 @@ QString FormatDateText(const QDateTime &dateTime)
         const qint64 utcSeconds = FloorDiv(dateTime.toMSecsSinceEpoch(), 1000);
         clock = ClockSecondsToParts(utcSeconds + LocalClock::System().UtcOffset(utcSeconds));
     }
-    if (!IsValidDate(clock.year, clock.month, clock.day))
-        return {};
     return FormatDateText(clock);
 }
 

@@ -87,7 +87,8 @@ private:
     std::size_t lastUsed_ = 0;
 };
 
-// The date text of a local wall-clock reading (the parts must be valid).
+// The date text of a local wall-clock reading; empty when the parts are no
+// valid date and time.
 QString FormatDateText(const DateTimeParts &localClock);
 // The date text of a date-time, on the local wall clock; milliseconds are
 // dropped. Empty for an invalid date-time.
