@@ -10,6 +10,8 @@ using namespace Qt::StringLiterals;
 TIdFTP::TIdFTP()
 {
     Port = 21;
+    RecvBufferSize = kTransferBufferSize;
+    SendBufferSize = kTransferBufferSize;
 }
 
 TIdFTP::~TIdFTP() = default;
