@@ -35,6 +35,10 @@ struct MainWindowValues {
 };
 
 inline constexpr int kMaxCommentLines = 101;
+// What an anonymous login sends: anonymous FTP asks for an e-mail address as
+// password. New connections from the published list use the same address.
+inline constexpr QStringView kAnonymousUser = u"anonymous";
+inline constexpr QStringView kAnonymousPassword = u"glimra@example.com";
 inline constexpr QStringView kUnfitProfileWarning = u"Die Verbindungseigenschaften sind mangelhaft.";
 
 // One saved connection: an INI section named after the connection. The
