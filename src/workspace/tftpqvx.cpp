@@ -7,8 +7,11 @@
 #include "localpane.h"
 #include "maintoolbar.h"
 #include "pathrow.h"
+#include "idexceptions.h"
+#include "remotebrowser.h"
 #include "remotelistview.h"
 #include "remotepane.h"
+#include "sessioncontrol.h"
 #include "sessionlogview.h"
 #include "statuspanels.h"
 #include "tinifile.h"
@@ -56,6 +59,8 @@ TFTPqvx::TFTPqvx(const QStringList &arguments, QWidget *parent)
     setObjectName(u"FTPqvx"_s);
     setWindowTitle(ProgramTitle());
     BuildLayout();
+    m_session = new SessionControl(*this);
+    m_browser = new RemoteBrowser(*this);
     resize(kDesignedSize);
     CentreOnScreen();
     m_remotePane->DisableCommands();
@@ -149,6 +154,24 @@ void TFTPqvx::CentreOnScreen()
         move(available.x() + (available.width() - width()) / 2,
              available.y() + (available.height() - height()) / 2);
     }
+}
+
+void TFTPqvx::RunCommand(const std::function<void()> &command)
+{
+    try {
+        command();
+    } catch (const EIdException &error) {
+        ShowError(error.Message());
+    } catch (const std::exception &error) {
+        ShowError(QString::fromUtf8(error.what()));
+    }
+}
+
+void TFTPqvx::ShowError(const QString &message)
+{
+    m_status->SetPanelText(2, message);
+    m_session->AddLogLine(message);
+    m_status->repaint();
 }
 
 void TFTPqvx::SetActivity(int code)

@@ -4,15 +4,20 @@
 #include "datafolders.h"
 #include "operationflags.h"
 #include "sessionhost.h"
+#include "tidftp.h"
 
 #include <QMainWindow>
+
+#include <functional>
 
 class LocalPane;
 class MainToolBar;
 class PathRow;
 class QProgressBar;
 class QSplitter;
+class RemoteBrowser;
 class RemotePane;
+class SessionControl;
 class SessionLogView;
 class StatusPanels;
 class Tsetup;
@@ -48,6 +53,17 @@ public:
 
     OperationFlags Flags;
     ApplicationSettings Settings;
+    TIdFTP IdFTP1;         // the main session
+    QStringList Features;  // what the server's HELP offered
+    QStringList CopyList;  // remote names copied for pasting
+
+    SessionControl *Session() const { return m_session; }
+    RemoteBrowser *Browser() const { return m_browser; }
+
+    // Runs a user command. An engine or file error that the command does not
+    // handle itself ends up in status panel 2 and the session log; no box.
+    void RunCommand(const std::function<void()> &command);
+    void ShowError(const QString &message);
 
     MainToolBar *ToolBar() const { return m_toolBar; }
     PathRow *Paths() const { return m_pathRow; }
@@ -98,4 +114,6 @@ private:
     QProgressBar *m_progress = nullptr;
     StatusPanels *m_status = nullptr;
     Tsetup *m_setup = nullptr;
+    SessionControl *m_session = nullptr;
+    RemoteBrowser *m_browser = nullptr;
 };
