@@ -316,6 +316,7 @@ qint64 TIdConnectionInterceptOpenSSL::Recv(char *buffer, qint64 size)
     if (!ssl)
         throw EIdConnClosedGracefully();
     ERR_clear_error();
+    errno = 0; // 0 after a failed read means the peer simply closed
     size_t received = 0;
     if (SSL_read_ex(ssl, buffer, size_t(size), &received) == 1)
         return qint64(received);
@@ -344,6 +345,7 @@ qint64 TIdConnectionInterceptOpenSSL::Send(const char *buffer, qint64 size)
         if (!ssl)
             throw EIdConnClosedGracefully();
         ERR_clear_error();
+        errno = 0;
         size_t sent = 0;
         if (SSL_write_ex(ssl, buffer, size_t(size), &sent) == 1)
             return qint64(sent);

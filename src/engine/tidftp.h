@@ -122,6 +122,7 @@ private:
     // --- data connections --------------------------------------------------
     TIdConnectionInterceptOpenSSL *TlsLayer() const;
     template <class Connection> Connection &CreateDataConnection();
+    TIdTCPClient &CreatePassiveDataConnection(const QString &command);
     TIdSimpleServer &CreateListeningDataConnection();
     void SecureDataConnection(TIdTCPConnection &connection);
     bool Upload(TIdTCPConnection &connection, QIODevice &source);

@@ -6,8 +6,6 @@
 #include <QFile>
 #include <QScopeGuard>
 
-#include <cerrno>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -71,6 +69,8 @@ void TIdFTP::CloseDataConnection()
 TIdFTP::PassiveTarget TIdFTP::EnterPassive()
 {
     SendChecked(u"PASV"_s, 227);
+    if (!IsConnected())
+        throw EIdConnClosedGracefully();
     const QString line = LastReplyLine().trimmed();
     const qsizetype open = line.indexOf(u'(');
     const qsizetype close = line.indexOf(u')');
@@ -133,6 +133,20 @@ TIdSimpleServer &TIdFTP::CreateListeningDataConnection()
     return server;
 }
 
+// PASV, then the transfer command (its reply is read once the data
+// connection stands), then a client for the address the server named.
+TIdTCPClient &TIdFTP::CreatePassiveDataConnection(const QString &command)
+{
+    SetActivity(3);
+    const PassiveTarget peer = EnterPassive();
+    WriteLine(command);
+    auto &data = CreateDataConnection<TIdTCPClient>();
+    data.SocksInfo = SocksInfo;
+    data.Host = peer.address;
+    data.Port = peer.port;
+    return data;
+}
+
 void TIdFTP::SecureDataConnection(TIdTCPConnection &connection)
 {
     TIdConnectionInterceptOpenSSL *tls = TlsLayer();
@@ -161,15 +175,9 @@ bool TIdFTP::ReceiveData(const QString &command, QIODevice &target, bool listing
     bool transferred = false;
     bool refused = false;
     if (Passive) {
-        SetActivity(3);
-        const PassiveTarget peer = EnterPassive();
-        WriteLine(command);
-        SetActivity(1);
-        auto &data = CreateDataConnection<TIdTCPClient>();
+        auto &data = CreatePassiveDataConnection(command);
         const auto release = qScopeGuard([this] { m_data.reset(); });
-        data.SocksInfo = SocksInfo;
-        data.Host = peer.address;
-        data.Port = peer.port;
+        SetActivity(1);
         if (data.OpenConnection()) {
             const auto close = qScopeGuard([&] {
                 SetActivity(1);
@@ -212,14 +220,8 @@ bool TIdFTP::SendData(const QString &command, QIODevice &source)
     bool transferred = false;
     bool started = false;
     if (Passive) {
-        SetActivity(3);
-        const PassiveTarget peer = EnterPassive();
-        WriteLine(command);
-        auto &data = CreateDataConnection<TIdTCPClient>();
+        auto &data = CreatePassiveDataConnection(command);
         const auto release = qScopeGuard([this] { m_data.reset(); });
-        data.SocksInfo = SocksInfo;
-        data.Host = peer.address;
-        data.Port = peer.port;
         if (data.OpenConnection()) {
             const auto close = qScopeGuard([&] {
                 CloseQuietly(data);
@@ -264,9 +266,7 @@ bool TIdFTP::Upload(TIdTCPConnection &connection, QIODevice &source)
         return true;
     } catch (const EIdConnClosedGracefully &) {
         return false;
-    } catch (const EIdSocketError &error) {
-        if (error.LastError() == EBADF || error.LastError() == ENOTSOCK)
-            return false;
+    } catch (const EIdSocketError &) {
         if (sessionHost())
             sessionHost()->SetTransferActive(false);
         throw;

@@ -180,7 +180,7 @@ qint64 TIdTCPConnection::Receive(QByteArray &buffer, int timeout)
         if (received >= 0)
             return received;
         const int remaining = deadline.isForever() ? kWaitForever : int(deadline.remainingTime());
-        if (!WaitReadable(remaining) && deadline.hasExpired())
+        if (!WaitReadable(remaining))
             return -1;
     }
 }

@@ -1,6 +1,7 @@
 // Servers that misbehave: replies without codes, garbage PASV fields, lines
 // without an end, random bytes, resets. Each must end in a clear error or a
 // refused command, never in a crash or a hang.
+#include "enginetesthelpers.h"
 #include "idexceptions.h"
 #include "scriptedhost.h"
 #include "scriptedserver.h"
@@ -8,35 +9,11 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
-#include <QRandomGenerator>
 #include <QTest>
 
 #include <cerrno>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-bool Connect(TIdFTP &ftp, ScriptedServer &server)
-{
-    if (!server.start())
-        return false;
-    ftp.Host = u"127.0.0.1"_s;
-    ftp.Port = server.port();
-    ftp.Passive = true;
-    return ftp.OpenConnection();
-}
-
-QByteArray RandomBytes(quint32 seed, qsizetype size)
-{
-    QRandomGenerator generator(seed);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char &byte : bytes)
-        byte = char(generator.bounded(256));
-    return bytes;
-}
-
-} // namespace
 
 class BadInputTest : public QObject {
     Q_OBJECT
@@ -61,7 +38,7 @@ private slots:
         ScriptedServer server;
         server.answer(reply).answer("257 \"/\"");
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         QBuffer target;
         target.open(QIODevice::WriteOnly);
         try {
@@ -100,7 +77,7 @@ private slots:
         ScriptedServer server;
         server.send(QByteArray(10 * 1024 * 1024, 'x'));
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         QElapsedTimer clock;
         clock.start();
         QVERIFY_THROWS_EXCEPTION(EIdReadLnMaxLineLengthExceeded, ftp.SendCommand(u"NOOP"_s, 200));
@@ -142,7 +119,7 @@ private slots:
     {
         QFETCH(quint32, seed);
         QFETCH(bool, asGreeting);
-        const QByteArray noise = RandomBytes(seed, 64 * 1024);
+        const QByteArray noise = RandomBytes(64 * 1024, seed);
         ScriptedServer server;
         server.setDrainTimeout(300);
         if (asGreeting)
@@ -174,7 +151,7 @@ private slots:
         TIdFTP ftp;
         ScriptedHost host;
         ftp.setSessionHost(&host);
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         try {
             ftp.SendCommand(u"NOOP"_s, 200);
             QFAIL("a reset went unnoticed");
@@ -199,10 +176,10 @@ private slots:
             .command()
             .acceptData()
             .reply("150 Here")
-            .sendData(RandomBytes(7, 5000))
+            .sendData(RandomBytes(5000, 7))
             .resetControl();
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         QBuffer target;
         target.open(QIODevice::WriteOnly);
         QVERIFY_THROWS_EXCEPTION(EIdException, ftp.Retrieve(u"x"_s, target));

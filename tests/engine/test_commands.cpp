@@ -1,5 +1,6 @@
 // Directory and file commands, listings, the HELP probe and how names are
 // spelled on the wire, against scripted servers.
+#include "enginetesthelpers.h"
 #include "idexceptions.h"
 #include "scriptedhost.h"
 #include "scriptedserver.h"
@@ -10,16 +11,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-bool Connect(TIdFTP &ftp, ScriptedServer &server)
-{
-    if (!server.start())
-        return false;
-    ftp.Host = u"127.0.0.1"_s;
-    ftp.Port = server.port();
-    ftp.Passive = true;
-    return ftp.OpenConnection();
-}
 
 // Serves one listing over a passive data connection.
 void ServeListing(ScriptedServer &server, const QByteArray &preliminary, const QByteArray &listing)
@@ -86,7 +77,7 @@ private slots:
         for (const QByteArray &reply : followUp)
             server.answer(reply);
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         QStringList list{u"stale"_s};
         ftp.ProbeFeatures(list);
         QCOMPARE(list, features);
@@ -132,7 +123,7 @@ private slots:
         ScriptedServer server;
         server.answer(reply);
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         QCOMPARE(ftp.CurrentDir(), path);
         ftp.CloseConnection();
         QCOMPARE(server.transcript(), QStringList{u"PWD"_s});
@@ -165,7 +156,7 @@ private slots:
         ScriptedServer server;
         server.answer(reply);
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         bool actual = false;
         if (operation == "cwd"_L1)
             actual = ftp.ChangeDir(u"/pub/a b"_s);
@@ -187,7 +178,7 @@ private slots:
         ScriptedServer server;
         server.setDrainTimeout(200);
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         QVERIFY(ftp.ChangeDir(QString()));
         ftp.CloseConnection();
         QCOMPARE(server.transcript(), QStringList());
@@ -215,7 +206,7 @@ private slots:
         for (const QByteArray &reply : replies)
             server.answer(reply);
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         QCOMPARE(ftp.Rename(u"alt.txt"_s, u"neu.txt"_s), result);
         ftp.CloseConnection();
         QCOMPARE(server.transcript(), transcript);
@@ -241,7 +232,7 @@ private slots:
         ScriptedServer server;
         server.answer("200 Type set to A").answer("200 Type set to I").answer(reply);
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         ftp.SetTransferType(ftASCII);
         QCOMPARE(ftp.FileSize(u"big.iso"_s), size);
         ftp.CloseConnection();
@@ -288,7 +279,7 @@ private slots:
             server.answer("200 Type set to A");
         ServeListing(server, preliminary, listing);
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         QStringList target{u"old"_s};
         if (facts)
             ftp.ListFacts(target);
@@ -304,7 +295,7 @@ private slots:
         ScriptedServer server;
         server.answer("200 Type set to A").passive().answer("550 Permission denied");
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         QStringList target{u"old"_s};
         ftp.List(target);
         QCOMPARE(target, QStringList());
@@ -318,7 +309,7 @@ private slots:
         TIdFTP ftp;
         ScriptedHost host;
         ftp.setSessionHost(&host);
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         QVERIFY(server.failure().isEmpty()); // closed by now
         QStringList target{u"old"_s};
         ftp.List(target);
@@ -352,7 +343,7 @@ private slots:
         ServeListing(server, "150 Listing", "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 " + name + "\r\n");
         server.answer("250 Deleted");
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server));
+        QVERIFY(ConnectWithoutLogin(ftp, server));
         QStringList lines;
         ftp.List(lines);
         QCOMPARE(lines.size(), 1);

@@ -1,6 +1,7 @@
 // Round trips against real servers on 127.0.0.1: pyftpdlib and vsftpd, in
 // passive and active mode, plain text. Files are checked byte for byte on
 // the server's disk and on ours.
+#include "enginetesthelpers.h"
 #include "idexceptions.h"
 #include "realftpserver.h"
 #include "scriptedhost.h"
@@ -8,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,27 +17,6 @@ using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(RealFtpServer::Kind)
 
 namespace {
-
-QByteArray Payload(qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(7);
-    for (char &byte : bytes)
-        byte = char(generator.bounded(256));
-    return bytes;
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool WriteFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 // The commands a server saw, with the command word in capitals: vsftpd
 // logs it that way, pyftpdlib as it came.
@@ -49,14 +28,6 @@ QStringList Commands(const RealFtpServer &server)
         command = command.left(blank).toUpper() + (blank < 0 ? QString() : command.mid(blank));
     }
     return commands;
-}
-
-void StartOrSkip(RealFtpServer &server, RealFtpServer::Kind kind)
-{
-    QString why;
-    if (!RealFtpServer::isAvailable(kind, &why))
-        QSKIP(qPrintable(why));
-    QVERIFY2(server.start(&why), qPrintable(why));
 }
 
 void LogIn(TIdFTP &ftp, const RealFtpServer &server, bool passive)
@@ -92,7 +63,7 @@ private slots:
         QFETCH(bool, passive);
         const bool isPyftpdlib = kind == RealFtpServer::Kind::Pyftpdlib;
         RealFtpServer server({kind});
-        StartOrSkip(server, kind);
+        START_OR_SKIP(server, kind);
         QVERIFY(server.addFile(u"pub/readme.txt"_s, "Hallo\r\n"));
 
         TIdFTP ftp;
@@ -118,14 +89,14 @@ private slots:
         QCOMPARE(ftp.CurrentDir(), u"/"_s);
 
         QTemporaryDir local;
-        const QByteArray payload = Payload(3 * 1024 * 1024 + 11);
-        QVERIFY(WriteFile(local.filePath(u"up.bin"_s), payload));
+        const QByteArray payload = RandomBytes(3 * 1024 * 1024 + 11);
+        QVERIFY(WriteFileContent(local.filePath(u"up.bin"_s), payload));
         ftp.SetTransferType(ftBinary);
         QVERIFY(ftp.StoreFile(local.filePath(u"up.bin"_s), u"neu/up.bin"_s));
-        QCOMPARE(ReadFile(server.rootDir() + u"/neu/up.bin"_s), payload);
+        QCOMPARE(FileContent(server.rootDir() + u"/neu/up.bin"_s), payload);
         QCOMPARE(ftp.FileSize(u"neu/up.bin"_s), qint64(payload.size()));
         QVERIFY(ftp.RetrieveToFile(u"neu/up.bin"_s, local.filePath(u"down.bin"_s)));
-        QCOMPARE(ReadFile(local.filePath(u"down.bin"_s)), payload);
+        QCOMPARE(FileContent(local.filePath(u"down.bin"_s)), payload);
         QCOMPARE(ftp.FileSize(u"neu/fehlt.bin"_s), qint64(-1));
 
         QVERIFY(ftp.Rename(u"neu/up.bin"_s, u"neu/umbenannt.bin"_s));
@@ -152,7 +123,7 @@ private slots:
         QVERIFY(ftp.RemoveDir(u"neu"_s));
         QVERIFY(!QFileInfo::exists(server.rootDir() + u"/neu"_s));
         QVERIFY(ftp.RetrieveToFile(u"pub/readme.txt"_s, local.filePath(u"readme.txt"_s)));
-        QCOMPARE(ReadFile(local.filePath(u"readme.txt"_s)), QByteArray("Hallo\r\n"));
+        QCOMPARE(FileContent(local.filePath(u"readme.txt"_s)), QByteArray("Hallo\r\n"));
 
         ftp.Quit();
         QVERIFY(!ftp.IsConnected());
@@ -187,7 +158,7 @@ private slots:
         RealFtpServer::Options options;
         options.latin1Names = latin1;
         RealFtpServer server(options);
-        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         QVERIFY(server.addFile(u"Größe.txt"_s, "Inhalt"));
 
         TIdFTP ftp;
@@ -202,9 +173,9 @@ private slots:
 
         QTemporaryDir local;
         QVERIFY(ftp.RetrieveToFile(u"Größe.txt"_s, local.filePath(u"a"_s)));
-        QCOMPARE(ReadFile(local.filePath(u"a"_s)), QByteArray("Inhalt"));
+        QCOMPARE(FileContent(local.filePath(u"a"_s)), QByteArray("Inhalt"));
         QVERIFY(ftp.StoreFile(local.filePath(u"a"_s), u"Übergröße €.txt"_s));
-        QCOMPARE(ReadFile(server.rootDir() + u"/Übergröße €.txt"_s), QByteArray("Inhalt"));
+        QCOMPARE(FileContent(server.rootDir() + u"/Übergröße €.txt"_s), QByteArray("Inhalt"));
         QVERIFY(ftp.Rename(u"Größe.txt"_s, u"Maße.txt"_s));
         QVERIFY(QFile::exists(server.rootDir() + u"/Maße.txt"_s));
         QVERIFY(ftp.RemoveFile(u"Maße.txt"_s));
@@ -216,7 +187,7 @@ private slots:
     void sizeOfAFileBeyond4GiB()
     {
         RealFtpServer server({RealFtpServer::Kind::Vsftpd});
-        StartOrSkip(server, RealFtpServer::Kind::Vsftpd);
+        START_OR_SKIP(server, RealFtpServer::Kind::Vsftpd);
         QVERIFY(server.addFile(u"gross.img"_s, QByteArray()));
         QFile sparse(server.rootDir() + u"/gross.img"_s);
         QVERIFY(sparse.resize(qint64(5) * 1024 * 1024 * 1024));
@@ -231,7 +202,7 @@ private slots:
     void aServerThatGoesAwayIsNoticedBeforeTheNextCommand()
     {
         RealFtpServer server({});
-        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         TIdFTP ftp;
         ScriptedHost host;
         ftp.setSessionHost(&host);

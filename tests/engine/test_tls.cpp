@@ -1,6 +1,7 @@
 // TLS from the first byte against pyftpdlib and vsftpd with a self-signed
 // certificate: the certificate question, trusted roots, host names, and
 // protected data connections that resume the control connection's session.
+#include "enginetesthelpers.h"
 #include "idexceptions.h"
 #include "realftpserver.h"
 #include "scriptedhost.h"
@@ -10,7 +11,7 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QRandomGenerator>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,21 +20,6 @@ using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(RealFtpServer::Kind)
 
 namespace {
-
-QByteArray Payload(qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(11);
-    for (char &byte : bytes)
-        byte = char(generator.bounded(256));
-    return bytes;
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // A session with the TLS layer between it and the socket, as the main
 // window sets it up.
@@ -64,14 +50,6 @@ struct SecureSession {
     }
 };
 
-void StartOrSkip(RealFtpServer &server, RealFtpServer::Kind kind)
-{
-    QString why;
-    if (!RealFtpServer::isAvailable(kind, &why))
-        QSKIP(qPrintable(why));
-    QVERIFY2(server.start(&why), qPrintable(why));
-}
-
 RealFtpServer::Options Tls(RealFtpServer::Kind kind)
 {
     RealFtpServer::Options options;
@@ -89,7 +67,7 @@ private slots:
     void refusedCertificateEndsTheConnect()
     {
         RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
-        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         SecureSession session(server.host(), server.port());
         session.host.acceptCertificate = false;
         try {
@@ -112,7 +90,7 @@ private slots:
     void acceptedCertificateLogsIn()
     {
         RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
-        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         SecureSession session(server.host(), server.port());
         session.host.acceptCertificate = true;
         session.connect(server);
@@ -125,7 +103,7 @@ private slots:
     void trustedRootAsksNothing()
     {
         RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
-        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         SecureSession session(server.host(), server.port());
         session.ftp.RootCertificateFile = server.certificateFile();
         session.connect(server);
@@ -139,7 +117,7 @@ private slots:
     void hostNameIsChecked()
     {
         RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
-        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         SecureSession session(server.host(), server.port());
         session.ftp.RootCertificateFile = server.certificateFile();
         session.ftp.User = server.user();
@@ -157,7 +135,7 @@ private slots:
     void oldProtocolsAreNotOffered()
     {
         RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
-        StartOrSkip(server, RealFtpServer::Kind::Pyftpdlib);
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         SecureSession session(server.host(), server.port());
         session.ftp.SSLMethod = 0; // "SSL version 2 only"
         session.ftp.RootCertificateFile = server.certificateFile();
@@ -165,6 +143,55 @@ private slots:
         QVERIFY(session.ftp.LoggedIn());
         QVERIFY(!session.log.filter(u"TLS 1.2 oder neuer"_s).isEmpty());
         session.ftp.Quit();
+    }
+
+    void clientKeyPassword_data()
+    {
+        QTest::addColumn<bool>("ask");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("stored password") << false << u"geheim"_s << true;
+        QTest::newRow("wrong stored password") << false << u"falsch"_s << false;
+        QTest::newRow("asked for") << true << u"geheim"_s << true;
+    }
+
+    void clientKeyPassword()
+    {
+        QFETCH(bool, ask);
+        QFETCH(QString, password);
+        QFETCH(bool, loads);
+        QTemporaryDir dir;
+        const QString certificate = dir.filePath(u"client.pem"_s);
+        const QString key = dir.filePath(u"client.key"_s);
+        QProcess openssl;
+        openssl.start(u"openssl"_s, {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-days"_s, u"2"_s,
+                                     u"-subj"_s, u"/CN=client"_s, u"-passout"_s, u"pass:geheim"_s,
+                                     u"-keyout"_s, key, u"-out"_s, certificate});
+        QVERIFY(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+
+        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        SecureSession session(server.host(), server.port());
+        session.ftp.RootCertificateFile = server.certificateFile();
+        session.ftp.CertificateFile = certificate;
+        session.ftp.KeyFile = key;
+        session.ftp.SSLPasswordask = ask;
+        session.ftp.SSLPassword = ask ? u"not this one"_s : password;
+        session.host.keyPasswordAnswer = password;
+        if (loads) {
+            session.connect(server);
+            QVERIFY(session.ftp.LoggedIn());
+            session.ftp.Quit();
+        } else {
+            try {
+                session.connect(server);
+                QFAIL("a key was loaded with the wrong password");
+            } catch (const EIdOSSLError &error) {
+                QVERIFY2(error.Message().contains(u"Client-Zertifikat"_s), qPrintable(error.Message()));
+            }
+            QVERIFY(!session.ftp.IsConnected());
+        }
+        QCOMPARE(session.host.keyPasswordRequests, QList<bool>{ask});
     }
 
     void plainServerFailsTheHandshake()
@@ -202,8 +229,8 @@ private slots:
         QFETCH(RealFtpServer::Kind, kind);
         QFETCH(bool, passive);
         RealFtpServer server(Tls(kind));
-        StartOrSkip(server, kind);
-        const QByteArray payload = Payload(2 * 1024 * 1024 + 5);
+        START_OR_SKIP(server, kind);
+        const QByteArray payload = RandomBytes(2 * 1024 * 1024 + 5);
         QVERIFY(server.addFile(u"daten.bin"_s, payload));
 
         SecureSession session(server.host(), server.port());
@@ -222,15 +249,15 @@ private slots:
         QTemporaryDir local;
         QVERIFY2(ftp.RetrieveToFile(u"daten.bin"_s, local.filePath(u"daten.bin"_s)),
                  qPrintable(server.serverLog()));
-        QCOMPARE(ReadFile(local.filePath(u"daten.bin"_s)), payload);
+        QCOMPARE(FileContent(local.filePath(u"daten.bin"_s)), payload);
         QVERIFY2(ftp.StoreFile(local.filePath(u"daten.bin"_s), u"hoch.bin"_s),
                  qPrintable(server.serverLog()));
-        QCOMPARE(ReadFile(server.rootDir() + u"/hoch.bin"_s), payload);
+        QCOMPARE(FileContent(server.rootDir() + u"/hoch.bin"_s), payload);
         QBuffer small;
         small.setData("klein");
         small.open(QIODevice::ReadOnly);
         QVERIFY(ftp.Store(small, u"klein.txt"_s));
-        QCOMPARE(ReadFile(server.rootDir() + u"/klein.txt"_s), QByteArray("klein"));
+        QCOMPARE(FileContent(server.rootDir() + u"/klein.txt"_s), QByteArray("klein"));
         QCOMPARE(ftp.FileSize(u"hoch.bin"_s), qint64(payload.size()));
         ftp.Quit();
         QVERIFY(session.host.certificateQuestions.isEmpty());

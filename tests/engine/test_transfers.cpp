@@ -1,5 +1,6 @@
 // Downloads and uploads over passive and active data connections, every
 // reply path, abort and a server that vanishes, against scripted servers.
+#include "enginetesthelpers.h"
 #include "idexceptions.h"
 #include "scriptedhost.h"
 #include "scriptedserver.h"
@@ -8,34 +9,12 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray Payload(qsizetype size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator generator(42);
-    for (char &byte : bytes)
-        byte = char(generator.bounded(256));
-    return bytes;
-}
-
-// A session connected to the server, without the login: transfers need
-// only a live control connection.
-bool Connect(TIdFTP &ftp, ScriptedServer &server, bool passive)
-{
-    if (!server.start())
-        return false;
-    ftp.Host = u"127.0.0.1"_s;
-    ftp.Port = server.port();
-    ftp.Passive = passive;
-    return ftp.OpenConnection();
-}
 
 // The steps of a server that hands out data after the transfer command.
 void ServeDownload(ScriptedServer &server, bool passive, const QByteArray &preliminary)
@@ -44,12 +23,6 @@ void ServeDownload(ScriptedServer &server, bool passive, const QByteArray &preli
         server.passive().command().acceptData().reply(preliminary);
     else
         server.answer("200 PORT command successful").command().connectData().reply(preliminary);
-}
-
-QByteArray ReadFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -91,7 +64,7 @@ private slots:
         QFETCH(QList<QByteArray>, finals);
         QFETCH(bool, result);
 
-        const QByteArray payload = Payload(300 * 1024 + 17);
+        const QByteArray payload = RandomBytes(300 * 1024 + 17);
         ScriptedServer server;
         ServeDownload(server, passive, preliminary);
         server.sendData(payload).closeData();
@@ -110,11 +83,11 @@ private slots:
             QVERIFY(sender != &ftp); // the data connection reports
             lastCount = count;
         };
-        QVERIFY(Connect(ftp, server, passive));
+        QVERIFY(ConnectWithoutLogin(ftp, server, passive));
         QTemporaryDir dir;
         const QString path = dir.filePath(u"target.bin"_s);
         QCOMPARE(ftp.RetrieveToFile(u"data.bin"_s, path), result);
-        QCOMPARE(ReadFile(path), payload);
+        QCOMPARE(FileContent(path), payload);
         QCOMPARE(maxima, QList<qint64>{0});
         QCOMPARE(lastCount, qint64(payload.size()));
         QVERIFY(!ftp.HasDataConnection());
@@ -147,7 +120,7 @@ private slots:
             server.answer("200 PORT ok").answer("550 No such file");
         server.answer("250 CWD ok");
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server, passive));
+        QVERIFY(ConnectWithoutLogin(ftp, server, passive));
         QTemporaryDir dir;
         const QString path = dir.filePath(u"missing.txt"_s);
         QVERIFY(!ftp.RetrieveToFile(u"missing.txt"_s, path));
@@ -164,7 +137,7 @@ private slots:
         ScriptedServer server;
         TIdFTP ftp;
         server.setDrainTimeout(200);
-        QVERIFY(Connect(ftp, server, true));
+        QVERIFY(ConnectWithoutLogin(ftp, server, true));
         QTemporaryDir dir;
         const QString path = dir.filePath(u"keep.txt"_s);
         QFile file(path);
@@ -172,7 +145,7 @@ private slots:
         file.write("old");
         file.close();
         QVERIFY_THROWS_EXCEPTION(EIdFTPFileAlreadyExists, ftp.RetrieveToFile(u"keep.txt"_s, path, false));
-        QCOMPARE(ReadFile(path), QByteArray("old"));
+        QCOMPARE(FileContent(path), QByteArray("old"));
         ftp.CloseConnection();
         QCOMPARE(server.transcript(), QStringList());
     }
@@ -201,7 +174,7 @@ private slots:
         QFETCH(QByteArray, final);
         QFETCH(bool, result);
 
-        const QByteArray payload = Payload(200 * 1024 + 3);
+        const QByteArray payload = RandomBytes(200 * 1024 + 3);
         ScriptedServer server;
         if (passive)
             server.passive().command().acceptData().reply(preliminary);
@@ -219,7 +192,7 @@ private slots:
             maxima.append(max);
         };
         ftp.OnWork = [&](TIdTCPConnection *, TWorkMode, qint64 count) { lastCount = count; };
-        QVERIFY(Connect(ftp, server, passive));
+        QVERIFY(ConnectWithoutLogin(ftp, server, passive));
         QTemporaryDir dir;
         const QString path = dir.filePath(u"source.bin"_s);
         QFile file(path);
@@ -255,7 +228,7 @@ private slots:
         ScriptedServer server;
         server.passive().answer("553 Not allowed");
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server, true));
+        QVERIFY(ConnectWithoutLogin(ftp, server, true));
         QBuffer source;
         source.setData("content");
         source.open(QIODevice::ReadOnly);
@@ -280,7 +253,7 @@ private slots:
         QFETCH(bool, fromPump);
         ScriptedServer server;
         ServeDownload(server, true, "150 Opening");
-        server.sendData(Payload(64 * 1024))
+        server.sendData(RandomBytes(64 * 1024))
             .command()
             .reply("426 Connection closed; transfer aborted.")
             .reply("226 ABOR command successful.");
@@ -300,7 +273,7 @@ private slots:
         } else {
             ftp.OnWork = [&](TIdTCPConnection *, TWorkMode, qint64) { abort(); };
         }
-        QVERIFY(Connect(ftp, server, true));
+        QVERIFY(ConnectWithoutLogin(ftp, server, true));
         QBuffer target;
         target.open(QIODevice::WriteOnly);
         if (fromPump) {
@@ -326,7 +299,7 @@ private slots:
     void abortDuringUpload()
     {
         QFETCH(bool, passive);
-        const QByteArray payload = Payload(1024 * 1024);
+        const QByteArray payload = RandomBytes(1024 * 1024);
         ScriptedServer server;
         if (passive)
             server.passive().command().acceptData().reply("150 Ok to send data");
@@ -338,7 +311,7 @@ private slots:
             if (count >= 64 * 1024 && ftp.HasDataConnection())
                 ftp.Abort();
         };
-        QVERIFY(Connect(ftp, server, passive));
+        QVERIFY(ConnectWithoutLogin(ftp, server, passive));
         QBuffer source;
         source.setData(payload);
         source.open(QIODevice::ReadOnly);
@@ -356,9 +329,9 @@ private slots:
     {
         ScriptedServer server;
         ServeDownload(server, true, "150 Opening");
-        server.sendData(Payload(10000)).closeData().closeControl();
+        server.sendData(RandomBytes(10000)).closeData().closeControl();
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server, true));
+        QVERIFY(ConnectWithoutLogin(ftp, server, true));
         QTemporaryDir dir;
         QVERIFY_THROWS_EXCEPTION(EIdConnClosedGracefully,
                                  ftp.RetrieveToFile(u"file"_s, dir.filePath(u"file"_s)));
@@ -368,7 +341,7 @@ private slots:
 
     void passiveReplyWithoutParentheses()
     {
-        const QByteArray payload = Payload(5000);
+        const QByteArray payload = RandomBytes(5000);
         ScriptedServer server;
         server.passive("227 Entering Passive Mode %1")
             .command()
@@ -378,7 +351,7 @@ private slots:
             .closeData()
             .reply("226 Ok");
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server, true));
+        QVERIFY(ConnectWithoutLogin(ftp, server, true));
         QBuffer target;
         target.open(QIODevice::WriteOnly);
         QVERIFY(ftp.Retrieve(u"x"_s, target));
@@ -409,7 +382,7 @@ private slots:
         ScriptedServer server;
         server.answer(reply);
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server, true));
+        QVERIFY(ConnectWithoutLogin(ftp, server, true));
         const TIdFTP::PassiveTarget target = ftp.EnterPassive();
         QCOMPARE(target.address, address);
         QCOMPARE(target.port, port);
@@ -421,7 +394,7 @@ private slots:
         ScriptedServer server;
         server.answer("200 PORT ok");
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server, false));
+        QVERIFY(ConnectWithoutLogin(ftp, server, false));
         TIdSocketHandle listening;
         listening.IP = u"192.168.1.2"_s;
         listening.Port = 5001;
@@ -435,7 +408,7 @@ private slots:
         ScriptedServer server;
         server.answer("200 Type A").answer("200 Type I");
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server, true));
+        QVERIFY(ConnectWithoutLogin(ftp, server, true));
         ftp.SetTransferType(ftBinary);
         ftp.SetTransferType(ftASCII);
         ftp.SetTransferType(ftASCII);
@@ -451,7 +424,7 @@ private slots:
         ScriptedServer server;
         server.answer("200 PORT ok").answer("150 Opening").reply("425 Can't open data connection.");
         TIdFTP ftp;
-        QVERIFY(Connect(ftp, server, false));
+        QVERIFY(ConnectWithoutLogin(ftp, server, false));
         QBuffer target;
         target.open(QIODevice::WriteOnly);
         QVERIFY(!ftp.Retrieve(u"x"_s, target));
@@ -466,7 +439,7 @@ private slots:
         TIdFTP ftp;
         ScriptedHost host;
         ftp.setSessionHost(&host);
-        QVERIFY(Connect(ftp, server, true));
+        QVERIFY(ConnectWithoutLogin(ftp, server, true));
         QVERIFY(server.failure().isEmpty()); // the server has closed
         ftp.Abort();
         ftp.Quit();

@@ -26,6 +26,9 @@ public:
     QList<ServerCertificateInfo> certificateQuestions;
     QList<int> activity;
     int connectionLost = 0;
+    // SslKeyPassword: whether the user was to be asked, and the user's answer.
+    QList<bool> keyPasswordRequests;
+    QString keyPasswordAnswer;
     QList<bool> transferActive;
     // Runs inside AskCredentials, before the answer is given.
     std::function<void()> onPrompt;
@@ -54,6 +57,12 @@ public:
     void ConnectionLost() override { ++connectionLost; }
 
     void SetTransferActive(bool active) override { transferActive.append(active); }
+
+    QString SslKeyPassword(bool askUser, const QString &storedPassword) override
+    {
+        keyPasswordRequests.append(askUser);
+        return askUser ? keyPasswordAnswer : storedPassword;
+    }
 
     bool AcceptServerCertificate(const ServerCertificateInfo &certificate) override
     {

@@ -1,0 +1,57 @@
+#pragma once
+
+// Helpers shared by the engine's tests. Header only, so that the support
+// library itself stays free of the engine.
+
+#include "realftpserver.h"
+#include "scriptedserver.h"
+#include "tidftp.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTest>
+
+// Bytes of every value; the same seed gives the same bytes.
+inline QByteArray RandomBytes(qsizetype size, quint32 seed = 42)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    for (char &byte : bytes)
+        byte = char(generator.bounded(256));
+    return bytes;
+}
+
+inline QByteArray FileContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+inline bool WriteFileContent(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A session on the scripted server, connected but not logged in: transfers
+// and commands need only a live control connection.
+inline bool ConnectWithoutLogin(TIdFTP &ftp, ScriptedServer &server, bool passive = true)
+{
+    if (!server.start())
+        return false;
+    ftp.Host = QStringLiteral("127.0.0.1");
+    ftp.Port = server.port();
+    ftp.Passive = passive;
+    return ftp.OpenConnection();
+}
+
+// Starts a real server, or skips the test where that kind cannot run here.
+// A macro, so that skipping and failing end the test function itself.
+#define START_OR_SKIP(server, kind)                                                                          \
+    do {                                                                                                     \
+        QString reason_;                                                                                     \
+        if (!RealFtpServer::isAvailable((kind), &reason_))                                                   \
+            QSKIP(qPrintable(reason_));                                                                      \
+        QVERIFY2((server).start(&reason_), qPrintable(reason_));                                             \
+    } while (false)
