@@ -336,9 +336,9 @@ private slots:
         qint64 longestGap = calls.first();
         for (qsizetype i = 1; i < calls.size(); ++i)
             longestGap = std::max(longestGap, calls[i] - calls[i - 1]);
-        // Slices are 50 ms; allow for a busy machine, but not for the
-        // pump's 250 ms default or the profile's time-out.
-        QVERIFY2(longestGap <= 90, qPrintable(u"longest gap %1 ms"_s.arg(longestGap)));
+        // Slices are 50 ms; allow for a busy machine running tests side by
+        // side, but not for the pump's 250 ms default or the profile's 5 s.
+        QVERIFY2(longestGap <= 120, qPrintable(u"longest gap %1 ms"_s.arg(longestGap)));
     }
 };
 
