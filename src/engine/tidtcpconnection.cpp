@@ -580,8 +580,8 @@ void TIdTCPConnection::DoStatus(TIdStatus status, const QString &argument)
 
 void TIdTCPConnection::SetActivity(int code)
 {
-    if (Host)
-        Host->SetActivity(code);
+    if (m_sessionHost)
+        m_sessionHost->SetActivity(code);
 }
 
 QByteArray TIdTCPConnection::EncodeText(const QString &text) const

@@ -94,11 +94,9 @@ public:
     int SendBufferSize = kDefaultBufferSize;
     // How commands are encoded and replies decoded.
     NameEncoding Encoding = NameEncoding::Undecided;
-    // Who hears about activity; not owned, may be null. TIdTCPClient hides
-    // this name behind its host name, hence the accessors.
-    SessionHost *Host = nullptr;
-    SessionHost *sessionHost() const { return Host; }
-    void setSessionHost(SessionHost *host) { Host = host; }
+    // Who hears about activity and answers questions; not owned, may be null.
+    SessionHost *sessionHost() const { return m_sessionHost; }
+    void setSessionHost(SessionHost *host) { m_sessionHost = host; }
 
     TIdStatusEvent OnStatus;
     TWorkBeginEvent OnWorkBegin;
@@ -121,6 +119,7 @@ protected:
     TIdSocketHandle m_socket;
 
 private:
+    SessionHost *m_sessionHost = nullptr;
     // One non-blocking receive: the byte count, 0 when the peer closed, -1
     // when nothing is there yet.
     qint64 ReceiveOnce(char *buffer, qint64 size);
