@@ -493,7 +493,7 @@ private slots:
             dialog.selectFile(chosen);
             static_cast<QDialog &>(dialog).accept();
         });
-        m_dialog->findChild<QPushButton *>(button)->click();
+        m_dialog->findChild<QAbstractButton *>(button)->click();
         QCOMPARE(answer.Answered(), 1);
         QCOMPARE(Edit(field.toLatin1().constData())->text(), chosen);
         if (folder) {

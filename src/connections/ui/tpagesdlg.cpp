@@ -23,6 +23,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimeEdit>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -78,7 +79,7 @@ QComboBox *ComboBox(const QString &name, const QStringList &items)
 }
 
 // A field with a "..." button beside it.
-QWidget *WithChooser(QLineEdit *field, QPushButton *button)
+QWidget *WithChooser(QLineEdit *field, QToolButton *button)
 {
     auto *row = new QWidget;
     auto *layout = new QHBoxLayout(row);
@@ -132,6 +133,7 @@ TPagesDlg::TPagesDlg(QWidget *parent)
     layout->addLayout(buttons);
 
     ConnectHandlers();
+    resize(640, sizeHint().height());
 }
 
 QWidget *TPagesDlg::BuildServerPage()
@@ -167,8 +169,8 @@ QWidget *TPagesDlg::BuildServerPage()
     // Stepping below 00:00 goes on at 23:59 and flips the sign.
     DateTimePicker1->setWrapping(true);
     Edit10 = LineEdit(u"Edit10"_s);
-    auto *chooseLocalFolder = Named(new QPushButton, u"LocalFolderButton"_s);
-    connect(chooseLocalFolder, &QPushButton::clicked, this, &TPagesDlg::ChooseLocalFolder);
+    auto *chooseLocalFolder = Named(new QToolButton, u"LocalFolderButton"_s);
+    connect(chooseLocalFolder, &QToolButton::clicked, this, &TPagesDlg::ChooseLocalFolder);
     CheckBox5 = CheckBox(u"CheckBox5"_s, u"Log aufzeichen"_s);
     SpinEdit2 = SpinBox(u"SpinEdit2"_s, 1, 100000);
 
@@ -205,8 +207,8 @@ QWidget *TPagesDlg::BuildSslPage()
     SpinEdit3 = SpinBox(u"SpinEdit3"_s, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
 
     const auto chooser = [this](QLineEdit *field, const QString &buttonName, const QString &title) {
-        auto *button = Named(new QPushButton, buttonName);
-        connect(button, &QPushButton::clicked, this,
+        auto *button = Named(new QToolButton, buttonName);
+        connect(button, &QToolButton::clicked, this,
                 [this, field, title] { ChooseCertificateFile(field, title); });
         return WithChooser(field, button);
     };
@@ -327,11 +329,11 @@ void TPagesDlg::FillControls()
     vbname->setText(m_openedName);
     Pages->setCurrentIndex(0);
     ConnectionProfile profile;
-    if (!m_openedName.isEmpty())
+    if (!m_openedName.isEmpty() && HasTree())
         profile =
             ConnectionTreeStore(m_treeFolder).ReadConnection(m_groupPath, m_openedName).value_or(profile);
     ShowProfile(profile);
-    OKBtn->setEnabled(!vbname->text().isEmpty());
+    OKBtn->setEnabled(!vbname->text().isEmpty() && HasTree());
     vbname->setFocus();
     m_loading = false;
 }
@@ -460,10 +462,11 @@ void TPagesDlg::CheckName()
     const auto sameName = [](const QString &a, QStringView b) {
         return a.compare(b, Qt::CaseInsensitive) == 0;
     };
-    const bool takenByAnother = !sameName(name, m_openedName) &&
+    const bool takenByAnother = HasTree() && !sameName(name, m_openedName) &&
                                 ConnectionTreeStore(m_treeFolder).ConnectionExists(m_groupPath, name);
     // A name of blanks only cannot be renamed later either.
-    OKBtn->setEnabled(!name.trimmed().isEmpty() && !sameName(name, kStartUpSection) && !takenByAnother);
+    OKBtn->setEnabled(HasTree() && !name.trimmed().isEmpty() && !sameName(name, kStartUpSection) &&
+                      !takenByAnother);
 }
 
 void TPagesDlg::MirrorHost(const QString &host)

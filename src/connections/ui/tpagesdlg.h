@@ -45,6 +45,8 @@ private:
     QWidget *BuildCommentPage();
     void ConnectHandlers();
 
+    // Without the tree's folder there is nothing to read or write.
+    bool HasTree() const { return !m_treeFolder.isEmpty(); }
     void FillControls();
     void ShowProfile(const ConnectionProfile &profile);
     ConnectionProfile ProfileFromControls() const;
