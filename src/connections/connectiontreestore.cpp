@@ -175,8 +175,8 @@ void ConnectionTreeStore::DeleteConnection(const ConnectionTreeNode &connection)
 
 // --- moving ------------------------------------------------------------------
 
-bool ConnectionTreeStore::MoveTreeItem(const ConnectionTreeNode *moved,
-                                       const ConnectionTreeNode *target) const
+bool ConnectionTreeStore::MoveTreeItem(const ConnectionTreeNode *moved, const ConnectionTreeNode *target,
+                                       QString *landedName) const
 {
     if (!moved || !target || moved == target || target->IsInside(*moved))
         return false;
@@ -186,11 +186,15 @@ bool ConnectionTreeStore::MoveTreeItem(const ConnectionTreeNode *moved,
     if (moved->Parent() == group)
         return false;
     const QString folder = group ? FolderOf(*group) : m_root;
+    QString newName = moved->Text();
+    bool done = false;
     if (moved->IsConnection())
-        return MoveSection(*moved, ConnectionFileIn(folder));
-    if (target->IsGroup() && SameName(moved->Text(), target->Text()))
-        return false;
-    return MoveGroupInto(*moved, folder);
+        done = MoveSection(*moved, ConnectionFileIn(folder), newName);
+    else if (!target->IsGroup() || !SameName(moved->Text(), target->Text()))
+        done = MoveGroupInto(*moved, folder);
+    if (done && landedName)
+        *landedName = newName;
+    return done;
 }
 
 bool ConnectionTreeStore::MoveGroupInto(const ConnectionTreeNode &group, const QString &folder) const
@@ -201,15 +205,15 @@ bool ConnectionTreeStore::MoveGroupInto(const ConnectionTreeNode &group, const Q
     return true;
 }
 
-bool ConnectionTreeStore::MoveSection(const ConnectionTreeNode &connection,
-                                      const QString &destinationFile) const
+bool ConnectionTreeStore::MoveSection(const ConnectionTreeNode &connection, const QString &destinationFile,
+                                      QString &newName) const
 {
     TIniFile source(ConnectionFileOf(connection));
     const QString name = connection.Text();
     if (!source.SectionExists(name))
         return false;
     TIniFile destination(destinationFile);
-    const QString newName = FirstFreeName(name, QString(), u" "_s, [&destination](const QString &candidate) {
+    newName = FirstFreeName(name, QString(), u" "_s, [&destination](const QString &candidate) {
         return destination.SectionExists(candidate);
     });
     CopySection(source, name, destination, newName);
@@ -256,7 +260,7 @@ ConnectionTreeStore::CreateConnectionShortcut(const ConnectionTreeNode &connecti
         return std::nullopt;
     const QString name = connection.Text();
     const TIniFile ini(ConnectionFileOf(connection));
-    if (!ini.SectionExists(name))
+    if (!ini.SectionExists(name) || linksFolder.isEmpty() || !QDir().mkpath(linksFolder))
         return std::nullopt;
     const auto fileExists = [](const QString &folder) {
         return [folder](const QString &candidate) { return QFileInfo(JoinPath(folder, candidate)).exists(); };

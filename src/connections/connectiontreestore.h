@@ -39,8 +39,10 @@ public:
 
     // Moves a group or connection into the target group, or into the group of
     // the target connection. True when something moved; the tree is then to
-    // be loaded again.
-    bool MoveTreeItem(const ConnectionTreeNode *moved, const ConnectionTreeNode *target) const;
+    // be loaded again. landedName receives the item's name in its new place:
+    // a connection is numbered when its name is taken there.
+    bool MoveTreeItem(const ConnectionTreeNode *moved, const ConnectionTreeNode *target,
+                      QString *landedName = nullptr) const;
     // Moves a folder's content into destination (made when missing), then
     // removes the source. True when the source is gone.
     static bool MoveFolderTree(const QString &source, const QString &destination);
@@ -92,7 +94,8 @@ public:
 
 private:
     void LoadFolder(ConnectionTree &tree, ConnectionTreeNode *parent, const QString &folder) const;
-    bool MoveSection(const ConnectionTreeNode &connection, const QString &destinationFile) const;
+    bool MoveSection(const ConnectionTreeNode &connection, const QString &destinationFile,
+                     QString &newName) const;
     bool MoveGroupInto(const ConnectionTreeNode &group, const QString &folder) const;
     // Visits every inhalt.ini depth first, each sub folder finished before
     // the next entry; stops when the visitor returns true.
