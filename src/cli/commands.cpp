@@ -1,0 +1,166 @@
+#include "commands.h"
+
+#include "clifailure.h"
+#include "clisession.h"
+#include "commandline.h"
+#include "downloadtarget.h"
+#include "listingparser.h"
+#include "transferprogress.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void PrintLine(const QString &text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+}
+
+QString RemoteFileName(const QString &remotePath)
+{
+    const QString name = remotePath.section(u'/', -1);
+    if (name.isEmpty())
+        throw CliFailure{kExitUsage, u"Kein Dateiname in %1"_s.arg(remotePath)};
+    return name;
+}
+
+// Folder entries as the program shows them; "." and ".." name no entry.
+void PrintEntries(const QStringList &lines, const TimeCorrection &correction, bool mlsd)
+{
+    for (const QString &line : lines) {
+        const RemoteEntry entry = ParseListingLine(line, correction, mlsd);
+        if (!entry.accepted || entry.name == u"."_s || entry.name == u".."_s)
+            continue;
+        PrintLine(
+            QStringList{entry.attributes.left(1), entry.sizeText, entry.dateText, entry.name}.join(u'\t'));
+    }
+}
+
+void ListFolder(CliSession &session, const CommandLine &line)
+{
+    TIdFTP &ftp = session.Connected();
+    const QString folder = line.arguments.value(0);
+    if (!ftp.ChangeDir(folder))
+        session.Refused(u"Ordner nicht gefunden: %1"_s.arg(folder));
+    const bool mlsd = session.ListsWithMlsd();
+    QStringList lines;
+    ftp.SetTransferType(ftASCII);
+    if (mlsd)
+        ftp.ListFacts(lines);
+    else
+        ftp.List(lines);
+    if (ftp.ReplyCode() / 100 != 2)
+        session.Refused(u"Der Server verweigert die Liste."_s);
+    if (line.raw) {
+        for (const QString &text : lines)
+            PrintLine(text);
+    } else {
+        PrintEntries(lines, ftp.TimeCorrection, mlsd);
+    }
+}
+
+void GetFile(CliSession &session, const CommandLine &line)
+{
+    const QString remote = line.arguments[0];
+    QString local = line.arguments.value(1);
+    if (local.isEmpty())
+        local = RemoteFileName(remote);
+    else if (QFileInfo(local).isDir())
+        local = QDir(local).filePath(RemoteFileName(remote));
+    DownloadTarget target(local);
+
+    TIdFTP &ftp = session.Connected();
+    ftp.SetTransferType(ftBinary);
+    const qint64 size = TransferProgress::IsShown() ? ftp.FileSize(remote) : -1;
+    TransferProgress progress(ftp, size);
+    if (!ftp.Retrieve(remote, target.Device()))
+        session.Refused(u"Datei nicht gefunden oder nicht lesbar: %1"_s.arg(remote));
+    target.Commit();
+}
+
+void PutFile(CliSession &session, const CommandLine &line)
+{
+    const QString local = line.arguments[0];
+    QString remote = line.arguments.value(1);
+    if (remote.isEmpty() || remote.endsWith(u'/'))
+        remote += QFileInfo(local).fileName();
+    QFile source(local);
+    if (!QFileInfo(local).isFile())
+        throw CliFailure{kExitUsage, u"Datei nicht gefunden: %1"_s.arg(local)};
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw CliFailure{kExitUsage,
+                         u"Die Datei %1 kann nicht gelesen werden: %2"_s.arg(local, source.errorString())};
+
+    TIdFTP &ftp = session.Connected();
+    ftp.SetTransferType(ftBinary);
+    TransferProgress progress(ftp, source.size());
+    if (!ftp.Store(source, remote))
+        session.Refused(u"Hochladen abgelehnt: %1"_s.arg(remote));
+}
+
+void MakeFolder(CliSession &session, const CommandLine &line)
+{
+    if (!session.Connected().MakeDir(line.arguments[0]))
+        session.Refused(u"Der Ordner kann nicht angelegt werden: %1"_s.arg(line.arguments[0]));
+}
+
+void RemoveFolder(CliSession &session, const CommandLine &line)
+{
+    if (!session.Connected().RemoveDir(line.arguments[0]))
+        session.Refused(u"Der Ordner kann nicht gelöscht werden: %1"_s.arg(line.arguments[0]));
+}
+
+void RemoveFile(CliSession &session, const CommandLine &line)
+{
+    if (!session.Connected().RemoveFile(line.arguments[0]))
+        session.Refused(u"Die Datei kann nicht gelöscht werden: %1"_s.arg(line.arguments[0]));
+}
+
+void Rename(CliSession &session, const CommandLine &line)
+{
+    if (!session.Connected().Rename(line.arguments[0], line.arguments[1]))
+        session.Refused(u"Umbenennen abgelehnt: %1 -> %2"_s.arg(line.arguments[0], line.arguments[1]));
+}
+
+void PrintCurrentFolder(CliSession &session, const CommandLine &)
+{
+    const QString folder = session.Connected().CurrentDir();
+    if (folder.isEmpty())
+        session.Refused(u"Der Server nennt keinen aktuellen Ordner."_s);
+    PrintLine(folder);
+}
+
+constexpr CliCommand kCommands[] = {
+    {u"ls", u"ls [ORDNER]", u"Einträge: Art, Größe, Datum, Name (durch Tabulatoren getrennt)", 0, 1,
+     ListFolder},
+    {u"get", u"get ENTFERNT [LOKAL]", u"Datei herunterladen (LOKAL \"-\": Standardausgabe)", 1, 2, GetFile},
+    {u"put", u"put LOKAL [ENTFERNT]", u"Datei hochladen", 1, 2, PutFile},
+    {u"mkdir", u"mkdir ORDNER", u"Ordner anlegen", 1, 1, MakeFolder},
+    {u"rmdir", u"rmdir ORDNER", u"leeren Ordner löschen", 1, 1, RemoveFolder},
+    {u"rm", u"rm DATEI", u"Datei löschen", 1, 1, RemoveFile},
+    {u"mv", u"mv ALT NEU", u"umbenennen oder verschieben", 2, 2, Rename},
+    {u"pwd", u"pwd", u"aktuellen Ordner ausgeben", 0, 0, PrintCurrentFolder},
+};
+
+} // namespace
+
+std::span<const CliCommand> Commands()
+{
+    return kCommands;
+}
+
+const CliCommand *FindCommand(QStringView name)
+{
+    for (const CliCommand &command : kCommands) {
+        if (command.name == name)
+            return &command;
+    }
+    return nullptr;
+}

@@ -1,0 +1,57 @@
+#include "ftpurl.h"
+
+#include "clifailure.h"
+#include "connectionprofile.h"
+
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kFtpPort = 21;
+constexpr int kImplicitTlsPort = 990;
+
+[[noreturn]] void InvalidUrl(const QString &text, const QString &why)
+{
+    throw CliFailure{kExitUsage, u"Ungültige Adresse %1: %2"_s.arg(text, why)};
+}
+
+// The path names folders below the login folder, as for every FTP URL;
+// a leading %2F makes it absolute.
+QString FolderOf(const QUrl &url)
+{
+    QString folder = url.path(QUrl::FullyDecoded);
+    if (folder.startsWith(u'/'))
+        folder.remove(0, 1);
+    while (folder.size() > 1 && folder.endsWith(u'/'))
+        folder.chop(1);
+    return folder;
+}
+
+} // namespace
+
+FtpUrl FtpUrl::Parse(const QString &text)
+{
+    const QUrl url(text);
+    if (!url.isValid())
+        InvalidUrl(text, url.errorString());
+    const QString scheme = url.scheme().toLower();
+    if (scheme != u"ftp"_s && scheme != u"ftps"_s)
+        InvalidUrl(text, u"erwartet wird ftp:// oder ftps://"_s);
+    FtpUrl result;
+    result.implicitTls = scheme == u"ftps"_s;
+    result.host = url.host(QUrl::FullyDecoded);
+    if (result.host.isEmpty())
+        InvalidUrl(text, u"der Server fehlt"_s);
+    result.port = url.port(result.implicitTls ? kImplicitTlsPort : kFtpPort);
+    result.user = url.userName(QUrl::FullyDecoded);
+    result.password = url.password(QUrl::FullyDecoded);
+    if (result.user.isEmpty()) {
+        result.user = kAnonymousUser.toString();
+        if (result.password.isEmpty())
+            result.password = kAnonymousPassword.toString();
+    }
+    result.folder = FolderOf(url);
+    return result;
+}

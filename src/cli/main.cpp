@@ -1,0 +1,51 @@
+// glimra-cli: the FTP engine of Glimra on the command line.
+#include "clifailure.h"
+#include "clisession.h"
+#include "commandline.h"
+#include "commands.h"
+#include "idexceptions.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void PrintError(const QString &text)
+{
+    std::fprintf(stderr, "glimra-cli: %s\n", text.toUtf8().constData());
+}
+
+int Run(const QStringList &arguments)
+{
+    try {
+        const CommandLine line = ParseCommandLine(arguments);
+        if (line.help) {
+            std::fputs(HelpText().toUtf8().constData(), stdout);
+            return kExitDone;
+        }
+        CliSession session(line);
+        line.command->run(session, line);
+        return kExitDone;
+    } catch (const CliFailure &failure) {
+        PrintError(failure.message);
+        if (!failure.serverReply.isEmpty())
+            PrintError(u"Antwort des Servers: %1"_s.arg(failure.serverReply));
+        if (failure.exitCode == kExitUsage)
+            PrintError(u"Hilfe: glimra-cli --help"_s);
+        return failure.exitCode;
+    } catch (const EIdException &error) {
+        PrintError(error.Message());
+        return kExitNetwork;
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    return Run(QCoreApplication::arguments().mid(1));
+}
