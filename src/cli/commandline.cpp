@@ -99,7 +99,7 @@ QStringList TakeOptions(CommandLine &line, const QStringList &arguments)
 void TakeCommand(CommandLine &line, QStringList positional)
 {
     if (line.connectionFile.isEmpty()) {
-        if (positional.isEmpty())
+        if (positional.isEmpty() || !positional.first().contains(u"://"_s))
             UsageError(u"Es fehlt die Adresse des Servers (ftp://...) oder --connection DATEI."_s);
         line.url = positional.takeFirst();
     }
