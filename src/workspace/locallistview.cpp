@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QItemSelectionModel>
 #include <QTreeView>
 #include <QUrl>
 
@@ -17,18 +18,32 @@ constexpr int kDefaultWidths[] = {200, 80, 100, 130};
 
 LocalListView::LocalListView(QWidget *parent)
     : MultiViewList(parent)
-    , m_files(new QFileSystemModel(this))
 {
     setObjectName(u"LMDShellList1"_s);
-    m_files->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
-    m_files->setReadOnly(true);
-    m_files->setRootPath(QString());
-    AttachModel(m_files);
+    UseNewModel();
     DetailsView()->setSortingEnabled(true);
     for (int column = 0; column < ColumnCount(); ++column)
         SetColumnWidth(column, kDefaultWidths[column]);
     SortBy(ByName);
+    EnableDragAndDrop();
+    for (QAbstractItemView *view : Views())
+        view->setEditTriggers(QAbstractItemView::EditKeyPressed);
     connect(this, &MultiViewList::itemDoubleClicked, this, &LocalListView::OpenEntry);
+}
+
+void LocalListView::UseNewModel()
+{
+    QFileSystemModel *previous = m_files;
+    m_files = new QFileSystemModel(this);
+    m_files->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    // Writable, so that a caption edited in place renames the entry.
+    m_files->setReadOnly(false);
+    m_files->setRootPath(m_folder);
+    AttachModel(m_files);
+    if (!m_folder.isEmpty())
+        SetRootIndex(m_files->index(m_folder));
+    if (previous)
+        previous->deleteLater();
 }
 
 bool LocalListView::SetFolder(const QString &path)
@@ -47,6 +62,15 @@ bool LocalListView::SetFolder(const QString &path)
     return true;
 }
 
+void LocalListView::Reload()
+{
+    const QList<int> widths = ColumnWidths();
+    UseNewModel();
+    for (int column = 0; column < widths.size(); ++column)
+        SetColumnWidth(column, widths[column]);
+    SortBy(m_sortKey);
+}
+
 void LocalListView::SortBy(SortKey key)
 {
     m_sortKey = key;
@@ -58,6 +82,39 @@ void LocalListView::SetAutoArrange(bool on)
     MultiViewList::SetAutoArrange(on);
     if (on)
         SortBy(m_sortKey);
+}
+
+QStringList LocalListView::SelectedPaths() const
+{
+    QStringList paths;
+    for (const QModelIndex &index : SelectionModel()->selectedRows())
+        paths.append(m_files->filePath(index));
+    return paths;
+}
+
+QString LocalListView::PathAt(const QAbstractItemView *view, const QPoint &position) const
+{
+    const QModelIndex index = view->indexAt(position);
+    return index.isValid() ? m_files->filePath(index) : QString();
+}
+
+QModelIndex LocalListView::FindEntry(const QString &name) const
+{
+    const QModelIndex root = m_files->index(m_folder);
+    for (int row = 0; row < m_files->rowCount(root); ++row) {
+        const QModelIndex entry = m_files->index(row, 0, root);
+        if (m_files->fileName(entry).compare(name, Qt::CaseInsensitive) == 0)
+            return entry;
+    }
+    return {};
+}
+
+void LocalListView::EditCaption(const QModelIndex &index)
+{
+    QAbstractItemView *view = CurrentView();
+    view->scrollTo(index);
+    SelectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->edit(index);
 }
 
 void LocalListView::OpenEntry(const QModelIndex &index)

@@ -5,7 +5,8 @@
 class QFileSystemModel;
 
 // The local pane's list (LMDShellList1): one folder of the local file
-// system, folders and files with hidden ones, sorted by name.
+// system, folders and files with hidden ones, sorted by name. Captions can
+// be edited in place, which renames the file or folder.
 class LocalListView : public MultiViewList {
     Q_OBJECT
 
@@ -16,21 +17,32 @@ public:
 
     // Shows the folder; false (and nothing changes) when it does not exist.
     bool SetFolder(const QString &path);
-    // The folder shown, as a full native path.
+    // The folder shown, as a full path.
     QString Folder() const { return m_folder; }
     QFileSystemModel *FileSystem() const { return m_files; }
+    // Reads the folder from disk again.
+    void Reload();
 
     void SortBy(SortKey key);
     // Arrangement, and with it sorting by the current key.
     void SetAutoArrange(bool on) override;
 
+    QStringList SelectedPaths() const;
+    // The full path of the entry at a point of a view's viewport, or empty.
+    QString PathAt(const QAbstractItemView *view, const QPoint &position) const;
+    // The entry of the shown folder with this name, ignoring case.
+    QModelIndex FindEntry(const QString &name) const;
+    // Selects the entry, scrolls to it and opens its caption editor.
+    void EditCaption(const QModelIndex &index);
+
 signals:
     void folderChanged(const QString &path);
 
 private:
+    void UseNewModel();
     void OpenEntry(const QModelIndex &index);
 
-    QFileSystemModel *m_files;
+    QFileSystemModel *m_files = nullptr;
     QString m_folder;
     SortKey m_sortKey = ByName;
 };

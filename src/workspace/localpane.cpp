@@ -5,11 +5,22 @@
 #include "viewmenu.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMenu>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kNewFolderPollInterval = 50;
+// The list shows a new folder within a moment; give up after a few seconds.
+constexpr int kNewFolderPollLimit = 100;
+
+} // namespace
 
 LocalPane::LocalPane(QWidget *parent)
     : FilePane(u"LocalPane"_s, parent)
@@ -21,7 +32,12 @@ LocalPane::LocalPane(QWidget *parent)
 
     Assemble(List, buttons, Qt::RightEdge, ContextMenu);
     connect(UpButton, &QToolButton::clicked, this, &LocalPane::GoUp);
-    connect(RefreshButton, &QToolButton::clicked, this, [this] { List->SetFolder(List->Folder()); });
+    connect(RefreshButton, &QToolButton::clicked, List, &LocalListView::Reload);
+    connect(NewFolderButton, &QToolButton::clicked, this, &LocalPane::CreateFolder);
+    connect(NewFolderItem, &QAction::triggered, this, &LocalPane::CreateFolder);
+    m_newFolderTimer = new QTimer(this);
+    m_newFolderTimer->setInterval(kNewFolderPollInterval);
+    connect(m_newFolderTimer, &QTimer::timeout, this, &LocalPane::EditNewFolderWhenShown);
     connect(ViewsButton, &QToolButton::clicked, this,
             [this] { ContextMenu->popup(ViewsButton->mapToGlobal(QPoint(0, ViewsButton->height()))); });
 }
@@ -126,4 +142,38 @@ void LocalPane::GoUp()
     QDir folder(List->Folder());
     if (folder.cdUp())
         List->SetFolder(folder.absolutePath());
+}
+
+QString LocalPane::NewFolderName(const QString &folder)
+{
+    const QDir base(folder);
+    QString name = u"Neuer Ordner"_s;
+    for (int number = 1; base.exists(name); ++number)
+        name = u"Neuer Ordner (%1)"_s.arg(number);
+    return name;
+}
+
+QString LocalPane::CreateFolder()
+{
+    const QString base = List->Folder();
+    if (!QFileInfo(base).isDir())
+        return {};
+    const QString name = NewFolderName(base);
+    if (!QDir(base).mkdir(name))
+        return {};
+    QCoreApplication::processEvents();
+    List->Reload();
+    m_newFolderName = name;
+    m_newFolderTicks = 0;
+    m_newFolderTimer->start();
+    return name;
+}
+
+void LocalPane::EditNewFolderWhenShown()
+{
+    const QModelIndex entry = List->FindEntry(m_newFolderName);
+    if (entry.isValid())
+        List->EditCaption(entry);
+    if (entry.isValid() || ++m_newFolderTicks >= kNewFolderPollLimit)
+        m_newFolderTimer->stop();
 }

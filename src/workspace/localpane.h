@@ -7,6 +7,7 @@ class LocalListView;
 class QAction;
 class QComboBox;
 class QMenu;
+class QTimer;
 class QToolButton;
 class ViewMenu;
 
@@ -24,6 +25,14 @@ public:
     // Sets the list's view and the check marks of the "Ansichten" menu.
     void SetViewStyle(int view);
     void SetAutoArrange(bool on);
+
+    // "Neuer Ordner erstellen...": a folder "Neuer Ordner", numbered
+    // "Neuer Ordner (1)", "(2)" ... while the name is taken, whose caption
+    // is opened for editing as soon as the list shows it. Returns its name,
+    // or an empty text when it could not be created.
+    QString CreateFolder();
+    // The name the next new folder in this folder gets.
+    static QString NewFolderName(const QString &folder);
 
     LocalListView *List = nullptr;          // LMDShellList1
     QToolButton *SpeedButton18 = nullptr;   // upload
@@ -45,4 +54,9 @@ private:
     void AddArrangeItem(const QString &caption, const QString &objectName, int sortKey);
     void ChooseAutoArrange(bool on);
     void GoUp();
+    void EditNewFolderWhenShown();
+
+    QTimer *m_newFolderTimer = nullptr;
+    QString m_newFolderName; // the last folder created here, to be renamed
+    int m_newFolderTicks = 0;
 };

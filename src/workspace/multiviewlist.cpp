@@ -1,6 +1,7 @@
 #include "multiviewlist.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QListView>
 #include <QTreeView>
 
@@ -11,12 +12,32 @@ namespace {
 constexpr int kLargeIcon = 32;
 constexpr int kSmallIcon = 16;
 
+// A view that says when a drag it started has ended.
+template <class View> class ReportingView : public View {
+public:
+    ReportingView(MultiViewList *list)
+        : View(list)
+        , m_list(list)
+    {
+    }
+
+protected:
+    void startDrag(Qt::DropActions supportedActions) override
+    {
+        View::startDrag(supportedActions);
+        emit m_list->dragFinished();
+    }
+
+private:
+    MultiViewList *m_list;
+};
+
 } // namespace
 
 MultiViewList::MultiViewList(QWidget *parent)
     : QStackedWidget(parent)
-    , m_details(new QTreeView(this))
-    , m_icons(new QListView(this))
+    , m_details(new ReportingView<QTreeView>(this))
+    , m_icons(new ReportingView<QListView>(this))
 {
     m_details->setObjectName(u"DetailsView"_s);
     m_details->setRootIsDecorated(false);
@@ -46,12 +67,38 @@ MultiViewList::MultiViewList(QWidget *parent)
 
 void MultiViewList::AttachModel(QAbstractItemModel *model)
 {
+    // Views never delete a selection model they were given or made.
+    QItemSelectionModel *previous = m_details->selectionModel();
     m_details->setModel(model);
     m_icons->setModel(model);
-    // One selection for both views.
     QItemSelectionModel *unused = m_icons->selectionModel();
     m_icons->setSelectionModel(m_details->selectionModel());
     delete unused;
+    if (previous)
+        previous->deleteLater();
+    connect(m_details->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MultiViewList::selectionChanged);
+}
+
+QList<QAbstractItemView *> MultiViewList::Views() const
+{
+    return {m_details, m_icons};
+}
+
+void MultiViewList::EnableDragAndDrop()
+{
+    for (QAbstractItemView *view : Views()) {
+        view->setDragEnabled(true);
+        view->setDragDropMode(QAbstractItemView::DragDrop);
+        view->setDefaultDropAction(Qt::CopyAction);
+        view->setDropIndicatorShown(false);
+    }
+}
+
+void MultiViewList::SetDropsAccepted(bool accepted)
+{
+    for (QAbstractItemView *view : Views())
+        view->viewport()->setAcceptDrops(accepted);
 }
 
 void MultiViewList::ForwardViewSignals(QAbstractItemView *view)

@@ -28,6 +28,8 @@ public:
     bool AutoArrange() const { return m_autoArrange; }
 
     QAbstractItemView *CurrentView() const;
+    // Both views, for code that watches their input.
+    QList<QAbstractItemView *> Views() const;
     QTreeView *DetailsView() const { return m_details; }
     QListView *IconView() const { return m_icons; }
     QAbstractItemModel *Model() const;
@@ -39,12 +41,22 @@ public:
     QList<int> ColumnWidths() const;
     void SetColumnWidth(int column, int width);
 
+    // Rows can be dragged out of the list, and drops reach the views, whose
+    // owner decides about them (an event filter on each view's viewport).
+    void EnableDragAndDrop();
+    // Drops are taken while this is on.
+    void SetDropsAccepted(bool accepted);
+
 signals:
     void itemDoubleClicked(const QModelIndex &index);
     void contextMenuRequested(const QPoint &globalPos);
+    void selectionChanged();
+    // A drag that started in this list has ended, dropped or not.
+    void dragFinished();
 
 protected:
-    // Subclasses hand over their model once; both views show it.
+    // Both views show the model through one selection model. A model
+    // handed over again replaces the earlier one and its selection.
     void AttachModel(QAbstractItemModel *model);
 
 private:

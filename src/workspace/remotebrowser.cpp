@@ -1,17 +1,563 @@
 #include "remotebrowser.h"
 
+#include "idexceptions.h"
+#include "listingparser.h"
+#include "localbrowser.h"
+#include "maintoolbar.h"
+#include "pathrow.h"
+#include "rawlisting.h"
+#include "remotecommandstates.h"
+#include "remotelisting.h"
+#include "remotelistmodel.h"
+#include "remotelistview.h"
+#include "remotepane.h"
+#include "sessioncontrol.h"
+#include "statuspanels.h"
 #include "tftpqvx.h"
+#include "ttreedlg1.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QToolButton>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kSevenBlanks = u"       "_s;
+
+RemoteRow ParentRow()
+{
+    RemoteRow row;
+    row.name = u".."_s;
+    row.sizeText = row.dateText = row.info = kSevenBlanks;
+    row.symbol = kUpSymbol;
+    return row;
+}
+
+QChar KindLetter(int kind)
+{
+    switch (kind) {
+    case RemoteEntry::Folder:
+        return RemoteRow::kFolder;
+    case RemoteEntry::Link:
+        return RemoteRow::kLink;
+    default:
+        return RemoteRow::kFile;
+    }
+}
+
+// The web or FTP address a link points to, or an empty text.
+QString AddressIn(const QString &target)
+{
+    for (const QString &scheme : {u"http://"_s, u"ftp://"_s}) {
+        const qsizetype at = target.indexOf(scheme);
+        if (at >= 0)
+            return target.mid(at);
+    }
+    return {};
+}
+
+// The name a symbol is looked up by: the caption, or for "name -> target"
+// the target's last path part.
+QString TypeName(const RemoteRow &row)
+{
+    if (!row.name.contains(u"->"_s))
+        return row.name;
+    const QString target = row.LinkTarget();
+    return target.mid(target.lastIndexOf(u'/') + 1);
+}
+
+QStringList LocalFilesIn(const QMimeData *data)
+{
+    QStringList paths;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    }
+    return paths;
+}
+
+} // namespace
 
 RemoteBrowser::RemoteBrowser(TFTPqvx &window)
     : QObject(&window)
     , m_window(window)
 {
+    m_local = new LocalBrowser(window, *this);
+    ConnectCommands();
 }
 
-void RemoteBrowser::RefreshRemoteList(const QString &) {}
+RemoteBrowser::~RemoteBrowser() = default;
 
-void RemoteBrowser::ChangeRemoteFolder(const QString &) {}
+RemoteListView *RemoteBrowser::List() const
+{
+    return m_window.Remote()->List;
+}
 
-void RemoteBrowser::UpdateCommandStates() {}
+std::vector<RemotePaneEntry> RemoteBrowser::Entries() const
+{
+    return List()->Entries();
+}
 
-void RemoteBrowser::ClearRemoteList() {}
+bool RemoteBrowser::Ready() const
+{
+    const OperationFlags &flags = m_window.Flags;
+    return m_window.IdFTP1.IsConnected() && !flags.TransferActive && !flags.OperationBusy;
+}
+
+void RemoteBrowser::SetThumbnailsLoading(bool loading)
+{
+    m_thumbnailsLoading = loading;
+    UpdateCommandStates();
+}
+
+void RemoteBrowser::RunCommand(const std::function<void()> &command)
+{
+    m_window.RunCommand(command);
+}
+
+// --- listing -------------------------------------------------------------
+
+void RemoteBrowser::RefreshRemoteList(const QString &nameToSelect)
+{
+    TIdFTP &session = m_window.IdFTP1;
+    OperationFlags &flags = m_window.Flags;
+    // A second listing inside the waits of a running one would interleave
+    // two conversations on the one control connection.
+    if (!session.IsConnected() || flags.TransferActive || flags.ListingBusy || m_thumbnailsLoading)
+        return;
+    m_window.Status()->SetPanelText(2, u"Lese Inhalte..."_s);
+    ShowParentOnly();
+    flags.ListingBusy = true;
+    const quint64 generation = m_generation;
+    std::vector<RemoteRow> rows{ParentRow()};
+    try {
+        session.SetTransferType(ftASCII);
+        m_window.Paths()->Edit1->setText(session.CurrentDir());
+        ReadListing(rows);
+    } catch (...) {
+        FinishListing(std::move(rows), nameToSelect, generation);
+        throw;
+    }
+    FinishListing(std::move(rows), nameToSelect, generation);
+}
+
+void RemoteBrowser::ShowParentOnly()
+{
+    RemoteListModel *model = List()->Rows();
+    model->SetRows({ParentRow()}, 0, -1);
+    model->Symbols().DropAdded();
+}
+
+void RemoteBrowser::ReadListing(std::vector<RemoteRow> &rows)
+{
+    TIdFTP &session = m_window.IdFTP1;
+    const RemoteListing listing = ListRemoteFolder(session, m_window.Features);
+    rows.reserve(std::size_t(listing.lines.size()) + 1);
+    for (const QString &line : listing.lines) {
+        if (IsTotalLine(line)) {
+            m_window.Status()->SetPanelText(1, line);
+            continue;
+        }
+        // The parser lets the window run now and then (throttled).
+        const RemoteEntry entry = ParseListingLine(line, session.TimeCorrection, listing.mlsd);
+        if (NamesFolderEntry(entry))
+            rows.push_back(RowOf(entry));
+    }
+}
+
+RemoteRow RemoteBrowser::RowOf(const RemoteEntry &entry)
+{
+    RemoteRow row;
+    row.name = entry.name;
+    row.sizeText = entry.sizeText;
+    row.dateText = entry.dateText;
+    row.timestamp = entry.timestamp;
+    const QChar kind = KindLetter(entry.kind);
+    row.info = entry.attributes.startsWith(kind) ? entry.attributes : kind + entry.attributes;
+    row.symbol = row.IsFolder() ? kFolderSymbol : SymbolOf(row);
+    return row;
+}
+
+int RemoteBrowser::SymbolOf(const RemoteRow &row)
+{
+    const QString target = row.name.contains(u"->"_s) ? row.LinkTarget() : row.name;
+    const bool link = row.Kind() == RemoteRow::kLink;
+    // A link's target may be a folder: only a size tells a file.
+    if ((link || target.contains(u'/')) && m_window.IdFTP1.FileSize(target) < 0)
+        return kFolderLinkSymbol;
+    const bool address = !AddressIn(target).isEmpty();
+    return List()->Rows()->Symbols().SymbolFor(TypeName(row), row.IsLink(), address);
+}
+
+void RemoteBrowser::FinishListing(std::vector<RemoteRow> rows, const QString &nameToSelect,
+                                  quint64 generation)
+{
+    OperationFlags &flags = m_window.Flags;
+    RemoteListView *list = List();
+    if (generation == m_generation) {
+        list->Rows()->SetRows(std::move(rows), m_window.Settings.ftplist_s, m_window.Settings.ftplist_r);
+        const int selected = nameToSelect.isEmpty() ? -1 : list->Rows()->FindCaption(nameToSelect);
+        if (selected >= 0)
+            list->SelectRow(selected);
+        else
+            list->ClearSelection();
+    }
+    if (m_window.Settings.DiaShow)
+        emit galleryLoadRequested();
+    UpdateCommandStates();
+    m_window.Status()->SetPanelText(2, u"Fertig"_s);
+    flags.ListingBusy = false;
+    m_window.SetActivity(m_window.IdFTP1.IsConnected() ? 1 : 0);
+}
+
+void RemoteBrowser::ClearRemoteList()
+{
+    ++m_generation;
+    m_window.Paths()->Edit1->clear();
+    List()->Rows()->SetRows({}, 0, -1);
+    List()->Rows()->Symbols().DropAdded();
+    // The folder tree belongs to the session as much as the list does.
+    if (m_folderTree)
+        m_folderTree->SessionEnded();
+}
+
+void RemoteBrowser::SortByColumn(int column)
+{
+    ApplicationSettings &settings = m_window.Settings;
+    if (settings.ftplist_s == column)
+        settings.ftplist_r = -settings.ftplist_r;
+    else
+        settings.ftplist_s = column;
+    List()->SetSortSymbols(settings.ftplist_s, settings.ftplist_r);
+    List()->Rows()->Sort(settings.ftplist_s, settings.ftplist_r);
+}
+
+// --- moving between folders ---------------------------------------------
+
+void RemoteBrowser::ChangeRemoteFolder(const QString &target)
+{
+    TIdFTP &session = m_window.IdFTP1;
+    if (!session.IsConnected() || m_window.Flags.TransferActive || m_window.Flags.ListingBusy)
+        return;
+    const QString current = session.CurrentDir();
+    const QString folderLeft = current.mid(current.lastIndexOf(u'/') + 1);
+    const bool up = target.isEmpty() || target == u".."_s;
+    if (up)
+        session.ChangeDirUp();
+    else if (target.startsWith(u'.') || target.startsWith(u'/'))
+        session.ChangeDir(target);
+    else
+        session.ChangeDir(WithTrailingSlash(current) + target);
+    // Only the way up has a row for the folder just left.
+    RefreshRemoteList(up ? folderLeft : QString());
+    QCoreApplication::processEvents();
+    if (!up)
+        return;
+    const int row = List()->Rows()->FindCaption(folderLeft);
+    if (row >= 0)
+        List()->SelectRow(row);
+}
+
+void RemoteBrowser::OpenRemoteEntry()
+{
+    const OperationFlags &flags = m_window.Flags;
+    if (!Ready() || flags.ListingBusy || m_thumbnailsLoading)
+        return;
+    const QList<int> selected = List()->SelectedRows();
+    if (selected.size() != 1)
+        return;
+    const RemoteRow row = List()->Row(selected.first());
+    if (row.IsParent() || row.IsFolder())
+        ChangeRemoteFolder(row.name);
+    else if (row.IsLink())
+        OpenLink(row);
+    else if (row.Kind() == RemoteRow::kFile)
+        emit openFileRequested(WithTrailingSlash(m_window.IdFTP1.CurrentDir()) + row.name, row.name);
+    QApplication::beep();
+}
+
+void RemoteBrowser::OpenLink(const RemoteRow &row)
+{
+    const QString target = row.LinkTarget();
+    if (target.isEmpty())
+        return;
+    const QUrl address(AddressIn(target));
+    if (address.isValid() && !address.isEmpty()) {
+        QDesktopServices::openUrl(address);
+        return;
+    }
+    TIdFTP &session = m_window.IdFTP1;
+    session.SetTransferType(ftASCII);
+    const bool asItStands = target.startsWith(u'.') || target.contains(u'/');
+    const QString path = asItStands ? target : WithTrailingSlash(session.CurrentDir()) + target;
+    if (session.FileSize(path) < 0) {
+        ChangeRemoteFolder(target);
+        return;
+    }
+    emit openFileRequested(path, target.mid(target.lastIndexOf(u'/') + 1));
+}
+
+void RemoteBrowser::RefreshCommand()
+{
+    if (!Ready())
+        return;
+    const QList<int> selected = List()->SelectedRows();
+    const bool oneFolder = selected.size() == 1 && List()->Row(selected.first()).IsFolder();
+    const QString name = oneFolder ? List()->Row(selected.first()).name : QString();
+    RunCommand([this, name] { RefreshRemoteList(name); });
+}
+
+void RemoteBrowser::ShowRawListing()
+{
+    OperationFlags &flags = m_window.Flags;
+    if (!Ready() || flags.ListingBusy)
+        return;
+    flags.ListingBusy = true;
+    RemoteListing listing;
+    try {
+        listing = ListRemoteFolder(m_window.IdFTP1, m_window.Features);
+    } catch (...) {
+        flags.ListingBusy = false;
+        throw;
+    }
+    flags.ListingBusy = false;
+    const QString path =
+        RawListingPath(m_window.Folders().NewTemporaryFileName(), m_window.Session()->ServerDisplayName());
+    if (WriteRawListing(path, listing.lines))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+// --- renaming --------------------------------------------------------------
+
+void RemoteBrowser::StartRename()
+{
+    if (!Ready() || m_thumbnailsLoading)
+        return;
+    RemoteListView *list = List();
+    const QList<int> selected = list->SelectedRows();
+    const int current = list->SelectionModel()->currentIndex().row();
+    if (selected.contains(current) && !list->Row(current).IsParent()) {
+        list->EditCaption(current);
+        return;
+    }
+    for (int row : selected) {
+        if (!list->Row(row).IsParent()) {
+            list->EditCaption(row);
+            return;
+        }
+    }
+}
+
+void RemoteBrowser::ApplyRename(const QPersistentModelIndex &index, const QString &oldCaption,
+                                const QString &newCaption)
+{
+    RenameOutcome outcome = RenameOutcome::Restore;
+    if (m_renameHandler)
+        RunCommand([&] { outcome = m_renameHandler(oldCaption, newCaption); });
+    // The handler talks to the server; the list may have been read anew meanwhile.
+    if (!index.isValid() || List()->Row(index.row()).name != oldCaption)
+        return;
+    if (outcome == RenameOutcome::Keep) {
+        List()->Rows()->SetCaption(index.row(), newCaption);
+    } else if (outcome == RenameOutcome::Remove) {
+        List()->ClearSelection();
+        List()->Rows()->RemoveRow(index.row());
+    }
+    UpdateCommandStates();
+}
+
+// --- commands and their states -------------------------------------------
+
+void RemoteBrowser::ConnectCommands()
+{
+    RemotePane *pane = m_window.Remote();
+    RemoteListView *list = pane->List;
+    connect(list, &MultiViewList::itemDoubleClicked, this,
+            [this] { RunCommand([this] { OpenRemoteEntry(); }); });
+    connect(list, &MultiViewList::selectionChanged, this, &RemoteBrowser::UpdateCommandStates);
+    connect(list, &RemoteListView::headerClicked, this, &RemoteBrowser::SortByColumn);
+    connect(list->Rows(), &RemoteListModel::renameRequested, this, &RemoteBrowser::ApplyRename,
+            Qt::QueuedConnection);
+    for (QAbstractItemView *view : list->Views()) {
+        view->installEventFilter(this);
+        view->viewport()->installEventFilter(this);
+    }
+    const auto onClick = [this](QToolButton *button, QAction *item, auto slot) {
+        connect(button, &QToolButton::clicked, this, slot);
+        if (item)
+            connect(item, &QAction::triggered, this, slot);
+    };
+    onClick(pane->RefreshButton, pane->RefreshItem, [this] { RefreshCommand(); });
+    onClick(pane->SpeedButton9, pane->AnsehenAusfhren1,
+            [this] { RunCommand([this] { OpenRemoteEntry(); }); });
+    onClick(pane->SpeedButton3, pane->download1, [this] { emit downloadSelectionRequested(); });
+    onClick(pane->SpeedButton6, pane->Umbenenneb1, [this] { StartRename(); });
+    onClick(pane->FolderTreeButton, pane->FolderTreeItem, [this] { ShowFolderTree(); });
+    onClick(pane->SpeedButton10, nullptr, [this] { RunCommand([this] { AbortTransfer(); }); });
+    connect(pane->Datentransferabbrechen1, &QAction::triggered, this,
+            [this] { m_window.Flags.CancelRequested = true; });
+    connect(pane->RawListingItem, &QAction::triggered, this,
+            [this] { RunCommand([this] { ShowRawListing(); }); });
+    connect(pane->ContextMenu, &QMenu::aboutToShow, this, &RemoteBrowser::PrepareContextMenu);
+}
+
+void RemoteBrowser::AbortTransfer()
+{
+    OperationFlags &flags = m_window.Flags;
+    flags.CancelRequested = true;
+    if (m_window.IdFTP1.IsConnected() && (flags.OperationBusy || flags.TransferActive))
+        m_window.IdFTP1.Abort();
+}
+
+void RemoteBrowser::UpdateCommandStates()
+{
+    ApplyCommandStates(false);
+}
+
+void RemoteBrowser::ApplyCommandStates(bool askClipboard)
+{
+    if (m_window.FirstActivationPending())
+        return;
+    RemoteListView *list = List();
+    const QList<int> selected = list->SelectedRows();
+    RemoteCommandInputs in;
+    in.connected = m_window.IdFTP1.IsConnected();
+    in.transferActive = m_window.Flags.TransferActive;
+    in.operationBusy = m_window.Flags.OperationBusy;
+    in.thumbnailsLoading = m_thumbnailsLoading;
+    in.selectedCount = int(selected.size());
+    in.parentSelected = !selected.isEmpty() && list->Row(selected.first()).IsParent();
+    in.onlySelectedIsFolder = selected.size() == 1 && list->Row(selected.first()).IsFolder();
+    in.allDelete = m_window.Settings.All_Delete;
+    // Only the context menu offers "Einfügen"; the clipboard is asked when it opens.
+    if (askClipboard) {
+        const QMimeData *clipboard = QGuiApplication::clipboard()->mimeData();
+        in.clipboardHasFiles = clipboard && !LocalFilesIn(clipboard).isEmpty();
+    }
+    const RemoteCommandStates states = ComputeRemoteCommandStates(in);
+
+    RemotePane *pane = m_window.Remote();
+    const auto enable = [](bool on, std::initializer_list<QObject *> controls) {
+        for (QObject *control : controls) {
+            if (auto *widget = qobject_cast<QWidget *>(control))
+                widget->setEnabled(on);
+            else if (auto *action = qobject_cast<QAction *>(control))
+                action->setEnabled(on);
+        }
+    };
+    enable(states.download, {pane->SpeedButton3, pane->download1});
+    enable(states.newFolder, {pane->SpeedButton5, pane->NeuerOrdner1});
+    enable(states.rename, {pane->SpeedButton6, pane->Umbenenneb1});
+    enable(states.remove, {pane->SpeedButton7, pane->entfernen1});
+    enable(states.move, {pane->Bewegen1});
+    enable(states.refresh, {pane->RefreshButton, pane->RefreshItem, pane->FolderTreeButton,
+                            pane->FolderTreeItem, pane->RawListingItem, m_local->RefreshRemoteItem()});
+    enable(states.open, {pane->SpeedButton9, pane->AnsehenAusfhren1});
+    enable(states.abort, {pane->SpeedButton10, pane->Datentransferabbrechen1});
+    enable(states.editEntries, {m_window.ToolBar()->SpeedButton11, m_window.ToolBar()->SaveLogButton});
+    enable(states.settings, {m_window.ToolBar()->SpeedButton17});
+    enable(states.copy, {pane->Kopieren1});
+    enable(states.paste, {pane->Einfgeh1});
+    list->SetDropsAccepted(states.drops);
+    list->Rows()->SetEditingAllowed(states.editCaption);
+    m_local->UpdateUploadButton();
+}
+
+void RemoteBrowser::PrepareContextMenu()
+{
+    ApplyCommandStates(true);
+}
+
+// --- keys and drops ----------------------------------------------------------
+
+bool RemoteBrowser::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return HandleKey(static_cast<QKeyEvent *>(event)) || QObject::eventFilter(watched, event);
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return HandleDrag(event);
+    default:
+        return QObject::eventFilter(watched, event);
+    }
+}
+
+bool RemoteBrowser::HandleKey(QKeyEvent *key)
+{
+    const bool selectAll = key->matches(QKeySequence::SelectAll);
+    const bool refresh = key->key() == Qt::Key_F5 && key->modifiers() == Qt::NoModifier;
+    const bool remove = key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier;
+    if (!selectAll && !refresh && !remove)
+        return false;
+    if (!Ready() || m_thumbnailsLoading)
+        return true;
+    if (selectAll)
+        List()->SelectAllButParent();
+    else if (refresh)
+        RefreshCommand();
+    else if (m_window.Remote()->SpeedButton7->isEnabled())
+        m_window.Remote()->SpeedButton7->click();
+    return true;
+}
+
+bool RemoteBrowser::AcceptsDrop(const QMimeData *data) const
+{
+    return data && Ready() && !m_thumbnailsLoading && !data->hasFormat(RemoteListModel::kMimeType) &&
+           !LocalFilesIn(data).isEmpty();
+}
+
+bool RemoteBrowser::HandleDrag(QEvent *event)
+{
+    auto *drop = static_cast<QDropEvent *>(event);
+    if (!AcceptsDrop(drop->mimeData())) {
+        drop->ignore();
+        return true;
+    }
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    if (event->type() == QEvent::Drop)
+        emit uploadRequested(LocalFilesIn(drop->mimeData()));
+    return true;
+}
+
+// --- folder tree -------------------------------------------------------------
+
+void RemoteBrowser::CreateFolderTreeDialog()
+{
+    if (!m_folderTree)
+        m_folderTree = new TTreeDlg1(m_window);
+}
+
+TTreeDlg1 *RemoteBrowser::FolderTree() const
+{
+    return m_folderTree;
+}
+
+void RemoteBrowser::ShowFolderTree()
+{
+    if (!Ready() || !m_folderTree)
+        return;
+    m_window.Flags.CancelRequested = false;
+    m_folderTree->Browse();
+}
+
+void RemoteBrowser::CloseFolderTree()
+{
+    if (m_folderTree && m_folderTree->isVisible())
+        m_folderTree->close();
+}

@@ -1,17 +1,41 @@
 #pragma once
 
-#include <QObject>
-#include <QString>
+#include "remoterow.h"
 
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+class LocalBrowser;
+class QKeyEvent;
+class QMimeData;
+class RemoteListView;
 class TFTPqvx;
+class TTreeDlg1;
+struct RemoteEntry;
 
 // The remote pane's behaviour: listing the session's current folder into
-// ListView1, moving between folders, and which remote commands are enabled.
+// ListView1, moving between folders, sorting, the keys and drops of the
+// list, and which remote commands are enabled. The transfer and file
+// commands themselves are reached through the signals below.
 class RemoteBrowser : public QObject {
     Q_OBJECT
 
 public:
+    // What a finished in-place edit of a caption did on the server.
+    enum class RenameOutcome {
+        Keep,    // renamed: the row shows the new caption
+        Restore, // not renamed: the row keeps its old caption
+        Remove,  // moved to another folder: the row goes
+    };
+    using RenameHandler = std::function<RenameOutcome(const QString &oldCaption, const QString &newCaption)>;
+
     explicit RemoteBrowser(TFTPqvx &window);
+    ~RemoteBrowser() override;
 
     void RefreshRemoteList(const QString &nameToSelect = QString());
     void ChangeRemoteFolder(const QString &target);
@@ -19,6 +43,75 @@ public:
     // The disconnected state: path field, list and added file-type symbols emptied.
     void ClearRemoteList();
 
+    // The double-click: folders and ".." are entered, a link whose target
+    // is a folder too; files and links to files go to openFileRequested.
+    void OpenRemoteEntry();
+    // "FTP Fenster aktualisieren", "Aktualisieren" and F5.
+    void RefreshCommand();
+    // "Unformatierte Inhalte ansehen": the listing as the server sent it,
+    // written to the tmp folder and opened.
+    void ShowRawListing();
+    // Starts the in-place edit of the selected entry's caption.
+    void StartRename();
+    void SetRenameHandler(RenameHandler handler) { m_renameHandler = std::move(handler); }
+
+    // Connected, and neither a transfer nor an operation running.
+    bool Ready() const;
+    // The thumbnail window sets this while it loads images.
+    void SetThumbnailsLoading(bool loading);
+    bool ThumbnailsLoading() const { return m_thumbnailsLoading; }
+
+    RemoteListView *List() const;
+    // The pane's rows with their selection, in display order.
+    std::vector<RemotePaneEntry> Entries() const;
+
+    // The folder tree window: created with the other windows at start.
+    void CreateFolderTreeDialog();
+    TTreeDlg1 *FolderTree() const;
+    // "Baum Struktur anzeigen": shows the tree without blocking the window.
+    void ShowFolderTree();
+    // Closes the folder tree window when it is shown (the program ends).
+    void CloseFolderTree();
+    LocalBrowser *Local() const { return m_local; }
+
+signals:
+    // The entry points of the transfer work: download the remote selection
+    // into the local pane's folder; upload these local files and folders
+    // into the current remote folder; fetch a remote file and open it.
+    void downloadSelectionRequested();
+    void uploadRequested(const QStringList &localPaths);
+    void openFileRequested(const QString &remotePath, const QString &localName);
+    // A listing has finished while the DiaShow setting is on.
+    void galleryLoadRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void ConnectCommands();
+    void ReadListing(std::vector<RemoteRow> &rows);
+    RemoteRow RowOf(const RemoteEntry &entry);
+    int SymbolOf(const RemoteRow &row);
+    void FinishListing(std::vector<RemoteRow> rows, const QString &nameToSelect, quint64 generation);
+    void ShowParentOnly();
+    void OpenLink(const RemoteRow &row);
+    void SortByColumn(int column);
+    void ApplyRename(const QPersistentModelIndex &index, const QString &oldCaption,
+                     const QString &newCaption);
+    void AbortTransfer();
+    void ApplyCommandStates(bool askClipboard);
+    void PrepareContextMenu();
+    bool HandleKey(QKeyEvent *key);
+    bool HandleDrag(QEvent *event);
+    bool AcceptsDrop(const QMimeData *data) const;
+    void RunCommand(const std::function<void()> &command);
+
     TFTPqvx &m_window;
+    LocalBrowser *m_local = nullptr;
+    QPointer<TTreeDlg1> m_folderTree;
+    RenameHandler m_renameHandler;
+    bool m_thumbnailsLoading = false;
+    // Counts the times the list was emptied for a lost session: a listing
+    // that was still running then must not fill it again.
+    quint64 m_generation = 0;
 };

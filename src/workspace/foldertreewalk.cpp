@@ -1,0 +1,48 @@
+#include "foldertreewalk.h"
+
+#include "listingparser.h"
+#include "remotelisting.h"
+#include "tidftp.h"
+
+FolderTreeWalk::FolderTreeWalk(TIdFTP &session, const QStringList &features, const bool &cancelRequested,
+                               const QString &knownEmptyFolder, AddFolder addFolder)
+    : m_session(session)
+    , m_features(features)
+    , m_cancelRequested(cancelRequested)
+    , m_knownEmptyFolder(knownEmptyFolder)
+    , m_addFolder(std::move(addFolder))
+{
+}
+
+bool FolderTreeWalk::Scan(QTreeWidgetItem *node, const QString &path)
+{
+    if (!m_knownEmptyFolder.isEmpty() && WithTrailingSlash(path) == m_knownEmptyFolder)
+        return true;
+    if (m_cancelRequested || !m_session.IsConnected())
+        return false;
+    // A folder that cannot be entered is shown without children.
+    if (!m_session.ChangeDir(path))
+        return true;
+    const QString parentPath = WithTrailingSlash(path.trimmed());
+    for (const QString &name : SubfolderNames()) {
+        QTreeWidgetItem *child = m_addFolder(node, name);
+        const QString childPath = parentPath + name.trimmed();
+        if (!m_cancelRequested && WithTrailingSlash(childPath) != m_knownEmptyFolder)
+            Scan(child, childPath);
+    }
+    if (m_session.IsConnected())
+        m_session.ChangeDirUp();
+    return true;
+}
+
+QStringList FolderTreeWalk::SubfolderNames()
+{
+    const RemoteListing listing = ListRemoteFolder(m_session, m_features);
+    QStringList names;
+    for (const QString &line : listing.lines) {
+        const RemoteEntry entry = ParseListingLine(line, m_session.TimeCorrection, listing.mlsd);
+        if (entry.kind == RemoteEntry::Folder && NamesFolderEntry(entry))
+            names.append(entry.name);
+    }
+    return names;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QTreeWidgetItem;
+class TIdFTP;
+
+// Walks the server's folders for the folder tree: enters each folder,
+// lists it and adds its subfolders, depth first. One CWD, one listing and
+// one CDUP per folder. The walk stops descending once cancelRequested is
+// set or the session is gone.
+class FolderTreeWalk {
+public:
+    // Adds a child node under parent (nullptr: the top level) and returns it.
+    using AddFolder = std::function<QTreeWidgetItem *(QTreeWidgetItem *parent, const QString &name)>;
+
+    // knownEmptyFolder: a folder with "/" known to have no entries (the
+    // remote pane shows it with nothing but ".."), which is not listed
+    // again; empty when there is none.
+    FolderTreeWalk(TIdFTP &session, const QStringList &features, const bool &cancelRequested,
+                   const QString &knownEmptyFolder, AddFolder addFolder);
+
+    // Adds the subfolders of path under node. False when the walk was
+    // cancelled or the session lost before this folder was entered.
+    bool Scan(QTreeWidgetItem *node, const QString &path);
+
+private:
+    QStringList SubfolderNames();
+
+    TIdFTP &m_session;
+    const QStringList &m_features;
+    const bool &m_cancelRequested;
+    const QString m_knownEmptyFolder;
+    const AddFolder m_addFolder;
+};

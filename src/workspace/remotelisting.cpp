@@ -1,0 +1,33 @@
+#include "remotelisting.h"
+
+#include "listingparser.h"
+#include "tidftp.h"
+
+using namespace Qt::StringLiterals;
+
+RemoteListing ListRemoteFolder(TIdFTP &session, const QStringList &features)
+{
+    RemoteListing listing;
+    listing.mlsd = TIdFTP::HasFeature(features, u"MLSD"_s) && session.MListart;
+    session.SetTransferType(ftASCII);
+    if (listing.mlsd)
+        session.ListFacts(listing.lines);
+    else
+        session.List(listing.lines);
+    return listing;
+}
+
+bool IsTotalLine(const QString &line)
+{
+    return line.startsWith(u"total"_s);
+}
+
+bool NamesFolderEntry(const RemoteEntry &entry)
+{
+    return entry.accepted && !entry.name.isEmpty() && entry.name != u"."_s && entry.name != u".."_s;
+}
+
+QString WithTrailingSlash(const QString &remotePath)
+{
+    return remotePath.isEmpty() || remotePath.endsWith(u'/') ? remotePath : remotePath + u'/';
+}

@@ -1,0 +1,16 @@
+#include "remoterow.h"
+
+using namespace Qt::StringLiterals;
+
+QString RemoteRow::LinkTarget() const
+{
+    const qsizetype arrow = name.indexOf(u"->"_s);
+    return arrow < 0 ? QString() : name.mid(arrow + 2).trimmed();
+}
+
+qint64 RemoteRow::SizeValue() const
+{
+    bool ok = false;
+    const qint64 value = sizeText.trimmed().toLongLong(&ok);
+    return ok ? value : 0;
+}

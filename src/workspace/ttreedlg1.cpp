@@ -1,0 +1,261 @@
+#include "ttreedlg1.h"
+
+#include "foldertreewalk.h"
+#include "pathrow.h"
+#include "remotebrowser.h"
+#include "remotelisting.h"
+#include "remotelistview.h"
+#include "remotepane.h"
+#include "sessioncontrol.h"
+#include "tftpqvx.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QToolButton *TextButton(const QString &objectName, const QString &caption, QStyle::StandardPixmap icon,
+                        QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setText(caption);
+    button->setIcon(parent->style()->standardIcon(icon));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    return button;
+}
+
+// Closed folders, and an open one for the selected node.
+QIcon FolderSymbol(const QStyle *style)
+{
+    QIcon symbol = style->standardIcon(QStyle::SP_DirClosedIcon);
+    const QIcon open = style->standardIcon(QStyle::SP_DirOpenIcon);
+    for (const QSize &size : open.availableSizes())
+        symbol.addPixmap(open.pixmap(size), QIcon::Selected);
+    return symbol;
+}
+
+} // namespace
+
+TTreeDlg1::TTreeDlg1(TFTPqvx &window)
+    : QDialog(&window, Qt::Tool)
+    , m_window(window)
+{
+    setObjectName(u"TreeDlg1"_s);
+    setSizeGripEnabled(true);
+    BuildLayout();
+    resize(320, 420);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TTreeDlg1::Refresh);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TTreeDlg1::Choose);
+    connect(SpeedButton12, &QToolButton::clicked, this, &TTreeDlg1::reject);
+    connect(TreeView1, &QTreeWidget::itemDoubleClicked, this, &TTreeDlg1::Choose);
+    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &TTreeDlg1::UpdateChooseButton);
+}
+
+void TTreeDlg1::BuildLayout()
+{
+    SpeedButton1 = TextButton(u"SpeedButton1"_s, u"Aktualisieren"_s, QStyle::SP_BrowserReload, this);
+    SpeedButton2 = TextButton(u"SpeedButton2"_s, u"Auswählen"_s, QStyle::SP_DialogApplyButton, this);
+    SpeedButton2->setEnabled(false);
+    SpeedButton12 = TextButton(u"SpeedButton12"_s, u"Schliessen"_s, QStyle::SP_DialogCloseButton, this);
+    Label1 = new QLabel(this);
+    Label1->setObjectName(u"Label1"_s);
+    Label1->setWordWrap(true);
+    TreeView1 = new QTreeWidget(this);
+    TreeView1->setObjectName(u"TreeView1"_s);
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setColumnCount(1);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TreeView1->setSortingEnabled(true);
+    TreeView1->sortByColumn(0, Qt::AscendingOrder);
+
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(SpeedButton1);
+    bar->addWidget(SpeedButton2);
+    bar->addWidget(SpeedButton12);
+    bar->addStretch(1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addLayout(bar);
+    layout->addWidget(Label1);
+    layout->addWidget(TreeView1, 1);
+}
+
+bool TTreeDlg1::SelectionMode() const
+{
+    return !Label1->text().isEmpty();
+}
+
+void TTreeDlg1::Browse()
+{
+    Label1->clear();
+    UpdateChooseButton();
+    show();
+    raise();
+    activateWindow();
+}
+
+std::optional<QString> TTreeDlg1::ChooseFolder(const QString &prompt)
+{
+    // Modality takes effect when a window is shown, not while it is.
+    if (isVisible())
+        hide();
+    Label1->setText(prompt);
+    UpdateChooseButton();
+    m_chosenFolder.clear();
+    if (exec() != QDialog::Accepted)
+        return std::nullopt;
+    return m_chosenFolder;
+}
+
+void TTreeDlg1::showEvent(QShowEvent *event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        if (const QScreen *shown = screen())
+            move(shown->availableGeometry().center() - rect().center());
+    }
+    QDialog::showEvent(event);
+    setResult(QDialog::Rejected);
+    // The walk waits for the server: it starts once the window is up.
+    if (TreeView1->topLevelItemCount() == 0)
+        QMetaObject::invokeMethod(this, &TTreeDlg1::BuildWhenEmpty, Qt::QueuedConnection);
+}
+
+void TTreeDlg1::BuildWhenEmpty()
+{
+    if (TreeView1->topLevelItemCount() == 0 && isVisible())
+        m_window.RunCommand([this] { Build(); });
+}
+
+void TTreeDlg1::Refresh()
+{
+    setResult(QDialog::Rejected);
+    m_window.RunCommand([this] { Build(); });
+}
+
+void TTreeDlg1::Build()
+{
+    if (m_building)
+        return;
+    m_building = true;
+    setWindowTitle(m_window.Session()->ServerDisplayName());
+    TreeView1->clear();
+    SpeedButton1->setEnabled(false);
+    m_window.Remote()->FolderTreeButton->setEnabled(false);
+
+    TIdFTP &session = m_window.IdFTP1;
+    OperationFlags &flags = m_window.Flags;
+    // A walk is an operation of its own: a stop asked for earlier is over.
+    flags.CancelRequested = false;
+    QString rememberedFolder;
+    bool scanned = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    flags.OperationBusy = true;
+    m_window.Browser()->UpdateCommandStates();
+    try {
+        session.SetTransferType(ftASCII);
+        rememberedFolder = session.CurrentDir();
+        const RemoteListView *pane = m_window.Remote()->List;
+        const QString shownFolder = WithTrailingSlash(m_window.Paths()->Edit1->text());
+        FolderTreeWalk walk(
+            session, m_window.Features, flags.CancelRequested,
+            pane->ShowsOnlyParent() ? shownFolder : QString(),
+            [this](QTreeWidgetItem *parent, const QString &name) { return AddFolder(parent, name); });
+        scanned = walk.Scan(nullptr, u"/"_s);
+    } catch (...) {
+        FinishBuild(rememberedFolder);
+        throw;
+    }
+    if (!scanned)
+        close();
+    FinishBuild(rememberedFolder);
+}
+
+void TTreeDlg1::FinishBuild(const QString &rememberedFolder)
+{
+    m_window.Flags.OperationBusy = false;
+    QApplication::restoreOverrideCursor();
+    m_building = false;
+    SpeedButton1->setEnabled(true);
+    m_window.Browser()->UpdateCommandStates();
+    RemotePane *pane = m_window.Remote();
+    pane->FolderTreeButton->setEnabled(pane->RefreshButton->isEnabled());
+    if (m_emptyAfterBuild)
+        EmptyTree();
+    if (m_window.IdFTP1.IsConnected())
+        m_window.IdFTP1.ChangeDir(rememberedFolder);
+}
+
+QTreeWidgetItem *TTreeDlg1::AddFolder(QTreeWidgetItem *parent, const QString &name)
+{
+    auto *node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(TreeView1);
+    node->setText(0, name);
+    node->setIcon(0, FolderSymbol(style()));
+    if (isVisible())
+        TreeView1->scrollToItem(node);
+    return node;
+}
+
+QString TTreeDlg1::PathOf(const QTreeWidgetItem *node)
+{
+    QString path;
+    for (; node; node = node->parent())
+        path.prepend(node->text(0) + u'/');
+    return path.startsWith(u'/') ? path : u'/' + path;
+}
+
+void TTreeDlg1::Choose()
+{
+    const QList<QTreeWidgetItem *> selected = TreeView1->selectedItems();
+    if (selected.isEmpty())
+        return;
+    m_chosenFolder = PathOf(selected.first());
+    done(QDialog::Accepted);
+}
+
+void TTreeDlg1::UpdateChooseButton()
+{
+    SpeedButton2->setEnabled(SelectionMode() && !TreeView1->selectedItems().isEmpty());
+}
+
+void TTreeDlg1::done(int result)
+{
+    m_window.Flags.CancelRequested = true;
+    QCoreApplication::processEvents();
+    QDialog::done(result);
+}
+
+void TTreeDlg1::SessionStarted()
+{
+    SpeedButton1->setEnabled(true);
+}
+
+void TTreeDlg1::SessionEnded()
+{
+    // A walk still running holds nodes of the tree; it is emptied when it returns.
+    if (m_building)
+        m_emptyAfterBuild = true;
+    else
+        EmptyTree();
+    if (isVisible())
+        close();
+}
+
+void TTreeDlg1::EmptyTree()
+{
+    m_emptyAfterBuild = false;
+    TreeView1->clear();
+    SpeedButton1->setEnabled(false);
+}
