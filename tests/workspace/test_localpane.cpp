@@ -1,0 +1,252 @@
+// The local pane: new folders, the upload button, Ctrl+A, and drag and drop
+// between the panes, with the main session logged in to pyftpdlib.
+#include "remotesessionfixture.h"
+
+#include "localbrowser.h"
+#include "locallistview.h"
+#include "localpane.h"
+#include "remotepane.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QMenu>
+#include <QMimeData>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Sends a drag that enters the viewport, moves to the point and is dropped
+// there, as the desktop delivers it; true when the drop was accepted.
+bool DragAndDrop(QWidget *viewport, const QPoint &at, const QMimeData &data)
+{
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &move);
+    if (!move.isAccepted())
+        return false;
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &drop);
+    return drop.isAccepted();
+}
+
+QMimeData *LocalFiles(const QStringList &paths)
+{
+    auto *data = new QMimeData;
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    data->setUrls(urls);
+    return data;
+}
+
+} // namespace
+
+class LocalPaneTest : public QObject {
+    Q_OBJECT
+
+private:
+    RemoteSessionFixture m_fixture;
+    std::unique_ptr<QTemporaryDir> m_folder;
+
+    LocalPane *Pane() const { return m_fixture.Window()->Local(); }
+    LocalListView *LocalList() const { return Pane()->List; }
+    RemoteListView *RemoteList() const { return m_fixture.Window()->Remote()->List; }
+
+    QString MakeLocalFolder(const QStringList &folders, const QStringList &files)
+    {
+        m_folder = std::make_unique<QTemporaryDir>();
+        for (const QString &folder : folders)
+            QDir(m_folder->path()).mkpath(folder);
+        for (const QString &file : files)
+            WriteFileContent(m_folder->filePath(file), "local");
+        return m_folder->path();
+    }
+
+    // Shows the folder and waits until its entries are listed.
+    bool ShowLocalFolder(const QString &folder, int entries)
+    {
+        if (!LocalList()->SetFolder(folder))
+            return false;
+        QFileSystemModel *files = LocalList()->FileSystem();
+        return QTest::qWaitFor([&] { return files->rowCount(files->index(folder)) == entries; });
+    }
+
+    QPoint PointOf(const QString &name)
+    {
+        const QModelIndex entry = LocalList()->FindEntry(name);
+        return LocalList()->DetailsView()->visualRect(entry).center();
+    }
+
+private slots:
+    void initTestCase() { RemoteSessionFixture::InstallProgramServices(); }
+    void init() { QVERIFY(m_fixture.OpenWindow()); }
+    void cleanup()
+    {
+        m_fixture.Close();
+        m_folder.reset();
+    }
+
+    void newFolderTakesTheNextNumberAndOpensItsName()
+    {
+        const QString folder = MakeLocalFolder({u"Neuer Ordner"_s, u"Neuer Ordner (1)"_s}, {});
+        QVERIFY(ShowLocalFolder(folder, 2));
+        Pane()->NewFolderButton->click();
+        QVERIFY(QFileInfo(folder + u"/Neuer Ordner (2)"_s).isDir());
+
+        QLineEdit *editor = nullptr;
+        QVERIFY(
+            QTest::qWaitFor([&] { return (editor = OpenEditor(LocalList()->DetailsView())) != nullptr; }));
+        QCOMPARE(editor->text(), u"Neuer Ordner (2)"_s);
+        editor->selectAll();
+        QTest::keyClicks(editor, u"Fotos"_s);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_VERIFY(QFileInfo(folder + u"/Fotos"_s).isDir());
+        QVERIFY(!QFileInfo::exists(folder + u"/Neuer Ordner (2)"_s));
+    }
+
+    void remoteRowsDroppedOnTheLocalListDownload_data()
+    {
+        QTest::addColumn<QString>("dropOn");
+        QTest::addColumn<QString>("downloadInto");
+        QTest::newRow("a subfolder becomes the pane's folder") << u"ziel"_s << u"ziel"_s;
+        QTest::newRow("a file: the folder shown") << u"datei.txt"_s << QString();
+    }
+
+    void remoteRowsDroppedOnTheLocalListDownload()
+    {
+        QFETCH(QString, dropOn);
+        QFETCH(QString, downloadInto);
+        RealFtpServer server({});
+        for (const QString &name : {u"a.txt"_s, u"b.txt"_s, u"c.txt"_s})
+            QVERIFY(server.addFile(name, "remote"));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        const QString folder = MakeLocalFolder({u"ziel"_s}, {u"datei.txt"_s});
+        QVERIFY(ShowLocalFolder(folder, 2));
+
+        SelectCaptions(RemoteList(), {u"a.txt"_s, u"b.txt"_s, u"c.txt"_s});
+        // The rows as the remote list hands them to a drag.
+        const std::unique_ptr<QMimeData> rows(
+            RemoteList()->Rows()->mimeData(RemoteList()->SelectionModel()->selectedIndexes()));
+        QCOMPARE(QString::fromUtf8(rows->data(RemoteListModel::kMimeType)), u"a.txt\nb.txt\nc.txt"_s);
+
+        QStringList downloadedInto;
+        connect(m_fixture.Window()->Browser(), &RemoteBrowser::downloadSelectionRequested, this,
+                [&] { downloadedInto.append(LocalList()->Folder()); });
+        QVERIFY(DragAndDrop(LocalList()->DetailsView()->viewport(), PointOf(dropOn), *rows));
+        const QString expected = downloadInto.isEmpty() ? folder : folder + u'/' + downloadInto;
+        QTRY_COMPARE(downloadedInto, QStringList{expected});
+        QCOMPARE(SelectedCaptions(RemoteList()), (QStringList{u"a.txt"_s, u"b.txt"_s, u"c.txt"_s}));
+    }
+
+    void theLocalListRefusesOtherDrags()
+    {
+        RealFtpServer server({});
+        QVERIFY(server.addFile(u"a.txt"_s, "remote"));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        const QString folder = MakeLocalFolder({u"ziel"_s}, {u"datei.txt"_s});
+        QVERIFY(ShowLocalFolder(folder, 2));
+        int downloads = 0;
+        connect(m_fixture.Window()->Browser(), &RemoteBrowser::downloadSelectionRequested, this,
+                [&] { ++downloads; });
+        QWidget *viewport = LocalList()->DetailsView()->viewport();
+        QMimeData rows;
+        rows.setData(RemoteListModel::kMimeType, "a.txt");
+
+        QVERIFY2(!DragAndDrop(viewport, PointOf(u"ziel"_s), rows), "not connected");
+        m_fixture.Connect(server);
+        const std::unique_ptr<QMimeData> localEntries(LocalFiles({folder + u"/datei.txt"_s}));
+        QVERIFY2(!DragAndDrop(viewport, PointOf(u"ziel"_s), *localEntries), "local entries");
+        m_fixture.Window()->Flags.TransferActive = true;
+        QVERIFY2(!DragAndDrop(viewport, PointOf(u"ziel"_s), rows), "transfer running");
+        m_fixture.Window()->Flags.TransferActive = false;
+        QCoreApplication::processEvents();
+        QCOMPARE(downloads, 0);
+        QCOMPARE(LocalList()->Folder(), folder);
+    }
+
+    void filesDroppedOnTheRemoteListUpload()
+    {
+        RealFtpServer server({});
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        const QString folder = MakeLocalFolder({u"ordner"_s}, {u"datei.txt"_s});
+        const std::unique_ptr<QMimeData> files(LocalFiles({folder + u"/datei.txt"_s, folder + u"/ordner"_s}));
+        QList<QStringList> uploads;
+        connect(m_fixture.Window()->Browser(), &RemoteBrowser::uploadRequested, this,
+                [&](const QStringList &paths) { uploads.append(paths); });
+        QWidget *viewport = RemoteList()->DetailsView()->viewport();
+
+        QVERIFY2(!viewport->acceptDrops(), "not connected");
+        m_fixture.Connect(server);
+        QVERIFY(viewport->acceptDrops());
+        QVERIFY(DragAndDrop(viewport, QPoint(20, 20), *files));
+        QCOMPARE(uploads, QList<QStringList>{(QStringList{folder + u"/datei.txt"_s, folder + u"/ordner"_s})});
+
+        QMimeData ownRows;
+        ownRows.setData(RemoteListModel::kMimeType, "..");
+        ownRows.setUrls({QUrl::fromLocalFile(folder + u"/datei.txt"_s)});
+        QVERIFY2(!DragAndDrop(viewport, QPoint(20, 20), ownRows), "rows of the remote list itself");
+        m_fixture.Window()->Browser()->SetThumbnailsLoading(true);
+        QVERIFY2(!DragAndDrop(viewport, QPoint(20, 20), *files), "thumbnails loading");
+        QCOMPARE(uploads.size(), 1);
+    }
+
+    void uploadButtonAndSelectAllNeedTheSession()
+    {
+        RealFtpServer server({});
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        const QString folder = MakeLocalFolder({}, {u"a.txt"_s, u"b.txt"_s});
+        QVERIFY(ShowLocalFolder(folder, 2));
+        QTreeView *view = LocalList()->DetailsView();
+        view->setFocus();
+        QToolButton *upload = Pane()->SpeedButton18;
+
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QVERIFY(!LocalList()->SelectionModel()->hasSelection());
+        view->setCurrentIndex(LocalList()->FindEntry(u"a.txt"_s));
+        QVERIFY(LocalList()->SelectionModel()->hasSelection());
+        QVERIFY2(!upload->isEnabled(), "disconnected");
+
+        m_fixture.Connect(server);
+        QVERIFY(upload->isEnabled());
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QStringList selected = LocalList()->SelectedPaths();
+        selected.sort();
+        QCOMPARE(selected, (QStringList{folder + u"/a.txt"_s, folder + u"/b.txt"_s}));
+
+        QStringList uploaded;
+        connect(m_fixture.Window()->Browser(), &RemoteBrowser::uploadRequested, this,
+                [&](const QStringList &paths) { uploaded = paths; });
+        upload->click();
+        uploaded.sort();
+        QCOMPARE(uploaded, selected);
+
+        m_fixture.Window()->Flags.OperationBusy = true;
+        m_fixture.Window()->Browser()->UpdateCommandStates();
+        QVERIFY2(!upload->isEnabled(), "operation running");
+        m_fixture.Window()->Flags.OperationBusy = false;
+    }
+
+    void pasteFromTheServerNeedsCopiedEntries()
+    {
+        QAction *paste = Pane()->Einfgen1;
+        const auto openMenu = [this] {
+            Pane()->ContextMenu->popup(QPoint(10, 10));
+            Pane()->ContextMenu->hide();
+        };
+        openMenu();
+        QVERIFY(!paste->isEnabled());
+        m_fixture.Window()->CopyList = QStringList{u"a.txt"_s};
+        openMenu();
+        QVERIFY(paste->isEnabled());
+    }
+};
+
+QTEST_MAIN(LocalPaneTest)
+#include "test_localpane.moc"

@@ -1,0 +1,584 @@
+// The remote pane against real servers: the rows a listing gives, moving
+// between folders, sorting, which commands are enabled, keys and the in-place
+// edit, file type symbols and the raw listing.
+#include "remotesessionfixture.h"
+
+#include "filetypesymbols.h"
+#include "maintoolbar.h"
+#include "pathrow.h"
+#include "remotepane.h"
+#include "scriptedserver.h"
+#include "statuspanels.h"
+#include "symbols.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QToolButton>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Kind = RealFtpServer::Kind;
+
+struct ShownRow {
+    QString name, size, date, info;
+    bool operator==(const ShownRow &) const = default;
+};
+
+QList<ShownRow> ShownRows(const RemoteListView *list)
+{
+    QList<ShownRow> rows;
+    for (int row = 0; row < list->RowCount(); ++row) {
+        const RemoteRow &shown = list->Row(row);
+        rows.append({shown.name, shown.sizeText, shown.dateText, shown.info});
+    }
+    return rows;
+}
+
+char *RowsText(const QList<ShownRow> &rows)
+{
+    QStringList lines;
+    for (const ShownRow &row : rows)
+        lines.append(u"[%1|%2|%3|%4]"_s.arg(row.name, row.size, row.date, row.info));
+    return qstrdup(qPrintable(lines.join(u'\n')));
+}
+
+} // namespace
+
+namespace QTest {
+template <> inline char *toString(const QList<ShownRow> &rows)
+{
+    return RowsText(rows);
+}
+} // namespace QTest
+
+// Receives what the pane asks the desktop to open.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls.append(url); }
+};
+
+class RemotePaneTest : public QObject {
+    Q_OBJECT
+
+private:
+    RemoteSessionFixture m_fixture;
+
+    RemoteListView *List() const { return m_fixture.Window()->Remote()->List; }
+    RemoteBrowser *Browser() const { return m_fixture.Window()->Browser(); }
+    QString ShownFolder() const { return m_fixture.Window()->Paths()->Edit1->text(); }
+
+    // One server for all rows of a data-driven test: the rows only read it.
+    std::unique_ptr<RealFtpServer> m_shared;
+    QString m_sharedFor;
+
+    RealFtpServer *SharedServer(const RealFtpServer::Options &options,
+                                const std::function<bool(RealFtpServer &)> &fill)
+    {
+        const QString test = QString::fromLatin1(QTest::currentTestFunction());
+        if (m_sharedFor == test && m_shared && m_shared->isRunning())
+            return m_shared.get();
+        m_shared = std::make_unique<RealFtpServer>(options);
+        m_sharedFor = test;
+        QString error;
+        if (!fill(*m_shared) || !m_shared->start(&error)) {
+            qWarning("%s", qPrintable(error));
+            m_shared.reset();
+        }
+        return m_shared.get();
+    }
+
+private slots:
+    void initTestCase() { RemoteSessionFixture::InstallProgramServices(); }
+    void init() { QVERIFY(m_fixture.OpenWindow()); }
+    void cleanup() { m_fixture.Close(); }
+
+    void listingShowsTheServersEntries_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("offerMlsd");
+        QTest::addColumn<QString>("listCommand");
+        QTest::newRow("pyftpdlib MLSD") << Kind::Pyftpdlib << true << u"MLSD"_s;
+        QTest::newRow("pyftpdlib LIST") << Kind::Pyftpdlib << false << u"list"_s;
+        QTest::newRow("vsftpd LIST") << Kind::Vsftpd << false << u"list"_s;
+    }
+
+    void listingShowsTheServersEntries()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(bool, offerMlsd);
+        QFETCH(QString, listCommand);
+        RealFtpServer server({.kind = kind, .hideMlsd = kind == Kind::Pyftpdlib && !offerMlsd});
+        const QDateTime fileTime = RecentMinute(12, 34);
+        const QDateTime folderTime = RecentMinute(40, 5);
+        QVERIFY(server.addFile(u"Größe Datei.txt"_s, QByteArray(1234, 'x')));
+        QVERIFY(server.addFile(u"b.bin"_s, "12345"));
+        QVERIFY(server.addFile(u"total.txt"_s, ""));
+        QVERIFY(server.addFolder(u"Ordner mit Ä/"_s));
+        for (const QString &file : {u"Größe Datei.txt"_s, u"b.bin"_s, u"total.txt"_s})
+            QVERIFY(SetModified(server.rootDir() + u'/' + file, fileTime));
+        QVERIFY(SetModified(server.rootDir() + u"/Ordner mit Ä"_s, folderTime));
+        START_OR_SKIP(server, kind);
+        m_fixture.Connect(server);
+
+        const QString fileDate = ListedDateText(fileTime);
+        const QList<ShownRow> expected{
+            {u".."_s, u"       "_s, u"       "_s, u"       "_s},
+            {u"Ordner mit Ä"_s, QString(), ListedDateText(folderTime), u"d---------"_s},
+            {u"b.bin"_s, u"5"_s, fileDate, u"----------"_s},
+            {u"Größe Datei.txt"_s, u"1234"_s, fileDate, u"----------"_s},
+            {u"total.txt"_s, u"0"_s, fileDate, u"----------"_s},
+        };
+        QCOMPARE(ShownRows(List()), expected);
+        QCOMPARE(ShownFolder(), u"/"_s);
+        QCOMPARE(m_fixture.Window()->Status()->PanelText(2), u"Fertig"_s);
+        QVERIFY(!m_fixture.Window()->Flags.ListingBusy);
+        QVERIFY2(server.commands().contains(listCommand, Qt::CaseInsensitive),
+                 qPrintable(server.transcript()));
+        QCOMPARE(List()->Row(1).symbol, int(kFolderSymbol));
+        QCOMPARE(List()->Row(0).symbol, int(kUpSymbol));
+    }
+
+    void anEmptyFolderShowsOnlyTheParentRow()
+    {
+        RealFtpServer server({});
+        QVERIFY(server.addFolder(u"leer/"_s));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        DoubleClickRow(List(), RowNamed(List(), u"leer"_s));
+        QCOMPARE(ShownFolder(), u"/leer"_s);
+        QCOMPARE(Captions(List()), QStringList{u".."_s});
+        QVERIFY(List()->ShowsOnlyParent());
+    }
+
+    // A heading "total" line goes to panel 1; a file called total is listed.
+    void theTotalLineGoesToTheStatusBar()
+    {
+        ScriptedServer server;
+        server.setDrainTimeout(100);
+        server.answer("200 Type set to A").answer("257 \"/pub\" is the current directory");
+        server.passive()
+            .command()
+            .acceptData()
+            .reply("150 Here comes the listing")
+            .sendData("total 12\r\n"
+                      "-rw-r--r--   1 ftp      ftp           42 Oct 12  2003 total 2003.txt\r\n"
+                      "drwxr-xr-x   2 ftp      ftp         4096 Oct 12  2003 pub\r\n")
+            .closeData()
+            .reply("226 Transfer complete");
+        QVERIFY(ConnectWithoutLogin(m_fixture.Window()->IdFTP1, server));
+        m_fixture.Window()->IdFTP1.TimeCorrection.DateTimeNo = true;
+        Browser()->RefreshRemoteList();
+
+        QCOMPARE(Captions(List()), (QStringList{u".."_s, u"pub"_s, u"total 2003.txt"_s}));
+        QCOMPARE(List()->Row(2).sizeText, u"42"_s);
+        QCOMPARE(List()->Row(2).dateText, FormatDateText(DateTimeParts{2003, 10, 12, 12, 0, 0}));
+        QCOMPARE(m_fixture.Window()->Status()->PanelText(1), u"total 12"_s);
+        QCOMPARE(ShownFolder(), u"/pub"_s);
+        m_fixture.Window()->IdFTP1.CloseConnection();
+        QCOMPARE(server.transcript(), (QStringList{u"type A"_s, u"PWD"_s, u"PASV"_s, u"list"_s}));
+    }
+
+    void navigationIntoFoldersUpAndThroughLinks()
+    {
+        RealFtpServer server({.hideMlsd = true});
+        QVERIFY(server.addFolder(u"Ordner A/Unter B/"_s));
+        QVERIFY(server.addFile(u"Ordner A/x.txt"_s, "x"));
+        QVERIFY(server.addFile(u"z.txt"_s, "z"));
+        QVERIFY(MakeSymlink(u"Ordner A/Unter B"_s, server.rootDir() + u"/zu B"_s));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        const int link = RowNamed(List(), u"zu B -> Ordner A/Unter B"_s);
+        QVERIFY2(link > 0, qPrintable(Captions(List()).join(u", "_s)));
+        QCOMPARE(List()->Row(link).symbol, int(kFolderLinkSymbol));
+        QCOMPARE(List()->Row(link).Kind(), u'l');
+
+        DoubleClickRow(List(), RowNamed(List(), u"Ordner A"_s));
+        QCOMPARE(ShownFolder(), u"/Ordner A"_s);
+        QCOMPARE(Captions(List()), (QStringList{u".."_s, u"Unter B"_s, u"x.txt"_s}));
+
+        DoubleClickRow(List(), 0);
+        QCOMPARE(ShownFolder(), u"/"_s);
+        QCOMPARE(SelectedCaptions(List()), QStringList{u"Ordner A"_s});
+
+        DoubleClickRow(List(), RowNamed(List(), u"zu B -> Ordner A/Unter B"_s));
+        QCOMPARE(ShownFolder(), u"/Ordner A/Unter B"_s);
+        QCOMPARE(Captions(List()), QStringList{u".."_s});
+        QVERIFY(server.commands().contains(u"SIZE Ordner A/Unter B"_s));
+    }
+
+    void doubleClickOnAFileAsksToOpenIt()
+    {
+        RealFtpServer server({});
+        QVERIFY(server.addFile(u"sub/a b.txt"_s, "x"));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        Browser()->ChangeRemoteFolder(u"sub"_s);
+        QSignalSpy opened(Browser(), &RemoteBrowser::openFileRequested);
+        DoubleClickRow(List(), RowNamed(List(), u"a b.txt"_s));
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first().value(0).toString(), u"/sub/a b.txt"_s);
+        QCOMPARE(opened.first().value(1).toString(), u"a b.txt"_s);
+        QCOMPARE(ShownFolder(), u"/sub"_s);
+    }
+
+    void sortingKeepsParentAndFoldersFirst_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("direction");
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<QStringList>("files");
+        const QString link = u"l.txt -> b.txt"_s;
+        const QStringList bothFolders{u"alpha"_s, u"Zeta"_s};
+        QTest::newRow("name ascending") << 0 << -1 << QStringList{u"alpha"_s, u"Zeta"_s}
+                                        << QStringList{u"A.txt"_s, u"b.txt"_s, u"c.txt"_s, link};
+        QTest::newRow("name descending") << 0 << 1 << QStringList{u"Zeta"_s, u"alpha"_s}
+                                         << QStringList{link, u"c.txt"_s, u"b.txt"_s, u"A.txt"_s};
+        QTest::newRow("size ascending")
+            << 1 << -1 << bothFolders << QStringList{link, u"A.txt"_s, u"b.txt"_s, u"c.txt"_s};
+        QTest::newRow("size descending")
+            << 1 << 1 << bothFolders << QStringList{u"c.txt"_s, u"b.txt"_s, u"A.txt"_s, link};
+        QTest::newRow("date ascending") << 2 << -1 << QStringList{u"Zeta"_s, u"alpha"_s}
+                                        << QStringList{link, u"b.txt"_s, u"c.txt"_s, u"A.txt"_s};
+        QTest::newRow("date descending") << 2 << 1 << QStringList{u"alpha"_s, u"Zeta"_s}
+                                         << QStringList{u"A.txt"_s, u"c.txt"_s, u"b.txt"_s, link};
+        // Files share one info text: only the link's place is certain.
+        QTest::newRow("info ascending")
+            << 3 << -1 << bothFolders << QStringList{u"-"_s, u"-"_s, u"-"_s, u"l"_s};
+        QTest::newRow("info descending")
+            << 3 << 1 << bothFolders << QStringList{u"l"_s, u"-"_s, u"-"_s, u"-"_s};
+    }
+
+    void sortingKeepsParentAndFoldersFirst()
+    {
+        QFETCH(int, column);
+        QFETCH(int, direction);
+        QFETCH(QStringList, folders);
+        QFETCH(QStringList, files);
+        RealFtpServer *server = SharedServer({.hideMlsd = true}, [](RealFtpServer &server) {
+            const QString root = server.rootDir() + u'/';
+            return server.addFile(u"A.txt"_s, QByteArray(20, 'a')) &&
+                   server.addFile(u"b.txt"_s, QByteArray(300, 'b')) &&
+                   server.addFile(u"c.txt"_s, QByteArray(1000, 'c')) && server.addFolder(u"Zeta/"_s) &&
+                   server.addFolder(u"alpha/"_s) && MakeSymlink(u"b.txt"_s, root + u"l.txt"_s) &&
+                   SetModified(root + u"l.txt"_s, RecentMinute(9), true) &&
+                   SetModified(root + u"b.txt"_s, RecentMinute(8)) &&
+                   SetModified(root + u"c.txt"_s, RecentMinute(7)) &&
+                   SetModified(root + u"A.txt"_s, RecentMinute(6)) &&
+                   SetModified(root + u"Zeta"_s, RecentMinute(5)) &&
+                   SetModified(root + u"alpha"_s, RecentMinute(4));
+        });
+        QVERIFY(server);
+        m_fixture.Connect(*server);
+
+        // From name ascending, the header clicks that lead to the wanted order.
+        const int clicks = column == 0 ? (direction == 1 ? 1 : 0) : (direction == 1 ? 2 : 1);
+        for (int click = 0; click < clicks; ++click)
+            ClickHeader(List(), column);
+        QCOMPARE(m_fixture.Window()->Settings.ftplist_s, column);
+        QCOMPARE(m_fixture.Window()->Settings.ftplist_r, direction);
+
+        const QStringList captions = Captions(List());
+        QCOMPARE(captions.size(), 7);
+        QCOMPARE(captions.first(), u".."_s);
+        QStringList shownFolders = captions.mid(1, 2);
+        QStringList shownFiles = captions.mid(3);
+        if (column == 3) {
+            for (int row = 3; row < 7; ++row)
+                shownFiles[row - 3] = List()->Row(row).info.left(1);
+        }
+        if (column == 1 || column == 3)
+            shownFolders.sort(Qt::CaseInsensitive); // equal keys: the server's order
+        QCOMPARE(shownFolders, folders);
+        QCOMPARE(shownFiles, files);
+    }
+
+    void theDateHeaderSortsAscendingThenDescending()
+    {
+        RealFtpServer server({});
+        QVERIFY(server.addFile(u"alt.txt"_s, "1"));
+        QVERIFY(server.addFile(u"neu.txt"_s, "2"));
+        QVERIFY(SetModified(server.rootDir() + u"/alt.txt"_s, RecentMinute(20)));
+        QVERIFY(SetModified(server.rootDir() + u"/neu.txt"_s, RecentMinute(2)));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        const auto headerSymbol = [this](int column) {
+            return List()
+                ->Model()
+                ->headerData(column, Qt::Horizontal, Qt::DecorationRole)
+                .value<QIcon>()
+                .pixmap(12)
+                .toImage();
+        };
+        const QImage ascending = Symbols::SortSymbol(-1).pixmap(12).toImage();
+        const QImage descending = Symbols::SortSymbol(1).pixmap(12).toImage();
+        QCOMPARE(headerSymbol(0), ascending);
+
+        ClickHeader(List(), 2);
+        QCOMPARE(Captions(List()), (QStringList{u".."_s, u"alt.txt"_s, u"neu.txt"_s}));
+        QCOMPARE(headerSymbol(2), ascending);
+        QCOMPARE(headerSymbol(0), Symbols::ColumnSymbol(0).pixmap(12).toImage());
+
+        ClickHeader(List(), 2);
+        QCOMPARE(Captions(List()), (QStringList{u".."_s, u"neu.txt"_s, u"alt.txt"_s}));
+        QCOMPARE(headerSymbol(2), descending);
+        QCOMPARE(m_fixture.Window()->Settings.ftplist_s, 2);
+        QCOMPARE(m_fixture.Window()->Settings.ftplist_r, 1);
+
+        // The next listing keeps the order.
+        Browser()->RefreshRemoteList(u"alt.txt"_s);
+        QCOMPARE(Captions(List()), (QStringList{u".."_s, u"neu.txt"_s, u"alt.txt"_s}));
+        QCOMPARE(SelectedCaptions(List()), QStringList{u"alt.txt"_s});
+    }
+
+    void commandStates_data()
+    {
+        QTest::addColumn<bool>("connect");
+        QTest::addColumn<QString>("flag");
+        QTest::addColumn<bool>("allDelete");
+        QTest::addColumn<QStringList>("selection");
+        QTest::addColumn<QStringList>("enabled");
+
+        const QStringList always{u"SpeedButton11"_s, u"SaveLogButton"_s, u"SpeedButton17"_s};
+        const QStringList ready =
+            always +
+            QStringList{u"SpeedButton5"_s,      u"NeuerOrdner1"_s,           u"RemoteRefreshButton"_s,
+                        u"RemoteRefreshItem"_s, u"FolderTreeButton"_s,       u"FolderTreeItem"_s,
+                        u"RawListingItem"_s,    u"LocalRefreshRemoteItem"_s, u"drops"_s};
+        const QStringList oneEntry{u"SpeedButton3"_s, u"download1"_s,  u"SpeedButton6"_s, u"Umbenenneb1"_s,
+                                   u"SpeedButton7"_s, u"entfernen1"_s, u"Bewegen1"_s};
+        const QStringList open{u"SpeedButton9"_s, u"AnsehenAusfhren1"_s};
+        QTest::newRow("disconnected") << false << QString() << false << QStringList() << always;
+        QTest::newRow("nothing selected") << true << QString() << false << QStringList() << ready;
+        QTest::newRow("one file") << true << QString() << false << QStringList{u"a.txt"_s}
+                                  << ready + oneEntry + open;
+        QTest::newRow("one folder") << true << QString() << false << QStringList{u"sub"_s}
+                                    << ready + oneEntry;
+        QTest::newRow("only the parent row") << true << QString() << false << QStringList{u".."_s}
+                                             << ready + QStringList{u"Bewegen1"_s} + open;
+        QTest::newRow("parent row and a file")
+            << true << QString() << false << QStringList{u".."_s, u"a.txt"_s} << ready + oneEntry;
+        QTest::newRow("two files") << true << QString() << false << QStringList{u"a.txt"_s, u"b.txt"_s}
+                                   << ready + QStringList{u"SpeedButton3"_s, u"download1"_s, u"Bewegen1"_s};
+        QTest::newRow("two files, several may be deleted")
+            << true << QString() << true << QStringList{u"a.txt"_s, u"b.txt"_s}
+            << ready + QStringList{u"SpeedButton3"_s, u"download1"_s, u"Bewegen1"_s, u"SpeedButton7"_s,
+                                   u"entfernen1"_s};
+        QTest::newRow("transfer running")
+            << true << u"TransferActive"_s << false << QStringList{u"a.txt"_s}
+            << QStringList{u"SpeedButton17"_s, u"SpeedButton10"_s, u"Datentransferabbrechen1"_s};
+        QTest::newRow("operation running")
+            << true << u"OperationBusy"_s << false << QStringList{u"a.txt"_s} << QStringList();
+    }
+
+    void commandStates()
+    {
+        QFETCH(bool, connect);
+        QFETCH(QString, flag);
+        QFETCH(bool, allDelete);
+        QFETCH(QStringList, selection);
+        QFETCH(QStringList, enabled);
+        TFTPqvx *window = m_fixture.Window();
+        if (connect) {
+            RealFtpServer *server = SharedServer({}, [](RealFtpServer &server) {
+                return server.addFile(u"a.txt"_s, "a") && server.addFile(u"b.txt"_s, "b") &&
+                       server.addFolder(u"sub/"_s);
+            });
+            QVERIFY(server);
+            m_fixture.Connect(*server);
+        }
+        window->Settings.All_Delete = allDelete;
+        window->Flags.TransferActive = flag == u"TransferActive"_s;
+        window->Flags.OperationBusy = flag == u"OperationBusy"_s;
+        SelectCaptions(List(), selection);
+        Browser()->UpdateCommandStates();
+
+        const QStringList controls{u"SpeedButton3"_s,
+                                   u"download1"_s,
+                                   u"SpeedButton5"_s,
+                                   u"NeuerOrdner1"_s,
+                                   u"SpeedButton6"_s,
+                                   u"Umbenenneb1"_s,
+                                   u"SpeedButton7"_s,
+                                   u"entfernen1"_s,
+                                   u"Bewegen1"_s,
+                                   u"RemoteRefreshButton"_s,
+                                   u"RemoteRefreshItem"_s,
+                                   u"FolderTreeButton"_s,
+                                   u"FolderTreeItem"_s,
+                                   u"RawListingItem"_s,
+                                   u"LocalRefreshRemoteItem"_s,
+                                   u"SpeedButton9"_s,
+                                   u"AnsehenAusfhren1"_s,
+                                   u"SpeedButton10"_s,
+                                   u"Datentransferabbrechen1"_s,
+                                   u"SpeedButton11"_s,
+                                   u"SaveLogButton"_s,
+                                   u"SpeedButton17"_s};
+        QStringList actual;
+        for (const QString &name : controls) {
+            if (const auto *button = window->findChild<QWidget *>(name); button && button->isEnabled())
+                actual.append(name);
+            else if (const auto *item = window->findChild<QAction *>(name); item && item->isEnabled())
+                actual.append(name);
+        }
+        if (List()->DetailsView()->viewport()->acceptDrops())
+            actual.append(u"drops"_s);
+        actual.sort();
+        enabled.sort();
+        QCOMPARE(actual, enabled);
+        window->Flags = OperationFlags();
+    }
+
+    void keysSelectRefreshAndDelete()
+    {
+        RealFtpServer server({});
+        QVERIFY(server.addFile(u"a.txt"_s, "a"));
+        QVERIFY(server.addFile(u"b.txt"_s, "b"));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        QTreeView *view = List()->DetailsView();
+        view->setFocus();
+
+        m_fixture.Window()->Flags.OperationBusy = true;
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(SelectedCaptions(List()), QStringList());
+        m_fixture.Window()->Flags.OperationBusy = false;
+        QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(SelectedCaptions(List()), (QStringList{u"a.txt"_s, u"b.txt"_s}));
+
+        int deletes = 0;
+        connect(m_fixture.Window()->Remote()->SpeedButton7, &QToolButton::clicked, this, [&] { ++deletes; });
+        QTest::keyClick(view, Qt::Key_Delete);
+        QCOMPARE(deletes, 0); // two entries, and deleting several is not allowed
+        SelectCaptions(List(), {u"b.txt"_s});
+        QTest::keyClick(view, Qt::Key_Delete);
+        QCOMPARE(deletes, 1);
+
+        QVERIFY(server.addFile(u"c.txt"_s, "c"));
+        QTest::keyClick(view, Qt::Key_F5);
+        QCOMPARE(Captions(List()), (QStringList{u".."_s, u"a.txt"_s, u"b.txt"_s, u"c.txt"_s}));
+    }
+
+    void inPlaceEditAsksTheRenameHandler_data()
+    {
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QStringList>("captions");
+        QTest::newRow("renamed") << int(RemoteBrowser::RenameOutcome::Keep)
+                                 << QStringList{u".."_s, u"neu.txt"_s, u"z.txt"_s};
+        QTest::newRow("refused") << int(RemoteBrowser::RenameOutcome::Restore)
+                                 << QStringList{u".."_s, u"a.txt"_s, u"z.txt"_s};
+        QTest::newRow("moved away") << int(RemoteBrowser::RenameOutcome::Remove)
+                                    << QStringList{u".."_s, u"z.txt"_s};
+    }
+
+    void inPlaceEditAsksTheRenameHandler()
+    {
+        QFETCH(int, outcome);
+        QFETCH(QStringList, captions);
+        RealFtpServer server({});
+        QVERIFY(server.addFile(u"a.txt"_s, "a"));
+        QVERIFY(server.addFile(u"z.txt"_s, "z"));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        QStringList asked;
+        Browser()->SetRenameHandler([&](const QString &oldCaption, const QString &newCaption) {
+            asked << oldCaption << newCaption;
+            return RemoteBrowser::RenameOutcome(outcome);
+        });
+        QTreeView *view = List()->DetailsView();
+
+        // ".." cannot be edited, neither by the key nor by the button.
+        SelectCaptions(List(), {u".."_s});
+        view->setCurrentIndex(List()->Rows()->index(0, 0));
+        QTest::keyClick(view, Qt::Key_F2);
+        QVERIFY(!OpenEditor(view));
+
+        SelectCaptions(List(), {u"a.txt"_s});
+        m_fixture.Window()->Remote()->SpeedButton6->click();
+        QLineEdit *editor = OpenEditor(view);
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), u"a.txt"_s);
+        editor->selectAll();
+        QTest::keyClicks(editor, u"neu.txt"_s);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(asked, (QStringList{u"a.txt"_s, u"neu.txt"_s}));
+        QTRY_COMPARE(Captions(List()), captions);
+    }
+
+    void fileTypesShareSymbolsAndLinksAskForTheirSize()
+    {
+        RealFtpServer server({.hideMlsd = true});
+        QVERIFY(server.addFile(u"a.TXT"_s, "a"));
+        QVERIFY(server.addFile(u"b.txt"_s, "b"));
+        QVERIFY(server.addFile(u"c.png"_s, "c"));
+        QVERIFY(server.addFolder(u"sub/"_s));
+        QVERIFY(MakeSymlink(u"b.txt"_s, server.rootDir() + u"/verweis"_s));
+        QVERIFY(MakeSymlink(u"/nirgends/x.txt"_s, server.rootDir() + u"/kaputt"_s));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+
+        const auto symbolOf = [this](const QString &caption) {
+            return List()->Row(RowNamed(List(), caption)).symbol;
+        };
+        QCOMPARE(symbolOf(u"a.TXT"_s), symbolOf(u"b.txt"_s));
+        QVERIFY(symbolOf(u"a.TXT"_s) >= kFirstFileTypeSymbol);
+        QVERIFY(symbolOf(u"c.png"_s) != symbolOf(u"b.txt"_s));
+        // The link to a file carries the link mark: a symbol of its own.
+        const int link = symbolOf(u"verweis -> b.txt"_s);
+        QVERIFY(link >= kFirstFileTypeSymbol);
+        QVERIFY(link != symbolOf(u"b.txt"_s));
+        QCOMPARE(symbolOf(u"kaputt -> /nirgends/x.txt"_s), int(kFolderLinkSymbol));
+        QCOMPARE(symbolOf(u"sub"_s), int(kFolderSymbol));
+        QCOMPARE(List()->Rows()->Symbols().AddedCount(), 3);
+        const QStringList sizes = server.commands().filter(QRegularExpression(u"^SIZE "_s));
+        QCOMPARE(sizes, (QStringList{u"SIZE /nirgends/x.txt"_s, u"SIZE b.txt"_s}));
+
+        // Leaving the session drops the added symbols with the rows.
+        Browser()->ClearRemoteList();
+        QCOMPARE(List()->RowCount(), 0);
+        QCOMPARE(List()->Rows()->Symbols().AddedCount(), 0);
+        QCOMPARE(ShownFolder(), QString());
+    }
+
+    void rawListingIsWrittenToTheTmpFolderAndOpened()
+    {
+        RealFtpServer server({});
+        QVERIFY(server.addFile(u"a b.txt"_s, "12345"));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        OpenedUrls opened;
+        QDesktopServices::setUrlHandler(u"file"_s, &opened, "open");
+        server.clearTranscript();
+        m_fixture.Window()->Remote()->RawListingItem->trigger();
+        QDesktopServices::unsetUrlHandler(u"file"_s);
+
+        QCOMPARE(opened.urls.size(), 1);
+        const QString path = opened.urls.first().toLocalFile();
+        QCOMPARE(QFileInfo(path).absolutePath() + u'/', m_fixture.Window()->Folders().TmpFolder());
+        // The display name is the session control's; it is empty here.
+        QVERIFY2(
+            QRegularExpression(u"^[a-z]{8}\\.txt_\\.txt$"_s).match(QFileInfo(path).fileName()).hasMatch(),
+            qPrintable(path));
+        const QByteArray text = FileContent(path);
+        QVERIFY2(text.contains("type=file;") && text.endsWith("; a b.txt\r\n") && text.count('\n') == 1,
+                 text.constData());
+        QVERIFY(server.commands().contains(u"MLSD"_s));
+        QVERIFY(!m_fixture.Window()->Flags.ListingBusy);
+    }
+};
+
+QTEST_MAIN(RemotePaneTest)
+#include "test_remotepane.moc"
