@@ -1,21 +1,448 @@
 #include "sessioncontrol.h"
 
+#include "activityindicator.h"
+#include "commandlinestart.h"
+#include "connectiontreestore.h"
+#include "locallistview.h"
+#include "localpane.h"
+#include "maintoolbar.h"
+#include "passwordmask.h"
+#include "remotebrowser.h"
+#include "remotepane.h"
+#include "sessionhost.h"
 #include "sessionlogview.h"
+#include "statuspanels.h"
+#include "tcertfkdlg1.h"
 #include "tftpqvx.h"
+#include "tgetpwddlg.h"
+#include "tidantifreeze.h"
+#include "tidconnectioninterceptopenssl.h"
+#include "tidlogdebug.h"
+#include "transferprogress.h"
+#include "tverblist.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QScopeGuard>
+#include <QToolButton>
+
+#include <exception>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kLogOffCaption = u"Log deaktivieren"_s;
+const QString kLogOnCaption = u"Log aktivieren"_s;
+const QString kTextFilesFilter = u"Textdateien (*.txt)"_s;
+const QString kLogFilesFilter = u"Log-Dateien (*.log)"_s;
+
+} // namespace
 
 SessionControl::SessionControl(TFTPqvx &window)
     : QObject(&window)
     , m_window(window)
+    , m_logInterceptor(std::make_unique<TIdLogDebug>())
+    , m_progress(std::make_unique<TransferProgress>(window))
 {
+    WireSession();
+    WireCommands();
 }
 
-void SessionControl::Connect() {}
+SessionControl::~SessionControl() = default;
 
-void SessionControl::Disconnect() {}
+void SessionControl::WireSession()
+{
+    TIdFTP &ftp = m_window.IdFTP1;
+    ftp.setSessionHost(&m_window);
+    ftp.UseNagle = false;
+    ftp.SocksInfo.Port = 1080;
+    ftp.OnConnected = [this](TIdTCPConnection *) { HandleConnected(); };
+    ftp.OnDisconnected = [this](TIdTCPConnection *) { HandleDisconnected(); };
+    ftp.OnStatus = [this](TIdTCPConnection *, TIdStatus, const QString &text) { AddLogLine(text); };
+    ftp.OnWorkBegin = [this](TIdTCPConnection *, TWorkMode mode, qint64 countMax) {
+        m_progress->WorkBegin(mode, countMax);
+    };
+    ftp.OnWork = [this](TIdTCPConnection *, TWorkMode mode, qint64 count) { m_progress->Work(mode, count); };
+    ftp.OnWorkEnd = [this](TIdTCPConnection *, TWorkMode mode) { m_progress->WorkEnd(mode); };
+    m_logInterceptor->OnLogItem = [this](QString &line) { LogTraffic(line); };
+    ftp.SetIntercept(m_logInterceptor.get());
+}
+
+void SessionControl::DetachFromSession()
+{
+    TIdFTP &ftp = m_window.IdFTP1;
+    ftp.setSessionHost(nullptr);
+    ftp.OnConnected = nullptr;
+    ftp.OnDisconnected = nullptr;
+    ftp.OnStatus = nullptr;
+    ftp.OnWorkBegin = nullptr;
+    ftp.OnWork = nullptr;
+    ftp.OnWorkEnd = nullptr;
+    ftp.SetInterceptEnabled(false);
+    ftp.SetIntercept(nullptr);
+}
+
+void SessionControl::WireCommands()
+{
+    const MainToolBar *bar = m_window.ToolBar();
+    connect(bar->SpeedButton1, &QToolButton::clicked, this, &SessionControl::Connect);
+    connect(bar->SpeedButton2, &QToolButton::clicked, this, &SessionControl::Disconnect);
+    connect(bar->SpeedButton11, &QToolButton::clicked, this, &SessionControl::EditConnections);
+    connect(bar->SaveLogButton, &QToolButton::clicked, this, &SessionControl::SaveLog);
+    const SessionLogView *log = m_window.Log();
+    connect(log->SaveLogItem, &QAction::triggered, this, &SessionControl::SaveLog);
+    connect(log->ToggleLogItem, &QAction::triggered, this, &SessionControl::ToggleLogging);
+}
+
+// --- connecting ---------------------------------------------------------------
+
+void SessionControl::Connect()
+{
+    m_window.RunCommand([this] { ConnectThroughManager(); });
+}
+
+void SessionControl::ConnectThroughManager()
+{
+    TVerblist *manager = m_window.ConnectionManager();
+    if (!manager || !m_window.ToolBar()->SpeedButton1->isEnabled())
+        return;
+    ForgetServerLists();
+    manager->SetMode(TVerblist::Mode::Connect);
+    if (manager->exec() != QDialog::Accepted)
+        return;
+    if (manager->AppliedValues())
+        ApplyMainWindowValues(*manager->AppliedValues());
+    if (!IsFitToConnect(m_window.IdFTP1)) {
+        WarnUnfitProfile();
+        return;
+    }
+    OpenSession({m_remoteStartFolder, QString()});
+}
+
+void SessionControl::HandleCommandLine(const QStringList &arguments)
+{
+    const CommandLineStart start = CommandLineStart::FromArguments(arguments);
+    switch (start.kind) {
+    case CommandLineStart::Kind::Nothing:
+        break;
+    case CommandLineStart::Kind::ResultsFile:
+        emit resultsFileRequested(start.file);
+        break;
+    case CommandLineStart::Kind::ConnectionFile:
+        m_window.RunCommand([&] { StartFromConnectionFile(start.file); });
+        break;
+    case CommandLineStart::Kind::Server:
+        m_window.RunCommand([&] { StartFromSavedServer(start); });
+        break;
+    }
+}
+
+// A connection file never asks for SSL and is not checked before connecting.
+void SessionControl::StartFromConnectionFile(const QString &fileName)
+{
+    const std::optional<MainWindowValues> values = ApplyConnectionFile(fileName, m_window.IdFTP1);
+    if (!values)
+        return;
+    ForgetServerLists();
+    ApplyMainWindowValues(*values);
+    OpenSession({m_remoteStartFolder, QString()});
+}
+
+void SessionControl::StartFromSavedServer(const CommandLineStart &start)
+{
+    const std::optional<MainWindowValues> values = ConnectionTreeStore(m_window.Folders().TreeFolder())
+                                                       .FindConnectionByServer(start.host, m_window.IdFTP1);
+    if (!values)
+        return;
+    ForgetServerLists();
+    ApplyMainWindowValues(*values);
+    if (!IsFitToConnect(m_window.IdFTP1)) {
+        WarnUnfitProfile();
+        return;
+    }
+    OpenSession({start.remoteFolder, start.nameToSelect});
+}
+
+void SessionControl::ForgetServerLists()
+{
+    m_window.CopyList.clear();
+    m_window.Features.clear();
+}
+
+void SessionControl::ApplyMainWindowValues(const MainWindowValues &values)
+{
+    m_logOn = values.Log;
+    m_logLimit = values.Maxentry;
+    m_remoteStartFolder = values.FTPOrdner;
+    m_localStartFolder = values.LocalFolder;
+    TIdAntiFreeze::SetIdleTimeOut(values.Timeout);
+}
+
+void SessionControl::WarnUnfitProfile()
+{
+    QMessageBox::warning(&m_window, QString(), kUnfitProfileWarning.toString());
+}
+
+void SessionControl::OpenSession(const SessionStart &start)
+{
+    TIdFTP &ftp = m_window.IdFTP1;
+    AttachInterceptor();
+    m_window.ToolBar()->SpeedButton1->setEnabled(false);
+    m_serverDisplayName = ftp.Host;
+    SetLogging(m_logOn);
+    ftp.TimeCorrection.WSTime_Use = m_window.Settings.WSTime_Use;
+    const auto restoreButtons = qScopeGuard([this] {
+        if (!m_window.IdFTP1.IsConnected())
+            ShowConnectButtons(false);
+    });
+
+    ftp.ConnectAndLogin();
+    if (!ftp.IsConnected())
+        return;
+    ShowConnectedState();
+    EnterLocalStartFolder();
+    ftp.ProbeFeatures(m_window.Features);
+    if (!start.remoteFolder.isEmpty())
+        ftp.ChangeDir(start.remoteFolder);
+    m_window.Browser()->RefreshRemoteList(start.nameToSelect);
+    QApplication::beep();
+}
+
+// With SSL the TLS layer sits between session and socket, and no traffic
+// lines are logged; otherwise the log interceptor watches the traffic.
+void SessionControl::AttachInterceptor()
+{
+    TIdFTP &ftp = m_window.IdFTP1;
+    ftp.SetInterceptEnabled(false);
+    if (ftp.UseSSL) {
+        auto layer = std::make_unique<TIdConnectionInterceptOpenSSL>();
+        layer->ConfigureFrom(ftp);
+        layer->OnStatusInfo = [this](const QString &text) { LogAndPump(text); };
+        ftp.SetIntercept(layer.get());
+        m_sslLayer = std::move(layer);
+    } else {
+        ftp.SetIntercept(m_logInterceptor.get());
+    }
+    ftp.SetInterceptEnabled(true);
+}
+
+void SessionControl::ShowConnectedState()
+{
+    m_window.setWindowTitle(TFTPqvx::ProgramTitle() + u" - "_s + m_serverDisplayName);
+    StatusPanels *status = m_window.Status();
+    status->SetPanelText(1, m_serverDisplayName);
+    status->SetPanelText(2, u"Connected"_s);
+    status->SetPanelText(3, m_window.IdFTP1.SystemType());
+    m_window.ToolBar()->Indicator->setToolTip(m_serverDisplayName);
+    UpdateSessionSymbols();
+}
+
+void SessionControl::EnterLocalStartFolder()
+{
+    if (!m_localStartFolder.isEmpty() && QFileInfo(m_localStartFolder).isDir())
+        m_window.Local()->List->SetFolder(m_localStartFolder);
+}
+
+void SessionControl::ShowConnectButtons(bool connected)
+{
+    m_window.ToolBar()->SpeedButton1->setEnabled(!connected);
+    m_window.ToolBar()->SpeedButton2->setEnabled(connected);
+}
+
+// --- disconnecting --------------------------------------------------------------
+
+void SessionControl::Disconnect()
+{
+    m_window.RunCommand([this] { DisconnectSession(); });
+}
+
+// The window returns to its disconnected state even when the goodbye fails;
+// the failure is shown afterwards.
+void SessionControl::DisconnectSession()
+{
+    TIdFTP &ftp = m_window.IdFTP1;
+    std::exception_ptr failure;
+    try {
+        if (ftp.IsConnected() && ftp.LoggedIn()) {
+            if (m_window.Flags.TransferActive) {
+                m_window.Flags.CancelRequested = true;
+                ftp.Abort();
+            }
+            ftp.Quit();
+        } else if (ftp.IsConnected()) {
+            ftp.CloseConnection();
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    ReturnToDisconnectedState();
+    if (!m_window.StartedWithArguments())
+        DataFolders::DeleteFilesIn(m_window.Folders().TmpFolder());
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void SessionControl::ConnectionLost()
+{
+    ReturnToDisconnectedState();
+}
+
+void SessionControl::ReturnToDisconnectedState()
+{
+    HandleDisconnected();
+    m_window.Flags.TransferActive = false;
+    m_window.Flags.OperationBusy = false;
+    m_window.Flags.ListingBusy = false;
+    m_window.CopyList.clear();
+    m_window.SetActivity(0);
+}
+
+// --- the session's events ---------------------------------------------------------
+
+void SessionControl::HandleConnected()
+{
+    m_window.Status()->SetPanelText(2, u"Connected"_s);
+    ShowConnectButtons(true);
+    m_window.Flags.OperationBusy = false;
+    m_window.SetActivity(1);
+    UpdateSessionSymbols();
+    emit sessionConnected();
+}
+
+void SessionControl::HandleDisconnected()
+{
+    m_window.CopyList.clear();
+    StatusPanels *status = m_window.Status();
+    status->SetPanelText(1, QString());
+    status->SetPanelText(2, u"Disconnected"_s);
+    status->SetPanelText(3, QString());
+    m_window.setWindowTitle(TFTPqvx::ProgramTitle());
+    ShowConnectButtons(false);
+    m_window.Browser()->ClearRemoteList();
+    RemotePane *remote = m_window.Remote();
+    remote->SpeedButton5->setEnabled(false);
+    remote->RefreshButton->setEnabled(false);
+    remote->FolderTreeButton->setEnabled(false);
+    remote->RawListingItem->setEnabled(false);
+    m_window.ToolBar()->Indicator->setToolTip(u"Disconnected"_s);
+    m_window.SetActivity(0);
+    m_window.IdFTP1.SetLoggedIn(false);
+    UpdateSessionSymbols();
+    emit sessionDisconnected();
+}
+
+void SessionControl::UpdateSessionSymbols()
+{
+    const TIdFTP &ftp = m_window.IdFTP1;
+    const bool connected = ftp.IsConnected();
+    // The search session joins here once the search exists.
+    m_window.Status()->SetSessionSymbols(connected, connected && ftp.UseSSL, false, false);
+}
+
+// --- the questions the session asks ------------------------------------------------
+
+bool SessionControl::AskCredentials(const QString &caption, QString &user, QString &password)
+{
+    return m_window.CredentialsDialog()->Ask(caption, user, password);
+}
+
+QString SessionControl::SslKeyPassword(bool askUser, const QString &storedPassword)
+{
+    QString password = storedPassword;
+    if (askUser) {
+        QInputDialog box(&m_window);
+        box.setObjectName(u"SslPasswordBox"_s);
+        box.setWindowTitle(u"Kennwort für SSL"_s);
+        box.setLabelText(u"Kennwort des privaten Schlüssels:"_s);
+        box.setTextEchoMode(QLineEdit::Password);
+        if (auto *field = box.findChild<QLineEdit *>())
+            ShowAsBullets(field);
+        password = box.exec() == QDialog::Accepted ? box.textValue() : QString();
+    }
+    AddLogLine(u"SSL Password: [HIDDEN]"_s);
+    return password;
+}
+
+bool SessionControl::AcceptServerCertificate(const ServerCertificateInfo &certificate)
+{
+    if (!m_certificateDialog)
+        m_certificateDialog = new TCertfkDlg1(&m_window);
+    return m_certificateDialog->Ask(certificate);
+}
+
+// --- the log ------------------------------------------------------------------------
 
 void SessionControl::AddLogLine(const QString &line)
 {
-    m_window.Log()->addItem(line);
+    m_window.Log()->AddLine(line, m_logLimit);
 }
 
-void SessionControl::HandleCommandLine(const QStringList &) {}
+void SessionControl::LogAndPump(const QString &line)
+{
+    AddLogLine(line);
+    TIdAntiFreeze::DoProcessThrottled();
+}
+
+void SessionControl::LogTraffic(QString &line)
+{
+    const TIdFTP &ftp = m_window.IdFTP1;
+    line = MaskPasswords(line, {ftp.Password, ftp.Gateway_Password, ftp.SocksInfo.Password});
+    LogAndPump(line);
+}
+
+void SessionControl::SetLogging(bool on)
+{
+    m_logOn = on;
+    m_logInterceptor->Active = on;
+    m_window.Log()->ToggleLogItem->setText(on ? kLogOffCaption : kLogOnCaption);
+}
+
+void SessionControl::ToggleLogging()
+{
+    SetLogging(!m_logOn);
+}
+
+void SessionControl::EditConnections()
+{
+    TVerblist *manager = m_window.ConnectionManager();
+    if (!manager || m_window.Flags.TransferActive || m_window.Flags.OperationBusy)
+        return;
+    manager->SetMode(TVerblist::Mode::Manage);
+    manager->exec();
+}
+
+void SessionControl::SaveLog()
+{
+    QFileDialog dialog(&m_window, u"Log Datei speichern"_s, m_window.Folders().RootFolder());
+    dialog.setObjectName(u"SaveLogDialog"_s);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({kTextFilesFilter, kLogFilesFilter});
+    dialog.selectNameFilter(kTextFilesFilter);
+    dialog.setDefaultSuffix(u"txt"_s);
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString &filter) {
+        dialog.setDefaultSuffix(filter == kLogFilesFilter ? u"log"_s : u"txt"_s);
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString fileName = dialog.selectedFiles().constFirst();
+    if (!WriteLog(fileName))
+        m_window.ShowError(u"Die Logdatei %1 konnte nicht geschrieben werden."_s.arg(fileName));
+}
+
+bool SessionControl::WriteLog(const QString &fileName) const
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    for (const QString &line : m_window.Log()->Lines())
+        file.write(line.toUtf8() + "\r\n");
+    return file.commit();
+}

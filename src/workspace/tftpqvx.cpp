@@ -14,8 +14,11 @@
 #include "sessioncontrol.h"
 #include "sessionlogview.h"
 #include "statuspanels.h"
+#include "tgetpwddlg.h"
 #include "tinifile.h"
+#include "tpagesdlg.h"
 #include "tsetup.h"
+#include "tverblist.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,6 +29,7 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -70,13 +74,37 @@ TFTPqvx::TFTPqvx(const QStringList &arguments, QWidget *parent)
     ConnectCommands();
 }
 
-TFTPqvx::~TFTPqvx() = default;
+TFTPqvx::~TFTPqvx()
+{
+    m_session->DetachFromSession();
+}
 
+// The windows in the program's start order; later ones join at their place.
 void TFTPqvx::CreateDialogs()
 {
-    // Later windows join here in the program's start order.
-    if (!m_setup)
-        m_setup = new Tsetup(this);
+    if (m_setup)
+        return;
+    m_pagesDlg = new TPagesDlg(this);
+    m_pagesDlg->SetTreeFolder(m_folders.TreeFolder());
+    m_verblist = new TVerblist(this);
+    m_verblist->SetTreeFolder(m_folders.TreeFolder());
+    m_verblist->SetPropertiesDialog(m_pagesDlg);
+    m_verblist->SetSession(&IdFTP1);
+    m_verblist->SetShortcutFolders(m_folders.LinksFolder(),
+                                   QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    m_setup = new Tsetup(this);
+    // The transfer prompts and the wait dialog come here.
+    CredentialsDialog();
+    // The search windows, the list update, the slideshow properties, the
+    // upload prompts, the save-from-results window and the folder tree
+    // window come here.
+}
+
+TGetpwdDlg *TFTPqvx::CredentialsDialog()
+{
+    if (!m_getpwdDlg)
+        m_getpwdDlg = new TGetpwdDlg(this);
+    return m_getpwdDlg;
 }
 
 void TFTPqvx::BuildLayout()
@@ -179,6 +207,31 @@ void TFTPqvx::SetActivity(int code)
     m_toolBar->Indicator->SetActivity(code);
 }
 
+bool TFTPqvx::AskCredentials(const QString &caption, QString &user, QString &password)
+{
+    return m_session->AskCredentials(caption, user, password);
+}
+
+void TFTPqvx::ConnectionLost()
+{
+    m_session->ConnectionLost();
+}
+
+void TFTPqvx::SetTransferActive(bool active)
+{
+    Flags.TransferActive = active;
+}
+
+QString TFTPqvx::SslKeyPassword(bool askUser, const QString &storedPassword)
+{
+    return m_session->SslKeyPassword(askUser, storedPassword);
+}
+
+bool TFTPqvx::AcceptServerCertificate(const ServerCertificateInfo &certificate)
+{
+    return m_session->AcceptServerCertificate(certificate);
+}
+
 void TFTPqvx::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
@@ -251,8 +304,7 @@ void TFTPqvx::ApplyViewSettings()
 
 void TFTPqvx::HandleCommandLine()
 {
-    // The session control opens a connection file, a results file or a
-    // server named on the command line here.
+    m_session->HandleCommandLine(m_arguments);
 }
 
 void TFTPqvx::resizeEvent(QResizeEvent *event)
@@ -289,15 +341,18 @@ void TFTPqvx::closeEvent(QCloseEvent *event)
 
 void TFTPqvx::DisconnectSessionsForClose()
 {
-    // The session control aborts a running search transfer, disconnects the
-    // search session and then the main session as "Trennen" does.
+    // A running search transfer is aborted and the search session
+    // disconnected here, before the main session.
+    m_session->Disconnect();
 }
 
 void TFTPqvx::RunCloseSequence()
 {
     Flags.CancelRequested = true;
-    // The folder tree window, the sessions, the copy list and the thumbnail
-    // window are closed here by the parts that own them.
+    // The folder tree window and the thumbnail window are closed here by the
+    // parts that own them; the sessions were disconnected before.
+    CopyList.clear();
+    Features.clear();
     if (!StartedWithArguments())
         DataFolders::DeleteFilesIn(m_folders.WorkFolder());
     // The session of the save-from-results window is disconnected here.

@@ -20,7 +20,10 @@ class RemotePane;
 class SessionControl;
 class SessionLogView;
 class StatusPanels;
+class TGetpwdDlg;
+class TPagesDlg;
 class Tsetup;
+class TVerblist;
 
 // The main window: tool bar, path row, the local and the remote pane side
 // by side, the session log under them, the progress bar and the status bar.
@@ -40,7 +43,13 @@ public:
     // Creates the windows the main window works with, in start order.
     void CreateDialogs();
 
+    // What the main session asks of its window; SessionControl answers.
     void SetActivity(int code) override;
+    bool AskCredentials(const QString &caption, QString &user, QString &password) override;
+    void ConnectionLost() override;
+    void SetTransferActive(bool active) override;
+    QString SslKeyPassword(bool askUser, const QString &storedPassword) override;
+    bool AcceptServerCertificate(const ServerCertificateInfo &certificate) override;
 
     bool StartedWithArguments() const { return !m_arguments.isEmpty(); }
     const QStringList &Arguments() const { return m_arguments; }
@@ -76,6 +85,10 @@ public:
     QSplitter *SplitArea() const { return m_splitArea; }
     QSplitter *PaneSplitter() const { return m_paneSplitter; }
     Tsetup *Setup() const { return m_setup; }
+    TPagesDlg *PropertiesDialog() const { return m_pagesDlg; }
+    TVerblist *ConnectionManager() const { return m_verblist; }
+    // Made on first use when CreateDialogs has not run.
+    TGetpwdDlg *CredentialsDialog();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -114,6 +127,9 @@ private:
     QProgressBar *m_progress = nullptr;
     StatusPanels *m_status = nullptr;
     Tsetup *m_setup = nullptr;
+    TPagesDlg *m_pagesDlg = nullptr;
+    TVerblist *m_verblist = nullptr;
+    TGetpwdDlg *m_getpwdDlg = nullptr;
     SessionControl *m_session = nullptr;
     RemoteBrowser *m_browser = nullptr;
 };

@@ -1,0 +1,106 @@
+#include "transferprogress.h"
+
+#include "remotebrowser.h"
+#include "statuspanels.h"
+#include "tftpqvx.h"
+#include "tidantifreeze.h"
+
+#include <QLocale>
+#include <QProgressBar>
+
+#include <chrono>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+qint64 SteadyMilliseconds()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+TransferProgress::TransferProgress(TFTPqvx &window)
+    : m_window(window)
+    , m_clock(SteadyMilliseconds)
+{
+}
+
+void TransferProgress::WorkBegin(TWorkMode mode, qint64 countMax)
+{
+    m_window.Flags.TransferActive = true;
+    m_startTime = m_clock();
+    m_shownSinceBegin = false;
+    SetBarPosition(0);
+    m_maximum = countMax > 0 ? countMax : (m_window.Flags.ExpectedSize > 0 ? m_window.Flags.ExpectedSize : 1);
+    SetBarRange(m_maximum);
+    m_speed = 0;
+    m_window.Browser()->UpdateCommandStates();
+    m_window.Status()->SetPanelText(1, mode == wmRead ? u"Download beginnt..."_s : u"Uploade beginnt..."_s);
+}
+
+void TransferProgress::Work(TWorkMode mode, qint64 count)
+{
+    const qint64 now = m_clock();
+    const qint64 elapsed = now - m_startTime;
+    if (elapsed > 0)
+        m_speed = double(count) / 1024.0 / (double(elapsed) / 1000.0);
+    if (!m_shownSinceBegin || now - m_lastShown >= kDisplayInterval) {
+        m_shownSinceBegin = true;
+        m_lastShown = now;
+        Show(mode, count);
+    }
+    TIdAntiFreeze::DoProcessThrottled();
+}
+
+void TransferProgress::WorkEnd(TWorkMode)
+{
+    m_window.SetActivity(1);
+    m_window.Status()->SetPanelText(1, u"Transfer complete."_s);
+    m_window.Flags.ExpectedSize = 0;
+    m_window.Flags.TransferActive = false;
+    SetBarPosition(0);
+    m_speed = 0;
+    m_window.Browser()->UpdateCommandStates();
+}
+
+void TransferProgress::Show(TWorkMode mode, qint64 count)
+{
+    m_window.Status()->SetPanelText(1, ProgressText(mode, m_speed, count, m_maximum, QLocale()));
+    if (count >= 1)
+        SetBarPosition(std::min(count, m_maximum));
+}
+
+QString TransferProgress::ProgressText(TWorkMode mode, double speed, qint64 count, qint64 maximum,
+                                       const QLocale &locale)
+{
+    QString text = (mode == wmRead ? u"Download speed "_s : u"Uploade speed "_s) + SpeedText(speed, locale);
+    if (maximum > 0 && count > 0 && count <= maximum)
+        text += u"  %1 von %2 Byte"_s.arg(count).arg(maximum);
+    return text;
+}
+
+QString TransferProgress::SpeedText(double speed, const QLocale &locale)
+{
+    if (speed <= 0)
+        return u"Not detectable"_s;
+    QLocale plain = locale;
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    return plain.toString(speed, 'f', 2) + u" KB/s"_s;
+}
+
+void TransferProgress::SetBarRange(qint64 maximum)
+{
+    m_barShift = 0;
+    while ((maximum >> m_barShift) > std::numeric_limits<int>::max())
+        ++m_barShift;
+    m_window.Progress()->setRange(0, int(maximum >> m_barShift));
+}
+
+void TransferProgress::SetBarPosition(qint64 position)
+{
+    m_window.Progress()->setValue(int(position >> m_barShift));
+}
