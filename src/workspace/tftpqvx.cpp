@@ -96,8 +96,8 @@ void TFTPqvx::CreateDialogs()
     // The transfer prompts and the wait dialog come here.
     CredentialsDialog();
     // The search windows, the list update, the slideshow properties, the
-    // upload prompts, the save-from-results window and the folder tree
-    // window come here.
+    // upload prompts and the save-from-results window come here.
+    m_browser->CreateFolderTreeDialog();
 }
 
 TGetpwdDlg *TFTPqvx::CredentialsDialog()

@@ -1,0 +1,443 @@
+#include "../connections/modalanswer.h"
+#include "activityindicator.h"
+#include "connectiontreestore.h"
+#include "enginetesthelpers.h"
+#include "maintoolbar.h"
+#include "remotebrowser.h"
+#include "sessioncontrol.h"
+#include "sessionlogview.h"
+#include "sessionwindow.h"
+#include "statuspanels.h"
+#include "tcertfkdlg1.h"
+#include "tftpqvx.h"
+#include "tgetpwddlg.h"
+#include "tinifile.h"
+#include "tverblist.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Connection {
+    QString name = u"Testserver"_s;
+    QString host = u"127.0.0.1"_s;
+    int port = 0;
+    QString user;
+    QString password;
+    bool ssl = false;
+    bool log = true;
+    QString remoteFolder;
+};
+
+Connection ConnectionTo(const RealFtpServer &server)
+{
+    Connection connection;
+    connection.host = server.host();
+    connection.port = server.port();
+    connection.user = server.user();
+    connection.password = server.password();
+    return connection;
+}
+
+ConnectionProfile ProfileOf(const Connection &connection)
+{
+    ConnectionProfile profile;
+    profile.FTP_Server = connection.host;
+    profile.FTP_Port = QString::number(connection.port);
+    profile.FTP_User = connection.user;
+    profile.FTP_Pass = connection.password;
+    profile.FTP_Passive = true;
+    profile.ssl = connection.ssl;
+    profile.Log = connection.log;
+    profile.FTPOrdner = connection.remoteFolder;
+    return profile;
+}
+
+bool AnyLineContains(const QStringList &lines, const QString &text)
+{
+    return std::any_of(lines.cbegin(), lines.cend(),
+                       [&](const QString &line) { return line.contains(text); });
+}
+
+} // namespace
+
+class SessionTest : public QObject {
+    Q_OBJECT
+
+private:
+    SessionWindow m_fixture;
+    TFTPqvx *m_window = nullptr;
+
+    QString Root() const { return m_fixture.DataRoot(); }
+    QString TreeFolder() const { return Root() + u"Inhaltsverzeichnis/"_s; }
+
+    TFTPqvx *Start(const QStringList &arguments = {})
+    {
+        m_window = m_fixture.Open(arguments);
+        return m_window;
+    }
+
+    template <typename T> T *Find(const QString &name) const { return m_window->findChild<T *>(name); }
+    QString Panel(int panel) const { return m_window->Status()->PanelText(panel); }
+    QStringList LogLines() const { return m_window->Log()->Lines(); }
+    QStringList Rows(bool selectedOnly = false) const
+    {
+        QStringList names;
+        for (const RemotePaneEntry &entry : m_window->Browser()->Entries()) {
+            if (entry.selected || !selectedOnly)
+                names.append(entry.row.name);
+        }
+        return names;
+    }
+    QToolButton *ConnectButton() const { return Find<QToolButton>(u"SpeedButton1"_s); }
+    QToolButton *DisconnectButton() const { return Find<QToolButton>(u"SpeedButton2"_s); }
+
+    void Save(const Connection &connection)
+    {
+        QVERIFY(ConnectionTreeStore(TreeFolder())
+                    .SaveConnection(QString(), QString(), connection.name, ProfileOf(connection)));
+    }
+
+    // Presses "Verbinden" and picks the connection in the manager; returns
+    // once the connect has run its course.
+    void ConnectThroughManager(const QString &name)
+    {
+        ModalAnswer<TVerblist> pick([&](TVerblist &manager) {
+            auto *tree = manager.findChild<QTreeWidget *>(u"TreeView1"_s);
+            const QList<QTreeWidgetItem *> items =
+                tree->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+            if (!items.isEmpty())
+                tree->setCurrentItem(items.first());
+            manager.findChild<QPushButton *>(u"BitBtn1"_s)->click();
+        });
+        ConnectButton()->click();
+        QCOMPARE(pick.Answered(), 1);
+    }
+
+    void VerifyDisconnectedWindow()
+    {
+        QVERIFY(!m_window->IdFTP1.IsConnected());
+        QVERIFY(ConnectButton()->isEnabled());
+        QVERIFY(!DisconnectButton()->isEnabled());
+        QCOMPARE(m_window->windowTitle(), u"FTP Glimra"_s);
+        QCOMPARE(m_window->ToolBar()->Indicator->toolTip(), u"Disconnected"_s);
+        QCOMPARE(m_window->ToolBar()->Indicator->Activity(), 0);
+    }
+
+private slots:
+    void initTestCase() { SessionWindow::InstallProgramServices(); }
+    void init() { QVERIFY(m_fixture.PrepareHome()); }
+    void cleanup()
+    {
+        m_fixture.Close();
+        m_window = nullptr;
+    }
+
+    void connectingThroughTheManagerShowsTheServer_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("log");
+        QTest::newRow("pyftpdlib") << int(RealFtpServer::Kind::Pyftpdlib) << true;
+        QTest::newRow("pyftpdlib, log off") << int(RealFtpServer::Kind::Pyftpdlib) << false;
+        QTest::newRow("vsftpd") << int(RealFtpServer::Kind::Vsftpd) << true;
+    }
+
+    void connectingThroughTheManagerShowsTheServer()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, log);
+        RealFtpServer::Options options;
+        options.kind = RealFtpServer::Kind(kind);
+        RealFtpServer server(options);
+        QVERIFY(server.addFile(u"liesmich.txt"_s, "hallo"));
+        START_OR_SKIP(server, options.kind);
+        Connection connection = ConnectionTo(server);
+        connection.log = log;
+        QVERIFY(Start());
+        Save(connection);
+
+        ConnectThroughManager(connection.name);
+        QVERIFY2(m_window->IdFTP1.LoggedIn(), qPrintable(LogLines().join(u'\n')));
+        QCOMPARE(m_window->windowTitle(), u"FTP Glimra - 127.0.0.1"_s);
+        QCOMPARE(m_window->Session()->ServerDisplayName(), u"127.0.0.1"_s);
+        QCOMPARE(Panel(3), u" UNIX Type: L8"_s);
+        QVERIFY(!ConnectButton()->isEnabled());
+        QVERIFY(DisconnectButton()->isEnabled());
+        QCOMPARE(m_window->ToolBar()->Indicator->toolTip(), u"127.0.0.1"_s);
+        QCOMPARE(m_window->ToolBar()->Indicator->Activity(), 1);
+        QVERIFY(!m_window->Features.isEmpty());
+        QVERIFY(AnyLineContains(LogLines(), u"Verbinden mit 127.0.0.1."_s));
+        QCOMPARE(Rows(), (QStringList{u".."_s, u"liesmich.txt"_s}));
+        QCOMPARE(Panel(1), u"Transfer complete."_s);
+        QCOMPARE(Panel(2), u"Fertig"_s);
+
+        // The password never reaches the log.
+        QVERIFY(!AnyLineContains(LogLines(), connection.password));
+        QCOMPARE(LogLines().contains(u"Gesendet: PASS (HIDDEN)<EOL>"_s), log);
+        QCOMPARE(AnyLineContains(LogLines(), u"Erh.: 230"_s), log);
+        QCOMPARE(m_window->Log()->ToggleLogItem->text(), log ? u"Log deaktivieren"_s : u"Log aktivieren"_s);
+
+        DisconnectButton()->click();
+        VerifyDisconnectedWindow();
+        QVERIFY(Rows().isEmpty());
+        QCOMPARE(Panel(2), u"Disconnected"_s);
+        QCOMPARE(Panel(1), QString());
+        QCOMPARE(Panel(3), QString());
+        QTRY_VERIFY(server.commands().contains(u"QUIT"_s, Qt::CaseInsensitive));
+    }
+
+    void aRefusedPasswordAsksAgain_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::newRow("cancelled") << false;
+        QTest::newRow("corrected") << true;
+    }
+
+    void aRefusedPasswordAsksAgain()
+    {
+        QFETCH(bool, answer);
+        RealFtpServer server({});
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        Connection connection = ConnectionTo(server);
+        connection.password = u"falsch"_s;
+        QVERIFY(Start());
+        Save(connection);
+
+        QString caption;
+        QString shownUser;
+        ModalAnswer<TGetpwdDlg> prompt([&](TGetpwdDlg &dialog) {
+            caption = dialog.windowTitle();
+            shownUser = dialog.usertxt->text();
+            if (!answer) {
+                dialog.CancelBtn->click();
+                return;
+            }
+            dialog.passwrd->setText(server.password());
+            dialog.OKBtn->click();
+        });
+        ConnectThroughManager(connection.name);
+        QCOMPARE(prompt.Answered(), 1);
+        QCOMPARE(caption, u"UserID/Pass für 127.0.0.1"_s);
+        QCOMPARE(shownUser, server.user());
+        const QStringList refused = LogLines().filter(u"Erh.: 530"_s);
+        QVERIFY(!refused.isEmpty());
+        QCOMPARE(SessionLogView::TextColor(refused.first(), false), QColor(Qt::red));
+        if (answer) {
+            QVERIFY(m_window->IdFTP1.LoggedIn());
+            QVERIFY(DisconnectButton()->isEnabled());
+        } else {
+            VerifyDisconnectedWindow();
+        }
+    }
+
+    void aProfileWithoutHostIsRefusedWithAWarning()
+    {
+        Connection connection;
+        connection.host.clear();
+        connection.port = 21;
+        QVERIFY(Start());
+        Save(connection);
+        QString warning;
+        ModalAnswer<QMessageBox> ok([&](QMessageBox &box) {
+            warning = box.text();
+            box.accept();
+        });
+        ConnectThroughManager(connection.name);
+        QCOMPARE(warning, u"Die Verbindungseigenschaften sind mangelhaft."_s);
+        QVERIFY(ConnectButton()->isEnabled());
+        QVERIFY(!m_window->IdFTP1.IsConnected());
+    }
+
+    void aServerThatDiesMidListingLeavesTheWindowUsable()
+    {
+        RealFtpServer server({});
+        for (int file = 0; file < 3000; ++file)
+            QVERIFY(server.addFile(u"gross/datei-mit-einem-langen-namen-%1.txt"_s.arg(file), "x"));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        QVERIFY(Start());
+        Save(ConnectionTo(server));
+        ConnectThroughManager(u"Testserver"_s);
+        QVERIFY(m_window->IdFTP1.LoggedIn());
+
+        TIdFTP &ftp = m_window->IdFTP1;
+        const TWorkEvent shown = ftp.OnWork;
+        ftp.OnWork = [&](TIdTCPConnection *sender, TWorkMode mode, qint64 count) {
+            if (server.isRunning())
+                server.stop();
+            shown(sender, mode, count);
+        };
+        m_window->RunCommand([&] { m_window->Browser()->ChangeRemoteFolder(u"gross"_s); });
+        ftp.OnWork = shown;
+
+        VerifyDisconnectedWindow();
+        QVERIFY(Rows().isEmpty());
+        const QString message = Panel(2);
+        QVERIFY(!message.isEmpty());
+        QVERIFY2(message != u"Connected"_s && message != u"Disconnected"_s, qPrintable(message));
+        QVERIFY(LogLines().contains(message));
+        QVERIFY(!m_window->Flags.TransferActive);
+
+        // The window connects again.
+        RealFtpServer second({});
+        START_OR_SKIP(second, RealFtpServer::Kind::Pyftpdlib);
+        Connection again = ConnectionTo(second);
+        again.name = u"Zweiter"_s;
+        Save(again);
+        ConnectThroughManager(again.name);
+        QVERIFY(m_window->IdFTP1.LoggedIn());
+    }
+
+    void aRefusedCertificateEndsTheConnect_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("refused") << false;
+        QTest::newRow("accepted") << true;
+    }
+
+    void aRefusedCertificateEndsTheConnect()
+    {
+        QFETCH(bool, accept);
+        RealFtpServer::Options options;
+        options.implicitTls = true;
+        RealFtpServer server(options);
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        Connection connection = ConnectionTo(server);
+        connection.ssl = true;
+        QVERIFY(Start());
+        Save(connection);
+
+        QString fields;
+        ModalAnswer<TCertfkDlg1> question([&](TCertfkDlg1 &dialog) {
+            fields = dialog.Memo1->toPlainText();
+            (accept ? dialog.OKBtn : dialog.CancelBtn)->click();
+        });
+        ConnectThroughManager(connection.name);
+        QCOMPARE(question.Answered(), 1);
+        QVERIFY2(fields.contains(u"--------------------------"_s), qPrintable(fields));
+        // Issuer and subject are logged before the question.
+        QVERIFY(AnyLineContains(LogLines(), u"CN="_s));
+        if (accept) {
+            QVERIFY(m_window->IdFTP1.LoggedIn());
+            QVERIFY(LogLines().contains(u"SSL Connected"_s));
+            // With SSL the traffic is not logged.
+            QVERIFY(!AnyLineContains(LogLines(), u"Gesendet: "_s));
+            QVERIFY(!AnyLineContains(LogLines(), u"Erh.: "_s));
+        } else {
+            VerifyDisconnectedWindow();
+            QCOMPARE(Panel(2), u"Abbruch durch Anwender"_s);
+            QCOMPARE(LogLines().constLast(), u"Abbruch durch Anwender"_s);
+        }
+    }
+
+    void theLogIsSavedWithCrLf_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("expectedFile");
+        QTest::newRow("text file") << u"Textdateien (*.txt)"_s << u"sitzung.txt"_s;
+        QTest::newRow("log file") << u"Log-Dateien (*.log)"_s << u"sitzung.log"_s;
+    }
+
+    void theLogIsSavedWithCrLf()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, expectedFile);
+        QVERIFY(Start());
+        m_window->Session()->AddLogLine(u"Verbinden mit 127.0.0.1."_s);
+        m_window->Session()->AddLogLine(u"Erh.: 220 Grüß Gott<EOL>"_s);
+        QString title;
+        QString folder;
+        ModalAnswer<QFileDialog> save([&](QFileDialog &dialog) {
+            title = dialog.windowTitle();
+            folder = dialog.directory().absolutePath();
+            dialog.selectNameFilter(filter);
+            emit dialog.filterSelected(filter);
+            dialog.selectFile(u"sitzung"_s);
+            static_cast<QDialog &>(dialog).accept();
+        });
+        Find<QToolButton>(u"SaveLogButton"_s)->click();
+        QCOMPARE(save.Answered(), 1);
+        QCOMPARE(title, u"Log Datei speichern"_s);
+        QCOMPARE(folder + u'/', QDir(Root()).absolutePath() + u'/');
+        QCOMPARE(FileContent(Root() + expectedFile),
+                 QByteArray("Verbinden mit 127.0.0.1.\r\nErh.: 220 Grüß Gott<EOL>\r\n"));
+    }
+
+    void aConnectionFileConnectsAtStart()
+    {
+        RealFtpServer server({});
+        QVERIFY(server.addFile(u"ablage/notiz.txt"_s, "x"));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        Connection connection = ConnectionTo(server);
+        connection.ssl = true; // a connection file never uses SSL
+        connection.remoteFolder = u"/ablage"_s;
+        const QString file = m_fixture.Home(u"Server.glimra"_s);
+        {
+            TIniFile ini(file);
+            QVERIFY(ProfileOf(connection).Write(ini, u"Datei"_s));
+        }
+        QVERIFY(Start({file}));
+        QTRY_VERIFY(m_window->IdFTP1.LoggedIn());
+        QVERIFY(!m_window->IdFTP1.UseSSL);
+        QCOMPARE(m_window->IdFTP1.CurrentDir(), u"/ablage"_s);
+        QCOMPARE(m_window->windowTitle(), u"FTP Glimra - 127.0.0.1"_s);
+    }
+
+    void aConnectionFileWithoutSectionsDoesNothing()
+    {
+        const QString file = m_fixture.Home(u"leer.glimra"_s);
+        QVERIFY(WriteFileContent(file, "; nichts\r\n"));
+        QVERIFY(Start({file}));
+        QTest::qWait(100);
+        QVERIFY(!m_window->IdFTP1.IsConnected());
+        QVERIFY(LogLines().isEmpty());
+        QVERIFY(ConnectButton()->isEnabled());
+    }
+
+    void threeArgumentsConnectToASavedServer_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("saved server") << u"127.0.0.1"_s << true;
+        QTest::newRow("unknown server") << u"ftp.example.com"_s << false;
+    }
+
+    void threeArgumentsConnectToASavedServer()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, connects);
+        RealFtpServer server({});
+        QVERIFY(server.addFile(u"bilder/urlaub.jpg"_s, "jpeg"));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        Connection connection = ConnectionTo(server);
+        connection.remoteFolder = u"/anderswo"_s; // the argument wins
+        // Before the start, so that the window finds it.
+        QDir().mkpath(TreeFolder());
+        QVERIFY(ConnectionTreeStore(TreeFolder())
+                    .SaveConnection(QString(), QString(), connection.name, ProfileOf(connection)));
+
+        QVERIFY(Start({u"urlaub.jpg"_s, host, u"/bilder"_s}));
+        if (!connects) {
+            QTest::qWait(100);
+            QVERIFY(!m_window->IdFTP1.IsConnected());
+            return;
+        }
+        QTRY_VERIFY(m_window->IdFTP1.LoggedIn());
+        QTRY_COMPARE(Rows(true), QStringList{u"urlaub.jpg"_s});
+        QCOMPARE(m_window->IdFTP1.CurrentDir(), u"/bilder"_s);
+    }
+};
+
+QTEST_MAIN(SessionTest)
+#include "test_session.moc"
