@@ -1,0 +1,232 @@
+// The overwrite rules and the two prompt windows that ask before a file is
+// replaced.
+
+#include "operationflags.h"
+#include "overwritedecision.h"
+#include "promptanswer.h"
+#include "tasrewrdlg.h"
+#include "tfrageueberschreiben.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(OverwriteAnswer)
+Q_DECLARE_METATYPE(TasrewrDlg::Answer)
+
+namespace {
+
+const QDateTime kExisting(QDate(2024, 3, 5), QTime(10, 20, 30, 0), Qt::UTC);
+
+// How a test closes a prompt.
+enum class Gesture { Click, Enter, Escape, Frame };
+
+void Answer(QDialog &dialog, Gesture gesture, const QString &button)
+{
+    switch (gesture) {
+    case Gesture::Click:
+        dialog.findChild<QPushButton *>(button)->click();
+        break;
+    case Gesture::Enter:
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        break;
+    case Gesture::Escape:
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        break;
+    case Gesture::Frame:
+        dialog.close();
+        break;
+    }
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Gesture)
+
+class PromptsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void overwriteRules_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<qint64>("sourceLaterMs"); // source time minus existing time
+        QTest::addColumn<bool>("newOnly");
+        QTest::addColumn<bool>("noPrompt");
+        QTest::addColumn<bool>("yesToAll");
+        QTest::addColumn<bool>("noToAll");
+        QTest::addColumn<OverwriteAnswer>("answer");
+        QTest::addColumn<bool>("transfer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QString>("flagsAfter"); // Y yes to all, N no to all, C cancel
+
+        const auto Y = OverwriteAnswer::Yes;
+        QTest::newRow("missing target: no question")
+            << false << 0LL << true << false << false << true << Y << true << false << u"N"_s;
+        QTest::newRow("new only, equal times")
+            << true << 0LL << true << true << false << false << Y << false << false << u""_s;
+        QTest::newRow("new only, 1 ms counts as equal")
+            << true << 1LL << true << true << false << false << Y << false << false << u""_s;
+        QTest::newRow("new only, 2 ms later")
+            << true << 2LL << true << true << false << false << Y << true << false << u""_s;
+        QTest::newRow("new only, existing is newer")
+            << true << -60000LL << true << true << false << false << Y << false << false << u""_s;
+        QTest::newRow("new only, still asks") << true << 60000LL << true << false << false << false
+                                              << OverwriteAnswer::No << false << true << u""_s;
+        QTest::newRow("no to all wins over no prompt")
+            << true << 0LL << false << true << false << true << Y << false << false << u"N"_s;
+        QTest::newRow("yes to all") << true << 0LL << false << false << true << false << Y << true << false
+                                    << u"Y"_s;
+        QTest::newRow("no prompt") << true << 0LL << false << true << false << false << Y << true << false
+                                   << u""_s;
+        QTest::newRow("answer Ja") << true << 0LL << false << false << false << false << Y << true << true
+                                   << u""_s;
+        QTest::newRow("answer Ja zu allen") << true << 0LL << false << false << false << false
+                                            << OverwriteAnswer::YesToAll << true << true << u"Y"_s;
+        QTest::newRow("answer Nein") << true << 0LL << false << false << false << false << OverwriteAnswer::No
+                                     << false << true << u""_s;
+        QTest::newRow("answer Nein zu allen") << true << 0LL << false << false << false << false
+                                              << OverwriteAnswer::NoToAll << false << true << u"N"_s;
+        QTest::newRow("answer Abbrechen") << true << 0LL << false << false << false << false
+                                          << OverwriteAnswer::Cancel << false << true << u"C"_s;
+    }
+
+    void overwriteRules()
+    {
+        QFETCH(bool, exists);
+        QFETCH(qint64, sourceLaterMs);
+        QFETCH(bool, newOnly);
+        QFETCH(bool, noPrompt);
+        QFETCH(bool, yesToAll);
+        QFETCH(bool, noToAll);
+        QFETCH(OverwriteAnswer, answer);
+        QFETCH(bool, transfer);
+        QFETCH(bool, asked);
+        QFETCH(QString, flagsAfter);
+
+        OperationFlags flags;
+        flags.YesToAll = yesToAll;
+        flags.NoToAll = noToAll;
+        const ExistingTarget target{exists, kExisting.addMSecs(sourceLaterMs), kExisting};
+        bool wasAsked = false;
+        const bool decided = DecideTransfer(target, {newOnly, noPrompt}, flags, [&] {
+            wasAsked = true;
+            return answer;
+        });
+        QCOMPARE(decided, transfer);
+        QCOMPARE(wasAsked, asked);
+        QCOMPARE(flags.YesToAll, flagsAfter.contains(u'Y'));
+        QCOMPARE(flags.NoToAll, flagsAfter.contains(u'N'));
+        QCOMPARE(flags.CancelRequested, flagsAfter.contains(u'C'));
+    }
+
+    void unknownRemoteTimeIsNeverNewer()
+    {
+        OperationFlags flags;
+        QVERIFY(!DecideTransfer({true, QDateTime(), kExisting}, {true, true}, flags,
+                                [] { return OverwriteAnswer::Yes; }));
+    }
+
+    void overwritePrompt_data()
+    {
+        QTest::addColumn<Gesture>("gesture");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<OverwriteAnswer>("expected");
+        QTest::newRow("Ja") << Gesture::Click << u"Button1"_s << OverwriteAnswer::Yes;
+        QTest::newRow("Ja zu allen") << Gesture::Click << u"Button2"_s << OverwriteAnswer::YesToAll;
+        QTest::newRow("Nein") << Gesture::Click << u"Button3"_s << OverwriteAnswer::No;
+        QTest::newRow("Nein zu allen") << Gesture::Click << u"Button4"_s << OverwriteAnswer::NoToAll;
+        QTest::newRow("Abbrechen") << Gesture::Click << u"Button5"_s << OverwriteAnswer::Cancel;
+        QTest::newRow("Enter replaces") << Gesture::Enter << QString() << OverwriteAnswer::Yes;
+        QTest::newRow("Esc stops") << Gesture::Escape << QString() << OverwriteAnswer::Cancel;
+        QTest::newRow("window frame stops") << Gesture::Frame << QString() << OverwriteAnswer::Cancel;
+    }
+
+    void overwritePrompt()
+    {
+        QFETCH(Gesture, gesture);
+        QFETCH(QString, button);
+        QFETCH(OverwriteAnswer, expected);
+
+        Tfrageueberschreiben prompt;
+        QCOMPARE(prompt.windowTitle(), u"Datei überschreiben"_s);
+        const OverwriteQuestion question{
+            u"/home/u/a.txt"_s, u"05.03.2024 10:20:30"_s, SizeText(12),
+            u"a.txt"_s,         u"06.03.2024 11:00:00"_s, SizeText(3000000000LL)};
+        QStringList shown;
+        PromptAnswer<Tfrageueberschreiben> answer([&](Tfrageueberschreiben &dialog, int) {
+            shown = {dialog.Edit1->text(), dialog.Label4->text(), dialog.Label2->text(),
+                     dialog.Edit2->text(), dialog.Label5->text(), dialog.Label6->text()};
+            Answer(dialog, gesture, button);
+        });
+        QCOMPARE(prompt.Ask(question), expected);
+        QCOMPARE(answer.Answered(), 1);
+        QCOMPARE(shown, (QStringList{u"/home/u/a.txt"_s, u"05.03.2024 10:20:30"_s, u"12 Byte"_s, u"a.txt"_s,
+                                     u"06.03.2024 11:00:00"_s, u"3000000000 Byte"_s}));
+        QVERIFY(!prompt.isVisible());
+    }
+
+    void renamePrompt_data()
+    {
+        QTest::addColumn<Gesture>("gesture");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<TasrewrDlg::Answer>("expected");
+        QTest::newRow("Ja") << Gesture::Click << u"Button1"_s << TasrewrDlg::Answer::Replace;
+        QTest::newRow("Ja zu allen") << Gesture::Click << u"Button2"_s << TasrewrDlg::Answer::ReplaceAll;
+        QTest::newRow("Nein zu allen") << Gesture::Click << u"Button4"_s << TasrewrDlg::Answer::KeepAll;
+        QTest::newRow("Umbenennen") << Gesture::Click << u"Button5"_s << TasrewrDlg::Answer::Rename;
+        QTest::newRow("Alle umbenennen") << Gesture::Click << u"Button6"_s << TasrewrDlg::Answer::RenameAll;
+        QTest::newRow("Abbrechen") << Gesture::Click << u"Button7"_s << TasrewrDlg::Answer::Stop;
+        QTest::newRow("Enter keeps") << Gesture::Enter << QString() << TasrewrDlg::Answer::Keep;
+        QTest::newRow("Esc keeps") << Gesture::Escape << QString() << TasrewrDlg::Answer::Keep;
+        QTest::newRow("window frame keeps all") << Gesture::Frame << QString() << TasrewrDlg::Answer::KeepAll;
+    }
+
+    void renamePrompt()
+    {
+        QFETCH(Gesture, gesture);
+        QFETCH(QString, button);
+        QFETCH(TasrewrDlg::Answer, expected);
+
+        QTemporaryDir folder;
+        TasrewrDlg prompt;
+        PromptAnswer<TasrewrDlg> answer([&](TasrewrDlg &dialog, int) {
+            dialog.Edit1->setText(u"neu.txt"_s);
+            Answer(dialog, gesture, button);
+        });
+        QCOMPARE(prompt.Ask(u"Die Datei \"a.txt\" bereits vorhanden. Wie möchten Sie vorgehen?"_s, u"a.txt"_s,
+                            folder.path() + u'/'),
+                 expected);
+        QCOMPARE(prompt.NewName(), u"neu.txt"_s);
+        QVERIFY(prompt.Label1->text().startsWith(u"Die Datei \"a.txt\""_s));
+    }
+
+    // Renaming is offered only while the typed name is free in the folder.
+    void renameNeedsAFreeName()
+    {
+        QTemporaryDir folder;
+        QFile taken(folder.filePath(u"vorhanden.txt"_s));
+        QVERIFY(taken.open(QIODevice::WriteOnly));
+        QVERIFY(QDir(folder.path()).mkdir(u"ordner"_s));
+        TasrewrDlg prompt;
+        QList<bool> enabled;
+        PromptAnswer<TasrewrDlg> answer([&](TasrewrDlg &dialog, int) {
+            for (const QString &name :
+                 {u"vorhanden.txt"_s, u"frei.txt"_s, u"ordner"_s, QString(), u"a|b"_s}) {
+                dialog.Edit1->setText(name);
+                enabled << (dialog.Button5->isEnabled() && dialog.Button6->isEnabled());
+            }
+            dialog.Button3->click();
+        });
+        QCOMPARE(prompt.Ask(u"?"_s, u"vorhanden.txt"_s, folder.path() + u'/'), TasrewrDlg::Answer::Keep);
+        QCOMPARE(enabled, (QList<bool>{false, true, false, false, true}));
+    }
+};
+
+QTEST_MAIN(PromptsTest)
+#include "test_prompts.moc"
