@@ -207,7 +207,9 @@ void RemoteBrowser::FinishListing(std::vector<RemoteRow> rows, const QString &na
 {
     OperationFlags &flags = m_window.Flags;
     RemoteListView *list = List();
-    if (generation == m_generation) {
+    // Emptied meanwhile because the session ended: the rows are out of date.
+    const bool current = generation == m_generation;
+    if (current) {
         list->Rows()->SetRows(std::move(rows), m_window.Settings.ftplist_s, m_window.Settings.ftplist_r);
         const int selected = nameToSelect.isEmpty() ? -1 : list->Rows()->FindCaption(nameToSelect);
         if (selected >= 0)
@@ -218,7 +220,8 @@ void RemoteBrowser::FinishListing(std::vector<RemoteRow> rows, const QString &na
     if (m_window.Settings.DiaShow)
         emit galleryLoadRequested();
     UpdateCommandStates();
-    m_window.Status()->SetPanelText(2, u"Fertig"_s);
+    if (current)
+        m_window.Status()->SetPanelText(2, u"Fertig"_s);
     flags.ListingBusy = false;
     m_window.SetActivity(m_window.IdFTP1.IsConnected() ? 1 : 0);
 }

@@ -128,6 +128,8 @@ void TTreeDlg1::showEvent(QShowEvent *event)
     }
     QDialog::showEvent(event);
     setResult(QDialog::Rejected);
+    if (!m_building)
+        SpeedButton1->setEnabled(m_window.IdFTP1.IsConnected());
     // The walk waits for the server: it starts once the window is up.
     if (TreeView1->topLevelItemCount() == 0)
         QMetaObject::invokeMethod(this, &TTreeDlg1::BuildWhenEmpty, Qt::QueuedConnection);
