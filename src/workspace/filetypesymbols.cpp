@@ -23,21 +23,11 @@ QIcon FromTheme(const QString &name, const QIcon &fallback)
     return name.isEmpty() ? fallback : QIcon::fromTheme(name, fallback);
 }
 
-// The theme is asked once per MIME type for the whole run; only the
-// per-listing table of the list is dropped at each refresh.
-QIcon ThemeIconFor(const QString &fileName, bool url)
+QMimeType TypeOf(const QString &fileName, bool url)
 {
-    static QHash<QString, QIcon> byMimeType;
     static const QMimeDatabase mimeTypes;
-    const QMimeType type = url ? mimeTypes.mimeTypeForName(u"text/html"_s)
-                               : mimeTypes.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
-    const auto known = byMimeType.constFind(type.name());
-    if (known != byMimeType.constEnd())
-        return *known;
-    const QIcon icon =
-        FromTheme(type.iconName(), FromTheme(type.genericIconName(), StandardIcon(QStyle::SP_FileIcon)));
-    byMimeType.insert(type.name(), icon);
-    return icon;
+    return url ? mimeTypes.mimeTypeForName(u"text/html"_s)
+               : mimeTypes.mimeTypeForFile(fileName, QMimeDatabase::MatchExtension);
 }
 
 // A white square with a black border over the lower left corner, with an
@@ -100,10 +90,21 @@ int FileTypeSymbols::SymbolFor(const QString &typeName, bool link, bool url)
     const auto known = m_byType.constFind(key);
     if (known != m_byType.constEnd())
         return *known;
-    const QIcon plain = ThemeIconFor(typeName, url);
+    const QIcon plain = ThemeIcon(TypeOf(typeName, url));
     const int symbol = Add(marked ? LinkIcon(plain) : plain);
     m_byType.insert(key, symbol);
     return symbol;
+}
+
+QIcon FileTypeSymbols::ThemeIcon(const QMimeType &type)
+{
+    const auto known = m_byMimeType.constFind(type.name());
+    if (known != m_byMimeType.constEnd())
+        return *known;
+    const QIcon icon =
+        FromTheme(type.iconName(), FromTheme(type.genericIconName(), StandardIcon(QStyle::SP_FileIcon)));
+    m_byMimeType.insert(type.name(), icon);
+    return icon;
 }
 
 void FileTypeSymbols::DropAdded()

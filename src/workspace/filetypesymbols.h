@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QList>
 
+class QMimeType;
+
 // The symbols of the remote list: the built-in ones (up, folder, link to a
 // folder) and one per file type met in the current listing. A type's symbol
 // comes from the desktop's icon theme through its MIME type, with a fixed
@@ -26,7 +28,11 @@ public:
 
 private:
     int Add(const QIcon &icon);
+    QIcon ThemeIcon(const QMimeType &type);
 
     QList<QIcon> m_icons;
-    QHash<QString, int> m_byType;
+    QHash<QString, int> m_byType; // symbols of this listing by kind and extension
+    // The theme is asked once per MIME type for the whole session; only
+    // the listing's own table is dropped at each refresh.
+    QHash<QString, QIcon> m_byMimeType;
 };
