@@ -351,6 +351,7 @@ void TFTPqvx::RunCloseSequence()
     Flags.CancelRequested = true;
     // The folder tree window and the thumbnail window are closed here by the
     // parts that own them; the sessions were disconnected before.
+    m_browser->CloseFolderTree();
     CopyList.clear();
     Features.clear();
     if (!StartedWithArguments())
