@@ -19,6 +19,7 @@
 #include "tidconnectioninterceptopenssl.h"
 #include "tidlogdebug.h"
 #include "transferprogress.h"
+#include "ttreedlg1.h"
 #include "tverblist.h"
 
 #include <QAction>
@@ -313,7 +314,8 @@ void SessionControl::HandleConnected()
     m_window.Flags.OperationBusy = false;
     m_window.SetActivity(1);
     UpdateSessionSymbols();
-    emit sessionConnected();
+    if (TTreeDlg1 *folderTree = m_window.Browser()->FolderTree())
+        folderTree->SessionStarted();
 }
 
 void SessionControl::HandleDisconnected()
@@ -325,6 +327,7 @@ void SessionControl::HandleDisconnected()
     status->SetPanelText(3, QString());
     m_window.setWindowTitle(TFTPqvx::ProgramTitle());
     ShowConnectButtons(false);
+    // Also empties and closes the folder tree window.
     m_window.Browser()->ClearRemoteList();
     RemotePane *remote = m_window.Remote();
     remote->SpeedButton5->setEnabled(false);
@@ -335,7 +338,6 @@ void SessionControl::HandleDisconnected()
     m_window.SetActivity(0);
     m_window.IdFTP1.SetLoggedIn(false);
     UpdateSessionSymbols();
-    emit sessionDisconnected();
 }
 
 void SessionControl::UpdateSessionSymbols()

@@ -60,8 +60,6 @@ public:
     void DetachFromSession();
 
 signals:
-    void sessionConnected();
-    void sessionDisconnected();
     // A search results file named on the command line, for the results window.
     void resultsFileRequested(const QString &fileName);
 

@@ -41,6 +41,11 @@ SessionLogView::SessionLogView(QWidget *parent)
     connect(this, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { ContextMenu->popup(viewport()->mapToGlobal(at)); });
     connect(ClearLogItem, &QAction::triggered, this, &SessionLogView::Clear);
+
+    m_layoutTimer.setSingleShot(true);
+    m_layoutTimer.setInterval(0);
+    connect(&m_layoutTimer, &QTimer::timeout, this, &SessionLogView::ApplyLayout);
+    MeasureCharacters();
 }
 
 void SessionLogView::AddLine(const QString &line, int limit)
@@ -51,9 +56,10 @@ void SessionLogView::AddLine(const QString &line, int limit)
         m_selected = std::max(-1, int(m_selected - surplus));
     }
     m_lines.append(line);
-    WidenExtentFor(line);
-    UpdateScrollBars();
-    SelectRow(Count() - 1);
+    m_unmeasured = std::min(m_unmeasured + 1, m_lines.size());
+    m_selected = Count() - 1;
+    m_followSelection = true;
+    ScheduleLayout();
 }
 
 void SessionLogView::Clear()
@@ -61,8 +67,9 @@ void SessionLogView::Clear()
     m_lines.clear();
     m_selected = -1;
     m_extent = 0;
-    UpdateScrollBars();
-    viewport()->update();
+    m_unmeasured = 0;
+    m_followSelection = false;
+    ScheduleLayout();
 }
 
 void SessionLogView::SelectRow(int row)
@@ -70,7 +77,32 @@ void SessionLogView::SelectRow(int row)
     if (row < 0 || row >= Count())
         return;
     m_selected = row;
-    ScrollToRow(row);
+    m_followSelection = true;
+    ScheduleLayout();
+}
+
+int SessionLogView::HorizontalExtent()
+{
+    ApplyLayout();
+    return m_extent;
+}
+
+void SessionLogView::ScheduleLayout()
+{
+    if (!m_layoutTimer.isActive())
+        m_layoutTimer.start();
+}
+
+void SessionLogView::ApplyLayout()
+{
+    m_layoutTimer.stop();
+    for (qsizetype row = m_lines.size() - m_unmeasured; row < m_lines.size(); ++row)
+        m_extent = std::max(m_extent, TextWidth(m_lines.at(row)) + 2 * kTextMargin);
+    m_unmeasured = 0;
+    UpdateScrollBars();
+    if (m_followSelection && m_selected >= 0)
+        ScrollToRow(m_selected);
+    m_followSelection = false;
     viewport()->update();
 }
 
@@ -109,13 +141,25 @@ int SessionLogView::RowAt(int y) const
     return row < Count() ? row : -1;
 }
 
-// Only lines that could be wider than the widest so far are measured.
-void SessionLogView::WidenExtentFor(const QString &line)
+void SessionLogView::MeasureCharacters()
 {
     const QFontMetrics metrics = fontMetrics();
-    if (qint64(line.size()) * metrics.maxWidth() + 2 * kTextMargin <= m_extent)
-        return;
-    m_extent = std::max(m_extent, metrics.horizontalAdvance(line) + 2 * kTextMargin);
+    for (std::size_t code = 0; code < m_advances.size(); ++code)
+        m_advances[code] = metrics.horizontalAdvance(QChar(char16_t(code)));
+}
+
+// The sum of the characters' advances: shaping every line of a busy log
+// would cost more than the transfer it reports, and for a scroll extent the
+// sum is as good as the drawn width.
+int SessionLogView::TextWidth(const QString &line) const
+{
+    const QFontMetrics metrics = fontMetrics();
+    int width = metrics.averageCharWidth();
+    for (const QChar character : line) {
+        const char16_t code = character.unicode();
+        width += code < m_advances.size() ? m_advances[code] : metrics.horizontalAdvance(character);
+    }
+    return width;
 }
 
 void SessionLogView::UpdateScrollBars()
@@ -143,6 +187,17 @@ void SessionLogView::ScrollToRow(int row)
 void SessionLogView::scrollContentsBy(int, int)
 {
     viewport()->update();
+}
+
+void SessionLogView::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        MeasureCharacters();
+        m_extent = 0;
+        m_unmeasured = m_lines.size();
+        ScheduleLayout();
+    }
 }
 
 void SessionLogView::resizeEvent(QResizeEvent *event)

@@ -34,6 +34,7 @@ int PixelsOf(const QImage &image, int top, int height, const QColor &colour)
 
 QImage PaintedLog(SessionLogView &log)
 {
+    QCoreApplication::processEvents();
     return log.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -77,13 +78,13 @@ private slots:
             log.AddLine(u"Erh.: 200 Zeile %1"_s.arg(line), 0);
         QCOMPARE(log.SelectedRow(), 499);
         QScrollBar *vertical = log.verticalScrollBar();
-        QVERIFY(vertical->maximum() > 0);
+        QTRY_VERIFY(vertical->maximum() > 0);
         QCOMPARE(vertical->value(), vertical->maximum());
 
         const QString wide(400, u'W');
         log.AddLine(wide, 0);
         QVERIFY(log.HorizontalExtent() >= log.fontMetrics().horizontalAdvance(wide));
-        QVERIFY(log.horizontalScrollBar()->maximum() > 0);
+        QTRY_VERIFY(log.horizontalScrollBar()->maximum() > 0);
     }
 
     void failedRepliesAreDrawnRed_data()
