@@ -87,18 +87,19 @@ QList<QAbstractItemView *> MultiViewList::Views() const
 
 void MultiViewList::EnableDragAndDrop()
 {
+    m_dragAndDrop = true;
     for (QAbstractItemView *view : Views()) {
-        view->setDragEnabled(true);
         view->setDragDropMode(QAbstractItemView::DragDrop);
         view->setDefaultDropAction(Qt::CopyAction);
         view->setDropIndicatorShown(false);
     }
+    ApplyDragAndDrop();
 }
 
 void MultiViewList::SetDropsAccepted(bool accepted)
 {
-    for (QAbstractItemView *view : Views())
-        view->viewport()->setAcceptDrops(accepted);
+    m_dropsAccepted = accepted;
+    ApplyDragAndDrop();
 }
 
 void MultiViewList::ForwardViewSignals(QAbstractItemView *view)
@@ -107,6 +108,16 @@ void MultiViewList::ForwardViewSignals(QAbstractItemView *view)
     connect(view, &QWidget::customContextMenuRequested, this, [this, view](const QPoint &pos) {
         emit contextMenuRequested(view->viewport()->mapToGlobal(pos));
     });
+}
+
+void MultiViewList::ApplyDragAndDrop()
+{
+    // Drags reach the viewport under the pointer; the list view also
+    // switches both off whenever its items are made immovable.
+    for (QAbstractItemView *view : Views()) {
+        view->setDragEnabled(m_dragAndDrop);
+        view->viewport()->setAcceptDrops(m_dragAndDrop && m_dropsAccepted);
+    }
 }
 
 void MultiViewList::SetViewStyle(int view)
@@ -124,6 +135,7 @@ void MultiViewList::SetViewStyle(int view)
     m_icons->setWordWrap(largeIcons);
     m_icons->setWrapping(true);
     m_icons->setMovement(QListView::Static);
+    ApplyDragAndDrop();
     SetAutoArrange(m_autoArrange);
     setCurrentWidget(m_icons);
 }

@@ -44,7 +44,7 @@ public:
     // Rows can be dragged out of the list, and drops reach the views, whose
     // owner decides about them (an event filter on each view's viewport).
     void EnableDragAndDrop();
-    // Drops are taken while this is on.
+    // Drops are taken while this is on (and drag and drop is enabled).
     void SetDropsAccepted(bool accepted);
 
 signals:
@@ -61,9 +61,12 @@ protected:
 
 private:
     void ForwardViewSignals(QAbstractItemView *view);
+    void ApplyDragAndDrop();
 
     QTreeView *m_details;
     QListView *m_icons;
     int m_view = kDetailsView;
     bool m_autoArrange = false;
+    bool m_dragAndDrop = false;
+    bool m_dropsAccepted = true;
 };

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileSystemModel>
+#include <QListView>
 #include <QMenu>
 #include <QMimeData>
 #include <QToolButton>
@@ -159,6 +160,11 @@ private slots:
         QMimeData rows;
         rows.setData(RemoteListModel::kMimeType, "a.txt");
 
+        for (const QString &view : {u"LocalViewsView1"_s, u"LocalViewsView3"_s}) {
+            m_fixture.Window()->findChild<QAction *>(view)->trigger();
+            QVERIFY2(LocalList()->CurrentView()->viewport()->acceptDrops(), qPrintable(view));
+            QVERIFY2(LocalList()->CurrentView()->dragEnabled(), qPrintable(view));
+        }
         QVERIFY2(!DragAndDrop(viewport, PointOf(u"ziel"_s), rows), "not connected");
         m_fixture.Connect(server);
         const std::unique_ptr<QMimeData> localEntries(LocalFiles({folder + u"/datei.txt"_s}));
@@ -187,6 +193,15 @@ private slots:
         QVERIFY(viewport->acceptDrops());
         QVERIFY(DragAndDrop(viewport, QPoint(20, 20), *files));
         QCOMPARE(uploads, QList<QStringList>{(QStringList{folder + u"/datei.txt"_s, folder + u"/ordner"_s})});
+        // The icon views take drops and start drags as well.
+        m_fixture.Window()->findChild<QAction *>(u"RemoteButtonViewsView0"_s)->trigger();
+        QWidget *icons = RemoteList()->IconView()->viewport();
+        QVERIFY(icons->isVisible());
+        QVERIFY(icons->acceptDrops());
+        QVERIFY(RemoteList()->IconView()->dragEnabled());
+        QVERIFY(DragAndDrop(icons, QPoint(20, 20), *files));
+        QCOMPARE(uploads.size(), 2);
+        uploads.removeLast();
 
         QMimeData ownRows;
         ownRows.setData(RemoteListModel::kMimeType, "..");
