@@ -1,5 +1,6 @@
 #include "programstart.h"
 #include "tftpqvx.h"
+#include "transfers.h"
 
 #include <QApplication>
 
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     arguments.removeFirst();
     TFTPqvx window(arguments);
     window.CreateDialogs();
+    InstallTransfers(window);
     window.show();
     return application.exec();
 }

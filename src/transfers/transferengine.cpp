@@ -1,0 +1,180 @@
+#include "transferengine.h"
+
+#include "datetext.h"
+#include "idexceptions.h"
+#include "operationflags.h"
+#include "pathrow.h"
+#include "remotebrowser.h"
+#include "remotelistmodel.h"
+#include "remotelistview.h"
+#include "sessioncontrol.h"
+#include "statuspanels.h"
+#include "tfrageueberschreiben.h"
+#include "tftpqvx.h"
+#include "tidantifreeze.h"
+
+#include <QLineEdit>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// How often the window is drawn at most while files go by.
+constexpr int kRepaintInterval = 50;
+// Replies a cancelled transfer may leave behind: the transfer's own final
+// reply, the answer to ABOR, and the 426 that comes before either.
+constexpr int kMaxLeftoverReplies = 4;
+
+} // namespace
+
+TransferEngine::TransferEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
+    : m_window(window)
+    , m_prompt(prompt)
+{
+}
+
+TIdFTP &TransferEngine::Session() const
+{
+    return m_window.IdFTP1;
+}
+
+OperationFlags &TransferEngine::Flags() const
+{
+    return m_window.Flags;
+}
+
+RemoteBrowser &TransferEngine::Browser() const
+{
+    return *m_window.Browser();
+}
+
+bool TransferEngine::ReadyToStart() const
+{
+    return Session().IsConnected() && !Flags().TransferActive && !Flags().OperationBusy;
+}
+
+bool TransferEngine::ReadyForStep() const
+{
+    return Session().IsConnected() && !Flags().TransferActive && !Flags().CancelRequested;
+}
+
+void TransferEngine::ForgetToAllAnswers()
+{
+    Flags().YesToAll = false;
+    Flags().NoToAll = false;
+}
+
+void TransferEngine::BeginOperation()
+{
+    Flags().OperationBusy = true;
+    Flags().CancelRequested = false;
+    Browser().UpdateCommandStates();
+}
+
+QString TransferEngine::RemoteFolder() const
+{
+    return m_window.Paths()->Edit1->text();
+}
+
+bool TransferEngine::FindRemoteRow(const QString &caption, QDateTime *timestamp, QString *sizeText) const
+{
+    const RemoteListModel &rows = *Browser().List()->Rows();
+    const int found = rows.FindCaption(caption);
+    if (found < 0)
+        return false;
+    const RemoteRow &row = rows.Row(found);
+    if (timestamp)
+        *timestamp = row.timestamp;
+    if (sizeText)
+        *sizeText = row.sizeText.trimmed();
+    return true;
+}
+
+void TransferEngine::ShowFileName(const QString &name)
+{
+    m_window.Status()->SetPanelText(0, name);
+    if (!m_lastRepaint.isValid() || m_lastRepaint.elapsed() >= kRepaintInterval) {
+        m_lastRepaint.start();
+        m_window.repaint();
+    }
+}
+
+void TransferEngine::LetEventsRun()
+{
+    TIdAntiFreeze::DoProcessThrottled();
+}
+
+bool TransferEngine::ShouldTransfer(const ExistingTarget &target,
+                                    const std::function<OverwriteQuestion()> &question)
+{
+    const OverwriteRules rules{m_window.Settings.New_Only, m_window.Settings.No_Prompt_Overwrite};
+    return DecideTransfer(target, rules, Flags(), [&] { return m_prompt.Ask(question()); });
+}
+
+void TransferEngine::Log(const QString &line)
+{
+    m_window.Session()->AddLogLine(line);
+}
+
+void TransferEngine::RunOperation(const std::function<void()> &steps, const std::function<void()> &endSteps)
+{
+    m_window.RunCommand([&] { WithLeaving(steps, endSteps); });
+}
+
+bool TransferEngine::RunTransfer(const std::function<bool()> &transfer)
+{
+    bool done = false;
+    try {
+        done = transfer();
+    } catch (const EIdConnClosedGracefully &) {
+        // The abort button cut the data connection while the transfer waited
+        // for data; the control connection is still there.
+        if (!Flags().CancelRequested || !Session().IsConnected())
+            throw;
+    }
+    if (Flags().CancelRequested && Session().IsConnected())
+        ResynchroniseAfterCancel();
+    return done;
+}
+
+// After ABOR the server may still owe the transfer's final reply and its
+// answer to ABOR, in an order that depends on when the abort arrived. A NOOP
+// marks the end: everything before its 200 belongs to the cancelled transfer.
+void TransferEngine::ResynchroniseAfterCancel()
+{
+    TIdFTP &session = Session();
+    int code = session.SendCheckedList(u"NOOP"_s, {});
+    for (int leftover = 0; leftover < kMaxLeftoverReplies && code != 200 && code < 500; ++leftover) {
+        if (!session.IsConnected())
+            return;
+        code = session.ReadReply();
+    }
+}
+
+void TransferEngine::WithLeaving(const std::function<void()> &body, const std::function<void()> &leave)
+{
+    try {
+        body();
+    } catch (...) {
+        try {
+            leave();
+        } catch (...) {
+            // The first error is the one the user needs to see.
+        }
+        throw;
+    }
+    leave();
+}
+
+QString WithTrailingSeparator(const QString &localPath)
+{
+    if (localPath.isEmpty() || localPath.endsWith(u'/'))
+        return localPath;
+    return localPath + u'/';
+}
+
+bool IsSafeLocalName(const QString &name)
+{
+    return !name.isEmpty() && name != u"."_s && name != u".."_s && !name.contains(u'/') &&
+           !name.contains(QChar(u'\0'));
+}

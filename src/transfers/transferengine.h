@@ -1,0 +1,85 @@
+#pragma once
+
+#include "overwritedecision.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+#include <functional>
+
+class QDateTime;
+class RemoteBrowser;
+class Tfrageueberschreiben;
+class TFTPqvx;
+class TIdFTP;
+struct OperationFlags;
+struct RemoteRow;
+
+// What the download and the upload engine share: the main window's session,
+// flags and panes, the overwrite question and the way a single transfer is
+// run so that a cancelled one leaves the session usable.
+class TransferEngine {
+public:
+    TransferEngine(const TransferEngine &) = delete;
+    TransferEngine &operator=(const TransferEngine &) = delete;
+
+protected:
+    TransferEngine(TFTPqvx &window, Tfrageueberschreiben &prompt);
+    ~TransferEngine() = default;
+
+    TIdFTP &Session() const;
+    OperationFlags &Flags() const;
+    RemoteBrowser &Browser() const;
+
+    // Connected, and neither a transfer nor an operation running.
+    bool ReadyToStart() const;
+    // Connected, no transfer running and no cancel asked for.
+    bool ReadyForStep() const;
+    // Clears the to-all answers; the start of every download and upload.
+    void ForgetToAllAnswers();
+    void BeginOperation();
+
+    // The remote pane's folder as the server named it at the last listing.
+    QString RemoteFolder() const;
+    // The time stamp of the first remote row with exactly this caption;
+    // invalid when there is none. The row's size text goes to sizeText.
+    bool FindRemoteRow(const QString &caption, QDateTime *timestamp = nullptr,
+                       QString *sizeText = nullptr) const;
+
+    // Status panel 0 names the file; the window is drawn at most about
+    // twenty times a second so that small files are not slowed down.
+    void ShowFileName(const QString &name);
+    // Lets the window handle what is pending, throttled.
+    void LetEventsRun();
+
+    // The question is only put together when the user is to be asked.
+    bool ShouldTransfer(const ExistingTarget &target, const std::function<OverwriteQuestion()> &question);
+    // Writes a line into the session log.
+    void Log(const QString &line);
+    // Runs an operation's steps, then its end steps, also after an error;
+    // an error is shown last, so the end steps' texts do not hide it.
+    void RunOperation(const std::function<void()> &steps, const std::function<void()> &endSteps);
+
+    // Runs one download or upload. False when the server refused it or the
+    // user cancelled it; either way the control connection is in step with
+    // the server again afterwards.
+    bool RunTransfer(const std::function<bool()> &transfer);
+
+    // Runs body, then leave; leave also runs when body throws, and an error
+    // of leave then does not hide the one of body.
+    static void WithLeaving(const std::function<void()> &body, const std::function<void()> &leave);
+
+    TFTPqvx &m_window;
+
+private:
+    void ResynchroniseAfterCancel();
+
+    Tfrageueberschreiben &m_prompt;
+    QElapsedTimer m_lastRepaint;
+};
+
+// A local path with "/" appended unless it is empty or ends with one.
+QString WithTrailingSeparator(const QString &localPath);
+// A name from a server that may safely become a local file name: no path
+// separators, and not "." or "..".
+bool IsSafeLocalName(const QString &name);

@@ -1,0 +1,41 @@
+#include "transfers.h"
+
+#include "remotebrowser.h"
+#include "tasrewrdlg.h"
+#include "tfrageueberschreiben.h"
+#include "tftpqvx.h"
+
+using namespace Qt::StringLiterals;
+
+Transfers::Transfers(TFTPqvx &window)
+    : QObject(&window)
+    , m_overwritePrompt(new Tfrageueberschreiben(&window))
+    , m_renamePrompt(new TasrewrDlg(&window))
+    , m_downloads(window, *m_overwritePrompt)
+    , m_uploads(window, *m_overwritePrompt)
+{
+    setObjectName(u"Transfers"_s);
+    ConnectCommands(window);
+}
+
+Transfers *Transfers::Of(const TFTPqvx &window)
+{
+    return window.findChild<Transfers *>(u"Transfers"_s, Qt::FindDirectChildrenOnly);
+}
+
+void Transfers::ConnectCommands(TFTPqvx &window)
+{
+    RemoteBrowser *remote = window.Browser();
+    connect(remote, &RemoteBrowser::downloadSelectionRequested, this,
+            [this] { m_downloads.DownloadSelection(); });
+    // The upload button and drops onto the remote list name the paths.
+    connect(remote, &RemoteBrowser::uploadRequested, this,
+            [this](const QStringList &paths) { m_uploads.UploadPaths(paths); });
+}
+
+Transfers &InstallTransfers(TFTPqvx &window)
+{
+    if (Transfers *installed = Transfers::Of(window))
+        return *installed;
+    return *new Transfers(window);
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "downloadengine.h"
+#include "tasrewrdlg.h"
+#include "tfrageueberschreiben.h"
+#include "uploadengine.h"
+
+#include <QObject>
+#include <QPointer>
+
+class TFTPqvx;
+
+// The transfer work of the main window: the prompt windows, created once
+// at start and reused, and the download and upload engines, wired to the
+// panes' buttons, menu items and drops.
+class Transfers : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Transfers(TFTPqvx &window);
+
+    // The transfers installed on the window, or null.
+    static Transfers *Of(const TFTPqvx &window);
+
+    DownloadEngine &Downloads() { return m_downloads; }
+    UploadEngine &Uploads() { return m_uploads; }
+    Tfrageueberschreiben *OverwritePrompt() const { return m_overwritePrompt; }
+    TasrewrDlg *RenamePrompt() const { return m_renamePrompt; }
+
+private:
+    void ConnectCommands(TFTPqvx &window);
+
+    QPointer<Tfrageueberschreiben> m_overwritePrompt;
+    QPointer<TasrewrDlg> m_renamePrompt;
+    DownloadEngine m_downloads;
+    UploadEngine m_uploads;
+};
+
+// Called once after the main window was made.
+Transfers &InstallTransfers(TFTPqvx &window);

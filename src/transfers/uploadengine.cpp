@@ -1,0 +1,152 @@
+#include "uploadengine.h"
+
+#include "datetext.h"
+#include "locallistview.h"
+#include "localpane.h"
+#include "operationflags.h"
+#include "remotebrowser.h"
+#include "remotelisting.h"
+#include "tftpqvx.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+UploadEngine::UploadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
+    : TransferEngine(window, prompt)
+{
+}
+
+void UploadEngine::UploadSelection()
+{
+    Upload([this] { return m_window.Local()->List->SelectedPaths(); });
+}
+
+void UploadEngine::UploadPaths(const QStringList &paths)
+{
+    Upload([&paths] { return paths; });
+}
+
+void UploadEngine::Upload(const std::function<QStringList()> &takePaths)
+{
+    ForgetToAllAnswers();
+    if (!ReadyToStart())
+        return;
+    BeginOperation();
+    m_window.Local()->SpeedButton18->setEnabled(false);
+    m_walk.clear();
+    const QStringList paths = takePaths();
+    const auto uploadAll = [&] {
+        for (const QString &path : paths) {
+            UploadPath(path);
+            if (Flags().CancelRequested)
+                return;
+        }
+    };
+    RunOperation(uploadAll, [this] { FinishUpload(); });
+}
+
+void UploadEngine::UploadPath(const QString &path)
+{
+    const QFileInfo item(path);
+    if (item.isFile())
+        UploadFile(path);
+    else if (item.isDir())
+        UploadFolder(path);
+}
+
+void UploadEngine::FinishUpload()
+{
+    OperationFlags &flags = Flags();
+    flags.OperationBusy = false;
+    flags.TransferActive = false;
+    WithLeaving([this] { Browser().RefreshRemoteList(); },
+                [this] {
+                    m_window.Local()->SpeedButton18->setEnabled(true);
+                    Browser().UpdateCommandStates();
+                    if (Flags().CancelRequested)
+                        Browser().RefreshCommand();
+                    QApplication::beep();
+                });
+}
+
+void UploadEngine::UploadFolder(const QString &localFolder)
+{
+    if (!ReadyForStep())
+        return;
+    QString path = localFolder;
+    if (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    const QString name = QFileInfo(path).fileName();
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (name.isEmpty() || m_walk.contains(canonical))
+        return;
+    const QString remotePath = WithTrailingSlash(RemoteFolder()) + name;
+    // A row of that name, whatever its kind, counts as the folder.
+    if (!FindRemoteRow(name) && !Session().MakeDir(remotePath)) {
+        Flags().CancelRequested = true;
+        return;
+    }
+    if (!Session().ChangeDir(remotePath)) {
+        Flags().CancelRequested = true;
+        return;
+    }
+    m_walk.append(canonical);
+    WithLeaving([&] { UploadFolderContent(path); },
+                [&] {
+                    // Also after a cancel: the upload ends where it began.
+                    m_walk.removeLast();
+                    Session().ChangeDirUp();
+                    Browser().RefreshRemoteList();
+                });
+}
+
+void UploadEngine::UploadFolderContent(const QString &localFolder)
+{
+    Browser().RefreshRemoteList();
+    QDirIterator entries(localFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (entries.hasNext() && !Flags().CancelRequested) {
+        const QFileInfo entry = entries.nextFileInfo();
+        if (entry.isDir())
+            UploadFolder(entry.filePath());
+        else
+            UploadFile(entry.filePath());
+    }
+}
+
+void UploadEngine::UploadFile(const QString &localFile)
+{
+    if (!ReadyForStep())
+        return;
+    const QFileInfo file(localFile);
+    // Devices, pipes and sockets have no content to send; reading one could
+    // wait for ever.
+    if (!file.isFile())
+        return;
+    Session().SetTransferType(ftBinary);
+    Flags().ExpectedSize = file.size();
+    const QDateTime localTime = file.lastModified();
+    const QString name = file.fileName();
+    ShowFileName(name);
+
+    QDateTime remoteTime;
+    QString remoteSize;
+    const bool exists = FindRemoteRow(name, &remoteTime, &remoteSize);
+    const auto question = [&] {
+        return OverwriteQuestion{name,
+                                 FormatDateText(remoteTime),
+                                 SizeText(remoteSize),
+                                 file.absoluteFilePath(),
+                                 FormatDateText(localTime),
+                                 SizeText(Flags().ExpectedSize)};
+    };
+    if (!ShouldTransfer({exists, localTime, remoteTime}, question))
+        return;
+    const QString remotePath = WithTrailingSlash(RemoteFolder()) + name;
+    if (!RunTransfer([&] { return Session().StoreFile(file.absoluteFilePath(), remotePath); }))
+        Flags().CancelRequested = true;
+}

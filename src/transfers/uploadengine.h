@@ -1,0 +1,31 @@
+#pragma once
+
+#include "transferengine.h"
+
+#include <QStringList>
+
+// Copies local files and folder trees into the session's current remote
+// folder, creating the remote folders on the way. What exists on the server
+// is judged from the remote pane's rows, which it lists after entering
+// each folder.
+class UploadEngine : public TransferEngine {
+public:
+    UploadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt);
+
+    // The upload button: the local pane's selected entries.
+    void UploadSelection();
+    // Files and folders dropped from the desktop or pasted.
+    void UploadPaths(const QStringList &paths);
+    void UploadFolder(const QString &localFolder);
+    void UploadFile(const QString &localFile);
+
+private:
+    void Upload(const std::function<QStringList()> &takePaths);
+    void UploadPath(const QString &path);
+    void UploadFolderContent(const QString &localFolder);
+    void FinishUpload();
+
+    // Local folders being uploaded, by their canonical path: a link back to
+    // one of them is not followed again.
+    QStringList m_walk;
+};

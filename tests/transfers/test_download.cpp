@@ -1,0 +1,312 @@
+// Downloads from the main window against pyftpdlib and vsftpd: whole trees
+// with their time stamps, the overwrite rules, the abort button and files
+// beyond 2 GiB.
+#include "transferwindow.h"
+
+#include "operationflags.h"
+
+#include <QProgressBar>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr qint64 kGiB = 1024LL * 1024 * 1024;
+
+// The instant a listing shows for a file modified at utc (no time correction).
+QDateTime Listed(const QDateTime &utc)
+{
+    return ParseDateText(ListedDateText(utc));
+}
+
+QDateTime Modified(const QString &path)
+{
+    return QFileInfo(path).lastModified();
+}
+
+bool AddSparseFile(RealFtpServer &server, const QString &name, qint64 size)
+{
+    return server.addFile(name, {}) && QFile::resize(server.rootDir() + u'/' + name, size);
+}
+
+} // namespace
+
+class DownloadTest : public QObject {
+    Q_OBJECT
+
+private:
+    TransferWindow m_window;
+
+    QString Root(const RealFtpServer &server, const QString &relative) const
+    {
+        return server.rootDir() + u'/' + relative;
+    }
+
+private slots:
+    void initTestCase() { RemoteSessionFixture::InstallProgramServices(); }
+    void cleanup() { m_window.Close(); }
+
+    void downloadsATreeWithTimeStamps_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::newRow("pyftpdlib") << Kind::Pyftpdlib;
+        QTest::newRow("vsftpd") << Kind::Vsftpd;
+    }
+
+    void downloadsATreeWithTimeStamps()
+    {
+        QFETCH(Kind, kind);
+        const QMap<QString, QByteArray> files{
+            {u"baum/a.txt"_s, RandomBytes(100, 1)},
+            {u"baum/leer.txt"_s, QByteArray()},
+            {u"baum/mit Leerzeichen/Größe.txt"_s, RandomBytes(5000, 2)},
+            {u"baum/mit Leerzeichen/tief/unten.bin"_s, RandomBytes(300000, 3)},
+            {u"baum/leerer Ordner/"_s, QByteArray()},
+        };
+        RealFtpServer server({.kind = kind, .files = files});
+        QVERIFY(MakeSymlink(u"a.txt"_s, Root(server, u"baum/verweis.txt"_s)));
+        QVERIFY(MakeSymlink(u"mit Leerzeichen/tief"_s, Root(server, u"baum/ordnerverweis"_s)));
+        QVERIFY(MakeSymlink(u".."_s, Root(server, u"baum/zurück"_s)));
+        QMap<QString, QDateTime> times;
+        int minute = 0;
+        for (auto file = files.begin(); file != files.end(); ++file) {
+            if (file.key().endsWith(u'/'))
+                continue;
+            times[file.key()] = RecentMinute(3, minute += 7);
+            QVERIFY(SetModified(Root(server, file.key()), times[file.key()]));
+        }
+        START_OR_SKIP(server, kind);
+        QVERIFY(m_window.Open(server));
+
+        m_window.Download({u"baum"_s});
+        QMap<QString, QByteArray> expected = files;
+        expected.insert(u"baum/"_s, {});
+        expected.insert(u"baum/mit Leerzeichen/"_s, {});
+        expected.insert(u"baum/mit Leerzeichen/tief/"_s, {});
+        expected.insert(u"baum/verweis.txt"_s, files[u"baum/a.txt"_s]);
+        expected.insert(u"baum/ordnerverweis/"_s, {});
+        expected.insert(u"baum/ordnerverweis/unten.bin"_s, files[u"baum/mit Leerzeichen/tief/unten.bin"_s]);
+        QCOMPARE(TreeOf(m_window.LocalRoot()).keys(), expected.keys());
+        QCOMPARE(TreeOf(m_window.LocalRoot()), expected);
+        for (auto time = times.begin(); time != times.end(); ++time)
+            QCOMPARE(Modified(m_window.Local(time.key())), Listed(time.value()));
+        QCOMPARE(m_window.ShownFolder(), u"/"_s);
+        QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+        QVERIFY(!m_window.Window()->Flags.OperationBusy);
+
+        // Again into the existing tree: local files stay, changed ones are
+        // replaced without a question.
+        QVERIFY(WriteFileContent(m_window.Local(u"baum/nur lokal.txt"_s), "mine"));
+        QVERIFY(WriteFileContent(Root(server, u"baum/a.txt"_s), "changed on the server"));
+        QVERIFY(SetModified(Root(server, u"baum/a.txt"_s), RecentMinute(1)));
+        m_window.Window()->Settings.No_Prompt_Overwrite = true;
+        m_window.Download({u"baum"_s});
+        QCOMPARE(FileContent(m_window.Local(u"baum/a.txt"_s)), QByteArray("changed on the server"));
+        QCOMPARE(Modified(m_window.Local(u"baum/a.txt"_s)), Listed(RecentMinute(1)));
+        QCOMPARE(FileContent(m_window.Local(u"baum/nur lokal.txt"_s)), QByteArray("mine"));
+    }
+
+    // Two folders each with a file that exists locally and one that does not.
+    void overwriteQuestions_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<QStringList>("fromServer"); // files that end up with the server's bytes
+        QTest::addColumn<QStringList>("missing");    // files never fetched
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<QString>("endFolder");
+        QTest::addColumn<QString>("status");
+
+        const QString all = u"eins/a.txt,eins/neu1.txt,zwei/b.txt,zwei/neu2.txt"_s;
+        QTest::newRow("Ja zu allen reaches the next folder")
+            << QStringList{u"Button2"_s} << all.split(u',') << QStringList() << 1 << u"/"_s << u"Fertig"_s;
+        QTest::newRow("Nein zu allen keeps all, fetches the new")
+            << QStringList{u"Button4"_s} << QStringList{u"eins/neu1.txt"_s, u"zwei/neu2.txt"_s}
+            << QStringList() << 1 << u"/"_s << u"Fertig"_s;
+        QTest::newRow("Ja then Nein") << QStringList{u"Button1"_s, u"Button3"_s}
+                                      << QStringList{u"eins/a.txt"_s, u"eins/neu1.txt"_s, u"zwei/neu2.txt"_s}
+                                      << QStringList() << 2 << u"/"_s << u"Fertig"_s;
+        QTest::newRow("Abbrechen stops where it is") << QStringList{u"Button5"_s} << QStringList()
+                                                     << QStringList{u"eins/neu1.txt"_s, u"zwei/neu2.txt"_s}
+                                                     << 1 << u"/reihe/eins"_s << u"Abgebrochen"_s;
+        QTest::newRow("closing the window stops")
+            << QStringList{u"frame"_s} << QStringList() << QStringList{u"eins/neu1.txt"_s, u"zwei/neu2.txt"_s}
+            << 1 << u"/reihe/eins"_s << u"Abgebrochen"_s;
+    }
+
+    void overwriteQuestions()
+    {
+        QFETCH(QStringList, answers);
+        QFETCH(QStringList, fromServer);
+        QFETCH(QStringList, missing);
+        QFETCH(int, questions);
+        QFETCH(QString, endFolder);
+        QFETCH(QString, status);
+
+        const QStringList names{u"eins/a.txt"_s, u"eins/neu1.txt"_s, u"zwei/b.txt"_s, u"zwei/neu2.txt"_s};
+        RealFtpServer server({});
+        for (const QString &name : names)
+            QVERIFY(server.addFile(u"reihe/"_s + name, "server " + name.toUtf8()));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(m_window.Open(server));
+        for (const QString &name : {u"eins/a.txt"_s, u"zwei/b.txt"_s}) {
+            QVERIFY(QDir().mkpath(QFileInfo(m_window.Local(u"reihe/"_s + name)).path()));
+            QVERIFY(WriteFileContent(m_window.Local(u"reihe/"_s + name), "local " + name.toUtf8()));
+        }
+
+        {
+            const OverwriteAnswers prompts(answers);
+            m_window.Download({u"reihe"_s});
+            QCOMPARE(prompts.Questions().size(), questions);
+            QCOMPARE(prompts.Questions().first(), m_window.Local(u"reihe/eins/a.txt"_s));
+        }
+        for (const QString &name : names) {
+            const QString local = m_window.Local(u"reihe/"_s + name);
+            if (missing.contains(name))
+                QVERIFY2(!QFile::exists(local), qPrintable(name));
+            else if (fromServer.contains(name))
+                QCOMPARE(FileContent(local), "server " + name.toUtf8());
+            else
+                QCOMPARE(FileContent(local), "local " + name.toUtf8());
+        }
+        QCOMPARE(m_window.ShownFolder(), endFolder);
+        QCOMPARE(m_window.Window()->IdFTP1.CurrentDir(), endFolder);
+        QCOMPARE(m_window.Panel(2), status);
+        // The next download asks again, from the first existing file on.
+        m_window.Window()->Browser()->ChangeRemoteFolder(u"/"_s);
+        const OverwriteAnswers again({u"Button3"_s});
+        m_window.Download({u"reihe"_s});
+        QCOMPARE(again.Questions().size(), 2);
+    }
+
+    void onlyNewerFiles_data()
+    {
+        QTest::addColumn<qint64>("localOffsetMs"); // local time minus the listed remote time
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("same time") << 0LL << false;
+        QTest::newRow("1 ms older counts as the same") << -1LL << false;
+        QTest::newRow("local is newer") << 60000LL << false;
+        QTest::newRow("remote is a minute newer") << -60000LL << true;
+    }
+
+    void onlyNewerFiles()
+    {
+        QFETCH(qint64, localOffsetMs);
+        QFETCH(bool, replaced);
+        RealFtpServer server({.files = {{u"datei.txt"_s, "from the server"}}});
+        QVERIFY(SetModified(Root(server, u"datei.txt"_s), RecentMinute(2)));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(m_window.Open(server));
+        const QString local = m_window.Local(u"datei.txt"_s);
+        QVERIFY(WriteFileContent(local, "local"));
+        QFile file(local);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(Listed(RecentMinute(2)).addMSecs(localOffsetMs),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+        QVERIFY(file.setPermissions(QFileDevice::ReadOwner)); // read-only files are replaced too
+        m_window.Window()->Settings.New_Only = true;
+
+        const OverwriteAnswers prompts({u"Button1"_s});
+        m_window.Download({u"datei.txt"_s});
+        QCOMPARE(FileContent(local), replaced ? QByteArray("from the server") : QByteArray("local"));
+        QCOMPARE(prompts.Questions().size(), replaced ? 1 : 0);
+    }
+
+    // A refused SIZE never turns into an empty file; a file of size 0 is
+    // made without a data connection.
+    void sizeDecidesOnlyWhenKnown()
+    {
+        RealFtpServer server({.files = {{u"leer.txt"_s, {}}, {u"voll.txt"_s, "content"}}});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(m_window.Open(server));
+        server.clearTranscript();
+        m_window.Download({u"leer.txt"_s});
+        QVERIFY(QFileInfo(m_window.Local(u"leer.txt"_s)).exists());
+        QCOMPARE(QFileInfo(m_window.Local(u"leer.txt"_s)).size(), 0);
+        QVERIFY(!server.commands().join(u'\n').contains(u"RETR"_s, Qt::CaseInsensitive));
+
+        // pyftpdlib refuses SIZE in ASCII mode: the session asks in binary.
+        m_window.Download({u"voll.txt"_s});
+        QCOMPARE(FileContent(m_window.Local(u"voll.txt"_s)), QByteArray("content"));
+    }
+
+    void abortButtonStopsABigDownload()
+    {
+        RealFtpServer server({.kind = Kind::Vsftpd, .files = {{u"klein.txt"_s, "small"}}});
+        QVERIFY(AddSparseFile(server, u"gross.bin"_s, kGiB));
+        QVERIFY(SetModified(Root(server, u"gross.bin"_s), RecentMinute(5)));
+        START_OR_SKIP(server, Kind::Vsftpd);
+        QVERIFY(m_window.Open(server, false));
+        const QString local = m_window.Local(u"gross.bin"_s);
+
+        TFTPqvx &window = *m_window.Window();
+        QTimer pressAbort;
+        pressAbort.setInterval(1);
+        bool pressed = false;
+        connect(&pressAbort, &QTimer::timeout, [&] {
+            if (!pressed && window.Flags.TransferActive && QFileInfo(local).size() > 4 * 1024 * 1024) {
+                QVERIFY(window.Remote()->SpeedButton10->isEnabled());
+                pressed = true;
+                window.Remote()->SpeedButton10->click();
+            }
+        });
+        pressAbort.start();
+        m_window.Download({u"gross.bin"_s});
+        pressAbort.stop();
+
+        QVERIFY(pressed);
+        QCOMPARE(m_window.Panel(2), u"Abgebrochen"_s);
+        QVERIFY(QFileInfo(local).size() < kGiB);
+        QVERIFY(Modified(local) != Listed(RecentMinute(5)));
+        QVERIFY(!window.Flags.TransferActive && !window.Flags.OperationBusy);
+        // The session goes on: a listing and another download work.
+        QVERIFY(window.IdFTP1.IsConnected());
+        window.Browser()->RefreshRemoteList();
+        QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+        QVERIFY(RowNamed(m_window.List(), u"gross.bin"_s) > 0);
+        m_window.Download({u"klein.txt"_s});
+        QCOMPARE(FileContent(m_window.Local(u"klein.txt"_s)), QByteArray("small"));
+        QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+    }
+
+    void fileBeyondTwoGiB()
+    {
+        const qint64 size = 5 * kGiB / 2;
+        RealFtpServer server({.kind = Kind::Vsftpd});
+        QVERIFY(AddSparseFile(server, u"riesig.bin"_s, size));
+        START_OR_SKIP(server, Kind::Vsftpd);
+        QVERIFY(m_window.Open(server, false));
+        QCOMPARE(m_window.List()->Row(RowNamed(m_window.List(), u"riesig.bin"_s)).sizeText.trimmed(),
+                 QString::number(size));
+
+        TFTPqvx &window = *m_window.Window();
+        qint64 expectedSize = 0;
+        qint64 barMaximum = 0;
+        double barFilled = 0;
+        QTimer watch;
+        watch.setInterval(1);
+        connect(&watch, &QTimer::timeout, [&] {
+            if (!window.Flags.TransferActive)
+                return;
+            expectedSize = std::max(expectedSize, window.Flags.ExpectedSize);
+            barMaximum = std::max(barMaximum, window.Session()->Progress().Maximum());
+            const QProgressBar *bar = window.Progress();
+            barFilled = std::max(barFilled, double(bar->value()) / bar->maximum());
+        });
+        watch.start();
+        m_window.Download({u"riesig.bin"_s});
+        watch.stop();
+        const QString local = m_window.Local(u"riesig.bin"_s);
+        const qint64 arrived = QFileInfo(local).size();
+        QFile::remove(local);
+
+        QCOMPARE(arrived, size);
+        QCOMPARE(expectedSize, size);
+        QCOMPARE(barMaximum, size);
+        QVERIFY2(barFilled * double(size) > double(1LL << 31), qPrintable(QString::number(barFilled)));
+        QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+    }
+};
+
+QTEST_MAIN(DownloadTest)
+#include "test_download.moc"

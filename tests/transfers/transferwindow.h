@@ -1,0 +1,104 @@
+#pragma once
+
+// The main window with its transfers installed, logged in to a real server
+// on 127.0.0.1, downloading into and uploading from a temporary folder.
+// Header only; each test includes it once.
+
+#include "../workspace/remotesessionfixture.h"
+
+#include "locallistview.h"
+#include "localpane.h"
+#include "pathrow.h"
+#include "promptanswer.h"
+#include "remotepane.h"
+#include "sessioncontrol.h"
+#include "statuspanels.h"
+#include "tfrageueberschreiben.h"
+#include "transferprogress.h"
+#include "transfers.h"
+
+#include <QDirIterator>
+#include <QPushButton>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+using Kind = RealFtpServer::Kind;
+
+class TransferWindow {
+public:
+    // Opens the window, logs in and shows the server's root folder; the
+    // local pane shows an empty temporary folder.
+    bool Open(RealFtpServer &server, bool useMlsd = true)
+    {
+        m_local = std::make_unique<QTemporaryDir>();
+        if (!m_fixture.OpenWindow() || !m_local->isValid())
+            return false;
+        InstallTransfers(*Window());
+        m_fixture.Connect(server, useMlsd);
+        return Window()->IdFTP1.IsConnected() && Window()->Local()->List->SetFolder(m_local->path());
+    }
+    void Close() { m_fixture.Close(); }
+
+    TFTPqvx *Window() const { return m_fixture.Window(); }
+    RemoteListView *List() const { return Window()->Remote()->List; }
+    Transfers &Work() const { return *Transfers::Of(*Window()); }
+    QString LocalRoot() const { return m_local->path(); }
+    QString Local(const QString &relative) const { return m_local->filePath(relative); }
+    QString ShownFolder() const { return Window()->Paths()->Edit1->text(); }
+    QString Panel(int panel) const { return Window()->Status()->PanelText(panel); }
+
+    // Selects the rows and presses the download button, as the user does.
+    void Download(const QStringList &captions)
+    {
+        SelectCaptions(List(), captions);
+        QVERIFY(Window()->Remote()->SpeedButton3->isEnabled());
+        Window()->Remote()->SpeedButton3->click();
+    }
+
+private:
+    RemoteSessionFixture m_fixture;
+    std::unique_ptr<QTemporaryDir> m_local;
+};
+
+// Every file below a folder with its bytes, by relative path; folders end in "/".
+inline QMap<QString, QByteArray> TreeOf(const QString &root)
+{
+    QMap<QString, QByteArray> tree;
+    QDirIterator entries(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    const QDir base(root);
+    while (entries.hasNext()) {
+        const QFileInfo entry = entries.nextFileInfo();
+        const QString relative = base.relativeFilePath(entry.filePath());
+        if (entry.isDir())
+            tree.insert(relative + u'/', QByteArray());
+        else
+            tree.insert(relative, FileContent(entry.filePath()));
+    }
+    return tree;
+}
+
+// Answers each overwrite question with the next button of the list.
+class OverwriteAnswers {
+public:
+    explicit OverwriteAnswers(const QStringList &buttons)
+        : m_buttons(buttons)
+        , m_answer([this](Tfrageueberschreiben &prompt, int index) {
+            m_questions.append(prompt.Edit1->text());
+            const QString button = m_buttons.value(index, u"Button5"_s);
+            if (button == u"frame"_s)
+                prompt.close();
+            else
+                prompt.findChild<QPushButton *>(button)->click();
+        })
+    {
+    }
+
+    // The existing file each question named, in order.
+    const QStringList &Questions() const { return m_questions; }
+
+private:
+    QStringList m_buttons;
+    QStringList m_questions;
+    PromptAnswer<Tfrageueberschreiben> m_answer;
+};
