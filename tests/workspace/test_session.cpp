@@ -16,6 +16,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -297,6 +298,58 @@ private slots:
         Save(again);
         ConnectThroughManager(again.name);
         QVERIFY(m_window->IdFTP1.LoggedIn());
+    }
+
+    // The liveness check before the next command finds the server gone.
+    void aServerGoneBetweenCommandsIsNoticedByTheNext()
+    {
+        RealFtpServer server({});
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        QVERIFY(Start());
+        Save(ConnectionTo(server));
+        ConnectThroughManager(u"Testserver"_s);
+        QVERIFY(m_window->IdFTP1.LoggedIn());
+        const QString temporary = m_window->Folders().TmpFolder() + u"liste.txt"_s;
+        QVERIFY(WriteFileContent(temporary, "x"));
+
+        server.stop();
+        m_window->RunCommand([&] { m_window->IdFTP1.ChangeDir(u"irgendwo"_s); });
+        VerifyDisconnectedWindow();
+        QCOMPARE(Panel(2), u"Disconnected"_s);
+        // Only "Trennen" empties the tmp folder.
+        QVERIFY(QFileInfo::exists(temporary));
+        m_window->Session()->Disconnect();
+        QVERIFY(!QFileInfo::exists(temporary));
+    }
+
+    void theKeyPasswordIsAskedForWhenTheProfileSaysSo_data()
+    {
+        QTest::addColumn<bool>("ask");
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("stored") << false << false << u"gespeichert"_s;
+        QTest::newRow("asked") << true << true << u"getippt"_s;
+        QTest::newRow("asked, cancelled") << true << false << QString();
+    }
+
+    void theKeyPasswordIsAskedForWhenTheProfileSaysSo()
+    {
+        QFETCH(bool, ask);
+        QFETCH(bool, confirm);
+        QFETCH(QString, expected);
+        QVERIFY(Start());
+        QString title;
+        ModalAnswer<QInputDialog> box([&](QInputDialog &input) {
+            title = input.windowTitle();
+            QCOMPARE(input.textEchoMode(), QLineEdit::Password);
+            input.setTextValue(u"getippt"_s);
+            confirm ? input.accept() : input.reject();
+        });
+        QCOMPARE(m_window->SslKeyPassword(ask, u"gespeichert"_s), expected);
+        QCOMPARE(box.Answered(), ask ? 1 : 0);
+        if (ask)
+            QCOMPARE(title, u"Kennwort für SSL"_s);
+        QCOMPARE(LogLines(), QStringList{u"SSL Password: [HIDDEN]"_s});
     }
 
     void aRefusedCertificateEndsTheConnect_data()
