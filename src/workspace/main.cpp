@@ -1,4 +1,5 @@
 #include "programstart.h"
+#include "remoteoperations.h"
 #include "tftpqvx.h"
 #include "transfers.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char *argv[])
     arguments.removeFirst();
     TFTPqvx window(arguments);
     window.CreateDialogs();
+    InstallRemoteOperations(window);
     InstallTransfers(window);
     window.show();
     return application.exec();

@@ -1,0 +1,132 @@
+#include "remotedeletion.h"
+
+#include "endsteps.h"
+#include "listingparser.h"
+#include "remotebrowser.h"
+#include "remotelisting.h"
+#include "remotelistview.h"
+#include "tftpqvx.h"
+
+#include <QApplication>
+
+using namespace Qt::StringLiterals;
+
+RemoteDeletion::RemoteDeletion(TFTPqvx &window, AskUser askUser)
+    : m_window(window)
+    , m_askUser(std::move(askUser))
+{
+}
+
+bool RemoteDeletion::MayStart() const
+{
+    const OperationFlags &flags = m_window.Flags;
+    if (!m_window.IdFTP1.IsConnected() || flags.TransferActive || flags.OperationBusy || flags.ListingBusy)
+        return false;
+    const qsizetype entries = TakeDeleteList().size();
+    return m_window.Settings.All_Delete ? entries > 0 : entries == 1;
+}
+
+bool RemoteDeletion::MayGoOn() const
+{
+    const OperationFlags &flags = m_window.Flags;
+    return m_window.IdFTP1.IsConnected() && !flags.TransferActive && !flags.CancelRequested;
+}
+
+QList<RemoteDeletion::Target> RemoteDeletion::TakeDeleteList() const
+{
+    const RemoteListView *list = m_window.Browser()->List();
+    QList<Target> targets;
+    for (int row : list->SelectedRows()) {
+        const RemoteRow &entry = list->Row(row);
+        if (!entry.IsParent())
+            targets.append({entry.Kind(), ServerName(entry)});
+    }
+    return targets;
+}
+
+void RemoteDeletion::DeleteSelection()
+{
+    if (!MayStart())
+        return;
+    OperationFlags &flags = m_window.Flags;
+    RemoteBrowser *browser = m_window.Browser();
+    flags.YesToAll = false;
+    flags.CancelRequested = false;
+    flags.OperationBusy = true;
+    browser->UpdateCommandStates();
+    const QList<Target> targets = TakeDeleteList();
+    m_window.RunCommand([&] {
+        for (const Target &target : targets) {
+            if (target.kind == RemoteRow::kFolder)
+                DeleteRemoteFolder(target.name);
+            else
+                DeleteRemoteFile(target.name);
+            if (flags.CancelRequested)
+                break;
+        }
+    });
+    flags.OperationBusy = false;
+    flags.TransferActive = false;
+    m_window.RunCommand([browser] { browser->RefreshRemoteList(); });
+    QApplication::beep();
+    browser->UpdateCommandStates();
+}
+
+void RemoteDeletion::DeleteRemoteFile(const QString &name)
+{
+    if (!MayGoOn())
+        return;
+    const QString path = PathOf(name);
+    const bool confirm = m_window.Settings.Delete_Confirm;
+    if (!DecideDelete(confirm, m_window.Flags, [&] { return m_askUser(path, u"Datei"_s); }))
+        return;
+    // What is deleted stays deleted; the rest of the operation is dropped.
+    if (!m_window.IdFTP1.RemoveFile(path))
+        m_window.Flags.CancelRequested = true;
+}
+
+void RemoteDeletion::DeleteRemoteFolder(const QString &name)
+{
+    if (!MayGoOn())
+        return;
+    // A folder that cannot be entered is left as it is.
+    if (!m_window.IdFTP1.ChangeDir(PathOf(name)))
+        return;
+    RunWithEndSteps([this] { EmptyCurrentFolder(); }, [this, &name] { LeaveFolder(name); });
+}
+
+void RemoteDeletion::EmptyCurrentFolder()
+{
+    TIdFTP &session = m_window.IdFTP1;
+    m_window.Browser()->RefreshRemoteList();
+    const RemoteListing listing = ListRemoteFolder(session, m_window.Features);
+    for (const QString &line : listing.lines) {
+        if (m_window.Flags.CancelRequested)
+            break;
+        if (!MayNameEntry(line))
+            continue;
+        const RemoteEntry entry = ParseListingLine(line, session.TimeCorrection, listing.mlsd);
+        if (!NamesFolderEntry(entry))
+            continue;
+        // Links stay, and with them the folder that holds them.
+        if (entry.kind == RemoteEntry::File)
+            DeleteRemoteFile(entry.name);
+        else if (entry.kind == RemoteEntry::Folder)
+            DeleteRemoteFolder(entry.name);
+    }
+}
+
+void RemoteDeletion::LeaveFolder(const QString &name)
+{
+    TIdFTP &session = m_window.IdFTP1;
+    session.ChangeDirUp();
+    // A folder that still holds a kept file refuses RMD; it simply stays.
+    if (!m_window.Flags.CancelRequested)
+        session.RemoveDir(PathOf(name));
+    m_window.Browser()->RefreshRemoteList();
+}
+
+QString RemoteDeletion::PathOf(const QString &name)
+{
+    return WithTrailingSlash(m_window.IdFTP1.CurrentDir()) + name;
+}

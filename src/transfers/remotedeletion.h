@@ -1,0 +1,42 @@
+#pragma once
+
+#include "remoteoperationrules.h"
+
+#include <QChar>
+#include <QString>
+
+#include <functional>
+
+class TFTPqvx;
+
+// Deletes the selected entries of the remote pane on the server: files
+// after the delete prompt, folders with everything in them. Folders are
+// never asked about; only the files inside them are.
+class RemoteDeletion {
+public:
+    // Shows the delete prompt for an object's full remote path and kind text.
+    using AskUser = std::function<DeleteAnswer(const QString &remotePath, const QString &kindText)>;
+
+    RemoteDeletion(TFTPqvx &window, AskUser askUser);
+
+    void DeleteSelection();
+
+private:
+    struct Target {
+        QChar kind; // the first letter of the row's "Info" text
+        QString name;
+    };
+
+    bool MayStart() const;
+    bool MayGoOn() const;
+    QList<Target> TakeDeleteList() const;
+    void DeleteRemoteFile(const QString &name);
+    void DeleteRemoteFolder(const QString &name);
+    void EmptyCurrentFolder();
+    void LeaveFolder(const QString &name);
+    // The current remote folder joined with the name.
+    QString PathOf(const QString &name);
+
+    TFTPqvx &m_window;
+    AskUser m_askUser;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "remotebrowser.h"
+#include "remotedeletion.h"
+
+#include <QObject>
+
+class TFTPqvx;
+class Tfragedelete;
+
+// The operations on server entries that move no file content: delete, new
+// folder, rename in place and move into another folder. They run on the
+// main session and keep to the main window's operation flags.
+class RemoteOperations : public QObject {
+    Q_OBJECT
+
+public:
+    // Creates the delete prompt and wires the remote pane's buttons, menu
+    // items and in-place rename to the operations.
+    explicit RemoteOperations(TFTPqvx &window);
+
+    void DeleteSelection();
+    void CreateRemoteFolder();
+    // The end of an in-place edit of a caption: renames the entry on the
+    // server, or moves it when the new name holds a "/".
+    RemoteBrowser::RenameOutcome RenameEntry(const QString &oldCaption, const QString &typedName);
+    // Moves the selected entries into a folder chosen in the folder tree.
+    void MoveSelection();
+
+    Tfragedelete *DeletePrompt() const { return m_deletePrompt; }
+
+private:
+    void ConnectCommands();
+    // Connected, no transfer, operation or listing running.
+    bool Idle() const;
+    // Switches dragging of rows per view (off where no value is given) and
+    // returns the states it had.
+    QList<bool> SetRowDragging(const QList<bool> &enabled);
+
+    TFTPqvx &m_window;
+    Tfragedelete *m_deletePrompt;
+    RemoteDeletion m_deletion;
+};
+
+// Puts the remote file operations on the main window; the window owns them.
+RemoteOperations *InstallRemoteOperations(TFTPqvx &window);

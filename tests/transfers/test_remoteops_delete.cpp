@@ -1,0 +1,193 @@
+// Deleting remote entries against real servers: the prompt per file inside
+// a folder and its four answers, links left in place, several entries at
+// once only when the settings allow it, and names with umlauts.
+#include "remoteopshelpers.h"
+
+#include <QAction>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QStringList kBoxFiles{u"box/one.txt"_s, u"box/two.txt"_s, u"box/three.txt"_s};
+
+int RemainingBoxFiles(const RealFtpServer &server)
+{
+    int remaining = 0;
+    for (const QString &file : kBoxFiles)
+        remaining += ExistsOnServer(server, file) ? 1 : 0;
+    return remaining;
+}
+
+} // namespace
+
+class RemoteDeleteTest : public QObject {
+    Q_OBJECT
+
+private:
+    RemoteOperationsFixture m_fixture;
+
+private slots:
+    void initTestCase() { RemoteSessionFixture::InstallProgramServices(); }
+    void init() { QVERIFY(m_fixture.Open()); }
+    void cleanup() { m_fixture.Close(); }
+
+    // A folder of three files: each file is asked about, the folder never.
+    void deletingAFolderAsksPerFile_data()
+    {
+        AddServerColumn();
+        QTest::addColumn<QStringList>("answers");
+        QTest::addColumn<int>("questions");
+        QTest::addColumn<int>("filesLeft");
+        QTest::addColumn<bool>("cancelled");
+        for (const char *server : {"pyftpdlib MLSD", "pyftpdlib LIST", "vsftpd"}) {
+            ServerRow(server, u"Ja to each"_s)
+                << QStringList{u"OKBtn"_s, u"OKBtn"_s, u"OKBtn"_s} << 3 << 0 << false;
+            ServerRow(server, u"Ja zu allen first"_s) << QStringList{u"Button1"_s} << 1 << 0 << false;
+            ServerRow(server, u"Nein to the second"_s)
+                << QStringList{u"OKBtn"_s, u"Button2"_s, u"OKBtn"_s} << 3 << 1 << false;
+            ServerRow(server, u"Abbrechen at the second"_s)
+                << QStringList{u"OKBtn"_s, u"CancelBtn"_s} << 2 << 2 << true;
+        }
+        ServerRow("pyftpdlib MLSD", u"window frame at the first"_s)
+            << QStringList{u"Frame"_s, u"OKBtn"_s, u"OKBtn"_s} << 3 << 1 << false;
+        ServerRow("pyftpdlib MLSD", u"Esc at the first"_s) << QStringList{u"Escape"_s} << 1 << 3 << true;
+    }
+    void deletingAFolderAsksPerFile()
+    {
+        QFETCH(ServerVariant, server);
+        QFETCH(QStringList, answers);
+        QFETCH(int, filesLeft);
+        QMap<QString, QByteArray> files{{u"other.txt"_s, "stays"}};
+        for (const QString &file : kBoxFiles)
+            files.insert(file, "content");
+        RealFtpServer ftp(server.Options(files));
+        START_OR_SKIP(ftp, server.kind);
+        m_fixture.Connect(ftp, server);
+        TFTPqvx *window = m_fixture.Window();
+        QVERIFY(m_fixture.Select({u"box"_s}));
+        QVERIFY(m_fixture.Pane()->SpeedButton7->isEnabled());
+
+        DeletePromptAnswers prompt(m_fixture.Operations()->DeletePrompt(), answers);
+        m_fixture.Pane()->SpeedButton7->click();
+
+        QTEST(int(prompt.asked.size()), "questions");
+        for (const QString &asked : prompt.asked)
+            QVERIFY2(asked.startsWith(u"/box/"_s) && asked.endsWith(u".txt"_s), qPrintable(asked));
+        QCOMPARE(RemainingBoxFiles(ftp), filesLeft);
+        // The folder goes only when it was emptied.
+        QCOMPARE(ExistsOnServer(ftp, u"box"_s), filesLeft > 0);
+        QVERIFY(ExistsOnServer(ftp, u"other.txt"_s));
+        QTEST(window->Flags.CancelRequested, "cancelled");
+        // The session is back where the delete started, and the pane shows it.
+        QCOMPARE(window->IdFTP1.CurrentDir(), u"/"_s);
+        QCOMPARE(m_fixture.ShownFolder(), u"/"_s);
+        QCOMPARE(RowNamed(m_fixture.List(), u"box"_s) >= 0, filesLeft > 0);
+        QVERIFY(!window->Flags.OperationBusy);
+        QVERIFY(m_fixture.Pane()->SpeedButton5->isEnabled());
+    }
+
+    void withoutConfirmationNothingIsAsked()
+    {
+        const ServerVariant server;
+        RealFtpServer ftp(
+            server.Options({{u"box/deep/a.txt"_s, "a"}, {u"box/b.txt"_s, "b"}, {u"box/empty/"_s, {}}}));
+        START_OR_SKIP(ftp, server.kind);
+        m_fixture.Connect(ftp, server);
+        m_fixture.Window()->Settings.Delete_Confirm = false;
+        QVERIFY(m_fixture.Select({u"box"_s}));
+
+        DeletePromptAnswers prompt(m_fixture.Operations()->DeletePrompt(), {});
+        m_fixture.Pane()->entfernen1->trigger();
+
+        QCOMPARE(prompt.asked, QStringList{});
+        QVERIFY(!ExistsOnServer(ftp, u"box"_s));
+        QCOMPARE(Captions(m_fixture.List()), QStringList{u".."_s});
+    }
+
+    // Several entries only with All_Delete; a link at the top is deleted
+    // itself, a link inside a folder stays and keeps its folder.
+    void severalEntriesAndLinks_data() { RowPerServer({"pyftpdlib LIST", "vsftpd"}); }
+    void severalEntriesAndLinks()
+    {
+        QFETCH(ServerVariant, server);
+        RealFtpServer ftp(server.Options());
+        QVERIFY(ftp.addFile(u"box/a.txt"_s, "a"));
+        QVERIFY(ftp.addFile(u"target.txt"_s, "t"));
+        QVERIFY(MakeSymlink(u"a.txt"_s, ftp.rootDir() + u"/box/inner"_s));
+        QVERIFY(MakeSymlink(u"target.txt"_s, ftp.rootDir() + u"/toplink"_s));
+        START_OR_SKIP(ftp, server.kind);
+        m_fixture.Connect(ftp, server);
+        TFTPqvx *window = m_fixture.Window();
+        const int link = RowNamed(m_fixture.List(), u"toplink -> target.txt"_s);
+        QVERIFY2(link >= 0, qPrintable(Captions(m_fixture.List()).join(u'|')));
+
+        const QStringList both{u"box"_s, u"toplink -> target.txt"_s};
+        QVERIFY(m_fixture.Select(both));
+        QVERIFY(!m_fixture.Pane()->SpeedButton7->isEnabled());
+        QVERIFY(!m_fixture.Pane()->entfernen1->isEnabled());
+        // The Del key follows the button: nothing is deleted.
+        QTest::keyClick(m_fixture.List()->CurrentView(), Qt::Key_Delete);
+        QVERIFY(ExistsOnServer(ftp, u"toplink"_s));
+
+        window->Settings.All_Delete = true;
+        QVERIFY(m_fixture.Select(both));
+        QVERIFY(m_fixture.Pane()->SpeedButton7->isEnabled());
+        DeletePromptAnswers prompt(m_fixture.Operations()->DeletePrompt(), {u"OKBtn"_s, u"OKBtn"_s});
+        QTest::keyClick(m_fixture.List()->CurrentView(), Qt::Key_Delete);
+
+        QCOMPARE(prompt.asked, (QStringList{u"/box/a.txt"_s, u"/toplink"_s}));
+        QVERIFY(!ExistsOnServer(ftp, u"toplink"_s));
+        QVERIFY(ExistsOnServer(ftp, u"target.txt"_s));
+        QVERIFY(!ExistsOnServer(ftp, u"box/a.txt"_s));
+        QVERIFY(QFileInfo(ftp.rootDir() + u"/box/inner"_s).isSymLink());
+        QVERIFY(!window->Flags.CancelRequested);
+        QCOMPARE(Captions(m_fixture.List()), (QStringList{u".."_s, u"box"_s, u"target.txt"_s}));
+    }
+
+    // A file that cannot be deleted stops the whole operation.
+    void aRefusedDeleteStops()
+    {
+        const ServerVariant server;
+        RealFtpServer ftp(server.Options({{u"a.txt"_s, "a"}, {u"b.txt"_s, "b"}, {u"c.txt"_s, "c"}}));
+        START_OR_SKIP(ftp, server.kind);
+        m_fixture.Connect(ftp, server);
+        TFTPqvx *window = m_fixture.Window();
+        window->Settings.All_Delete = true;
+        QVERIFY(m_fixture.Select({u"a.txt"_s, u"b.txt"_s, u"c.txt"_s}));
+        QVERIFY(QFile::remove(ftp.rootDir() + u"/b.txt"_s));
+
+        DeletePromptAnswers prompt(m_fixture.Operations()->DeletePrompt(),
+                                   {u"OKBtn"_s, u"OKBtn"_s, u"OKBtn"_s});
+        m_fixture.Pane()->SpeedButton7->click();
+
+        QCOMPARE(prompt.asked, (QStringList{u"/a.txt"_s, u"/b.txt"_s}));
+        QVERIFY(!ExistsOnServer(ftp, u"a.txt"_s));
+        QVERIFY(ExistsOnServer(ftp, u"c.txt"_s));
+        QVERIFY(window->Flags.CancelRequested);
+        QCOMPARE(Captions(m_fixture.List()), (QStringList{u".."_s, u"c.txt"_s}));
+    }
+
+    void namesWithUmlauts_data() { RowPerServer({"pyftpdlib MLSD", "pyftpdlib Latin-1", "vsftpd"}); }
+    void namesWithUmlauts()
+    {
+        QFETCH(ServerVariant, server);
+        RealFtpServer ftp(server.Options({{u"Größe.txt"_s, "g"}, {u"Ordner Ä/Übel.txt"_s, "u"}}));
+        START_OR_SKIP(ftp, server.kind);
+        m_fixture.Connect(ftp, server);
+        m_fixture.Window()->Settings.All_Delete = true;
+        QVERIFY(m_fixture.Select({u"Ordner Ä"_s, u"Größe.txt"_s}));
+
+        DeletePromptAnswers prompt(m_fixture.Operations()->DeletePrompt(), {u"OKBtn"_s, u"OKBtn"_s});
+        m_fixture.Pane()->SpeedButton7->click();
+
+        QCOMPARE(prompt.asked, (QStringList{u"/Ordner Ä/Übel.txt"_s, u"/Größe.txt"_s}));
+        QVERIFY(!ExistsOnServer(ftp, u"Größe.txt"_s));
+        QVERIFY(!ExistsOnServer(ftp, u"Ordner Ä"_s));
+        QVERIFY(!m_fixture.Window()->Flags.CancelRequested);
+        QCOMPARE(QDir(ftp.rootDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
+    }
+};
+
+QTEST_MAIN(RemoteDeleteTest)
+#include "test_remoteops_delete.moc"
