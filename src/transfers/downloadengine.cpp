@@ -38,13 +38,6 @@ void MakeWritable(const QString &path)
         QFile::setPermissions(path, file.permissions() | QFileDevice::WriteOwner);
 }
 
-void SetModificationTime(const QString &path, const QDateTime &time)
-{
-    QFile file(path);
-    if (file.open(QIODevice::ReadWrite))
-        file.setFileTime(time, QFileDevice::FileModificationTime);
-}
-
 [[noreturn]] void RaiseCannotCreate(const QString &path, const QString &reason)
 {
     throw EIdException(u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(path, reason));
@@ -251,13 +244,12 @@ void DownloadEngine::WriteTarget(const QString &name, const QString &target, qin
                                  const QDateTime &remoteTime)
 {
     MakeWritable(target);
-    if (size == 0) {
-        QFile empty(target);
-        if (!empty.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            RaiseCannotCreate(target, empty.errorString());
-    } else if (!RunTransfer([&] { return Session().RetrieveToFile(name, target); })) {
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        RaiseCannotCreate(target, file.errorString());
+    if (size != 0 && !RunTransfer([&] { return Session().Retrieve(name, file); }))
         Flags().CancelRequested = true;
-    }
+    // A file cut short keeps the time the file system gave it.
     if (!Flags().CancelRequested && remoteTime.isValid())
-        SetModificationTime(target, remoteTime);
+        file.setFileTime(remoteTime, QFileDevice::FileModificationTime);
 }

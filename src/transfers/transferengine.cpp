@@ -19,8 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// How often the window is drawn at most while files go by.
-constexpr int kRepaintInterval = 50;
 // Replies a cancelled transfer may leave behind: the transfer's own final
 // reply, the answer to ABOR, and the 426 that comes before either.
 constexpr int kMaxLeftoverReplies = 4;
@@ -92,11 +90,10 @@ bool TransferEngine::FindRemoteRow(const QString &caption, QDateTime *timestamp,
 
 void TransferEngine::ShowFileName(const QString &name)
 {
+    // The panel asks to be drawn again, and the next turn of the pump draws
+    // just the panel: drawing the whole window for every file would cost
+    // more than fetching a small file.
     m_window.Status()->SetPanelText(0, name);
-    if (!m_lastRepaint.isValid() || m_lastRepaint.elapsed() >= kRepaintInterval) {
-        m_lastRepaint.start();
-        m_window.repaint();
-    }
 }
 
 void TransferEngine::LetEventsRun()

@@ -2,7 +2,6 @@
 
 #include "overwritedecision.h"
 
-#include <QElapsedTimer>
 #include <QString>
 
 #include <functional>
@@ -46,8 +45,7 @@ protected:
     bool FindRemoteRow(const QString &caption, QDateTime *timestamp = nullptr,
                        QString *sizeText = nullptr) const;
 
-    // Status panel 0 names the file; the window is drawn at most about
-    // twenty times a second so that small files are not slowed down.
+    // Status panel 0 names the file.
     void ShowFileName(const QString &name);
     // Lets the window handle what is pending, throttled.
     void LetEventsRun();
@@ -75,7 +73,6 @@ private:
     void ResynchroniseAfterCancel();
 
     Tfrageueberschreiben &m_prompt;
-    QElapsedTimer m_lastRepaint;
 };
 
 // A local path with "/" appended unless it is empty or ends with one.
