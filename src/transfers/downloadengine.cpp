@@ -1,6 +1,7 @@
 #include "downloadengine.h"
 
 #include "datetext.h"
+#include "endsteps.h"
 #include "idexceptions.h"
 #include "localbrowser.h"
 #include "locallistview.h"
@@ -84,15 +85,15 @@ void DownloadEngine::FinishSelection(const QString &rowToSelect)
     flags.TransferActive = false;
     flags.OperationBusy = false;
     m_walk.clear();
-    WithLeaving([&] { Browser().RefreshRemoteList(rowToSelect); },
-                [&] {
-                    // Shown after the listing, whose "Fertig" would hide it.
-                    if (flags.CancelRequested)
-                        m_window.Status()->SetPanelText(2, u"Abgebrochen"_s);
-                    QApplication::beep();
-                    Browser().UpdateCommandStates();
-                    m_window.Local()->List->Reload();
-                });
+    RunWithEndSteps([&] { Browser().RefreshRemoteList(rowToSelect); },
+                    [&] {
+                        // Shown after the listing, whose "Fertig" would hide it.
+                        if (flags.CancelRequested)
+                            m_window.Status()->SetPanelText(2, u"Abgebrochen"_s);
+                        QApplication::beep();
+                        Browser().UpdateCommandStates();
+                        m_window.Local()->List->Reload();
+                    });
 }
 
 void DownloadEngine::DownloadEntries(const QList<Entry> &entries, const QString &localFolder)
@@ -202,7 +203,7 @@ void DownloadEngine::WalkEnteredFolder(const QString &name, const QString &local
             Session().ChangeDirUp();
         Browser().RefreshRemoteList();
     };
-    WithLeaving(walk, leave);
+    RunWithEndSteps(walk, leave);
 }
 
 void DownloadEngine::DownloadFile(const QString &name, const QString &localFolder)

@@ -1,6 +1,7 @@
 #include "transferengine.h"
 
 #include "datetext.h"
+#include "endsteps.h"
 #include "idexceptions.h"
 #include "operationflags.h"
 #include "pathrow.h"
@@ -115,7 +116,7 @@ void TransferEngine::Log(const QString &line)
 
 void TransferEngine::RunOperation(const std::function<void()> &steps, const std::function<void()> &endSteps)
 {
-    m_window.RunCommand([&] { WithLeaving(steps, endSteps); });
+    m_window.RunCommand([&] { RunWithEndSteps(steps, endSteps); });
 }
 
 bool TransferEngine::RunTransfer(const std::function<bool()> &transfer)
@@ -146,21 +147,6 @@ void TransferEngine::ResynchroniseAfterCancel()
             return;
         code = session.ReadReply();
     }
-}
-
-void TransferEngine::WithLeaving(const std::function<void()> &body, const std::function<void()> &leave)
-{
-    try {
-        body();
-    } catch (...) {
-        try {
-            leave();
-        } catch (...) {
-            // The first error is the one the user needs to see.
-        }
-        throw;
-    }
-    leave();
 }
 
 QString WithTrailingSeparator(const QString &localPath)

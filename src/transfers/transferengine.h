@@ -63,10 +63,6 @@ protected:
     // the server again afterwards.
     bool RunTransfer(const std::function<bool()> &transfer);
 
-    // Runs body, then leave; leave also runs when body throws, and an error
-    // of leave then does not hide the one of body.
-    static void WithLeaving(const std::function<void()> &body, const std::function<void()> &leave);
-
     TFTPqvx &m_window;
 
 private:

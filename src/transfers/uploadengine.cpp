@@ -1,7 +1,7 @@
 #include "uploadengine.h"
 
 #include "datetext.h"
-#include "locallistview.h"
+#include "endsteps.h"
 #include "localpane.h"
 #include "operationflags.h"
 #include "remotebrowser.h"
@@ -21,17 +21,7 @@ UploadEngine::UploadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
 {
 }
 
-void UploadEngine::UploadSelection()
-{
-    Upload([this] { return m_window.Local()->List->SelectedPaths(); });
-}
-
 void UploadEngine::UploadPaths(const QStringList &paths)
-{
-    Upload([&paths] { return paths; });
-}
-
-void UploadEngine::Upload(const std::function<QStringList()> &takePaths)
 {
     ForgetToAllAnswers();
     if (!ReadyToStart())
@@ -39,9 +29,10 @@ void UploadEngine::Upload(const std::function<QStringList()> &takePaths)
     BeginOperation();
     m_window.Local()->SpeedButton18->setEnabled(false);
     m_walk.clear();
-    const QStringList paths = takePaths();
+    // The caller's list may change while the upload lets events run.
+    const QStringList work = paths;
     const auto uploadAll = [&] {
-        for (const QString &path : paths) {
+        for (const QString &path : work) {
             UploadPath(path);
             if (Flags().CancelRequested)
                 return;
@@ -64,14 +55,14 @@ void UploadEngine::FinishUpload()
     OperationFlags &flags = Flags();
     flags.OperationBusy = false;
     flags.TransferActive = false;
-    WithLeaving([this] { Browser().RefreshRemoteList(); },
-                [this] {
-                    m_window.Local()->SpeedButton18->setEnabled(true);
-                    Browser().UpdateCommandStates();
-                    if (Flags().CancelRequested)
-                        Browser().RefreshCommand();
-                    QApplication::beep();
-                });
+    RunWithEndSteps([this] { Browser().RefreshRemoteList(); },
+                    [this] {
+                        m_window.Local()->SpeedButton18->setEnabled(true);
+                        Browser().UpdateCommandStates();
+                        if (Flags().CancelRequested)
+                            Browser().RefreshCommand();
+                        QApplication::beep();
+                    });
 }
 
 void UploadEngine::UploadFolder(const QString &localFolder)
@@ -96,13 +87,13 @@ void UploadEngine::UploadFolder(const QString &localFolder)
         return;
     }
     m_walk.append(canonical);
-    WithLeaving([&] { UploadFolderContent(path); },
-                [&] {
-                    // Also after a cancel: the upload ends where it began.
-                    m_walk.removeLast();
-                    Session().ChangeDirUp();
-                    Browser().RefreshRemoteList();
-                });
+    RunWithEndSteps([&] { UploadFolderContent(path); },
+                    [&] {
+                        // Also after a cancel: the upload ends where it began.
+                        m_walk.removeLast();
+                        Session().ChangeDirUp();
+                        Browser().RefreshRemoteList();
+                    });
 }
 
 void UploadEngine::UploadFolderContent(const QString &localFolder)

@@ -12,15 +12,13 @@ class UploadEngine : public TransferEngine {
 public:
     UploadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt);
 
-    // The upload button: the local pane's selected entries.
-    void UploadSelection();
-    // Files and folders dropped from the desktop or pasted.
+    // The upload button (with the local pane's selected entries), entries
+    // dropped onto the remote list, and files pasted from the desktop.
     void UploadPaths(const QStringList &paths);
     void UploadFolder(const QString &localFolder);
     void UploadFile(const QString &localFile);
 
 private:
-    void Upload(const std::function<QStringList()> &takePaths);
     void UploadPath(const QString &path);
     void UploadFolderContent(const QString &localFolder);
     void FinishUpload();

@@ -1,0 +1,85 @@
+// The main window downloads from an FTP server as the user does it: the
+// remote pane lists the server, a row is selected and the download button
+// pressed. Prints the seconds from the connect to the end of the download.
+//
+//   bench_window_transfer HOST PORT USER PASSWORD NAME LOCAL_FOLDER
+//
+// NAME is a file or a folder in the server's first folder; it is fetched
+// into LOCAL_FOLDER. Runs offscreen unless QT_QPA_PLATFORM says otherwise.
+
+#include "locallistview.h"
+#include "localpane.h"
+#include "programstart.h"
+#include "remotebrowser.h"
+#include "remotelistmodel.h"
+#include "remotelistview.h"
+#include "remotepane.h"
+#include "statuspanels.h"
+#include "tftpqvx.h"
+#include "transfers.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QItemSelectionModel>
+#include <QStandardPaths>
+#include <QTextStream>
+#include <QToolButton>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+int main(int argc, char *argv[])
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() != 7) {
+        std::fputs("usage: bench_window_transfer HOST PORT USER PASSWORD NAME LOCAL_FOLDER\n", stderr);
+        return 2;
+    }
+    // The benchmark never reads or writes the user's own settings.
+    QStandardPaths::setTestModeEnabled(true);
+    InstallGermanLanguage(application);
+    InstallUserInterfacePump();
+
+    TFTPqvx window;
+    window.CreateDialogs();
+    InstallTransfers(window);
+    window.show();
+    QApplication::processEvents();
+    window.Local()->List->SetFolder(arguments[6]);
+
+    QElapsedTimer clock;
+    clock.start();
+    TIdFTP &session = window.IdFTP1;
+    session.Host = arguments[1];
+    session.Port = arguments[2].toInt();
+    session.User = arguments[3];
+    session.Password = arguments[4];
+    session.Passive = true;
+    session.UseNagle = false;
+    window.RunCommand([&] {
+        session.ConnectAndLogin();
+        session.ProbeFeatures(window.Features);
+        window.Browser()->RefreshRemoteList();
+    });
+    RemoteListView *list = window.Remote()->List;
+    const int row = list->Rows()->FindCaption(arguments[5]);
+    if (!session.IsConnected() || row < 0) {
+        std::fprintf(stderr, "bench_window_transfer: %s not found on the server (%s)\n",
+                     qPrintable(arguments[5]), qPrintable(window.Status()->PanelText(2)));
+        return 1;
+    }
+    list->SelectRow(row);
+    window.Remote()->SpeedButton3->click();
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    if (window.Status()->PanelText(2) != u"Fertig"_s) {
+        std::fprintf(stderr, "bench_window_transfer: %s\n", qPrintable(window.Status()->PanelText(2)));
+        return 1;
+    }
+    session.Quit();
+    std::printf("%.3f\n", seconds);
+    return 0;
+}
