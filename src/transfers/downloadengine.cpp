@@ -3,7 +3,6 @@
 #include "datetext.h"
 #include "endsteps.h"
 #include "idexceptions.h"
-#include "localbrowser.h"
 #include "locallistview.h"
 #include "localpane.h"
 #include "operationflags.h"

@@ -1,6 +1,5 @@
 #include "transferengine.h"
 
-#include "datetext.h"
 #include "endsteps.h"
 #include "idexceptions.h"
 #include "operationflags.h"
