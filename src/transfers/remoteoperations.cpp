@@ -13,6 +13,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCoreApplication>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPersistentModelIndex>
 #include <QToolButton>
@@ -161,7 +162,7 @@ void RemoteOperations::MoveSelection()
                 break;
         }
     });
-    list->ClearSelection();
+    list->SelectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
     QList<int> movedRows;
     for (const QPersistentModelIndex &index : moved) {
         if (index.isValid())
