@@ -49,6 +49,9 @@ ActivityIndicator::ActivityIndicator(QWidget *parent)
 
 void ActivityIndicator::SetActivity(int code)
 {
+    // The lamp is set around every command and reply; only a change is drawn.
+    if (code == m_code && !pixmap().isNull())
+        return;
     m_code = code;
     setPixmap(Picture(code));
 }

@@ -58,7 +58,8 @@ void TransferProgress::Work(TWorkMode mode, qint64 count)
 
 void TransferProgress::WorkEnd(TWorkMode)
 {
-    m_window.SetActivity(1);
+    // A transfer cut off by "Trennen" ends after the session: the lamp stays off.
+    m_window.SetActivity(m_window.IdFTP1.IsConnected() ? 1 : 0);
     m_window.Status()->SetPanelText(1, u"Transfer complete."_s);
     m_window.Flags.ExpectedSize = 0;
     m_window.Flags.TransferActive = false;

@@ -1,4 +1,6 @@
+#include "activityindicator.h"
 #include "enginetesthelpers.h"
+#include "maintoolbar.h"
 #include "sessioncontrol.h"
 #include "sessionwindow.h"
 #include "statuspanels.h"
@@ -103,6 +105,8 @@ private slots:
         QCOMPARE(m_window->Flags.ExpectedSize, qint64(0));
         QCOMPARE(m_window->Progress()->value(), 0);
         QCOMPARE(Progress().Speed(), 0.0);
+        // Without a connection the lamp stays off.
+        QCOMPARE(m_window->ToolBar()->Indicator->Activity(), 0);
     }
 
     // Thousands of events a second must not each redraw the window.
@@ -153,6 +157,7 @@ private slots:
         QCOMPARE(Panel1(), u"Transfer complete."_s);
         QVERIFY(!m_window->Flags.TransferActive);
         QCOMPARE(m_window->Progress()->value(), 0);
+        QCOMPARE(m_window->ToolBar()->Indicator->Activity(), 1);
     }
 };
 
