@@ -303,6 +303,8 @@ void SessionControl::ReturnToDisconnectedState()
     m_window.Flags.ListingBusy = false;
     m_window.CopyList.clear();
     m_window.SetActivity(0);
+    // With the flags cleared, uploads and drops onto the remote list switch off at once.
+    m_window.Browser()->UpdateCommandStates();
 }
 
 // --- the session's events ---------------------------------------------------------
