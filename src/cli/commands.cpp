@@ -80,7 +80,7 @@ void GetFile(CliSession &session, const CommandLine &line)
     ftp.SetTransferType(ftBinary);
     const qint64 size = TransferProgress::IsShown() ? ftp.FileSize(remote) : -1;
     TransferProgress progress(ftp, size);
-    if (!ftp.Retrieve(remote, target.Device()))
+    if (!ftp.Retrieve(remote, target))
         session.Refused(u"Datei nicht gefunden oder nicht lesbar: %1"_s.arg(remote));
     target.Commit();
 }

@@ -3,7 +3,6 @@
 #include "clifailure.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <unistd.h>
 
@@ -13,43 +12,65 @@ namespace {
 
 constexpr QIODevice::OpenMode kWriteMode = QIODevice::WriteOnly | QIODevice::Unbuffered;
 
+bool CanWrite(const QFileInfo &target)
+{
+    return target.exists() ? target.isWritable() && !target.isDir()
+                           : QFileInfo(target.absolutePath()).isWritable();
+}
+
 } // namespace
 
 DownloadTarget::DownloadTarget(const QString &path)
-    : m_path(path)
 {
-    bool opened = false;
-    const QFileInfo info(path);
     if (path == u"-"_s) {
-        auto output = std::make_unique<QFile>();
-        opened = output->open(STDOUT_FILENO, kWriteMode);
-        m_file = std::move(output);
-    } else if (info.exists() && !info.isFile()) {
-        auto device = std::make_unique<QFile>(path);
-        opened = device->open(kWriteMode);
-        m_file = std::move(device);
+        m_file.open(STDOUT_FILENO, kWriteMode);
     } else {
-        auto file = std::make_unique<QSaveFile>(path);
-        opened = file->open(kWriteMode);
-        m_file = std::move(file);
+        const QFileInfo target(path);
+        if (!CanWrite(target))
+            throw CliFailure{kExitUsage, u"Die Datei %1 kann nicht angelegt werden."_s.arg(path)};
+        m_file.setFileName(path);
+        m_removeUnlessCommitted = !target.exists();
     }
-    if (!opened)
-        throw CliFailure{kExitUsage,
-                         u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(path, m_file->errorString())};
+    open(kWriteMode);
 }
 
-DownloadTarget::~DownloadTarget() = default;
-
-QIODevice &DownloadTarget::Device()
+DownloadTarget::~DownloadTarget()
 {
-    return *m_file;
+    if (!m_committed && m_removeUnlessCommitted && m_file.isOpen())
+        m_file.remove();
 }
 
 void DownloadTarget::Commit()
 {
-    auto *file = qobject_cast<QSaveFile *>(m_file.get());
-    if (file ? file->commit() : m_file->flush())
-        return;
-    throw CliFailure{kExitNetwork,
-                     u"Die Datei %1 kann nicht gespeichert werden: %2"_s.arg(m_path, m_file->errorString())};
+    if (!m_file.isOpen() && !OpenFile())
+        throw CliFailure{kExitNetwork, errorString()};
+    m_file.close();
+    if (m_file.error() != QFileDevice::NoError)
+        throw CliFailure{kExitNetwork, u"Die Datei %1 kann nicht geschrieben werden: %2"_s.arg(
+                                           m_file.fileName(), m_file.errorString())};
+    m_committed = true;
+}
+
+qint64 DownloadTarget::readData(char *, qint64)
+{
+    return -1;
+}
+
+qint64 DownloadTarget::writeData(const char *data, qint64 size)
+{
+    if (!m_file.isOpen() && !OpenFile())
+        return -1;
+    const qint64 written = m_file.write(data, size);
+    if (written < 0)
+        setErrorString(m_file.errorString());
+    return written;
+}
+
+bool DownloadTarget::OpenFile()
+{
+    if (m_file.open(kWriteMode | QIODevice::Truncate))
+        return true;
+    setErrorString(
+        u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(m_file.fileName(), m_file.errorString()));
+    return false;
 }

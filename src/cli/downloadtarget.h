@@ -1,29 +1,34 @@
 #pragma once
 
+#include <QFile>
+#include <QIODevice>
 #include <QString>
 
-#include <memory>
-
-class QFileDevice;
-class QIODevice;
-
-// Where a download goes. A regular file is replaced only once the transfer
-// has succeeded, so a refused or broken download leaves an existing file as
-// it was and creates no empty one. "-" is standard output; devices and pipes
-// (/dev/null) are written directly.
-class DownloadTarget {
+// Where a download goes. The file is created, or an existing one emptied,
+// only when the first bytes arrive (or when an empty file has been
+// received), so a download the server refuses leaves an existing file as
+// it was and creates none. A new file that a failed transfer began is
+// removed again. "-" is standard output.
+class DownloadTarget : public QIODevice {
 public:
-    // Throws CliFailure (kExitUsage) when the file cannot be created.
+    // Throws CliFailure (kExitUsage) when the file cannot be written.
     explicit DownloadTarget(const QString &path);
-    ~DownloadTarget();
-    DownloadTarget(const DownloadTarget &) = delete;
-    DownloadTarget &operator=(const DownloadTarget &) = delete;
+    ~DownloadTarget() override;
 
-    QIODevice &Device();
-    // Puts the received file in place; throws CliFailure (kExitNetwork).
+    // Marks the download as complete; throws CliFailure (kExitNetwork) when
+    // the file cannot be written to the end.
     void Commit();
 
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 writeData(const char *data, qint64 size) override;
+
 private:
-    QString m_path;
-    std::unique_ptr<QFileDevice> m_file;
+    bool OpenFile();
+
+    QFile m_file;
+    bool m_removeUnlessCommitted = false;
+    bool m_committed = false;
 };
