@@ -1,9 +1,10 @@
 #pragma once
 
+#include <QDialog>
+#include <QPushButton>
 #include <QString>
 #include <QStyle>
 
-class QDialog;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -17,5 +18,22 @@ QLineEdit *ReadOnlyField(const QString &objectName);
 QLabel *Text(const QString &objectName, const QString &text = QString());
 // A decorative icon of the style.
 QLabel *Icon(const QString &objectName, QStyle::StandardPixmap pixmap, const QWidget &window);
+
+// A button that closes the dialog with the answer written to answerSlot.
+// Enter never picks it just because it has the focus: only the default
+// button answers Enter.
+template <class Answer>
+QPushButton *AnswerButton(QDialog &dialog, const QString &objectName, const QString &caption,
+                          Answer &answerSlot, Answer answer)
+{
+    auto *button = new QPushButton(caption);
+    button->setObjectName(objectName);
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &answerSlot, answer] {
+        answerSlot = answer;
+        dialog.done(QDialog::Accepted);
+    });
+    return button;
+}
 
 } // namespace PromptWindow

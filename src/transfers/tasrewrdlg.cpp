@@ -52,14 +52,7 @@ TasrewrDlg::TasrewrDlg(QWidget *parent)
 
 QPushButton *TasrewrDlg::AddAnswer(const QString &objectName, const QString &caption, Answer answer)
 {
-    auto *button = new QPushButton(caption);
-    button->setObjectName(objectName);
-    button->setAutoDefault(false);
-    connect(button, &QPushButton::clicked, this, [this, answer] {
-        m_answer = answer;
-        done(QDialog::Accepted);
-    });
-    return button;
+    return PromptWindow::AnswerButton(*this, objectName, caption, m_answer, answer);
 }
 
 TasrewrDlg::Answer TasrewrDlg::Ask(const QString &message, const QString &proposedName,

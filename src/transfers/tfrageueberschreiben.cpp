@@ -68,14 +68,7 @@ Tfrageueberschreiben::Tfrageueberschreiben(QWidget *parent)
 QPushButton *Tfrageueberschreiben::AddAnswer(const QString &objectName, const QString &caption,
                                              OverwriteAnswer answer)
 {
-    auto *button = new QPushButton(caption);
-    button->setObjectName(objectName);
-    button->setAutoDefault(false);
-    connect(button, &QPushButton::clicked, this, [this, answer] {
-        m_answer = answer;
-        done(QDialog::Accepted);
-    });
-    return button;
+    return AnswerButton(*this, objectName, caption, m_answer, answer);
 }
 
 OverwriteAnswer Tfrageueberschreiben::Ask(const OverwriteQuestion &question)

@@ -2,7 +2,9 @@
 
 // Answers the modal windows that the code under test opens with exec():
 // a timer looks for the next modal window of the class and hands it to the
-// answer, which must close it. Header only; each test includes it once.
+// answer, which must close it. Unlike ModalAnswer it answers every showing
+// of a window that is reused, also when one question follows the other
+// without a turn of the event loop in between. Header only.
 
 #include <QApplication>
 #include <QPointer>
