@@ -22,14 +22,10 @@ server_cpu=0
 client_cpu=1
 file_count=1000
 
-die() { echo "window_transfer.sh: $*" >&2; exit 1; }
-
-[ "$(id -u)" -eq 0 ] || die "vsftpd needs root to change to its login user; run as root"
-[ "$(nproc)" -ge 2 ] || die "needs two CPUs (server and clients pinned apart)"
-[ -x /usr/sbin/vsftpd ] || die "vsftpd is missing (scripts/install-deps.sh installs it)"
-grep -q pam_rootok /etc/pam.d/runuser 2>/dev/null || die "the PAM service runuser with pam_rootok is missing"
-id ftp >/dev/null 2>&1 || die "there is no user ftp for vsftpd's logins"
-command -v lftp >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends lftp >/dev/null
+bench_name=window_transfer.sh
+source "$repo/bench/common.sh"
+require_pinned_vsftpd
+install_missing lftp
 
 echo "Building glimra-cli and bench_window_transfer (Release) in $build"
 cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMRA_BUILD_TESTS=OFF >/dev/null
@@ -37,54 +33,16 @@ cmake --build "$build" --target glimra-cli bench_window_transfer -j2 >/dev/null
 cli=$build/src/cli/glimra-cli
 window=$build/bench/bench_window_transfer
 
-work=$(mktemp -d /var/tmp/glimra-window-bench.XXXXXX)
-chmod 755 "$work"
-server_pid=
-cleanup() {
-  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+make_work_folder
 
 root=$work/root
-mkdir -p "$root/files" "$work/empty" "$work/down"
+mkdir -p "$root/files" "$work/down"
 echo "Writing 1 GiB and $file_count files of 4 KiB of random bytes"
 head -c 1G /dev/urandom >"$root/big.bin"
 for i in $(seq -w 1 "$file_count"); do head -c 4096 /dev/urandom >"$root/files/f$i.dat"; done
-chown -R ftp:ftp "$root"
-
-port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat >"$work/vsftpd.conf" <<EOF
-listen=YES
-listen_ipv6=NO
-background=NO
-listen_address=127.0.0.1
-listen_port=$port
-seccomp_sandbox=NO
-secure_chroot_dir=$work/empty
-anonymous_enable=NO
-local_enable=YES
-pam_service_name=runuser
-check_shell=NO
-chroot_local_user=YES
-allow_writeable_chroot=YES
-local_root=$root
-write_enable=YES
-connect_from_port_20=NO
-delay_failed_login=0
-dirmessage_enable=NO
-xferlog_enable=NO
-EOF
-nice -n -10 taskset -c "$server_cpu" /usr/sbin/vsftpd "$work/vsftpd.conf" &
-server_pid=$!
-for _ in $(seq 100); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-  sleep 0.05
-done
-kill -0 "$server_pid" 2>/dev/null || die "vsftpd did not start"
+start_vsftpd "$root"
 
 lftp_login="-u ftp,glimra -p $port 127.0.0.1"
-lftp_prefix="set ftp:ssl-allow no; set ftp:passive-mode on; set xfer:clobber on;"
 down=$work/down
 # Each case prints its seconds; the window reports its own.
 declare -A cases=(
@@ -108,7 +66,7 @@ run_case() {
   if [[ $name == window_* ]]; then echo "$out"; else awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }'; fi
 }
 
-echo "Load before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
+print_load before
 for round in $(seq 0 "$rounds"); do
   line=""
   for name in "${order[@]}"; do
@@ -118,11 +76,9 @@ for round in $(seq 0 "$rounds"); do
   done
   [ "$round" -eq 0 ] && echo "warm-up:$line" || echo "round $round:$line"
 done
-echo "Load after the run: $(cut -d' ' -f1-3 /proc/loadavg)"
+print_load after
 
-median() { tr ' ' '\n' <<<"${samples[$1]}" | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 rate() { awk -v s="$1" 'BEGIN { printf "%.0f", 1024 / s }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 w=$(median window_get) c=$(median cli_get) l=$(median lftp_get)
 echo

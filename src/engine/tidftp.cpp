@@ -203,6 +203,21 @@ void TIdFTP::Abort()
     CloseDataConnection();
 }
 
+// After ABOR the server may still owe the transfer's final reply and its
+// answer to ABOR, in an order that depends on when the abort arrived. A NOOP
+// marks the end: everything before its 200 belongs to the aborted transfer.
+void TIdFTP::SkipRepliesAfterAbort()
+{
+    // The transfer's final reply, the answer to ABOR, and a 426 before either.
+    constexpr int maxLeftoverReplies = 4;
+    int code = SendCheckedList(u"NOOP"_s, {});
+    for (int leftover = 0; leftover < maxLeftoverReplies && code != 200 && code < 500; ++leftover) {
+        if (!IsConnected())
+            return;
+        code = ReadReply();
+    }
+}
+
 void TIdFTP::Quit()
 {
     if (IsAlive() && IsConnected())

@@ -69,6 +69,9 @@ public:
     int SendChecked(const QString &command, int allowedCode);
     int SendCheckedList(const QString &command, const QList<int> &allowedCodes);
     void Abort();
+    // After an aborted transfer: reads what the server still owes for it, so
+    // that the next command gets its own reply.
+    void SkipRepliesAfterAbort();
     void CloseDataConnection();
     void Quit();
 

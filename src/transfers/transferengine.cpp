@@ -17,14 +17,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Replies a cancelled transfer may leave behind: the transfer's own final
-// reply, the answer to ABOR, and the 426 that comes before either.
-constexpr int kMaxLeftoverReplies = 4;
-
-} // namespace
-
 TransferEngine::TransferEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
     : m_window(window)
     , m_prompt(prompt)
@@ -130,22 +122,8 @@ bool TransferEngine::RunTransfer(const std::function<bool()> &transfer)
             throw;
     }
     if (Flags().CancelRequested && Session().IsConnected())
-        ResynchroniseAfterCancel();
+        Session().SkipRepliesAfterAbort();
     return done;
-}
-
-// After ABOR the server may still owe the transfer's final reply and its
-// answer to ABOR, in an order that depends on when the abort arrived. A NOOP
-// marks the end: everything before its 200 belongs to the cancelled transfer.
-void TransferEngine::ResynchroniseAfterCancel()
-{
-    TIdFTP &session = Session();
-    int code = session.SendCheckedList(u"NOOP"_s, {});
-    for (int leftover = 0; leftover < kMaxLeftoverReplies && code != 200 && code < 500; ++leftover) {
-        if (!session.IsConnected())
-            return;
-        code = session.ReadReply();
-    }
 }
 
 QString WithTrailingSeparator(const QString &localPath)

@@ -66,8 +66,6 @@ protected:
     TFTPqvx &m_window;
 
 private:
-    void ResynchroniseAfterCancel();
-
     Tfrageueberschreiben &m_prompt;
 };
 

@@ -1,17 +1,32 @@
 #include "remotelistview.h"
 
+#include "datetext.h"
 #include "remotelistmodel.h"
 #include "symbols.h"
 
+#include <QDateTime>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTreeView>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 const int kColumnWidths[RemoteListView::kColumnCount] = {150, 70, 100, 80};
+const int kDateColumn = 2;
+
+// Dates are written with a four-digit year and seconds, wider than the
+// column's classic width.
+int DateColumnWidth(const QFontMetrics &metrics)
+{
+    const QString widest = FormatDateText(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 58)));
+    return std::max(kColumnWidths[kDateColumn],
+                    metrics.horizontalAdvance(widest) + 3 * metrics.averageCharWidth());
+}
 
 } // namespace
 
@@ -23,6 +38,7 @@ RemoteListView::RemoteListView(QWidget *parent)
     AttachModel(m_rows);
     for (int column = 0; column < kColumnCount; ++column)
         SetColumnWidth(column, kColumnWidths[column]);
+    SetColumnWidth(kDateColumn, DateColumnWidth(DetailsView()->fontMetrics()));
     SetSortSymbols(0, -1);
     QHeaderView *header = DetailsView()->header();
     header->setSectionsClickable(true);

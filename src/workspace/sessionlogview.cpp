@@ -203,7 +203,13 @@ void SessionLogView::changeEvent(QEvent *event)
 void SessionLogView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    // A log that showed its newest line keeps showing it, also when the
+    // horizontal scroll bar appears and takes a line's height.
+    QScrollBar *vertical = verticalScrollBar();
+    const bool showedEnd = vertical->value() >= vertical->maximum();
     UpdateScrollBars();
+    if (showedEnd)
+        vertical->setValue(vertical->maximum());
 }
 
 void SessionLogView::paintEvent(QPaintEvent *)

@@ -2,12 +2,12 @@
 
 #include "activityindicator.h"
 #include "connectiontreestore.h"
+#include "idexceptions.h"
 #include "layoutrestore.h"
 #include "locallistview.h"
 #include "localpane.h"
 #include "maintoolbar.h"
 #include "pathrow.h"
-#include "idexceptions.h"
 #include "remotebrowser.h"
 #include "remotelistview.h"
 #include "remotepane.h"

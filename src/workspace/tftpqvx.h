@@ -62,9 +62,9 @@ public:
 
     OperationFlags Flags;
     ApplicationSettings Settings;
-    TIdFTP IdFTP1;         // the main session
-    QStringList Features;  // what the server's HELP offered
-    QStringList CopyList;  // remote names copied for pasting
+    TIdFTP IdFTP1;        // the main session
+    QStringList Features; // what the server's HELP offered
+    QStringList CopyList; // remote names copied for pasting
 
     SessionControl *Session() const { return m_session; }
     RemoteBrowser *Browser() const { return m_browser; }

@@ -95,14 +95,6 @@ bool SetModified(const QString &path, const QDateTime &time)
     return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) == 0;
 }
 
-RealFtpServer::Options Tls(RealFtpServer::Kind kind)
-{
-    RealFtpServer::Options options;
-    options.kind = kind;
-    options.implicitTls = true;
-    return options;
-}
-
 } // namespace
 
 class GlimraCliTest : public QObject {
@@ -205,7 +197,7 @@ private slots:
     {
         QFETCH(RealFtpServer::Kind, kind);
         QFETCH(bool, insecure);
-        RealFtpServer server(Tls(kind));
+        RealFtpServer server(ImplicitTls(kind));
         START_OR_SKIP(server, kind);
         QTemporaryDir local;
         const QByteArray payload = RandomBytes(600 * 1024, 7);
@@ -233,7 +225,7 @@ private slots:
     void untrustedCertificateEndsTheRun()
     {
         QFETCH(RealFtpServer::Kind, kind);
-        RealFtpServer server(Tls(kind));
+        RealFtpServer server(ImplicitTls(kind));
         START_OR_SKIP(server, kind);
         const CliResult result = RunCli({Url(server, u"/"_s, true), u"ls"_s});
         QCOMPARE(result.exitCode, 3);

@@ -47,15 +47,7 @@ class RealServersTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void roundTrip_data()
-    {
-        QTest::addColumn<RealFtpServer::Kind>("kind");
-        QTest::addColumn<bool>("passive");
-        QTest::newRow("pyftpdlib passive") << RealFtpServer::Kind::Pyftpdlib << true;
-        QTest::newRow("pyftpdlib active") << RealFtpServer::Kind::Pyftpdlib << false;
-        QTest::newRow("vsftpd passive") << RealFtpServer::Kind::Vsftpd << true;
-        QTest::newRow("vsftpd active") << RealFtpServer::Kind::Vsftpd << false;
-    }
+    void roundTrip_data() { AddServerAndModeRows(); }
 
     void roundTrip()
     {

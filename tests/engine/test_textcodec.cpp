@@ -31,8 +31,12 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("text");
         QTest::newRow("ascii") << QByteArray("plain.txt") << u"plain.txt"_s;
-        QTest::newRow("utf-8") << QByteArray("Gr\xc3\xb6\xc3\x9f" "e.txt") << u"Größe.txt"_s;
-        QTest::newRow("windows-1252") << QByteArray("Gr\xf6\xdf" "e.txt") << u"Größe.txt"_s;
+        QTest::newRow("utf-8") << QByteArray("Gr\xc3\xb6\xc3\x9f"
+                                             "e.txt")
+                               << u"Größe.txt"_s;
+        QTest::newRow("windows-1252") << QByteArray("Gr\xf6\xdf"
+                                                    "e.txt")
+                                      << u"Größe.txt"_s;
         QTest::newRow("cut utf-8 sequence") << QByteArray("a\xc3") << u"a\u00c3"_s;
     }
 
@@ -45,7 +49,8 @@ private slots:
 
     void encodesInWindows1252OnlyWhenEveryCharacterFits()
     {
-        QCOMPARE(TextCodec::EncodeAuto(u"Größe €"_s), QByteArray("Gr\xf6\xdf" "e \x80"));
+        QCOMPARE(TextCodec::EncodeAuto(u"Größe €"_s), QByteArray("Gr\xf6\xdf"
+                                                                 "e \x80"));
         QCOMPARE(TextCodec::EncodeAuto(u"Ωmega"_s), u"Ωmega"_s.toUtf8());
         bool ok = true;
         QCOMPARE(TextCodec::EncodeWindows1252(u"aΩ"_s, &ok), QByteArray("a?"));

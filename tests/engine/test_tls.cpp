@@ -50,14 +50,6 @@ struct SecureSession {
     }
 };
 
-RealFtpServer::Options Tls(RealFtpServer::Kind kind)
-{
-    RealFtpServer::Options options;
-    options.kind = kind;
-    options.implicitTls = true;
-    return options;
-}
-
 } // namespace
 
 class TlsTest : public QObject {
@@ -66,7 +58,7 @@ class TlsTest : public QObject {
 private slots:
     void refusedCertificateEndsTheConnect()
     {
-        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        RealFtpServer server(ImplicitTls(RealFtpServer::Kind::Pyftpdlib));
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         SecureSession session(server.host(), server.port());
         session.host.acceptCertificate = false;
@@ -89,7 +81,7 @@ private slots:
 
     void acceptedCertificateLogsIn()
     {
-        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        RealFtpServer server(ImplicitTls(RealFtpServer::Kind::Pyftpdlib));
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         SecureSession session(server.host(), server.port());
         session.host.acceptCertificate = true;
@@ -102,7 +94,7 @@ private slots:
 
     void trustedRootAsksNothing()
     {
-        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        RealFtpServer server(ImplicitTls(RealFtpServer::Kind::Pyftpdlib));
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         SecureSession session(server.host(), server.port());
         session.ftp.RootCertificateFile = server.certificateFile();
@@ -116,7 +108,7 @@ private slots:
 
     void hostNameIsChecked()
     {
-        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        RealFtpServer server(ImplicitTls(RealFtpServer::Kind::Pyftpdlib));
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         SecureSession session(server.host(), server.port());
         session.ftp.RootCertificateFile = server.certificateFile();
@@ -134,7 +126,7 @@ private slots:
 
     void oldProtocolsAreNotOffered()
     {
-        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        RealFtpServer server(ImplicitTls(RealFtpServer::Kind::Pyftpdlib));
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         SecureSession session(server.host(), server.port());
         session.ftp.SSLMethod = 0; // "SSL version 2 only"
@@ -169,7 +161,7 @@ private slots:
                                      u"-keyout"_s, key, u"-out"_s, certificate});
         QVERIFY(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
 
-        RealFtpServer server(Tls(RealFtpServer::Kind::Pyftpdlib));
+        RealFtpServer server(ImplicitTls(RealFtpServer::Kind::Pyftpdlib));
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         SecureSession session(server.host(), server.port());
         session.ftp.RootCertificateFile = server.certificateFile();
@@ -214,21 +206,13 @@ private slots:
 
     // Listings, downloads and uploads over TLS data connections; vsftpd
     // insists that each resumes the control connection's session.
-    void protectedTransfers_data()
-    {
-        QTest::addColumn<RealFtpServer::Kind>("kind");
-        QTest::addColumn<bool>("passive");
-        QTest::newRow("pyftpdlib passive") << RealFtpServer::Kind::Pyftpdlib << true;
-        QTest::newRow("pyftpdlib active") << RealFtpServer::Kind::Pyftpdlib << false;
-        QTest::newRow("vsftpd passive") << RealFtpServer::Kind::Vsftpd << true;
-        QTest::newRow("vsftpd active") << RealFtpServer::Kind::Vsftpd << false;
-    }
+    void protectedTransfers_data() { AddServerAndModeRows(); }
 
     void protectedTransfers()
     {
         QFETCH(RealFtpServer::Kind, kind);
         QFETCH(bool, passive);
-        RealFtpServer server(Tls(kind));
+        RealFtpServer server(ImplicitTls(kind));
         START_OR_SKIP(server, kind);
         const QByteArray payload = RandomBytes(2 * 1024 * 1024 + 5);
         QVERIFY(server.addFile(u"daten.bin"_s, payload));

@@ -34,6 +34,25 @@ inline bool WriteFileContent(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+inline RealFtpServer::Options ImplicitTls(RealFtpServer::Kind kind)
+{
+    RealFtpServer::Options options;
+    options.kind = kind;
+    options.implicitTls = true;
+    return options;
+}
+
+// The columns "kind" and "passive": both real servers in both data modes.
+inline void AddServerAndModeRows()
+{
+    QTest::addColumn<RealFtpServer::Kind>("kind");
+    QTest::addColumn<bool>("passive");
+    QTest::newRow("pyftpdlib passive") << RealFtpServer::Kind::Pyftpdlib << true;
+    QTest::newRow("pyftpdlib active") << RealFtpServer::Kind::Pyftpdlib << false;
+    QTest::newRow("vsftpd passive") << RealFtpServer::Kind::Vsftpd << true;
+    QTest::newRow("vsftpd active") << RealFtpServer::Kind::Vsftpd << false;
+}
+
 // A session on the scripted server, connected but not logged in: transfers
 // and commands need only a live control connection.
 inline bool ConnectWithoutLogin(TIdFTP &ftp, ScriptedServer &server, bool passive = true)

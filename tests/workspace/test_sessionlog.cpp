@@ -85,6 +85,11 @@ private slots:
         log.AddLine(wide, 0);
         QVERIFY(log.HorizontalExtent() >= log.fontMetrics().horizontalAdvance(wide));
         QTRY_VERIFY(log.horizontalScrollBar()->maximum() > 0);
+
+        // A log that shrinks keeps its newest line in view.
+        log.resize(300, 80);
+        QTRY_COMPARE(vertical->maximum(), log.Count() - vertical->pageStep());
+        QCOMPARE(vertical->value(), vertical->maximum());
     }
 
     void failedRepliesAreDrawnRed_data()
