@@ -6,6 +6,8 @@
 //   glimra_screenshots FOLDER
 
 #include "../../tests/connections/modalanswer.h"
+#include "connectiontreestore.h"
+#include "datafolders.h"
 #include "locallistview.h"
 #include "localpane.h"
 #include "programstart.h"
@@ -44,12 +46,36 @@ bool SaveScreen(const QWidget &window, const QString &fileName)
     return saved;
 }
 
+// A few saved servers in groups beside "Demo", as a user's tree looks.
+void SaveSampleConnections()
+{
+    const QString treeFolder = DataFolders().TreeFolder();
+    const ConnectionTreeStore store(treeFolder);
+    const struct {
+        const char16_t *group;
+        const char16_t *name;
+        const char16_t *host;
+    } samples[] = {{u"Arbeit", u"Webseite", u"ftp.beispiel.de"},
+                   {u"Arbeit", u"Kundenarchiv", u"archiv.beispiel.de"},
+                   {u"Arbeit/Lieferanten", u"Druckerei", u"ftp.druckerei.example"},
+                   {u"Öffentlich", u"Debian-Spiegel", u"ftp.de.debian.org"}};
+    for (const auto &sample : samples) {
+        const QString group = QString::fromUtf16(sample.group);
+        QDir(treeFolder).mkpath(group);
+        ConnectionProfile profile;
+        profile.FTP_Server = QString::fromUtf16(sample.host);
+        profile.FTP_User = u"anonymous"_s;
+        store.SaveConnection(group, QString(), QString::fromUtf16(sample.name), profile);
+    }
+}
+
 bool PickInManager(TVerblist &manager, const QString &connection, const QString &fileName)
 {
     auto *tree = manager.findChild<QTreeWidget *>(u"TreeView1"_s);
     const QList<QTreeWidgetItem *> items = tree->findItems(connection, Qt::MatchExactly | Qt::MatchRecursive);
     if (items.isEmpty())
         return false;
+    tree->expandAll();
     tree->setCurrentItem(items.first());
     const bool saved = QTest::qWaitForWindowExposed(&manager) && SaveScreen(manager, fileName);
     manager.findChild<QPushButton *>(u"BitBtn1"_s)->click();
@@ -85,6 +111,7 @@ int main(int argc, char **argv)
     InstallUserInterfacePump();
 
     TFTPqvx window;
+    SaveSampleConnections();
     window.CreateDialogs();
     window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     window.show();
