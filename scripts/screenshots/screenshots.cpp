@@ -5,11 +5,11 @@
 //
 //   glimra_screenshots FOLDER
 
-#include "../../tests/connections/modalanswer.h"
 #include "connectiontreestore.h"
 #include "datafolders.h"
 #include "locallistview.h"
 #include "localpane.h"
+#include "modalanswer.h"
 #include "programstart.h"
 #include "remotebrowser.h"
 #include "remotepane.h"
