@@ -106,7 +106,10 @@ void TransferProgress::SetBarPosition(qint64 position)
     // QProgressBar::setValue paints at once; with updates held back it only schedules
     // a paint, so a run of small files costs one paint per event loop pass, not two each.
     QProgressBar *bar = m_window.Progress();
+    const int value = int(position >> m_barShift);
+    if (bar->value() == value)
+        return;
     bar->setUpdatesEnabled(false);
-    bar->setValue(int(position >> m_barShift));
+    bar->setValue(value);
     bar->setUpdatesEnabled(true);
 }
