@@ -87,18 +87,21 @@ QString CommentKey(int line)
 void ReadKey(const TIniFile &ini, const QString &section, const ProfileKey &key, ConnectionProfile &profile)
 {
     const QString name = key.name.toString();
-    std::visit(
-        Overloaded{
-            [&](bool P::*field) { profile.*field = ini.ReadBool(section, name, profile.*field); },
-            [&](int P::*field) { profile.*field = ini.ReadInteger(section, name, profile.*field); },
-            [&](QDateTime P::*field) { profile.*field = ini.ReadDateTime(section, name, profile.*field); },
-            [&](QString P::*field) {
-                const QString text = ini.ReadString(section, name, profile.*field);
-                profile.*field =
-                    key.storage == Storage::Scrambled ? UnscramblePassword(text).value_or(QString()) : text;
-            },
-        },
-        key.field);
+    std::visit(Overloaded{
+                   [&](bool P::*field) { profile.*field = ini.ReadBool(section, name, profile.*field); },
+                   [&](int P::*field) { profile.*field = ini.ReadInteger(section, name, profile.*field); },
+                   // The only date-time, TimeDif, is a duration: see ManualTimeDifference.
+                   [&](QDateTime P::*field) {
+                       profile.*field = ini.ReadDateTime(section, name, profile.*field, Qt::UTC);
+                   },
+                   [&](QString P::*field) {
+                       const QString text = ini.ReadString(section, name, profile.*field);
+                       profile.*field = key.storage == Storage::Scrambled
+                                            ? UnscramblePassword(text).value_or(QString())
+                                            : text;
+                   },
+               },
+               key.field);
 }
 
 void WriteKey(TIniFile &ini, const QString &section, const ProfileKey &key, const ConnectionProfile &profile)

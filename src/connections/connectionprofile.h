@@ -41,6 +41,14 @@ inline constexpr QStringView kAnonymousUser = u"anonymous";
 inline constexpr QStringView kAnonymousPassword = u"glimra@example.com";
 inline constexpr QStringView kUnfitProfileWarning = u"Die Verbindungseigenschaften sind mangelhaft.";
 
+// The manual time difference is a duration stored as the time of day of a
+// date. It lives on a clock without summer time (UTC), so that every time of
+// day exists, also on the day the local clock skips from 02:00 to 03:00.
+inline QDateTime ManualTimeDifference(QDate date, QTime time)
+{
+    return QDateTime(date, time, Qt::UTC);
+}
+
 // One saved connection: an INI section named after the connection. The
 // members carry the key names; each holds its key's default until read.
 // Passwords are held in plain text and stored scrambled.
@@ -71,7 +79,7 @@ struct ConnectionProfile {
     bool MLSD = false;
     bool DateTimeNo = false;
     bool DateTimeManuel = false;
-    QDateTime TimeDif{QDate::currentDate(), QTime(0, 0)}; // only hours and minutes count
+    QDateTime TimeDif = ManualTimeDifference(QDate::currentDate(), QTime(0, 0)); // hours and minutes count
     QString TimeDifvz = QStringLiteral("-");
     bool ssl = false;
     QString RootCertificateFile;

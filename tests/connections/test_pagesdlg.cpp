@@ -22,6 +22,8 @@
 #include <QTest>
 #include <QTimeEdit>
 
+#include <ctime>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -104,7 +106,12 @@ private slots:
         m_dialog = std::make_unique<TPagesDlg>();
     }
 
-    void cleanup() { m_dialog.reset(); }
+    void cleanup()
+    {
+        m_dialog.reset();
+        qunsetenv("TZ");
+        tzset();
+    }
 
     void everyControlIsThere_data()
     {
@@ -410,6 +417,21 @@ private slots:
         QCOMPARE(ini.ReadString(u"Web"_s, u"TimeDifvz"_s, QString()), u"+"_s);
         QCOMPARE(ini.ReadDateTime(u"Web"_s, u"TimeDif"_s, QDateTime()),
                  QDateTime(QDate::currentDate(), QTime(1, 0)));
+    }
+
+    // On the day the clock springs from 02:00 to 03:00 a difference of 02:30
+    // is no local time, but it is a valid difference.
+    void timeDifferenceOnTheSpringDaylightSavingDay()
+    {
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        Write(u"inhalt.ini"_s, Lines({"[Web]", "FTP_Server=w", "TimeDif=31.03.2024 02:30:00"}));
+        Open(u"Web"_s, QString());
+        QCOMPARE(Picker()->time(), QTime(2, 30));
+        Picker()->setTime(QTime(2, 45));
+        Button("OKBtn")->click();
+        const TIniFile ini(m_root + u"/inhalt.ini"_s);
+        QCOMPARE(ini.ReadString(u"Web"_s, u"TimeDif"_s, QString()), u"31.03.2024 02:45:00"_s);
     }
 
     void overlongPasswordsAreRefused_data()

@@ -420,7 +420,7 @@ ConnectionProfile TPagesDlg::ProfileFromControls() const
     profile.MLSD = CheckBox7->isChecked();
     profile.DateTimeNo = CheckBox8->isChecked();
     profile.DateTimeManuel = CheckBox9->isChecked();
-    profile.TimeDif = QDateTime(m_timeDifDate, DateTimePicker1->time());
+    profile.TimeDif = ManualTimeDifference(m_timeDifDate, DateTimePicker1->time());
     profile.TimeDifvz = Label19->text();
     profile.ssl = CheckBox14->isChecked();
     profile.RootCertificateFile = txtRootCertificateFile->text();
