@@ -212,18 +212,7 @@ private slots:
         m_tree->expandAll();
         const QStringList before = Shown();
         Select(dragged);
-        QMimeData *data = m_tree->model()->mimeData({m_tree->currentIndex()});
-        const QPoint at = m_tree->visualItemRect(Item(target)).center();
-
-        QDragEnterEvent enter(at, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m_tree->viewport(), &enter);
-        QVERIFY(enter.isAccepted());
-        QDragMoveEvent move(at, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m_tree->viewport(), &move);
-        QVERIFY(move.isAccepted());
-        QDropEvent drop(at, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m_tree->viewport(), &drop);
-        delete data;
+        DragAndDrop(Item(target));
 
         if (landed.isEmpty()) {
             QTest::qWait(20);
@@ -234,6 +223,24 @@ private slots:
         QVERIFY(!Shown().contains(dragged));
         QVERIFY(OnDisk(landed));
         QVERIFY(!OnDisk(dragged));
+    }
+
+    // A connection's name may hold a slash: dragging the top-level "A/Web"
+    // moves that connection, not the Web of group A.
+    void dragMovesTheDraggedNodeNotItsNamesake()
+    {
+        Put(u"inhalt.ini"_s, Section("Alpha", "alpha.example.org") + "\r\n" + Section("A/Web", "slash"));
+        Open(TVerblist::Mode::Manage);
+        m_tree->expandAll();
+        const QList<QTreeWidgetItem *> topLevel = m_tree->findItems(u"A/Web"_s, Qt::MatchExactly);
+        QCOMPARE(topLevel.size(), 1);
+        m_tree->setCurrentItem(topLevel.constFirst());
+        DragAndDrop(Item(u"B/"_s));
+
+        QTRY_COMPARE(TIniFile(m_root + u"/B/inhalt.ini"_s).ReadString(u"A/Web"_s, u"FTP_Server"_s, QString()),
+                     u"slash"_s);
+        QVERIFY(!TIniFile(m_root + u"/inhalt.ini"_s).SectionExists(u"A/Web"_s));
+        QVERIFY(OnDisk(u"A/Web"_s));
     }
 
     void foreignDragsAreRefused()
@@ -435,6 +442,21 @@ private:
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
+    }
+
+    // Drags the current item onto the target as the window system would.
+    void DragAndDrop(QTreeWidgetItem *target)
+    {
+        const std::unique_ptr<QMimeData> data(m_tree->model()->mimeData({m_tree->currentIndex()}));
+        const QPoint at = m_tree->visualItemRect(target).center();
+        QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_tree->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_tree->viewport(), &move);
+        QVERIFY(move.isAccepted());
+        QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_tree->viewport(), &drop);
     }
 
     // A group path ("A/Sub/") is a folder, a connection path ("A/Web") a
