@@ -4,7 +4,6 @@
 #include "tidftp.h"
 #include "tinifile.h"
 
-#include <limits>
 #include <variant>
 
 using namespace Qt::StringLiterals;
@@ -155,6 +154,11 @@ bool ConnectionProfile::PasswordsFitStorage() const
     return true;
 }
 
+bool ConnectionProfile::PortsInRange() const
+{
+    return !IsPortBeyondRange(FTP_Port) && !IsPortBeyondRange(Proxy_Port) && !IsPortBeyondRange(Socket_Port);
+}
+
 bool ConnectionProfile::Write(TIniFile &ini, const QString &section, ProfileKeys keys) const
 {
     if (!PasswordsFitStorage())
@@ -228,7 +232,7 @@ quint16 ConnectionProfile::ProxyPortNumber() const
 {
     constexpr int kDefaultProxyPort = 4421;
     const int port = NumberOr(Proxy_Port, kDefaultProxyPort);
-    return quint16(port < 0 || port > std::numeric_limits<quint16>::max() ? kDefaultProxyPort : port);
+    return quint16(port < 0 || port > kHighestPort ? kDefaultProxyPort : port);
 }
 
 int ConnectionProfile::SocksPortNumber() const
@@ -259,7 +263,14 @@ std::optional<MainWindowValues> ApplyConnectionFile(const QString &fileName, TId
     return ApplyProfile(file, sections.first(), session, ProfileReading::ConnectionFile);
 }
 
+bool IsPortBeyondRange(QStringView text)
+{
+    bool isNumber = false;
+    const qlonglong port = text.trimmed().toLongLong(&isNumber);
+    return isNumber && port > kHighestPort;
+}
+
 bool IsFitToConnect(const TIdFTP &session)
 {
-    return !session.Host.isEmpty() && session.Port > 0;
+    return !session.Host.isEmpty() && session.Port > 0 && session.Port <= kHighestPort;
 }

@@ -40,6 +40,12 @@ inline constexpr int kMaxCommentLines = 101;
 inline constexpr QStringView kAnonymousUser = u"anonymous";
 inline constexpr QStringView kAnonymousPassword = u"glimra@example.com";
 inline constexpr QStringView kUnfitProfileWarning = u"Die Verbindungseigenschaften sind mangelhaft.";
+inline constexpr int kHighestPort = 65535;
+
+// A port text that is a number above 65535. A socket would cut it to 16 bits
+// (70000 would reach port 4464). Texts that are no number read as the key's
+// default and do not count.
+bool IsPortBeyondRange(QStringView text);
 
 // The manual time difference is a duration stored as the time of day of a
 // date. It lives on a clock without summer time (UTC), so that every time of
@@ -100,6 +106,8 @@ struct ConnectionProfile {
     // Returns false, writing nothing, when a password is too long to store.
     bool Write(TIniFile &ini, const QString &section, ProfileKeys keys = ProfileKeys::All) const;
     bool PasswordsFitStorage() const;
+    // No port text (FTP, proxy, SOCKS) is beyond the range of ports.
+    bool PortsInRange() const;
 
     // Sets the session's settings and switches isSearch off. The readings
     // without SSL switch the session's SSL off.
@@ -120,5 +128,5 @@ std::optional<MainWindowValues> ApplyProfile(const TIniFile &ini, const QString 
 // Nothing when the file has no section.
 std::optional<MainWindowValues> ApplyConnectionFile(const QString &fileName, TIdFTP &session);
 
-// A session is fit to connect when it has a host and a port above 0.
+// A session is fit to connect when it has a host and a port from 1 to 65535.
 bool IsFitToConnect(const TIdFTP &session);

@@ -359,6 +359,8 @@ private slots:
         QTest::newRow("blank host") << QByteArray("FTP_Server=   \r\n") << false;
         QTest::newRow("port 0") << QByteArray("FTP_Server=h\r\nFTP_Port=0\r\n") << false;
         QTest::newRow("negative port") << QByteArray("FTP_Server=h\r\nFTP_Port=-21\r\n") << false;
+        QTest::newRow("port beyond 16 bits") << QByteArray("FTP_Server=h\r\nFTP_Port=70000\r\n") << false;
+        QTest::newRow("highest port") << QByteArray("FTP_Server=h\r\nFTP_Port=65535\r\n") << true;
         QTest::newRow("fit") << QByteArray("FTP_Server=h\r\nFTP_Port=1\r\n") << true;
     }
 

@@ -460,23 +460,49 @@ private slots:
         QCOMPARE(Edit(field.toLatin1().constData())->text().size(), kMaxScrambledLength);
         Edit(field.toLatin1().constData())->setText(password);
 
-        QString warning;
-        ModalAnswer<QMessageBox> answer([&](QMessageBox &box) {
-            warning = box.text();
-            box.button(QMessageBox::Ok)->click();
-        });
-        Button("OKBtn")->click();
-        QCOMPARE(answer.Answered(), stored ? 0 : 1);
-        QCOMPARE(m_dialog->isVisible(), !stored);
-        const TIniFile ini(m_root + u"/inhalt.ini"_s);
-        if (stored) {
-            QCOMPARE(UnscramblePassword(ini.ReadString(u"Web"_s, key, QString())), password);
-        } else {
+        const QString warning = PressOk();
+        if (!stored) {
             QVERIFY(warning.contains(u"384"_s));
-            QVERIFY(!ini.SectionExists(u"Web"_s));
-            const auto *pages = m_dialog->findChild<QTabWidget *>();
-            QVERIFY(pages->currentWidget()->isAncestorOf(Edit(field.toLatin1().constData())));
+            VerifyRefusedAt(field);
+            return;
         }
+        QVERIFY(warning.isEmpty() && m_dialog->isHidden());
+        const TIniFile ini(m_root + u"/inhalt.ini"_s);
+        QCOMPARE(UnscramblePassword(ini.ReadString(u"Web"_s, key, QString())), password);
+    }
+
+    // A socket port has 16 bits: 70000 would reach port 4464.
+    void portsBeyondTheRangeAreRefused_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("FTP port 70000") << u"PortTxt"_s << u"70000"_s << u"FTP_Port"_s << false;
+        QTest::newRow("FTP port 65535") << u"PortTxt"_s << u"65535"_s << u"FTP_Port"_s << true;
+        QTest::newRow("FTP port no number") << u"PortTxt"_s << u"ftp"_s << u"FTP_Port"_s << true;
+        QTest::newRow("proxy port 65536") << u"Edit7"_s << u"65536"_s << u"Proxy_Port"_s << false;
+        QTest::newRow("SOCKS port 99999") << u"Edit3"_s << u" 99999"_s << u"Socket_Port"_s << false;
+    }
+
+    void portsBeyondTheRangeAreRefused()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, port);
+        QFETCH(QString, key);
+        QFETCH(bool, stored);
+        Open(QString(), QString());
+        Edit("vbname")->setText(u"Web"_s);
+        Edit(field.toLatin1().constData())->setText(port);
+
+        const QString warning = PressOk();
+        if (!stored) {
+            QVERIFY(warning.contains(u"65535"_s));
+            VerifyRefusedAt(field);
+            return;
+        }
+        QVERIFY(warning.isEmpty() && m_dialog->isHidden());
+        QCOMPARE(TIniFile(m_root + u"/inhalt.ini"_s).ReadString(u"Web"_s, key, QString()), port);
     }
 
     void choosersFillTheirFields_data()
@@ -543,6 +569,27 @@ private:
         QFile file(m_root + u'/' + relativePath);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
+    }
+
+    // Presses OK and answers a warning: its text, or empty when none came.
+    QString PressOk()
+    {
+        QString warning;
+        ModalAnswer<QMessageBox> answer([&](QMessageBox &box) {
+            warning = box.text();
+            box.button(QMessageBox::Ok)->click();
+        });
+        Button("OKBtn")->click();
+        return warning;
+    }
+
+    // A refused OK stores nothing and shows the field that must change.
+    void VerifyRefusedAt(const QString &field)
+    {
+        QVERIFY(m_dialog->isVisible());
+        QVERIFY(!TIniFile(m_root + u"/inhalt.ini"_s).SectionExists(u"Web"_s));
+        const auto *pages = m_dialog->findChild<QTabWidget *>();
+        QVERIFY(pages->currentWidget()->isAncestorOf(Edit(field.toLatin1().constData())));
     }
 
     QByteArray Read(const QString &relativePath) const

@@ -336,6 +336,12 @@ private slots:
             << u"A/"_s << u"b"_s << u"Der Name \"b\" wird bereits verwendet"_s << u"A/"_s;
         QTest::newRow("group with a slash")
             << u"A/"_s << u"x/y"_s << u"Zeichen /\\:*?\"<>| sind nicht zulässig"_s << u"A/"_s;
+        QTest::newRow("group to the name of its parent's connection file")
+            << u"A/Sub/"_s << u"inhalt.ini"_s
+            << u"Der Name \"inhalt.ini\" ist für die Verbindungsdateien reserviert"_s << u"A/Sub/"_s;
+        QTest::newRow("group to the name of the backup copy")
+            << u"B/"_s << u"Kopie von inhalt.ini"_s
+            << u"Der Name \"Kopie von inhalt.ini\" ist für die Verbindungsdateien reserviert"_s << u"B/"_s;
         QTest::newRow("group to blanks") << u"A/"_s << u"   "_s << QString() << u"A/"_s;
         QTest::newRow("group to a free name") << u"A/"_s << u"C"_s << QString() << u"C/"_s;
         QTest::newRow("connection to a free name") << u"A/Web"_s << u"Neu"_s << QString() << u"A/Neu"_s;
