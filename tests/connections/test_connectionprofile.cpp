@@ -279,7 +279,7 @@ private slots:
                  QByteArray(
                      "\r\n[Voll]\r\nComment1=zweite Zeile\r\nComment0=erste Zeile\r\n"
                      "SSLClientOnce=-1\r\nSSLPeerCert=-1\r\nSSLPeer=-1\r\nSSLDepth=4\r\nSSLMethod=3\r\n"
-                     "SSLPasswordask=-1\r\nSSLPassword=4f3FP7Qs\r\nCertificateFile=/cert.pem\r\n"
+                     "SSLPasswordask=-1\r\nSSLPassword=AlF9stKYE5XW\r\nCertificateFile=/cert.pem\r\n"
                      "KeyFile=/key.pem\r\nRootCertificateFile=/ca.pem\r\nssl=-1\r\nTimeDifvz=+\r\n"
                      "TimeDif=09.03.2024 01:30:45\r\nDateTimeManuel=-1\r\nDateTimeNo=-1\r\nMLSD=-1\r\n"
                      "Maxentry=50\r\nLog=0\r\nLocalFolder=/home/u/Daten\r\nFTPOrdner=/pub\r\nTimeout=700\r\n"
