@@ -6,6 +6,7 @@
 #include "locallistview.h"
 #include "localpane.h"
 #include "operationflags.h"
+#include "partfile.h"
 #include "remotebrowser.h"
 #include "remotelisting.h"
 #include "remotelistmodel.h"
@@ -16,7 +17,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
@@ -28,14 +28,6 @@ QString LinkName(const QString &caption)
 {
     const qsizetype arrow = caption.indexOf(u" -> "_s);
     return arrow < 0 ? caption : caption.left(arrow);
-}
-
-// Replacing a read-only file needs the owner's write permission.
-void MakeWritable(const QString &path)
-{
-    const QFileInfo file(path);
-    if (file.exists() && !file.permissions().testFlag(QFileDevice::WriteOwner))
-        QFile::setPermissions(path, file.permissions() | QFileDevice::WriteOwner);
 }
 
 [[noreturn]] void RaiseCannotCreate(const QString &path, const QString &reason)
@@ -239,17 +231,25 @@ void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, 
 }
 
 // Only a size of exactly 0 makes an empty file without a data connection:
-// a refused SIZE must not decide what the user gets.
+// a refused SIZE must not decide what the user gets. The target is replaced
+// only by a complete file; anything less leaves it as it was.
 void DownloadEngine::WriteTarget(const QString &name, const QString &target, qint64 size,
                                  const QDateTime &remoteTime)
 {
-    MakeWritable(target);
-    QFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        RaiseCannotCreate(target, file.errorString());
-    if (size != 0 && !RunTransfer([&] { return Session().Retrieve(name, file); }))
+    PartFile part(target);
+    if (!part.Open())
+        RaiseCannotCreate(target, part.ErrorString());
+    if (size != 0 && !RunTransfer([&] { return Session().Retrieve(name, part.Device()); })) {
         Flags().CancelRequested = true;
-    // A file cut short keeps the time the file system gave it.
-    if (!Flags().CancelRequested && remoteTime.isValid())
-        file.setFileTime(remoteTime, QFileDevice::FileModificationTime);
+        return;
+    }
+    // After the abort button the server may still confirm a transfer it
+    // cut short; only the size tells.
+    const bool stopped = Flags().CancelRequested;
+    if (stopped && part.Device().size() != size)
+        return;
+    // A file completed after the user asked to stop keeps the time the
+    // file system gave it.
+    if (!part.Commit(stopped ? QDateTime() : remoteTime))
+        RaiseCannotCreate(target, part.ErrorString());
 }
