@@ -11,6 +11,7 @@
 #include "remotelisting.h"
 #include "remotelistmodel.h"
 #include "remotelistview.h"
+#include "remoteoperationrules.h"
 #include "remoterow.h"
 #include "statuspanels.h"
 #include "tftpqvx.h"
@@ -23,13 +24,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The name of a link row: the caption up to " -> ".
-QString LinkName(const QString &caption)
-{
-    const qsizetype arrow = caption.indexOf(u" -> "_s);
-    return arrow < 0 ? caption : caption.left(arrow);
-}
-
 [[noreturn]] void RaiseCannotCreate(const QString &path, const QString &reason)
 {
     throw EIdException(u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(path, reason));
@@ -39,6 +33,7 @@ QString LinkName(const QString &caption)
 
 DownloadEngine::DownloadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
     : TransferEngine(window, prompt)
+    , m_walk(window.IdFTP1, window.Features, FolderWalk::Revisits::Allowed)
 {
 }
 
@@ -49,7 +44,7 @@ void DownloadEngine::DownloadSelection()
         return;
     const std::vector<RemotePaneEntry> pane = Browser().Entries();
     QString rowToSelect;
-    QList<Entry> work;
+    QList<RemoteRow> work;
     int selected = 0;
     for (std::size_t index = 0; index < pane.size(); ++index) {
         const RemoteRow &row = pane[index].row;
@@ -59,14 +54,13 @@ void DownloadEngine::DownloadSelection()
         rowToSelect = row.IsFolder() ? row.name : QString();
         if (index > 0 && !row.IsParent() &&
             (row.Kind() == RemoteRow::kFolder || row.Kind() == RemoteRow::kFile))
-            work.append({row.Kind(), row.name, row.timestamp});
+            work.append(row);
     }
     if (selected != 1)
         rowToSelect.clear();
     const QString localFolder = m_window.Local()->List->Folder();
 
     BeginOperation();
-    m_walk = {PaneContent()};
     RunOperation([&] { DownloadEntries(work, localFolder); }, [&] { FinishSelection(rowToSelect); });
 }
 
@@ -75,7 +69,7 @@ void DownloadEngine::FinishSelection(const QString &rowToSelect)
     OperationFlags &flags = Flags();
     flags.TransferActive = false;
     flags.OperationBusy = false;
-    m_walk.clear();
+    m_walk.End();
     RunWithEndSteps([&] { Browser().RefreshRemoteList(rowToSelect); },
                     [&] {
                         // Shown after the listing, whose "Fertig" would hide it.
@@ -87,17 +81,17 @@ void DownloadEngine::FinishSelection(const QString &rowToSelect)
                     });
 }
 
-void DownloadEngine::DownloadEntries(const QList<Entry> &entries, const QString &localFolder)
+void DownloadEngine::DownloadEntries(const QList<RemoteRow> &entries, const QString &localFolder)
 {
-    for (const Entry &entry : entries) {
+    for (const RemoteRow &entry : entries) {
         if (Flags().CancelRequested)
             return;
-        if (entry.kind == RemoteRow::kFolder)
-            DownloadFolder(entry.caption, localFolder);
-        else if (entry.kind == RemoteRow::kLink)
+        if (entry.Kind() == RemoteRow::kFolder)
+            DownloadFolder(entry.name, localFolder);
+        else if (entry.Kind() == RemoteRow::kLink)
             DownloadLink(entry, localFolder);
         else
-            FetchFile(entry.caption, localFolder, entry.timestamp);
+            FetchFile(entry.name, localFolder, entry.timestamp);
         LetEventsRun();
     }
 }
@@ -110,88 +104,65 @@ void DownloadEngine::DownloadFolder(const QString &name, const QString &localPar
         Log(u"Ordner übersprungen, sein Name taugt nicht als lokaler Name: "_s + name);
         return;
     }
-    if (!EnterFolder(name)) {
+    const FolderWalk::Step step = m_walk.Enter(RemotePath(name));
+    if (step == FolderWalk::Step::Refused)
         Flags().CancelRequested = true;
-        return;
-    }
-    WalkEnteredFolder(name, localParent, QString());
+    else
+        WalkFolder(step, name, localParent);
 }
 
 // A link to a folder is walked like a folder, any other link is fetched as
 // the file it points to; both are saved under the link's own name.
-void DownloadEngine::DownloadLink(const Entry &link, const QString &localFolder)
+void DownloadEngine::DownloadLink(const RemoteRow &link, const QString &localFolder)
 {
     if (!ReadyForStep())
         return;
-    const QString name = LinkName(link.caption);
+    const QString name = ServerName(link);
     if (!IsSafeLocalName(name))
         return;
-    const QString cameFrom = RemoteFolder();
-    if (EnterFolder(name))
-        WalkEnteredFolder(name, localFolder, cameFrom);
-    else
+    const FolderWalk::Step step = m_walk.EnterLink(RemotePath(name), link.LinkTarget());
+    if (step == FolderWalk::Step::Refused)
         FetchFile(name, localFolder, QDateTime());
+    else
+        WalkFolder(step, name, localFolder);
 }
 
-// Everything the pane shows of the folder's entries. A folder whose content
-// looks exactly like that of a folder above it on the walk is that folder
-// again, reached through a link (servers that list with MLSD show links to
-// folders as plain folders): walking into it would never end.
-QString DownloadEngine::PaneContent() const
+QString DownloadEngine::RemotePath(const QString &name) const
 {
-    const RemoteListModel &rows = *Browser().List()->Rows();
-    QString content;
-    for (int index = 0; index < rows.Count(); ++index) {
-        const RemoteRow &row = rows.Row(index);
-        if (!row.IsParent())
-            content += row.info + u'\t' + row.name + u'\t' + row.sizeText + u'\t' + row.dateText + u'\n';
+    return WithTrailingSlash(RemoteFolder()) + name;
+}
+
+void DownloadEngine::WalkFolder(FolderWalk::Step step, const QString &name, const QString &localParent)
+{
+    if (step == FolderWalk::Step::Skipped) {
+        Log(u"Ordner übersprungen, er führt aus dem Ordner hinaus, der geladen wird: "_s + RemotePath(name));
+        return;
     }
-    return content;
-}
-
-bool DownloadEngine::EnterFolder(const QString &name)
-{
-    return Session().ChangeDir(WithTrailingSlash(RemoteFolder()) + name);
-}
-
-void DownloadEngine::WalkEnteredFolder(const QString &name, const QString &localParent,
-                                       const QString &returnPath)
-{
     Browser().RefreshRemoteList();
-    const QString content = PaneContent();
-    const bool seenBefore = m_walk.contains(content);
-    m_walk.append(content);
     const auto walk = [&] {
-        if (seenBefore) {
-            Log(u"Ordner übersprungen, er führt zurück in einen Ordner, der schon geladen wird: "_s + name);
-            return;
-        }
         const QString localFolder = WithTrailingSeparator(localParent) + name;
         if (!QDir().mkpath(localFolder)) {
             Flags().CancelRequested = true;
             return;
         }
+        // The pane lists again in every folder below; the rows of this one
+        // are taken now.
         const RemoteListModel &rows = *Browser().List()->Rows();
-        QList<Entry> entries;
+        QList<RemoteRow> entries;
         entries.reserve(rows.Count());
         for (int index = 0; index < rows.Count(); ++index) {
-            const RemoteRow &row = rows.Row(index);
-            if (!row.IsParent())
-                entries.append({row.Kind(), row.name, row.timestamp});
+            if (!rows.Row(index).IsParent())
+                entries.append(rows.Row(index));
         }
         DownloadEntries(entries, localFolder);
     };
     const auto leave = [&] {
-        m_walk.removeLast();
         // After a cancel the session stays where the walk stopped.
-        if (Flags().CancelRequested)
+        if (Flags().CancelRequested) {
+            m_walk.StopHere();
             return;
-        // CDUP from a folder entered through a link may lead to the parent
-        // of the link's target instead.
-        if (!returnPath.isEmpty())
-            Session().ChangeDir(returnPath);
-        else
-            Session().ChangeDirUp();
+        }
+        m_walk.ReturnToParent();
         Browser().RefreshRemoteList();
     };
     RunWithEndSteps(walk, leave);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "folderwalk.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,7 +13,8 @@ class TIdFTP;
 // Walks the server's folders for the folder tree: enters each folder,
 // lists it and adds its subfolders, depth first. One CWD, one listing and
 // one CDUP per folder. The walk stops descending once cancelRequested is
-// set or the session is gone.
+// set or the session is gone. A link to a folder that a server lists as a
+// folder shows in the tree, but is not walked when it leads back up.
 class FolderTreeWalk {
 public:
     // Adds a child node under parent (nullptr: the top level) and returns it.
@@ -28,6 +31,8 @@ public:
     bool Scan(QTreeWidgetItem *node, const QString &path);
 
 private:
+    void ScanEntered(QTreeWidgetItem *node, const QString &path);
+    bool IsKnownEmpty(const QString &path) const;
     QStringList SubfolderNames();
 
     TIdFTP &m_session;
@@ -35,4 +40,5 @@ private:
     const bool &m_cancelRequested;
     const QString m_knownEmptyFolder;
     const AddFolder m_addFolder;
+    FolderWalk m_walk;
 };

@@ -118,6 +118,64 @@ private slots:
         QCOMPARE(FileContent(m_window.Local(u"baum/nur lokal.txt"_s)), QByteArray("mine"));
     }
 
+    // Links to folders are walked under their own names, unless they lead
+    // back to a folder of the walk or above it; folders that merely look
+    // alike are walked. pyftpdlib's MLSD lists links as plain folders.
+    void linksNeverLeadOutOfTheWalk_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("mlsd");
+        QTest::newRow("pyftpdlib MLSD") << Kind::Pyftpdlib << true;
+        QTest::newRow("pyftpdlib LIST") << Kind::Pyftpdlib << false;
+        QTest::newRow("vsftpd") << Kind::Vsftpd << false;
+    }
+
+    void linksNeverLeadOutOfTheWalk()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(bool, mlsd);
+        RealFtpServer server({.kind = kind,
+                              .hideMlsd = kind == Kind::Pyftpdlib && !mlsd,
+                              .files = {{u"draussen.txt"_s, "d"},
+                                        {u"oben/nachbar/n.txt"_s, "n"},
+                                        {u"oben/baum/a.txt"_s, "a"},
+                                        {u"oben/baum/gleich/x.txt"_s, "x"},
+                                        {u"oben/baum/gleich/gleich/x.txt"_s, "x"},
+                                        {u"oben/baum/gleich/gleich/gleich/"_s, {}},
+                                        {u"oben/baum/schleife/s.txt"_s, "s"}}});
+        QVERIFY(MakeSymlink(u"../.."_s, Root(server, u"oben/baum/hoch"_s)));
+        QVERIFY(MakeSymlink(u".."_s, Root(server, u"oben/baum/zurück"_s)));
+        QVERIFY(MakeSymlink(u"../nachbar"_s, Root(server, u"oben/baum/nachbarverweis"_s)));
+        QVERIFY(MakeSymlink(u"../schleife"_s, Root(server, u"oben/baum/schleife/rund"_s)));
+        // Two folders that list exactly alike.
+        const QDateTime time = RecentMinute(4);
+        for (const QString &path : {u"oben/baum/gleich/x.txt"_s, u"oben/baum/gleich/gleich/x.txt"_s,
+                                    u"oben/baum/gleich/gleich/gleich"_s, u"oben/baum/gleich/gleich"_s})
+            QVERIFY(SetModified(Root(server, path), time));
+        START_OR_SKIP(server, kind);
+        QVERIFY(m_window.Open(server, mlsd));
+        m_window.Window()->Browser()->ChangeRemoteFolder(u"oben"_s);
+
+        m_window.Download({u"baum"_s});
+        const QStringList expected{
+            u"baum/"_s,
+            u"baum/a.txt"_s,
+            u"baum/gleich/"_s,
+            u"baum/gleich/gleich/"_s,
+            u"baum/gleich/gleich/gleich/"_s,
+            u"baum/gleich/gleich/x.txt"_s,
+            u"baum/gleich/x.txt"_s,
+            u"baum/nachbarverweis/"_s,
+            u"baum/nachbarverweis/n.txt"_s,
+            u"baum/schleife/"_s,
+            u"baum/schleife/s.txt"_s,
+        };
+        QCOMPARE(TreeOf(m_window.LocalRoot()).keys().join(u" "_s), expected.join(u" "_s));
+        QCOMPARE(m_window.ShownFolder(), u"/oben"_s);
+        QCOMPARE(m_window.Window()->IdFTP1.CurrentDir(), u"/oben"_s);
+        QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+    }
+
     // Two folders each with a file that exists locally and one that does not.
     void overwriteQuestions_data()
     {
