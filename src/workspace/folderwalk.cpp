@@ -112,6 +112,8 @@ FolderWalk::Step FolderWalk::Enter(const QString &path, bool isLink, const QStri
 
 void FolderWalk::ReturnToParent()
 {
+    if (m_walk.isEmpty())
+        return;
     const Level left = m_walk.takeLast();
     // CDUP from a folder reached through a link may lead to the parent of
     // the link's target instead.
@@ -123,7 +125,8 @@ void FolderWalk::ReturnToParent()
 
 void FolderWalk::StopHere()
 {
-    m_walk.removeLast();
+    if (!m_walk.isEmpty())
+        m_walk.removeLast();
 }
 
 FolderIdentity FolderWalk::Identify()
