@@ -362,16 +362,10 @@ private slots:
         QTemporaryDir local;
         const QString kept = local.filePath(u"gross.bin"_s);
         QVERIFY(WriteFileContent(kept, "alter Inhalt"));
-        const auto arrived = [&] {
-            qint64 largest = 0;
-            for (const QFileInfo &file : QDir(local.path()).entryInfoList(QDir::Files | QDir::Hidden))
-                largest = std::max(largest, file.size());
-            return largest;
-        };
 
         QProcess cli;
         StartCli(cli, {Url(server), u"get"_s, u"gross.bin"_s, kept});
-        QVERIFY(QTest::qWaitFor([&] { return arrived() > (1 << 20); }, 20000));
+        QVERIFY(QTest::qWaitFor([&] { return LargestFileIn(local.path()) > (1 << 20); }, 20000));
         server.stop();
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 3);

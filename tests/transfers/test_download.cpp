@@ -26,16 +26,6 @@ QDateTime Modified(const QString &path)
     return QFileInfo(path).lastModified();
 }
 
-// The size of the largest file in a folder: how far a download has got,
-// whatever name it writes to.
-qint64 LargestFile(const QString &folder)
-{
-    qint64 largest = 0;
-    for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
-        largest = std::max(largest, file.size());
-    return largest;
-}
-
 bool AddSparseFile(RealFtpServer &server, const QString &name, qint64 size)
 {
     return server.addFile(name, {}) && QFile::resize(server.rootDir() + u'/' + name, size);
@@ -401,7 +391,7 @@ private slots:
         bool pressed = false;
         connect(&pressCancel, &QTimer::timeout, [&] {
             if (!pressed && window.Flags.TransferActive &&
-                LargestFile(m_window.LocalRoot()) > 4 * 1024 * 1024) {
+                LargestFileIn(m_window.LocalRoot()) > 4 * 1024 * 1024) {
                 QVERIFY(window.Remote()->SpeedButton10->isEnabled());
                 pressed = true;
                 if (button)

@@ -69,27 +69,17 @@ private slots:
             << QList<QByteArray>{Pwd("/start"), kOk, Pwd("/start/sub"), kOk} << Step::Entered
             << plain + QStringList{u"CDUP"_s};
 
-        const QStringList withUnique{u"PWD"_s, u"MLST"_s,           u"MLST /"_s,
-                                     u"PWD"_s, u"CWD /start/sub"_s, u"PWD"_s};
-        const QStringList mlst{u"MLST"_s};
-        QTest::newRow("a folder row that is the start again")
-            << mlst << folderRow << QList<QByteArray>{Pwd("/start"),     Mlst("s1"), Mlst("r0"), kOk,
-                                                      Pwd("/start/sub"), Mlst("s1"), kOk}
-            << Step::Skipped
-            << (QStringList{u"PWD"_s, u"MLST"_s, u"MLST /"_s, u"CWD /start/sub"_s, u"PWD"_s, u"MLST"_s,
-                            u"CWD /start"_s});
-        QTest::newRow("a folder row that is the root above the start")
-            << mlst << folderRow << QList<QByteArray>{Pwd("/start"),     Mlst("s1"), Mlst("r0"), kOk,
-                                                      Pwd("/start/sub"), Mlst("r0"), kOk}
-            << Step::Skipped
-            << (QStringList{u"PWD"_s, u"MLST"_s, u"MLST /"_s, u"CWD /start/sub"_s, u"PWD"_s, u"MLST"_s,
-                            u"CWD /start"_s});
-        QTest::newRow("a folder row that is a folder of its own")
-            << mlst << folderRow << QList<QByteArray>{Pwd("/start"),     Mlst("s1"), Mlst("r0"), kOk,
-                                                      Pwd("/start/sub"), Mlst("n2"), kOk}
-            << Step::Entered
-            << (QStringList{u"PWD"_s, u"MLST"_s, u"MLST /"_s, u"CWD /start/sub"_s, u"PWD"_s, u"MLST"_s,
-                            u"CDUP"_s});
+        // The server has MLST: the start is "s1", the root above it "r0".
+        const auto uniqueRow = [&](const char *name, const char *unique, Step step, const QString &leave) {
+            QTest::newRow(name) << QStringList{u"MLST"_s} << folderRow
+                                << QList<QByteArray>{Pwd("/start"),     Mlst("s1"),   Mlst("r0"), kOk,
+                                                     Pwd("/start/sub"), Mlst(unique), kOk}
+                                << step << QStringList{u"PWD"_s, u"MLST"_s, u"MLST /"_s, u"CWD /start/sub"_s,
+                                                       u"PWD"_s, u"MLST"_s, leave};
+        };
+        uniqueRow("a folder row that is the start again", "s1", Step::Skipped, u"CWD /start"_s);
+        uniqueRow("a folder row that is the root above the start", "r0", Step::Skipped, u"CWD /start"_s);
+        uniqueRow("a folder row that is a folder of its own", "n2", Step::Entered, u"CDUP"_s);
     }
 
     void enteringAFolder()
