@@ -7,6 +7,7 @@
 #include "remotebrowser.h"
 #include "remotelistmodel.h"
 #include "remotelistview.h"
+#include "remoteoperationrules.h"
 #include "sessioncontrol.h"
 #include "statuspanels.h"
 #include "tfrageueberschreiben.h"
@@ -66,18 +67,20 @@ QString TransferEngine::RemoteFolder() const
     return m_window.Paths()->Edit1->text();
 }
 
-bool TransferEngine::FindRemoteRow(const QString &caption, QDateTime *timestamp, QString *sizeText) const
+bool TransferEngine::FindRemoteRow(const QString &name, QDateTime *timestamp, QString *sizeText) const
 {
     const RemoteListModel &rows = *Browser().List()->Rows();
-    const int found = rows.FindCaption(caption);
-    if (found < 0)
-        return false;
-    const RemoteRow &row = rows.Row(found);
-    if (timestamp)
-        *timestamp = row.timestamp;
-    if (sizeText)
-        *sizeText = row.sizeText.trimmed();
-    return true;
+    for (int index = 0; index < rows.Count(); ++index) {
+        const RemoteRow &row = rows.Row(index);
+        if (row.IsParent() || ServerName(row) != name)
+            continue;
+        if (timestamp)
+            *timestamp = row.timestamp;
+        if (sizeText)
+            *sizeText = row.sizeText.trimmed();
+        return true;
+    }
+    return false;
 }
 
 void TransferEngine::ShowFileName(const QString &name)

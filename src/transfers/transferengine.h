@@ -40,9 +40,10 @@ protected:
 
     // The remote pane's folder as the server named it at the last listing.
     QString RemoteFolder() const;
-    // The time stamp of the first remote row with exactly this caption;
-    // invalid when there is none. The row's size text goes to sizeText.
-    bool FindRemoteRow(const QString &caption, QDateTime *timestamp = nullptr,
+    // Whether a remote row names the entry: its caption, or for a link the
+    // name before " -> ". The first such row's time stamp goes to timestamp
+    // and its size text to sizeText.
+    bool FindRemoteRow(const QString &name, QDateTime *timestamp = nullptr,
                        QString *sizeText = nullptr) const;
 
     // Status panel 0 names the file.

@@ -8,9 +8,13 @@
 #include "tidftp.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <algorithm>
 
 // Bytes of every value; the same seed gives the same bytes.
 inline QByteArray RandomBytes(qsizetype size, quint32 seed = 42)
@@ -32,6 +36,16 @@ inline bool WriteFileContent(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The size of the largest file in a folder: how far a download has got,
+// whatever name it writes to.
+inline qint64 LargestFileIn(const QString &folder)
+{
+    qint64 largest = 0;
+    for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
+        largest = std::max(largest, file.size());
+    return largest;
 }
 
 inline RealFtpServer::Options ImplicitTls(RealFtpServer::Kind kind)
