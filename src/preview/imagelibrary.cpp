@@ -50,6 +50,21 @@ const ImageType *TypeOf(const QString &path)
     return nullptr;
 }
 
+// The coder for what the file holds when its first bytes say so (TGA and
+// ICO have no such signature), else the one its extension names.
+QByteArray MagickCoderFor(const QString &path, const ImageType &named)
+{
+    static const QList<QByteArray> withSignature{"jpeg", "png", "gif", "tiff", "bmp"};
+    const QByteArray held = QImageReader::imageFormat(path);
+    if (!withSignature.contains(held))
+        return named.magickCoder;
+    for (const ImageType &type : ImageTypes()) {
+        if (type.qtFormat == held)
+            return type.magickCoder;
+    }
+    return named.magickCoder;
+}
+
 bool FitsMemoryBudget(const QSize &size)
 {
     return qint64(size.width()) * qint64(size.height()) * 4 <= ImageLibrary::kMemoryBudget;
@@ -134,7 +149,7 @@ std::optional<DecodedImage> Decode(const QString &path, const QSize &box)
     }
     // Also the second chance for what Qt's readers leave out (compressed
     // TGA, unusual BMP headers).
-    const std::optional<QImage> image = MagickDecoder::Decode(path, type->magickCoder);
+    const std::optional<QImage> image = MagickDecoder::Decode(path, MagickCoderFor(path, *type));
     if (!image)
         return std::nullopt;
     return DecodedImage{ScaledToFit(*image, box), image->size()};
@@ -145,7 +160,7 @@ std::optional<ImageInformation> ReadInformation(const QString &path)
     const ImageType *type = TypeOf(path);
     if (!type)
         return std::nullopt;
-    return MagickDecoder::ReadInformation(path, type->magickCoder);
+    return MagickDecoder::ReadInformation(path, MagickCoderFor(path, *type));
 }
 
 } // namespace ImageLibrary

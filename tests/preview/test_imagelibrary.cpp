@@ -58,7 +58,10 @@ private slots:
         QTest::newRow("broken PNG") << u"kaputt.png"_s << QByteArray("\x89PNG\r\n\x1a\nnot a picture")
                                     << QSize();
         QTest::newRow("PNG claiming 40000 x 40000") << u"riesig.png"_s << OversizedPngBytes() << QSize();
-        QTest::newRow("PCX holding a PNG") << u"falsch.pcx"_s << QtPictureBytes(portrait, "png") << QSize();
+        QTest::newRow("PCX holding a PNG")
+            << u"falsch.pcx"_s << QtPictureBytes(portrait, "png") << QSize(48, 64);
+        QTest::newRow("PCX holding text")
+            << u"text.pcx"_s << QByteArray("%!PS-Adobe-3.0 EPSF-3.0\n") << QSize();
         QTest::newRow("not a gallery type") << u"text.txt"_s << QByteArray("Hallo") << QSize();
     }
 

@@ -134,3 +134,12 @@ inline bool WriteFiles(const QString &root, const QMap<QString, QByteArray> &fil
     }
     return true;
 }
+
+// The files directly inside the folder with their bytes, by name.
+inline QMap<QString, QByteArray> FilesIn(const QString &folder)
+{
+    QMap<QString, QByteArray> files;
+    for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
+        files.insert(file.fileName(), FileContent(file.filePath()));
+    return files;
+}
