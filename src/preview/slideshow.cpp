@@ -82,7 +82,9 @@ Slideshow *Slideshow::Of(const TFTPqvx &window)
 void Slideshow::ConnectCommands()
 {
     connect(m_window.ToolBar()->SpeedButton20, &QToolButton::clicked, this, &Slideshow::ShowGallery);
-    connect(m_window.Browser(), &RemoteBrowser::galleryLoadRequested, this, &Slideshow::LoadAfterListing);
+    // Once the listing has finished in full: its flags cleared, its rows shown.
+    connect(m_window.Browser(), &RemoteBrowser::galleryLoadRequested, this, &Slideshow::LoadAfterListing,
+            Qt::QueuedConnection);
     // The main window's abort commands stop a load as they stop a transfer;
     // the button has cut the running one already.
     RemotePane *pane = m_window.Remote();
