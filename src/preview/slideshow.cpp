@@ -241,6 +241,9 @@ void Slideshow::ShowFetchedImage(const QString &localPath)
         m_thumbnails->AddImage(localPath);
         return;
     }
+    // Closing the window stopped the load: it does not open again.
+    if (m_stopRequested)
+        return;
     // The new window's first showing reads the folder, this picture included.
     OpenThumbnailWindow()->JoinLoad();
 }

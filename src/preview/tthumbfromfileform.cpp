@@ -285,26 +285,35 @@ void TThumbFromFileForm::SaveAs()
     m_saving = true;
     RefreshLoadingState();
     const QPointer<TThumbFromFileForm> alive(this);
-    SaveImages(files, folder, [this, &folder](const QString &source) {
-        const QString name = QFileInfo(source).fileName();
-        // Made for this question only; the grid's window owns it while it asks.
-        QPointer<TueberschrDlg> prompt = new TueberschrDlg(this);
-        const TueberschrDlg::Answer answer =
-            prompt->Ask(folder + name, source, SuggestedImageName(name, folder));
-        ExistingImageAnswer result;
-        result.kind = ExistingImageAnswer::Kind(int(answer));
-        if (prompt) {
-            result.newName = prompt->NewName();
-            delete prompt;
-        } else {
-            result.kind = ExistingImageAnswer::Stop;
-        }
-        return result;
-    });
+    SaveImages(files, folder,
+               [this, &folder](const QString &source) { return AskAboutExisting(source, folder); });
     if (!alive)
         return;
     m_saving = false;
     RefreshLoadingState();
+}
+
+// The overwrite prompt, made for this question only.
+ExistingImageAnswer TThumbFromFileForm::AskAboutExisting(const QString &source, const QString &folder)
+{
+    const QString name = QFileInfo(source).fileName();
+    QPointer<TueberschrDlg> prompt = new TueberschrDlg(this);
+    const TueberschrDlg::Answer answer = prompt->Ask(folder + name, source, SuggestedImageName(name, folder));
+    if (!prompt)
+        return ExistingImageAnswer{ExistingImageAnswer::Stop, {}};
+    const QString newName = prompt->NewName();
+    delete prompt;
+    switch (answer) {
+    case TueberschrDlg::Answer::Overwrite:
+        return ExistingImageAnswer{ExistingImageAnswer::Overwrite, {}};
+    case TueberschrDlg::Answer::Skip:
+        return ExistingImageAnswer{ExistingImageAnswer::Skip, {}};
+    case TueberschrDlg::Answer::Rename:
+        return ExistingImageAnswer{ExistingImageAnswer::Rename, newName};
+    case TueberschrDlg::Answer::Stop:
+        break;
+    }
+    return ExistingImageAnswer{ExistingImageAnswer::Stop, {}};
 }
 
 // An existing folder chosen in the folder chooser, with a trailing "/";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imagesaving.h"
+
 #include <QWidget>
 
 class ApplicationSettings;
@@ -77,6 +79,7 @@ private:
     void ShowContextMenu(const QPoint &position);
     bool CanSave() const;
     void SaveAs();
+    ExistingImageAnswer AskAboutExisting(const QString &source, const QString &folder);
     QString ChooseSaveFolder();
     void OpenProperties();
 
