@@ -126,9 +126,9 @@ bool ShowSavePrompt(TFTPqvx &window, const QString &fileName)
     TueberschrDlg prompt(&window);
     bool saved = false;
     ModalAnswer<TueberschrDlg> answer([&](TueberschrDlg &shown) {
-        QTest::qWaitFor([&] { return shown.PMultiImage1->IsLoaded() && shown.PMultiImage2->IsLoaded(); },
-                        5000);
-        saved = SaveScreen(shown, fileName);
+        const bool previews = QTest::qWaitFor(
+            [&] { return shown.PMultiImage1->IsLoaded() && shown.PMultiImage2->IsLoaded(); }, 5000);
+        saved = previews && SaveScreen(shown, fileName);
         shown.Button1->click();
     });
     prompt.Ask(existing, picture, u"Ringe_1.png"_s);
