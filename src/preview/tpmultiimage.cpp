@@ -23,7 +23,9 @@ void TPMultiImage::LoadFile(const QString &path)
     m_picture->clear();
     m_loaded = m_hasPicture = false;
     m_information.reset();
-    const QSize frame = maximumViewportSize() - QSize(2, 2);
+    // Before the first layout only the frame around the control knows its size.
+    const QWidget *frameWidget = parentWidget() ? parentWidget() : this;
+    const QSize frame = frameWidget->size() - QSize(6, 6);
     m_request = m_decoder->Request(path, frame.expandedTo(QSize(16, 16)), true);
 }
 
