@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws the README's pictures into docs/ on a virtual X display: the main
-# window connected to the demo server, the connection manager and the remote
-# folder tree, at 1280 x 800, on a fresh temporary home.
+# window connected to the demo server, the connection manager, the remote
+# folder tree, the thumbnail window and the save prompt, at 1280 x 800, on a
+# fresh temporary home.
 #   scripts/screenshots.sh [folder]      (default: docs/)
 # GLIMRA_BUILD_DIR picks the build directory (default: build).
 set -euo pipefail

@@ -1,6 +1,7 @@
 // Draws the pictures of the README on a real X display (Xvfb): the main
-// window connected to the demo server, the connection manager and the
-// remote folder tree. scripts/screenshots.sh prepares the home, the demo
+// window connected to the demo server, the connection manager, the remote
+// folder tree, the thumbnail window and the prompt before saving a picture
+// over an existing one. scripts/screenshots.sh prepares the home, the demo
 // server and the display, then runs this program.
 //
 //   glimra_screenshots FOLDER
@@ -9,21 +10,28 @@
 #include "datafolders.h"
 #include "locallistview.h"
 #include "localpane.h"
+#include "maintoolbar.h"
 #include "modalanswer.h"
 #include "programstart.h"
 #include "remotebrowser.h"
 #include "remotepane.h"
 #include "sessioncontrol.h"
+#include "slideshow.h"
 #include "tftpqvx.h"
+#include "tpmultiimage.h"
+#include "tthumbfromfileform.h"
 #include "ttreedlg1.h"
+#include "tueberschrdlg.h"
 #include "tverblist.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -97,6 +105,36 @@ bool ShowFolderTree(TFTPqvx &window, const QString &fileName)
     return SaveScreen(*tree, fileName);
 }
 
+// The demo's "Bilder" folder in the thumbnail window.
+bool ShowThumbnails(TFTPqvx &window, const QString &fileName)
+{
+    window.Browser()->ChangeRemoteFolder(u"Bilder"_s);
+    window.ToolBar()->SpeedButton20->click();
+    TThumbFromFileForm *thumbnails = Slideshow::Of(window)->ThumbnailWindow();
+    const bool loaded = thumbnails && QTest::qWaitFor([thumbnails] { return !thumbnails->Loading(); }, 20000);
+    return loaded && SaveScreen(*thumbnails, fileName);
+}
+
+// Saving a picture of the gallery into a folder that has one of that name.
+bool ShowSavePrompt(TFTPqvx &window, const QString &fileName)
+{
+    const QString picture = window.Folders().ImagesFolder() + u"Ringe.png"_s;
+    QTemporaryDir target;
+    const QString existing = target.filePath(u"Ringe.png"_s);
+    if (!QFile::copy(window.Folders().ImagesFolder() + u"Sonnenuntergang.png"_s, existing))
+        return false;
+    TueberschrDlg prompt(&window);
+    bool saved = false;
+    ModalAnswer<TueberschrDlg> answer([&](TueberschrDlg &shown) {
+        const bool previews = QTest::qWaitFor(
+            [&] { return shown.PMultiImage1->IsLoaded() && shown.PMultiImage2->IsLoaded(); }, 5000);
+        saved = previews && SaveScreen(shown, fileName);
+        shown.Button1->click();
+    });
+    prompt.Ask(existing, picture, u"Ringe_1.png"_s);
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -111,6 +149,7 @@ int main(int argc, char **argv)
     InstallUserInterfacePump();
 
     TFTPqvx window;
+    InstallSlideshow(window);
     SaveSampleConnections();
     window.CreateDialogs();
     window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
@@ -129,6 +168,9 @@ int main(int argc, char **argv)
     }
     done = done && SaveScreen(window, folder.filePath(u"main-window.png"_s));
     done = done && ShowFolderTree(window, folder.filePath(u"folder-tree.png"_s));
+    window.Browser()->CloseFolderTree();
+    done = done && ShowThumbnails(window, folder.filePath(u"thumbnails.png"_s));
+    done = done && ShowSavePrompt(window, folder.filePath(u"save-prompt.png"_s));
     window.Session()->Disconnect();
     return done ? 0 : 1;
 }

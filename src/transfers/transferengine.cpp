@@ -138,6 +138,8 @@ QString WithTrailingSeparator(const QString &localPath)
 
 bool IsSafeLocalName(const QString &name)
 {
+    // A backslash counts as a separator too: names travel on into results
+    // files and to systems where it is one.
     return !name.isEmpty() && name != u"."_s && name != u".."_s && !name.contains(u'/') &&
-           !name.contains(QChar(u'\0'));
+           !name.contains(u'\\') && !name.contains(QChar(u'\0'));
 }

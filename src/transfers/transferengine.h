@@ -73,5 +73,5 @@ private:
 // A local path with "/" appended unless it is empty or ends with one.
 QString WithTrailingSeparator(const QString &localPath);
 // A name from a server that may safely become a local file name: no path
-// separators, and not "." or "..".
+// separators ("/" or "\"), and not "." or "..".
 bool IsSafeLocalName(const QString &name);
