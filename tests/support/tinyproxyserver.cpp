@@ -14,7 +14,6 @@ namespace {
 
 const QString kTinyproxy = u"/usr/bin/tinyproxy"_s;
 constexpr int kStartTimeoutMs = 15000;
-constexpr int kListenPollMs = 5;
 constexpr int kAttempts = 5;
 
 } // namespace
@@ -58,14 +57,9 @@ bool TinyProxyServer::launchOnce(int port, QString *error)
         !m_process->start(kTinyproxy, {u"-d"_s, u"-c"_s, config}, m_dir->filePath(u"output.log"_s),
                           ServerProcess::Output::Log, error))
         return false;
-    const QDeadlineTimer deadline(kStartTimeoutMs);
-    while (!deadline.hasExpired()) {
-        if (m_process->listensOn(port)) {
-            m_port = port;
-            return true;
-        }
-        if (m_process->waitForExit(kListenPollMs))
-            break;
+    if (m_process->waitUntilListening(port, QDeadlineTimer(kStartTimeoutMs))) {
+        m_port = port;
+        return true;
     }
     if (error)
         *error = u"tinyproxy did not come up: "_s + log();
