@@ -52,7 +52,9 @@ HttpProxy UpdateProxySettings::ToHttpProxy() const
     const std::optional<int> number = TIniFile::ParseInteger(port);
     proxy.port = number && *number > 0 && *number <= 0xFFFF ? quint16(*number) : kDefaultProxyPort;
     if (authenticate) {
-        proxy.user = user;
+        // The user as it is stored, so that a stray blank fails neither this
+        // run nor the next one.
+        proxy.user = user.trimmed();
         proxy.password = password;
     }
     return proxy;

@@ -27,7 +27,8 @@ struct UpdateProxySettings {
     // Server, port and user trimmed, the password scrambled.
     void Write(TIniFile &settings) const;
 
-    // The proxy for the download: the host trimmed, the port 80 when it is
-    // no port number, user and password as typed and only when asked for.
+    // The proxy for the download: the host and user trimmed, the port 80
+    // when it is no port number, the password as typed; a login only when
+    // asked for.
     HttpProxy ToHttpProxy() const;
 };

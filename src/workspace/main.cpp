@@ -1,3 +1,4 @@
+#include "listupdate.h"
 #include "programstart.h"
 #include "remoteoperations.h"
 #include "tftpqvx.h"
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
     window.CreateDialogs();
     InstallRemoteOperations(window);
     InstallTransfers(window);
+    InstallListUpdate(window);
     window.show();
     return application.exec();
 }
