@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """HTTP server for the connection list update's tests, run by HttpListServer.
 
-Serves the files of --root on 127.0.0.1 on a port the system picks and
-writes "PORT <n>" as the first line on stdout once it accepts connections.
-The request line and headers of every request are appended to the
+Serves the files of --root (over HTTPS with --certificate and --key) on
+127.0.0.1 on a port the system picks and writes "PORT <n>" as the first
+line on stdout once it accepts connections. The request line and headers of every request are appended to the
 transcript file, followed by an empty line.
 
 A few paths behave on purpose like servers the program must survive:
@@ -14,7 +14,7 @@ A few paths behave on purpose like servers the program must survive:
 
 import argparse
 import http.server
-import os
+import ssl
 import sys
 import time
 
@@ -27,6 +27,8 @@ def parse_arguments():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
     parser.add_argument("--transcript", required=True)
+    parser.add_argument("--certificate", help="serve HTTPS with this PEM certificate")
+    parser.add_argument("--key", help="the certificate's PEM key")
     return parser.parse_args()
 
 
@@ -89,6 +91,10 @@ def main():
     ListHandler.transcript = open(arguments.transcript, "a", encoding="utf-8")
     handler = lambda *a, **k: ListHandler(*a, directory=arguments.root, **k)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    if arguments.certificate:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(arguments.certificate, arguments.key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     print("PORT %d" % server.server_address[1], flush=True)
     server.serve_forever()
 

@@ -1,5 +1,6 @@
 #include "httplistserver.h"
 
+#include "selfsignedcertificate.h"
 #include "serverprocess.h"
 
 #include <QDeadlineTimer>
@@ -21,8 +22,9 @@ QString Script()
 
 } // namespace
 
-HttpListServer::HttpListServer()
-    : m_dir(std::make_unique<QTemporaryDir>())
+HttpListServer::HttpListServer(bool tls)
+    : m_tls(tls)
+    , m_dir(std::make_unique<QTemporaryDir>())
 {
     QDir().mkpath(m_dir->filePath(u"root"_s));
 }
@@ -33,9 +35,15 @@ bool HttpListServer::start(QString *error)
 {
     m_process = std::make_unique<ServerProcess>();
     // -I: only the system's modules, whatever the test's environment says.
-    const QStringList arguments{u"-I"_s,           Script(),
-                                u"--root"_s,       m_dir->filePath(u"root"_s),
-                                u"--transcript"_s, m_dir->filePath(u"transcript.txt"_s)};
+    QStringList arguments{u"-I"_s,           Script(),
+                          u"--root"_s,       m_dir->filePath(u"root"_s),
+                          u"--transcript"_s, m_dir->filePath(u"transcript.txt"_s)};
+    if (m_tls) {
+        const auto certificate = SelfSignedCertificate::get(error);
+        if (!certificate)
+            return false;
+        arguments << u"--certificate"_s << certificate->certificateFile << u"--key"_s << certificate->keyFile;
+    }
     if (!m_process->start(u"/usr/bin/python3"_s, arguments, m_dir->filePath(u"server.log"_s),
                           ServerProcess::Output::Pipe, error))
         return false;
@@ -54,7 +62,7 @@ bool HttpListServer::start(QString *error)
 
 QString HttpListServer::url(const QString &path) const
 {
-    return u"http://127.0.0.1:%1/%2"_s.arg(m_port).arg(path);
+    return u"%1://127.0.0.1:%2/%3"_s.arg(m_tls ? u"https"_s : u"http"_s).arg(m_port).arg(path);
 }
 
 bool HttpListServer::addFile(const QString &relativePath, const QByteArray &content)

@@ -12,17 +12,18 @@ class ServerProcess;
 // test puts into its folder; stopped and removed again by the destructor.
 // Besides the files it serves a few misbehaving paths (see
 // http_list_server.py): "/slow/<file>", "/huge-announced",
-// "/huge-unannounced".
+// "/huge-unannounced". With tls it speaks HTTPS with the tests' self-signed
+// certificate.
 class HttpListServer {
 public:
-    HttpListServer();
+    explicit HttpListServer(bool tls = false);
     ~HttpListServer();
     HttpListServer(const HttpListServer &) = delete;
     HttpListServer &operator=(const HttpListServer &) = delete;
 
     bool start(QString *error = nullptr);
     int port() const { return m_port; }
-    // http://127.0.0.1:<port>/<path>
+    // http://127.0.0.1:<port>/<path>, or https://
     QString url(const QString &path) const;
 
     // Creates or replaces a served file (folders are made).
@@ -32,6 +33,7 @@ public:
     QString transcript() const;
 
 private:
+    bool m_tls;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ServerProcess> m_process;
     int m_port = 0;

@@ -1,6 +1,7 @@
 #include "freeport.h"
 #include "httplistserver.h"
 #include "listdownload.h"
+#include "selfsignedcertificate.h"
 #include "tidlogdebug.h"
 #include "tinyproxyserver.h"
 
@@ -8,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSslConfiguration>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -209,6 +211,33 @@ private slots:
         QCOMPARE(progress.first(), -kList.size());
         QCOMPARE(progress.last(), kList.size());
         QVERIFY2(statuses.contains(u"200 OK"_s), qPrintable(statuses.join(u" | "_s)));
+    }
+
+    // https works with the system's certificate check: a certificate that
+    // nobody vouches for stops the download before the request is sent;
+    // trusted, the same server delivers.
+    void httpsChecksTheCertificate()
+    {
+        HttpListServer server(true);
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        QVERIFY(server.addFile(u"updates/FTPAdressen.txt"_s, kList));
+        const QString url = server.url(u"updates/FTPAdressen.txt"_s);
+        QVERIFY(url.startsWith(u"https://"_s));
+
+        const ListDownload::Result refused = Fetch(url, {});
+        QCOMPARE(refused.outcome, Outcome::Failed);
+        QVERIFY2(refused.error.contains(u"SSL"_s), qPrintable(refused.error));
+        QVERIFY(!server.transcript().contains(u"GET "_s));
+
+        const QSslConfiguration original = QSslConfiguration::defaultConfiguration();
+        QSslConfiguration trusting = original;
+        trusting.addCaCertificates(SelfSignedCertificate::get(nullptr)->certificateFile);
+        QSslConfiguration::setDefaultConfiguration(trusting);
+        const ListDownload::Result delivered = Fetch(url, {});
+        QSslConfiguration::setDefaultConfiguration(original);
+        QVERIFY2(delivered.outcome == Outcome::Complete, qPrintable(delivered.error));
+        QCOMPARE(m_body.data(), kList);
     }
 
 private:
