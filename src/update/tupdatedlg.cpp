@@ -49,15 +49,6 @@ QGroupBox *GroupBox(const QString &name, const QString &caption, QLayout *conten
     return group;
 }
 
-// Only http and https: the address comes from a settings file a user edits.
-std::optional<QUrl> ListUrl(const QString &text)
-{
-    const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty() || (url.scheme() != u"http"_s && url.scheme() != u"https"_s))
-        return std::nullopt;
-    return url;
-}
-
 } // namespace
 
 QString TUpdateDlg::Caption()
@@ -328,8 +319,8 @@ QString TUpdateDlg::ListFile() const
 
 ListDownload::Result TUpdateDlg::DownloadList(const HttpProxy &proxy)
 {
-    const QString address = UpdateListUrl(TIniFile(m_environment.settingsFile));
-    const std::optional<QUrl> url = ListUrl(address);
+    const QString address = UpdateListAddress(TIniFile(m_environment.settingsFile));
+    const std::optional<QUrl> url = UpdateListUrl(address);
     if (!url)
         return {ListDownload::Outcome::Failed, u"Ungültige Adresse der Verbindungsliste: "_s + address};
 

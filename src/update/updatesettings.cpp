@@ -19,9 +19,17 @@ constexpr quint16 kDefaultProxyPort = 80;
 
 } // namespace
 
-QString UpdateListUrl(const TIniFile &settings)
+QString UpdateListAddress(const TIniFile &settings)
 {
     return settings.ReadString(kSection, kUrlKey, kDefaultUpdateUrl.toString()).trimmed();
+}
+
+std::optional<QUrl> UpdateListUrl(const QString &address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.host().isEmpty() || (url.scheme() != u"http"_s && url.scheme() != u"https"_s))
+        return std::nullopt;
+    return url;
 }
 
 UpdateProxySettings UpdateProxySettings::Read(const TIniFile &settings)

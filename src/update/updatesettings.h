@@ -4,6 +4,9 @@
 
 #include <QString>
 #include <QStringView>
+#include <QUrl>
+
+#include <optional>
 
 class TIniFile;
 
@@ -11,7 +14,11 @@ class TIniFile;
 // another address (key Update_URL of section StartUp).
 inline constexpr QStringView kDefaultUpdateUrl = u"http://update.glimra.example/updates/FTPAdressen.txt";
 
-QString UpdateListUrl(const TIniFile &settings);
+// The list's address as the settings file names it, else the default.
+QString UpdateListAddress(const TIniFile &settings);
+// The address as a URL to fetch: only http and https with a host, since
+// the address comes from a file a user edits.
+std::optional<QUrl> UpdateListUrl(const QString &address);
 
 // The update window's HTTP proxy, kept in the StartUp section of the
 // settings file, which the window reads and writes itself: the main
