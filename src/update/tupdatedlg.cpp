@@ -200,10 +200,7 @@ void TUpdateDlg::WireDownload()
             ProgressBar1->setValue(int(count));
     };
     m_download.OnWorkEnd = [this] { ProgressBar1->setValue(0); };
-    m_download.OnActivity = [this](int code) {
-        if (m_environment.setActivity)
-            m_environment.setActivity(code);
-    };
+    m_download.OnActivity = [this](int code) { m_environment.setActivity(code); };
 }
 
 void TUpdateDlg::ShowStoredProxy()
@@ -240,8 +237,7 @@ void TUpdateDlg::RunListUpdate()
     const bool nothingArrived = !failed && QFileInfo(ListFile()).size() == 0;
     if (failed) {
         AddLogLine(download.error);
-        if (m_environment.showError)
-            m_environment.showError(download.error);
+        m_environment.showError(download.error);
     } else if (!nothingArrived && !m_stopRequested) {
         MergeList();
     }
@@ -323,13 +319,8 @@ ListDownload::Result TUpdateDlg::DownloadList(const HttpProxy &proxy)
     const std::optional<QUrl> url = UpdateListUrl(address);
     if (!url)
         return {ListDownload::Outcome::Failed, u"Ungültige Adresse der Verbindungsliste: "_s + address};
-
     QFile target(ListFile());
-    if (target.exists()) {
-        target.setPermissions(target.permissions() | QFile::WriteOwner);
-        target.remove();
-    }
-    if (!target.open(QIODevice::WriteOnly))
+    if (!CreateEmpty(target))
         return {ListDownload::Outcome::Failed,
                 u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(ListFile(), target.errorString())};
 
@@ -340,12 +331,20 @@ ListDownload::Result TUpdateDlg::DownloadList(const HttpProxy &proxy)
     target.close();
     if (result.outcome == ListDownload::Outcome::Failed)
         target.remove();
-    if (m_environment.setActivity)
-        m_environment.setActivity(
-            m_environment.mainSessionConnected && m_environment.mainSessionConnected() ? 1 : 0);
+    m_environment.setActivity(m_environment.mainSessionConnected() ? 1 : 0);
     m_download.Log().Active = false;
     ProgressBar1->setValue(0);
     return result;
+}
+
+// Whatever an earlier run left goes, even when it was made read-only.
+bool TUpdateDlg::CreateEmpty(QFile &file)
+{
+    if (file.exists()) {
+        file.setPermissions(file.permissions() | QFile::WriteOwner);
+        file.remove();
+    }
+    return file.open(QIODevice::WriteOnly);
 }
 
 void TUpdateDlg::MergeList()

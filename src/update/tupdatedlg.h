@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFile;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -18,7 +19,7 @@ class QPushButton;
 class QStatusBar;
 struct UpdateProxySettings;
 
-// What the update window needs of the program around it.
+// What the update window needs of the program around it; every member is set.
 struct UpdateEnvironment {
     QString settingsFile; // glimra.ini: the update's address and its proxy
     QString tmpFolder;    // receives the downloaded list
@@ -102,6 +103,7 @@ private:
     AddedConnectionSettings LocalSettingsFromFields() const;
     void StoreProxySettings(const UpdateProxySettings &proxy) const;
     ListDownload::Result DownloadList(const HttpProxy &proxy);
+    static bool CreateEmpty(QFile &file);
     void MergeList();
     void EndRun(bool nothingArrived);
     QString ListFile() const;
