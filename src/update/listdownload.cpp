@@ -120,12 +120,15 @@ void ListDownload::Start(const QUrl &url, const HttpProxy &proxy)
 
 void ListDownload::LogRequest(const QUrl &url, bool throughProxy)
 {
-    // A proxy is asked with the whole address, a server with the path.
-    const QString target =
-        throughProxy ? url.toString(QUrl::FullyEncoded)
-                     : url.toString(QUrl::FullyEncoded | QUrl::RemoveScheme | QUrl::RemoveAuthority);
-    m_log->NotifySent((u"GET "_s + (target.isEmpty() ? u"/"_s : target) + u" HTTP/1.1\r\nHost: "_s +
-                       url.host() + u"\r\nAccept: "_s + QString::fromLatin1(kAccept) + u"\r\nUser-Agent: "_s +
+    // A proxy is asked with the whole address, a server with the path. A
+    // login inside the address stays out of the log.
+    const QUrl::FormattingOptions withoutLogin = QUrl::FullyEncoded | QUrl::RemoveUserInfo;
+    const QString target = throughProxy
+                               ? url.toString(withoutLogin)
+                               : url.toString(withoutLogin | QUrl::RemoveScheme | QUrl::RemoveAuthority);
+    const QString host = url.port() < 0 ? url.host() : url.host() + u':' + QString::number(url.port());
+    m_log->NotifySent((u"GET "_s + (target.isEmpty() ? u"/"_s : target) + u" HTTP/1.1\r\nHost: "_s + host +
+                       u"\r\nAccept: "_s + QString::fromLatin1(kAccept) + u"\r\nUser-Agent: "_s +
                        QString::fromLatin1(kUserAgent) + u"\r\n\r\n"_s)
                           .toUtf8());
 }

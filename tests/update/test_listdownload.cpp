@@ -200,9 +200,9 @@ private slots:
         const QRegularExpression stamp(uR"(^\d{2}\.\d{2}\.\d{4} \d{2}:\d{2}:\d{2}: )"_s);
         for (const QString &line : std::as_const(lines))
             QVERIFY2(stamp.match(line).hasMatch(), qPrintable(line));
-        QVERIFY2(
-            lines[0].contains(u"Gesendet: GET /updates/FTPAdressen.txt HTTP/1.1<EOL>Host: 127.0.0.1<EOL>"_s),
-            qPrintable(lines[0]));
+        const QString request =
+            u"Gesendet: GET /updates/FTPAdressen.txt HTTP/1.1<EOL>Host: 127.0.0.1:%1<EOL>"_s;
+        QVERIFY2(lines[0].contains(request.arg(m_server.port())), qPrintable(lines[0]));
         QVERIFY2(lines[1].contains(u"Erh.: 200 OK<EOL>"_s), qPrintable(lines[1]));
         QVERIFY2(lines[1].contains(u"Content-Length: %1<EOL>"_s.arg(kList.size())), qPrintable(lines[1]));
         QVERIFY2(lines[2].endsWith(u"Erh.: "_s + QString::fromLatin1(kList).replace(u"\r\n"_s, u"<EOL>"_s)),
