@@ -26,7 +26,6 @@ TeeinfDlg::TeeinfDlg(QWidget *parent)
 {
     setObjectName(u"TeeinfDlg"_s);
     setWindowTitle(u"Einen neuen Eintrag hinzufügen"_s);
-    setAttribute(Qt::WA_DeleteOnClose);
 
     GroupText = ValueLabel(u"GroupText"_s);
     NameText = ValueLabel(u"NameText"_s);

@@ -8,7 +8,7 @@ class QLabel;
 class QPushButton;
 
 // Asks whether one entry of the published list joins the connection tree.
-// Made for one question and freed when it closes.
+// Made for one question and freed once it is answered.
 class TeeinfDlg : public QDialog {
     Q_OBJECT
 

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -394,8 +395,9 @@ void TUpdateDlg::AddLogLine(const QString &line)
 EntryAnswer TUpdateDlg::AskToAdd(const ListedConnection &entry)
 {
     QApplication::setOverrideCursor(Qt::ArrowCursor);
-    // The prompt deletes itself when it closes.
-    const EntryAnswer answer = (new TeeinfDlg(this))->Ask(entry);
+    const QPointer<TeeinfDlg> prompt = new TeeinfDlg(this);
+    const EntryAnswer answer = prompt->Ask(entry);
+    delete prompt;
     QApplication::restoreOverrideCursor();
     return answer;
 }
