@@ -9,6 +9,7 @@ packages=(
   libgl-dev libssl-dev openssl libgraphicsmagick++1-dev
   python3 python3-pyftpdlib python3-openssl
   vsftpd
+  tinyproxy-bin
   xvfb xauth x11-utils
 )
 

@@ -1,13 +1,15 @@
 // Draws the pictures of the README on a real X display (Xvfb): the main
 // window connected to the demo server, the connection manager, the remote
-// folder tree, the thumbnail window and the prompt before saving a picture
-// over an existing one. scripts/screenshots.sh prepares the home, the demo
-// server and the display, then runs this program.
+// folder tree, the thumbnail window, the prompt before saving a picture over
+// an existing one and the connection list update asking about an entry.
+// scripts/screenshots.sh prepares the home, the demo server, a web server
+// with a sample list and the display, then runs this program.
 //
-//   glimra_screenshots FOLDER
+//   glimra_screenshots FOLDER LIST_URL
 
 #include "connectiontreestore.h"
 #include "datafolders.h"
+#include "listupdate.h"
 #include "locallistview.h"
 #include "localpane.h"
 #include "maintoolbar.h"
@@ -17,17 +19,23 @@
 #include "remotepane.h"
 #include "sessioncontrol.h"
 #include "slideshow.h"
+#include "teeinfdlg.h"
 #include "tftpqvx.h"
+#include "tinifile.h"
 #include "tpmultiimage.h"
 #include "tthumbfromfileform.h"
 #include "ttreedlg1.h"
 #include "tueberschrdlg.h"
+#include "tupdatedlg.h"
 #include "tverblist.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -135,13 +143,39 @@ bool ShowSavePrompt(TFTPqvx &window, const QString &fileName)
     return saved;
 }
 
+// Starts the update from the sample list with local firewall settings and
+// takes the picture while the first entry is offered; "Abbrechen" in the
+// prompt then ends the run without adding anything.
+bool ShowListUpdate(TFTPqvx &window, const QString &listUrl, const QString &fileName)
+{
+    {
+        TIniFile settings(window.Folders().SettingsFile());
+        settings.WriteString(u"StartUp"_s, u"Update_URL"_s, listUrl);
+    }
+    bool saved = false;
+    ModalAnswer<TUpdateDlg> start([](TUpdateDlg &dialog) {
+        dialog.CheckBox2->setChecked(true);
+        dialog.Edit6->setText(u"firewall.intern"_s);
+        dialog.Edit7->setText(u"21"_s);
+        dialog.ComboBox1->setCurrentIndex(1);
+        QMetaObject::invokeMethod(dialog.OKBtn, &QPushButton::click, Qt::QueuedConnection);
+    });
+    ModalAnswer<TeeinfDlg> prompt([&](TeeinfDlg &question) {
+        TUpdateDlg *dialog = ListUpdate::Of(window)->UpdateWindow();
+        saved = QTest::qWaitForWindowExposed(&question) && SaveScreen(*dialog, fileName);
+        question.CancelBtn->click();
+    });
+    window.ToolBar()->SpeedButton19->click();
+    return saved && start.Answered() == 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: glimra_screenshots FOLDER\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: glimra_screenshots FOLDER LIST_URL\n");
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
@@ -152,6 +186,7 @@ int main(int argc, char **argv)
     InstallSlideshow(window);
     SaveSampleConnections();
     window.CreateDialogs();
+    InstallListUpdate(window);
     window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
@@ -172,5 +207,7 @@ int main(int argc, char **argv)
     done = done && ShowThumbnails(window, folder.filePath(u"thumbnails.png"_s));
     done = done && ShowSavePrompt(window, folder.filePath(u"save-prompt.png"_s));
     window.Session()->Disconnect();
+    done = done &&
+           ShowListUpdate(window, QString::fromLocal8Bit(argv[2]), folder.filePath(u"update-window.png"_s));
     return done ? 0 : 1;
 }

@@ -1,3 +1,4 @@
+#include "listupdate.h"
 #include "programstart.h"
 #include "remoteoperations.h"
 #include "slideshow.h"
@@ -19,6 +20,7 @@ int main(int argc, char *argv[])
     InstallRemoteOperations(window);
     InstallTransfers(window);
     InstallSlideshow(window);
+    InstallListUpdate(window);
     window.show();
     return application.exec();
 }

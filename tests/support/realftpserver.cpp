@@ -19,7 +19,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kStartTimeoutMs = 15000;
-constexpr int kListenPollMs = 5;
 constexpr int kVsftpdAttempts = 5;
 
 const QString kPython = u"/usr/bin/python3"_s;
@@ -215,14 +214,9 @@ bool RealFtpServer::launchVsftpdOnce(int listenPort, QString *error, bool *portT
     m_process = std::make_unique<ServerProcess>();
     if (!m_process->start(kVsftpd, {config}, folderPath(u"server.log"_s), ServerProcess::Output::Log, error))
         return false;
-    const QDeadlineTimer deadline(kStartTimeoutMs);
-    while (!deadline.hasExpired()) {
-        if (m_process->listensOn(listenPort)) {
-            m_port = listenPort;
-            return true;
-        }
-        if (m_process->waitForExit(kListenPollMs))
-            break;
+    if (m_process->waitUntilListening(listenPort, QDeadlineTimer(kStartTimeoutMs))) {
+        m_port = listenPort;
+        return true;
     }
     const QString log = lastLines(serverLog(), 15);
     *portTaken = log.contains(u"could not bind"_s);
