@@ -194,30 +194,6 @@ void TIdFTP::SendTransferType()
     SendChecked(m_transferType == ftBinary ? u"type I"_s : u"type A"_s, 200);
 }
 
-void TIdFTP::Abort()
-{
-    if (!IsAlive())
-        return;
-    if (IsConnected())
-        WriteLine(u"ABOR"_s);
-    CloseDataConnection();
-}
-
-// After ABOR the server may still owe the transfer's final reply and its
-// answer to ABOR, in an order that depends on when the abort arrived. A NOOP
-// marks the end: everything before its 200 belongs to the aborted transfer.
-void TIdFTP::SkipRepliesAfterAbort()
-{
-    // The transfer's final reply, the answer to ABOR, and a 426 before either.
-    constexpr int maxLeftoverReplies = 4;
-    int code = SendCheckedList(u"NOOP"_s, {});
-    for (int leftover = 0; leftover < maxLeftoverReplies && code != 200 && code < 500; ++leftover) {
-        if (!IsConnected())
-            return;
-        code = ReadReply();
-    }
-}
-
 void TIdFTP::Quit()
 {
     if (IsAlive() && IsConnected())

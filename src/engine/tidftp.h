@@ -5,8 +5,10 @@
 
 #include <QStringList>
 
+#include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QIODevice;
 class TIdConnectionInterceptOpenSSL;
@@ -68,9 +70,12 @@ public:
     bool IsAlive();
     int SendChecked(const QString &command, int allowedCode);
     int SendCheckedList(const QString &command, const QList<int> &allowedCodes);
+    // Stops the running transfer: ABOR once its command has gone out, and
+    // the data connection cut. Outside a transfer it sends nothing.
     void Abort();
-    // After an aborted transfer: reads what the server still owes for it, so
-    // that the next command gets its own reply.
+    // Reads what the server still owes for an aborted or broken transfer,
+    // so that the next command gets its own reply. Transfers do this before
+    // they return; when nothing is owed it sends nothing.
     void SkipRepliesAfterAbort();
     void CloseDataConnection();
     void Quit();
@@ -111,6 +116,23 @@ public:
 private:
     struct DataChannel;
 
+    // How far the running transfer has got: what the server still owes for
+    // it, and whether the user has stopped it.
+    struct TransferState {
+        enum class Phase {
+            Preparing,   // PASV or PORT; the command has not gone out
+            CommandSent, // the preliminary reply is still to come
+            Running,     // the server said 1xx; its final reply is still to come
+            Answered,    // the server has said all it will say about the command
+        };
+        Phase phase = Phase::Preparing;
+        bool abortRequested = false;
+        bool aborSent = false;
+        bool OwesReplies() const { return phase == Phase::CommandSent || phase == Phase::Running; }
+    };
+    // Moves the data of a transfer over its open data connection.
+    using DataMover = std::function<void(TIdTCPConnection &data)>;
+
     // --- login ------------------------------------------------------------
     bool Prompt(const QString &hostName, QString &user, QString &password, bool connected);
     bool LogIn(const QString &hostName, QString &user, QString &password,
@@ -125,14 +147,31 @@ private:
     // --- data connections --------------------------------------------------
     TIdConnectionInterceptOpenSSL *TlsLayer() const;
     template <class Connection> Connection &CreateDataConnection();
-    TIdTCPClient &CreatePassiveDataConnection(const QString &command);
     TIdSimpleServer &CreateListeningDataConnection();
     void SecureDataConnection(TIdTCPConnection &connection);
-    bool Upload(TIdTCPConnection &connection, QIODevice &source);
-    bool ReadFinalReply(bool transferred);
+    void ReleaseDataConnection();
+    void Upload(TIdTCPConnection &connection, QIODevice &source);
+
+    // --- one transfer, from PASV or PORT to the last reply ------------------
+    bool RunTransfer(const QString &command, const QList<int> &preliminaryCodes, const DataMover &moveData);
+    bool TransferPassive(const QString &command, const QList<int> &preliminaryCodes,
+                         const DataMover &moveData);
+    bool TransferActive(const QString &command, const QList<int> &preliminaryCodes,
+                        const DataMover &moveData);
+    void SendTransferCommand(const QString &command);
+    bool ReadPreliminaryReply(const QList<int> &positiveCodes);
+    bool FinishTransfer(bool dataMoved, const std::exception_ptr &failure);
+    bool ReadFinalReply();
+    void StopTransferOnServer();
+    void StopTransferAfterFailure();
+    void SkipToOwnReply();
     QStringList ReceiveListing(const QString &command, bool listingVariant);
 
     std::unique_ptr<DataChannel> m_data;
+    std::optional<TransferState> m_transfer;
+    // ABOR went out, or a transfer broke off: replies may still come that
+    // belong to no command sent since.
+    bool m_repliesOwed = false;
     bool m_loggedIn = false;
     bool m_protectData = false;
     QString m_systemType;

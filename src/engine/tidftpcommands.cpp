@@ -33,11 +33,14 @@ QStringList SplitLines(const QString &text)
 
 // --- listings ----------------------------------------------------------------
 
+// A listing that did not come to its end (refused, broken off, cancelled)
+// gives no lines: a part of a folder must not pass for all of it.
 QStringList TIdFTP::ReceiveListing(const QString &command, bool listingVariant)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    ReceiveData(command.trimmed(), buffer, listingVariant);
+    if (!ReceiveData(command.trimmed(), buffer, listingVariant))
+        return {};
     const QByteArray &bytes = buffer.data();
     // A server that never said how it spells names shows it in its listings.
     if (Encoding == NameEncoding::Undecided && !TextCodec::IsAscii(bytes))
