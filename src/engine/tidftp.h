@@ -25,6 +25,9 @@ public:
     // sets RecvBufferSize/SendBufferSize: on loopback, 128 KiB chunks take
     // a third of the processor time per GiB that 32 KiB chunks take.
     static constexpr int kTransferBufferSize = 128 * 1024;
+    // A folder listing larger than this is refused: a server that never
+    // ends its listing must not take all memory.
+    static constexpr qint64 kDefaultMaxListingSize = qint64(64) * 1024 * 1024;
 
     TIdFTP();
     ~TIdFTP() override;
@@ -54,6 +57,7 @@ public:
     bool SSLPeerCert = false;
     bool SSLClientOnce = false;
     ::TimeCorrection TimeCorrection;
+    qint64 MaxListingSize = kDefaultMaxListingSize;
 
     // --- state -----------------------------------------------------------
     bool LoggedIn() const { return m_loggedIn; }
