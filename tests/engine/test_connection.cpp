@@ -5,6 +5,7 @@
 #include "idexceptions.h"
 #include "scriptedhost.h"
 #include "scriptedserver.h"
+#include "socketapi.h"
 #include "tidantifreeze.h"
 #include "tidlogdebug.h"
 #include "tidtcpclient.h"
@@ -12,12 +13,17 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+const QString kMarker = u"NOOP marker"_s;
 
 // Connects a client to the started server.
 bool Open(TIdTCPClient &client, ScriptedServer &server)
@@ -35,7 +41,11 @@ class ConnectionTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { TIdAntiFreeze::Uninstall(); }
+    void cleanup()
+    {
+        TIdAntiFreeze::Uninstall();
+        SocketApi::SetResolver({});
+    }
 
     void readReply_data()
     {
@@ -263,6 +273,60 @@ private slots:
         QCOMPARE(statuses, (QStringList{u"Verbinden mit 127.0.0.1."_s,
                                         u"Verbindung zu 127.0.0.1 wird getrennt."_s, u"Nicht verbunden."_s}));
         QCOMPARE(disconnects, 1);
+    }
+
+    void hostNameLookupKeepsTheWindowRunning_data()
+    {
+        QTest::addColumn<int>("lookupMs");
+        QTest::addColumn<int>("resolveTimeout");
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("slow, but in time") << 400 << 5000 << true;
+        QTest::newRow("slower than the time-out") << 3000 << 300 << false;
+    }
+
+    // A slow name server must not freeze the window: while the name is
+    // looked up the pump keeps running, and a lookup that takes longer than
+    // the time-out fails the connect like a name that does not resolve.
+    void hostNameLookupKeepsTheWindowRunning()
+    {
+        QFETCH(int, lookupMs);
+        QFETCH(int, resolveTimeout);
+        QFETCH(bool, connects);
+        SocketApi::SetResolver([lookupMs](const QString &host) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(lookupMs));
+            return host == "langsam.example"_L1 ? u"127.0.0.1"_s : QString();
+        });
+        ScriptedServer server;
+        server.echo();
+        if (connects)
+            QVERIFY(server.start());
+        int ticks = 0;
+        QTimer ticker;
+        ticker.setInterval(10);
+        connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+        ticker.start();
+        TIdAntiFreeze::Install([] { QCoreApplication::processEvents(); });
+
+        TIdTCPClient client;
+        client.Host = u"langsam.example"_s;
+        client.Port = connects ? server.port() : FreeLocalPort();
+        client.ResolveTimeout = resolveTimeout;
+        QStringList statuses;
+        client.OnStatus = [&](TIdTCPConnection *, TIdStatus, const QString &text) { statuses.append(text); };
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(client.OpenConnection(), connects);
+        const qint64 elapsed = clock.elapsed();
+        // The pump runs every 50 ms wait slice; allow for a busy machine.
+        QVERIFY2(ticks >= elapsed / 100, qPrintable(u"%1 timer ticks in %2 ms"_s.arg(ticks).arg(elapsed)));
+        QCOMPARE(statuses.value(0), u"Host-Name langsam.example wird aufgelöst."_s);
+        if (connects) {
+            QCOMPARE(client.SendCommand(kMarker, -1), 200);
+            client.CloseConnection();
+        } else {
+            QVERIFY2(elapsed < 1500, qPrintable(u"gave up after %1 ms"_s.arg(elapsed)));
+            QVERIFY(!client.IsConnected());
+        }
     }
 
     void statusesAndActivityOfAConnection()
