@@ -38,6 +38,9 @@ public:
         bool hideMlsd = false;
         // Address the PASV reply names instead of the control connection's.
         QString masqueradeAddress = {};
+        // vsftpd only: seconds it waits for a data connection before it
+        // answers 425 (accept_timeout, connect_timeout); 0 keeps its 60.
+        int dataConnectionTimeout = 0;
         // Passive data ports; 0 lets the server take any free port.
         int passivePortMin = 0;
         int passivePortMax = 0;
