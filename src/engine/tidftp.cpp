@@ -182,7 +182,8 @@ int TIdFTP::SendCheckedList(const QString &command, const QList<int> &allowedCod
 
 void TIdFTP::SetTransferType(TIdFTPTransferType type)
 {
-    if (type == m_transferType || HasDataConnection())
+    // Inside a transfer the control connection belongs to it.
+    if (type == m_transferType || m_transfer)
         return;
     m_transferType = type;
     if (IsConnected())

@@ -8,7 +8,6 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <optional>
 
 class QIODevice;
 class TIdConnectionInterceptOpenSSL;
@@ -119,21 +118,7 @@ public:
 
 private:
     struct DataChannel;
-
-    // How far the running transfer has got: what the server still owes for
-    // it, and whether the user has stopped it.
-    struct TransferState {
-        enum class Phase {
-            Preparing,   // PASV or PORT; the command has not gone out
-            CommandSent, // the preliminary reply is still to come
-            Running,     // the server said 1xx; its final reply is still to come
-            Answered,    // the server has said all it will say about the command
-        };
-        Phase phase = Phase::Preparing;
-        bool abortRequested = false;
-        bool aborSent = false;
-        bool OwesReplies() const { return phase == Phase::CommandSent || phase == Phase::Running; }
-    };
+    struct TransferState;
     // Moves the data of a transfer over its open data connection.
     using DataMover = std::function<void(TIdTCPConnection &data)>;
 
@@ -172,7 +157,7 @@ private:
     QStringList ReceiveListing(const QString &command, bool listingVariant);
 
     std::unique_ptr<DataChannel> m_data;
-    std::optional<TransferState> m_transfer;
+    std::unique_ptr<TransferState> m_transfer;
     // ABOR went out, or a transfer broke off: replies may still come that
     // belong to no command sent since.
     bool m_repliesOwed = false;

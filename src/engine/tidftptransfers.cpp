@@ -181,7 +181,7 @@ bool TIdFTP::RunTransfer(const QString &command, const QList<int> &preliminaryCo
     // session while one is running; the two would share one control line.
     if (m_transfer)
         throw EIdException(u"Auf dieser Verbindung läuft bereits eine Übertragung."_s);
-    m_transfer.emplace();
+    m_transfer = std::make_unique<TransferState>();
     const auto forget = qScopeGuard([this] {
         m_data.reset();
         m_transfer.reset();
@@ -299,7 +299,7 @@ bool TIdFTP::ReadFinalReply()
 // ABOR ends that, and the skip reads everything up to the answer to NOOP.
 void TIdFTP::StopTransferOnServer()
 {
-    m_transfer->aborSent = true;
+    m_transfer->aborCommandSent = true;
     m_repliesOwed = true;
     WriteLine(u"ABOR"_s);
     SkipRepliesAfterAbort();
@@ -320,12 +320,12 @@ void TIdFTP::StopTransferAfterFailure()
 
 void TIdFTP::Abort()
 {
-    if (!IsAlive() || !m_transfer || m_transfer->abortRequested || m_transfer->aborSent)
+    if (!IsAlive() || !m_transfer || m_transfer->abortRequested || m_transfer->aborCommandSent)
         return;
     m_transfer->abortRequested = true;
     // Before its command went out the transfer stops by itself.
     if (m_transfer->OwesReplies() && IsConnected()) {
-        m_transfer->aborSent = true;
+        m_transfer->aborCommandSent = true;
         m_repliesOwed = true;
         WriteLine(u"ABOR"_s);
     }

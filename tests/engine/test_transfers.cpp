@@ -583,6 +583,28 @@ private slots:
                  (QStringList{duringPassive ? u"PASV"_s : u"CWD /pub"_s, kInStepMarker}));
     }
 
+    // What the pump runs while a transfer waits must not put a command of
+    // its own between the transfer's command and its replies.
+    void aTypeChangeDuringATransferSendsNothing()
+    {
+        ScriptedServer server;
+        server.command().pause(300).reply("227 Entering Passive Mode (127,0,0,1,0,1).");
+        server.command().reply("425 Can't open data connection.").answer("225 No transfer to ABOR.");
+        server.answer("200 NOOP ok").echo();
+        TIdFTP ftp;
+        QVERIFY(ConnectWithoutLogin(ftp, server, true));
+        TIdAntiFreeze::Install([&] { ftp.SetTransferType(ftASCII); });
+        QBuffer target;
+        target.open(QIODevice::WriteOnly);
+        QVERIFY(!ftp.Retrieve(u"x"_s, target));
+        TIdAntiFreeze::Uninstall();
+        QCOMPARE(ftp.TransferType(), ftBinary);
+        VERIFY_IN_STEP(ftp);
+        ftp.CloseConnection();
+        QCOMPARE(server.transcript(),
+                 (QStringList{u"PASV"_s, u"retr x"_s, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
+    }
+
     void abortDuringUpload_data() { AddModeRows(); }
 
     void abortDuringUpload()
