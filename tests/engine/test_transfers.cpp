@@ -43,16 +43,22 @@ void AddAbortRows()
     QTest::newRow("inside a wait") << true;
 }
 
-// A local target that refuses every write, as a full disk does.
-class FullDisk : public QIODevice {
+// A local file that fails every read and write, as a dying disk does.
+class BrokenFile : public QIODevice {
 public:
-    FullDisk() { open(QIODevice::WriteOnly); }
+    static constexpr QStringView kError = u"Eingabe-/Ausgabefehler";
+
+    BrokenFile() { open(QIODevice::ReadWrite); }
+    qint64 size() const override { return 1024 * 1024; }
 
 protected:
-    qint64 readData(char *, qint64) override { return -1; }
-    qint64 writeData(const char *, qint64) override
+    qint64 readData(char *, qint64) override { return Fail(); }
+    qint64 writeData(const char *, qint64) override { return Fail(); }
+
+private:
+    qint64 Fail()
     {
-        setErrorString(u"Auf dem Gerät ist kein Speicherplatz mehr verfügbar"_s);
+        setErrorString(kError.toString());
         return -1;
     }
 };
@@ -63,7 +69,7 @@ enum class Failure {
     PreliminaryThenRefused, // as above, but the server said 150 first
     ServerNeverConnects,    // active: 150, then 425 instead of a connection
     DataReset,              // the data connection is reset mid-way
-    LocalWriteFails,        // the download cannot be stored locally
+    LocalFileFails,         // the download cannot be stored, the upload not read
 };
 
 enum class Operation { Download, Upload, Listing };
@@ -98,6 +104,9 @@ void ServeFailingTransfer(ScriptedServer &server, bool passive, Operation operat
                 .resetData()
                 .reply("426 Connection closed; transfer aborted.")
                 .answer("225 No transfer to ABOR.");
+        } else if (operation == Operation::Upload) {
+            // The data connection ends before any data: an empty file.
+            server.receiveData().reply("226 Transfer complete.").answer("225 No transfer to ABOR.");
         } else {
             server.command().reply("426 Transfer aborted.").reply("226 ABOR successful.");
         }
@@ -349,8 +358,10 @@ private slots:
         row("passive listing, reset mid-way", true, Operation::Listing, Failure::DataReset);
         row("active download, reset mid-way", false, Operation::Download, Failure::DataReset);
         row("active upload, reset mid-way", false, Operation::Upload, Failure::DataReset);
-        row("passive download, disk full", true, Operation::Download, Failure::LocalWriteFails);
-        row("active download, disk full", false, Operation::Download, Failure::LocalWriteFails);
+        row("passive download, local file fails", true, Operation::Download, Failure::LocalFileFails);
+        row("active download, local file fails", false, Operation::Download, Failure::LocalFileFails);
+        row("passive upload, local file fails", true, Operation::Upload, Failure::LocalFileFails);
+        row("active upload, local file fails", false, Operation::Upload, Failure::LocalFileFails);
     }
 
     // The server still owes replies for a transfer that failed after its
@@ -370,11 +381,11 @@ private slots:
         ftp.setSessionHost(&host);
         QVERIFY(ConnectWithoutLogin(ftp, server, passive));
 
-        FullDisk fullDisk;
+        BrokenFile brokenFile;
         QBuffer memory;
         memory.setData(QByteArray(16 * 1024 * 1024, 'u'));
         memory.open(QIODevice::ReadWrite);
-        QIODevice &local = failure == Failure::LocalWriteFails ? static_cast<QIODevice &>(fullDisk) : memory;
+        QIODevice &local = failure == Failure::LocalFileFails ? static_cast<QIODevice &>(brokenFile) : memory;
         QString raised;
         bool result = false;
         QStringList lines{u"old"_s};
@@ -388,10 +399,9 @@ private slots:
         } catch (const EIdException &error) {
             raised = error.Message();
         }
-        const bool dataFailed = failure == Failure::DataReset || failure == Failure::LocalWriteFails;
-        if (failure == Failure::LocalWriteFails)
-            QVERIFY2(raised.contains(u"kein Speicherplatz"_s), qPrintable(raised));
-        else if (dataFailed)
+        if (failure == Failure::LocalFileFails)
+            QVERIFY2(raised.contains(BrokenFile::kError), qPrintable(raised));
+        else if (failure == Failure::DataReset)
             QVERIFY2(raised.startsWith(u"Socket-Fehler"_s), qPrintable(raised));
         else
             QVERIFY2(raised.isEmpty(), qPrintable(raised));
