@@ -43,6 +43,17 @@ void AddAbortRows()
     QTest::newRow("inside a wait") << true;
 }
 
+// A download the client aborts after 64 KiB: the server's answers after the
+// ABOR are the leftovers, then NOOP and the in-step check.
+void ServeAbortedDownload(ScriptedServer &server, const QList<QByteArray> &leftovers)
+{
+    ServeDownload(server, true, "150 Opening");
+    server.sendData(RandomBytes(64 * 1024)).command();
+    for (const QByteArray &line : leftovers)
+        server.reply(line);
+    server.answer("200 NOOP ok").echo();
+}
+
 // A local file that fails every read and write, as a dying disk does.
 class BrokenFile : public QIODevice {
 public:
@@ -443,11 +454,7 @@ private slots:
         QFETCH(bool, fromPump);
         QFETCH(QList<QByteArray>, leftovers);
         ScriptedServer server;
-        ServeDownload(server, true, "150 Opening");
-        server.sendData(RandomBytes(64 * 1024)).command();
-        for (const QByteArray &line : leftovers)
-            server.reply(line);
-        server.answer("200 NOOP ok").echo();
+        ServeAbortedDownload(server, leftovers);
         TIdFTP ftp;
         bool aborted = false;
         const auto abort = [&] {
@@ -493,11 +500,7 @@ private slots:
     {
         QFETCH(QList<QByteArray>, leftovers);
         ScriptedServer server;
-        ServeDownload(server, true, "150 Opening");
-        server.sendData(RandomBytes(64 * 1024)).command();
-        for (const QByteArray &line : leftovers)
-            server.reply(line);
-        server.answer("200 NOOP ok").echo();
+        ServeAbortedDownload(server, leftovers);
         TIdFTP ftp;
         ftp.OnWork = [&](TIdTCPConnection *, TWorkMode, qint64 count) {
             if (count == 64 * 1024)

@@ -50,6 +50,18 @@ char *RowsText(const QList<ShownRow> &rows)
     return qstrdup(qPrintable(lines.join(u'\n')));
 }
 
+// The folder "viele" with kManyFiles files: a listing of some 40 KiB.
+constexpr int kManyFiles = 600;
+
+bool AddManyFiles(RealFtpServer &server)
+{
+    for (int file = 0; file < kManyFiles; ++file) {
+        if (!server.addFile(u"viele/datei-%1.txt"_s.arg(file), "x"))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 namespace QTest {
@@ -584,8 +596,7 @@ private slots:
     void aListingBeyondTheLimitSaysSo()
     {
         RealFtpServer server({});
-        for (int file = 0; file < 600; ++file)
-            QVERIFY(server.addFile(u"viele/datei-%1.txt"_s.arg(file), "x"));
+        QVERIFY(AddManyFiles(server));
         START_OR_SKIP(server, Kind::Pyftpdlib);
         m_fixture.Connect(server);
         TFTPqvx *window = m_fixture.Window();
@@ -602,7 +613,7 @@ private slots:
 
         window->IdFTP1.MaxListingSize = TIdFTP::kDefaultMaxListingSize;
         window->RunCommand([&] { Browser()->RefreshRemoteList(); });
-        QCOMPARE(List()->RowCount(), 601);
+        QCOMPARE(List()->RowCount(), kManyFiles + 1);
         QCOMPARE(window->Status()->PanelText(2), u"Fertig"_s);
     }
 
@@ -611,8 +622,7 @@ private slots:
     void aCancelledListingShowsNoRowsAndNoError()
     {
         RealFtpServer server({});
-        for (int file = 0; file < 600; ++file)
-            QVERIFY(server.addFile(u"viele/datei-%1.txt"_s.arg(file), "x"));
+        QVERIFY(AddManyFiles(server));
         START_OR_SKIP(server, Kind::Pyftpdlib);
         m_fixture.Connect(server);
         TFTPqvx *window = m_fixture.Window();
@@ -635,7 +645,7 @@ private slots:
         QVERIFY(!window->Flags.ListingBusy);
         window->Flags.CancelRequested = false;
         window->RunCommand([&] { Browser()->RefreshRemoteList(); });
-        QCOMPARE(List()->RowCount(), 601);
+        QCOMPARE(List()->RowCount(), kManyFiles + 1);
         QCOMPARE(ShownFolder(), u"/viele"_s);
     }
 };
