@@ -36,6 +36,7 @@ void TIdFTP::ConnectAndLogin()
             return;
         Encoding = NameEncoding::Undecided;
         m_protectData = false;
+        m_repliesOwed = false;
         m_systemType.clear();
         if (!OpenConnection())
             return;
