@@ -79,6 +79,38 @@ inline bool ConnectWithoutLogin(TIdFTP &ftp, ScriptedServer &server, bool passiv
     return ftp.OpenConnection();
 }
 
+// The command that VERIFY_IN_STEP sends; a scripted server answers it with echo().
+inline const QString kInStepMarker = QStringLiteral("NOOP in step");
+
+// What is wrong when the session is out of step with the server: empty when
+// one more command gets the reply that belongs to it, else what came instead.
+inline QString InStepProblem(TIdTCPConnection &session, const QString &command, const QString &expectedStart)
+{
+    if (!session.IsConnected())
+        return QStringLiteral("the session is closed");
+    session.SendCommand(command, -1);
+    const QString reply = session.LastReplyLine();
+    return reply.startsWith(expectedStart) ? QString()
+                                           : QStringLiteral("%1 got the reply \"%2\"").arg(command, reply);
+}
+
+// After any operation against a scripted server whose script goes on with
+// echo(): nothing the server said before is left unread.
+#define VERIFY_IN_STEP(session)                                                                              \
+    do {                                                                                                     \
+        const QString problem_ =                                                                             \
+            InStepProblem((session), kInStepMarker, QStringLiteral("200 ") + kInStepMarker);                 \
+        QVERIFY2(problem_.isEmpty(), qPrintable(problem_));                                                  \
+    } while (false)
+
+// The same against a real server: PWD gets its 257 with the folder in quotes,
+// an answer no transfer or abort leaves behind.
+#define VERIFY_IN_STEP_ON_REAL_SERVER(session)                                                               \
+    do {                                                                                                     \
+        const QString problem_ = InStepProblem((session), QStringLiteral("PWD"), QStringLiteral("257 \""));  \
+        QVERIFY2(problem_.isEmpty(), qPrintable(problem_));                                                  \
+    } while (false)
+
 // Starts a real server, or skips the test where that kind cannot run here.
 // A macro, so that skipping and failing end the test function itself.
 #define START_OR_SKIP(server, kind)                                                                          \

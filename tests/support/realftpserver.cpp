@@ -261,6 +261,9 @@ QString RealFtpServer::writeVsftpdConfig(int listenPort) const
     };
     if (!m_options.masqueradeAddress.isEmpty())
         lines << u"pasv_address=%1"_s.arg(m_options.masqueradeAddress);
+    if (m_options.dataConnectionTimeout > 0)
+        lines << u"accept_timeout=%1"_s.arg(m_options.dataConnectionTimeout)
+              << u"connect_timeout=%1"_s.arg(m_options.dataConnectionTimeout);
     if (m_options.implicitTls) {
         const auto certificate = SelfSignedCertificate::get(nullptr);
         if (!certificate)
