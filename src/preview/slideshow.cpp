@@ -4,6 +4,7 @@
 #include "idexceptions.h"
 #include "imagelibrary.h"
 #include "maintoolbar.h"
+#include "partfile.h"
 #include "pathrow.h"
 #include "remotebrowser.h"
 #include "remotelisting.h"
@@ -48,13 +49,6 @@ QList<GalleryImage> ImagesToFetch(const std::vector<RemotePaneEntry> &entries)
     return images;
 }
 
-void MakeWritable(const QString &path)
-{
-    const QFileInfo file(path);
-    if (file.exists() && !file.isSymLink())
-        QFile::setPermissions(path, file.permissions() | QFileDevice::WriteOwner);
-}
-
 } // namespace
 
 Slideshow::Slideshow(TFTPqvx &window)
@@ -82,8 +76,8 @@ void Slideshow::ConnectCommands()
     // The main window's abort commands stop a load as they stop a transfer;
     // the button has cut the running one already.
     RemotePane *pane = m_window.Remote();
-    connect(pane->SpeedButton10, &QToolButton::clicked, this, [this] { StopAfterThisImage(m_fetching); });
-    connect(pane->Datentransferabbrechen1, &QAction::triggered, this, [this] { StopAfterThisImage(false); });
+    connect(pane->SpeedButton10, &QToolButton::clicked, this, &Slideshow::StopAfterThisImage);
+    connect(pane->Datentransferabbrechen1, &QAction::triggered, this, &Slideshow::StopAfterThisImage);
 }
 
 TThumbFromFileForm *Slideshow::ThumbnailWindow() const
@@ -192,30 +186,12 @@ void Slideshow::FetchImages(const QList<GalleryImage> &images, const QString &re
 // the next picture unless it was asked to stop.
 bool Slideshow::FetchImage(const QString &remotePath, const QString &localPath)
 {
-    TIdFTP &session = m_window.IdFTP1;
-    MakeWritable(localPath);
-    QFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    PartFile part(localPath);
+    if (!part.Open())
         throw EIdException(
-            u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(localPath, file.errorString()));
-    bool done = false;
-    m_fetching = true;
-    m_transferCut = false;
-    try {
-        const auto fetched = qScopeGuard([this] { m_fetching = false; });
-        done = session.Retrieve(remotePath, file);
-    } catch (const EIdConnClosedGracefully &) {
-        // The abort cut the data connection while the transfer waited.
-        if (!m_transferCut || !session.IsConnected())
-            throw;
-    }
-    const bool cut = std::exchange(m_transferCut, false);
-    if (cut && session.IsConnected())
-        session.SkipRepliesAfterAbort();
-    if (done && !cut)
-        return true;
-    file.remove();
-    return false;
+            u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(localPath, part.ErrorString()));
+    // A cut transfer answers false with the session in step.
+    return m_window.IdFTP1.Retrieve(remotePath, part.Device()) && part.Commit();
 }
 
 void Slideshow::ShowFetchedImage(const QString &localPath)
@@ -247,18 +223,16 @@ void Slideshow::CancelLoad()
 {
     if (!m_loadRunning)
         return;
-    const bool cutTransfer = m_fetching && m_window.IdFTP1.IsConnected();
-    StopAfterThisImage(cutTransfer);
-    if (cutTransfer)
-        m_window.IdFTP1.Abort();
+    StopAfterThisImage();
+    // Cuts the picture being fetched; between pictures it sends nothing.
+    m_window.IdFTP1.Abort();
 }
 
-void Slideshow::StopAfterThisImage(bool transferCut)
+void Slideshow::StopAfterThisImage()
 {
     if (!m_loadRunning)
         return;
     m_stopRequested = true;
-    m_transferCut = m_transferCut || transferCut;
 }
 
 Slideshow &InstallSlideshow(TFTPqvx &window)

@@ -45,15 +45,12 @@ private:
     void ShowFetchedImage(const QString &localPath);
     void FinishLoad(const QString &remoteFolder);
     bool StopRequested() const;
-    void StopAfterThisImage(bool transferCut);
+    void StopAfterThisImage();
 
     TFTPqvx &m_window;
     QPointer<TThumbFromFileForm> m_thumbnails;
     bool m_loadRunning = false;
     bool m_stopRequested = false;
-    bool m_fetching = false;
-    // The running RETR was aborted: its replies are still to be read.
-    bool m_transferCut = false;
 };
 
 // Called once after the main window was made.

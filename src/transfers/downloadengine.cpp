@@ -210,7 +210,8 @@ void DownloadEngine::WriteTarget(const QString &name, const QString &target, qin
     PartFile part(target);
     if (!part.Open())
         RaiseCannotCreate(target, part.ErrorString());
-    if (size != 0 && !RunTransfer([&] { return Session().Retrieve(name, part.Device()); })) {
+    // An aborted or refused transfer answers false with the session in step.
+    if (size != 0 && !Session().Retrieve(name, part.Device())) {
         Flags().CancelRequested = true;
         return;
     }

@@ -113,22 +113,6 @@ void TransferEngine::RunOperation(const std::function<void()> &steps, const std:
     m_window.RunCommand([&] { RunWithEndSteps(steps, endSteps); });
 }
 
-bool TransferEngine::RunTransfer(const std::function<bool()> &transfer)
-{
-    bool done = false;
-    try {
-        done = transfer();
-    } catch (const EIdConnClosedGracefully &) {
-        // The abort button cut the data connection while the transfer waited
-        // for data; the control connection is still there.
-        if (!Flags().CancelRequested || !Session().IsConnected())
-            throw;
-    }
-    if (Flags().CancelRequested && Session().IsConnected())
-        Session().SkipRepliesAfterAbort();
-    return done;
-}
-
 QString WithTrailingSeparator(const QString &localPath)
 {
     if (localPath.isEmpty() || localPath.endsWith(u'/'))

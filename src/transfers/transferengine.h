@@ -59,11 +59,6 @@ protected:
     // an error is shown last, so the end steps' texts do not hide it.
     void RunOperation(const std::function<void()> &steps, const std::function<void()> &endSteps);
 
-    // Runs one download or upload. False when the server refused it or the
-    // user cancelled it; either way the control connection is in step with
-    // the server again afterwards.
-    bool RunTransfer(const std::function<bool()> &transfer);
-
     TFTPqvx &m_window;
 
 private:

@@ -150,6 +150,6 @@ void UploadEngine::UploadFile(const QString &localFile)
     if (!ShouldTransfer({exists, localTime, remoteTime}, question))
         return;
     const QString remotePath = WithTrailingSlash(RemoteFolder()) + name;
-    if (!RunTransfer([&] { return Session().StoreFile(file.absoluteFilePath(), remotePath); }))
+    if (!Session().StoreFile(file.absoluteFilePath(), remotePath))
         Flags().CancelRequested = true;
 }

@@ -234,7 +234,7 @@ private slots:
         press.setInterval(1);
         connect(&press, &QTimer::timeout, [&] {
             TThumbFromFileForm *thumbnails = Show().ThumbnailWindow();
-            if (pressed || !thumbnails || QFileInfo(big).size() < 4 * 1024 * 1024)
+            if (pressed || !thumbnails || LargestFileIn(window.Folders().ImagesFolder()) < 4 * 1024 * 1024)
                 return;
             pressed = true;
             // Commands for the session are refused while the load runs.
