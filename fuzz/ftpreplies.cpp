@@ -65,11 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Fuzz::Input input(data, size);
     const uint8_t switches = input.Byte();
     const uint8_t pieceSize = input.Byte();
-    const QByteArray stream = StreamFromInput(input.Rest(), switches & 0x80);
+    const QByteArray stream = input.Rest();
     const QString &peerAddress = kPeerAddresses[switches & 1];
 
     TIdFTP session;
     session.Encoding = NameEncoding((switches >> 1) % 3);
+    // Short enough that inputs of a few kilobytes reach it.
+    session.MaxLineLength = (switches & 0x80) ? 200 : TIdTCPConnection::kMaxLineLength;
     ScriptedPeer peer(stream, pieceSize == 0 ? stream.size() : pieceSize);
     peer.Attach(session, peerAddress);
     ReadReplies(session, peerAddress, switches >> 3);

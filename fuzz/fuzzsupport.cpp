@@ -3,6 +3,8 @@
 #include "datetext.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -34,7 +36,11 @@ void InitializeOnce(int argc, char **argv)
 
 QString ScratchFolder()
 {
-    static QTemporaryDir folder;
+    // Targets write a file or a folder tree on every run: in memory when the
+    // machine has a memory file system, that is a hundred times faster.
+    static const QString parent =
+        QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm") : QDir::tempPath();
+    static QTemporaryDir folder(parent + QStringLiteral("/glimra-fuzz-XXXXXX"));
     if (!folder.isValid()) {
         std::fprintf(stderr, "Kein temporärer Ordner: %s\n", qPrintable(folder.errorString()));
         std::abort();

@@ -6,6 +6,9 @@
 
 namespace {
 
+// Short enough that inputs of a few kilobytes reach the limit.
+constexpr qint64 kLineLimits[] = {TIdTCPConnection::kMaxLineLength, 64, 1000};
+
 void CheckReply(const TIdTCPConnection &connection, int result, const QList<int> &allowed)
 {
     const QStringList &lines = connection.ReplyLines();
@@ -15,7 +18,7 @@ void CheckReply(const TIdTCPConnection &connection, int result, const QList<int>
         FUZZ_CHECK(!line.isEmpty() && line == line.trimmed());
         size += line.size();
     }
-    FUZZ_CHECK(size <= TIdTCPConnection::kMaxLineLength + lines.constLast().size());
+    FUZZ_CHECK(size <= connection.MaxLineLength + lines.constLast().size());
     FUZZ_CHECK(connection.ReplyCode() >= 0 && connection.ReplyCode() <= 999);
     FUZZ_CHECK(result == 0 || result == connection.ReplyCode());
     FUZZ_CHECK(allowed.isEmpty() || result == 0 || allowed.contains(result));
@@ -34,10 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Fuzz::Input input(data, size);
     const uint8_t switches = input.Byte();
     const uint8_t pieceSize = input.Byte();
-    const QByteArray stream = StreamFromInput(input.Rest(), switches & 0x80);
+    const QByteArray stream = input.Rest();
 
     TIdTCPConnection connection;
     connection.Encoding = NameEncoding(switches % 3);
+    connection.MaxLineLength = kLineLimits[(switches >> 4) % 3];
     ScriptedPeer peer(stream, pieceSize == 0 ? stream.size() : pieceSize);
     peer.Attach(connection, QStringLiteral("127.0.0.1"));
 

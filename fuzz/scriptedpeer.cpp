@@ -47,11 +47,3 @@ bool ScriptedPeer::HasPendingData() const
 {
     return m_position < m_stream.size();
 }
-
-QByteArray StreamFromInput(const QByteArray &bytes, bool repeatPastLineLimit)
-{
-    if (!repeatPastLineLimit || bytes.isEmpty())
-        return bytes;
-    const qint64 wanted = TIdTCPConnection::kMaxLineLength + 4096;
-    return bytes.repeated((wanted + bytes.size() - 1) / bytes.size());
-}

@@ -26,8 +26,3 @@ private:
     qint64 m_position = 0;
     qint64 m_pieceSize;
 };
-
-// The stream a target reads: the input's bytes, or, when the switch asks for
-// it, the bytes repeated until they pass the line length limit, for lines
-// and replies too long to come from an input of a few kilobytes.
-QByteArray StreamFromInput(const QByteArray &bytes, bool repeatPastLineLimit);

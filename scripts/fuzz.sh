@@ -2,6 +2,8 @@
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer, UBSan) in
 # build-fuzz/ and runs each for a while.
 #   scripts/fuzz.sh [seconds] [target ...]    default: 60 s, every target
+# GLIMRA_FUZZ_FLAGS adds libFuzzer options, e.g. "-runs=10000000" to stop
+# after that many executions instead (whichever comes first).
 # Each target starts from its seeds (fuzz/corpus/<target>) and grows its own
 # corpus in build-fuzz/corpus/<target>, which is kept between runs and not
 # committed. A crash, hang or memory blow-up stops the target and leaves the
@@ -43,7 +45,7 @@ for target in "${targets[@]}"; do
   # -timeout and -rss_limit_mb turn hangs and memory blow-ups into findings.
   if ! nice -n 19 "$build/fuzz/fuzz_$target" "$corpus" "fuzz/corpus/$target" "${dict[@]}" \
       -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-      -artifact_prefix="$crashes/" >"$log" 2>&1; then
+      -artifact_prefix="$crashes/" ${GLIMRA_FUZZ_FLAGS:-} >"$log" 2>&1; then
     echo "   BEFUND: siehe $log und $crashes/"
     status=1
   fi

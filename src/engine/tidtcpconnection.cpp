@@ -263,7 +263,7 @@ QString TIdTCPConnection::ReadLine(const QByteArray &terminator, int timeout)
             ConsumeReadBuffer(found + ending.size());
             return text;
         }
-        if (pending.size() > kMaxLineLength)
+        if (pending.size() > MaxLineLength)
             RaiseLineTooLong();
         searchFrom = std::max<qint64>(0, pending.size() - ending.size() + 1);
         CheckClosed(true, true);
@@ -300,7 +300,7 @@ int TIdTCPConnection::ReadReply(const QList<int> &allowedCodes)
             line = ReadNonEmptyLine();
             m_replyLines.append(line);
             replySize += line.size();
-            if (replySize > kMaxLineLength)
+            if (replySize > MaxLineLength)
                 RaiseLineTooLong();
         } while (line.size() >= 4 && QStringView(line).left(4).compare(endMarker, Qt::CaseInsensitive) != 0);
     }
