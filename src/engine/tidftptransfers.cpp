@@ -74,7 +74,7 @@ TIdFTP::PassiveTarget TIdFTP::EnterPassive()
     // inner address, and a hostile one could send the client to any host,
     // in the user's own network or elsewhere.
     const QString peer = Binding().PeerIP;
-    if (!peer.isEmpty() && target.address != peer) {
+    if (!TrustPassiveAddress && !peer.isEmpty() && target.address != peer) {
         if (octets[0] != 0)
             DoStatus(hsStatusText,
                      u"Der Server nennt für die Datenverbindung die Adresse %1; "
