@@ -91,6 +91,10 @@ public:
 
     // --- settings and events ---------------------------------------------
     qint64 MaxLineLength = kMaxLineLength;
+    // How long a line or reply that is waited for without a limit may keep
+    // the peer silent; then the connection is closed and EIdReadTimeout
+    // raised. kWaitForever: no limit.
+    int ReadTimeout = kWaitForever;
     int RecvBufferSize = kDefaultBufferSize;
     int SendBufferSize = kDefaultBufferSize;
     // How commands are encoded and replies decoded.
@@ -131,6 +135,7 @@ private:
     void ConsumeReadBuffer(qint64 count);
     void AppendToReadBuffer(QByteArrayView bytes);
     [[noreturn]] void RaiseLineTooLong();
+    [[noreturn]] void RaiseReadTimeout();
 
     struct WorkState {
         int depth = 0;
