@@ -1,10 +1,10 @@
 #include "tinifile.h"
 
+#include "savefile.h"
 #include "textcodec.h"
 
 #include <QFile>
 #include <QLocale>
-#include <QSaveFile>
 #include <QSet>
 
 using namespace Qt::StringLiterals;
@@ -346,12 +346,7 @@ bool TIniFile::WriteLines(const QString &fileName, const QStringList &lines)
     if (!lines.isEmpty())
         text += u"\r\n"_s;
     MakeOwnerWritable(fileName);
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(TextCodec::EncodeAuto(text));
-    return file.commit();
+    return SaveFileAtomically(fileName, TextCodec::EncodeAuto(text), true);
 }
 
 // --- lookup ------------------------------------------------------------------
