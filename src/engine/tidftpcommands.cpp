@@ -77,8 +77,15 @@ QStringList TIdFTP::ReceiveListing(const QString &command, bool listingVariant)
         return {};
     const QByteArray &bytes = buffer.data();
     // A server that never said how it spells names shows it in its listings.
-    if (Encoding == NameEncoding::Undecided && !TextCodec::IsAscii(bytes))
-        Encoding = TextCodec::IsValidUtf8(bytes) ? NameEncoding::Utf8 : NameEncoding::Windows1252;
+    // Names that are no UTF-8 must go back as the bytes they came as, so
+    // they switch the session to Windows-1252 even when the server said it
+    // speaks UTF-8.
+    if (!TextCodec::IsAscii(bytes) && Encoding != NameEncoding::Windows1252) {
+        if (!TextCodec::IsValidUtf8(bytes))
+            Encoding = NameEncoding::Windows1252;
+        else if (Encoding == NameEncoding::Undecided)
+            Encoding = NameEncoding::Utf8;
+    }
     return SplitLines(DecodeText(bytes));
 }
 
