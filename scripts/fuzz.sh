@@ -3,7 +3,8 @@
 # build-fuzz/ and runs each for a while.
 #   scripts/fuzz.sh [seconds] [target ...]    default: 60 s, every target
 # GLIMRA_FUZZ_FLAGS adds libFuzzer options, e.g. "-runs=10000000" to stop
-# after that many executions instead (whichever comes first).
+# after that many executions instead (whichever comes first);
+# GLIMRA_FUZZ_BUILD_DIR names another build folder, for a second run beside.
 # Each target starts from its seeds (fuzz/corpus/<target>) and grows its own
 # corpus in build-fuzz/corpus/<target>, which is kept between runs and not
 # committed. A crash, hang or memory blow-up stops the target and leaves the
@@ -25,7 +26,7 @@ fi
 cxx=$(command -v clang++-14 || command -v clang++)
 cc=$(command -v clang-14 || command -v clang)
 
-build=build-fuzz
+build=${GLIMRA_FUZZ_BUILD_DIR:-build-fuzz}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER="$cc" -DCMAKE_CXX_COMPILER="$cxx" \
   -DGLIMRA_FUZZ=ON -DGLIMRA_BUILD_TESTS=OFF -DGLIMRA_BUILD_BENCH=OFF >/dev/null
