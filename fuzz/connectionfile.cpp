@@ -48,12 +48,6 @@ void CheckSavedAgain(const TIniFile &file)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    Fuzz::InitializeOnce(*argc, *argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString fileName = Fuzz::ScratchFolder() + QStringLiteral("/fuzz.glimra");

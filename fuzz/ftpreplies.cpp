@@ -54,12 +54,6 @@ void ReadReplies(TIdFTP &session, const QString &peer, uint8_t order)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    Fuzz::InitializeOnce(*argc, *argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Fuzz::Input input(data, size);

@@ -49,3 +49,11 @@ QString ScratchFolder()
 }
 
 } // namespace Fuzz
+
+// The same for every target: the Qt application object, German formats and
+// a time zone with summer time.
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    Fuzz::InitializeOnce(*argc, *argv);
+    return 0;
+}

@@ -6,9 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// The entry points every fuzz target defines. libFuzzer calls them when the
-// target is built for fuzzing; the replay program of the test suite calls
-// them over the stored inputs.
+// The entry points of a fuzz target: each target defines the second, the
+// first is the same for all (fuzzsupport.cpp). libFuzzer calls them when
+// the target is built for fuzzing; the replay program of the test suite
+// calls them over the stored inputs.
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv);
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 

@@ -65,12 +65,6 @@ void Change(TIniFile &ini, uint8_t switches, const QString &value)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    Fuzz::InitializeOnce(*argc, *argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Fuzz::Input input(data, size);
