@@ -295,11 +295,14 @@ QString TIdTCPConnection::ReadLine(const QByteArray &terminator, int timeout)
             QByteArrayView line = pending.first(found);
             if (defaultTerminator && line.endsWith('\r'))
                 line.chop(1);
+            if (line.size() > MaxLineLength)
+                RaiseLineTooLong();
             const QString text = DecodeText(line);
             ConsumeReadBuffer(found + ending.size());
             return text;
         }
-        if (pending.size() > MaxLineLength)
+        // The one byte more may be the CR before the LF still to come.
+        if (pending.size() > MaxLineLength + 1)
             RaiseLineTooLong();
         searchFrom = std::max<qint64>(0, pending.size() - ending.size() + 1);
         CheckClosed(true, true);
