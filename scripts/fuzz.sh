@@ -20,9 +20,7 @@ if [ ${#targets[@]} -eq 0 ]; then
   targets=($(sed -n 's/^glimra_add_fuzz_target(\([a-z]*\).*/\1/p' fuzz/CMakeLists.txt))
 fi
 
-if ! command -v clang++-14 >/dev/null && ! command -v clang++ >/dev/null; then
-  ./scripts/install-deps.sh
-fi
+./scripts/install-deps.sh --fuzz
 cxx=$(command -v clang++-14 || command -v clang++)
 cc=$(command -v clang-14 || command -v clang)
 
