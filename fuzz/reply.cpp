@@ -16,6 +16,7 @@ void CheckReply(const TIdTCPConnection &connection, int result, const QList<int>
     qint64 size = 0;
     for (const QString &line : lines) {
         FUZZ_CHECK(!line.isEmpty() && line == line.trimmed());
+        FUZZ_CHECK(line.size() <= connection.MaxLineLength);
         size += line.size();
     }
     FUZZ_CHECK(size <= connection.MaxLineLength + lines.constLast().size());
