@@ -1,5 +1,6 @@
 #include "programstart.h"
 #include "remoteoperations.h"
+#include "search.h"
 #include "tftpqvx.h"
 #include "transfers.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
     window.CreateDialogs();
     InstallRemoteOperations(window);
     InstallTransfers(window);
+    InstallSearch(window);
     window.show();
     return application.exec();
 }

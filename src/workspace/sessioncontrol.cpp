@@ -345,9 +345,11 @@ void SessionControl::HandleDisconnected()
 void SessionControl::UpdateSessionSymbols()
 {
     const TIdFTP &ftp = m_window.IdFTP1;
+    const TIdFTP &search = m_window.IdFTPSearch;
     const bool connected = ftp.IsConnected();
-    // The search session joins here once the search exists.
-    m_window.Status()->SetSessionSymbols(connected, connected && ftp.UseSSL, false, false);
+    const bool searching = search.IsConnected();
+    m_window.Status()->SetSessionSymbols(connected, connected && ftp.UseSSL, searching,
+                                         searching && search.UseSSL);
 }
 
 // --- the questions the session asks ------------------------------------------------

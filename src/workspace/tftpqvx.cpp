@@ -95,8 +95,8 @@ void TFTPqvx::CreateDialogs()
     m_setup = new Tsetup(this);
     // The transfer prompts and the wait dialog come here.
     CredentialsDialog();
-    // The search windows, the list update, the slideshow properties, the
-    // upload prompts and the save-from-results window come here.
+    // The list update, the slideshow properties and the upload prompts
+    // come here; the search installs its windows itself.
     m_browser->CreateFolderTreeDialog();
 }
 
@@ -341,8 +341,7 @@ void TFTPqvx::closeEvent(QCloseEvent *event)
 
 void TFTPqvx::DisconnectSessionsForClose()
 {
-    // A running search transfer is aborted and the search session
-    // disconnected here, before the main session.
+    emit closingSessions();
     m_session->Disconnect();
 }
 
@@ -356,7 +355,6 @@ void TFTPqvx::RunCloseSequence()
     Features.clear();
     if (!StartedWithArguments())
         DataFolders::DeleteFilesIn(m_folders.WorkFolder());
-    // The session of the save-from-results window is disconnected here.
     if (StartedWithArguments())
         return;
     SaveSettings();
@@ -384,6 +382,7 @@ ClosingLayout TFTPqvx::CurrentLayout() const
     layout.logBarPosition = m_splitArea->sizes().value(0);
     layout.localColumnWidths = m_localPane->List->ColumnWidths();
     layout.remoteColumnWidths = m_remotePane->List->ColumnWidths();
-    // The search results window adds the widths of its columns here.
+    if (SearchColumnWidths)
+        layout.searchColumnWidths = SearchColumnWidths();
     return layout;
 }

@@ -63,8 +63,13 @@ public:
     OperationFlags Flags;
     ApplicationSettings Settings;
     TIdFTP IdFTP1;        // the main session
+    TIdFTP IdFTPSearch;   // the search's session, beside the main one
     QStringList Features; // what the server's HELP offered
     QStringList CopyList; // remote names copied for pasting
+
+    // The column widths of the search results window, once it exists; they
+    // are written with the settings when the program ends.
+    std::function<QList<int>()> SearchColumnWidths;
 
     SessionControl *Session() const { return m_session; }
     RemoteBrowser *Browser() const { return m_browser; }
@@ -89,6 +94,11 @@ public:
     TVerblist *ConnectionManager() const { return m_verblist; }
     // Made on first use when CreateDialogs has not run.
     TGetpwdDlg *CredentialsDialog();
+
+signals:
+    // The window closes: sessions beside the main one stop their transfers
+    // and quit now, before the main session is disconnected.
+    void closingSessions();
 
 protected:
     void showEvent(QShowEvent *event) override;
