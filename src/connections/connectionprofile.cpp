@@ -4,7 +4,6 @@
 #include "tidftp.h"
 #include "tinifile.h"
 
-#include <limits>
 #include <variant>
 
 using namespace Qt::StringLiterals;
@@ -87,18 +86,21 @@ QString CommentKey(int line)
 void ReadKey(const TIniFile &ini, const QString &section, const ProfileKey &key, ConnectionProfile &profile)
 {
     const QString name = key.name.toString();
-    std::visit(
-        Overloaded{
-            [&](bool P::*field) { profile.*field = ini.ReadBool(section, name, profile.*field); },
-            [&](int P::*field) { profile.*field = ini.ReadInteger(section, name, profile.*field); },
-            [&](QDateTime P::*field) { profile.*field = ini.ReadDateTime(section, name, profile.*field); },
-            [&](QString P::*field) {
-                const QString text = ini.ReadString(section, name, profile.*field);
-                profile.*field =
-                    key.storage == Storage::Scrambled ? UnscramblePassword(text).value_or(QString()) : text;
-            },
-        },
-        key.field);
+    std::visit(Overloaded{
+                   [&](bool P::*field) { profile.*field = ini.ReadBool(section, name, profile.*field); },
+                   [&](int P::*field) { profile.*field = ini.ReadInteger(section, name, profile.*field); },
+                   // The only date-time, TimeDif, is a duration: see ManualTimeDifference.
+                   [&](QDateTime P::*field) {
+                       profile.*field = ini.ReadDateTime(section, name, profile.*field, Qt::UTC);
+                   },
+                   [&](QString P::*field) {
+                       const QString text = ini.ReadString(section, name, profile.*field);
+                       profile.*field = key.storage == Storage::Scrambled
+                                            ? UnscramblePassword(text).value_or(QString())
+                                            : text;
+                   },
+               },
+               key.field);
 }
 
 void WriteKey(TIniFile &ini, const QString &section, const ProfileKey &key, const ConnectionProfile &profile)
@@ -150,6 +152,11 @@ bool ConnectionProfile::PasswordsFitStorage() const
             return false;
     }
     return true;
+}
+
+bool ConnectionProfile::PortsInRange() const
+{
+    return !IsPortBeyondRange(FTP_Port) && !IsPortBeyondRange(Proxy_Port) && !IsPortBeyondRange(Socket_Port);
 }
 
 bool ConnectionProfile::Write(TIniFile &ini, const QString &section, ProfileKeys keys) const
@@ -226,7 +233,7 @@ quint16 ConnectionProfile::ProxyPortNumber() const
 {
     constexpr int kDefaultProxyPort = 4421;
     const int port = NumberOr(Proxy_Port, kDefaultProxyPort);
-    return quint16(port < 0 || port > std::numeric_limits<quint16>::max() ? kDefaultProxyPort : port);
+    return quint16(port < 0 || port > kHighestPort ? kDefaultProxyPort : port);
 }
 
 int ConnectionProfile::SocksPortNumber() const
@@ -257,7 +264,14 @@ std::optional<MainWindowValues> ApplyConnectionFile(const QString &fileName, TId
     return ApplyProfile(file, sections.first(), session, ProfileReading::ConnectionFile);
 }
 
+bool IsPortBeyondRange(QStringView text)
+{
+    bool isNumber = false;
+    const qlonglong port = text.trimmed().toLongLong(&isNumber);
+    return isNumber && port > kHighestPort;
+}
+
 bool IsFitToConnect(const TIdFTP &session)
 {
-    return !session.Host.isEmpty() && session.Port > 0;
+    return !session.Host.isEmpty() && session.Port > 0 && session.Port <= kHighestPort;
 }

@@ -41,6 +41,20 @@ inline constexpr int kMaxCommentLines = 101;
 inline constexpr QStringView kAnonymousUser = u"anonymous";
 inline constexpr QStringView kAnonymousPassword = u"glimra@example.com";
 inline constexpr QStringView kUnfitProfileWarning = u"Die Verbindungseigenschaften sind mangelhaft.";
+inline constexpr int kHighestPort = 65535;
+
+// A port text that is a number above 65535. A socket would cut it to 16 bits
+// (70000 would reach port 4464). Texts that are no number read as the key's
+// default and do not count.
+bool IsPortBeyondRange(QStringView text);
+
+// The manual time difference is a duration stored as the time of day of a
+// date. It lives on a clock without summer time (UTC), so that every time of
+// day exists, also on the day the local clock skips from 02:00 to 03:00.
+inline QDateTime ManualTimeDifference(QDate date, QTime time)
+{
+    return QDateTime(date, time, Qt::UTC);
+}
 
 // One saved connection: an INI section named after the connection. The
 // members carry the key names; each holds its key's default until read.
@@ -72,7 +86,7 @@ struct ConnectionProfile {
     bool MLSD = false;
     bool DateTimeNo = false;
     bool DateTimeManuel = false;
-    QDateTime TimeDif{QDate::currentDate(), QTime(0, 0)}; // only hours and minutes count
+    QDateTime TimeDif = ManualTimeDifference(QDate::currentDate(), QTime(0, 0)); // hours and minutes count
     QString TimeDifvz = QStringLiteral("-");
     bool ssl = false;
     QString RootCertificateFile;
@@ -93,6 +107,8 @@ struct ConnectionProfile {
     // Returns false, writing nothing, when a password is too long to store.
     bool Write(TIniFile &ini, const QString &section, ProfileKeys keys = ProfileKeys::All) const;
     bool PasswordsFitStorage() const;
+    // No port text (FTP, proxy, SOCKS) is beyond the range of ports.
+    bool PortsInRange() const;
 
     // Sets the session's settings; isSearch is on for the search reading
     // only. The readings without SSL switch the session's SSL off.
@@ -113,5 +129,5 @@ std::optional<MainWindowValues> ApplyProfile(const TIniFile &ini, const QString 
 // Nothing when the file has no section.
 std::optional<MainWindowValues> ApplyConnectionFile(const QString &fileName, TIdFTP &session);
 
-// A session is fit to connect when it has a host and a port above 0.
+// A session is fit to connect when it has a host and a port from 1 to 65535.
 bool IsFitToConnect(const TIdFTP &session);

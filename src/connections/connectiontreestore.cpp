@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 using namespace TreeFiles;
 
@@ -28,6 +30,13 @@ bool HasForbiddenCharacter(const QString &name)
             return true;
     }
     return false;
+}
+
+// A group folder under these names would take the place of its parent's
+// connection file or of that file's backup copy.
+bool IsReservedGroupName(const QString &name)
+{
+    return SameName(name, kConnectionFileName.toString()) || SameName(name, kBackupFileName.toString());
 }
 
 bool ExistsIn(const QString &folder, const QString &name)
@@ -121,6 +130,8 @@ ConnectionTreeStore::RenameOutcome ConnectionTreeStore::RenameGroup(ConnectionTr
         return {};
     if (HasForbiddenCharacter(entered))
         return {false, u"Zeichen /\\:*?\"<>| sind nicht zulässig"_s};
+    if (IsReservedGroupName(entered))
+        return {false, u"Der Name \""_s + entered + u"\" ist für die Verbindungsdateien reserviert"_s};
     const QString parentFolder = GroupFolder(group.GroupPath());
     // Names are told apart ignoring case, as everywhere in the tree.
     if (ExistsIn(parentFolder, entered))
@@ -199,7 +210,7 @@ bool ConnectionTreeStore::MoveTreeItem(const ConnectionTreeNode *moved, const Co
 
 bool ConnectionTreeStore::MoveGroupInto(const ConnectionTreeNode &group, const QString &folder) const
 {
-    if (ExistsIn(folder, group.Text()))
+    if (IsReservedGroupName(group.Text()) || ExistsIn(folder, group.Text()))
         return false;
     MoveFolderTree(FolderOf(group), JoinPath(folder, group.Text()));
     return true;
@@ -334,7 +345,7 @@ std::optional<QString> ConnectionTreeStore::SaveConnection(const QString &groupP
     TIniFile ini(ConnectionFileOf(groupPath));
     const bool renamed = !originalName.isEmpty() && name != originalName;
     const bool takenByAnother = ini.SectionExists(name) && !SameName(name, originalName);
-    if (name.isEmpty() || takenByAnother || !profile.PasswordsFitStorage())
+    if (name.isEmpty() || takenByAnother || !profile.PasswordsFitStorage() || !profile.PortsInRange())
         return std::nullopt;
     if (renamed)
         ini.EraseSection(originalName);
@@ -349,7 +360,8 @@ bool ConnectionTreeStore::AddConnection(const QString &groupPath, const QString 
 {
     // The path comes from a downloaded list: it must stay inside the tree.
     const QStringList names = QString(groupPath).replace(u'\\', u'/').split(u'/', Qt::SkipEmptyParts);
-    if (name.isEmpty() || names.contains(u"."_s) || names.contains(u".."_s))
+    if (name.isEmpty() || names.contains(u"."_s) || names.contains(u".."_s) ||
+        std::any_of(names.begin(), names.end(), IsReservedGroupName))
         return false;
     const QString folder = GroupFolder(names.join(u'/'));
     if (!QDir().mkpath(folder))

@@ -80,8 +80,8 @@ public:
     std::optional<ConnectionProfile> ReadConnection(const QString &groupPath, const QString &name) const;
     // Writes the profile under name, replacing the section originalName
     // (empty for a new connection). Refused when name is empty or belongs to
-    // another connection, when a password is too long or the file cannot be
-    // written; else the name written.
+    // another connection, when a password is too long, a port beyond 65535
+    // or the file cannot be written; else the name written.
     std::optional<QString> SaveConnection(const QString &groupPath, const QString &originalName,
                                           const QString &name, const ConnectionProfile &profile) const;
     // For connections from the published list: the group path may use "\"

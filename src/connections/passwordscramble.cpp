@@ -3,6 +3,7 @@
 #include "textcodec.h"
 
 #include <QByteArray>
+#include <QStringDecoder>
 
 #include <numeric>
 
@@ -55,21 +56,30 @@ private:
     qsizetype m_keyIndex = 0;
 };
 
+// A password that does not fit Windows-1252 is scrambled as its UTF-8 bytes
+// behind this mark, which tells the two forms apart when reading. A
+// Windows-1252 text beginning with "ï»¿" would look marked, so it takes the
+// marked form as well.
+constexpr QByteArrayView kUtf8Mark = "\xEF\xBB\xBF";
+
 QByteArray PasswordBytes(const QString &password)
 {
     bool fits = false;
     QByteArray bytes = TextCodec::EncodeWindows1252(password, &fits);
-    return fits ? bytes : password.toUtf8();
+    if (fits && !bytes.startsWith(kUtf8Mark))
+        return bytes;
+    return kUtf8Mark.toByteArray() + password.toUtf8();
 }
 
-// UTF-8 bytes are only ever stored for a password that does not fit
-// Windows-1252, so they are taken as UTF-8 only when they decode to such a text.
 QString PasswordFromBytes(const QByteArray &bytes)
 {
-    if (!TextCodec::IsAscii(bytes) && TextCodec::IsValidUtf8(bytes)) {
-        const QString utf8 = QString::fromUtf8(bytes);
-        if (!TextCodec::FitsWindows1252(utf8))
-            return utf8;
+    if (bytes.startsWith(kUtf8Mark)) {
+        // A password may itself begin with U+FEFF: keep it.
+        QStringDecoder decoder(QStringDecoder::Utf8,
+                               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        const QString password = decoder.decode(QByteArrayView(bytes).sliced(kUtf8Mark.size()));
+        if (!decoder.hasError())
+            return password;
     }
     return TextCodec::DecodeWindows1252(bytes);
 }

@@ -6,10 +6,12 @@
 
 // Stored passwords of connection profiles are scrambled with a fixed key and
 // kept as Base64 text. The scrambling works on the password's Windows-1252
-// bytes, or on its UTF-8 bytes when a character has no Windows-1252 byte.
+// bytes, or, when a character has no Windows-1252 byte, on a byte-order mark
+// (EF BB BF) followed by its UTF-8 bytes.
 //
-// The stored form is limited to 512 characters, which holds 384 password
-// bytes; longer passwords and longer stored texts are refused (nullopt).
+// The stored form is limited to 512 characters, which holds 384 bytes, the
+// mark included; longer passwords and longer stored texts are refused
+// (nullopt).
 
 inline constexpr int kMaxPasswordBytes = 384;
 inline constexpr int kMaxScrambledLength = 512;

@@ -88,8 +88,14 @@ QString TimeFormat(const QLocale &locale)
     return format.insert(minutes + 2, u":ss"_s);
 }
 
-QDateTime ParseDateTime(const QString &text)
+// A text in UTC reads as the date and time it shows, even where the local
+// clock skips that hour; "UTC" is appended because Qt's parser otherwise
+// works in local time.
+QDateTime ParseDateTime(const QString &text, Qt::TimeSpec spec)
 {
+    const bool utc = spec == Qt::UTC;
+    const QString zoneText = utc ? u" UTC"_s : QString();
+    const QString zoneFormat = utc ? u" t"_s : QString();
     const QLocale locale;
     const QString date = DateFormat(locale);
     const QString time = TimeFormat(locale);
@@ -105,11 +111,11 @@ QDateTime ParseDateTime(const QString &text)
         {german, u"dd.MM.yyyy HH:mm"_s},
     };
     for (const auto &[candidateLocale, format] : candidates) {
-        const QDateTime value = candidateLocale.toDateTime(text, format);
+        const QDateTime value = candidateLocale.toDateTime(text + zoneText, format + zoneFormat);
         if (value.isValid())
             return value;
     }
-    return QDateTime::fromString(text, Qt::ISODate);
+    return QDateTime::fromString(utc ? text + u'Z' : text, Qt::ISODate);
 }
 
 QLocale NumberLocale()
@@ -189,13 +195,13 @@ bool TIniFile::ReadBool(const QString &section, const QString &key, bool default
     return defaultValue;
 }
 
-QDateTime TIniFile::ReadDateTime(const QString &section, const QString &key,
-                                 const QDateTime &defaultValue) const
+QDateTime TIniFile::ReadDateTime(const QString &section, const QString &key, const QDateTime &defaultValue,
+                                 Qt::TimeSpec spec) const
 {
     const QString text = ReadString(section, key, QString()).trimmed();
     if (text.isEmpty())
         return defaultValue;
-    const QDateTime value = ParseDateTime(text);
+    const QDateTime value = ParseDateTime(text, spec);
     return value.isValid() ? value : defaultValue;
 }
 

@@ -24,7 +24,11 @@ public:
     QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
     int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
     bool ReadBool(const QString &section, const QString &key, bool defaultValue) const;
-    QDateTime ReadDateTime(const QString &section, const QString &key, const QDateTime &defaultValue) const;
+    // Qt::UTC reads the date and time as written, for values that are no
+    // instants (a duration kept as a time of day): they read back even where
+    // the local clock skips that hour.
+    QDateTime ReadDateTime(const QString &section, const QString &key, const QDateTime &defaultValue,
+                           Qt::TimeSpec spec = Qt::LocalTime) const;
     double ReadFloat(const QString &section, const QString &key, double defaultValue) const;
 
     void WriteString(const QString &section, const QString &key, const QString &value);

@@ -378,24 +378,40 @@ private:
 
     // Unix long listing: "... size Mon DD HH:MM name" or "... size Mon DD  YYYY
     // name". Every month abbreviation is tried from the left, so a user name
-    // such as "janet" or "decker" cannot hide the real date behind it.
+    // such as "janet" or "decker" cannot hide the real date behind it. An
+    // owner named like a month ("jan 20 512 Mar 15 2004") is followed by the
+    // group and the size, which can pass for a day and a year: a month with
+    // fewer than three fields before it counts only when no later one does.
     bool ScanUnixDates()
     {
+        static constexpr int kFieldsBeforeMonth = 3; // permissions, owner, size
         std::optional<UnixFields> fields;
+        std::optional<UnixDate> dateInOwnerColumn;
+        int fieldsBefore = 0;
         const QChar *text = line_.data();
         const qsizetype end = line_.size() - 2;
         for (qsizetype position = 0; position < end; ++position) {
+            const bool fieldStart =
+                !IsBlank(text[position]) && (position == 0 || IsBlank(text[position - 1]));
             const int month = MonthAt(text + position);
-            if (month == 0)
-                continue;
-            // Abbreviations inside one word share the fields after it: read
-            // them once, so that long lines cost linear time.
-            if (!fields || position >= fields->wordEnd)
-                fields = ReadUnixFields(SkipNonBlanks(position));
-            if (TryUnixDate(position, month, *fields))
-                return true;
+            if (month != 0) {
+                // Abbreviations inside one word share the fields after it:
+                // read them once, so that long lines cost linear time.
+                if (!fields || position >= fields->wordEnd)
+                    fields = ReadUnixFields(SkipNonBlanks(position));
+                const std::optional<UnixDate> date = ReadUnixDate(position, month, *fields);
+                if (date && fieldsBefore >= kFieldsBeforeMonth) {
+                    TakeUnixDate(*date);
+                    return true;
+                }
+                if (date && !dateInOwnerColumn)
+                    dateInOwnerColumn = date;
+            }
+            fieldsBefore += fieldStart;
         }
-        return false;
+        if (dateInOwnerColumn)
+            TakeUnixDate(*dateInOwnerColumn);
+        return dateInOwnerColumn.has_value();
     }
 
     // The day and the year or time that follow a month word.
@@ -405,6 +421,13 @@ private:
         DateTimeParts parts; // all but year and month
         std::optional<int> listedYear;
         bool noTimeOfDay = false;
+    };
+
+    // A month with a valid day and a valid year or time after it.
+    struct UnixDate {
+        qsizetype monthPosition = 0;
+        qsizetype tokenEnd = 0;
+        Stamp stamp;
     };
 
     UnixFields ReadUnixFields(qsizetype wordEnd) const
@@ -452,21 +475,36 @@ private:
         return fields;
     }
 
-    bool TryUnixDate(qsizetype monthPosition, int month, const UnixFields &fields)
+    // A word after the day that is neither a year nor a time (the month of
+    // the real date after a group named like a month) makes no date.
+    std::optional<UnixDate> ReadUnixDate(qsizetype monthPosition, int month, const UnixFields &fields)
     {
+        if (fields.noTimeOfDay && !fields.listedYear)
+            return std::nullopt;
         DateTimeParts parts = fields.parts;
         parts.month = month;
         parts.year = fields.listedYear ? *fields.listedYear : YearOfUndatedLine(parts);
         if (!IsValidDate(parts.year, parts.month, parts.day))
-            return false;
+            return std::nullopt;
+        // A valid date names the entry even when its time is unreadable.
         SetName(UnixName(monthPosition, fields.tokenEnd));
-        if (!IsValidTime(parts.hour, parts.minute, parts.second) || !SetStamp(parts, fields.noTimeOfDay))
-            return false;
+        if (!IsValidTime(parts.hour, parts.minute, parts.second))
+            return std::nullopt;
+        const std::optional<Stamp> stamp = ComposeStamp(parts, correction_, fields.noTimeOfDay, clock_);
+        if (!stamp)
+            return std::nullopt;
+        return UnixDate{monthPosition, fields.tokenEnd, *stamp};
+    }
+
+    void TakeUnixDate(const UnixDate &date)
+    {
+        SetName(UnixName(date.monthPosition, date.tokenEnd));
+        stamp_ = date.stamp;
+        dateFound_ = true;
         if (kind_ == RemoteEntry::Folder)
             SetFolderSize();
         else if (!sizeFound_)
-            ReadUnixSize(monthPosition);
-        return true;
+            ReadUnixSize(date.monthPosition);
     }
 
     // Recent files are listed with a time instead of a year: the current

@@ -52,9 +52,9 @@ DownloadEngine::DownloadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
 
 void DownloadEngine::DownloadSelection()
 {
-    ForgetToAllAnswers();
     if (!ReadyToStart())
         return;
+    ForgetToAllAnswers();
     const std::vector<RemotePaneEntry> pane = Browser().Entries();
     QString rowToSelect;
     QList<Entry> work;

@@ -20,15 +20,15 @@ QLabel *Text(const QString &objectName, const QString &text = QString());
 QLabel *Icon(const QString &objectName, QStyle::StandardPixmap pixmap, const QWidget &window);
 
 // A button that closes the dialog with the answer written to answerSlot.
-// Enter never picks it just because it has the focus: only the default
-// button answers Enter.
+// Enter presses the button that has the keyboard focus; the default button
+// answers it only while no button has the focus.
 template <class Answer>
 QPushButton *AnswerButton(QDialog &dialog, const QString &objectName, const QString &caption,
                           Answer &answerSlot, Answer answer)
 {
     auto *button = new QPushButton(caption);
     button->setObjectName(objectName);
-    button->setAutoDefault(false);
+    button->setAutoDefault(true);
     QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &answerSlot, answer] {
         answerSlot = answer;
         dialog.done(QDialog::Accepted);

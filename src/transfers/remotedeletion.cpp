@@ -19,8 +19,7 @@ RemoteDeletion::RemoteDeletion(TFTPqvx &window, AskUser askUser)
 
 bool RemoteDeletion::MayStart() const
 {
-    const OperationFlags &flags = m_window.Flags;
-    if (!m_window.IdFTP1.IsConnected() || flags.TransferActive || flags.OperationBusy || flags.ListingBusy)
+    if (!m_window.SessionIdle())
         return false;
     const qsizetype entries = TakeDeleteList().size();
     return m_window.Settings.All_Delete ? entries > 0 : entries == 1;
@@ -52,10 +51,11 @@ void RemoteDeletion::DeleteSelection()
     RemoteBrowser *browser = m_window.Browser();
     flags.YesToAll = false;
     flags.CancelRequested = false;
+    m_refusal.clear();
     flags.OperationBusy = true;
     browser->UpdateCommandStates();
     const QList<Target> targets = TakeDeleteList();
-    m_window.RunCommand([&] {
+    const auto deleteAll = [&] {
         for (const Target &target : targets) {
             if (target.kind == RemoteRow::kFolder)
                 DeleteRemoteFolder(target.name);
@@ -64,12 +64,21 @@ void RemoteDeletion::DeleteSelection()
             if (flags.CancelRequested)
                 break;
         }
-    });
-    flags.OperationBusy = false;
-    flags.TransferActive = false;
-    m_window.RunCommand([browser] { browser->RefreshRemoteList(); });
-    QApplication::beep();
-    browser->UpdateCommandStates();
+    };
+    const auto endSteps = [&] {
+        flags.OperationBusy = false;
+        flags.TransferActive = false;
+        RunWithEndSteps([browser] { browser->RefreshRemoteList(); },
+                        [&] {
+                            if (!m_refusal.isEmpty())
+                                m_window.ShowError(m_refusal);
+                            QApplication::beep();
+                            browser->UpdateCommandStates();
+                        });
+    };
+    // The error goes to the status bar after the end steps, whose listing
+    // would otherwise cover it with "Fertig".
+    m_window.RunCommand([&] { RunWithEndSteps(deleteAll, endSteps); });
 }
 
 void RemoteDeletion::DeleteRemoteFile(const QString &name)
@@ -81,8 +90,10 @@ void RemoteDeletion::DeleteRemoteFile(const QString &name)
     if (!DecideDelete(confirm, m_window.Flags, [&] { return m_askUser(path, u"Datei"_s); }))
         return;
     // What is deleted stays deleted; the rest of the operation is dropped.
-    if (!m_window.IdFTP1.RemoveFile(path))
+    if (!m_window.IdFTP1.RemoveFile(path)) {
         m_window.Flags.CancelRequested = true;
+        m_refusal = u"%1 wurde nicht gelöscht: %2"_s.arg(path, m_window.IdFTP1.LastReplyLine());
+    }
 }
 
 void RemoteDeletion::DeleteRemoteFolder(const QString &name)

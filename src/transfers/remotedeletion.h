@@ -39,4 +39,6 @@ private:
 
     TFTPqvx &m_window;
     AskUser m_askUser;
+    // Why the server refused a file, shown once the pane is listed again.
+    QString m_refusal;
 };

@@ -42,7 +42,9 @@ RemoteOperations *InstallRemoteOperations(TFTPqvx &window)
 void RemoteOperations::ConnectCommands()
 {
     RemotePane *pane = m_window.Remote();
-    const auto run = [this](auto operation) { return [this, operation] { m_window.RunCommand(operation); }; };
+    const auto run = [this](auto operation) {
+        return [this, operation] { m_window.RunSessionCommand(operation); };
+    };
     const auto deleteSelection = [this] { DeleteSelection(); };
     const auto createFolder = [this] { CreateRemoteFolder(); };
     const auto moveSelection = [this] { MoveSelection(); };
@@ -59,9 +61,7 @@ void RemoteOperations::ConnectCommands()
 
 bool RemoteOperations::Idle() const
 {
-    const OperationFlags &flags = m_window.Flags;
-    return m_window.IdFTP1.IsConnected() && !flags.TransferActive && !flags.OperationBusy &&
-           !flags.ListingBusy;
+    return m_window.SessionIdle();
 }
 
 void RemoteOperations::DeleteSelection()

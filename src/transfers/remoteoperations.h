@@ -31,7 +31,7 @@ public:
 
 private:
     void ConnectCommands();
-    // Connected, no transfer, operation or listing running.
+    // The main session is free for a command (TFTPqvx::SessionIdle).
     bool Idle() const;
     // Switches dragging of rows per view (off where no value is given) and
     // returns the states it had.

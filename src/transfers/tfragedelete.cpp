@@ -66,7 +66,8 @@ QPushButton *Tfragedelete::AddAnswerButton(const QString &caption, const QString
 {
     auto *button = new QPushButton(caption);
     button->setObjectName(name);
-    button->setAutoDefault(false);
+    // Enter presses the focused button, as in the overwrite prompts.
+    button->setAutoDefault(true);
     connect(button, &QPushButton::clicked, this, [this, answer] { done(int(answer)); });
     return button;
 }

@@ -40,7 +40,7 @@ RemoteBrowser &TransferEngine::Browser() const
 
 bool TransferEngine::ReadyToStart() const
 {
-    return Session().IsConnected() && !Flags().TransferActive && !Flags().OperationBusy;
+    return m_window.SessionIdle();
 }
 
 bool TransferEngine::ReadyForStep() const

@@ -30,7 +30,7 @@ protected:
     OperationFlags &Flags() const;
     RemoteBrowser &Browser() const;
 
-    // Connected, and neither a transfer nor an operation running.
+    // The main session is free for a command (TFTPqvx::SessionIdle).
     bool ReadyToStart() const;
     // Connected, no transfer running and no cancel asked for.
     bool ReadyForStep() const;

@@ -27,10 +27,11 @@ void Transfers::ConnectCommands(TFTPqvx &window)
 {
     RemoteBrowser *remote = window.Browser();
     connect(remote, &RemoteBrowser::downloadSelectionRequested, this,
-            [this] { m_downloads.DownloadSelection(); });
+            [this, &window] { window.RunSessionCommand([this] { m_downloads.DownloadSelection(); }); });
     // The upload button and drops onto the remote list name the paths.
-    connect(remote, &RemoteBrowser::uploadRequested, this,
-            [this](const QStringList &paths) { m_uploads.UploadPaths(paths); });
+    connect(remote, &RemoteBrowser::uploadRequested, this, [this, &window](const QStringList &paths) {
+        window.RunSessionCommand([this, &paths] { m_uploads.UploadPaths(paths); });
+    });
 }
 
 Transfers &InstallTransfers(TFTPqvx &window)

@@ -23,9 +23,9 @@ UploadEngine::UploadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
 
 void UploadEngine::UploadPaths(const QStringList &paths)
 {
-    ForgetToAllAnswers();
     if (!ReadyToStart())
         return;
+    ForgetToAllAnswers();
     BeginOperation();
     m_window.Local()->SpeedButton18->setEnabled(false);
     m_walk.clear();

@@ -49,10 +49,8 @@ LocalBrowser::LocalBrowser(TFTPqvx &window, RemoteBrowser &remote)
         view->installEventFilter(this);
         view->viewport()->installEventFilter(this);
     }
-    connect(pane->SpeedButton18, &QToolButton::clicked, this, [this, list] {
-        if (m_remote.Ready())
-            emit m_remote.uploadRequested(list->SelectedPaths());
-    });
+    connect(pane->SpeedButton18, &QToolButton::clicked, this,
+            [this, list] { emit m_remote.uploadRequested(list->SelectedPaths()); });
     connect(pane->RefreshRemoteItem, &QAction::triggered, &m_remote, &RemoteBrowser::RefreshCommand);
     connect(pane->ContextMenu, &QMenu::aboutToShow, this,
             [this, pane] { pane->Einfgen1->setEnabled(!m_window.CopyList.isEmpty()); });

@@ -113,8 +113,7 @@ std::vector<RemotePaneEntry> RemoteBrowser::Entries() const
 
 bool RemoteBrowser::Ready() const
 {
-    const OperationFlags &flags = m_window.Flags;
-    return m_window.IdFTP1.IsConnected() && !flags.TransferActive && !flags.OperationBusy;
+    return m_window.SessionIdle();
 }
 
 void RemoteBrowser::SetThumbnailsLoading(bool loading)
@@ -123,9 +122,9 @@ void RemoteBrowser::SetThumbnailsLoading(bool loading)
     UpdateCommandStates();
 }
 
-void RemoteBrowser::RunCommand(const std::function<void()> &command)
+void RemoteBrowser::RunSessionCommand(const std::function<void()> &command)
 {
-    m_window.RunCommand(command);
+    m_window.RunSessionCommand(command);
 }
 
 // --- listing -------------------------------------------------------------
@@ -217,13 +216,14 @@ void RemoteBrowser::FinishListing(std::vector<RemoteRow> rows, const QString &na
         else
             list->ClearSelection();
     }
+    // The listing is over before anything that may start the next command.
+    flags.ListingBusy = false;
+    m_window.SetActivity(m_window.IdFTP1.IsConnected() ? 1 : 0);
     if (m_window.Settings.DiaShow)
         emit galleryLoadRequested();
     UpdateCommandStates();
     if (current)
         m_window.Status()->SetPanelText(2, u"Fertig"_s);
-    flags.ListingBusy = false;
-    m_window.SetActivity(m_window.IdFTP1.IsConnected() ? 1 : 0);
 }
 
 void RemoteBrowser::ClearRemoteList()
@@ -276,8 +276,7 @@ void RemoteBrowser::ChangeRemoteFolder(const QString &target)
 
 void RemoteBrowser::OpenRemoteEntry()
 {
-    const OperationFlags &flags = m_window.Flags;
-    if (!Ready() || flags.ListingBusy || m_thumbnailsLoading)
+    if (!Ready())
         return;
     const QList<int> selected = List()->SelectedRows();
     if (selected.size() != 1)
@@ -315,18 +314,16 @@ void RemoteBrowser::OpenLink(const RemoteRow &row)
 
 void RemoteBrowser::RefreshCommand()
 {
-    if (!Ready())
-        return;
     const QList<int> selected = List()->SelectedRows();
     const bool oneFolder = selected.size() == 1 && List()->Row(selected.first()).IsFolder();
     const QString name = oneFolder ? List()->Row(selected.first()).name : QString();
-    RunCommand([this, name] { RefreshRemoteList(name); });
+    RunSessionCommand([this, name] { RefreshRemoteList(name); });
 }
 
 void RemoteBrowser::ShowRawListing()
 {
     OperationFlags &flags = m_window.Flags;
-    if (!Ready() || flags.ListingBusy)
+    if (!Ready())
         return;
     flags.ListingBusy = true;
     RemoteListing listing;
@@ -347,7 +344,7 @@ void RemoteBrowser::ShowRawListing()
 
 void RemoteBrowser::StartRename()
 {
-    if (!Ready() || m_thumbnailsLoading)
+    if (!Ready())
         return;
     RemoteListView *list = List();
     const QList<int> selected = list->SelectedRows();
@@ -369,7 +366,7 @@ void RemoteBrowser::ApplyRename(const QPersistentModelIndex &index, const QStrin
 {
     RenameOutcome outcome = RenameOutcome::Restore;
     if (m_renameHandler)
-        RunCommand([&] { outcome = m_renameHandler(oldCaption, newCaption); });
+        RunSessionCommand([&] { outcome = m_renameHandler(oldCaption, newCaption); });
     // The handler talks to the server; the list may have been read anew meanwhile.
     if (!index.isValid() || List()->Row(index.row()).name != oldCaption)
         return;
@@ -389,7 +386,7 @@ void RemoteBrowser::ConnectCommands()
     RemotePane *pane = m_window.Remote();
     RemoteListView *list = pane->List;
     connect(list, &MultiViewList::itemDoubleClicked, this,
-            [this] { RunCommand([this] { OpenRemoteEntry(); }); });
+            [this] { RunSessionCommand([this] { OpenRemoteEntry(); }); });
     connect(list, &MultiViewList::selectionChanged, this, &RemoteBrowser::UpdateCommandStates);
     connect(list, &RemoteListView::headerClicked, this, &RemoteBrowser::SortByColumn);
     connect(list->Rows(), &RemoteListModel::renameRequested, this, &RemoteBrowser::ApplyRename,
@@ -405,15 +402,16 @@ void RemoteBrowser::ConnectCommands()
     };
     onClick(pane->RefreshButton, pane->RefreshItem, [this] { RefreshCommand(); });
     onClick(pane->SpeedButton9, pane->AnsehenAusfhren1,
-            [this] { RunCommand([this] { OpenRemoteEntry(); }); });
+            [this] { RunSessionCommand([this] { OpenRemoteEntry(); }); });
     onClick(pane->SpeedButton3, pane->download1, [this] { emit downloadSelectionRequested(); });
     onClick(pane->SpeedButton6, pane->Umbenenneb1, [this] { StartRename(); });
     onClick(pane->FolderTreeButton, pane->FolderTreeItem, [this] { ShowFolderTree(); });
-    onClick(pane->SpeedButton10, nullptr, [this] { RunCommand([this] { AbortTransfer(); }); });
+    // Stopping is the one command meant for a running operation.
+    onClick(pane->SpeedButton10, nullptr, [this] { m_window.RunCommand([this] { AbortTransfer(); }); });
     connect(pane->Datentransferabbrechen1, &QAction::triggered, this,
             [this] { m_window.Flags.CancelRequested = true; });
     connect(pane->RawListingItem, &QAction::triggered, this,
-            [this] { RunCommand([this] { ShowRawListing(); }); });
+            [this] { RunSessionCommand([this] { ShowRawListing(); }); });
     connect(pane->ContextMenu, &QMenu::aboutToShow, this, &RemoteBrowser::PrepareContextMenu);
 }
 
@@ -507,7 +505,7 @@ bool RemoteBrowser::HandleKey(QKeyEvent *key)
     const bool remove = key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier;
     if (!selectAll && !refresh && !remove)
         return false;
-    if (!Ready() || m_thumbnailsLoading)
+    if (!Ready())
         return true;
     if (selectAll)
         List()->SelectAllButParent();
@@ -520,8 +518,7 @@ bool RemoteBrowser::HandleKey(QKeyEvent *key)
 
 bool RemoteBrowser::AcceptsDrop(const QMimeData *data) const
 {
-    return data && Ready() && !m_thumbnailsLoading && !data->hasFormat(RemoteListModel::kMimeType) &&
-           !LocalFilesIn(data).isEmpty();
+    return data && Ready() && !data->hasFormat(RemoteListModel::kMimeType) && !LocalFilesIn(data).isEmpty();
 }
 
 bool RemoteBrowser::HandleDrag(QEvent *event)
@@ -555,7 +552,6 @@ void RemoteBrowser::ShowFolderTree()
 {
     if (!Ready() || !m_folderTree)
         return;
-    m_window.Flags.CancelRequested = false;
     m_folderTree->Browse();
 }
 

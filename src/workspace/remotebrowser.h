@@ -55,7 +55,7 @@ public:
     void StartRename();
     void SetRenameHandler(RenameHandler handler) { m_renameHandler = std::move(handler); }
 
-    // Connected, and neither a transfer nor an operation running.
+    // The main session is free for a command (TFTPqvx::SessionIdle).
     bool Ready() const;
     // The thumbnail window sets this while it loads images.
     void SetThumbnailsLoading(bool loading);
@@ -104,7 +104,7 @@ private:
     bool HandleKey(QKeyEvent *key);
     bool HandleDrag(QEvent *event);
     bool AcceptsDrop(const QMimeData *data) const;
-    void RunCommand(const std::function<void()> &command);
+    void RunSessionCommand(const std::function<void()> &command);
 
     TFTPqvx &m_window;
     LocalBrowser *m_local = nullptr;

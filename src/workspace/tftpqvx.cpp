@@ -195,6 +195,22 @@ void TFTPqvx::RunCommand(const std::function<void()> &command)
     }
 }
 
+bool TFTPqvx::SessionIdle() const
+{
+    return IdFTP1.IsConnected() && !Flags.OperationBusy && !Flags.TransferActive && !Flags.ListingBusy &&
+           !(m_browser && m_browser->ThumbnailsLoading());
+}
+
+bool TFTPqvx::RunSessionCommand(const std::function<void()> &command)
+{
+    if (!SessionIdle()) {
+        QApplication::beep();
+        return false;
+    }
+    RunCommand(command);
+    return true;
+}
+
 void TFTPqvx::ShowError(const QString &message)
 {
     m_status->SetPanelText(2, message);

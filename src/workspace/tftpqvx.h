@@ -77,6 +77,14 @@ public:
     // Runs a user command. An engine or file error that the command does not
     // handle itself ends up in status panel 2 and the session log; no box.
     void RunCommand(const std::function<void()> &command);
+    // The one place that decides whether a command may talk to the main
+    // session now: connected, and no operation, transfer, listing or gallery
+    // load under way. The engine's waits let events run, so a command let in
+    // during any of those would cut into that conversation.
+    bool SessionIdle() const;
+    // Runs a command that talks to the main session, through RunCommand,
+    // when the session is idle; otherwise beeps. True when it ran.
+    bool RunSessionCommand(const std::function<void()> &command);
     void ShowError(const QString &message);
 
     MainToolBar *ToolBar() const { return m_toolBar; }

@@ -135,16 +135,17 @@ void TTreeDlg1::showEvent(QShowEvent *event)
         QMetaObject::invokeMethod(this, &TTreeDlg1::BuildWhenEmpty, Qt::QueuedConnection);
 }
 
+// Shown while the session is busy, the window stays empty until "Aktualisieren".
 void TTreeDlg1::BuildWhenEmpty()
 {
-    if (TreeView1->topLevelItemCount() == 0 && isVisible())
+    if (TreeView1->topLevelItemCount() == 0 && isVisible() && m_window.SessionIdle())
         m_window.RunCommand([this] { Build(); });
 }
 
 void TTreeDlg1::Refresh()
 {
     setResult(QDialog::Rejected);
-    m_window.RunCommand([this] { Build(); });
+    m_window.RunSessionCommand([this] { Build(); });
 }
 
 void TTreeDlg1::Build()
@@ -234,8 +235,12 @@ void TTreeDlg1::UpdateChooseButton()
 
 void TTreeDlg1::done(int result)
 {
-    m_window.Flags.CancelRequested = true;
-    QCoreApplication::processEvents();
+    // The stop request belongs to whatever runs on the session: only this
+    // window's own walk is stopped by closing it.
+    if (m_building) {
+        m_window.Flags.CancelRequested = true;
+        QCoreApplication::processEvents();
+    }
     QDialog::done(result);
 }
 

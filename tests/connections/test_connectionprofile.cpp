@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -47,7 +49,7 @@ ConnectionProfile FullProfile()
     p.MLSD = true;
     p.DateTimeNo = true;
     p.DateTimeManuel = true;
-    p.TimeDif = QDateTime(QDate(2024, 3, 9), QTime(1, 30, 45));
+    p.TimeDif = ManualTimeDifference(QDate(2024, 3, 9), QTime(1, 30, 45));
     p.TimeDifvz = u"+"_s;
     p.ssl = true;
     p.RootCertificateFile = u"/ca.pem"_s;
@@ -80,6 +82,12 @@ private slots:
     {
         m_path = m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + u".ini"_s);
         QFile::remove(m_path);
+    }
+
+    void cleanup()
+    {
+        qunsetenv("TZ");
+        tzset();
     }
 
     void aProfileWithOnlyAServerGetsTheDefaults()
@@ -158,6 +166,49 @@ private slots:
         QCOMPARE(session.TimeCorrection.TimeDif, QTime(2, 15));
     }
 
+    // The manual difference is stored as the time of day of a date. On the
+    // day the local clock skips an hour that time may not exist locally; it
+    // must still read back, and be written again as it was.
+    void aManualTimeDifferenceIsADuration_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QTime>("difference");
+        QTest::newRow("ordinary day")
+            << QByteArray("Europe/Berlin") << QByteArray("09.03.2024 02:15:00") << QTime(2, 15);
+        QTest::newRow("02:00 on the spring day")
+            << QByteArray("Europe/Berlin") << QByteArray("31.03.2024 02:00:00") << QTime(2, 0);
+        QTest::newRow("02:30 on the spring day")
+            << QByteArray("Europe/Berlin") << QByteArray("31.03.2024 02:30:00") << QTime(2, 30);
+        QTest::newRow("02:59 on the spring day")
+            << QByteArray("Europe/Berlin") << QByteArray("31.03.2024 02:59:00") << QTime(2, 59);
+        QTest::newRow("no difference where midnight is skipped")
+            << QByteArray("America/Santiago") << QByteArray("08.09.2024") << QTime(0, 0);
+        QTest::newRow("00:30 where midnight is skipped")
+            << QByteArray("America/Santiago") << QByteArray("08.09.2024 00:30:00") << QTime(0, 30);
+    }
+
+    void aManualTimeDifferenceIsADuration()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(QByteArray, stored);
+        QFETCH(QTime, difference);
+        qputenv("TZ", zone);
+        tzset();
+        WriteFile("[P]\r\nFTP_Server=h\r\nDateTimeManuel=-1\r\nTimeDif=" + stored + "\r\n");
+        TIdFTP session;
+        QVERIFY(ApplyProfile(TIniFile(m_path), u"P"_s, session, ProfileReading::ConnectionManager));
+        QCOMPARE(session.TimeCorrection.TimeDif, difference);
+
+        const auto profile = ConnectionProfile::Read(TIniFile(m_path), u"P"_s);
+        {
+            TIniFile ini(m_path);
+            QVERIFY(profile->Write(ini, u"Kopie"_s));
+        }
+        QCOMPARE(TIniFile(m_path).ReadString(u"Kopie"_s, u"TimeDif"_s, QString()),
+                 QString::fromLatin1(stored));
+    }
+
     void theReadingsFillTheSession_data()
     {
         QTest::addColumn<ProfileReading>("reading");
@@ -231,7 +282,7 @@ private slots:
                  QByteArray(
                      "\r\n[Voll]\r\nComment1=zweite Zeile\r\nComment0=erste Zeile\r\n"
                      "SSLClientOnce=-1\r\nSSLPeerCert=-1\r\nSSLPeer=-1\r\nSSLDepth=4\r\nSSLMethod=3\r\n"
-                     "SSLPasswordask=-1\r\nSSLPassword=4f3FP7Qs\r\nCertificateFile=/cert.pem\r\n"
+                     "SSLPasswordask=-1\r\nSSLPassword=AlF9stKYE5XW\r\nCertificateFile=/cert.pem\r\n"
                      "KeyFile=/key.pem\r\nRootCertificateFile=/ca.pem\r\nssl=-1\r\nTimeDifvz=+\r\n"
                      "TimeDif=09.03.2024 01:30:45\r\nDateTimeManuel=-1\r\nDateTimeNo=-1\r\nMLSD=-1\r\n"
                      "Maxentry=50\r\nLog=0\r\nLocalFolder=/home/u/Daten\r\nFTPOrdner=/pub\r\nTimeout=700\r\n"
@@ -311,6 +362,8 @@ private slots:
         QTest::newRow("blank host") << QByteArray("FTP_Server=   \r\n") << false;
         QTest::newRow("port 0") << QByteArray("FTP_Server=h\r\nFTP_Port=0\r\n") << false;
         QTest::newRow("negative port") << QByteArray("FTP_Server=h\r\nFTP_Port=-21\r\n") << false;
+        QTest::newRow("port beyond 16 bits") << QByteArray("FTP_Server=h\r\nFTP_Port=70000\r\n") << false;
+        QTest::newRow("highest port") << QByteArray("FTP_Server=h\r\nFTP_Port=65535\r\n") << true;
         QTest::newRow("fit") << QByteArray("FTP_Server=h\r\nFTP_Port=1\r\n") << true;
     }
 

@@ -101,6 +101,16 @@ private slots:
         QTest::newRow("sibling in other case")
             << u"zWEI"_s << u"Der Name \"zWEI\" wird bereits verwendet"_s << u"Alt"_s;
         QTest::newRow("parent folder") << u".."_s << u"Der Name \"..\" wird bereits verwendet"_s << u"Alt"_s;
+        QTest::newRow("name of the connection file")
+            << u"inhalt.ini"_s << u"Der Name \"inhalt.ini\" ist für die Verbindungsdateien reserviert"_s
+            << u"Alt"_s;
+        QTest::newRow("name of the connection file in other case")
+            << u"Inhalt.INI"_s << u"Der Name \"Inhalt.INI\" ist für die Verbindungsdateien reserviert"_s
+            << u"Alt"_s;
+        QTest::newRow("name of the backup copy") << u"Kopie von inhalt.ini"_s
+                                                 << u"Der Name \"Kopie von inhalt.ini\" ist für die "
+                                                    u"Verbindungsdateien reserviert"_s
+                                                 << u"Alt"_s;
     }
 
     void renamesGroups()
@@ -221,6 +231,21 @@ private slots:
         QCOMPARE(store.MoveTreeItem(Find(tree, moved), Find(tree, target)), !treeAfter.isEmpty());
         store.LoadConnectionTree(tree);
         QCOMPARE(Describe(tree), treeAfter.isEmpty() ? before : treeAfter);
+    }
+
+    // A group folder under one of these names would stand where its parent
+    // keeps its connections or their backup copy.
+    void aGroupNamedLikeAConnectionFileIsNotMoved()
+    {
+        QVERIFY(QDir().mkpath(Path(u"A/Kopie von inhalt.ini"_s)));
+        Put(u"B/inhalt.ini"_s, Section("Web", "b.web"));
+        ConnectionTreeStore store(m_root);
+        ConnectionTree tree;
+        store.LoadConnectionTree(tree);
+        QVERIFY(!store.MoveTreeItem(Find(tree, u"A/Kopie von inhalt.ini/"_s), Find(tree, u"B/"_s)));
+        QVERIFY(!QFileInfo::exists(Path(u"B/Kopie von inhalt.ini"_s)));
+        store.BackupConnectionFiles();
+        QCOMPARE(Get(u"B/Kopie von inhalt.ini"_s), Section("Web", "b.web"));
     }
 
     void aMovedSectionKeepsItsValues()
@@ -366,6 +391,10 @@ private slots:
         QCOMPARE(store.ReadConnection(u"G/"_s, u"web"_s)->FTP_Server, u"neu.example.org"_s);
         profile.FTP_Pass = QString(400, u'x');
         QCOMPARE(store.SaveConnection(u"G/"_s, u"Mail"_s, u"Mail"_s, profile), std::nullopt);
+        profile.FTP_Pass.clear();
+        profile.FTP_Port = u"70000"_s;
+        QCOMPARE(store.SaveConnection(u"G/"_s, u"Mail"_s, u"Mail"_s, profile), std::nullopt);
+        QCOMPARE(store.ReadConnection(u"G/"_s, u"Mail"_s)->FTP_Port, u"21"_s);
     }
 
     void addsConnectionsFromTheList_data()
@@ -377,6 +406,8 @@ private slots:
         QTest::newRow("present section is kept") << u"Da"_s << QString();
         QTest::newRow("parent reference") << u"..\\..\\.config"_s << QString();
         QTest::newRow("current folder") << u"A\\.\\B"_s << QString();
+        QTest::newRow("group named like the connection file") << u"INHALT.ini"_s << QString();
+        QTest::newRow("group named like the backup copy") << u"Kopie von inhalt.ini\\B"_s << QString();
     }
 
     void addsConnectionsFromTheList()

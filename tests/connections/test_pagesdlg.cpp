@@ -22,6 +22,8 @@
 #include <QTest>
 #include <QTimeEdit>
 
+#include <ctime>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -104,7 +106,12 @@ private slots:
         m_dialog = std::make_unique<TPagesDlg>();
     }
 
-    void cleanup() { m_dialog.reset(); }
+    void cleanup()
+    {
+        m_dialog.reset();
+        qunsetenv("TZ");
+        tzset();
+    }
 
     void everyControlIsThere_data()
     {
@@ -412,6 +419,21 @@ private slots:
                  QDateTime(QDate::currentDate(), QTime(1, 0)));
     }
 
+    // On the day the clock springs from 02:00 to 03:00 a difference of 02:30
+    // is no local time, but it is a valid difference.
+    void timeDifferenceOnTheSpringDaylightSavingDay()
+    {
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        Write(u"inhalt.ini"_s, Lines({"[Web]", "FTP_Server=w", "TimeDif=31.03.2024 02:30:00"}));
+        Open(u"Web"_s, QString());
+        QCOMPARE(Picker()->time(), QTime(2, 30));
+        Picker()->setTime(QTime(2, 45));
+        Button("OKBtn")->click();
+        const TIniFile ini(m_root + u"/inhalt.ini"_s);
+        QCOMPARE(ini.ReadString(u"Web"_s, u"TimeDif"_s, QString()), u"31.03.2024 02:45:00"_s);
+    }
+
     void overlongPasswordsAreRefused_data()
     {
         QTest::addColumn<QString>("field");
@@ -420,8 +442,10 @@ private slots:
         QTest::addColumn<bool>("stored");
         QTest::newRow("384 bytes") << u"PassTxt"_s << QString(384, u'x') << u"FTP_Pass"_s << true;
         QTest::newRow("385 bytes") << u"PassTxt"_s << QString(385, u'x') << u"FTP_Pass"_s << false;
-        QTest::newRow("192 two-byte characters") << u"Edit2"_s << QString(192, u'Ж') << u"FW_Pass"_s << true;
-        QTest::newRow("193 two-byte characters") << u"Edit2"_s << QString(193, u'Ж') << u"FW_Pass"_s << false;
+        // Beyond Windows-1252 a password is stored as a 3-byte mark and UTF-8.
+        QTest::newRow("190 two-byte characters and a letter")
+            << u"Edit2"_s << QString(190, u'Ж') + u'x' << u"FW_Pass"_s << true;
+        QTest::newRow("191 two-byte characters") << u"Edit2"_s << QString(191, u'Ж') << u"FW_Pass"_s << false;
         QTest::newRow("SOCKS") << u"Edit5"_s << QString(400, u'x') << u"Socket_Pass"_s << false;
         QTest::newRow("key password") << u"Edit9"_s << QString(512, u'x') << u"SSLPassword"_s << false;
     }
@@ -438,23 +462,49 @@ private slots:
         QCOMPARE(Edit(field.toLatin1().constData())->text().size(), kMaxScrambledLength);
         Edit(field.toLatin1().constData())->setText(password);
 
-        QString warning;
-        ModalAnswer<QMessageBox> answer([&](QMessageBox &box) {
-            warning = box.text();
-            box.button(QMessageBox::Ok)->click();
-        });
-        Button("OKBtn")->click();
-        QCOMPARE(answer.Answered(), stored ? 0 : 1);
-        QCOMPARE(m_dialog->isVisible(), !stored);
-        const TIniFile ini(m_root + u"/inhalt.ini"_s);
-        if (stored) {
-            QCOMPARE(UnscramblePassword(ini.ReadString(u"Web"_s, key, QString())), password);
-        } else {
+        const QString warning = PressOk();
+        if (!stored) {
             QVERIFY(warning.contains(u"384"_s));
-            QVERIFY(!ini.SectionExists(u"Web"_s));
-            const auto *pages = m_dialog->findChild<QTabWidget *>();
-            QVERIFY(pages->currentWidget()->isAncestorOf(Edit(field.toLatin1().constData())));
+            VerifyRefusedAt(field);
+            return;
         }
+        QVERIFY(warning.isEmpty() && m_dialog->isHidden());
+        const TIniFile ini(m_root + u"/inhalt.ini"_s);
+        QCOMPARE(UnscramblePassword(ini.ReadString(u"Web"_s, key, QString())), password);
+    }
+
+    // A socket port has 16 bits: 70000 would reach port 4464.
+    void portsBeyondTheRangeAreRefused_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("FTP port 70000") << u"PortTxt"_s << u"70000"_s << u"FTP_Port"_s << false;
+        QTest::newRow("FTP port 65535") << u"PortTxt"_s << u"65535"_s << u"FTP_Port"_s << true;
+        QTest::newRow("FTP port no number") << u"PortTxt"_s << u"ftp"_s << u"FTP_Port"_s << true;
+        QTest::newRow("proxy port 65536") << u"Edit7"_s << u"65536"_s << u"Proxy_Port"_s << false;
+        QTest::newRow("SOCKS port 99999") << u"Edit3"_s << u" 99999"_s << u"Socket_Port"_s << false;
+    }
+
+    void portsBeyondTheRangeAreRefused()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, port);
+        QFETCH(QString, key);
+        QFETCH(bool, stored);
+        Open(QString(), QString());
+        Edit("vbname")->setText(u"Web"_s);
+        Edit(field.toLatin1().constData())->setText(port);
+
+        const QString warning = PressOk();
+        if (!stored) {
+            QVERIFY(warning.contains(u"65535"_s));
+            VerifyRefusedAt(field);
+            return;
+        }
+        QVERIFY(warning.isEmpty() && m_dialog->isHidden());
+        QCOMPARE(TIniFile(m_root + u"/inhalt.ini"_s).ReadString(u"Web"_s, key, QString()), port);
     }
 
     void choosersFillTheirFields_data()
@@ -521,6 +571,27 @@ private:
         QFile file(m_root + u'/' + relativePath);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
+    }
+
+    // Presses OK and answers a warning: its text, or empty when none came.
+    QString PressOk()
+    {
+        QString warning;
+        ModalAnswer<QMessageBox> answer([&](QMessageBox &box) {
+            warning = box.text();
+            box.button(QMessageBox::Ok)->click();
+        });
+        Button("OKBtn")->click();
+        return warning;
+    }
+
+    // A refused OK stores nothing and shows the field that must change.
+    void VerifyRefusedAt(const QString &field)
+    {
+        QVERIFY(m_dialog->isVisible());
+        QVERIFY(!TIniFile(m_root + u"/inhalt.ini"_s).SectionExists(u"Web"_s));
+        const auto *pages = m_dialog->findChild<QTabWidget *>();
+        QVERIFY(pages->currentWidget()->isAncestorOf(Edit(field.toLatin1().constData())));
     }
 
     QByteArray Read(const QString &relativePath) const

@@ -212,18 +212,7 @@ private slots:
         m_tree->expandAll();
         const QStringList before = Shown();
         Select(dragged);
-        QMimeData *data = m_tree->model()->mimeData({m_tree->currentIndex()});
-        const QPoint at = m_tree->visualItemRect(Item(target)).center();
-
-        QDragEnterEvent enter(at, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m_tree->viewport(), &enter);
-        QVERIFY(enter.isAccepted());
-        QDragMoveEvent move(at, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m_tree->viewport(), &move);
-        QVERIFY(move.isAccepted());
-        QDropEvent drop(at, Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(m_tree->viewport(), &drop);
-        delete data;
+        DragAndDrop(Item(target));
 
         if (landed.isEmpty()) {
             QTest::qWait(20);
@@ -234,6 +223,24 @@ private slots:
         QVERIFY(!Shown().contains(dragged));
         QVERIFY(OnDisk(landed));
         QVERIFY(!OnDisk(dragged));
+    }
+
+    // A connection's name may hold a slash: dragging the top-level "A/Web"
+    // moves that connection, not the Web of group A.
+    void dragMovesTheDraggedNodeNotItsNamesake()
+    {
+        Put(u"inhalt.ini"_s, Section("Alpha", "alpha.example.org") + "\r\n" + Section("A/Web", "slash"));
+        Open(TVerblist::Mode::Manage);
+        m_tree->expandAll();
+        const QList<QTreeWidgetItem *> topLevel = m_tree->findItems(u"A/Web"_s, Qt::MatchExactly);
+        QCOMPARE(topLevel.size(), 1);
+        m_tree->setCurrentItem(topLevel.constFirst());
+        DragAndDrop(Item(u"B/"_s));
+
+        QTRY_COMPARE(TIniFile(m_root + u"/B/inhalt.ini"_s).ReadString(u"A/Web"_s, u"FTP_Server"_s, QString()),
+                     u"slash"_s);
+        QVERIFY(!TIniFile(m_root + u"/inhalt.ini"_s).SectionExists(u"A/Web"_s));
+        QVERIFY(OnDisk(u"A/Web"_s));
     }
 
     void foreignDragsAreRefused()
@@ -329,6 +336,12 @@ private slots:
             << u"A/"_s << u"b"_s << u"Der Name \"b\" wird bereits verwendet"_s << u"A/"_s;
         QTest::newRow("group with a slash")
             << u"A/"_s << u"x/y"_s << u"Zeichen /\\:*?\"<>| sind nicht zulässig"_s << u"A/"_s;
+        QTest::newRow("group to the name of its parent's connection file")
+            << u"A/Sub/"_s << u"inhalt.ini"_s
+            << u"Der Name \"inhalt.ini\" ist für die Verbindungsdateien reserviert"_s << u"A/Sub/"_s;
+        QTest::newRow("group to the name of the backup copy")
+            << u"B/"_s << u"Kopie von inhalt.ini"_s
+            << u"Der Name \"Kopie von inhalt.ini\" ist für die Verbindungsdateien reserviert"_s << u"B/"_s;
         QTest::newRow("group to blanks") << u"A/"_s << u"   "_s << QString() << u"A/"_s;
         QTest::newRow("group to a free name") << u"A/"_s << u"C"_s << QString() << u"C/"_s;
         QTest::newRow("connection to a free name") << u"A/Web"_s << u"Neu"_s << QString() << u"A/Neu"_s;
@@ -435,6 +448,21 @@ private:
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
+    }
+
+    // Drags the current item onto the target as the window system would.
+    void DragAndDrop(QTreeWidgetItem *target)
+    {
+        const std::unique_ptr<QMimeData> data(m_tree->model()->mimeData({m_tree->currentIndex()}));
+        const QPoint at = m_tree->visualItemRect(target).center();
+        QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_tree->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDragMoveEvent move(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_tree->viewport(), &move);
+        QVERIFY(move.isAccepted());
+        QDropEvent drop(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_tree->viewport(), &drop);
     }
 
     // A group path ("A/Sub/") is a folder, a connection path ("A/Web") a

@@ -96,6 +96,21 @@ const ListingRow kUnixRows[] = {
      true, F, u"xmas.txt", u"100", u"24.12.2010 12:00:00"},
     {"name holding an earlier month", u"-rw-r--r--   1 ftp      ftp           100 Dec 24  2010 jan 01 2000 x",
      true, F, u"jan 01 2000 x", u"100", u"24.12.2010 12:00:00"},
+    {"owner named like a month", u"-rw-r--r-- 1 jan 20 512 Mar 15  2004 notes.txt", true, F, u"notes.txt",
+     u"512", u"15.03.2004 12:00:00"},
+    {"owner named like a month, size like a year",
+     u"-rw-r--r--   1 jan      20           2048 Mar 15  2004 notes.txt", true, F, u"notes.txt", u"2048",
+     u"15.03.2004 12:00:00"},
+    {"owner named like a month, no link count", u"-rw-r--r-- oct 12 2003 Oct 12  2003 o.txt", true, F,
+     u"o.txt", u"2003", u"12.10.2003 12:00:00"},
+    {"owner named like a month, BSD full time", u"-rw-r--r--  1 oct  12  1234 Oct 12 12:34:56 2003 bsd.txt",
+     true, F, u"bsd.txt", u"1234", u"12.10.2003 12:34:56"},
+    {"group named like a month", u"-rw-r--r--   1 ftp      jun             5 Mar 15  2004 g.txt", true, F,
+     u"g.txt", u"5", u"15.03.2004 12:00:00"},
+    {"owner and group named like months", u"-rw-r--r--   1 dec      jan            12 Feb 03  2004 both.txt",
+     true, F, u"both.txt", u"12", u"03.02.2004 12:00:00"},
+    {"folder of an owner named like a month", u"drwxr-xr-x   2 may      7            4096 Jun 01  2001 pub",
+     true, D, u"pub", u"", u"01.06.2001 12:00:00"},
     {"one-digit day with one blank", u"-rw-r--r-- 1 ftp ftp 1234 Oct 1 2003 name.txt", true, F, u"name.txt",
      u"1234", u"01.10.2003 12:00:00"},
     {"group name ending in a digit", u"-rw-r--r--   1 ftp      group1        4096 Oct 12  2003 g.txt", true,
@@ -301,6 +316,12 @@ private slots:
         QTest::newRow("pyftpdlib 5 GiB file")
             << u"-rw-r--r--   1 root     root     5368709120 %1 05:10 big.iso"_s << -2 << u"05:10:00"_s
             << u"big.iso"_s << u"5368709120"_s;
+        QTest::newRow("owner named like a month")
+            << u"-rw-r--r--   1 jan      20            512 %1 10:30 notes.txt"_s << -5 << u"10:30:00"_s
+            << u"notes.txt"_s << u"512"_s;
+        QTest::newRow("group named like a month")
+            << u"-rw-r--r--   1 ftp      aug             9 %1 10:30 g.txt"_s << -5 << u"10:30:00"_s
+            << u"g.txt"_s << u"9"_s;
         QTest::newRow("three days ahead is last year")
             << u"-rw-r--r--   1 ftp      ftp            42 %1 10:00 future.txt"_s << 3 << u"10:00:00"_s
             << u"future.txt"_s << u"42"_s;

@@ -40,6 +40,8 @@ def parse_arguments():
     parser.add_argument("--no-mlsd", action="store_true")
     parser.add_argument("--masquerade")
     parser.add_argument("--passive-ports", help="first-last")
+    parser.add_argument("--command-delay", type=int, default=0,
+                        help="milliseconds before each command is taken, like a distant server")
     return parser.parse_args()
 
 
@@ -58,6 +60,20 @@ class RecordingMixin:
         self.transcript.write(line + "\n")
         self.transcript.flush()
         super().pre_process_command(line, cmd, arg)
+
+
+class SlowCommandsMixin:
+    """Takes each command only after a delay, as a server far away would
+    answer it: a client waiting for the reply sees its wait run long."""
+
+    command_delay = 0.0
+
+    def pre_process_command(self, line, cmd, arg):
+        self.ioloop.call_later(self.command_delay, self.take_delayed_command, line, cmd, arg)
+
+    def take_delayed_command(self, line, cmd, arg):
+        if not self._closed:
+            super().pre_process_command(line, cmd, arg)
 
 
 class Latin1Mixin:
@@ -119,6 +135,8 @@ def patient_tls_dtp_handler():
 
 def handler_class(arguments):
     mixins = [RecordingMixin]
+    if arguments.command_delay > 0:
+        mixins.append(SlowCommandsMixin)
     if arguments.latin1:
         mixins.append(Latin1Mixin)
     if arguments.implicit_tls:
@@ -144,6 +162,7 @@ def configure(handler, arguments):
     handler.abstracted_fs = AbstractedFS
     handler.transcript = open(arguments.transcript, "a", encoding="utf8", errors="replace")
     handler.banner = "Glimra test server ready."
+    handler.command_delay = arguments.command_delay / 1000.0
     if arguments.masquerade:
         handler.masquerade_address = arguments.masquerade
     if arguments.passive_ports:

@@ -38,6 +38,9 @@ public:
         bool hideMlsd = false;
         // Address the PASV reply names instead of the control connection's.
         QString masqueradeAddress = {};
+        // pyftpdlib only: each command is taken this many milliseconds after it
+        // arrived, so every wait for a reply lets the client's window run.
+        int commandDelayMs = 0;
         // Passive data ports; 0 lets the server take any free port.
         int passivePortMin = 0;
         int passivePortMax = 0;

@@ -60,6 +60,8 @@ private slots:
         QTest::newRow("Nein") << u"Button2"_s << DeleteAnswer::No;
         QTest::newRow("Abbrechen") << u"CancelBtn"_s << DeleteAnswer::Cancel;
         QTest::newRow("Enter") << u"Return"_s << DeleteAnswer::Yes;
+        QTest::newRow("Enter on Nein") << u"Return:Button2"_s << DeleteAnswer::No;
+        QTest::newRow("Enter on Abbrechen") << u"Return:CancelBtn"_s << DeleteAnswer::Cancel;
         QTest::newRow("Esc") << u"Escape"_s << DeleteAnswer::Cancel;
         QTest::newRow("window frame") << u"Frame"_s << DeleteAnswer::Closed;
     }
@@ -71,7 +73,11 @@ private slots:
         for (int round = 0; round < 2; ++round) {
             const DeleteAnswer answer = AskAndDo(prompt, u"/x"_s, [&] {
                 QWidget *focused = QApplication::focusWidget();
-                if (gesture == u"Return"_s)
+                if (gesture.startsWith(u"Return:"_s)) {
+                    auto *button = prompt.findChild<QPushButton *>(gesture.mid(7));
+                    button->setFocus(Qt::TabFocusReason);
+                    QTest::keyClick(button, Qt::Key_Return);
+                } else if (gesture == u"Return"_s)
                     QTest::keyClick(focused ? focused : &prompt, Qt::Key_Return);
                 else if (gesture == u"Escape"_s)
                     QTest::keyClick(focused ? focused : &prompt, Qt::Key_Escape);

@@ -24,7 +24,7 @@ namespace {
 const QDateTime kExisting(QDate(2024, 3, 5), QTime(10, 20, 30, 0), Qt::UTC);
 
 // How a test closes a prompt.
-enum class Gesture { Click, Enter, Escape, Frame };
+enum class Gesture { Click, Enter, Escape, Frame, FocusAndEnter };
 
 void Answer(QDialog &dialog, Gesture gesture, const QString &button)
 {
@@ -41,6 +41,13 @@ void Answer(QDialog &dialog, Gesture gesture, const QString &button)
     case Gesture::Frame:
         dialog.close();
         break;
+    case Gesture::FocusAndEnter: {
+        // The user tabs to a button and presses Enter there.
+        auto *target = dialog.findChild<QPushButton *>(button);
+        target->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(target, Qt::Key_Return);
+        break;
+    }
     }
 }
 
@@ -143,6 +150,11 @@ private slots:
         QTest::newRow("Nein zu allen") << Gesture::Click << u"Button4"_s << OverwriteAnswer::NoToAll;
         QTest::newRow("Abbrechen") << Gesture::Click << u"Button5"_s << OverwriteAnswer::Cancel;
         QTest::newRow("Enter replaces") << Gesture::Enter << QString() << OverwriteAnswer::Yes;
+        QTest::newRow("Enter on Nein keeps") << Gesture::FocusAndEnter << u"Button3"_s << OverwriteAnswer::No;
+        QTest::newRow("Enter on Abbrechen stops")
+            << Gesture::FocusAndEnter << u"Button5"_s << OverwriteAnswer::Cancel;
+        QTest::newRow("Enter on Nein zu allen")
+            << Gesture::FocusAndEnter << u"Button4"_s << OverwriteAnswer::NoToAll;
         QTest::newRow("Esc stops") << Gesture::Escape << QString() << OverwriteAnswer::Cancel;
         QTest::newRow("window frame stops") << Gesture::Frame << QString() << OverwriteAnswer::Cancel;
     }
@@ -183,6 +195,8 @@ private slots:
         QTest::newRow("Alle umbenennen") << Gesture::Click << u"Button6"_s << TasrewrDlg::Answer::RenameAll;
         QTest::newRow("Abbrechen") << Gesture::Click << u"Button7"_s << TasrewrDlg::Answer::Stop;
         QTest::newRow("Enter keeps") << Gesture::Enter << QString() << TasrewrDlg::Answer::Keep;
+        QTest::newRow("Enter on Umbenennen")
+            << Gesture::FocusAndEnter << u"Button5"_s << TasrewrDlg::Answer::Rename;
         QTest::newRow("Esc keeps") << Gesture::Escape << QString() << TasrewrDlg::Answer::Keep;
         QTest::newRow("window frame keeps all") << Gesture::Frame << QString() << TasrewrDlg::Answer::KeepAll;
     }

@@ -3,6 +3,8 @@
 // once only when the settings allow it, and names with umlauts.
 #include "remoteopshelpers.h"
 
+#include "statuspanels.h"
+
 #include <QAction>
 
 using namespace Qt::StringLiterals;
@@ -145,7 +147,8 @@ private slots:
         QCOMPARE(Captions(m_fixture.List()), (QStringList{u".."_s, u"box"_s, u"target.txt"_s}));
     }
 
-    // A file that cannot be deleted stops the whole operation.
+    // A file that cannot be deleted stops the whole operation, and the
+    // status bar says why after the pane was listed again.
     void aRefusedDeleteStops()
     {
         const ServerVariant server;
@@ -166,6 +169,8 @@ private slots:
         QVERIFY(ExistsOnServer(ftp, u"c.txt"_s));
         QVERIFY(window->Flags.CancelRequested);
         QCOMPARE(Captions(m_fixture.List()), (QStringList{u".."_s, u"c.txt"_s}));
+        const QString status = window->Status()->PanelText(2);
+        QVERIFY2(status.startsWith(u"/b.txt wurde nicht gelöscht: 550"_s), qPrintable(status));
     }
 
     void namesWithUmlauts_data() { RowPerServer({"pyftpdlib MLSD", "pyftpdlib Latin-1", "vsftpd"}); }

@@ -2,7 +2,6 @@
 
 #include "connectiontree.h"
 
-#include <QCoreApplication>
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QLineEdit>
@@ -39,6 +38,25 @@ public:
         if (const auto *edit = qobject_cast<QLineEdit *>(editor))
             onCommitted(index, edit->text());
     }
+};
+
+// A drag carries the dragged item itself, so the drop finds that very node;
+// texts would not do, since a connection may be named "A/Web" like the
+// connection Web in group A. Drags never leave the program.
+class NodeMimeData : public QMimeData {
+    Q_OBJECT
+
+public:
+    explicit NodeMimeData(const QModelIndex &index)
+        : m_index(index)
+    {
+        setData(kNodeFormat, QByteArray());
+    }
+
+    const QPersistentModelIndex &Index() const { return m_index; }
+
+private:
+    QPersistentModelIndex m_index;
 };
 
 // Where a node stands among its siblings in the tree.
@@ -264,12 +282,6 @@ void ConnectionTreeView::ReportLabelEdit(const QPersistentModelIndex &index, con
 
 // --- drag and drop -------------------------------------------------------------
 
-QByteArray ConnectionTreeView::DragOrigin() const
-{
-    return QByteArray::number(QCoreApplication::applicationPid()) + ':' +
-           QByteArray::number(reinterpret_cast<quintptr>(this));
-}
-
 QStringList ConnectionTreeView::mimeTypes() const
 {
     return {kNodeFormat};
@@ -279,9 +291,7 @@ QMimeData *ConnectionTreeView::mimeData(const QList<QTreeWidgetItem *> &items) c
 {
     if (items.isEmpty())
         return nullptr;
-    auto *data = new QMimeData;
-    data->setData(kNodeFormat, DragOrigin() + '\n' + ItemPath(items.constFirst()).toUtf8());
-    return data;
+    return new NodeMimeData(indexFromItem(items.constFirst()));
 }
 
 Qt::DropActions ConnectionTreeView::supportedDropActions() const
@@ -291,13 +301,10 @@ Qt::DropActions ConnectionTreeView::supportedDropActions() const
 
 QTreeWidgetItem *ConnectionTreeView::DraggedItem(const QMimeData *data) const
 {
-    if (!data || !data->hasFormat(kNodeFormat))
+    const auto *nodeData = qobject_cast<const NodeMimeData *>(data);
+    if (!nodeData || nodeData->Index().model() != model())
         return nullptr;
-    const QByteArray payload = data->data(kNodeFormat);
-    const qsizetype lineEnd = payload.indexOf('\n');
-    if (lineEnd < 0 || payload.left(lineEnd) != DragOrigin())
-        return nullptr;
-    return ItemAtPath(QString::fromUtf8(payload.mid(lineEnd + 1)));
+    return itemFromIndex(nodeData->Index());
 }
 
 void ConnectionTreeView::startDrag(Qt::DropActions)
@@ -357,12 +364,14 @@ void ConnectionTreeView::dropEvent(QDropEvent *event)
     event->setDropAction(Qt::MoveAction);
     event->accept();
     // The owner reloads the tree; the drag machinery still runs until the
-    // drop has returned, so the move waits until then.
+    // drop has returned, so the move waits until then. Should the tree be
+    // rebuilt before that, both indexes are gone and nothing moves.
     QMetaObject::invokeMethod(
         this,
-        [this, draggedPath = ItemPath(dragged), targetPath = ItemPath(target)] {
-            ConnectionTreeNode *moved = NodeOf(ItemAtPath(draggedPath));
-            ConnectionTreeNode *onto = NodeOf(ItemAtPath(targetPath));
+        [this, draggedIndex = QPersistentModelIndex(indexFromItem(dragged)),
+         targetIndex = QPersistentModelIndex(indexFromItem(target))] {
+            ConnectionTreeNode *moved = NodeOf(itemFromIndex(draggedIndex));
+            ConnectionTreeNode *onto = NodeOf(itemFromIndex(targetIndex));
             if (moved && onto)
                 emit NodeDropped(moved, onto);
         },
@@ -386,3 +395,5 @@ void ConnectionTreeView::paintEvent(QPaintEvent *event)
     painter.setPen(palette().color(QPalette::Highlight));
     painter.drawRect(visualItemRect(m_dropTarget).adjusted(0, 0, -1, -1));
 }
+
+#include "connectiontreeview.moc"

@@ -61,12 +61,12 @@ private:
     void AddChildren(QTreeWidgetItem *parentItem, const ConnectionTreeNode *parent);
     void InsertAtSortedPlace(const ConnectionTreeNode &node, QTreeWidgetItem *item);
     // "Group/Sub/Name", from the item texts; a trailing "/" marks a group.
+    // Only for finding open groups again after a rebuild.
     static QString ItemPath(const QTreeWidgetItem *item);
     QTreeWidgetItem *ItemAtPath(const QString &path) const;
     QStringList OpenGroupPaths() const;
     // The item a drag carried from this view, or null for foreign data.
     QTreeWidgetItem *DraggedItem(const QMimeData *data) const;
-    QByteArray DragOrigin() const;
     void SetDropTarget(QTreeWidgetItem *item);
     void ReportLabelEdit(const QPersistentModelIndex &index, const QString &text);
     void ForEachItem(const std::function<void(QTreeWidgetItem *)> &visit) const;

@@ -420,7 +420,7 @@ ConnectionProfile TPagesDlg::ProfileFromControls() const
     profile.MLSD = CheckBox7->isChecked();
     profile.DateTimeNo = CheckBox8->isChecked();
     profile.DateTimeManuel = CheckBox9->isChecked();
-    profile.TimeDif = QDateTime(m_timeDifDate, DateTimePicker1->time());
+    profile.TimeDif = ManualTimeDifference(m_timeDifDate, DateTimePicker1->time());
     profile.TimeDifvz = Label19->text();
     profile.ssl = CheckBox14->isChecked();
     profile.RootCertificateFile = txtRootCertificateFile->text();
@@ -450,6 +450,25 @@ QLineEdit *TPagesDlg::OverlongPasswordField() const
             return field;
     }
     return nullptr;
+}
+
+QLineEdit *TPagesDlg::PortFieldBeyondRange() const
+{
+    for (QLineEdit *field : {PortTxt, Edit7, Edit3}) {
+        if (IsPortBeyondRange(field->text()))
+            return field;
+    }
+    return nullptr;
+}
+
+void TPagesDlg::Refuse(QLineEdit *field, const QString &warning)
+{
+    QMessageBox::warning(this, QString(), warning);
+    for (QWidget *page = field->parentWidget(); page; page = page->parentWidget()) {
+        if (const int index = Pages->indexOf(page); index >= 0)
+            Pages->setCurrentIndex(index);
+    }
+    field->setFocus();
 }
 
 // --- handlers ------------------------------------------------------------------
@@ -538,14 +557,12 @@ void TPagesDlg::accept()
         return;
     if (QLineEdit *field = OverlongPasswordField()) {
         // Cutting a password would store one that no longer works.
-        QMessageBox::warning(this, QString(),
-                             u"Das Kennwort ist zu lang. Gespeichert werden können höchstens %1 Bytes."_s.arg(
-                                 kMaxPasswordBytes));
-        for (QWidget *page = field->parentWidget(); page; page = page->parentWidget()) {
-            if (const int index = Pages->indexOf(page); index >= 0)
-                Pages->setCurrentIndex(index);
-        }
-        field->setFocus();
+        Refuse(field, u"Das Kennwort ist zu lang. Gespeichert werden können höchstens %1 Bytes."_s.arg(
+                          kMaxPasswordBytes));
+        return;
+    }
+    if (QLineEdit *field = PortFieldBeyondRange()) {
+        Refuse(field, u"Ein Port kann höchstens %1 sein."_s.arg(kHighestPort));
         return;
     }
     m_loading = true;

@@ -53,6 +53,10 @@ private:
     QStringList CommentLines() const;
     // The first password field whose text is too long to be stored, or null.
     QLineEdit *OverlongPasswordField() const;
+    // The first port field holding a number above 65535, or null.
+    QLineEdit *PortFieldBeyondRange() const;
+    // Warns, then shows the field's page and puts the cursor into it.
+    void Refuse(QLineEdit *field, const QString &warning);
 
     void CheckName();
     void MirrorHost(const QString &host);
