@@ -142,10 +142,13 @@ private slots:
         // At the first hit the search is under way; the user's commands run
         // at its next turn of the event loop.
         const auto mainSessionWork = [&] {
-            searchRan = m_fixture.Searching().Running() && window->IdFTPSearch.IsConnected();
-            window->Browser()->RefreshRemoteList();
+            // The search leaves the main session idle: its commands are let in.
+            searchRan = m_fixture.Searching().Running() && window->IdFTPSearch.IsConnected() &&
+                        window->RunSessionCommand([&] { window->Browser()->RefreshRemoteList(); }) &&
+                        window->RunSessionCommand([&] {
+                            Transfers::Of(*window)->Downloads().DownloadFile(u"bericht.txt"_s, local.path());
+                        });
             listed = Captions(window->Remote()->List);
-            Transfers::Of(*window)->Downloads().DownloadFile(u"bericht.txt"_s, local.path());
             downloaded = FileContent(local.filePath(u"bericht.txt"_s));
             m_fixture.Searching().NewSearch();
             secondSearchRefused =
