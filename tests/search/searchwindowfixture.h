@@ -14,6 +14,7 @@
 #include "searchfixture.h"
 #include "searchresultsmodel.h"
 #include "sessioncontrol.h"
+#include "sessionlogview.h"
 #include "transfers.h"
 #include "tsuchergdlg.h"
 #include "tsuchwahldlg.h"
@@ -22,7 +23,6 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTreeWidget>

@@ -94,9 +94,7 @@ private slots:
         QVERIFY(!m_fixture.Window()->ToolBar()->Sucheabbrechen1->isEnabled());
         QVERIFY(!m_fixture.Window()->IdFTPSearch.IsConnected());
         // The log pane shows the traffic with the passwords hidden.
-        QStringList log;
-        for (int row = 0; row < results.ListBox1->count(); ++row)
-            log.append(results.ListBox1->item(row)->text());
+        const QStringList log = results.ListBox1->Lines();
         QVERIFY(!log.filter(u"PASS (HIDDEN)"_s).isEmpty());
         QVERIFY(log.filter(python.password()).isEmpty());
         QVERIFY(log.size() <= TSuchergDlg::kLogLimit);

@@ -1,12 +1,12 @@
 #include "tssavedlg.h"
 
 #include "searchhit.h"
+#include "sessionlogview.h"
 #include "tidantifreeze.h"
 #include "transferprogress.h"
 #include "windowplacement.h"
 
 #include <QLabel>
-#include <QListWidget>
 #include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,8 +22,9 @@ TssaveDlg::TssaveDlg(QWidget *parent)
     , m_progress(ProgressBar1)
 {
     setObjectName(u"ssaveDlg"_s);
-    ListBox1 = new QListWidget;
-    ListBox1->setObjectName(u"ListBox1"_s);
+    ListBox1 = new SessionLogView;
+    ListBox1->SaveLogItem->setVisible(false);
+    ListBox1->ToggleLogItem->setVisible(false);
     ProgressBar1->setObjectName(u"ProgressBar1"_s);
     ProgressBar1->setTextVisible(false);
     ProgressBar1->setRange(0, 1);
@@ -77,10 +78,7 @@ void TssaveDlg::ShowDownload(const SearchHit &hit)
 
 void TssaveDlg::AddLogLine(const QString &line)
 {
-    while (ListBox1->count() >= kLogLimit)
-        delete ListBox1->takeItem(0);
-    ListBox1->addItem(line);
-    ListBox1->setCurrentRow(ListBox1->count() - 1);
+    ListBox1->AddLine(line, kLogLimit - 1);
 }
 
 void TssaveDlg::WorkBegin(TWorkMode mode, qint64 countMax)

@@ -9,10 +9,10 @@
 #include <QElapsedTimer>
 
 class QLabel;
-class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
+class SessionLogView;
 struct SearchHit;
 
 // The small window that shows each download of files saved from the search
@@ -22,7 +22,7 @@ class TssaveDlg : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kLogLimit = 1001;
+    static constexpr int kLogLimit = 1001; // lines the log pane keeps
 
     explicit TssaveDlg(QWidget *parent = nullptr);
 
@@ -36,7 +36,7 @@ public:
     void ClearCancelRequest() { m_cancelRequested = false; }
     void AddLogLine(const QString &line);
 
-    QListWidget *ListBox1 = nullptr;
+    SessionLogView *ListBox1 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     QPushButton *CancelBtn = nullptr;

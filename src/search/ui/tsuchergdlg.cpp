@@ -3,6 +3,7 @@
 #include "applicationsettings.h"
 #include "resultsfile.h"
 #include "searchresultsmodel.h"
+#include "sessionlogview.h"
 #include "tidantifreeze.h"
 #include "windowplacement.h"
 
@@ -11,7 +12,6 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -69,8 +69,10 @@ TSuchergDlg::TSuchergDlg(ApplicationSettings &settings, QWidget *parent)
     setSizeGripEnabled(true);
 
     BuildList(settings);
-    ListBox1 = new QListWidget;
-    ListBox1->setObjectName(u"ListBox1"_s);
+    ListBox1 = new SessionLogView;
+    // Only the session log can be saved or switched off.
+    ListBox1->SaveLogItem->setVisible(false);
+    ListBox1->ToggleLogItem->setVisible(false);
     m_split = new QSplitter(Qt::Vertical);
     m_split->setObjectName(u"ResultsSplit"_s);
     m_split->setChildrenCollapsible(false);
@@ -191,7 +193,11 @@ void TSuchergDlg::BuildStatusBar()
         panel->setFixedWidth(width);
         StatusBar1->addWidget(panel);
         m_panels.append(panel);
+        m_statusTexts.append(QString());
     }
+    m_statusTimer.setSingleShot(true);
+    m_statusTimer.setInterval(kStatusInterval);
+    connect(&m_statusTimer, &QTimer::timeout, this, &TSuchergDlg::ShowStatusTexts);
 }
 
 void TSuchergDlg::resizeEvent(QResizeEvent *event)
@@ -337,15 +343,26 @@ void TSuchergDlg::RemoveRowsAfterAsking(const QString &question, bool warning)
 
 void TSuchergDlg::AddLogLine(const QString &line)
 {
-    while (ListBox1->count() >= kLogLimit)
-        delete ListBox1->takeItem(0);
-    ListBox1->addItem(line);
-    ListBox1->setCurrentRow(ListBox1->count() - 1);
+    ListBox1->AddLine(line, kLogLimit - 1);
     TIdAntiFreeze::DoProcessThrottled();
 }
 
 void TSuchergDlg::SetStatusText(int panel, const QString &text)
 {
-    if (panel >= 0 && panel < m_panels.size())
-        m_panels[panel]->setText(text);
+    if (panel < 0 || panel >= m_statusTexts.size())
+        return;
+    m_statusTexts[panel] = text;
+    if (!m_statusTimer.isActive())
+        m_statusTimer.start();
+}
+
+QString TSuchergDlg::StatusText(int panel) const
+{
+    return m_statusTexts.value(panel);
+}
+
+void TSuchergDlg::ShowStatusTexts()
+{
+    for (qsizetype panel = 0; panel < m_panels.size(); ++panel)
+        m_panels[panel]->setText(m_statusTexts[panel]);
 }

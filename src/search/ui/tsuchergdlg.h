@@ -6,13 +6,13 @@
 #include <QDialog>
 #include <QList>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
 class ApplicationSettings;
 class QAction;
 class QLabel;
-class QListWidget;
 class QMenu;
 class QMenuBar;
 class QProgressBar;
@@ -20,6 +20,7 @@ class QSplitter;
 class QStatusBar;
 class QTreeView;
 class SearchResultsModel;
+class SessionLogView;
 
 // "Suchergebnisse": the hits of every search in a sortable list, the search
 // session's log, its progress and status; saving the list to a results file
@@ -33,7 +34,7 @@ public:
     // Starts a program with its arguments; true when it started.
     using ProgramStarter = std::function<bool(const QString &program, const QStringList &arguments)>;
 
-    static constexpr int kLogLimit = 101;
+    static constexpr int kLogLimit = 101; // lines the log pane keeps
 
     // The sort order and the column widths live in the settings.
     explicit TSuchergDlg(ApplicationSettings &settings, QWidget *parent = nullptr);
@@ -52,7 +53,11 @@ public:
     void UpdateSaveCommand();
 
     void AddLogLine(const QString &line);
+    // The panels follow at most every StatusInterval milliseconds: a crawl
+    // passes thousands of files a second.
     void SetStatusText(int panel, const QString &text);
+    QString StatusText(int panel) const;
+    static constexpr int kStatusInterval = 50;
     ByteProgressBar &Progress() { return m_progress; }
 
     SearchResultsModel *Rows() const { return m_rows; }
@@ -64,7 +69,7 @@ public:
     ProgramStarter StartProgram;
 
     QTreeView *ListView1 = nullptr;
-    QListWidget *ListBox1 = nullptr;
+    SessionLogView *ListBox1 = nullptr;
     QProgressBar *ProgressBar1 = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     QMenuBar *MainMenu1 = nullptr;
@@ -100,6 +105,7 @@ private:
     QAction *AddAction(QMenu *menu, const QString &objectName, const QString &caption,
                        const QKeySequence &shortcut = QKeySequence());
     void BuildStatusBar();
+    void ShowStatusTexts();
     void SortByColumn(int column);
     void InvertSelection();
     void OpenHitFolder(const QModelIndex &index);
@@ -111,5 +117,7 @@ private:
     SearchResultsModel *m_rows = nullptr;
     QSplitter *m_split = nullptr;
     QList<QLabel *> m_panels;
+    QStringList m_statusTexts; // what the panels are to show
+    QTimer m_statusTimer;
     ByteProgressBar m_progress;
 };
