@@ -120,6 +120,27 @@ private slots:
         QTRY_VERIFY(server.commands().last().startsWith(u"QUIT"_s, Qt::CaseInsensitive));
     }
 
+    void closingTheMainWindowEndsTheSearch()
+    {
+        QMap<QString, QByteArray> files;
+        for (int folder = 0; folder < 40; ++folder)
+            files.insert(u"ordner%1/lied.mp3"_s.arg(folder), "x");
+        RealFtpServer server({.files = files});
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        QVERIFY(m_fixture.Save(QString(), u"Server"_s, ProfileFor(server)));
+        TFTPqvx *window = m_fixture.Window();
+        connect(
+            m_fixture.Results().Rows(), &QAbstractItemModel::rowsInserted, this,
+            [window, this] { QTimer::singleShot(0, window, &QWidget::close); }, Qt::SingleShotConnection);
+
+        QCOMPARE(m_fixture.RunSearch({u"Server"_s}, ChooseMusic), QStringList());
+        QVERIFY(!window->isVisible());
+        QVERIFY(!m_fixture.Searching().Running());
+        QVERIFY(!window->IdFTPSearch.IsConnected());
+        QVERIFY(m_fixture.Rows().rowCount() < 40);
+        QTRY_VERIFY(server.commands().last().startsWith(u"QUIT"_s, Qt::CaseInsensitive));
+    }
+
     void theMainSessionListsAndDownloadsWhileASearchRuns()
     {
         QMap<QString, QByteArray> files{{u"haupt/bericht.txt"_s, "Bericht"}};

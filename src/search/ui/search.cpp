@@ -152,6 +152,7 @@ void Search::NewSearch()
         return;
     }
     m_cancelRequested = false;
+    m_closing = false;
     m_transferActive = false;
     if (m_options->exec() != QDialog::Accepted)
         return;
@@ -191,7 +192,7 @@ void Search::Run(const SearchMatcher &matcher, const QList<SearchTarget> &target
             finished = true;
         });
     }
-    if (!finished)
+    if (!finished || m_closing)
         return;
     QApplication::beep();
     QMessageBox::information(&m_window, QString(), u"Der Suchvorgang abgeschlossen"_s);
@@ -247,10 +248,12 @@ void Search::ShowFrame(int frame)
 }
 
 // The program ends: a running transfer of either session is aborted, both
-// sessions quit, and a running search stops at its next step.
+// sessions quit, and a running search stops at its next step without the
+// closing message.
 void Search::CloseSessions()
 {
     m_cancelRequested = true;
+    m_closing = true;
     try {
         if (m_window.IdFTPSearch.IsConnected() && m_transferActive)
             m_window.IdFTPSearch.Abort();

@@ -63,6 +63,7 @@ private:
     int m_frame = 0;
     bool m_running = false;
     bool m_cancelRequested = false;
+    bool m_closing = false; // the main window closes: no closing message
     bool m_transferActive = false;
     qint64 m_expectedSize = 0; // of the file downloaded for its content
     qint64 m_barMaximum = 1;
