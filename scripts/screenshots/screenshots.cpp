@@ -1,29 +1,39 @@
 // Draws the pictures of the README on a real X display (Xvfb): the main
-// window connected to the demo server, the connection manager and the
-// remote folder tree. scripts/screenshots.sh prepares the home, the demo
-// server and the display, then runs this program.
+// window connected to the demo server, the connection manager, the remote
+// folder tree, the search options and the search results. scripts/screenshots.sh
+// prepares the home, the demo server and the display, then runs this program.
 //
 //   glimra_screenshots FOLDER
 
 #include "connectiontreestore.h"
+#include "connectiontreeview.h"
 #include "datafolders.h"
 #include "locallistview.h"
 #include "localpane.h"
+#include "maintoolbar.h"
 #include "modalanswer.h"
 #include "programstart.h"
 #include "remotebrowser.h"
 #include "remotepane.h"
+#include "search.h"
 #include "sessioncontrol.h"
 #include "tftpqvx.h"
+#include "transfers.h"
+#include "tsuchergdlg.h"
+#include "tsuchwahldlg.h"
 #include "ttreedlg1.h"
 #include "tverblist.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -97,6 +107,29 @@ bool ShowFolderTree(TFTPqvx &window, const QString &fileName)
     return SaveScreen(*tree, fileName);
 }
 
+// The search options for pictures and documents on the demo server, on the
+// page that shows the patterns; then the search itself and its results.
+bool ShowSearch(TFTPqvx &window, const QDir &folder)
+{
+    bool done = true;
+    ModalAnswer<TSuchwahlDlg> options([&](TSuchwahlDlg &dialog) {
+        const auto demo = dialog.TreeView1->findItems(u"Demo"_s, Qt::MatchExactly | Qt::MatchRecursive);
+        if (!demo.isEmpty())
+            demo.first()->setSelected(true);
+        dialog.CheckBox7->click();
+        dialog.CheckBox10->click();
+        dialog.PageControl1->setCurrentIndex(2);
+        done = QTest::qWaitForWindowExposed(&dialog) &&
+               SaveScreen(dialog, folder.filePath(u"search-options.png"_s)) && !demo.isEmpty();
+        dialog.OKBtn->click();
+    });
+    ModalAnswer<QMessageBox> finished([](QMessageBox &box) { box.accept(); });
+    window.ToolBar()->NeueSuche1->trigger();
+    TSuchergDlg *results = Search::Of(window)->Results();
+    results->resize(900, 420);
+    return done && finished.Answered() == 1 && SaveScreen(*results, folder.filePath(u"search-results.png"_s));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -113,6 +146,8 @@ int main(int argc, char **argv)
     TFTPqvx window;
     SaveSampleConnections();
     window.CreateDialogs();
+    InstallTransfers(window);
+    InstallSearch(window);
     window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
@@ -129,6 +164,8 @@ int main(int argc, char **argv)
     }
     done = done && SaveScreen(window, folder.filePath(u"main-window.png"_s));
     done = done && ShowFolderTree(window, folder.filePath(u"folder-tree.png"_s));
+    window.Browser()->CloseFolderTree();
+    done = done && ShowSearch(window, folder);
     window.Session()->Disconnect();
     return done ? 0 : 1;
 }

@@ -1,6 +1,7 @@
 #include "tsuchergdlg.h"
 
 #include "applicationsettings.h"
+#include "remotelistview.h"
 #include "resultsfile.h"
 #include "searchresultsmodel.h"
 #include "sessionlogview.h"
@@ -116,7 +117,10 @@ void TSuchergDlg::BuildList(ApplicationSettings &settings)
     header->setStretchLastSection(false);
     for (int column = 0; column < SearchResultsModel::ColumnCount; ++column) {
         const int stored = settings.Search_Col[std::size_t(column)];
-        header->resizeSection(column, stored > 0 ? stored : kDefaultWidths[column]);
+        const int standard = column == SearchResultsModel::DateColumn
+                                 ? DateColumnWidth(ListView1->fontMetrics(), kDefaultWidths[column])
+                                 : kDefaultWidths[column];
+        header->resizeSection(column, stored > 0 ? stored : standard);
     }
     connect(header, &QHeaderView::sectionClicked, this, &TSuchergDlg::SortByColumn);
     connect(ListView1, &QTreeView::doubleClicked, this, &TSuchergDlg::OpenHitFolder);
