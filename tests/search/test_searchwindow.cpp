@@ -129,9 +129,8 @@ private slots:
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         QVERIFY(m_fixture.Save(QString(), u"Server"_s, ProfileFor(server)));
         TFTPqvx *window = m_fixture.Window();
-        connect(
-            m_fixture.Results().Rows(), &QAbstractItemModel::rowsInserted, this,
-            [window, this] { QTimer::singleShot(0, window, &QWidget::close); }, Qt::SingleShotConnection);
+        connect(m_fixture.Results().Rows(), &QAbstractItemModel::rowsInserted, window, &QWidget::close,
+                Qt::SingleShotConnection);
 
         QCOMPARE(m_fixture.RunSearch({u"Server"_s}, ChooseMusic), QStringList());
         QVERIFY(!window->isVisible());
@@ -158,8 +157,8 @@ private slots:
         bool secondSearchRefused = false;
         QStringList listed;
         QByteArray downloaded;
-        // At the first hit the search is under way; the user's commands run
-        // at its next turn of the event loop.
+        // At the first hit the search is under way: the user's commands run
+        // in the middle of it.
         const auto mainSessionWork = [&] {
             // The search leaves the main session idle: its commands are let in.
             searchRan = m_fixture.Searching().Running() && window->IdFTPSearch.IsConnected() &&
@@ -173,9 +172,8 @@ private slots:
             secondSearchRefused =
                 !window->ToolBar()->NeueSuche1->isEnabled() && m_fixture.Searching().Running();
         };
-        connect(
-            m_fixture.Results().Rows(), &QAbstractItemModel::rowsInserted, this,
-            [&] { QTimer::singleShot(0, this, mainSessionWork); }, Qt::SingleShotConnection);
+        connect(m_fixture.Results().Rows(), &QAbstractItemModel::rowsInserted, this, mainSessionWork,
+                Qt::SingleShotConnection);
         QCOMPARE(m_fixture.RunSearch({u"Server"_s}, ChooseMusic),
                  QStringList{u"Der Suchvorgang abgeschlossen"_s});
         QVERIFY(searchRan);
