@@ -5,6 +5,7 @@
 // only; each test includes it once.
 
 #include "../workspace/remotesessionfixture.h"
+#include "../workspace/sessionwindow.h"
 
 #include "connectiontreeview.h"
 #include "maintoolbar.h"
@@ -31,15 +32,7 @@ class SearchWindowFixture {
 public:
     static void InstallProgramServices() { RemoteSessionFixture::InstallProgramServices(); }
 
-    bool PrepareHome()
-    {
-        m_home = std::make_unique<QTemporaryDir>();
-        if (!m_home->isValid())
-            return false;
-        qputenv("HOME", QFile::encodeName(m_home->path()));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home->filePath(QStringLiteral(".config"))));
-        return true;
-    }
+    bool PrepareHome() { return m_home.PrepareHome(); }
 
     // Null when the window did not come up. The search is installed before
     // the window shows, so that a results file argument reaches it.
@@ -60,14 +53,14 @@ public:
                 session->CloseConnection();
         }
         m_window.reset();
-        m_home.reset();
+        m_home.Close();
     }
 
     TFTPqvx *Window() const { return m_window.get(); }
     Search &Searching() const { return *Search::Of(*m_window); }
     TSuchergDlg &Results() const { return *Searching().Results(); }
     SearchResultsModel &Rows() const { return *Results().Rows(); }
-    QString Home(const QString &relative = QString()) const { return m_home->filePath(relative); }
+    QString Home(const QString &relative = QString()) const { return m_home.Home(relative); }
     QString TreeFolder() const { return m_window->Folders().TreeFolder(); }
 
     bool Save(const QString &group, const QString &name, const ConnectionProfile &profile) const
@@ -116,9 +109,18 @@ public:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_home;
+    SessionWindow m_home; // the home only; the window is opened here
     std::unique_ptr<TFTPqvx> m_window;
 };
+
+// Options for a server with that many folders, each holding one "lied.mp3".
+inline RealFtpServer::Options FoldersWithSongs(int folders, const QString &below = QString())
+{
+    RealFtpServer::Options options;
+    for (int folder = 0; folder < folders; ++folder)
+        options.files.insert(below + QStringLiteral("ordner%1/lied.mp3").arg(folder), "x");
+    return options;
+}
 
 inline void ChooseMusic(TSuchwahlDlg &dialog)
 {

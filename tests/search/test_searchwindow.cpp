@@ -102,10 +102,7 @@ private slots:
 
     void aCancelStopsOnlyTheSearch()
     {
-        QMap<QString, QByteArray> files;
-        for (int folder = 0; folder < 40; ++folder)
-            files.insert(u"ordner%1/lied.mp3"_s.arg(folder), "x");
-        RealFtpServer server({.files = files});
+        RealFtpServer server(FoldersWithSongs(40));
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         QVERIFY(m_fixture.Save(QString(), u"Server"_s, ProfileFor(server)));
         // The first hit asks the search to stop, as "Abbrechen" does.
@@ -122,10 +119,7 @@ private slots:
 
     void closingTheMainWindowEndsTheSearch()
     {
-        QMap<QString, QByteArray> files;
-        for (int folder = 0; folder < 40; ++folder)
-            files.insert(u"ordner%1/lied.mp3"_s.arg(folder), "x");
-        RealFtpServer server({.files = files});
+        RealFtpServer server(FoldersWithSongs(40));
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         QVERIFY(m_fixture.Save(QString(), u"Server"_s, ProfileFor(server)));
         TFTPqvx *window = m_fixture.Window();
@@ -142,10 +136,9 @@ private slots:
 
     void theMainSessionListsAndDownloadsWhileASearchRuns()
     {
-        QMap<QString, QByteArray> files{{u"haupt/bericht.txt"_s, "Bericht"}};
-        for (int folder = 0; folder < 150; ++folder)
-            files.insert(u"suche/ordner%1/lied.mp3"_s.arg(folder), "x");
-        RealFtpServer server({.files = files});
+        RealFtpServer::Options options = FoldersWithSongs(150, u"suche/"_s);
+        options.files.insert(u"haupt/bericht.txt"_s, "Bericht");
+        RealFtpServer server(options);
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         QVERIFY(m_fixture.Save(QString(), u"Server"_s, ProfileFor(server)));
         TFTPqvx *window = m_fixture.Window();
