@@ -46,6 +46,15 @@ public:
         return QTest::qWaitForWindowExposed(m_window.get()) ? m_window.get() : nullptr;
     }
 
+    // Closes the window as the user does (the settings are written) and
+    // opens it again on the same home.
+    TFTPqvx *Reopen()
+    {
+        m_window->close();
+        m_window.reset();
+        return Open();
+    }
+
     void Close()
     {
         for (TIdFTP *session : {&m_window->IdFTP1, &m_window->IdFTPSearch}) {

@@ -298,6 +298,28 @@ private slots:
                  (QStringList{u"datei90"_s, u"datei50"_s, u"datei10"_s, u"datei9"_s}));
     }
 
+    void columnWidthsAndTheSortOrderOutliveTheProgram()
+    {
+        TSuchergDlg *results = &m_fixture.Results();
+        results->show();
+        QVERIFY(QTest::qWaitForWindowExposed(results));
+        results->ListView1->header()->resizeSection(SearchResultsModel::FolderColumn, 222);
+        ClickHeader(results->ListView1, SearchResultsModel::DateColumn);
+        ClickHeader(results->ListView1, SearchResultsModel::DateColumn);
+        QVERIFY(m_fixture.Reopen());
+        results = &m_fixture.Results();
+        QCOMPARE(results->ListView1->header()->sectionSize(SearchResultsModel::FolderColumn), 222);
+        QCOMPARE(m_fixture.Rows().SortColumn(), int(SearchResultsModel::DateColumn));
+        QCOMPARE(m_fixture.Rows().SortDirection(), 1);
+        // Only the sort column carries the direction mark.
+        const auto mark = [this](int column) {
+            return m_fixture.Rows().headerData(column, Qt::Horizontal, Qt::DecorationRole).value<QIcon>();
+        };
+        QCOMPARE(mark(SearchResultsModel::DateColumn).pixmap(12).toImage(),
+                 Symbols::SortSymbol(1).pixmap(12).toImage());
+        QVERIFY(mark(SearchResultsModel::NameColumn).isNull());
+    }
+
     void aSavedListLoadsIntoAnEmptyListWithTheSameTexts()
     {
         TSuchergDlg &results = m_fixture.Results();
