@@ -26,26 +26,27 @@ int Logins(const RealFtpServer &server)
     return int(server.commands().filter(QRegularExpression(u"^USER "_s)).size());
 }
 
-// Presses the save window's "Abbrechen" when its caption first names the file.
-class CancelOnTitle : public QObject {
+// Runs the action when the save window's caption first names the file.
+class OnTitle : public QObject {
 public:
-    CancelOnTitle(TssaveDlg &window, const QString &fileName)
+    OnTitle(TssaveDlg &window, const QString &fileName, std::function<void()> action)
         : m_window(window)
         , m_fileName(fileName)
+        , m_action(std::move(action))
     {
         window.installEventFilter(this);
     }
-    ~CancelOnTitle() override { m_window.removeEventFilter(this); }
+    ~OnTitle() override { m_window.removeEventFilter(this); }
 
-    bool Pressed() const { return m_pressed; }
+    bool Done() const { return m_done; }
 
 protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (event->type() == QEvent::WindowTitleChange && !m_pressed &&
+        if (event->type() == QEvent::WindowTitleChange && !m_done &&
             m_window.windowTitle().endsWith(m_fileName)) {
-            m_pressed = true;
-            m_window.CancelBtn->click();
+            m_done = true;
+            m_action();
         }
         return false;
     }
@@ -53,7 +54,8 @@ protected:
 private:
     TssaveDlg &m_window;
     QString m_fileName;
-    bool m_pressed = false;
+    std::function<void()> m_action;
+    bool m_done = false;
 };
 
 } // namespace
@@ -150,14 +152,21 @@ private slots:
         RealFtpServer server({.files = files});
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         QVERIFY(m_fixture.Save(QString(), u"Server"_s, ProfileFor(server)));
-        // "Abbrechen" is pressed as soon as the window shows the second file.
+        // "Abbrechen" is pressed as soon as the window shows the second file;
+        // a search is refused while the save runs.
         TssaveDlg *window = m_fixture.Searching().SaveWindow();
-        CancelOnTitle pressCancel(*window, u"datei2.bin"_s);
+        bool searchRefused = false;
+        OnTitle pressCancel(*window, u"datei2.bin"_s, [&] {
+            m_fixture.Searching().NewSearch();
+            searchRefused = !m_fixture.Searching().Options()->isVisible() && !m_fixture.Searching().Running();
+            window->CancelBtn->click();
+        });
         QList<SearchHit> hits;
         for (int file = 1; file <= 5; ++file)
             hits.append(HitOn(u"127.0.0.1"_s, u"/"_s, u"datei%1.bin"_s.arg(file)));
         SaveAll(hits);
-        QVERIFY(pressCancel.Pressed());
+        QVERIFY(pressCancel.Done());
+        QVERIFY(searchRefused);
         QCOMPARE(QDir(Target().path()).entryList(QDir::Files),
                  (QStringList{u"datei1.bin"_s, u"datei2.bin"_s}));
         QCOMPARE(FileContent(Target().filePath(u"datei2.bin"_s)), files.value(u"datei2.bin"_s));

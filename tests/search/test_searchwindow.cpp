@@ -147,7 +147,7 @@ private slots:
         const QTemporaryDir local;
 
         bool searchRan = false;
-        bool secondSearchRefused = false;
+        bool secondSearchRefused = false; // and no save either
         QStringList listed;
         QByteArray downloaded;
         // At the first hit the search is under way: the user's commands run

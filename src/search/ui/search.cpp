@@ -106,7 +106,9 @@ void Search::ConnectCommands()
     connect(m_results, &TSuchergDlg::cancelRequested, this, &Search::CancelSearch);
     connect(m_results, &TSuchergDlg::saveFilesRequested, m_saving, &HitSaving::SaveSelection);
     connect(m_results, &TSuchergDlg::errorOccurred, &m_window, &TFTPqvx::ShowError);
-    m_results->SavingAllowed = [this] { return !m_window.IdFTPSearch.IsConnected() && !m_saving->Running(); };
+    m_results->SavingAllowed = [this] {
+        return !m_running && !m_window.IdFTPSearch.IsConnected() && !m_saving->Running();
+    };
     connect(&m_window, &TFTPqvx::closingSessions, this, &Search::CloseSessions);
     connect(m_window.Session(), &SessionControl::resultsFileRequested, this, &Search::LoadResultsFileAtStart);
 }
@@ -147,7 +149,9 @@ void Search::WireSession()
 
 void Search::NewSearch()
 {
-    if (m_running || m_options->isVisible()) {
+    // Either would wait inside the other's pumped waits, for as long as the
+    // other takes: one search, or one save, at a time.
+    if (m_running || m_saving->Running() || m_options->isVisible()) {
         QApplication::beep();
         return;
     }
