@@ -192,7 +192,7 @@ void Search::Run(const SearchMatcher &matcher, const QList<SearchTarget> &target
             ShowSearching(false);
         });
         m_window.RunCommand([&] {
-            SearchRun(m_session, matcher, m_cancelRequested, Hooks()).Run(targets);
+            SearchRun(m_session, matcher, m_cancelRequested, DisplayHooks()).Run(targets);
             finished = true;
         });
     }
@@ -203,7 +203,7 @@ void Search::Run(const SearchMatcher &matcher, const QList<SearchTarget> &target
     ShowResults();
 }
 
-SearchRun::Hooks Search::Hooks()
+SearchRun::Hooks Search::DisplayHooks()
 {
     SearchRun::Hooks hooks;
     hooks.connectionStarting = [this] { m_results->SetStatusText(0, QString()); };

@@ -45,7 +45,7 @@ private:
     void WireSession();
     void Run(const SearchMatcher &matcher, const QList<SearchTarget> &targets);
     // What the search shows while it runs: status, hits, log.
-    SearchRun::Hooks Hooks();
+    SearchRun::Hooks DisplayHooks();
     void ShowSearching(bool searching);
     void ShowFrame(int frame);
     void Animate();
