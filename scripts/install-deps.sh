@@ -6,9 +6,10 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n qt6-image-formats-plugins
-  libgl-dev libssl-dev openssl
+  libgl-dev libssl-dev openssl libgraphicsmagick++1-dev
   python3 python3-pyftpdlib python3-openssl
   vsftpd
+  tinyproxy-bin
   xvfb xauth x11-utils
 )
 

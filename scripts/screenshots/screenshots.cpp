@@ -1,13 +1,17 @@
 // Draws the pictures of the README on a real X display (Xvfb): the main
 // window connected to the demo server, the connection manager, the remote
-// folder tree, the search options and the search results. scripts/screenshots.sh
-// prepares the home, the demo server and the display, then runs this program.
+// folder tree, the thumbnail window, the prompt before saving a picture over
+// an existing one, the search options and results, and the connection list
+// update asking about an entry. scripts/screenshots.sh prepares the home, the
+// demo server, a web server with a sample list and the display, then runs this
+// program.
 //
-//   glimra_screenshots FOLDER
+//   glimra_screenshots FOLDER LIST_URL
 
 #include "connectiontreestore.h"
 #include "connectiontreeview.h"
 #include "datafolders.h"
+#include "listupdate.h"
 #include "locallistview.h"
 #include "localpane.h"
 #include "maintoolbar.h"
@@ -17,23 +21,34 @@
 #include "remotepane.h"
 #include "search.h"
 #include "sessioncontrol.h"
+#include "slideshow.h"
+#include "teeinfdlg.h"
 #include "tftpqvx.h"
+#include "tinifile.h"
+#include "tpmultiimage.h"
 #include "transfers.h"
 #include "tsuchergdlg.h"
 #include "tsuchwahldlg.h"
+#include "tthumbfromfileform.h"
 #include "ttreedlg1.h"
+#include "tueberschrdlg.h"
+#include "tupdatedlg.h"
 #include "tverblist.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -130,13 +145,69 @@ bool ShowSearch(TFTPqvx &window, const QDir &folder)
     return done && finished.Answered() == 1 && SaveScreen(*results, folder.filePath(u"search-results.png"_s));
 }
 
+// The demo's "Bilder" folder in the thumbnail window.
+bool ShowThumbnails(TFTPqvx &window, const QString &fileName)
+{
+    window.Browser()->ChangeRemoteFolder(u"Bilder"_s);
+    window.ToolBar()->SpeedButton20->click();
+    TThumbFromFileForm *thumbnails = Slideshow::Of(window)->ThumbnailWindow();
+    const bool loaded = thumbnails && QTest::qWaitFor([thumbnails] { return !thumbnails->Loading(); }, 20000);
+    return loaded && SaveScreen(*thumbnails, fileName);
+}
+
+// Saving a picture of the gallery into a folder that has one of that name.
+bool ShowSavePrompt(TFTPqvx &window, const QString &fileName)
+{
+    const QString picture = window.Folders().ImagesFolder() + u"Ringe.png"_s;
+    QTemporaryDir target;
+    const QString existing = target.filePath(u"Ringe.png"_s);
+    if (!QFile::copy(window.Folders().ImagesFolder() + u"Sonnenuntergang.png"_s, existing))
+        return false;
+    TueberschrDlg prompt(&window);
+    bool saved = false;
+    ModalAnswer<TueberschrDlg> answer([&](TueberschrDlg &shown) {
+        const bool previews = QTest::qWaitFor(
+            [&] { return shown.PMultiImage1->IsLoaded() && shown.PMultiImage2->IsLoaded(); }, 5000);
+        saved = previews && SaveScreen(shown, fileName);
+        shown.Button1->click();
+    });
+    prompt.Ask(existing, picture, u"Ringe_1.png"_s);
+    return saved;
+}
+
+// Starts the update from the sample list with local firewall settings and
+// takes the picture while the first entry is offered; "Abbrechen" in the
+// prompt then ends the run without adding anything.
+bool ShowListUpdate(TFTPqvx &window, const QString &listUrl, const QString &fileName)
+{
+    {
+        TIniFile settings(window.Folders().SettingsFile());
+        settings.WriteString(u"StartUp"_s, u"Update_URL"_s, listUrl);
+    }
+    bool saved = false;
+    ModalAnswer<TUpdateDlg> start([](TUpdateDlg &dialog) {
+        dialog.CheckBox2->setChecked(true);
+        dialog.Edit6->setText(u"firewall.intern"_s);
+        dialog.Edit7->setText(u"21"_s);
+        dialog.ComboBox1->setCurrentIndex(1);
+        QMetaObject::invokeMethod(dialog.OKBtn, &QPushButton::click, Qt::QueuedConnection);
+    });
+    ModalAnswer<TeeinfDlg> prompt([&](TeeinfDlg &question) {
+        TUpdateDlg *dialog = ListUpdate::Of(window)->UpdateWindow();
+        saved = QTest::qWaitForWindowExposed(&question) && SaveScreen(*dialog, fileName);
+        question.CancelBtn->click();
+    });
+    window.ToolBar()->SpeedButton19->click();
+    return saved && start.Answered() == 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: glimra_screenshots FOLDER\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: glimra_screenshots FOLDER LIST_URL\n");
         return 2;
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
@@ -144,10 +215,12 @@ int main(int argc, char **argv)
     InstallUserInterfacePump();
 
     TFTPqvx window;
+    InstallSlideshow(window);
     SaveSampleConnections();
     window.CreateDialogs();
     InstallTransfers(window);
     InstallSearch(window);
+    InstallListUpdate(window);
     window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
@@ -165,7 +238,11 @@ int main(int argc, char **argv)
     done = done && SaveScreen(window, folder.filePath(u"main-window.png"_s));
     done = done && ShowFolderTree(window, folder.filePath(u"folder-tree.png"_s));
     window.Browser()->CloseFolderTree();
+    done = done && ShowThumbnails(window, folder.filePath(u"thumbnails.png"_s));
+    done = done && ShowSavePrompt(window, folder.filePath(u"save-prompt.png"_s));
     done = done && ShowSearch(window, folder);
     window.Session()->Disconnect();
+    done = done &&
+           ShowListUpdate(window, QString::fromLocal8Bit(argv[2]), folder.filePath(u"update-window.png"_s));
     return done ? 0 : 1;
 }

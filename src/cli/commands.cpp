@@ -3,8 +3,8 @@
 #include "clifailure.h"
 #include "clisession.h"
 #include "commandline.h"
-#include "downloadtarget.h"
 #include "listingparser.h"
+#include "partfile.h"
 #include "transferprogress.h"
 
 #include <QDir>
@@ -12,6 +12,8 @@
 #include <QFileInfo>
 
 #include <cstdio>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -66,23 +68,46 @@ void ListFolder(CliSession &session, const CommandLine &line)
     }
 }
 
-void GetFile(CliSession &session, const CommandLine &line)
+void Retrieve(CliSession &session, const QString &remote, QIODevice &target)
 {
-    const QString remote = line.arguments[0];
-    QString local = line.arguments.value(1);
-    if (local.isEmpty())
-        local = RemoteFileName(remote);
-    else if (QFileInfo(local).isDir())
-        local = QDir(local).filePath(RemoteFileName(remote));
-    DownloadTarget target(local);
-
     TIdFTP &ftp = session.Connected();
     ftp.SetTransferType(ftBinary);
     const qint64 size = TransferProgress::IsShown() ? ftp.FileSize(remote) : -1;
     TransferProgress progress(ftp, size);
     if (!ftp.Retrieve(remote, target))
         session.Refused(u"Datei nicht gefunden oder nicht lesbar: %1"_s.arg(remote));
-    target.Commit();
+}
+
+[[noreturn]] void RaiseCannotCreate(ExitCode exitCode, const QString &path, const QString &reason)
+{
+    throw CliFailure{exitCode, u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(path, reason)};
+}
+
+// "-" writes to standard output. A file is received beside the target and
+// replaces it only when complete.
+void GetFile(CliSession &session, const CommandLine &line)
+{
+    const QString remote = line.arguments[0];
+    QString local = line.arguments.value(1);
+    if (local == u"-"_s) {
+        QFile standardOutput;
+        standardOutput.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered);
+        Retrieve(session, remote, standardOutput);
+        return;
+    }
+    if (local.isEmpty())
+        local = RemoteFileName(remote);
+    else if (QFileInfo(local).isDir())
+        local = QDir(local).filePath(RemoteFileName(remote));
+    // A file the user keeps read-only is not replaced.
+    if (QFileInfo::exists(local) && !QFileInfo(local).isWritable())
+        RaiseCannotCreate(kExitUsage, local, u"Die Datei ist schreibgeschützt."_s);
+    PartFile target(local);
+    if (!target.Open())
+        RaiseCannotCreate(kExitUsage, local, target.ErrorString());
+    Retrieve(session, remote, target.Device());
+    if (!target.Commit())
+        RaiseCannotCreate(kExitNetwork, local, target.ErrorString());
 }
 
 void PutFile(CliSession &session, const CommandLine &line)

@@ -116,3 +116,10 @@ EIdFTPFileAlreadyExists::EIdFTPFileAlreadyExists()
     : EIdException(u"Die Zieldatei existiert bereits."_s)
 {
 }
+
+EIdListingTooLarge::EIdListingTooLarge(qint64 limit)
+    : EIdException(
+          u"Der Inhalt des Ordners ist zu groß (mehr als %1) und wurde nicht vollständig gelesen."_s.arg(
+              limit >= 1024 * 1024 ? u"%1 MiB"_s.arg(limit / (1024 * 1024)) : u"%1 KiB"_s.arg(limit / 1024)))
+{
+}

@@ -89,6 +89,12 @@ public:
     EIdFTPFileAlreadyExists();
 };
 
+// A folder listing grew past the limit; the transfer was stopped.
+class EIdListingTooLarge : public EIdException {
+public:
+    explicit EIdListingTooLarge(qint64 limit);
+};
+
 // TLS failures: a failed handshake ("Verbindung abgelehnt"), a certificate
 // the user refused ("Abbruch durch Anwender"), unreadable key files.
 class EIdOSSLError : public EIdException {

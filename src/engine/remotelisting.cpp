@@ -5,10 +5,15 @@
 
 using namespace Qt::StringLiterals;
 
+bool ListsWithMlsd(const TIdFTP &session, const QStringList &features)
+{
+    return TIdFTP::HasFeature(features, u"MLSD"_s) && session.MListart;
+}
+
 RemoteListing ListRemoteFolder(TIdFTP &session, const QStringList &features)
 {
     RemoteListing listing;
-    listing.mlsd = TIdFTP::HasFeature(features, u"MLSD"_s) && session.MListart;
+    listing.mlsd = ListsWithMlsd(session, features);
     session.SetTransferType(ftASCII);
     if (listing.mlsd)
         session.ListFacts(listing.lines);

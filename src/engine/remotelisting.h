@@ -12,6 +12,10 @@ struct RemoteListing {
     bool mlsd = false;
 };
 
+// Whether folders are listed with MLSD: the server's feature list offers it
+// and the profile's MLSD switch is on.
+bool ListsWithMlsd(const TIdFTP &session, const QStringList &features);
+
 // Lists the session's current folder in ASCII type: with MLSD when the
 // server's feature list offers it and the profile's MLSD switch is on,
 // otherwise with LIST in long form.

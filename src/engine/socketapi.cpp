@@ -7,15 +7,80 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+QString SystemResolve(const QString &host)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (::getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found) != 0 || !found)
+        return {};
+    const sockaddr_in address = *reinterpret_cast<const sockaddr_in *>(found->ai_addr);
+    ::freeaddrinfo(found);
+    return SocketApi::AddressText(address);
+}
+
+SocketApi::Resolver &CurrentResolver()
+{
+    static SocketApi::Resolver resolver = SystemResolve;
+    return resolver;
+}
+
+// One host name lookup, shared by the waiting thread and the thread that
+// looks up. The lookup may outlive the wait (it took too long); whoever lets
+// go last closes the completion signal.
+class Lookup {
+public:
+    Lookup()
+        : m_doneSignal(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+    {
+    }
+    ~Lookup() { SocketApi::CloseSocket(m_doneSignal); }
+    Lookup(const Lookup &) = delete;
+    Lookup &operator=(const Lookup &) = delete;
+
+    bool IsReady() const { return m_doneSignal >= 0; }
+    int DoneSignal() const { return m_doneSignal; }
+
+    void Finish(const QString &address)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_address = address;
+        }
+        const quint64 done = 1;
+        [[maybe_unused]] const ssize_t written = ::write(m_doneSignal, &done, sizeof done);
+    }
+
+    QString Address() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_address;
+    }
+
+private:
+    const int m_doneSignal;
+    mutable std::mutex m_mutex;
+    QString m_address;
+};
+
+} // namespace
 
 namespace SocketApi {
 
@@ -66,18 +131,28 @@ bool IsDottedIPv4(const QString &text)
     return ::inet_pton(AF_INET, text.toLatin1().constData(), &address) == 1;
 }
 
-QString ResolveIPv4(const QString &host)
+void SetResolver(Resolver resolver)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    const int result = ::getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found);
-    if (result != 0 || !found)
+    CurrentResolver() = resolver ? std::move(resolver) : Resolver(SystemResolve);
+}
+
+// The lookup blocks, so it runs on a thread of its own while this thread
+// waits on its completion signal like on any socket, pumping in slices.
+QString ResolveIPv4(const QString &host, int timeout, const KeepWaiting &keepWaiting)
+{
+    auto lookup = std::make_shared<Lookup>();
+    if (!lookup->IsReady())
+        throw EIdSocketError(errno);
+    std::thread([lookup, resolve = CurrentResolver(), host] { lookup->Finish(resolve(host)); }).detach();
+    if (!WaitFor(lookup->DoneSignal(), POLLIN, timeout, keepWaiting)) {
+        if (!keepWaiting())
+            throw EIdConnClosedGracefully();
+        throw EIdException(u"Der Host-Name %1 konnte nicht rechtzeitig aufgelöst werden."_s.arg(host));
+    }
+    const QString address = lookup->Address();
+    if (address.isEmpty())
         throw EIdException(u"Der Host-Name %1 konnte nicht aufgelöst werden."_s.arg(host));
-    const sockaddr_in address = *reinterpret_cast<const sockaddr_in *>(found->ai_addr);
-    ::freeaddrinfo(found);
-    return AddressText(address);
+    return address;
 }
 
 sockaddr_in MakeAddress(const QString &ip, int port)

@@ -27,8 +27,14 @@ int CreateStreamSocket();
 void CloseSocket(int fd);
 
 bool IsDottedIPv4(const QString &text);
-// The first IPv4 address of a host name. Throws EIdException when there is none.
-QString ResolveIPv4(const QString &host);
+// Looks a host name up and may block while it does: the dotted IPv4
+// address, or an empty text when the name has none.
+using Resolver = std::function<QString(const QString &host)>;
+// Replaces the system's resolver, for tests; an empty function restores it.
+void SetResolver(Resolver resolver);
+// The first IPv4 address of a host name. Throws EIdException when there is
+// none or the lookup takes longer than timeout milliseconds.
+QString ResolveIPv4(const QString &host, int timeout, const KeepWaiting &keepWaiting);
 // An IPv4 address; an empty text means any address. Throws EIdSocketError (EINVAL).
 sockaddr_in MakeAddress(const QString &ip, int port);
 QString AddressText(const sockaddr_in &address);

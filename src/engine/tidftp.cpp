@@ -36,6 +36,7 @@ void TIdFTP::ConnectAndLogin()
             return;
         Encoding = NameEncoding::Undecided;
         m_protectData = false;
+        m_repliesOwed = false;
         m_systemType.clear();
         if (!OpenConnection())
             return;
@@ -182,7 +183,8 @@ int TIdFTP::SendCheckedList(const QString &command, const QList<int> &allowedCod
 
 void TIdFTP::SetTransferType(TIdFTPTransferType type)
 {
-    if (type == m_transferType || HasDataConnection())
+    // Inside a transfer the control connection belongs to it.
+    if (type == m_transferType || m_transfer)
         return;
     m_transferType = type;
     if (IsConnected())
@@ -192,30 +194,6 @@ void TIdFTP::SetTransferType(TIdFTPTransferType type)
 void TIdFTP::SendTransferType()
 {
     SendChecked(m_transferType == ftBinary ? u"type I"_s : u"type A"_s, 200);
-}
-
-void TIdFTP::Abort()
-{
-    if (!IsAlive())
-        return;
-    if (IsConnected())
-        WriteLine(u"ABOR"_s);
-    CloseDataConnection();
-}
-
-// After ABOR the server may still owe the transfer's final reply and its
-// answer to ABOR, in an order that depends on when the abort arrived. A NOOP
-// marks the end: everything before its 200 belongs to the aborted transfer.
-void TIdFTP::SkipRepliesAfterAbort()
-{
-    // The transfer's final reply, the answer to ABOR, and a 426 before either.
-    constexpr int maxLeftoverReplies = 4;
-    int code = SendCheckedList(u"NOOP"_s, {});
-    for (int leftover = 0; leftover < maxLeftoverReplies && code != 200 && code < 500; ++leftover) {
-        if (!IsConnected())
-            return;
-        code = ReadReply();
-    }
 }
 
 void TIdFTP::Quit()

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -23,6 +24,9 @@ public:
     // sets RecvBufferSize/SendBufferSize: on loopback, 128 KiB chunks take
     // a third of the processor time per GiB that 32 KiB chunks take.
     static constexpr int kTransferBufferSize = 128 * 1024;
+    // A folder listing larger than this is refused: a server that never
+    // ends its listing must not take all memory.
+    static constexpr qint64 kDefaultMaxListingSize = qint64(64) * 1024 * 1024;
 
     TIdFTP();
     ~TIdFTP() override;
@@ -52,6 +56,7 @@ public:
     bool SSLPeerCert = false;
     bool SSLClientOnce = false;
     ::TimeCorrection TimeCorrection;
+    qint64 MaxListingSize = kDefaultMaxListingSize;
 
     // --- state -----------------------------------------------------------
     bool LoggedIn() const { return m_loggedIn; }
@@ -68,9 +73,12 @@ public:
     bool IsAlive();
     int SendChecked(const QString &command, int allowedCode);
     int SendCheckedList(const QString &command, const QList<int> &allowedCodes);
+    // Stops the running transfer: ABOR once its command has gone out, and
+    // the data connection cut. Outside a transfer it sends nothing.
     void Abort();
-    // After an aborted transfer: reads what the server still owes for it, so
-    // that the next command gets its own reply.
+    // Reads what the server still owes for an aborted or broken transfer,
+    // so that the next command gets its own reply. Transfers do this before
+    // they return; when nothing is owed it sends nothing.
     void SkipRepliesAfterAbort();
     void CloseDataConnection();
     void Quit();
@@ -110,6 +118,9 @@ public:
 
 private:
     struct DataChannel;
+    struct TransferState;
+    // Moves the data of a transfer over its open data connection.
+    using DataMover = std::function<void(TIdTCPConnection &data)>;
 
     // --- login ------------------------------------------------------------
     bool Prompt(const QString &hostName, QString &user, QString &password, bool connected);
@@ -125,14 +136,31 @@ private:
     // --- data connections --------------------------------------------------
     TIdConnectionInterceptOpenSSL *TlsLayer() const;
     template <class Connection> Connection &CreateDataConnection();
-    TIdTCPClient &CreatePassiveDataConnection(const QString &command);
     TIdSimpleServer &CreateListeningDataConnection();
     void SecureDataConnection(TIdTCPConnection &connection);
-    bool Upload(TIdTCPConnection &connection, QIODevice &source);
-    bool ReadFinalReply(bool transferred);
+    void ReleaseDataConnection();
+    void Upload(TIdTCPConnection &connection, QIODevice &source);
+
+    // --- one transfer, from PASV or PORT to the last reply ------------------
+    bool RunTransfer(const QString &command, const QList<int> &preliminaryCodes, const DataMover &moveData);
+    bool TransferPassive(const QString &command, const QList<int> &preliminaryCodes,
+                         const DataMover &moveData);
+    bool TransferActive(const QString &command, const QList<int> &preliminaryCodes,
+                        const DataMover &moveData);
+    void SendTransferCommand(const QString &command);
+    bool ReadPreliminaryReply(const QList<int> &positiveCodes);
+    bool FinishTransfer(bool dataMoved, const std::exception_ptr &failure);
+    bool ReadFinalReply();
+    void StopTransferOnServer();
+    void StopTransferAfterFailure();
+    void SkipToOwnReply();
     QStringList ReceiveListing(const QString &command, bool listingVariant);
 
     std::unique_ptr<DataChannel> m_data;
+    std::unique_ptr<TransferState> m_transfer;
+    // ABOR went out, or a transfer broke off: replies may still come that
+    // belong to no command sent since.
+    bool m_repliesOwed = false;
     bool m_loggedIn = false;
     bool m_protectData = false;
     QString m_systemType;

@@ -29,15 +29,52 @@ QStringList SplitLines(const QString &text)
     return lines;
 }
 
+// Holds a listing in memory up to a limit; a write beyond it fails, which
+// stops the transfer.
+class ListingBuffer : public QBuffer {
+public:
+    explicit ListingBuffer(qint64 limit)
+        : m_limit(limit)
+    {
+        open(QIODevice::WriteOnly);
+    }
+
+    bool Overflowed() const { return m_overflowed; }
+
+protected:
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        if (buffer().size() + size > m_limit) {
+            m_overflowed = true;
+            return -1;
+        }
+        return QBuffer::writeData(data, size);
+    }
+
+private:
+    qint64 m_limit;
+    bool m_overflowed = false;
+};
+
 } // namespace
 
 // --- listings ----------------------------------------------------------------
 
+// A listing that did not come to its end (refused, broken off, cancelled)
+// gives no lines: a part of a folder must not pass for all of it.
 QStringList TIdFTP::ReceiveListing(const QString &command, bool listingVariant)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    ReceiveData(command.trimmed(), buffer, listingVariant);
+    ListingBuffer buffer(MaxListingSize);
+    bool complete = false;
+    try {
+        complete = ReceiveData(command.trimmed(), buffer, listingVariant);
+    } catch (const EIdException &) {
+        if (buffer.Overflowed())
+            throw EIdListingTooLarge(MaxListingSize);
+        throw;
+    }
+    if (!complete)
+        return {};
     const QByteArray &bytes = buffer.data();
     // A server that never said how it spells names shows it in its listings.
     if (Encoding == NameEncoding::Undecided && !TextCodec::IsAscii(bytes))

@@ -106,10 +106,6 @@ void TIdFTP::AnnouncePort(const TIdSocketHandle &listening)
 
 template <class Connection> Connection &TIdFTP::CreateDataConnection()
 {
-    // Something the pump ran may try to start a second transfer on this
-    // session while one is running; the two would share one control line.
-    if (m_data)
-        throw EIdException(u"Auf dieser Verbindung läuft bereits eine Übertragung."_s);
     auto connection = std::make_unique<Connection>();
     Connection &created = *connection;
     created.OnWorkBegin = OnWorkBegin;
@@ -133,20 +129,6 @@ TIdSimpleServer &TIdFTP::CreateListeningDataConnection()
     return server;
 }
 
-// PASV, then the transfer command (its reply is read once the data
-// connection stands), then a client for the address the server named.
-TIdTCPClient &TIdFTP::CreatePassiveDataConnection(const QString &command)
-{
-    SetActivity(3);
-    const PassiveTarget peer = EnterPassive();
-    WriteLine(command);
-    auto &data = CreateDataConnection<TIdTCPClient>();
-    data.SocksInfo = SocksInfo;
-    data.Host = peer.address;
-    data.Port = peer.port;
-    return data;
-}
-
 void TIdFTP::SecureDataConnection(TIdTCPConnection &connection)
 {
     TIdConnectionInterceptOpenSSL *tls = TlsLayer();
@@ -158,119 +140,246 @@ void TIdFTP::SecureDataConnection(TIdTCPConnection &connection)
     m_data->tls->Connect(connection.Binding());
 }
 
-bool TIdFTP::ReadFinalReply(bool transferred)
+// The server waits for the end of the data (an upload) before it sends the
+// final reply, so the data connection is closed before that is read.
+void TIdFTP::ReleaseDataConnection()
 {
-    const int code = ReadReply(kFinalReplyCodes);
-    if (code == 426)
-        return ReadReply({226}) == 226;
-    // A transfer is only done when the server says so.
-    return transferred && code != 0;
+    if (m_data && m_data->connection)
+        CloseQuietly(*m_data->connection);
+    m_data.reset();
+    SetActivity(1);
 }
 
-bool TIdFTP::ReceiveData(const QString &command, QIODevice &target, bool listingVariant)
-{
-    const QList<int> preliminaryCodes = listingVariant ? QList<int>{125, 150, 250} : QList<int>{125, 150};
-    if (!IsAlive())
-        return false;
-    bool transferred = false;
-    bool refused = false;
-    if (Passive) {
-        auto &data = CreatePassiveDataConnection(command);
-        const auto release = qScopeGuard([this] { m_data.reset(); });
-        SetActivity(1);
-        if (data.OpenConnection()) {
-            const auto close = qScopeGuard([&] {
-                SetActivity(1);
-                CloseQuietly(data);
-            });
-            refused = ReadReply(preliminaryCodes) == 0;
-            if (!refused) {
-                SecureDataConnection(data);
-                SetActivity(2);
-                data.ReadIntoStream(target, -1, true);
-                transferred = true;
-            }
-        }
-    } else {
-        auto &data = CreateListeningDataConnection();
-        const auto release = qScopeGuard([this] {
-            SetActivity(1);
-            m_data.reset();
-        });
-        SetActivity(3);
-        AnnouncePort(data.ListenBinding());
-        refused = SendCheckedList(command, preliminaryCodes) == 0;
-        if (!refused) {
-            SetActivity(2);
-            if (data.AcceptConnection()) {
-                SecureDataConnection(data);
-                data.ReadIntoStream(target, -1, true);
-                transferred = true;
-            }
-        }
-    }
-    // A refused command has had its answer already.
-    return !refused && ReadFinalReply(transferred);
-}
-
-bool TIdFTP::SendData(const QString &command, QIODevice &source)
-{
-    if (!IsAlive())
-        return false;
-    bool transferred = false;
-    bool started = false;
-    if (Passive) {
-        auto &data = CreatePassiveDataConnection(command);
-        const auto release = qScopeGuard([this] { m_data.reset(); });
-        if (data.OpenConnection()) {
-            const auto close = qScopeGuard([&] {
-                CloseQuietly(data);
-                SetActivity(1);
-            });
-            const int code = ReadReply({110, 125, 150});
-            started = code == 125 || code == 150;
-            if (started) {
-                SecureDataConnection(data);
-                SetActivity(3);
-                transferred = Upload(data, source);
-            }
-        }
-    } else {
-        auto &data = CreateListeningDataConnection();
-        const auto release = qScopeGuard([this] {
-            if (sessionHost())
-                sessionHost()->SetTransferActive(false);
-            SetActivity(1);
-            m_data.reset();
-        });
-        SetActivity(3);
-        AnnouncePort(data.ListenBinding());
-        started = SendCheckedList(command, {125, 150}) != 0;
-        if (started && data.AcceptConnection()) {
-            SecureDataConnection(data);
-            SetActivity(3);
-            transferred = Upload(data, source);
-        }
-    }
-    return started && ReadFinalReply(transferred);
-}
-
-// Sends the source from its current position. Abort cuts the data connection
-// under a running upload; that ends the upload without an error.
-bool TIdFTP::Upload(TIdTCPConnection &connection, QIODevice &source)
+// Sends the source from its current position.
+void TIdFTP::Upload(TIdTCPConnection &connection, QIODevice &source)
 {
     try {
         connection.WriteFromStream(source, false, false);
         if (m_data->tls)
             m_data->tls->FinishSending();
-        return true;
-    } catch (const EIdConnClosedGracefully &) {
-        return false;
     } catch (const EIdSocketError &) {
-        if (sessionHost())
+        if (!m_transfer->abortRequested && sessionHost())
             sessionHost()->SetTransferActive(false);
         throw;
     }
+}
+
+// --- one transfer ------------------------------------------------------------
+//
+// Every transfer, download, upload or listing, in either mode, runs through
+// RunTransfer. However it ends (done, refused, a data connection that never
+// came up or broke, a local file that failed, the user's abort), the server
+// has said everything it owes for the command before RunTransfer returns, so
+// the next command gets its own reply.
+
+bool TIdFTP::RunTransfer(const QString &command, const QList<int> &preliminaryCodes,
+                         const DataMover &moveData)
+{
+    if (!IsAlive())
+        return false;
+    // Something the pump ran may try to start a second transfer on this
+    // session while one is running; the two would share one control line.
+    if (m_transfer)
+        throw EIdException(u"Auf dieser Verbindung läuft bereits eine Übertragung."_s);
+    m_transfer = std::make_unique<TransferState>();
+    const auto forget = qScopeGuard([this] {
+        m_data.reset();
+        m_transfer.reset();
+    });
+    bool dataMoved = false;
+    std::exception_ptr failure;
+    try {
+        dataMoved = Passive ? TransferPassive(command, preliminaryCodes, moveData)
+                            : TransferActive(command, preliminaryCodes, moveData);
+    } catch (const EIdException &) {
+        failure = std::current_exception();
+    }
+    ReleaseDataConnection();
+    return FinishTransfer(dataMoved, failure);
+}
+
+// PASV, then the command (its reply is read once the data connection
+// stands), then a client for the address the server named.
+bool TIdFTP::TransferPassive(const QString &command, const QList<int> &preliminaryCodes,
+                             const DataMover &moveData)
+{
+    SetActivity(3);
+    const PassiveTarget peer = EnterPassive();
+    if (m_transfer->abortRequested)
+        return false;
+    SendTransferCommand(command);
+    SetActivity(1);
+    auto &data = CreateDataConnection<TIdTCPClient>();
+    data.SocksInfo = SocksInfo;
+    data.Host = peer.address;
+    data.Port = peer.port;
+    if (!data.OpenConnection() || !ReadPreliminaryReply(preliminaryCodes))
+        return false;
+    SecureDataConnection(data);
+    moveData(data);
+    return true;
+}
+
+bool TIdFTP::TransferActive(const QString &command, const QList<int> &preliminaryCodes,
+                            const DataMover &moveData)
+{
+    auto &data = CreateListeningDataConnection();
+    SetActivity(3);
+    AnnouncePort(data.ListenBinding());
+    if (m_transfer->abortRequested)
+        return false;
+    SendTransferCommand(command);
+    if (!ReadPreliminaryReply(preliminaryCodes) || !data.AcceptConnection())
+        return false;
+    SecureDataConnection(data);
+    moveData(data);
+    return true;
+}
+
+void TIdFTP::SendTransferCommand(const QString &command)
+{
+    WriteLine(command);
+    m_transfer->phase = TransferState::Phase::CommandSent;
+}
+
+bool TIdFTP::ReadPreliminaryReply(const QList<int> &positiveCodes)
+{
+    SetActivity(2);
+    const bool positive = ReadReply(positiveCodes) != 0;
+    SetActivity(1);
+    // A refusal is the server's whole answer; any other 1xx promises more.
+    const bool preliminary = ReplyCode() >= 100 && ReplyCode() < 200;
+    if (positive)
+        m_transfer->phase = TransferState::Phase::Running;
+    else if (!preliminary)
+        m_transfer->phase = TransferState::Phase::Answered;
+    return positive;
+}
+
+bool TIdFTP::FinishTransfer(bool dataMoved, const std::exception_ptr &failure)
+{
+    bool done = false;
+    if (!failure && !m_transfer->abortRequested) {
+        if (dataMoved)
+            done = ReadFinalReply();
+        else if (m_transfer->OwesReplies())
+            StopTransferOnServer(); // the data connection never came up
+    }
+    if (m_transfer->abortRequested) {
+        // What the cut data connection raised was the abort itself.
+        if (failure && !IsConnected())
+            std::rethrow_exception(failure);
+        SkipRepliesAfterAbort();
+        return false;
+    }
+    if (failure) {
+        StopTransferAfterFailure();
+        std::rethrow_exception(failure);
+    }
+    return done;
+}
+
+bool TIdFTP::ReadFinalReply()
+{
+    SetActivity(2);
+    const int code = ReadReply(kFinalReplyCodes);
+    SetActivity(1);
+    m_transfer->phase = TransferState::Phase::Answered;
+    if (code == 426) {
+        // The transfer broke off. Some servers follow with a 226, others
+        // say nothing more; the skip reads whichever came.
+        m_repliesOwed = true;
+        SkipRepliesAfterAbort();
+        return false;
+    }
+    return code != 0;
+}
+
+// The server may still be waiting for a data connection or sending data:
+// ABOR ends that, and the skip reads everything up to the answer to NOOP.
+void TIdFTP::StopTransferOnServer()
+{
+    m_transfer->aborCommandSent = true;
+    m_repliesOwed = true;
+    WriteLine(u"ABOR"_s);
+    SkipRepliesAfterAbort();
+}
+
+// The error that ended the transfer is what the caller gets to see; when the
+// control connection fails too, a session out of step is not kept open.
+void TIdFTP::StopTransferAfterFailure()
+{
+    if (!m_transfer->OwesReplies() || !IsConnected())
+        return;
+    try {
+        StopTransferOnServer();
+    } catch (const EIdException &) {
+        CloseQuietly(*this);
+    }
+}
+
+void TIdFTP::Abort()
+{
+    if (!IsAlive() || !m_transfer || m_transfer->abortRequested || m_transfer->aborCommandSent)
+        return;
+    m_transfer->abortRequested = true;
+    // Before its command went out the transfer stops by itself.
+    if (m_transfer->OwesReplies() && IsConnected()) {
+        m_transfer->aborCommandSent = true;
+        m_repliesOwed = true;
+        WriteLine(u"ABOR"_s);
+    }
+    CloseDataConnection();
+}
+
+void TIdFTP::SkipRepliesAfterAbort()
+{
+    if (m_repliesOwed && IsConnected())
+        SkipToOwnReply();
+}
+
+// After ABOR the server may still owe the transfer's replies and its answer
+// to ABOR, in an order and with codes that depend on the server and on when
+// the abort arrived. Everything before the answer to a NOOP belongs to them.
+void TIdFTP::SkipToOwnReply()
+{
+    // The preliminary and final reply, a 426, the answer to ABOR, and room
+    // for servers that say more.
+    constexpr int kMaxLeftoverReplies = 8;
+    int code = SendCommand(u"NOOP"_s, -1);
+    for (int leftovers = 0; code != 200; ++leftovers) {
+        if (leftovers == kMaxLeftoverReplies) {
+            CloseConnection();
+            throw EIdException(u"Der Server antwortet nicht mehr passend zu den Befehlen; "
+                               u"die Verbindung wurde getrennt."_s);
+        }
+        SetActivity(2);
+        code = ReadReply();
+        SetActivity(1);
+    }
+    m_repliesOwed = false;
+}
+
+bool TIdFTP::ReceiveData(const QString &command, QIODevice &target, bool listingVariant)
+{
+    const QList<int> preliminaryCodes = listingVariant ? QList<int>{125, 150, 250} : QList<int>{125, 150};
+    return RunTransfer(command, preliminaryCodes, [&target, this](TIdTCPConnection &data) {
+        SetActivity(2);
+        data.ReadIntoStream(target, -1, true);
+    });
+}
+
+bool TIdFTP::SendData(const QString &command, QIODevice &source)
+{
+    // An active upload tells the window it is over whatever happened.
+    const auto endActive = qScopeGuard([this, active = !Passive] {
+        if (active && sessionHost())
+            sessionHost()->SetTransferActive(false);
+    });
+    return RunTransfer(command, {125, 150}, [&source, this](TIdTCPConnection &data) {
+        SetActivity(3);
+        Upload(data, source);
+    });
 }
 
 // --- downloads and uploads -------------------------------------------------

@@ -48,7 +48,8 @@ bool TIdTCPClient::OpenConnection()
         QString peerHost = Host;
         if (!SocketApi::IsDottedIPv4(peerHost)) {
             DoStatus(hsResolving, peerHost);
-            peerHost = SocketApi::ResolveIPv4(peerHost);
+            peerHost =
+                SocketApi::ResolveIPv4(peerHost, ResolveTimeout, [this] { return m_socket.Allocated; });
         }
         if (!UseNagle) {
             const int on = 1;

@@ -8,8 +8,13 @@ class TIdTCPClient : public TIdTCPConnection {
 public:
     TIdTCPClient() = default;
 
+    // How long a host name lookup may take, in milliseconds; the window
+    // sets the profile's Timeout.
+    static constexpr int kDefaultResolveTimeout = 5000;
+
     QString Host;
     int Port = 0;
+    int ResolveTimeout = kDefaultResolveTimeout;
     QString BoundIP;
     bool UseNagle = true;
     TSocksInfo SocksInfo;

@@ -6,37 +6,23 @@
 #include "locallistview.h"
 #include "localpane.h"
 #include "operationflags.h"
+#include "partfile.h"
 #include "remotebrowser.h"
 #include "remotelisting.h"
 #include "remotelistmodel.h"
 #include "remotelistview.h"
+#include "remoteoperationrules.h"
 #include "remoterow.h"
 #include "statuspanels.h"
 #include "tftpqvx.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The name of a link row: the caption up to " -> ".
-QString LinkName(const QString &caption)
-{
-    const qsizetype arrow = caption.indexOf(u" -> "_s);
-    return arrow < 0 ? caption : caption.left(arrow);
-}
-
-// Replacing a read-only file needs the owner's write permission.
-void MakeWritable(const QString &path)
-{
-    const QFileInfo file(path);
-    if (file.exists() && !file.permissions().testFlag(QFileDevice::WriteOwner))
-        QFile::setPermissions(path, file.permissions() | QFileDevice::WriteOwner);
-}
 
 [[noreturn]] void RaiseCannotCreate(const QString &path, const QString &reason)
 {
@@ -47,6 +33,7 @@ void MakeWritable(const QString &path)
 
 DownloadEngine::DownloadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
     : TransferEngine(window, prompt)
+    , m_walk(window.IdFTP1, window.Features, FolderWalk::Revisits::Allowed)
 {
 }
 
@@ -57,7 +44,7 @@ void DownloadEngine::DownloadSelection()
     ForgetToAllAnswers();
     const std::vector<RemotePaneEntry> pane = Browser().Entries();
     QString rowToSelect;
-    QList<Entry> work;
+    QList<RemoteRow> work;
     int selected = 0;
     for (std::size_t index = 0; index < pane.size(); ++index) {
         const RemoteRow &row = pane[index].row;
@@ -67,14 +54,13 @@ void DownloadEngine::DownloadSelection()
         rowToSelect = row.IsFolder() ? row.name : QString();
         if (index > 0 && !row.IsParent() &&
             (row.Kind() == RemoteRow::kFolder || row.Kind() == RemoteRow::kFile))
-            work.append({row.Kind(), row.name, row.timestamp});
+            work.append(row);
     }
     if (selected != 1)
         rowToSelect.clear();
     const QString localFolder = m_window.Local()->List->Folder();
 
     BeginOperation();
-    m_walk = {PaneContent()};
     RunOperation([&] { DownloadEntries(work, localFolder); }, [&] { FinishSelection(rowToSelect); });
 }
 
@@ -83,7 +69,7 @@ void DownloadEngine::FinishSelection(const QString &rowToSelect)
     OperationFlags &flags = Flags();
     flags.TransferActive = false;
     flags.OperationBusy = false;
-    m_walk.clear();
+    m_walk.End();
     RunWithEndSteps([&] { Browser().RefreshRemoteList(rowToSelect); },
                     [&] {
                         // Shown after the listing, whose "Fertig" would hide it.
@@ -95,17 +81,17 @@ void DownloadEngine::FinishSelection(const QString &rowToSelect)
                     });
 }
 
-void DownloadEngine::DownloadEntries(const QList<Entry> &entries, const QString &localFolder)
+void DownloadEngine::DownloadEntries(const QList<RemoteRow> &entries, const QString &localFolder)
 {
-    for (const Entry &entry : entries) {
+    for (const RemoteRow &entry : entries) {
         if (Flags().CancelRequested)
             return;
-        if (entry.kind == RemoteRow::kFolder)
-            DownloadFolder(entry.caption, localFolder);
-        else if (entry.kind == RemoteRow::kLink)
+        if (entry.Kind() == RemoteRow::kFolder)
+            DownloadFolder(entry.name, localFolder);
+        else if (entry.Kind() == RemoteRow::kLink)
             DownloadLink(entry, localFolder);
         else
-            FetchFile(entry.caption, localFolder, entry.timestamp);
+            FetchFile(entry.name, localFolder, entry.timestamp);
         LetEventsRun();
     }
 }
@@ -118,88 +104,65 @@ void DownloadEngine::DownloadFolder(const QString &name, const QString &localPar
         Log(u"Ordner übersprungen, sein Name taugt nicht als lokaler Name: "_s + name);
         return;
     }
-    if (!EnterFolder(name)) {
+    const FolderWalk::Step step = m_walk.Enter(RemotePath(name));
+    if (step == FolderWalk::Step::Refused)
         Flags().CancelRequested = true;
-        return;
-    }
-    WalkEnteredFolder(name, localParent, QString());
+    else
+        WalkFolder(step, name, localParent);
 }
 
 // A link to a folder is walked like a folder, any other link is fetched as
 // the file it points to; both are saved under the link's own name.
-void DownloadEngine::DownloadLink(const Entry &link, const QString &localFolder)
+void DownloadEngine::DownloadLink(const RemoteRow &link, const QString &localFolder)
 {
     if (!ReadyForStep())
         return;
-    const QString name = LinkName(link.caption);
+    const QString name = ServerName(link);
     if (!IsSafeLocalName(name))
         return;
-    const QString cameFrom = RemoteFolder();
-    if (EnterFolder(name))
-        WalkEnteredFolder(name, localFolder, cameFrom);
-    else
+    const FolderWalk::Step step = m_walk.EnterLink(RemotePath(name), link.LinkTarget());
+    if (step == FolderWalk::Step::Refused)
         FetchFile(name, localFolder, QDateTime());
+    else
+        WalkFolder(step, name, localFolder);
 }
 
-// Everything the pane shows of the folder's entries. A folder whose content
-// looks exactly like that of a folder above it on the walk is that folder
-// again, reached through a link (servers that list with MLSD show links to
-// folders as plain folders): walking into it would never end.
-QString DownloadEngine::PaneContent() const
+QString DownloadEngine::RemotePath(const QString &name) const
 {
-    const RemoteListModel &rows = *Browser().List()->Rows();
-    QString content;
-    for (int index = 0; index < rows.Count(); ++index) {
-        const RemoteRow &row = rows.Row(index);
-        if (!row.IsParent())
-            content += row.info + u'\t' + row.name + u'\t' + row.sizeText + u'\t' + row.dateText + u'\n';
+    return WithTrailingSlash(RemoteFolder()) + name;
+}
+
+void DownloadEngine::WalkFolder(FolderWalk::Step step, const QString &name, const QString &localParent)
+{
+    if (step == FolderWalk::Step::Skipped) {
+        Log(u"Ordner übersprungen, er führt aus dem Ordner hinaus, der geladen wird: "_s + RemotePath(name));
+        return;
     }
-    return content;
-}
-
-bool DownloadEngine::EnterFolder(const QString &name)
-{
-    return Session().ChangeDir(WithTrailingSlash(RemoteFolder()) + name);
-}
-
-void DownloadEngine::WalkEnteredFolder(const QString &name, const QString &localParent,
-                                       const QString &returnPath)
-{
     Browser().RefreshRemoteList();
-    const QString content = PaneContent();
-    const bool seenBefore = m_walk.contains(content);
-    m_walk.append(content);
     const auto walk = [&] {
-        if (seenBefore) {
-            Log(u"Ordner übersprungen, er führt zurück in einen Ordner, der schon geladen wird: "_s + name);
-            return;
-        }
         const QString localFolder = WithTrailingSeparator(localParent) + name;
         if (!QDir().mkpath(localFolder)) {
             Flags().CancelRequested = true;
             return;
         }
+        // The pane lists again in every folder below; the rows of this one
+        // are taken now.
         const RemoteListModel &rows = *Browser().List()->Rows();
-        QList<Entry> entries;
+        QList<RemoteRow> entries;
         entries.reserve(rows.Count());
         for (int index = 0; index < rows.Count(); ++index) {
-            const RemoteRow &row = rows.Row(index);
-            if (!row.IsParent())
-                entries.append({row.Kind(), row.name, row.timestamp});
+            if (!rows.Row(index).IsParent())
+                entries.append(rows.Row(index));
         }
         DownloadEntries(entries, localFolder);
     };
     const auto leave = [&] {
-        m_walk.removeLast();
         // After a cancel the session stays where the walk stopped.
-        if (Flags().CancelRequested)
+        if (Flags().CancelRequested) {
+            m_walk.StopHere();
             return;
-        // CDUP from a folder entered through a link may lead to the parent
-        // of the link's target instead.
-        if (!returnPath.isEmpty())
-            Session().ChangeDir(returnPath);
-        else
-            Session().ChangeDirUp();
+        }
+        m_walk.ReturnToParent();
         Browser().RefreshRemoteList();
     };
     RunWithEndSteps(walk, leave);
@@ -239,17 +202,26 @@ void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, 
 }
 
 // Only a size of exactly 0 makes an empty file without a data connection:
-// a refused SIZE must not decide what the user gets.
+// a refused SIZE must not decide what the user gets. The target is replaced
+// only by a complete file; anything less leaves it as it was.
 void DownloadEngine::WriteTarget(const QString &name, const QString &target, qint64 size,
                                  const QDateTime &remoteTime)
 {
-    MakeWritable(target);
-    QFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        RaiseCannotCreate(target, file.errorString());
-    if (size != 0 && !RunTransfer([&] { return Session().Retrieve(name, file); }))
+    PartFile part(target);
+    if (!part.Open())
+        RaiseCannotCreate(target, part.ErrorString());
+    // An aborted or refused transfer answers false with the session in step.
+    if (size != 0 && !Session().Retrieve(name, part.Device())) {
         Flags().CancelRequested = true;
-    // A file cut short keeps the time the file system gave it.
-    if (!Flags().CancelRequested && remoteTime.isValid())
-        file.setFileTime(remoteTime, QFileDevice::FileModificationTime);
+        return;
+    }
+    // After the abort button the server may still confirm a transfer it
+    // cut short; only the size tells.
+    const bool stopped = Flags().CancelRequested;
+    if (stopped && part.Device().size() != size)
+        return;
+    // A file completed after the user asked to stop keeps the time the
+    // file system gave it.
+    if (!part.Commit(stopped ? QDateTime() : remoteTime))
+        RaiseCannotCreate(target, part.ErrorString());
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "folderwalk.h"
+#include "remoterow.h"
 #include "transferengine.h"
 
 #include <QDateTime>
-#include <QStringList>
+#include <QList>
 
 // Copies remote files and folder trees from the session's current folder
 // into a local folder. Folders are walked through the remote pane: the
@@ -22,26 +24,18 @@ public:
     void DownloadFile(const QString &name, const QString &localFolder);
 
 private:
-    struct Entry {
-        QChar kind;
-        QString caption;
-        QDateTime timestamp;
-    };
-
-    void DownloadEntries(const QList<Entry> &entries, const QString &localFolder);
-    void DownloadLink(const Entry &link, const QString &localFolder);
-    // CWD into name below the pane's folder; false when the server refused.
-    bool EnterFolder(const QString &name);
-    // Downloads the folder just entered; afterwards returns to the folder
-    // above unless the user cancelled (CDUP, or for a link the path it was
-    // entered from).
-    void WalkEnteredFolder(const QString &name, const QString &localParent, const QString &returnPath);
-    QString PaneContent() const;
+    void DownloadEntries(const QList<RemoteRow> &entries, const QString &localFolder);
+    void DownloadLink(const RemoteRow &link, const QString &localFolder);
+    // The pane's folder joined with the name.
+    QString RemotePath(const QString &name) const;
+    // Downloads the folder that entering it (step) led into; afterwards
+    // returns to the folder above unless the user cancelled.
+    void WalkFolder(FolderWalk::Step step, const QString &name, const QString &localParent);
     void FetchFile(const QString &name, const QString &localFolder, const QDateTime &remoteTime);
     void WriteTarget(const QString &name, const QString &target, qint64 size, const QDateTime &remoteTime);
     void FinishSelection(const QString &rowToSelect);
 
-    // The content of the folders of the walk, from the start down to the
-    // current one.
-    QStringList m_walk;
+    // The folders of the running download, from where it started down to
+    // the current one: links never lead it back.
+    FolderWalk m_walk;
 };

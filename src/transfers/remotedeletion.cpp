@@ -5,15 +5,19 @@
 #include "remotebrowser.h"
 #include "remotelisting.h"
 #include "remotelistview.h"
+#include "sessioncontrol.h"
 #include "tftpqvx.h"
 
 #include <QApplication>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 RemoteDeletion::RemoteDeletion(TFTPqvx &window, AskUser askUser)
     : m_window(window)
     , m_askUser(std::move(askUser))
+    , m_walk(window.IdFTP1, window.Features, FolderWalk::Revisits::Never)
 {
 }
 
@@ -54,9 +58,10 @@ void RemoteDeletion::DeleteSelection()
     m_refusal.clear();
     flags.OperationBusy = true;
     browser->UpdateCommandStates();
-    const QList<Target> targets = TakeDeleteList();
+    const QList<Target> selected = TakeDeleteList();
     const auto deleteAll = [&] {
-        for (const Target &target : targets) {
+        const bool mlsd = ListsWithMlsd(m_window.IdFTP1, m_window.Features);
+        for (const Target &target : WithLinksTold(selected, mlsd)) {
             if (target.kind == RemoteRow::kFolder)
                 DeleteRemoteFolder(target.name);
             else
@@ -66,6 +71,7 @@ void RemoteDeletion::DeleteSelection()
         }
     };
     const auto endSteps = [&] {
+        m_walk.End();
         flags.OperationBusy = false;
         flags.TransferActive = false;
         RunWithEndSteps([browser] { browser->RefreshRemoteList(); },
@@ -101,7 +107,11 @@ void RemoteDeletion::DeleteRemoteFolder(const QString &name)
     if (!MayGoOn())
         return;
     // A folder that cannot be entered is left as it is.
-    if (!m_window.IdFTP1.ChangeDir(PathOf(name)))
+    const QString path = PathOf(name);
+    const FolderWalk::Step step = m_walk.Enter(path);
+    if (step == FolderWalk::Step::Skipped)
+        Log(u"Ordner nicht gelöscht, er führt aus dem Ordner hinaus, der gelöscht wird: "_s + path);
+    if (step != FolderWalk::Step::Entered)
         return;
     RunWithEndSteps([this] { EmptyCurrentFolder(); }, [this, &name] { LeaveFolder(name); });
 }
@@ -111,33 +121,81 @@ void RemoteDeletion::EmptyCurrentFolder()
     TIdFTP &session = m_window.IdFTP1;
     m_window.Browser()->RefreshRemoteList();
     const RemoteListing listing = ListRemoteFolder(session, m_window.Features);
+    QList<Target> entries;
     for (const QString &line : listing.lines) {
-        if (m_window.Flags.CancelRequested)
-            break;
         if (!MayNameEntry(line))
             continue;
         const RemoteEntry entry = ParseListingLine(line, session.TimeCorrection, listing.mlsd);
-        if (!NamesFolderEntry(entry))
-            continue;
+        if (NamesFolderEntry(entry))
+            entries.append({KindLetter(entry.kind), entry.name});
+    }
+    for (const Target &entry : WithLinksTold(entries, listing.mlsd)) {
+        if (m_window.Flags.CancelRequested)
+            break;
         // Links stay, and with them the folder that holds them.
-        if (entry.kind == RemoteEntry::File)
+        if (entry.kind == RemoteRow::kFile)
             DeleteRemoteFile(entry.name);
-        else if (entry.kind == RemoteEntry::Folder)
+        else if (entry.kind == RemoteRow::kFolder)
             DeleteRemoteFolder(entry.name);
     }
 }
 
-void RemoteDeletion::LeaveFolder(const QString &name)
+QList<RemoteDeletion::Target> RemoteDeletion::WithLinksTold(const QList<Target> &entries, bool listedWithMlsd)
+{
+    const auto isFolder = [](const Target &entry) { return entry.kind == RemoteRow::kFolder; };
+    if (!listedWithMlsd || std::none_of(entries.begin(), entries.end(), isFolder))
+        return entries;
+    const QHash<QString, QChar> listForm = KindsInListForm();
+    QList<Target> told;
+    for (Target entry : entries) {
+        if (isFolder(entry)) {
+            const QChar shown = listForm.value(entry.name);
+            if (shown == RemoteRow::kLink) {
+                entry.kind = shown;
+            } else if (shown != RemoteRow::kFolder) {
+                Log(u"Ordner nicht gelöscht, er ist nicht sicher ein Ordner: "_s + PathOf(entry.name));
+                continue;
+            }
+        }
+        told.append(entry);
+    }
+    return told;
+}
+
+QHash<QString, QChar> RemoteDeletion::KindsInListForm()
 {
     TIdFTP &session = m_window.IdFTP1;
-    session.ChangeDirUp();
+    QStringList lines;
+    session.SetTransferType(ftASCII);
+    session.List(lines);
+    QHash<QString, QChar> kinds;
+    for (const QString &line : std::as_const(lines)) {
+        if (!MayNameEntry(line))
+            continue;
+        const RemoteEntry entry = ParseListingLine(line, session.TimeCorrection, false);
+        if (!NamesFolderEntry(entry))
+            continue;
+        const QChar kind = KindLetter(entry.kind);
+        kinds.insert(ServerName(entry.name, kind == RemoteRow::kLink), kind);
+    }
+    return kinds;
+}
+
+void RemoteDeletion::LeaveFolder(const QString &name)
+{
+    m_walk.ReturnToParent();
     // A folder that still holds a kept file refuses RMD; it simply stays.
     if (!m_window.Flags.CancelRequested)
-        session.RemoveDir(PathOf(name));
+        m_window.IdFTP1.RemoveDir(PathOf(name));
     m_window.Browser()->RefreshRemoteList();
 }
 
 QString RemoteDeletion::PathOf(const QString &name)
 {
     return WithTrailingSlash(m_window.IdFTP1.CurrentDir()) + name;
+}
+
+void RemoteDeletion::Log(const QString &line)
+{
+    m_window.Session()->AddLogLine(line);
 }

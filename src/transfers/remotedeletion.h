@@ -1,8 +1,10 @@
 #pragma once
 
+#include "folderwalk.h"
 #include "remoteoperationrules.h"
 
 #include <QChar>
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -11,7 +13,9 @@ class TFTPqvx;
 
 // Deletes the selected entries of the remote pane on the server: files
 // after the delete prompt, folders with everything in them. Folders are
-// never asked about; only the files inside them are.
+// never asked about; only the files inside them are. The delete never
+// leaves the folders it was asked to delete: a link is never entered, and
+// no folder is entered twice.
 class RemoteDeletion {
 public:
     // Shows the delete prompt for an object's full remote path and kind text.
@@ -30,6 +34,11 @@ private:
     bool MayStart() const;
     bool MayGoOn() const;
     QList<Target> TakeDeleteList() const;
+    // MLSD on some servers lists a link to a folder as a folder; the LIST
+    // form of the current folder tells. Folders it shows as links become
+    // links; folders it does not show as folders are left out.
+    QList<Target> WithLinksTold(const QList<Target> &entries, bool listedWithMlsd);
+    QHash<QString, QChar> KindsInListForm();
     void DeleteRemoteFile(const QString &name);
     void DeleteRemoteFolder(const QString &name);
     void EmptyCurrentFolder();
@@ -37,8 +46,11 @@ private:
     // The current remote folder joined with the name.
     QString PathOf(const QString &name);
 
+    void Log(const QString &line);
+
     TFTPqvx &m_window;
     AskUser m_askUser;
+    FolderWalk m_walk;
     // Why the server refused a file, shown once the pane is listed again.
     QString m_refusal;
 };

@@ -7,6 +7,7 @@
 #include "remotebrowser.h"
 #include "remotelistmodel.h"
 #include "remotelistview.h"
+#include "remoteoperationrules.h"
 #include "sessioncontrol.h"
 #include "statuspanels.h"
 #include "tfrageueberschreiben.h"
@@ -66,18 +67,20 @@ QString TransferEngine::RemoteFolder() const
     return m_window.Paths()->Edit1->text();
 }
 
-bool TransferEngine::FindRemoteRow(const QString &caption, QDateTime *timestamp, QString *sizeText) const
+bool TransferEngine::FindRemoteRow(const QString &name, QDateTime *timestamp, QString *sizeText) const
 {
     const RemoteListModel &rows = *Browser().List()->Rows();
-    const int found = rows.FindCaption(caption);
-    if (found < 0)
-        return false;
-    const RemoteRow &row = rows.Row(found);
-    if (timestamp)
-        *timestamp = row.timestamp;
-    if (sizeText)
-        *sizeText = row.sizeText.trimmed();
-    return true;
+    for (int index = 0; index < rows.Count(); ++index) {
+        const RemoteRow &row = rows.Row(index);
+        if (row.IsParent() || ServerName(row) != name)
+            continue;
+        if (timestamp)
+            *timestamp = row.timestamp;
+        if (sizeText)
+            *sizeText = row.sizeText.trimmed();
+        return true;
+    }
+    return false;
 }
 
 void TransferEngine::ShowFileName(const QString &name)
@@ -110,22 +113,6 @@ void TransferEngine::RunOperation(const std::function<void()> &steps, const std:
     m_window.RunCommand([&] { RunWithEndSteps(steps, endSteps); });
 }
 
-bool TransferEngine::RunTransfer(const std::function<bool()> &transfer)
-{
-    bool done = false;
-    try {
-        done = transfer();
-    } catch (const EIdConnClosedGracefully &) {
-        // The abort button cut the data connection while the transfer waited
-        // for data; the control connection is still there.
-        if (!Flags().CancelRequested || !Session().IsConnected())
-            throw;
-    }
-    if (Flags().CancelRequested && Session().IsConnected())
-        Session().SkipRepliesAfterAbort();
-    return done;
-}
-
 QString WithTrailingSeparator(const QString &localPath)
 {
     if (localPath.isEmpty() || localPath.endsWith(u'/'))
@@ -135,6 +122,8 @@ QString WithTrailingSeparator(const QString &localPath)
 
 bool IsSafeLocalName(const QString &name)
 {
+    // A backslash counts as a separator too: names travel on into results
+    // files and to systems where it is one.
     return !name.isEmpty() && name != u"."_s && name != u".."_s && !name.contains(u'/') &&
-           !name.contains(QChar(u'\0'));
+           !name.contains(u'\\') && !name.contains(QChar(u'\0'));
 }

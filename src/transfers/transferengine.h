@@ -40,9 +40,10 @@ protected:
 
     // The remote pane's folder as the server named it at the last listing.
     QString RemoteFolder() const;
-    // The time stamp of the first remote row with exactly this caption;
-    // invalid when there is none. The row's size text goes to sizeText.
-    bool FindRemoteRow(const QString &caption, QDateTime *timestamp = nullptr,
+    // Whether a remote row names the entry: its caption, or for a link the
+    // name before " -> ". The first such row's time stamp goes to timestamp
+    // and its size text to sizeText.
+    bool FindRemoteRow(const QString &name, QDateTime *timestamp = nullptr,
                        QString *sizeText = nullptr) const;
 
     // Status panel 0 names the file.
@@ -58,11 +59,6 @@ protected:
     // an error is shown last, so the end steps' texts do not hide it.
     void RunOperation(const std::function<void()> &steps, const std::function<void()> &endSteps);
 
-    // Runs one download or upload. False when the server refused it or the
-    // user cancelled it; either way the control connection is in step with
-    // the server again afterwards.
-    bool RunTransfer(const std::function<bool()> &transfer);
-
     TFTPqvx &m_window;
 
 private:
@@ -72,5 +68,5 @@ private:
 // A local path with "/" appended unless it is empty or ends with one.
 QString WithTrailingSeparator(const QString &localPath);
 // A name from a server that may safely become a local file name: no path
-// separators, and not "." or "..".
+// separators ("/" or "\"), and not "." or "..".
 bool IsSafeLocalName(const QString &name);

@@ -2,6 +2,7 @@
 
 #include "datetext.h"
 #include "endsteps.h"
+#include "folderwalk.h"
 #include "localpane.h"
 #include "operationflags.h"
 #include "remotebrowser.h"
@@ -76,8 +77,9 @@ void UploadEngine::UploadFolder(const QString &localFolder)
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (name.isEmpty() || m_walk.contains(canonical))
         return;
-    const QString remotePath = WithTrailingSlash(RemoteFolder()) + name;
-    // A row of that name, whatever its kind, counts as the folder.
+    const QString parentFolder = RemoteFolder();
+    const QString remotePath = WithTrailingSlash(parentFolder) + name;
+    // A row of that name, whatever its kind (a link too), counts as the folder.
     if (!FindRemoteRow(name) && !Session().MakeDir(remotePath)) {
         Flags().CancelRequested = true;
         return;
@@ -87,18 +89,28 @@ void UploadEngine::UploadFolder(const QString &localFolder)
         return;
     }
     m_walk.append(canonical);
-    RunWithEndSteps([&] { UploadFolderContent(path); },
-                    [&] {
-                        // Also after a cancel: the upload ends where it began.
-                        m_walk.removeLast();
-                        Session().ChangeDirUp();
-                        Browser().RefreshRemoteList();
-                    });
+    bool enteredByItsPath = true;
+    const auto upload = [&] {
+        Browser().RefreshRemoteList();
+        // The pane names the folder the server went to: a link leads elsewhere.
+        enteredByItsPath = FolderPath(RemoteFolder()) == FolderPath(remotePath);
+        UploadFolderContent(path);
+    };
+    const auto leave = [&] {
+        // Also after a cancel: the upload ends where it began. CDUP from a
+        // folder reached through a link would lead to the parent of its target.
+        m_walk.removeLast();
+        if (enteredByItsPath)
+            Session().ChangeDirUp();
+        else
+            Session().ChangeDir(parentFolder);
+        Browser().RefreshRemoteList();
+    };
+    RunWithEndSteps(upload, leave);
 }
 
 void UploadEngine::UploadFolderContent(const QString &localFolder)
 {
-    Browser().RefreshRemoteList();
     QDirIterator entries(localFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     while (entries.hasNext() && !Flags().CancelRequested) {
         const QFileInfo entry = entries.nextFileInfo();
@@ -138,6 +150,6 @@ void UploadEngine::UploadFile(const QString &localFile)
     if (!ShouldTransfer({exists, localTime, remoteTime}, question))
         return;
     const QString remotePath = WithTrailingSlash(RemoteFolder()) + name;
-    if (!RunTransfer([&] { return Session().StoreFile(file.absoluteFilePath(), remotePath); }))
+    if (!Session().StoreFile(file.absoluteFilePath(), remotePath))
         Flags().CancelRequested = true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "folderwalk.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,9 +11,11 @@ class QTreeWidgetItem;
 class TIdFTP;
 
 // Walks the server's folders for the folder tree: enters each folder,
-// lists it and adds its subfolders, depth first. One CWD, one listing and
-// one CDUP per folder. The walk stops descending once cancelRequested is
-// set or the session is gone.
+// lists it and adds its subfolders, depth first. One CWD, a PWD (and an
+// MLST where the server has it), one listing and one CDUP per folder. The
+// walk stops descending once cancelRequested is set or the session is
+// gone. A link to a folder that a server lists as a folder shows in the
+// tree, but is not walked when it leads back up.
 class FolderTreeWalk {
 public:
     // Adds a child node under parent (nullptr: the top level) and returns it.
@@ -28,6 +32,8 @@ public:
     bool Scan(QTreeWidgetItem *node, const QString &path);
 
 private:
+    void ScanEntered(QTreeWidgetItem *node, const QString &path);
+    bool IsKnownEmpty(const QString &path) const;
     QStringList SubfolderNames();
 
     TIdFTP &m_session;
@@ -35,4 +41,5 @@ private:
     const bool &m_cancelRequested;
     const QString m_knownEmptyFolder;
     const AddFolder m_addFolder;
+    FolderWalk m_walk;
 };

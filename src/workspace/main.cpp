@@ -1,6 +1,8 @@
+#include "listupdate.h"
 #include "programstart.h"
 #include "remoteoperations.h"
 #include "search.h"
+#include "slideshow.h"
 #include "tftpqvx.h"
 #include "transfers.h"
 
@@ -19,6 +21,8 @@ int main(int argc, char *argv[])
     InstallRemoteOperations(window);
     InstallTransfers(window);
     InstallSearch(window);
+    InstallSlideshow(window);
+    InstallListUpdate(window);
     window.show();
     return application.exec();
 }

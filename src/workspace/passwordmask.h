@@ -12,5 +12,12 @@ class QLineEdit;
 // command itself and leaving the real one in plain sight.
 QString MaskPasswords(const QString &line, const QStringList &passwords);
 
+// For logs where a password may stand anywhere, such as HTTP traffic: every
+// occurrence of the password becomes "(HIDDEN)", and so does the Base64
+// token in which HTTP basic authentication carries "user:password" (as
+// Latin-1 and as UTF-8 bytes), so a logged Authorization header gives
+// nothing away either.
+QString MaskCredentials(const QString &line, const QString &user, const QString &password);
+
 // Shows what is typed as "•" characters.
 void ShowAsBullets(QLineEdit *field);

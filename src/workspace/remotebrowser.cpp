@@ -46,18 +46,6 @@ RemoteRow ParentRow()
     return row;
 }
 
-QChar KindLetter(int kind)
-{
-    switch (kind) {
-    case RemoteEntry::Folder:
-        return RemoteRow::kFolder;
-    case RemoteEntry::Link:
-        return RemoteRow::kLink;
-    default:
-        return RemoteRow::kFile;
-    }
-}
-
 // The web or FTP address a link points to, or an empty text.
 QString AddressIn(const QString &target)
 {

@@ -1,5 +1,7 @@
 #include "remoterow.h"
 
+#include "listingparser.h"
+
 using namespace Qt::StringLiterals;
 
 QString RemoteRow::LinkTarget() const
@@ -13,4 +15,16 @@ qint64 RemoteRow::SizeValue() const
     bool ok = false;
     const qint64 value = sizeText.trimmed().toLongLong(&ok);
     return ok ? value : 0;
+}
+
+QChar KindLetter(int entryKind)
+{
+    switch (entryKind) {
+    case RemoteEntry::Folder:
+        return RemoteRow::kFolder;
+    case RemoteEntry::Link:
+        return RemoteRow::kLink;
+    default:
+        return RemoteRow::kFile;
+    }
 }

@@ -38,6 +38,10 @@ struct RemoteRow {
     qint64 SizeValue() const;
 };
 
+// The kind letter of a row for the kind of a parsed listing entry; an
+// unknown kind counts as a file.
+QChar KindLetter(int entryKind);
+
 // A row together with its selection, for code that works from the pane.
 struct RemotePaneEntry {
     RemoteRow row;

@@ -184,6 +184,7 @@ void SessionControl::ApplyMainWindowValues(const MainWindowValues &values)
     m_remoteStartFolder = values.FTPOrdner;
     m_localStartFolder = values.LocalFolder;
     TIdAntiFreeze::SetIdleTimeOut(values.Timeout);
+    m_window.IdFTP1.ResolveTimeout = values.Timeout;
 }
 
 void SessionControl::WarnUnfitProfile()

@@ -197,8 +197,13 @@ void TFTPqvx::RunCommand(const std::function<void()> &command)
 
 bool TFTPqvx::SessionIdle() const
 {
-    return IdFTP1.IsConnected() && !Flags.OperationBusy && !Flags.TransferActive && !Flags.ListingBusy &&
-           !(m_browser && m_browser->ThumbnailsLoading());
+    return IdFTP1.IsConnected() && !SessionBusy();
+}
+
+bool TFTPqvx::SessionBusy() const
+{
+    return Flags.OperationBusy || Flags.TransferActive || Flags.ListingBusy ||
+           (m_browser && m_browser->ThumbnailsLoading());
 }
 
 bool TFTPqvx::RunSessionCommand(const std::function<void()> &command)

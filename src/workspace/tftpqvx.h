@@ -82,6 +82,10 @@ public:
     // load under way. The engine's waits let events run, so a command let in
     // during any of those would cut into that conversation.
     bool SessionIdle() const;
+    // An operation, transfer, listing or gallery load runs on the main
+    // session; windows that wait modally are not opened meanwhile, since
+    // they would hold that operation until they close.
+    bool SessionBusy() const;
     // Runs a command that talks to the main session, through RunCommand,
     // when the session is idle; otherwise beeps. True when it ran.
     bool RunSessionCommand(const std::function<void()> &command);

@@ -37,16 +37,22 @@ QString CliPath()
     return qEnvironmentVariable("GLIMRA_BINARY_DIR") + u"/src/cli/glimra-cli"_s;
 }
 
-CliResult RunCli(const QStringList &arguments, const QString &workingDirectory = QDir::tempPath(),
-                 const QString &timeZone = u"UTC"_s)
+void StartCli(QProcess &process, const QStringList &arguments,
+              const QString &workingDirectory = QDir::tempPath(), const QString &timeZone = u"UTC"_s)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"TZ"_s, timeZone);
     environment.insert(u"LC_ALL"_s, u"de_DE.UTF-8"_s);
-    QProcess process;
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(workingDirectory);
     process.start(CliPath(), arguments);
+}
+
+CliResult RunCli(const QStringList &arguments, const QString &workingDirectory = QDir::tempPath(),
+                 const QString &timeZone = u"UTC"_s)
+{
+    QProcess process;
+    StartCli(process, arguments, workingDirectory, timeZone);
     CliResult result;
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
         process.kill();
@@ -343,6 +349,28 @@ private slots:
         QCOMPARE(FileContent(kept), QByteArray());
         RUN_OK(result, {Url(m_server), u"get"_s, u"pub/leer.txt"_s}, m_local.path());
         QVERIFY(QFileInfo(m_local.filePath(u"leer.txt"_s)).isFile());
+    }
+
+    // A transfer that breaks off leaves an existing file as it was, and no
+    // part file behind.
+    void aBrokenDownloadKeepsTheLocalFile()
+    {
+        RealFtpServer server({});
+        QVERIFY(server.addFile(u"gross.bin"_s, {}));
+        QVERIFY(QFile::resize(server.rootDir() + u"/gross.bin"_s, 8LL << 30));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        QTemporaryDir local;
+        const QString kept = local.filePath(u"gross.bin"_s);
+        QVERIFY(WriteFileContent(kept, "alter Inhalt"));
+
+        QProcess cli;
+        StartCli(cli, {Url(server), u"get"_s, u"gross.bin"_s, kept});
+        QVERIFY(QTest::qWaitFor([&] { return LargestFileIn(local.path()) > (1 << 20); }, 20000));
+        server.stop();
+        QVERIFY(cli.waitForFinished(30000));
+        QCOMPARE(cli.exitCode(), 3);
+        QCOMPARE(FileContent(kept), QByteArray("alter Inhalt"));
+        QCOMPARE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"gross.bin"_s});
     }
 
     // vsftpd takes any password, so short ones that also occur in the

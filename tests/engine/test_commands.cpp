@@ -76,6 +76,7 @@ private slots:
         server.answer("200 Type set to A").command().send(help);
         for (const QByteArray &reply : followUp)
             server.answer(reply);
+        server.echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server));
         QStringList list{u"stale"_s};
@@ -83,8 +84,9 @@ private slots:
         QCOMPARE(list, features);
         QCOMPARE(ftp.Passive, passive);
         QCOMPARE(ftp.Encoding == NameEncoding::Utf8, transcript.contains(u"OPTS UTF8 ON"_s));
+        VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), transcript);
+        QCOMPARE(server.transcript(), transcript + QStringList{kInStepMarker});
     }
 
     void hasFeature_data()
@@ -121,12 +123,13 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(QString, path);
         ScriptedServer server;
-        server.answer(reply);
+        server.answer(reply).echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server));
         QCOMPARE(ftp.CurrentDir(), path);
+        VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), QStringList{u"PWD"_s});
+        QCOMPARE(server.transcript(), (QStringList{u"PWD"_s, kInStepMarker}));
     }
 
     void singleReplyCommands_data()
@@ -154,7 +157,7 @@ private slots:
         QFETCH(bool, result);
         QFETCH(QString, command);
         ScriptedServer server;
-        server.answer(reply);
+        server.answer(reply).echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server));
         bool actual = false;
@@ -169,19 +172,21 @@ private slots:
         else if (operation == "dele"_L1)
             actual = ftp.RemoveFile(u"/alt/x.txt"_s);
         QCOMPARE(actual, result);
+        VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), QStringList{command});
+        QCOMPARE(server.transcript(), (QStringList{command, kInStepMarker}));
     }
 
     void changeDirWithAnEmptyPathSendsNothing()
     {
         ScriptedServer server;
-        server.setDrainTimeout(200);
+        server.echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server));
         QVERIFY(ftp.ChangeDir(QString()));
+        VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), QStringList());
+        QCOMPARE(server.transcript(), QStringList{kInStepMarker});
     }
 
     void rename_data()
@@ -205,11 +210,13 @@ private slots:
         ScriptedServer server;
         for (const QByteArray &reply : replies)
             server.answer(reply);
+        server.echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server));
         QCOMPARE(ftp.Rename(u"alt.txt"_s, u"neu.txt"_s), result);
+        VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), transcript);
+        QCOMPARE(server.transcript(), transcript + QStringList{kInStepMarker});
     }
 
     void fileSize_data()
@@ -230,13 +237,15 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(qint64, size);
         ScriptedServer server;
-        server.answer("200 Type set to A").answer("200 Type set to I").answer(reply);
+        server.answer("200 Type set to A").answer("200 Type set to I").answer(reply).echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server));
         ftp.SetTransferType(ftASCII);
         QCOMPARE(ftp.FileSize(u"big.iso"_s), size);
+        VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), (QStringList{u"type A"_s, u"type I"_s, u"SIZE big.iso"_s}));
+        QCOMPARE(server.transcript(),
+                 (QStringList{u"type A"_s, u"type I"_s, u"SIZE big.iso"_s, kInStepMarker}));
     }
 
     void listings_data()
@@ -278,6 +287,7 @@ private slots:
         if (!facts)
             server.answer("200 Type set to A");
         ServeListing(server, preliminary, listing);
+        server.echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server));
         QStringList target{u"old"_s};
@@ -286,20 +296,71 @@ private slots:
         else
             ftp.List(target);
         QCOMPARE(target, lines);
+        VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), transcript);
+        QCOMPARE(server.transcript(), transcript + QStringList{kInStepMarker});
     }
 
     void refusedListingLeavesNoLines()
     {
         ScriptedServer server;
-        server.answer("200 Type set to A").passive().answer("550 Permission denied");
+        server.answer("200 Type set to A").passive().answer("550 Permission denied").echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server));
         QStringList target{u"old"_s};
         ftp.List(target);
         QCOMPARE(target, QStringList());
+        VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
+    }
+
+    void tooLargeListingIsRefused_data()
+    {
+        QTest::addColumn<bool>("facts");
+        QTest::newRow("LIST") << false;
+        QTest::newRow("MLSD") << true;
+    }
+
+    // A server that never ends its listing: the listing stops at the limit
+    // with a clear error, and the session goes on.
+    void tooLargeListingIsRefused()
+    {
+        QFETCH(bool, facts);
+        ScriptedServer server;
+        if (!facts)
+            server.answer("200 Type set to A");
+        server.passive()
+            .command()
+            .acceptData()
+            .reply("150 Here comes the directory listing.")
+            .sendDataUntilClosed("-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 again and again.txt\r\n",
+                                 64 * 1024 * 1024)
+            .command()
+            .reply("426 Failure writing network stream.")
+            .reply("226 ABOR successful.")
+            .answer("200 NOOP ok")
+            .echo();
+        TIdFTP ftp;
+        ftp.MaxListingSize = 64 * 1024;
+        QVERIFY(ConnectWithoutLogin(ftp, server));
+        QStringList target{u"old"_s};
+        try {
+            if (facts)
+                ftp.ListFacts(target);
+            else
+                ftp.List(target);
+            QFAIL("a listing without end was taken");
+        } catch (const EIdListingTooLarge &error) {
+            QCOMPARE(
+                error.Message(),
+                u"Der Inhalt des Ordners ist zu groß (mehr als 64 KiB) und wurde nicht vollständig gelesen."_s);
+        }
+        QCOMPARE(target, QStringList{u"old"_s});
+        VERIFY_IN_STEP(ftp);
+        ftp.CloseConnection();
+        const QString command = facts ? u"MLSD"_s : u"list"_s;
+        QCOMPARE(server.transcript().mid(facts ? 0 : 1),
+                 (QStringList{u"PASV"_s, command, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
     }
 
     void listingOnALostSessionKeepsTheLines()
@@ -341,7 +402,7 @@ private slots:
         ScriptedServer server;
         server.answer("200 Type set to A");
         ServeListing(server, "150 Listing", "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 " + name + "\r\n");
-        server.answer("250 Deleted");
+        server.answer("250 Deleted").echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server));
         QStringList lines;
@@ -350,8 +411,9 @@ private slots:
         QVERIFY(lines.first().endsWith(text));
         QCOMPARE(ftp.Encoding, encoding);
         QVERIFY(ftp.RemoveFile(text));
+        VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.rawTranscript().last(), "DELE " + name);
+        QCOMPARE(server.rawTranscript().mid(3), (QList<QByteArray>{"DELE " + name, kInStepMarker.toUtf8()}));
     }
 };
 

@@ -1,10 +1,12 @@
 // The command connection: reply reading, line reading, commands, work
 // events, the pump during waits and the log interceptor, against scripted
 // servers on 127.0.0.1.
+#include "enginetesthelpers.h"
 #include "freeport.h"
 #include "idexceptions.h"
 #include "scriptedhost.h"
 #include "scriptedserver.h"
+#include "socketapi.h"
 #include "tidantifreeze.h"
 #include "tidlogdebug.h"
 #include "tidtcpclient.h"
@@ -12,8 +14,11 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -35,37 +40,46 @@ class ConnectionTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { TIdAntiFreeze::Uninstall(); }
+    void cleanup()
+    {
+        TIdAntiFreeze::Uninstall();
+        SocketApi::SetResolver({});
+    }
 
     void readReply_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("leftover"); // what the reply left unread
 
         QTest::newRow("single line") << QByteArray("200 Command okay.\r\n")
-                                     << QStringList{u"200 Command okay."_s} << 200;
+                                     << QStringList{u"200 Command okay."_s} << 200 << QString();
         QTest::newRow("indented continuation is trimmed")
             << QByteArray("220-Welcome\r\n  220-more\r\n220 ready\r\n")
-            << QStringList{u"220-Welcome"_s, u"220-more"_s, u"220 ready"_s} << 220;
+            << QStringList{u"220-Welcome"_s, u"220-more"_s, u"220 ready"_s} << 220 << QString();
         QTest::newRow("lines without the code inside")
             << QByteArray("211-Features:\r\n MDTM\r\n SIZE\r\n211 End\r\n")
-            << QStringList{u"211-Features:"_s, u"MDTM"_s, u"SIZE"_s, u"211 End"_s} << 211;
+            << QStringList{u"211-Features:"_s, u"MDTM"_s, u"SIZE"_s, u"211 End"_s} << 211 << QString();
         QTest::newRow("indented final line ends the reply")
-            << QByteArray("250-first\r\n   250 done\r\n") << QStringList{u"250-first"_s, u"250 done"_s}
-            << 250;
+            << QByteArray("250-first\r\n   250 done\r\n") << QStringList{u"250-first"_s, u"250 done"_s} << 250
+            << QString();
         QTest::newRow("a short line ends the reply early")
-            << QByteArray("214-help\r\nab\r\n214 end\r\n") << QStringList{u"214-help"_s, u"ab"_s} << 0;
+            << QByteArray("214-help\r\nab\r\n214 end\r\n") << QStringList{u"214-help"_s, u"ab"_s} << 0
+            << u"214 end"_s;
         QTest::newRow("other code with a blank does not end it")
             << QByteArray("230-hello\r\n200 not yet\r\n230 in\r\n")
-            << QStringList{u"230-hello"_s, u"200 not yet"_s, u"230 in"_s} << 230;
-        QTest::newRow("empty lines are skipped")
-            << QByteArray("\r\n\r\n  \r\n331 Password\r\n") << QStringList{u"331 Password"_s} << 331;
-        QTest::newRow("bare LF line ends") << QByteArray("257 \"/\"\n") << QStringList{u"257 \"/\""_s} << 257;
-        QTest::newRow("+OK") << QByteArray("+OK ready\r\n") << QStringList{u"+OK ready"_s} << 1;
-        QTest::newRow("-ERR") << QByteArray("-err no\r\n") << QStringList{u"-err no"_s} << 0;
-        QTest::newRow("no code") << QByteArray("hello there\r\n") << QStringList{u"hello there"_s} << 0;
-        QTest::newRow("code with letters") << QByteArray("2x0 odd\r\n") << QStringList{u"2x0 odd"_s} << 0;
+            << QStringList{u"230-hello"_s, u"200 not yet"_s, u"230 in"_s} << 230 << QString();
+        QTest::newRow("empty lines are skipped") << QByteArray("\r\n\r\n  \r\n331 Password\r\n")
+                                                 << QStringList{u"331 Password"_s} << 331 << QString();
+        QTest::newRow("bare LF line ends")
+            << QByteArray("257 \"/\"\n") << QStringList{u"257 \"/\""_s} << 257 << QString();
+        QTest::newRow("+OK") << QByteArray("+OK ready\r\n") << QStringList{u"+OK ready"_s} << 1 << QString();
+        QTest::newRow("-ERR") << QByteArray("-err no\r\n") << QStringList{u"-err no"_s} << 0 << QString();
+        QTest::newRow("no code") << QByteArray("hello there\r\n") << QStringList{u"hello there"_s} << 0
+                                 << QString();
+        QTest::newRow("code with letters")
+            << QByteArray("2x0 odd\r\n") << QStringList{u"2x0 odd"_s} << 0 << QString();
     }
 
     void readReply()
@@ -73,14 +87,20 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, lines);
         QFETCH(int, code);
+        QFETCH(QString, leftover);
 
         ScriptedServer server;
-        server.send(bytes).reply("999 next");
+        server.send(bytes).echo();
         TIdTCPClient client;
         QVERIFY(Open(client, server));
         QCOMPARE(client.ReadReply(), code);
         QCOMPARE(client.ReplyLines(), lines);
         QCOMPARE(client.ReplyCode(), code);
+        if (!leftover.isEmpty()) {
+            client.ReadReply();
+            QCOMPARE(client.LastReplyLine(), leftover);
+        }
+        VERIFY_IN_STEP(client);
         client.CloseConnection();
         QVERIFY2(server.failure().isEmpty(), qPrintable(server.failure()));
     }
@@ -99,25 +119,27 @@ private slots:
         QFETCH(QList<int>, allowed);
         QFETCH(int, result);
         ScriptedServer server;
-        server.answer("500 Unknown command.");
+        server.answer("500 Unknown command.").echo();
         TIdTCPClient client;
         QVERIFY(Open(client, server));
         QCOMPARE(client.SendCommand(u"XYZ"_s, allowed), result);
         QCOMPARE(client.ReplyCode(), 500);
+        VERIFY_IN_STEP(client);
         client.CloseConnection();
-        QCOMPARE(server.transcript(), QStringList{u"XYZ"_s});
+        QCOMPARE(server.transcript(), (QStringList{u"XYZ"_s, kInStepMarker}));
     }
 
     void sendCommandWithMinusOneAcceptsAnyCode()
     {
         ScriptedServer server;
-        server.answer("550 No.").answer("200 Yes.");
+        server.answer("550 No.").answer("200 Yes.").echo();
         TIdTCPClient client;
         QVERIFY(Open(client, server));
         QCOMPARE(client.SendCommand(u"DELE x"_s, -1), 550);
         QCOMPARE(client.SendCommand(u"NOOP"_s, 250), 0);
+        VERIFY_IN_STEP(client);
         client.CloseConnection();
-        QCOMPARE(server.transcript(), (QStringList{u"DELE x"_s, u"NOOP"_s}));
+        QCOMPARE(server.transcript(), (QStringList{u"DELE x"_s, u"NOOP"_s, kInStepMarker}));
     }
 
     void peerClosingMidLineRaisesClosed()
@@ -263,6 +285,60 @@ private slots:
         QCOMPARE(statuses, (QStringList{u"Verbinden mit 127.0.0.1."_s,
                                         u"Verbindung zu 127.0.0.1 wird getrennt."_s, u"Nicht verbunden."_s}));
         QCOMPARE(disconnects, 1);
+    }
+
+    void hostNameLookupKeepsTheWindowRunning_data()
+    {
+        QTest::addColumn<int>("lookupMs");
+        QTest::addColumn<int>("resolveTimeout");
+        QTest::addColumn<bool>("connects");
+        QTest::newRow("slow, but in time") << 400 << 5000 << true;
+        QTest::newRow("slower than the time-out") << 3000 << 300 << false;
+    }
+
+    // A slow name server must not freeze the window: while the name is
+    // looked up the pump keeps running, and a lookup that takes longer than
+    // the time-out fails the connect like a name that does not resolve.
+    void hostNameLookupKeepsTheWindowRunning()
+    {
+        QFETCH(int, lookupMs);
+        QFETCH(int, resolveTimeout);
+        QFETCH(bool, connects);
+        SocketApi::SetResolver([lookupMs](const QString &host) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(lookupMs));
+            return host == "langsam.example"_L1 ? u"127.0.0.1"_s : QString();
+        });
+        ScriptedServer server;
+        server.echo();
+        if (connects)
+            QVERIFY(server.start());
+        int ticks = 0;
+        QTimer ticker;
+        ticker.setInterval(10);
+        connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+        ticker.start();
+        TIdAntiFreeze::Install([] { QCoreApplication::processEvents(); });
+
+        TIdTCPClient client;
+        client.Host = u"langsam.example"_s;
+        client.Port = connects ? server.port() : FreeLocalPort();
+        client.ResolveTimeout = resolveTimeout;
+        QStringList statuses;
+        client.OnStatus = [&](TIdTCPConnection *, TIdStatus, const QString &text) { statuses.append(text); };
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(client.OpenConnection(), connects);
+        const qint64 elapsed = clock.elapsed();
+        // The pump runs every 50 ms wait slice; allow for a busy machine.
+        QVERIFY2(ticks >= elapsed / 100, qPrintable(u"%1 timer ticks in %2 ms"_s.arg(ticks).arg(elapsed)));
+        QCOMPARE(statuses.value(0), u"Host-Name langsam.example wird aufgelöst."_s);
+        if (connects) {
+            VERIFY_IN_STEP(client);
+            client.CloseConnection();
+        } else {
+            QVERIFY2(elapsed < 1500, qPrintable(u"gave up after %1 ms"_s.arg(elapsed)));
+            QVERIFY(!client.IsConnected());
+        }
     }
 
     void statusesAndActivityOfAConnection()

@@ -1,5 +1,6 @@
 // Logging in: directly and through the five proxy styles, with prompts for
 // refused or missing credentials, checked against the exact transcript.
+#include "enginetesthelpers.h"
 #include "idexceptions.h"
 #include "scriptedhost.h"
 #include "scriptedserver.h"
@@ -21,6 +22,7 @@ struct LoginRun {
     bool loggedIn = false;
     bool connected = false;
     QString systemType;
+    QString outOfStep; // empty when the login left no reply unread
 };
 
 // Greets, then answers each command with the next reply, then logs the
@@ -32,6 +34,7 @@ LoginRun RunLogin(TIdFTP &ftp, ScriptedHost &host, const QList<QByteArray> &repl
     server.reply(greeting);
     for (const QByteArray &reply : replies)
         server.answer(reply);
+    server.echo();
     if (!server.start())
         return {};
     if (ftp.Gateway_Use) {
@@ -47,8 +50,12 @@ LoginRun RunLogin(TIdFTP &ftp, ScriptedHost &host, const QList<QByteArray> &repl
     run.loggedIn = ftp.LoggedIn();
     run.connected = ftp.IsConnected();
     run.systemType = ftp.SystemType();
+    if (run.connected)
+        run.outOfStep = InStepProblem(ftp, kInStepMarker, u"200 "_s + kInStepMarker);
     ftp.CloseConnection();
     run.transcript = server.transcript();
+    if (run.connected)
+        run.transcript.removeAll(kInStepMarker);
     run.captions = host.credentialCaptions;
     return run;
 }
@@ -141,6 +148,7 @@ private slots:
         QCOMPARE(run.transcript, transcript);
         QCOMPARE(run.loggedIn, loggedIn);
         QCOMPARE(run.connected, loggedIn);
+        QCOMPARE(run.outOfStep, QString());
         QCOMPARE(run.captions.size(), prompts);
         for (const QString &caption : run.captions)
             QCOMPARE(caption, u"UserID/Pass für 127.0.0.1"_s);
@@ -168,6 +176,7 @@ private slots:
         const LoginRun run = RunLogin(ftp, host, {"230 Welcome", "200 Type set", reply});
         QVERIFY(run.loggedIn);
         QCOMPARE(run.systemType, systemType);
+        QCOMPARE(run.outOfStep, QString());
     }
 
     void greetingOtherThan220LeavesTheSessionConnected()
@@ -245,6 +254,7 @@ private slots:
         const LoginRun run = RunLogin(ftp, host, replies);
         QCOMPARE(run.transcript, transcript);
         QVERIFY(run.loggedIn);
+        QCOMPARE(run.outOfStep, QString());
         // The session keeps the proxy's address.
         QCOMPARE(ftp.Host, u"127.0.0.1"_s);
         QCOMPARE(ftp.Port, int(ftp.Gateway_Port));

@@ -1,13 +1,16 @@
 // Round trips against real servers on 127.0.0.1: pyftpdlib and vsftpd, in
 // passive and active mode, plain text. Files are checked byte for byte on
-// the server's disk and on ours.
+// the server's disk and on ours. Aborts, data connections that fail and
+// listings beyond the limit leave the session in step with the server.
 #include "enginetesthelpers.h"
 #include "idexceptions.h"
 #include "realftpserver.h"
 #include "scriptedhost.h"
 #include "tidftp.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +33,54 @@ QStringList Commands(const RealFtpServer &server)
     return commands;
 }
 
+enum class Operation { Download, Upload, Listing };
+
+constexpr int kFilesInFolder = 100;
+
+bool AddFolderOfFiles(RealFtpServer &server, const QString &folder, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (!server.addFile(u"%1/datei-%2.txt"_s.arg(folder).arg(i, 4, 10, QChar(u'0')), "x"))
+            return false;
+    }
+    return true;
+}
+
+// Runs the operation in the current folder; false when it did not complete.
+bool Run(TIdFTP &ftp, Operation operation, QIODevice &local)
+{
+    switch (operation) {
+    case Operation::Download:
+        return ftp.Retrieve(u"gross.bin"_s, local);
+    case Operation::Upload:
+        return ftp.Store(local, u"hoch.bin"_s);
+    case Operation::Listing: {
+        QStringList lines{u"old"_s};
+        ftp.List(lines);
+        return !lines.isEmpty();
+    }
+    }
+    return false;
+}
+
+void AddOperationRows(const QList<Operation> &operations, bool withActive)
+{
+    QTest::addColumn<RealFtpServer::Kind>("kind");
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<bool>("passive");
+    const QList<std::pair<const char *, RealFtpServer::Kind>> kinds{
+        {"pyftpdlib", RealFtpServer::Kind::Pyftpdlib}, {"vsftpd", RealFtpServer::Kind::Vsftpd}};
+    const char *names[] = {"download", "upload", "listing"};
+    for (const auto &[kindName, kind] : kinds) {
+        for (const Operation operation : operations) {
+            const char *name = names[int(operation)];
+            QTest::addRow("%s %s", kindName, name) << kind << operation << true;
+            if (withActive)
+                QTest::addRow("%s %s, active", kindName, name) << kind << operation << false;
+        }
+    }
+}
+
 void LogIn(TIdFTP &ftp, const RealFtpServer &server, bool passive)
 {
     ftp.Host = server.host();
@@ -42,6 +93,8 @@ void LogIn(TIdFTP &ftp, const RealFtpServer &server, bool passive)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Operation)
 
 class RealServersTest : public QObject {
     Q_OBJECT
@@ -188,6 +241,119 @@ private slots:
         QVERIFY(ftp.LoggedIn());
         ftp.SetTransferType(ftASCII);
         QCOMPARE(ftp.FileSize(u"gross.img"_s), qint64(5368709120));
+        ftp.Quit();
+    }
+
+    void abortLeavesTheSessionInStep_data()
+    {
+        AddOperationRows({Operation::Download, Operation::Upload, Operation::Listing}, true);
+    }
+
+    // The user cancels as the first bytes move. Whether the server had sent
+    // everything by then or not, the transfer ends as not done, without an
+    // error, and the next command gets its own reply.
+    void abortLeavesTheSessionInStep()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(Operation, operation);
+        QFETCH(bool, passive);
+        RealFtpServer server({kind});
+        QVERIFY(server.addFile(u"ordner/gross.bin"_s, QByteArray(8 * 1024 * 1024, 'd')));
+        QVERIFY(AddFolderOfFiles(server, u"ordner"_s, kFilesInFolder));
+        START_OR_SKIP(server, kind);
+        TIdFTP ftp;
+        LogIn(ftp, server, passive);
+        QVERIFY2(ftp.LoggedIn(), qPrintable(server.serverLog()));
+        QVERIFY(ftp.ChangeDir(u"ordner"_s));
+        ftp.SetTransferType(ftBinary);
+
+        bool aborted = false;
+        ftp.OnWork = [&](TIdTCPConnection *, TWorkMode, qint64) {
+            if (!aborted) {
+                aborted = true;
+                ftp.Abort();
+            }
+        };
+        QBuffer local;
+        local.setData(QByteArray(8 * 1024 * 1024, 'u'));
+        local.open(QIODevice::ReadWrite);
+        QVERIFY(!Run(ftp, operation, local));
+        QVERIFY(aborted);
+        VERIFY_IN_STEP_ON_REAL_SERVER(ftp);
+
+        ftp.OnWork = nullptr;
+        QStringList lines;
+        ftp.List(lines);
+        QCOMPARE(lines.filter(u"datei-"_s).size(), kFilesInFolder);
+        ftp.Quit();
+    }
+
+    void failedDataConnectionLeavesTheSessionInStep_data()
+    {
+        AddOperationRows({Operation::Download, Operation::Upload, Operation::Listing}, false);
+    }
+
+    // The server names a data address nobody listens on. pyftpdlib would
+    // wait half a minute for the connection, vsftpd answers 425 after its
+    // time-out: the transfer fails without that wait or a reply left unread.
+    void failedDataConnectionLeavesTheSessionInStep()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(Operation, operation);
+        RealFtpServer::Options options;
+        options.kind = kind;
+        options.masqueradeAddress = u"127.0.0.2"_s;
+        options.dataConnectionTimeout = 1;
+        RealFtpServer server(options);
+        QVERIFY(server.addFile(u"ordner/gross.bin"_s, "klein"));
+        START_OR_SKIP(server, kind);
+        TIdFTP ftp;
+        ScriptedHost host;
+        ftp.setSessionHost(&host);
+        LogIn(ftp, server, true);
+        QVERIFY2(ftp.LoggedIn(), qPrintable(server.serverLog()));
+        QVERIFY(ftp.ChangeDir(u"ordner"_s));
+
+        QBuffer local;
+        local.setData("hoch");
+        local.open(QIODevice::ReadWrite);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!Run(ftp, operation, local));
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(u"%1 ms"_s.arg(clock.elapsed())));
+        VERIFY_IN_STEP_ON_REAL_SERVER(ftp);
+        QCOMPARE(ftp.FileSize(u"gross.bin"_s), qint64(5));
+        QCOMPARE(host.connectionLost, 0);
+        ftp.Quit();
+    }
+
+    void listingBeyondTheLimit_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::newRow("pyftpdlib") << RealFtpServer::Kind::Pyftpdlib;
+        QTest::newRow("vsftpd") << RealFtpServer::Kind::Vsftpd;
+    }
+
+    void listingBeyondTheLimit()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        RealFtpServer server({kind});
+        constexpr int files = 600;
+        QVERIFY(AddFolderOfFiles(server, u"viele"_s, files));
+        START_OR_SKIP(server, kind);
+        TIdFTP ftp;
+        LogIn(ftp, server, true);
+        QVERIFY2(ftp.LoggedIn(), qPrintable(server.serverLog()));
+        QVERIFY(ftp.ChangeDir(u"viele"_s));
+        ftp.MaxListingSize = 8 * 1024;
+        QStringList lines{u"old"_s};
+        QVERIFY_THROWS_EXCEPTION(EIdListingTooLarge, ftp.List(lines));
+        QCOMPARE(lines, QStringList{u"old"_s});
+        VERIFY_IN_STEP_ON_REAL_SERVER(ftp);
+
+        ftp.MaxListingSize = TIdFTP::kDefaultMaxListingSize;
+        ftp.List(lines);
+        QCOMPARE(lines.size(), files);
         ftp.Quit();
     }
 

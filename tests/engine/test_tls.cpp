@@ -1,6 +1,7 @@
 // TLS from the first byte against pyftpdlib and vsftpd with a self-signed
-// certificate: the certificate question, trusted roots, host names, and
-// protected data connections that resume the control connection's session.
+// certificate: the certificate question, trusted roots, host names,
+// protected data connections that resume the control connection's session,
+// and one whose handshake fails.
 #include "enginetesthelpers.h"
 #include "idexceptions.h"
 #include "realftpserver.h"
@@ -9,11 +10,21 @@
 #include "tidconnectioninterceptopenssl.h"
 #include "tidftp.h"
 
+#include "freeport.h"
+
 #include <QBuffer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -48,6 +59,71 @@ struct SecureSession {
         ftp.SetInterceptEnabled(true);
         ftp.ConnectAndLogin();
     }
+};
+
+// Stands on the data address the server names (127.0.0.2 and the server's
+// own data port) in place of the server: it connects to the real data port,
+// so that the server starts the transfer, and answers the client's TLS
+// handshake with bytes that are no TLS.
+class GarbageOnTheDataConnection {
+public:
+    ~GarbageOnTheDataConnection()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_listening >= 0)
+            ::close(m_listening);
+    }
+
+    bool start(int port)
+    {
+        m_listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const sockaddr_in address = Address("127.0.0.2", port);
+        if (m_listening < 0 ||
+            ::bind(m_listening, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+            ::listen(m_listening, 1) != 0)
+            return false;
+        m_thread = std::thread([this, port] { serve(port); });
+        return true;
+    }
+
+private:
+    static sockaddr_in Address(const char *ip, int port)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(quint16(port));
+        ::inet_pton(AF_INET, ip, &address.sin_addr);
+        return address;
+    }
+
+    void serve(int port)
+    {
+        pollfd waiting{m_listening, POLLIN, 0};
+        if (::poll(&waiting, 1, 5000) <= 0)
+            return;
+        const int client = ::accept(m_listening, nullptr, nullptr);
+        const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const sockaddr_in serverAddress = Address("127.0.0.1", port);
+        if (client >= 0 && server >= 0 &&
+            ::connect(server, reinterpret_cast<const sockaddr *>(&serverAddress), sizeof serverAddress) ==
+                0) {
+            const QByteArray garbage = QByteArray("this is no TLS\r\n").repeated(64);
+            ::send(client, garbage.constData(), size_t(garbage.size()), MSG_NOSIGNAL);
+            // Until the client gives up on the handshake and closes.
+            pollfd closing{client, POLLIN, 0};
+            char discarded[4096];
+            while (::poll(&closing, 1, 5000) > 0 && ::recv(client, discarded, sizeof discarded, 0) > 0) {
+            }
+        }
+        if (server >= 0)
+            ::close(server);
+        if (client >= 0)
+            ::close(client);
+    }
+
+    int m_listening = -1;
+    std::thread m_thread;
 };
 
 } // namespace
@@ -245,6 +321,38 @@ private slots:
         QCOMPARE(ftp.FileSize(u"hoch.bin"_s), qint64(payload.size()));
         ftp.Quit();
         QVERIFY(session.host.certificateQuestions.isEmpty());
+    }
+
+    // The data connection's handshake fails: the error reaches the caller,
+    // and the server's replies about the transfer are read before it does.
+    void failedHandshakeOnTheDataConnection()
+    {
+        RealFtpServer::Options options = ImplicitTls(RealFtpServer::Kind::Pyftpdlib);
+        options.masqueradeAddress = u"127.0.0.2"_s;
+        options.passivePortMin = options.passivePortMax = FreeLocalPort();
+        RealFtpServer server(options);
+        QVERIFY(server.addFile(u"daten.bin"_s, "geheim"));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        GarbageOnTheDataConnection garbage;
+        QVERIFY(garbage.start(options.passivePortMin));
+
+        SecureSession session(server.host(), server.port());
+        session.ftp.RootCertificateFile = server.certificateFile();
+        session.connect(server);
+        QVERIFY2(session.ftp.LoggedIn(), qPrintable(server.serverLog()));
+        QVERIFY(session.ftp.ProtectsData());
+        QBuffer target;
+        target.open(QIODevice::WriteOnly);
+        try {
+            session.ftp.Retrieve(u"daten.bin"_s, target);
+            QFAIL("the handshake on the data connection passed");
+        } catch (const EIdOSSLError &error) {
+            QCOMPARE(error.Message(), u"Verbindung abgelehnt"_s);
+        }
+        QVERIFY(target.data().isEmpty());
+        VERIFY_IN_STEP_ON_REAL_SERVER(session.ftp);
+        QCOMPARE(session.ftp.FileSize(u"daten.bin"_s), qint64(6));
+        session.ftp.Quit();
     }
 };
 

@@ -8,9 +8,13 @@
 #include "tidftp.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTest>
+
+#include <algorithm>
 
 // Bytes of every value; the same seed gives the same bytes.
 inline QByteArray RandomBytes(qsizetype size, quint32 seed = 42)
@@ -32,6 +36,16 @@ inline bool WriteFileContent(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The size of the largest file in a folder: how far a download has got,
+// whatever name it writes to.
+inline qint64 LargestFileIn(const QString &folder)
+{
+    qint64 largest = 0;
+    for (const QFileInfo &file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
+        largest = std::max(largest, file.size());
+    return largest;
 }
 
 inline RealFtpServer::Options ImplicitTls(RealFtpServer::Kind kind)
@@ -64,6 +78,38 @@ inline bool ConnectWithoutLogin(TIdFTP &ftp, ScriptedServer &server, bool passiv
     ftp.Passive = passive;
     return ftp.OpenConnection();
 }
+
+// The command that VERIFY_IN_STEP sends; a scripted server answers it with echo().
+inline const QString kInStepMarker = QStringLiteral("NOOP in step");
+
+// What is wrong when the session is out of step with the server: empty when
+// one more command gets the reply that belongs to it, else what came instead.
+inline QString InStepProblem(TIdTCPConnection &session, const QString &command, const QString &expectedStart)
+{
+    if (!session.IsConnected())
+        return QStringLiteral("the session is closed");
+    session.SendCommand(command, -1);
+    const QString reply = session.LastReplyLine();
+    return reply.startsWith(expectedStart) ? QString()
+                                           : QStringLiteral("%1 got the reply \"%2\"").arg(command, reply);
+}
+
+// After any operation against a scripted server whose script goes on with
+// echo(): nothing the server said before is left unread.
+#define VERIFY_IN_STEP(session)                                                                              \
+    do {                                                                                                     \
+        const QString problem_ =                                                                             \
+            InStepProblem((session), kInStepMarker, QStringLiteral("200 ") + kInStepMarker);                 \
+        QVERIFY2(problem_.isEmpty(), qPrintable(problem_));                                                  \
+    } while (false)
+
+// The same against a real server: PWD gets its 257 with the folder in quotes,
+// an answer no transfer or abort leaves behind.
+#define VERIFY_IN_STEP_ON_REAL_SERVER(session)                                                               \
+    do {                                                                                                     \
+        const QString problem_ = InStepProblem((session), QStringLiteral("PWD"), QStringLiteral("257 \""));  \
+        QVERIFY2(problem_.isEmpty(), qPrintable(problem_));                                                  \
+    } while (false)
 
 // Starts a real server, or skips the test where that kind cannot run here.
 // A macro, so that skipping and failing end the test function itself.

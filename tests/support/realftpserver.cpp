@@ -19,7 +19,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kStartTimeoutMs = 15000;
-constexpr int kListenPollMs = 5;
 constexpr int kVsftpdAttempts = 5;
 
 const QString kPython = u"/usr/bin/python3"_s;
@@ -215,14 +214,9 @@ bool RealFtpServer::launchVsftpdOnce(int listenPort, QString *error, bool *portT
     m_process = std::make_unique<ServerProcess>();
     if (!m_process->start(kVsftpd, {config}, folderPath(u"server.log"_s), ServerProcess::Output::Log, error))
         return false;
-    const QDeadlineTimer deadline(kStartTimeoutMs);
-    while (!deadline.hasExpired()) {
-        if (m_process->listensOn(listenPort)) {
-            m_port = listenPort;
-            return true;
-        }
-        if (m_process->waitForExit(kListenPollMs))
-            break;
+    if (m_process->waitUntilListening(listenPort, QDeadlineTimer(kStartTimeoutMs))) {
+        m_port = listenPort;
+        return true;
     }
     const QString log = lastLines(serverLog(), 15);
     *portTaken = log.contains(u"could not bind"_s);
@@ -267,6 +261,9 @@ QString RealFtpServer::writeVsftpdConfig(int listenPort) const
     };
     if (!m_options.masqueradeAddress.isEmpty())
         lines << u"pasv_address=%1"_s.arg(m_options.masqueradeAddress);
+    if (m_options.dataConnectionTimeout > 0)
+        lines << u"accept_timeout=%1"_s.arg(m_options.dataConnectionTimeout)
+              << u"connect_timeout=%1"_s.arg(m_options.dataConnectionTimeout);
     if (m_options.implicitTls) {
         const auto certificate = SelfSignedCertificate::get(nullptr);
         if (!certificate)

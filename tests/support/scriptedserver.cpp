@@ -67,6 +67,13 @@ int AcceptOne(int listening, const char *what)
     return fd;
 }
 
+void CloseWithReset(int &fd)
+{
+    const linger abortive{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    CloseFd(fd);
+}
+
 void SendAll(int fd, const QByteArray &bytes, const char *what)
 {
     qsizetype sent = 0;
@@ -197,6 +204,27 @@ struct ScriptedServer::Impl {
         data = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (data < 0 || ::connect(data, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
             throw StepFailed("could not connect to the PORT address");
+        timeval timeout{kStepTimeout / 1000, 0};
+        ::setsockopt(data, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    }
+
+    void echoCommand()
+    {
+        readCommand();
+        SendAll(control, "200 " + commands.constLast() + "\r\n", "the control connection");
+    }
+
+    void sendUntilClosed(const QByteArray &bytes, qint64 atMost)
+    {
+        for (qint64 sent = 0; sent < atMost;) {
+            const ssize_t count = ::send(data, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count <= 0)
+                break;
+            sent += count;
+        }
+        CloseFd(data);
     }
 
     void receiveAll()
@@ -243,6 +271,12 @@ ScriptedServer &ScriptedServer::answer(const QByteArray &line)
     return command().reply(line);
 }
 
+ScriptedServer &ScriptedServer::echo()
+{
+    d->steps.append([](Impl &s) { s.echoCommand(); });
+    return *this;
+}
+
 ScriptedServer &ScriptedServer::passive(const QByteArray &format)
 {
     d->steps.append([format](Impl &s) { s.openPassive(format); });
@@ -276,9 +310,21 @@ ScriptedServer &ScriptedServer::receiveData()
     return *this;
 }
 
+ScriptedServer &ScriptedServer::sendDataUntilClosed(const QByteArray &bytes, qint64 atMost)
+{
+    d->steps.append([bytes, atMost](Impl &s) { s.sendUntilClosed(bytes, atMost); });
+    return *this;
+}
+
 ScriptedServer &ScriptedServer::closeData()
 {
     d->steps.append([](Impl &s) { CloseFd(s.data); });
+    return *this;
+}
+
+ScriptedServer &ScriptedServer::resetData()
+{
+    d->steps.append([](Impl &s) { CloseWithReset(s.data); });
     return *this;
 }
 
@@ -290,11 +336,7 @@ ScriptedServer &ScriptedServer::closeControl()
 
 ScriptedServer &ScriptedServer::resetControl()
 {
-    d->steps.append([](Impl &s) {
-        const linger abortive{1, 0};
-        ::setsockopt(s.control, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
-        CloseFd(s.control);
-    });
+    d->steps.append([](Impl &s) { CloseWithReset(s.control); });
     return *this;
 }
 

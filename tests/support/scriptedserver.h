@@ -34,6 +34,9 @@ public:
     ScriptedServer &command();
     // Reads one command, then replies.
     ScriptedServer &answer(const QByteArray &line);
+    // Reads one command and answers "200 " followed by that command, so the
+    // client can tell this answer from every other (see VERIFY_IN_STEP).
+    ScriptedServer &echo();
     // Reads one command (PASV), opens a data port and replies with the
     // format, %1 replaced by "127,0,0,1,p1,p2".
     ScriptedServer &passive(const QByteArray &format = "227 Entering Passive Mode (%1).");
@@ -44,7 +47,12 @@ public:
     ScriptedServer &sendData(const QByteArray &bytes);
     // Reads the data connection until the client closes it.
     ScriptedServer &receiveData();
+    // Sends the bytes again and again until the client closes the data
+    // connection (a listing without end), but no more than atMost bytes.
+    ScriptedServer &sendDataUntilClosed(const QByteArray &bytes, qint64 atMost);
     ScriptedServer &closeData();
+    // Closes the data connection with a TCP reset.
+    ScriptedServer &resetData();
     ScriptedServer &closeControl();
     // Closes the control connection with a TCP reset.
     ScriptedServer &resetControl();

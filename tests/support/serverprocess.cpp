@@ -128,6 +128,18 @@ bool ServerProcess::listensOn(int port) const
            openSocketsOf(m_process.processId()).contains(u"socket:[%1]"_s.arg(QLatin1StringView(inode)));
 }
 
+bool ServerProcess::waitUntilListening(int port, const QDeadlineTimer &deadline)
+{
+    constexpr int kPollMs = 5;
+    while (!deadline.hasExpired()) {
+        if (listensOn(port))
+            return true;
+        if (waitForExit(kPollMs))
+            return false;
+    }
+    return false;
+}
+
 void ServerProcess::kill()
 {
     if (m_group > 0) {

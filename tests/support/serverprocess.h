@@ -29,6 +29,9 @@ public:
     bool waitForExit(int milliseconds);
     // Whether the process itself holds the socket listening on 127.0.0.1:port.
     bool listensOn(int port) const;
+    // Polls until the process listens on the port; false when it ended or
+    // the deadline passed first.
+    bool waitUntilListening(int port, const QDeadlineTimer &deadline);
     void kill();
 
 private:

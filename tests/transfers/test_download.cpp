@@ -7,6 +7,8 @@
 
 #include <QProgressBar>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -104,6 +106,64 @@ private slots:
         QCOMPARE(FileContent(m_window.Local(u"baum/a.txt"_s)), QByteArray("changed on the server"));
         QCOMPARE(Modified(m_window.Local(u"baum/a.txt"_s)), Listed(RecentMinute(1)));
         QCOMPARE(FileContent(m_window.Local(u"baum/nur lokal.txt"_s)), QByteArray("mine"));
+    }
+
+    // Links to folders are walked under their own names, unless they lead
+    // back to a folder of the walk or above it; folders that merely look
+    // alike are walked. pyftpdlib's MLSD lists links as plain folders.
+    void linksNeverLeadOutOfTheWalk_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("mlsd");
+        QTest::newRow("pyftpdlib MLSD") << Kind::Pyftpdlib << true;
+        QTest::newRow("pyftpdlib LIST") << Kind::Pyftpdlib << false;
+        QTest::newRow("vsftpd") << Kind::Vsftpd << false;
+    }
+
+    void linksNeverLeadOutOfTheWalk()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(bool, mlsd);
+        RealFtpServer server({.kind = kind,
+                              .hideMlsd = kind == Kind::Pyftpdlib && !mlsd,
+                              .files = {{u"draussen.txt"_s, "d"},
+                                        {u"oben/nachbar/n.txt"_s, "n"},
+                                        {u"oben/baum/a.txt"_s, "a"},
+                                        {u"oben/baum/gleich/x.txt"_s, "x"},
+                                        {u"oben/baum/gleich/gleich/x.txt"_s, "x"},
+                                        {u"oben/baum/gleich/gleich/gleich/"_s, {}},
+                                        {u"oben/baum/schleife/s.txt"_s, "s"}}});
+        QVERIFY(MakeSymlink(u"../.."_s, Root(server, u"oben/baum/hoch"_s)));
+        QVERIFY(MakeSymlink(u".."_s, Root(server, u"oben/baum/zurück"_s)));
+        QVERIFY(MakeSymlink(u"../nachbar"_s, Root(server, u"oben/baum/nachbarverweis"_s)));
+        QVERIFY(MakeSymlink(u"../schleife"_s, Root(server, u"oben/baum/schleife/rund"_s)));
+        // Two folders that list exactly alike.
+        const QDateTime time = RecentMinute(4);
+        for (const QString &path : {u"oben/baum/gleich/x.txt"_s, u"oben/baum/gleich/gleich/x.txt"_s,
+                                    u"oben/baum/gleich/gleich/gleich"_s, u"oben/baum/gleich/gleich"_s})
+            QVERIFY(SetModified(Root(server, path), time));
+        START_OR_SKIP(server, kind);
+        QVERIFY(m_window.Open(server, mlsd));
+        m_window.Window()->Browser()->ChangeRemoteFolder(u"oben"_s);
+
+        m_window.Download({u"baum"_s});
+        const QStringList expected{
+            u"baum/"_s,
+            u"baum/a.txt"_s,
+            u"baum/gleich/"_s,
+            u"baum/gleich/gleich/"_s,
+            u"baum/gleich/gleich/gleich/"_s,
+            u"baum/gleich/gleich/x.txt"_s,
+            u"baum/gleich/x.txt"_s,
+            u"baum/nachbarverweis/"_s,
+            u"baum/nachbarverweis/n.txt"_s,
+            u"baum/schleife/"_s,
+            u"baum/schleife/s.txt"_s,
+        };
+        QCOMPARE(TreeOf(m_window.LocalRoot()).keys().join(u" "_s), expected.join(u" "_s));
+        QCOMPARE(m_window.ShownFolder(), u"/oben"_s);
+        QCOMPARE(m_window.Window()->IdFTP1.CurrentDir(), u"/oben"_s);
+        QCOMPARE(m_window.Panel(2), u"Fertig"_s);
     }
 
     // Two folders each with a file that exists locally and one that does not.
@@ -230,6 +290,76 @@ private slots:
         QCOMPARE(FileContent(m_window.Local(u"voll.txt"_s)), QByteArray("content"));
     }
 
+    // The local file is replaced only by a complete download, in one step:
+    // a refused one leaves what was there (and creates nothing), and a
+    // replaced file keeps its permissions. A stray file named like the part
+    // file is someone else's and stays.
+    void replacingALocalFile_data()
+    {
+        QTest::addColumn<bool>("onServer");
+        QTest::addColumn<QByteArray>("before"); // null: no local file
+        QTest::addColumn<int>("modeBefore");
+        QTest::addColumn<bool>("strayPart");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<int>("modeAfter");
+        QTest::addColumn<QString>("status");
+        const QByteArray none;
+        const QByteArray fetched("vom Server");
+        QTest::newRow("refused, the old file stays")
+            << false << QByteArray("alter Inhalt") << 0640 << false << QByteArray("alter Inhalt") << 0640
+            << u"Abgebrochen"_s;
+        QTest::newRow("refused, no file appears")
+            << false << none << 0 << false << none << 0 << u"Abgebrochen"_s;
+        QTest::newRow("replaced, permissions kept")
+            << true << QByteArray("alt") << 0640 << false << fetched << 0640 << u"Fertig"_s;
+        QTest::newRow("read-only, replaced and writable")
+            << true << QByteArray("alt") << 0440 << false << fetched << 0640 << u"Fertig"_s;
+        QTest::newRow("a stray part file stays")
+            << true << QByteArray("alt") << 0600 << true << fetched << 0600 << u"Fertig"_s;
+    }
+
+    void replacingALocalFile()
+    {
+        QFETCH(bool, onServer);
+        QFETCH(QByteArray, before);
+        QFETCH(int, modeBefore);
+        QFETCH(bool, strayPart);
+        QFETCH(QByteArray, after);
+        QFETCH(int, modeAfter);
+        RealFtpServer server({.files = {{u"datei.txt"_s, "vom Server"}}});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(m_window.Open(server));
+        const QString local = m_window.Local(u"datei.txt"_s);
+        const QString stray = local + u".glimra-part"_s;
+        QStringList expectedFiles;
+        if (!before.isNull()) {
+            QVERIFY(WriteFileContent(local, before));
+            QVERIFY(::chmod(QFile::encodeName(local).constData(), mode_t(modeBefore)) == 0);
+        }
+        if (!after.isNull())
+            expectedFiles.append(u"datei.txt"_s);
+        if (strayPart) {
+            QVERIFY(WriteFileContent(stray, "fremd"));
+            expectedFiles.append(u"datei.txt.glimra-part"_s);
+        }
+        // Listed, then gone: SIZE and RETR are refused.
+        if (!onServer)
+            QVERIFY(QFile::remove(Root(server, u"datei.txt"_s)));
+        m_window.Window()->Settings.No_Prompt_Overwrite = true;
+
+        m_window.Download({u"datei.txt"_s});
+        QTEST(m_window.Panel(2), "status");
+        QCOMPARE(QDir(m_window.LocalRoot()).entryList(QDir::Files | QDir::Hidden), expectedFiles);
+        if (!after.isNull()) {
+            QCOMPARE(FileContent(local), after);
+            struct stat status = {};
+            QVERIFY(::stat(QFile::encodeName(local).constData(), &status) == 0);
+            QCOMPARE(int(status.st_mode & 07777), modeAfter);
+        }
+        if (strayPart)
+            QCOMPARE(FileContent(stray), QByteArray("fremd"));
+    }
+
     // The abort button cuts the running transfer; the menu item lets the
     // running file finish and stops before the next step. Either way the
     // file keeps the time the file system gave it.
@@ -250,13 +380,18 @@ private slots:
         START_OR_SKIP(server, Kind::Vsftpd);
         QVERIFY(m_window.Open(server, false));
         const QString local = m_window.Local(u"gross.bin"_s);
+        // An older copy is there already, and is to be replaced.
+        QVERIFY(WriteFileContent(local, "alter Inhalt"));
+        QVERIFY(SetModified(local, RecentMinute(9)));
+        m_window.Window()->Settings.No_Prompt_Overwrite = true;
 
         TFTPqvx &window = *m_window.Window();
         QTimer pressCancel;
         pressCancel.setInterval(1);
         bool pressed = false;
         connect(&pressCancel, &QTimer::timeout, [&] {
-            if (!pressed && window.Flags.TransferActive && QFileInfo(local).size() > 4 * 1024 * 1024) {
+            if (!pressed && window.Flags.TransferActive &&
+                LargestFileIn(m_window.LocalRoot()) > 4 * 1024 * 1024) {
                 QVERIFY(window.Remote()->SpeedButton10->isEnabled());
                 pressed = true;
                 if (button)
@@ -271,9 +406,17 @@ private slots:
 
         QVERIFY(pressed);
         QCOMPARE(m_window.Panel(2), u"Abgebrochen"_s);
-        QCOMPARE(QFileInfo(local).size() == kGiB, !button);
-        QVERIFY(Modified(local) != Listed(RecentMinute(5)));
-        QVERIFY(!QFile::exists(m_window.Local(u"zweite.bin"_s)));
+        // The cut transfer leaves the old copy as it was; the completed one
+        // replaces it but keeps the time the file system gave it.
+        if (button) {
+            QCOMPARE(FileContent(local), QByteArray("alter Inhalt"));
+            QCOMPARE(Modified(local), RecentMinute(9));
+        } else {
+            QCOMPARE(QFileInfo(local).size(), kGiB);
+            QVERIFY(Modified(local) != Listed(RecentMinute(5)));
+        }
+        QCOMPARE(QDir(m_window.LocalRoot()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u"gross.bin"_s});
         QVERIFY(!window.Flags.TransferActive && !window.Flags.OperationBusy);
         // The session goes on: a listing and another download work.
         QVERIFY(window.IdFTP1.IsConnected());

@@ -6,6 +6,7 @@
 #include "statuspanels.h"
 
 #include <QAction>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -145,6 +146,60 @@ private slots:
         QVERIFY(QFileInfo(ftp.rootDir() + u"/box/inner"_s).isSymLink());
         QVERIFY(!window->Flags.CancelRequested);
         QCOMPARE(Captions(m_fixture.List()), (QStringList{u".."_s, u"box"_s, u"target.txt"_s}));
+    }
+
+    // Links to folders are never entered: pyftpdlib's MLSD lists them as
+    // plain folders. Deleting "box" empties it but for its links; deleting
+    // the link "up" removes just the link. Nothing outside is touched.
+    void deletingNeverLeavesTheFolder_data()
+    {
+        AddServerColumn();
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QStringList>("gone");
+        const QStringList boxFiles{u"box/a.txt"_s, u"box/tief/b.txt"_s};
+        for (const char *server : {"pyftpdlib MLSD", "pyftpdlib LIST", "vsftpd"}) {
+            ServerRow(server, u"the folder"_s) << u"/"_s << u"box"_s << boxFiles;
+            ServerRow(server, u"a link to a folder"_s) << u"/box"_s << u"up"_s << QStringList{u"box/up"_s};
+        }
+    }
+    void deletingNeverLeavesTheFolder()
+    {
+        QFETCH(ServerVariant, server);
+        QFETCH(QString, folder);
+        QFETCH(QString, selected);
+        QFETCH(QStringList, gone);
+        const QStringList files{u"box/a.txt"_s, u"box/tief/b.txt"_s, u"nachbar/n.txt"_s, u"draussen.txt"_s};
+        QMap<QString, QByteArray> content;
+        for (const QString &file : files)
+            content.insert(file, "bleibt");
+        RealFtpServer ftp(server.Options(content));
+        // Up to the server's root, over to a sibling, and back into the
+        // folder being deleted.
+        const QStringList links{u"box/up"_s, u"box/sib"_s, u"box/tief/zurueck"_s};
+        QVERIFY(MakeSymlink(u".."_s, ftp.rootDir() + u"/box/up"_s));
+        QVERIFY(MakeSymlink(u"../nachbar"_s, ftp.rootDir() + u"/box/sib"_s));
+        QVERIFY(MakeSymlink(u".."_s, ftp.rootDir() + u"/box/tief/zurueck"_s));
+        START_OR_SKIP(ftp, server.kind);
+        m_fixture.Connect(ftp, server);
+        TFTPqvx *window = m_fixture.Window();
+        window->Settings.Delete_Confirm = false;
+        window->Browser()->ChangeRemoteFolder(folder);
+        const QString caption =
+            Captions(m_fixture.List()).filter(QRegularExpression(u"^"_s + selected + u"\\b"_s)).value(0);
+        QVERIFY(m_fixture.Select({caption}));
+
+        m_fixture.Pane()->SpeedButton7->click();
+
+        for (const QString &path : files + links)
+            QVERIFY2(ExistsOnServer(ftp, path) == !gone.contains(path), qPrintable(path));
+        for (const QString &link : links) {
+            if (!gone.contains(link))
+                QVERIFY2(QFileInfo(ftp.rootDir() + u'/' + link).isSymLink(), qPrintable(link));
+        }
+        QVERIFY(!window->Flags.OperationBusy);
+        QCOMPARE(window->IdFTP1.CurrentDir(), folder);
+        QCOMPARE(m_fixture.ShownFolder(), folder);
     }
 
     // A file that cannot be deleted stops the whole operation, and the

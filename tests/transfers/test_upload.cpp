@@ -101,6 +101,46 @@ private slots:
         QVERIFY(!m_window.Window()->Flags.OperationBusy);
     }
 
+    // A link row is the entry of its own name: a file upload onto it asks
+    // first, and a folder upload onto a link to a folder goes into that
+    // folder and comes back to where it started.
+    void uploadOntoLinks_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("mlsd");
+        QTest::newRow("pyftpdlib MLSD") << Kind::Pyftpdlib << true;
+        QTest::newRow("pyftpdlib LIST") << Kind::Pyftpdlib << false;
+        QTest::newRow("vsftpd") << Kind::Vsftpd << false;
+    }
+
+    void uploadOntoLinks()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(bool, mlsd);
+        RealFtpServer server({.kind = kind,
+                              .hideMlsd = kind == Kind::Pyftpdlib && !mlsd,
+                              .files = {{u"ziel.txt"_s, "target"}, {u"unter/echt/"_s, {}}}});
+        QVERIFY(MakeSymlink(u"ziel.txt"_s, server.rootDir() + u"/a.txt"_s));
+        QVERIFY(MakeSymlink(u"unter/echt"_s, server.rootDir() + u"/quelle"_s));
+        START_OR_SKIP(server, kind);
+        QVERIFY(m_window.Open(server, mlsd));
+        QVERIFY(WriteFileContent(m_window.Local(u"a.txt"_s), "new"));
+        QVERIFY(QDir().mkpath(m_window.Local(u"quelle"_s)));
+        QVERIFY(WriteFileContent(m_window.Local(u"quelle/inhalt.txt"_s), "inside"));
+        QVERIFY(WriteFileContent(m_window.Local(u"z.txt"_s), "last"));
+
+        const OverwriteAnswers prompts({u"Button3"_s});
+        emit m_window.Window()->Browser()->uploadRequested(
+            {m_window.Local(u"a.txt"_s), m_window.Local(u"quelle"_s), m_window.Local(u"z.txt"_s)});
+        QCOMPARE(prompts.Questions(), QStringList{u"a.txt"_s});
+        QCOMPARE(FileContent(server.rootDir() + u"/ziel.txt"_s), QByteArray("target"));
+        QCOMPARE(FileContent(server.rootDir() + u"/unter/echt/inhalt.txt"_s), QByteArray("inside"));
+        QCOMPARE(FileContent(server.rootDir() + u"/z.txt"_s), QByteArray("last"));
+        QVERIFY(!m_window.Window()->Flags.CancelRequested);
+        QCOMPARE(m_window.Window()->IdFTP1.CurrentDir(), u"/"_s);
+        QCOMPARE(m_window.ShownFolder(), u"/"_s);
+    }
+
     // "Nein zu allen" keeps every existing remote file and still sends the
     // missing ones; with only newer files, an unchanged file stays.
     void keepsExistingRemoteFiles_data()

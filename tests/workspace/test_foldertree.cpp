@@ -205,6 +205,46 @@ private slots:
         QVERIFY(!m_fixture.Window()->Flags.OperationBusy);
     }
 
+    // pyftpdlib's MLSD lists links to folders as plain folders: they show in
+    // the tree, but a link back up or into itself is not walked again.
+    void linksBackAreNotWalked_data()
+    {
+        QTest::addColumn<bool>("mlsd");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("MLSD") << true
+                              << QStringList{u"/box/"_s,      u"/box/sib/"_s,       u"/box/sib/unter/"_s,
+                                             u"/box/tief/"_s, u"/box/tief/rund/"_s, u"/box/tief/zurueck/"_s,
+                                             u"/box/up/"_s,   u"/nachbar/"_s,       u"/nachbar/unter/"_s};
+        QTest::newRow("LIST") << false
+                              << QStringList{u"/box/"_s, u"/box/tief/"_s, u"/nachbar/"_s,
+                                             u"/nachbar/unter/"_s};
+    }
+
+    void linksBackAreNotWalked()
+    {
+        QFETCH(bool, mlsd);
+        RealFtpServer server({.hideMlsd = !mlsd});
+        QVERIFY(server.addFolder(u"box/tief/"_s));
+        QVERIFY(server.addFolder(u"nachbar/unter/"_s));
+        QVERIFY(MakeSymlink(u".."_s, server.rootDir() + u"/box/up"_s));
+        QVERIFY(MakeSymlink(u"../nachbar"_s, server.rootDir() + u"/box/sib"_s));
+        QVERIFY(MakeSymlink(u".."_s, server.rootDir() + u"/box/tief/zurueck"_s));
+        QVERIFY(MakeSymlink(u"."_s, server.rootDir() + u"/box/tief/rund"_s));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        m_fixture.Connect(server, mlsd);
+
+        // A walk that never ends is stopped, and then fails the comparison.
+        QTimer stop;
+        stop.setSingleShot(true);
+        connect(&stop, &QTimer::timeout, Tree(), [this] { Tree()->close(); });
+        stop.start(10000);
+        m_fixture.Window()->Remote()->FolderTreeButton->click();
+        QVERIFY(QTest::qWaitFor(
+            [this] { return !Tree()->IsBuilding() && Tree()->TreeView1->topLevelItemCount() > 0; }, 15000));
+        QTEST(TreePaths(Tree()->TreeView1), "expected");
+        QCOMPARE(m_fixture.Window()->IdFTP1.CurrentDir(), u"/"_s);
+    }
+
     void theEmptyFolderThePaneShowsIsNotListedAgain()
     {
         RealFtpServer server({});

@@ -50,6 +50,18 @@ char *RowsText(const QList<ShownRow> &rows)
     return qstrdup(qPrintable(lines.join(u'\n')));
 }
 
+// The folder "viele" with kManyFiles files: a listing of some 40 KiB.
+constexpr int kManyFiles = 600;
+
+bool AddManyFiles(RealFtpServer &server)
+{
+    for (int file = 0; file < kManyFiles; ++file) {
+        if (!server.addFile(u"viele/datei-%1.txt"_s.arg(file), "x"))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 namespace QTest {
@@ -577,6 +589,64 @@ private slots:
                  text.constData());
         QVERIFY(server.commands().contains(u"MLSD"_s));
         QVERIFY(!m_fixture.Window()->Flags.ListingBusy);
+    }
+
+    // A folder whose listing is beyond the limit says so in the status bar
+    // and shows no rows; the session goes on with the next command.
+    void aListingBeyondTheLimitSaysSo()
+    {
+        RealFtpServer server({});
+        QVERIFY(AddManyFiles(server));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        TFTPqvx *window = m_fixture.Window();
+        window->IdFTP1.MaxListingSize = 8 * 1024;
+        window->RunCommand([&] { Browser()->ChangeRemoteFolder(u"viele"_s); });
+
+        QCOMPARE(
+            window->Status()->PanelText(2),
+            u"Der Inhalt des Ordners ist zu groß (mehr als 8 KiB) und wurde nicht vollständig gelesen."_s);
+        QCOMPARE(Captions(List()), QStringList{u".."_s});
+        QCOMPARE(ShownFolder(), u"/viele"_s);
+        QVERIFY(!window->Flags.ListingBusy);
+        QVERIFY(window->IdFTP1.IsConnected());
+
+        window->IdFTP1.MaxListingSize = TIdFTP::kDefaultMaxListingSize;
+        window->RunCommand([&] { Browser()->RefreshRemoteList(); });
+        QCOMPARE(List()->RowCount(), kManyFiles + 1);
+        QCOMPARE(window->Status()->PanelText(2), u"Fertig"_s);
+    }
+
+    // The abort button pressed while a folder is listed: no error, no
+    // rows of a half listing, and the next listing is the folder's own.
+    void aCancelledListingShowsNoRowsAndNoError()
+    {
+        RealFtpServer server({});
+        QVERIFY(AddManyFiles(server));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        TFTPqvx *window = m_fixture.Window();
+        TIdFTP &ftp = window->IdFTP1;
+        const TWorkEvent shown = ftp.OnWork;
+        bool pressed = false;
+        ftp.OnWork = [&](TIdTCPConnection *sender, TWorkMode mode, qint64 count) {
+            shown(sender, mode, count);
+            if (!pressed && window->Remote()->SpeedButton10->isEnabled()) {
+                pressed = true;
+                window->Remote()->SpeedButton10->click();
+            }
+        };
+        window->RunCommand([&] { Browser()->ChangeRemoteFolder(u"viele"_s); });
+        ftp.OnWork = shown;
+
+        QVERIFY(pressed);
+        QCOMPARE(window->Status()->PanelText(2), u"Fertig"_s);
+        QCOMPARE(Captions(List()), QStringList{u".."_s});
+        QVERIFY(!window->Flags.ListingBusy);
+        window->Flags.CancelRequested = false;
+        window->RunCommand([&] { Browser()->RefreshRemoteList(); });
+        QCOMPARE(List()->RowCount(), kManyFiles + 1);
+        QCOMPARE(ShownFolder(), u"/viele"_s);
     }
 };
 

@@ -438,10 +438,13 @@ private slots:
         const QString file = m_fixture.Home(u"Server.glimra"_s);
         {
             TIniFile ini(file);
-            QVERIFY(ProfileOf(connection).Write(ini, u"Datei"_s));
+            ConnectionProfile profile = ProfileOf(connection);
+            profile.Timeout = 4321; // the wait slice, and how long a name lookup may take
+            QVERIFY(profile.Write(ini, u"Datei"_s));
         }
         QVERIFY(Start({file}));
         QTRY_VERIFY(m_window->IdFTP1.LoggedIn());
+        QCOMPARE(m_window->IdFTP1.ResolveTimeout, 4321);
         QVERIFY(!m_window->IdFTP1.UseSSL);
         QCOMPARE(m_window->IdFTP1.CurrentDir(), u"/ablage"_s);
         QCOMPARE(m_window->windowTitle(), u"FTP Glimra - 127.0.0.1"_s);

@@ -1,6 +1,7 @@
 #include "tpagesdlg.h"
 
 #include "connectiontreestore.h"
+#include "formfields.h"
 #include "passwordscramble.h"
 #include "windowplacement.h"
 
@@ -29,6 +30,7 @@
 #include <limits>
 
 using namespace Qt::StringLiterals;
+using namespace FormFields;
 
 namespace {
 
@@ -40,42 +42,11 @@ const QString kCertificateFilters[] = {
     u"Alle Dateien (*)"_s,
 };
 
-template <class Widget> Widget *Named(Widget *widget, const QString &name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
-QLineEdit *LineEdit(const QString &name)
-{
-    return Named(new QLineEdit, name);
-}
-
-QLineEdit *PasswordEdit(const QString &name)
-{
-    QLineEdit *edit = LineEdit(name);
-    edit->setEchoMode(QLineEdit::Password);
-    edit->setMaxLength(kMaxScrambledLength);
-    return edit;
-}
-
-QCheckBox *CheckBox(const QString &name, const QString &text)
-{
-    return Named(new QCheckBox(text), name);
-}
-
 QSpinBox *SpinBox(const QString &name, int minimum, int maximum)
 {
     QSpinBox *spin = Named(new QSpinBox, name);
     spin->setRange(minimum, maximum);
     return spin;
-}
-
-QComboBox *ComboBox(const QString &name, const QStringList &items)
-{
-    QComboBox *combo = Named(new QComboBox, name);
-    combo->addItems(items);
-    return combo;
 }
 
 // A field with a "..." button beside it.
@@ -243,9 +214,7 @@ QWidget *TPagesDlg::BuildProxyPage()
     CheckBox2 = CheckBox(u"CheckBox2"_s, u"Authentifikation erforderlich"_s);
     Edit1 = LineEdit(u"Edit1"_s);
     Edit2 = PasswordEdit(u"Edit2"_s);
-    ComboBox1 = ComboBox(u"ComboBox1"_s, {u"USER remote_user@RemoteHost"_s, u"OPEN remote_host:port"_s,
-                                          u"SITE remote_host:port"_s, u"SITE OPEN remote_host:port"_s,
-                                          u"PROXY OPEN remote_host:port"_s});
+    ComboBox1 = ComboBox(u"ComboBox1"_s, LoginStyleNames());
 
     auto *page = new QWidget;
     auto *layout = new QFormLayout(page);

@@ -1,0 +1,243 @@
+#include "slideshow.h"
+
+#include "endsteps.h"
+#include "idexceptions.h"
+#include "imagelibrary.h"
+#include "maintoolbar.h"
+#include "partfile.h"
+#include "pathrow.h"
+#include "remotebrowser.h"
+#include "remotelisting.h"
+#include "remotepane.h"
+#include "sessioncontrol.h"
+#include "statuspanels.h"
+#include "tftpqvx.h"
+#include "thumbnailbounds.h"
+#include "tidantifreeze.h"
+#include "transferengine.h"
+#include "tthumbfromfileform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+struct GalleryImage {
+    QString name;
+    qint64 size = 0;
+};
+
+namespace {
+
+// The pictures among the pane's files, in pane order; empty files are left
+// out, and so is row 0, "..".
+QList<GalleryImage> ImagesToFetch(const std::vector<RemotePaneEntry> &entries)
+{
+    QList<GalleryImage> images;
+    for (std::size_t index = 1; index < entries.size(); ++index) {
+        const RemoteRow &row = entries[index].row;
+        if (row.Kind() == RemoteRow::kFile && row.SizeValue() > 0 && ImageLibrary::IsGalleryImage(row.name))
+            images.append({row.name, row.SizeValue()});
+    }
+    return images;
+}
+
+} // namespace
+
+Slideshow::Slideshow(TFTPqvx &window)
+    : QObject(&window)
+    , m_window(window)
+{
+    setObjectName(u"Slideshow"_s);
+    ConnectCommands();
+    // Closing the main window closes the thumbnail window first, so that
+    // its bounds are among the settings written then.
+    window.installEventFilter(this);
+}
+
+Slideshow *Slideshow::Of(const TFTPqvx &window)
+{
+    return window.findChild<Slideshow *>(u"Slideshow"_s, Qt::FindDirectChildrenOnly);
+}
+
+void Slideshow::ConnectCommands()
+{
+    connect(m_window.ToolBar()->SpeedButton20, &QToolButton::clicked, this, &Slideshow::ShowGallery);
+    // Once the listing has finished in full: its flags cleared, its rows shown.
+    connect(m_window.Browser(), &RemoteBrowser::galleryLoadRequested, this, &Slideshow::LoadAfterListing,
+            Qt::QueuedConnection);
+    // The main window's abort commands stop a load as they stop a transfer;
+    // the button has cut the running one already.
+    RemotePane *pane = m_window.Remote();
+    connect(pane->SpeedButton10, &QToolButton::clicked, this, &Slideshow::StopAfterThisImage);
+    connect(pane->Datentransferabbrechen1, &QAction::triggered, this, &Slideshow::StopAfterThisImage);
+}
+
+TThumbFromFileForm *Slideshow::ThumbnailWindow() const
+{
+    return m_thumbnails;
+}
+
+// --- the thumbnail window ---------------------------------------------------
+
+void Slideshow::ShowGallery()
+{
+    if (m_thumbnails)
+        m_thumbnails->ShowAndRestore();
+    else
+        OpenThumbnailWindow();
+    if (m_window.IdFTP1.IsConnected())
+        m_window.RunSessionCommand([this] { LoadGallery(); });
+}
+
+TThumbFromFileForm *Slideshow::OpenThumbnailWindow()
+{
+    m_thumbnails = new TThumbFromFileForm(m_window.Settings, m_window.Folders().ImagesFolder(), &m_window);
+    if (const QScreen *screen = m_window.screen()) {
+        if (const std::optional<QRect> bounds = RestoredThumbnailBounds(m_window.Settings, screen->size())) {
+            m_thumbnails->resize(bounds->size());
+            m_thumbnails->move(bounds->topLeft());
+        }
+    }
+    m_thumbnails->installEventFilter(this);
+    connect(m_thumbnails, &TThumbFromFileForm::cancelRequested, this, &Slideshow::CancelLoad);
+    m_thumbnails->ShowAndRestore();
+    return m_thumbnails;
+}
+
+bool Slideshow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Close) {
+        if (watched == &m_window && m_thumbnails) {
+            m_thumbnails->close();
+        } else if (watched == m_thumbnails) {
+            // Whoever closes the window no longer wants its pictures.
+            CancelLoad();
+            m_thumbnails = nullptr;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// --- the load -------------------------------------------------------------------
+
+// Inside a download, upload, delete or move the session is busy: their
+// walks list folders through the pane, and a load there would interleave
+// with them.
+void Slideshow::LoadAfterListing()
+{
+    if (m_window.SessionIdle())
+        m_window.RunCommand([this] { LoadGallery(); });
+}
+
+void Slideshow::LoadGallery()
+{
+    if (m_loadRunning || !m_window.SessionIdle())
+        return;
+    const QString remoteFolder = m_window.Paths()->Edit1->text();
+    const QList<GalleryImage> images = ImagesToFetch(m_window.Browser()->Entries());
+    m_stopRequested = false;
+    m_loadRunning = true;
+    m_window.Browser()->SetThumbnailsLoading(true);
+    const auto loaded = qScopeGuard([this] {
+        m_loadRunning = false;
+        m_window.Browser()->SetThumbnailsLoading(false);
+    });
+    if (m_thumbnails)
+        m_thumbnails->BeginLoad();
+    // What cannot be deleted stays; its picture is fetched over it.
+    DataFolders::DeleteFilesIn(m_window.Folders().ImagesFolder());
+    RunWithEndSteps([&] { FetchImages(images, remoteFolder); }, [&] { FinishLoad(remoteFolder); });
+}
+
+void Slideshow::FetchImages(const QList<GalleryImage> &images, const QString &remoteFolder)
+{
+    TIdFTP &session = m_window.IdFTP1;
+    const QString imagesFolder = m_window.Folders().ImagesFolder();
+    for (const GalleryImage &image : images) {
+        TIdAntiFreeze::DoProcessThrottled();
+        if (StopRequested())
+            return;
+        if (!IsSafeLocalName(image.name)) {
+            m_window.Session()->AddLogLine(u"Bild übersprungen, sein Name taugt nicht als lokaler Name: "_s +
+                                           image.name);
+            continue;
+        }
+        m_window.Flags.ExpectedSize = image.size;
+        session.SetTransferType(ftBinary);
+        m_window.Status()->SetPanelText(1, image.name);
+        const QString localPath = imagesFolder + image.name;
+        if (FetchImage(WithTrailingSlash(remoteFolder) + image.name, localPath))
+            ShowFetchedImage(localPath);
+        TIdAntiFreeze::DoProcessThrottled();
+        if (StopRequested())
+            return;
+    }
+}
+
+// A refused or cut transfer leaves no file behind; the load goes on with
+// the next picture unless it was asked to stop.
+bool Slideshow::FetchImage(const QString &remotePath, const QString &localPath)
+{
+    PartFile part(localPath);
+    if (!part.Open())
+        throw EIdException(
+            u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(localPath, part.ErrorString()));
+    // A cut transfer answers false with the session in step.
+    return m_window.IdFTP1.Retrieve(remotePath, part.Device()) && part.Commit();
+}
+
+void Slideshow::ShowFetchedImage(const QString &localPath)
+{
+    if (m_thumbnails) {
+        m_thumbnails->AddImage(localPath);
+        return;
+    }
+    // Closing the window stopped the load: it does not open again.
+    if (m_stopRequested)
+        return;
+    // The new window's first showing reads the folder, this picture included.
+    OpenThumbnailWindow()->JoinLoad();
+}
+
+void Slideshow::FinishLoad(const QString &remoteFolder)
+{
+    m_window.Status()->SetPanelText(1, QString());
+    if (m_thumbnails)
+        m_thumbnails->FinishLoad(remoteFolder);
+}
+
+bool Slideshow::StopRequested() const
+{
+    return m_stopRequested || !m_window.IdFTP1.IsConnected();
+}
+
+void Slideshow::CancelLoad()
+{
+    if (!m_loadRunning)
+        return;
+    StopAfterThisImage();
+    // Cuts the picture being fetched; between pictures it sends nothing.
+    m_window.IdFTP1.Abort();
+}
+
+void Slideshow::StopAfterThisImage()
+{
+    if (!m_loadRunning)
+        return;
+    m_stopRequested = true;
+}
+
+Slideshow &InstallSlideshow(TFTPqvx &window)
+{
+    if (Slideshow *installed = Slideshow::Of(window))
+        return *installed;
+    return *new Slideshow(window);
+}
