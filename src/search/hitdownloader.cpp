@@ -2,12 +2,11 @@
 
 #include "connectionprofile.h"
 #include "idexceptions.h"
+#include "partfile.h"
 #include "remotelisting.h"
 #include "searchhit.h"
 #include "searchsession.h"
 #include "tidftp.h"
-
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -49,17 +48,16 @@ bool HitDownloader::Download(const SearchHit &hit, const QString &localPath)
 {
     TIdFTP &ftp = m_session.Session();
     ftp.SetTransferType(ftBinary);
-    QSaveFile file(localPath);
-    if (!file.open(QIODevice::WriteOnly))
+    PartFile file(localPath);
+    if (!file.Open())
         throw EIdException(
-            u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(localPath, file.errorString()));
-    if (!ftp.Retrieve(WithTrailingSlash(hit.folder) + hit.name, file)) {
-        file.cancelWriting();
+            u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(localPath, file.ErrorString()));
+    // A part file that was not committed goes away with the object.
+    if (!ftp.Retrieve(WithTrailingSlash(hit.folder) + hit.name, file.Device()))
         return false;
-    }
-    if (!file.commit())
+    if (!file.Commit())
         throw EIdException(
-            u"Die Datei %1 kann nicht geschrieben werden: %2"_s.arg(localPath, file.errorString()));
+            u"Die Datei %1 kann nicht geschrieben werden: %2"_s.arg(localPath, file.ErrorString()));
     return true;
 }
 

@@ -9,8 +9,8 @@ struct SearchHit;
 
 // Fetches the files behind search hits with a session of its own: finds the
 // saved connection of each hit's server, stays connected while the server
-// stays the same, enters the hit's folder and downloads the file. The local
-// file is replaced only once the download is complete.
+// stays the same, enters the hit's folder and downloads the file into a part
+// file beside the target, which replaces the target only once complete.
 class HitDownloader {
 public:
     enum class Outcome {
