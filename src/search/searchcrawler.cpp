@@ -1,32 +1,14 @@
 #include "searchcrawler.h"
 
 #include "contentscanner.h"
+#include "folderwalk.h"
 #include "listingparser.h"
 #include "remotelisting.h"
 #include "searchcriteria.h"
 #include "tidantifreeze.h"
 #include "tidftp.h"
 
-#include <QCryptographicHash>
-
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// Servers differ in whether a folder path ends in "/".
-QString ComparablePath(QString path)
-{
-    while (path.size() > 1 && path.endsWith(u'/'))
-        path.chop(1);
-    return path;
-}
-
-QByteArray Fingerprint(const QStringList &lines)
-{
-    return QCryptographicHash::hash(lines.join(u'\n').toUtf8(), QCryptographicHash::Sha1);
-}
-
-} // namespace
 
 SearchCrawler::SearchCrawler(TIdFTP &session, const QStringList &features, const SearchMatcher &matcher,
                              const bool &cancelRequested, Hooks hooks)
@@ -41,66 +23,30 @@ SearchCrawler::SearchCrawler(TIdFTP &session, const QStringList &features, const
 void SearchCrawler::Crawl(const QString &server, const QString &startFolder)
 {
     m_server = server;
-    m_visited.clear();
-    m_path.clear();
-    CrawlFolder(startFolder, 0);
+    FolderWalk walk(m_session, m_features, FolderWalk::Revisits::Never);
+    m_walk = &walk;
+    walk.Begin();
+    CrawlCurrentFolder(startFolder);
+    walk.End();
+    m_walk = nullptr;
 }
 
-void SearchCrawler::CrawlFolder(const QString &folder, int depth)
+void SearchCrawler::CrawlCurrentFolder(const QString &folder)
 {
     if (m_cancelRequested)
         return;
     if (m_hooks.folderEntered)
         m_hooks.folderEntered(folder);
-    if (depth > kMaxDepth) {
-        Log(u"Nicht durchsucht (mehr als %1 Ebenen tief): %2"_s.arg(kMaxDepth).arg(folder));
-        return;
-    }
-    if (!Enter(folder))
-        return;
     const RemoteListing listing = ListRemoteFolder(m_session, m_features);
-    const Visit visit{folder.section(u'/', -1), Fingerprint(listing.lines)};
-    if (ListedAbove(visit.name, visit.listing)) {
-        Log(u"Nicht durchsucht (derselbe Ordner wie weiter oben, über einen Link): %1"_s.arg(folder));
-        return;
-    }
-    m_path.append(visit);
     for (const QString &line : listing.lines) {
         if (m_cancelRequested)
             break;
         TIdAntiFreeze::DoProcessThrottled();
-        ReadEntry(line, listing.mlsd, folder, depth);
+        ReadEntry(line, listing.mlsd, folder);
     }
-    m_path.removeLast();
 }
 
-// Nested folders of one name ("a/a/a") may well list alike; a link has a
-// name of its own.
-bool SearchCrawler::ListedAbove(const QString &name, const QByteArray &listing) const
-{
-    return std::any_of(m_path.begin(), m_path.end(),
-                       [&](const Visit &above) { return above.listing == listing && above.name != name; });
-}
-
-// CWD into the folder; the server's own name for it must be the path it was
-// asked for, and one it already gave must not come again.
-bool SearchCrawler::Enter(const QString &folder)
-{
-    if (m_session.SendChecked(u"CWD "_s + folder, 250) != 250)
-        return false;
-    const QString entered = ComparablePath(m_session.CurrentDir());
-    if (!entered.isEmpty() && entered != ComparablePath(folder)) {
-        Log(u"Nicht durchsucht (führt nach %1): %2"_s.arg(entered, folder));
-        return false;
-    }
-    const QString key = entered.isEmpty() ? ComparablePath(folder) : entered;
-    if (m_visited.contains(key))
-        return false;
-    m_visited.insert(key);
-    return true;
-}
-
-void SearchCrawler::ReadEntry(const QString &line, bool mlsd, const QString &folder, int depth)
+void SearchCrawler::ReadEntry(const QString &line, bool mlsd, const QString &folder)
 {
     if (IsTotalLine(line))
         return;
@@ -110,7 +56,28 @@ void SearchCrawler::ReadEntry(const QString &line, bool mlsd, const QString &fol
     if (entry.kind == RemoteEntry::File)
         TestFile(folder, entry);
     else if (entry.kind == RemoteEntry::Folder)
-        CrawlFolder(WithTrailingSlash(folder) + entry.name, depth + 1);
+        CrawlSubfolder(WithTrailingSlash(folder) + entry.name);
+}
+
+void SearchCrawler::CrawlSubfolder(const QString &path)
+{
+    switch (m_walk->Enter(path)) {
+    case FolderWalk::Step::Entered:
+        CrawlCurrentFolder(path);
+        // A cancelled crawl sends nothing more before it quits.
+        if (m_cancelRequested)
+            m_walk->StopHere();
+        else
+            m_walk->ReturnToParent();
+        break;
+    case FolderWalk::Step::Skipped:
+        Log(u"Nicht durchsucht (ein Link, ein Ordner weiter oben, schon durchsucht oder mehr als %1 Ebenen tief): %2"_s
+                .arg(FolderWalk::kMaxDepth)
+                .arg(path));
+        break;
+    case FolderWalk::Step::Refused:
+        break;
+    }
 }
 
 void SearchCrawler::TestFile(const QString &folder, const RemoteEntry &entry)

@@ -150,7 +150,8 @@ private slots:
     }
 
     // pyftpdlib lists a link to a folder as a folder under the link's path
-    // with MLSD; vsftpd shows it as a link and puts it elsewhere on CWD.
+    // with MLSD (its "unique" fact tells the folder behind it); vsftpd shows
+    // it as a link, which the search does not follow.
     void linksBackToAParentEndTheCrawl_data() { AddServerKindRows(); }
 
     void linksBackToAParentEndTheCrawl()
@@ -167,7 +168,7 @@ private slots:
         QCOMPARE(HitPaths(outcome.hits),
                  (QStringList{u"127.0.0.1:/a/b/tief.mp3"_s, u"127.0.0.1:/a/lied.mp3"_s}));
         if (kind == RealFtpServer::Kind::Pyftpdlib)
-            QCOMPARE(outcome.log.filter(u"über einen Link"_s).size(), 3);
+            QCOMPARE(outcome.log.filter(u"Nicht durchsucht"_s).size(), 3);
     }
 
     void nestedFoldersOfOneNameAreAllWalked()
@@ -210,7 +211,7 @@ private slots:
         QCOMPARE(outcome.testedFiles.size(), 1);
         QCOMPARE(outcome.hits.size(), 1);
         const QStringList commands = server.commands();
-        QCOMPARE(commands.filter(u"CWD"_s, Qt::CaseInsensitive), (QStringList{u"CWD /"_s, u"CWD /a"_s}));
+        QCOMPARE(commands.filter(u"CWD"_s, Qt::CaseInsensitive), QStringList{u"CWD /a"_s});
         QCOMPARE(commands.filter(u"USER"_s).size(), 1);
         // The server may write the goodbye a moment later.
         QTRY_VERIFY(server.commands().last().startsWith(u"QUIT"_s, Qt::CaseInsensitive));
