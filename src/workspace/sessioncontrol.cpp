@@ -156,10 +156,13 @@ void SessionControl::StartFromConnectionFile(const QString &fileName)
     OpenSession({m_remoteStartFolder, QString()});
 }
 
+// With its SSL settings: a server saved for TLS never gets the password in
+// clear (a search hit's double-click starts the program this way).
 void SessionControl::StartFromSavedServer(const CommandLineStart &start)
 {
-    const std::optional<MainWindowValues> values = ConnectionTreeStore(m_window.Folders().TreeFolder())
-                                                       .FindConnectionByServer(start.host, m_window.IdFTP1);
+    const std::optional<MainWindowValues> values =
+        ConnectionTreeStore(m_window.Folders().TreeFolder())
+            .FindConnectionByServer(start.host, m_window.IdFTP1, ProfileReading::ConnectionManager);
     if (!values)
         return;
     ForgetServerLists();

@@ -416,11 +416,22 @@ private slots:
         QCOMPARE(Names(m_fixture.Rows()), (QStringList{u"eins.txt"_s, u"zwei.txt"_s}));
     }
 
+    void aDoubleClickStartsGlimraOnTheHitsFolder_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("plain") << false;
+        QTest::newRow("TLS") << true;
+    }
+
     void aDoubleClickStartsGlimraOnTheHitsFolder()
     {
-        RealFtpServer server({.files = {{u"bilder/urlaub.jpg"_s, "jpeg"}, {u"bilder/andere.jpg"_s, "jpeg"}}});
+        QFETCH(bool, tls);
+        RealFtpServer::Options options = ImplicitTls(RealFtpServer::Kind::Pyftpdlib);
+        options.implicitTls = tls;
+        options.files = {{u"bilder/urlaub.jpg"_s, "jpeg"}, {u"bilder/andere.jpg"_s, "jpeg"}};
+        RealFtpServer server(options);
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
-        QVERIFY(m_fixture.Save(QString(), u"Bilder"_s, ProfileFor(server)));
+        QVERIFY(m_fixture.Save(QString(), u"Bilder"_s, tls ? TlsProfileFor(server) : ProfileFor(server)));
         TSuchergDlg &results = m_fixture.Results();
         QString program;
         QStringList arguments;
@@ -445,6 +456,7 @@ private slots:
         QTRY_VERIFY(started.IdFTP1.LoggedIn());
         QTRY_COMPARE(SelectedCaptions(started.Remote()->List), QStringList{u"urlaub.jpg"_s});
         QCOMPARE(started.IdFTP1.CurrentDir(), u"/bilder"_s);
+        QCOMPARE(started.IdFTP1.UseSSL, tls);
         started.IdFTP1.CloseConnection();
     }
 
