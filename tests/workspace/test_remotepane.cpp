@@ -110,9 +110,16 @@ private slots:
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<bool>("offerMlsd");
         QTest::addColumn<QString>("listCommand");
-        QTest::newRow("pyftpdlib MLSD") << Kind::Pyftpdlib << true << u"MLSD"_s;
-        QTest::newRow("pyftpdlib LIST") << Kind::Pyftpdlib << false << u"list"_s;
-        QTest::newRow("vsftpd LIST") << Kind::Vsftpd << false << u"list"_s;
+        QTest::addColumn<bool>("modeFact");
+        // Info of the folder, of a private file and of the other files.
+        QTest::addColumn<QStringList>("infos");
+        const QStringList listed{u"drwxr-x---"_s, u"-rw-------"_s, u"-rw-r--r--"_s};
+        QTest::newRow("pyftpdlib MLSD") << Kind::Pyftpdlib << true << u"MLSD"_s << true << listed;
+        QTest::newRow("pyftpdlib MLSD without modes")
+            << Kind::Pyftpdlib << true << u"MLSD"_s << false
+            << QStringList{u"d---------"_s, u"----------"_s, u"----------"_s};
+        QTest::newRow("pyftpdlib LIST") << Kind::Pyftpdlib << false << u"list"_s << false << listed;
+        QTest::newRow("vsftpd LIST") << Kind::Vsftpd << false << u"list"_s << false << listed;
     }
 
     void listingShowsTheServersEntries()
@@ -120,7 +127,10 @@ private slots:
         QFETCH(Kind, kind);
         QFETCH(bool, offerMlsd);
         QFETCH(QString, listCommand);
-        RealFtpServer server({.kind = kind, .hideMlsd = kind == Kind::Pyftpdlib && !offerMlsd});
+        QFETCH(bool, modeFact);
+        QFETCH(QStringList, infos);
+        RealFtpServer server(
+            {.kind = kind, .hideMlsd = kind == Kind::Pyftpdlib && !offerMlsd, .unixModeFact = modeFact});
         const QDateTime fileTime = RecentMinute(12, 34);
         const QDateTime folderTime = RecentMinute(40, 5);
         QVERIFY(server.addFile(u"Größe Datei.txt"_s, QByteArray(1234, 'x')));
@@ -130,16 +140,24 @@ private slots:
         for (const QString &file : {u"Größe Datei.txt"_s, u"b.bin"_s, u"total.txt"_s})
             QVERIFY(SetModified(server.rootDir() + u'/' + file, fileTime));
         QVERIFY(SetModified(server.rootDir() + u"/Ordner mit Ä"_s, folderTime));
+        const QString root = server.rootDir() + u'/';
+        const QFileDevice::Permissions readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        QVERIFY(QFile::setPermissions(root + u"Ordner mit Ä"_s, QFile::ReadOwner | QFile::WriteOwner |
+                                                                    QFile::ExeOwner | QFile::ReadGroup |
+                                                                    QFile::ExeGroup));
+        QVERIFY(QFile::setPermissions(root + u"b.bin"_s, QFile::ReadOwner | QFile::WriteOwner));
+        for (const QString &file : {u"Größe Datei.txt"_s, u"total.txt"_s})
+            QVERIFY(QFile::setPermissions(root + file, readable | QFile::WriteOwner));
         START_OR_SKIP(server, kind);
         m_fixture.Connect(server);
 
         const QString fileDate = ListedDateText(fileTime);
         const QList<ShownRow> expected{
             {u".."_s, u"       "_s, u"       "_s, u"       "_s},
-            {u"Ordner mit Ä"_s, QString(), ListedDateText(folderTime), u"d---------"_s},
-            {u"b.bin"_s, u"5"_s, fileDate, u"----------"_s},
-            {u"Größe Datei.txt"_s, u"1234"_s, fileDate, u"----------"_s},
-            {u"total.txt"_s, u"0"_s, fileDate, u"----------"_s},
+            {u"Ordner mit Ä"_s, QString(), ListedDateText(folderTime), infos[0]},
+            {u"b.bin"_s, u"5"_s, fileDate, infos[1]},
+            {u"Größe Datei.txt"_s, u"1234"_s, fileDate, infos[2]},
+            {u"total.txt"_s, u"0"_s, fileDate, infos[2]},
         };
         QCOMPARE(ShownRows(List()), expected);
         QCOMPARE(ShownFolder(), u"/"_s);
