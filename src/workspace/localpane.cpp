@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTimer>
 #include <QToolButton>
@@ -113,10 +114,15 @@ void LocalPane::AttachPathBox(QComboBox *pathBox)
             pathBox->insertItem(0, shown);
         pathBox->setCurrentIndex(pathBox->findText(shown));
     });
-    connect(pathBox, &QComboBox::textActivated, this, [this, pathBox](const QString &text) {
-        if (!List->SetFolder(QDir::fromNativeSeparators(text.trimmed())))
-            pathBox->setEditText(QDir::toNativeSeparators(List->Folder()));
-    });
+    // A folder picked from the list or typed and confirmed with Enter; the
+    // box shows the folder the list shows, also after a path that is none.
+    const auto open = [this, pathBox](const QString &text) {
+        List->SetFolder(QDir::fromNativeSeparators(text.trimmed()));
+        pathBox->setEditText(QDir::toNativeSeparators(List->Folder()));
+    };
+    connect(pathBox, &QComboBox::textActivated, this, open);
+    connect(pathBox->lineEdit(), &QLineEdit::returnPressed, this,
+            [pathBox, open] { open(pathBox->currentText()); });
 }
 
 void LocalPane::SetViewStyle(int view)

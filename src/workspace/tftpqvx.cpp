@@ -208,6 +208,8 @@ bool TFTPqvx::RunSessionCommand(const std::function<void()> &command)
         QApplication::beep();
         return false;
     }
+    // Commands read the remote folder from the path field.
+    m_pathRow->DiscardRemoteTyping();
     RunCommand(command);
     return true;
 }

@@ -490,6 +490,141 @@ private slots:
         QCOMPARE(Captions(List()), (QStringList{u".."_s, u"a.txt"_s, u"b.txt"_s, u"c.txt"_s}));
     }
 
+    // Enter opens the selected row as the double-click does, Backspace goes
+    // up; both only while the session is free.
+    void keysMoveBetweenFolders_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("selected");
+        QTest::newRow("Return on a folder")
+            << u"/"_s << u"Ordner A"_s << int(Qt::Key_Return) << 0 << u"/Ordner A"_s << QStringList();
+        QTest::newRow("keypad Enter on a folder")
+            << u"/"_s << u"Ordner A"_s << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << u"/Ordner A"_s
+            << QStringList();
+        QTest::newRow("Return on the parent row") << u"/Ordner A/Unter B"_s << u".."_s << int(Qt::Key_Return)
+                                                  << 0 << u"/Ordner A"_s << QStringList{u"Unter B"_s};
+        QTest::newRow("Backspace") << u"/Ordner A/Unter B"_s << u"x.txt"_s << int(Qt::Key_Backspace) << 0
+                                   << u"/Ordner A"_s << QStringList{u"Unter B"_s};
+        QTest::newRow("Backspace at the root")
+            << u"/"_s << u"z.txt"_s << int(Qt::Key_Backspace) << 0 << u"/"_s << QStringList();
+    }
+
+    void keysMoveBetweenFolders()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, row);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, selected);
+        RealFtpServer *server = SharedServer({}, [](RealFtpServer &server) {
+            return server.addFolder(u"Ordner A/Unter B/"_s) &&
+                   server.addFile(u"Ordner A/Unter B/x.txt"_s, "x") && server.addFile(u"z.txt"_s, "z");
+        });
+        QVERIFY(server);
+        m_fixture.Connect(*server);
+        Browser()->ChangeRemoteFolder(start);
+        QCOMPARE(ShownFolder(), start);
+        SelectCaptions(List(), {row});
+        QTreeView *view = List()->DetailsView();
+        view->setFocus();
+
+        // Busy: the key is refused and nothing moves.
+        m_fixture.Window()->Flags.OperationBusy = true;
+        QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(ShownFolder(), start);
+        m_fixture.Window()->Flags.OperationBusy = false;
+
+        QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(ShownFolder(), folder);
+        QCOMPARE(SelectedCaptions(List()), selected);
+    }
+
+    // A path typed into the remote path field and confirmed with Enter:
+    // relative to the current folder, from the root, or up; an unknown one
+    // keeps the folder and says so.
+    void typedPathChangesTheFolder_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("status");
+        const QString done = u"Fertig"_s;
+        QTest::newRow("folder of the current one") << u"Unter B"_s << u"/Ordner A/Unter B"_s << done;
+        QTest::newRow("path from the root") << u" /z "_s << u"/z"_s << done;
+        QTest::newRow("up") << u".."_s << u"/"_s << done;
+        QTest::newRow("unknown folder") << u"/gibt es nicht"_s << u"/Ordner A"_s
+                                        << u"Der Ordner „/gibt es nicht“ wurde nicht gefunden."_s;
+        QTest::newRow("a file") << u"x.txt"_s << u"/Ordner A"_s
+                                << u"Der Ordner „x.txt“ wurde nicht gefunden."_s;
+    }
+
+    void typedPathChangesTheFolder()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, folder);
+        QFETCH(QString, status);
+        RealFtpServer *server = SharedServer({}, [](RealFtpServer &server) {
+            return server.addFolder(u"Ordner A/Unter B/"_s) && server.addFile(u"Ordner A/x.txt"_s, "x") &&
+                   server.addFolder(u"z/"_s);
+        });
+        QVERIFY(server);
+        m_fixture.Connect(*server);
+        Browser()->ChangeRemoteFolder(u"/Ordner A"_s);
+        QLineEdit *field = m_fixture.Window()->Paths()->Edit1;
+        QVERIFY(!field->isReadOnly());
+
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(ShownFolder(), folder);
+        QCOMPARE(m_fixture.Window()->IdFTP1.CurrentDir(), folder);
+        QCOMPARE(m_fixture.Window()->Status()->PanelText(2), status);
+    }
+
+    // What is typed and not confirmed never stands for the current folder:
+    // Escape, leaving the field and any command put the folder back, and
+    // while the session is busy or gone the field takes no typing.
+    void anUnconfirmedPathIsDropped()
+    {
+        RealFtpServer server({});
+        QVERIFY(server.addFolder(u"sub/"_s));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QLineEdit *field = m_fixture.Window()->Paths()->Edit1;
+        QVERIFY(field->isReadOnly());
+        m_fixture.Connect(server);
+        const auto type = [field](const QString &text) {
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, text);
+        };
+
+        type(u"/elsewhere"_s);
+        QTest::keyClick(field, Qt::Key_Escape);
+        QCOMPARE(ShownFolder(), u"/"_s);
+        type(u"/elsewhere"_s);
+        List()->DetailsView()->setFocus();
+        QCOMPARE(ShownFolder(), u"/"_s);
+        type(u"/elsewhere"_s);
+        m_fixture.Window()->Remote()->RefreshButton->click();
+        QCOMPARE(ShownFolder(), u"/"_s);
+
+        type(u"/elsewhere"_s);
+        m_fixture.Window()->Flags.TransferActive = true;
+        Browser()->UpdateCommandStates();
+        QVERIFY(field->isReadOnly());
+        QCOMPARE(ShownFolder(), u"/"_s);
+        QTest::keyClicks(field, u"sub"_s);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(ShownFolder(), u"/"_s);
+        QCOMPARE(m_fixture.Window()->IdFTP1.CurrentDir(), u"/"_s);
+        m_fixture.Window()->Flags.TransferActive = false;
+    }
+
     void inPlaceEditAsksTheRenameHandler_data()
     {
         QTest::addColumn<int>("outcome");
