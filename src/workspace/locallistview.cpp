@@ -47,6 +47,7 @@ LocalListView::LocalListView(QWidget *parent)
         SetColumnWidth(column, kDefaultWidths[column]);
     SortBy(ByName);
     EnableDragAndDrop();
+    FitColumns(0);
     for (QAbstractItemView *view : Views())
         view->setEditTriggers(QAbstractItemView::EditKeyPressed);
     connect(this, &MultiViewList::itemDoubleClicked, this, &LocalListView::OpenEntry);

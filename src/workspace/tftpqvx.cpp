@@ -281,8 +281,10 @@ void TFTPqvx::RestoreColumnWidths()
     const auto restore = [](MultiViewList *list, const auto &widths) {
         for (int column = 0; column < list->ColumnCount() && column < int(widths.size()); ++column) {
             // A width of 0 would hide the column for good.
-            if (widths[column] > 0)
+            if (widths[column] > 0) {
                 list->SetColumnWidth(column, widths[column]);
+                list->KeepColumnWidths();
+            }
         }
     };
     if (Settings.Ansicht_Lokal_Save)
