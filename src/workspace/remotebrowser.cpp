@@ -36,6 +36,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kSevenBlanks = u"       "_s;
+const QString kNotConnectedHint = u"Nicht verbunden – „Verbinden“ wählt einen Server"_s;
 
 RemoteRow ParentRow()
 {
@@ -97,6 +98,7 @@ RemoteBrowser::RemoteBrowser(TFTPqvx &window)
 {
     m_local = new LocalBrowser(window, *this);
     ConnectCommands();
+    List()->SetPlaceholderText(kNotConnectedHint);
 }
 
 RemoteBrowser::~RemoteBrowser() = default;
@@ -138,6 +140,7 @@ void RemoteBrowser::RefreshRemoteList(const QString &nameToSelect)
     if (!session.IsConnected() || flags.TransferActive || flags.ListingBusy || m_thumbnailsLoading)
         return;
     m_window.Status()->SetPanelText(2, u"Lese Inhalte..."_s);
+    List()->SetPlaceholderText(QString());
     ShowParentOnly();
     flags.ListingBusy = true;
     const quint64 generation = m_generation;
@@ -231,6 +234,7 @@ void RemoteBrowser::ClearRemoteList()
     ++m_generation;
     m_window.Paths()->SetRemoteFolder(QString());
     List()->Rows()->SetRows({}, 0, -1);
+    List()->SetPlaceholderText(kNotConnectedHint);
     List()->Rows()->Symbols().DropAdded();
     // The folder tree belongs to the session as much as the list does.
     if (m_folderTree)

@@ -8,6 +8,7 @@
 #include "pathrow.h"
 #include "remotepane.h"
 #include "scriptedserver.h"
+#include "sessioncontrol.h"
 #include "statuspanels.h"
 #include "symbols.h"
 
@@ -167,6 +168,40 @@ private slots:
                  qPrintable(server.transcript()));
         QCOMPARE(List()->Row(1).symbol, int(kFolderSymbol));
         QCOMPARE(List()->Row(0).symbol, int(kUpSymbol));
+    }
+
+    // The empty pane says why it is empty until a server is connected.
+    void theEmptyPaneHintsAtConnecting()
+    {
+        const QString hint = u"Nicht verbunden – „Verbinden“ wählt einen Server"_s;
+        // Nothing but the hint draws on an empty list's background.
+        const auto hintDrawn = [this] {
+            QWidget *viewport = List()->DetailsView()->viewport();
+            const QImage drawn = viewport->grab().toImage();
+            const QColor background = viewport->palette().color(QPalette::Base);
+            for (int y = 0; y < drawn.height(); ++y) {
+                for (int x = 0; x < drawn.width(); ++x) {
+                    if (drawn.pixelColor(x, y) != background)
+                        return true;
+                }
+            }
+            return false;
+        };
+        QCOMPARE(List()->PlaceholderText(), hint);
+        QVERIFY(hintDrawn());
+        List()->SetPlaceholderText(QString());
+        QVERIFY(!hintDrawn());
+
+        RealFtpServer server({});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        QCOMPARE(Captions(List()), QStringList{u".."_s});
+        QVERIFY(List()->PlaceholderText().isEmpty());
+
+        m_fixture.Window()->Session()->Disconnect();
+        QCOMPARE(List()->RowCount(), 0);
+        QCOMPARE(List()->PlaceholderText(), hint);
+        QVERIFY(hintDrawn());
     }
 
     void anEmptyFolderShowsOnlyTheParentRow()
