@@ -117,12 +117,22 @@ void LocalPane::AttachPathBox(QComboBox *pathBox)
     // A folder picked from the list or typed and confirmed with Enter; the
     // box shows the folder the list shows, also after a path that is none.
     const auto open = [this, pathBox](const QString &text) {
-        List->SetFolder(QDir::fromNativeSeparators(text.trimmed()));
+        OpenTypedPath(text);
         pathBox->setEditText(QDir::toNativeSeparators(List->Folder()));
     };
     connect(pathBox, &QComboBox::textActivated, this, open);
     connect(pathBox->lineEdit(), &QLineEdit::returnPressed, this,
             [pathBox, open] { open(pathBox->currentText()); });
+}
+
+bool LocalPane::OpenTypedPath(const QString &typed)
+{
+    QString path = QDir::fromNativeSeparators(typed.trimmed());
+    if (path == u"~"_s || path.startsWith(u"~/"_s))
+        path = QDir::homePath() + path.mid(1);
+    else if (QDir::isRelativePath(path))
+        path = QDir(List->Folder()).filePath(path);
+    return List->SetFolder(path);
 }
 
 void LocalPane::SetViewStyle(int view)

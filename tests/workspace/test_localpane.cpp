@@ -114,16 +114,21 @@ private slots:
     }
 
     // A path typed into the path box and confirmed with Enter opens that
-    // folder; one that does not exist keeps the folder shown.
+    // folder; one that does not exist keeps the folder shown. In the texts
+    // %1 stands for the test folder, %2 for the home folder.
     void typedPathOpensTheFolder_data()
     {
-        QTest::addColumn<QString>("typed"); // relative to the test folder
+        QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("Return") << u"Bilder/Urlaub"_s << int(Qt::Key_Return) << u"Bilder/Urlaub"_s;
-        QTest::newRow("keypad Enter") << u"Bilder"_s << int(Qt::Key_Enter) << u"Bilder"_s;
-        QTest::newRow("no such folder") << u"Fehlt"_s << int(Qt::Key_Return) << QString();
-        QTest::newRow("a file") << u"notiz.txt"_s << int(Qt::Key_Return) << QString();
+        QTest::newRow("full path") << u"%1/Bilder/Urlaub"_s << int(Qt::Key_Return) << u"%1/Bilder/Urlaub"_s;
+        QTest::newRow("keypad Enter") << u"%1/Bilder"_s << int(Qt::Key_Enter) << u"%1/Bilder"_s;
+        QTest::newRow("below the folder shown")
+            << u"Bilder/Urlaub/"_s << int(Qt::Key_Return) << u"%1/Bilder/Urlaub"_s;
+        QTest::newRow("up") << u".."_s << int(Qt::Key_Return) << QString();
+        QTest::newRow("home folder") << u"~"_s << int(Qt::Key_Return) << u"%2"_s;
+        QTest::newRow("no such folder") << u"%1/Fehlt"_s << int(Qt::Key_Return) << u"%1"_s;
+        QTest::newRow("a file") << u"notiz.txt"_s << int(Qt::Key_Return) << u"%1"_s;
     }
 
     void typedPathOpensTheFolder()
@@ -132,14 +137,17 @@ private slots:
         QFETCH(int, key);
         QFETCH(QString, shown);
         const QString folder = MakeLocalFolder({u"Bilder/Urlaub"_s}, {u"notiz.txt"_s});
+        const auto place = [&](QString text) {
+            return text.replace(u"%1"_s, folder).replace(u"%2"_s, m_fixture.Home());
+        };
+        const QString expected = shown.isNull() ? QFileInfo(folder).absolutePath() : place(shown);
         QVERIFY(LocalList()->SetFolder(folder));
         QComboBox *box = m_fixture.Window()->Paths()->LMDShellComboBox1;
         QLineEdit *field = box->lineEdit();
         field->setFocus();
         field->selectAll();
-        QTest::keyClicks(field, folder + u'/' + typed);
+        QTest::keyClicks(field, place(typed));
         QTest::keyClick(field, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-        const QString expected = shown.isEmpty() ? folder : folder + u'/' + shown;
         QCOMPARE(LocalList()->Folder(), expected);
         QCOMPARE(box->currentText(), expected);
     }
