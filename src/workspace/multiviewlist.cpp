@@ -15,8 +15,9 @@ namespace {
 constexpr int kLargeIcon = 32;
 constexpr int kSmallIcon = 16;
 
-// A view that says when a drag it started has ended, and shows the list's
-// placeholder text while it has no rows.
+// A view that says when a drag it started has ended and whether a caption
+// editor is open, and shows the list's placeholder text while it has no
+// rows.
 template <class View> class ReportingView : public View {
 public:
     ReportingView(MultiViewList *list)
@@ -24,6 +25,8 @@ public:
         , m_list(list)
     {
     }
+
+    bool Editing() const { return this->state() == QAbstractItemView::EditingState; }
 
 protected:
     void startDrag(Qt::DropActions supportedActions) override
@@ -97,6 +100,12 @@ void MultiViewList::AttachModel(QAbstractItemModel *model)
             &MultiViewList::selectionChanged);
     if (m_fitter)
         m_fitter->WatchModel(model);
+}
+
+bool MultiViewList::EditingCaption() const
+{
+    return static_cast<const ReportingView<QTreeView> *>(m_details)->Editing() ||
+           static_cast<const ReportingView<QListView> *>(m_icons)->Editing();
 }
 
 QList<QAbstractItemView *> MultiViewList::Views() const

@@ -32,6 +32,8 @@ public:
     QAbstractItemView *CurrentView() const;
     // Both views, for code that watches their input.
     QList<QAbstractItemView *> Views() const;
+    // A caption editor is open; keys it does not use pass on to the view.
+    bool EditingCaption() const;
     QTreeView *DetailsView() const { return m_details; }
     QListView *IconView() const { return m_icons; }
     QAbstractItemModel *Model() const;

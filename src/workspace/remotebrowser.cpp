@@ -519,6 +519,9 @@ bool RemoteBrowser::eventFilter(QObject *watched, QEvent *event)
 
 bool RemoteBrowser::HandleKey(QKeyEvent *key)
 {
+    // The Enter that ends an in-place edit belongs to the edit.
+    if (List()->EditingCaption())
+        return false;
     const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
     const bool enter =
         (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;

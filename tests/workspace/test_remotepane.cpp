@@ -701,9 +701,12 @@ private slots:
         QCOMPARE(editor->text(), u"a.txt"_s);
         editor->selectAll();
         QTest::keyClicks(editor, u"neu.txt"_s);
+        // The Return that ends the edit only ends the edit: it opens nothing.
+        QSignalSpy opened(Browser(), &RemoteBrowser::openFileRequested);
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(asked, (QStringList{u"a.txt"_s, u"neu.txt"_s}));
         QTRY_COMPARE(Captions(List()), captions);
+        QCOMPARE(opened.size(), 0);
     }
 
     void fileTypesShareSymbolsAndLinksAskForTheirSize()
