@@ -36,6 +36,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kSevenBlanks = u"       "_s;
+const QString kNotConnectedHint = u"Nicht verbunden – „Verbinden“ wählt einen Server"_s;
 
 RemoteRow ParentRow()
 {
@@ -85,6 +86,7 @@ RemoteBrowser::RemoteBrowser(TFTPqvx &window)
 {
     m_local = new LocalBrowser(window, *this);
     ConnectCommands();
+    List()->SetPlaceholderText(kNotConnectedHint);
 }
 
 RemoteBrowser::~RemoteBrowser() = default;
@@ -126,13 +128,14 @@ void RemoteBrowser::RefreshRemoteList(const QString &nameToSelect)
     if (!session.IsConnected() || flags.TransferActive || flags.ListingBusy || m_thumbnailsLoading)
         return;
     m_window.Status()->SetPanelText(2, u"Lese Inhalte..."_s);
+    List()->SetPlaceholderText(QString());
     ShowParentOnly();
     flags.ListingBusy = true;
     const quint64 generation = m_generation;
     std::vector<RemoteRow> rows{ParentRow()};
     try {
         session.SetTransferType(ftASCII);
-        m_window.Paths()->Edit1->setText(session.CurrentDir());
+        m_window.Paths()->SetRemoteFolder(session.CurrentDir());
         ReadListing(rows);
     } catch (...) {
         FinishListing(std::move(rows), nameToSelect, generation);
@@ -217,8 +220,9 @@ void RemoteBrowser::FinishListing(std::vector<RemoteRow> rows, const QString &na
 void RemoteBrowser::ClearRemoteList()
 {
     ++m_generation;
-    m_window.Paths()->Edit1->clear();
+    m_window.Paths()->SetRemoteFolder(QString());
     List()->Rows()->SetRows({}, 0, -1);
+    List()->SetPlaceholderText(kNotConnectedHint);
     List()->Rows()->Symbols().DropAdded();
     // The folder tree belongs to the session as much as the list does.
     if (m_folderTree)
@@ -238,28 +242,40 @@ void RemoteBrowser::SortByColumn(int column)
 
 // --- moving between folders ---------------------------------------------
 
-void RemoteBrowser::ChangeRemoteFolder(const QString &target)
+bool RemoteBrowser::ChangeRemoteFolder(const QString &target)
 {
     TIdFTP &session = m_window.IdFTP1;
     if (!session.IsConnected() || m_window.Flags.TransferActive || m_window.Flags.ListingBusy)
-        return;
+        return false;
     const QString current = session.CurrentDir();
     const QString folderLeft = current.mid(current.lastIndexOf(u'/') + 1);
     const bool up = target.isEmpty() || target == u".."_s;
+    bool changed = false;
     if (up)
-        session.ChangeDirUp();
+        changed = session.ChangeDirUp();
     else if (target.startsWith(u'.') || target.startsWith(u'/'))
-        session.ChangeDir(target);
+        changed = session.ChangeDir(target);
     else
-        session.ChangeDir(WithTrailingSlash(current) + target);
+        changed = session.ChangeDir(WithTrailingSlash(current) + target);
     // Only the way up has a row for the folder just left.
     RefreshRemoteList(up ? folderLeft : QString());
     QCoreApplication::processEvents();
-    if (!up)
+    if (up) {
+        const int row = List()->Rows()->FindCaption(folderLeft);
+        if (row >= 0)
+            List()->SelectRow(row);
+    }
+    return changed;
+}
+
+void RemoteBrowser::ChangeToTypedFolder(const QString &typed)
+{
+    const QString path = typed.trimmed();
+    if (path.isEmpty())
         return;
-    const int row = List()->Rows()->FindCaption(folderLeft);
-    if (row >= 0)
-        List()->SelectRow(row);
+    // The listing of the folder kept has said "Fertig"; say why it was kept.
+    if (!ChangeRemoteFolder(path))
+        m_window.Status()->SetPanelText(2, u"Der Ordner „%1“ wurde nicht gefunden."_s.arg(path));
 }
 
 void RemoteBrowser::OpenRemoteEntry()
@@ -401,6 +417,8 @@ void RemoteBrowser::ConnectCommands()
     connect(pane->RawListingItem, &QAction::triggered, this,
             [this] { RunSessionCommand([this] { ShowRawListing(); }); });
     connect(pane->ContextMenu, &QMenu::aboutToShow, this, &RemoteBrowser::PrepareContextMenu);
+    connect(m_window.Paths(), &PathRow::remotePathEntered, this,
+            [this](const QString &path) { RunSessionCommand([this, path] { ChangeToTypedFolder(path); }); });
 }
 
 void RemoteBrowser::AbortTransfer()
@@ -461,6 +479,7 @@ void RemoteBrowser::ApplyCommandStates(bool askClipboard)
     enable(states.copy, {pane->Kopieren1});
     enable(states.paste, {pane->Einfgeh1});
     list->SetDropsAccepted(states.drops);
+    m_window.Paths()->SetRemotePathEditable(states.refresh);
     list->Rows()->SetEditingAllowed(states.editCaption);
     m_local->UpdateUploadButton();
 }
@@ -488,6 +507,20 @@ bool RemoteBrowser::eventFilter(QObject *watched, QEvent *event)
 
 bool RemoteBrowser::HandleKey(QKeyEvent *key)
 {
+    // The Enter that ends an in-place edit belongs to the edit.
+    if (List()->EditingCaption())
+        return false;
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    const bool enter =
+        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
+    if (enter || (key->key() == Qt::Key_Backspace && modifiers == Qt::NoModifier)) {
+        // The keys of the double-click and of "..": the same command, the same gate.
+        if (enter)
+            RunSessionCommand([this] { OpenRemoteEntry(); });
+        else
+            RunSessionCommand([this] { ChangeRemoteFolder(u".."_s); });
+        return true;
+    }
     const bool selectAll = key->matches(QKeySequence::SelectAll);
     const bool refresh = key->key() == Qt::Key_F5 && key->modifiers() == Qt::NoModifier;
     const bool remove = key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier;

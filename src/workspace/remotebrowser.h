@@ -38,7 +38,13 @@ public:
     ~RemoteBrowser() override;
 
     void RefreshRemoteList(const QString &nameToSelect = QString());
-    void ChangeRemoteFolder(const QString &target);
+    // True when the server changed into the target; the list is read anew
+    // either way.
+    bool ChangeRemoteFolder(const QString &target);
+    // A path typed into the remote path field: a folder of the current one,
+    // a path from the root, or ".."; an unknown one keeps the current folder
+    // and says so in the status bar.
+    void ChangeToTypedFolder(const QString &typed);
     void UpdateCommandStates();
     // The disconnected state: path field, list and added file-type symbols emptied.
     void ClearRemoteList();

@@ -131,6 +131,7 @@ private:
     void RunCloseSequence();
     void SaveSettings();
     ClosingLayout CurrentLayout() const;
+    QRect NormalWindowRect() const;
     void OpenSettingsDialog();
     void ShowAbout();
 

@@ -171,7 +171,7 @@ void TTreeDlg1::Build()
         session.SetTransferType(ftASCII);
         rememberedFolder = session.CurrentDir();
         const RemoteListView *pane = m_window.Remote()->List;
-        const QString shownFolder = WithTrailingSlash(m_window.Paths()->Edit1->text());
+        const QString shownFolder = WithTrailingSlash(m_window.Paths()->RemoteFolder());
         FolderTreeWalk walk(
             session, m_window.Features, flags.CancelRequested,
             pane->ShowsOnlyParent() ? shownFolder : QString(),

@@ -141,7 +141,13 @@ private:
             Press(u"double-click"_s, [list] { DoubleClickRow(list, 1); });
             Press(u"Enter"_s, [view] { QTest::keyClick(view, Qt::Key_Return); });
         }
+        Press(u"Backspace"_s, [view] { QTest::keyClick(view, Qt::Key_Backspace); });
         Press(u"F5"_s, [view] { QTest::keyClick(view, Qt::Key_F5); });
+        Press(u"path typed into the remote path field"_s, [this] {
+            QLineEdit *field = m_window.Paths()->Edit1;
+            QTest::keyClicks(field, u"/tree/sub"_s);
+            QTest::keyClick(field, Qt::Key_Return);
+        });
         Press(u"Del"_s, [view] { QTest::keyClick(view, Qt::Key_Delete); });
         Press(u"drop onto the remote list"_s, [this, view] {
             QMimeData files;
