@@ -64,6 +64,28 @@ void DownloadEngine::DownloadSelection()
     RunOperation([&] { DownloadEntries(work, localFolder); }, [&] { FinishSelection(rowToSelect); });
 }
 
+bool DownloadEngine::FetchCopy(const QString &remotePath, const QString &target)
+{
+    if (!ReadyToStart())
+        return false;
+    bool written = false;
+    const auto fetch = [&] {
+        const qint64 size = Session().FileSize(remotePath);
+        Flags().ExpectedSize = std::max<qint64>(size, 0);
+        ShowFileName(QFileInfo(target).fileName());
+        // The copy gets the time of its arrival: the watch compares later times with it.
+        written = WriteTarget(remotePath, target, size, QDateTime());
+    };
+    const auto finish = [this] {
+        Flags().TransferActive = false;
+        Flags().OperationBusy = false;
+        Browser().UpdateCommandStates();
+    };
+    BeginOperation();
+    RunOperation(fetch, finish);
+    return written && !Flags().CancelRequested;
+}
+
 void DownloadEngine::FinishSelection(const QString &rowToSelect)
 {
     OperationFlags &flags = Flags();
@@ -204,7 +226,7 @@ void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, 
 // Only a size of exactly 0 makes an empty file without a data connection:
 // a refused SIZE must not decide what the user gets. The target is replaced
 // only by a complete file; anything less leaves it as it was.
-void DownloadEngine::WriteTarget(const QString &name, const QString &target, qint64 size,
+bool DownloadEngine::WriteTarget(const QString &name, const QString &target, qint64 size,
                                  const QDateTime &remoteTime)
 {
     PartFile part(target);
@@ -212,15 +234,16 @@ void DownloadEngine::WriteTarget(const QString &name, const QString &target, qin
         RaiseCannotCreate(target, part.ErrorString());
     if (size != 0 && !RunTransfer([&] { return Session().Retrieve(name, part.Device()); })) {
         Flags().CancelRequested = true;
-        return;
+        return false;
     }
     // After the abort button the server may still confirm a transfer it
     // cut short; only the size tells.
     const bool stopped = Flags().CancelRequested;
     if (stopped && part.Device().size() != size)
-        return;
+        return false;
     // A file completed after the user asked to stop keeps the time the
     // file system gave it.
     if (!part.Commit(stopped ? QDateTime() : remoteTime))
         RaiseCannotCreate(target, part.ErrorString());
+    return true;
 }

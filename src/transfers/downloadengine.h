@@ -22,6 +22,9 @@ public:
     void DownloadFolder(const QString &name, const QString &localParent);
     // The file of that name in the current remote folder into localFolder.
     void DownloadFile(const QString &name, const QString &localFolder);
+    // Fetches the file at remotePath into target, as an operation of its
+    // own, for opening it. True when target holds the whole file.
+    bool FetchCopy(const QString &remotePath, const QString &target);
 
 private:
     void DownloadEntries(const QList<RemoteRow> &entries, const QString &localFolder);
@@ -32,7 +35,8 @@ private:
     // returns to the folder above unless the user cancelled.
     void WalkFolder(FolderWalk::Step step, const QString &name, const QString &localParent);
     void FetchFile(const QString &name, const QString &localFolder, const QDateTime &remoteTime);
-    void WriteTarget(const QString &name, const QString &target, qint64 size, const QDateTime &remoteTime);
+    // True when the file was written to target.
+    bool WriteTarget(const QString &name, const QString &target, qint64 size, const QDateTime &remoteTime);
     void FinishSelection(const QString &rowToSelect);
 
     // The folders of the running download, from where it started down to

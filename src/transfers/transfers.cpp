@@ -13,6 +13,7 @@ Transfers::Transfers(TFTPqvx &window)
     , m_renamePrompt(new TasrewrDlg(&window))
     , m_downloads(window, *m_overwritePrompt)
     , m_uploads(window, *m_overwritePrompt)
+    , m_opened(window, m_downloads, m_uploads)
 {
     setObjectName(u"Transfers"_s);
     ConnectCommands(window);
@@ -32,6 +33,11 @@ void Transfers::ConnectCommands(TFTPqvx &window)
     connect(remote, &RemoteBrowser::uploadRequested, this, [this, &window](const QStringList &paths) {
         window.RunSessionCommand([this, &paths] { m_uploads.UploadPaths(paths); });
     });
+    // Asked for inside the gate of the remote pane's open command.
+    connect(remote, &RemoteBrowser::openFileRequested, this,
+            [this](const QString &remotePath, const QString &localName) {
+                m_opened.Open(remotePath, localName);
+            });
 }
 
 Transfers &InstallTransfers(TFTPqvx &window)

@@ -95,6 +95,8 @@ private:
     void FinishListing(std::vector<RemoteRow> rows, const QString &nameToSelect, quint64 generation);
     void ShowParentOnly();
     void OpenLink(const RemoteRow &row);
+    // Asks to open the file at path (absolute, or relative to the session's folder).
+    void OpenFile(const QString &path, const QString &localName);
     void SortByColumn(int column);
     void ApplyRename(const QPersistentModelIndex &index, const QString &oldCaption,
                      const QString &newCaption);

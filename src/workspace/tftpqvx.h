@@ -65,6 +65,9 @@ public:
     TIdFTP IdFTP1;        // the main session
     QStringList Features; // what the server's HELP offered
     QStringList CopyList; // remote names copied for pasting
+    // The opened copies in the work folder whose change is not on the server
+    // yet: the program end keeps them and tells the user where they are.
+    std::function<QStringList()> UnsavedCopies;
 
     SessionControl *Session() const { return m_session; }
     RemoteBrowser *Browser() const { return m_browser; }
@@ -115,6 +118,7 @@ private:
     void HandleCommandLine();
     void DisconnectSessionsForClose();
     void RunCloseSequence();
+    void TellUnsavedCopiesKept(const QStringList &copies);
     void SaveSettings();
     ClosingLayout CurrentLayout() const;
     void OpenSettingsDialog();
