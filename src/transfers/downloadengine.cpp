@@ -64,6 +64,54 @@ void DownloadEngine::DownloadSelection()
     RunOperation([&] { DownloadEntries(work, localFolder); }, [&] { FinishSelection(rowToSelect); });
 }
 
+void DownloadEngine::DownloadCopied(const QList<CopiedRemoteEntry> &entries)
+{
+    if (entries.isEmpty() || !ReadyToStart())
+        return;
+    ForgetToAllAnswers();
+    // The list may change while the download lets events run.
+    const QList<CopiedRemoteEntry> work = entries;
+    const QString localFolder = m_window.Local()->List->Folder();
+    const QString startFolder = RemoteFolder();
+    bool moved = false;
+    const auto downloadAll = [&] {
+        for (const CopiedRemoteEntry &entry : work) {
+            if (Flags().CancelRequested)
+                return;
+            if (FolderPath(RemoteFolder()) != FolderPath(ParentPath(entry.path))) {
+                moved = true;
+                if (!ShowFolderOf(entry.path)) {
+                    Flags().CancelRequested = true;
+                    return;
+                }
+            }
+            const QString name = entry.path.mid(entry.path.lastIndexOf(u'/') + 1);
+            if (entry.kind == RemoteRow::kFolder)
+                DownloadFolder(name, localFolder);
+            else
+                DownloadFile(name, localFolder);
+            LetEventsRun();
+        }
+    };
+    // The pane returns to the folder the user was in.
+    const auto returnToStart = [&] {
+        if (moved && Session().IsConnected())
+            Session().ChangeDir(startFolder);
+    };
+    BeginOperation();
+    RunOperation(downloadAll,
+                 [&] { RunWithEndSteps(returnToStart, [this] { FinishSelection(QString()); }); });
+}
+
+bool DownloadEngine::ShowFolderOf(const QString &remotePath)
+{
+    m_walk.End();
+    if (!Session().ChangeDir(ParentPath(remotePath)))
+        return false;
+    Browser().RefreshRemoteList();
+    return true;
+}
+
 bool DownloadEngine::FetchCopy(const QString &remotePath, const QString &target)
 {
     if (!ReadyToStart())

@@ -1,9 +1,18 @@
 #include "transfers.h"
 
+#include "copypaste.h"
+#include "localpane.h"
+#include "pathrow.h"
 #include "remotebrowser.h"
+#include "remotepane.h"
 #include "tasrewrdlg.h"
 #include "tfrageueberschreiben.h"
 #include "tftpqvx.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
 
 using namespace Qt::StringLiterals;
 
@@ -17,6 +26,7 @@ Transfers::Transfers(TFTPqvx &window)
 {
     setObjectName(u"Transfers"_s);
     ConnectCommands(window);
+    ConnectCopyAndPaste(window);
 }
 
 Transfers *Transfers::Of(const TFTPqvx &window)
@@ -38,6 +48,24 @@ void Transfers::ConnectCommands(TFTPqvx &window)
             [this](const QString &remotePath, const QString &localName) {
                 m_opened.Open(remotePath, localName);
             });
+}
+
+void Transfers::ConnectCopyAndPaste(TFTPqvx &window)
+{
+    // Copying reads the rows, which a listing under way has emptied.
+    connect(window.Remote()->Kopieren1, &QAction::triggered, this, [&window] {
+        window.RunSessionCommand([&window] {
+            window.CopyList = CopiedEntries(window.Browser()->Entries(), window.Paths()->Edit1->text());
+            window.Local()->Einfgen1->setEnabled(!window.CopyList.isEmpty());
+        });
+    });
+    connect(window.Local()->Einfgen1, &QAction::triggered, this, [this, &window] {
+        window.RunSessionCommand([this, &window] { m_downloads.DownloadCopied(window.CopyList); });
+    });
+    connect(window.Remote()->Einfgeh1, &QAction::triggered, this, [this, &window] {
+        window.RunSessionCommand(
+            [this] { m_uploads.UploadPaths(LocalFilesIn(QGuiApplication::clipboard()->mimeData())); });
+    });
 }
 
 Transfers &InstallTransfers(TFTPqvx &window)

@@ -12,8 +12,9 @@
 class TFTPqvx;
 
 // The transfer work of the main window: the prompt windows, created once
-// at start and reused, the download and upload engines and opening remote
-// files, wired to the panes' buttons, menu items and drops.
+// at start and reused, the download and upload engines, opening remote
+// files, and copy and paste, wired to the panes' buttons, menu items and
+// drops.
 class Transfers : public QObject {
     Q_OBJECT
 
@@ -31,6 +32,7 @@ public:
 
 private:
     void ConnectCommands(TFTPqvx &window);
+    void ConnectCopyAndPaste(TFTPqvx &window);
 
     QPointer<Tfrageueberschreiben> m_overwritePrompt;
     QPointer<TasrewrDlg> m_renamePrompt;

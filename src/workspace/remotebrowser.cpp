@@ -86,17 +86,19 @@ private:
     const bool m_wasBusy;
 };
 
+} // namespace
+
 QStringList LocalFilesIn(const QMimeData *data)
 {
     QStringList paths;
+    if (!data)
+        return paths;
     for (const QUrl &url : data->urls()) {
         if (url.isLocalFile())
             paths.append(url.toLocalFile());
     }
     return paths;
 }
-
-} // namespace
 
 RemoteBrowser::RemoteBrowser(TFTPqvx &window)
     : QObject(&window)
