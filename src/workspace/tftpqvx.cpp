@@ -405,8 +405,11 @@ void TFTPqvx::RunCloseSequence()
     m_browser->CloseFolderTree();
     CopyList.clear();
     Features.clear();
+    const QStringList unsaved = UnsavedCopies ? UnsavedCopies() : QStringList();
     if (!StartedWithArguments())
-        DataFolders::DeleteFilesIn(m_folders.WorkFolder());
+        DataFolders::DeleteFilesIn(m_folders.WorkFolder(), unsaved);
+    if (!unsaved.isEmpty())
+        TellUnsavedCopiesKept(unsaved);
     // The session of the save-from-results window is disconnected here.
     if (StartedWithArguments())
         return;
@@ -416,6 +419,14 @@ void TFTPqvx::RunCloseSequence()
     QFile::remove(copy);
     QFile::copy(settingsFile.absoluteFilePath(), copy);
     ConnectionTreeStore(m_folders.TreeFolder()).BackupConnectionFiles();
+}
+
+void TFTPqvx::TellUnsavedCopiesKept(const QStringList &copies)
+{
+    QMessageBox::warning(this, QString(),
+                         u"Diese geänderten Dateien sind nicht auf dem Server gespeichert worden. "
+                         u"Sie bleiben im Ordner \"%1\" erhalten:\n\n%2"_s.arg(
+                             QDir::toNativeSeparators(m_folders.WorkFolder()), copies.join(u'\n')));
 }
 
 void TFTPqvx::SaveSettings()
