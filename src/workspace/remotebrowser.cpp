@@ -68,17 +68,38 @@ QString TypeName(const RemoteRow &row)
     return target.mid(target.lastIndexOf(u'/') + 1);
 }
 
+// Keeps the other commands out while a command that is no operation of its
+// own talks to the main session: the waits for the replies let them run.
+class SessionTalk {
+public:
+    explicit SessionTalk(OperationFlags &flags)
+        : m_flags(flags)
+        , m_wasBusy(flags.OperationBusy)
+    {
+        m_flags.OperationBusy = true;
+    }
+    ~SessionTalk() { m_flags.OperationBusy = m_wasBusy; }
+    SessionTalk(const SessionTalk &) = delete;
+    SessionTalk &operator=(const SessionTalk &) = delete;
+
+private:
+    OperationFlags &m_flags;
+    const bool m_wasBusy;
+};
+
+} // namespace
+
 QStringList LocalFilesIn(const QMimeData *data)
 {
     QStringList paths;
+    if (!data)
+        return paths;
     for (const QUrl &url : data->urls()) {
         if (url.isLocalFile())
             paths.append(url.toLocalFile());
     }
     return paths;
 }
-
-} // namespace
 
 RemoteBrowser::RemoteBrowser(TFTPqvx &window)
     : QObject(&window)
@@ -247,16 +268,20 @@ bool RemoteBrowser::ChangeRemoteFolder(const QString &target)
     TIdFTP &session = m_window.IdFTP1;
     if (!session.IsConnected() || m_window.Flags.TransferActive || m_window.Flags.ListingBusy)
         return false;
-    const QString current = session.CurrentDir();
-    const QString folderLeft = current.mid(current.lastIndexOf(u'/') + 1);
     const bool up = target.isEmpty() || target == u".."_s;
+    QString folderLeft;
     bool changed = false;
-    if (up)
-        changed = session.ChangeDirUp();
-    else if (target.startsWith(u'.') || target.startsWith(u'/'))
-        changed = session.ChangeDir(target);
-    else
-        changed = session.ChangeDir(WithTrailingSlash(current) + target);
+    {
+        const SessionTalk talk(m_window.Flags);
+        const QString current = session.CurrentDir();
+        folderLeft = current.mid(current.lastIndexOf(u'/') + 1);
+        if (up)
+            changed = session.ChangeDirUp();
+        else if (target.startsWith(u'.') || target.startsWith(u'/'))
+            changed = session.ChangeDir(target);
+        else
+            changed = session.ChangeDir(WithTrailingSlash(current) + target);
+    }
     // Only the way up has a row for the folder just left.
     RefreshRemoteList(up ? folderLeft : QString());
     QCoreApplication::processEvents();
@@ -291,7 +316,7 @@ void RemoteBrowser::OpenRemoteEntry()
     else if (row.IsLink())
         OpenLink(row);
     else if (row.Kind() == RemoteRow::kFile)
-        emit openFileRequested(WithTrailingSlash(m_window.IdFTP1.CurrentDir()) + row.name, row.name);
+        OpenFile(row.name, row.name);
     QApplication::beep();
 }
 
@@ -306,14 +331,33 @@ void RemoteBrowser::OpenLink(const RemoteRow &row)
         return;
     }
     TIdFTP &session = m_window.IdFTP1;
-    session.SetTransferType(ftASCII);
     const bool asItStands = target.startsWith(u'.') || target.contains(u'/');
-    const QString path = asItStands ? target : WithTrailingSlash(session.CurrentDir()) + target;
-    if (session.FileSize(path) < 0) {
-        ChangeRemoteFolder(target);
-        return;
+    QString path = target;
+    bool isFile = false;
+    {
+        const SessionTalk talk(m_window.Flags);
+        session.SetTransferType(ftASCII);
+        if (!asItStands)
+            path = WithTrailingSlash(session.CurrentDir()) + target;
+        // The size of a folder is refused.
+        isFile = session.FileSize(path) >= 0;
     }
-    emit openFileRequested(path, target.mid(target.lastIndexOf(u'/') + 1));
+    if (isFile)
+        OpenFile(path, target.mid(target.lastIndexOf(u'/') + 1));
+    else
+        ChangeRemoteFolder(target);
+}
+
+void RemoteBrowser::OpenFile(const QString &path, const QString &localName)
+{
+    // An opened copy may be saved back long after: its path must not depend
+    // on the folder that is current then.
+    QString remotePath = path;
+    if (!remotePath.startsWith(u'/')) {
+        const SessionTalk talk(m_window.Flags);
+        remotePath = WithTrailingSlash(m_window.IdFTP1.CurrentDir()) + path;
+    }
+    emit openFileRequested(remotePath, localName);
 }
 
 void RemoteBrowser::RefreshCommand()

@@ -18,6 +18,10 @@ class TFTPqvx;
 class TTreeDlg1;
 struct RemoteEntry;
 
+// The local files among the addresses of dropped or copied data, by their
+// paths; other addresses are left out.
+QStringList LocalFilesIn(const QMimeData *data);
+
 // The remote pane's behaviour: listing the session's current folder into
 // ListView1, moving between folders, sorting, the keys and drops of the
 // list, and which remote commands are enabled. The transfer and file
@@ -101,6 +105,8 @@ private:
     void FinishListing(std::vector<RemoteRow> rows, const QString &nameToSelect, quint64 generation);
     void ShowParentOnly();
     void OpenLink(const RemoteRow &row);
+    // Asks to open the file at path (absolute, or relative to the session's folder).
+    void OpenFile(const QString &path, const QString &localName);
     void SortByColumn(int column);
     void ApplyRename(const QPersistentModelIndex &index, const QString &oldCaption,
                      const QString &newCaption);

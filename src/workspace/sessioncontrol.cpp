@@ -323,6 +323,7 @@ void SessionControl::HandleConnected()
     UpdateSessionSymbols();
     if (TTreeDlg1 *folderTree = m_window.Browser()->FolderTree())
         folderTree->SessionStarted();
+    emit sessionConnected();
 }
 
 void SessionControl::HandleDisconnected()

@@ -404,8 +404,11 @@ void TFTPqvx::RunCloseSequence()
     m_browser->CloseFolderTree();
     CopyList.clear();
     Features.clear();
+    const QStringList unsaved = UnsavedCopies ? UnsavedCopies() : QStringList();
     if (!StartedWithArguments())
-        DataFolders::DeleteFilesIn(m_folders.WorkFolder());
+        DataFolders::DeleteFilesIn(m_folders.WorkFolder(), unsaved);
+    if (!unsaved.isEmpty())
+        TellUnsavedCopiesKept(unsaved);
     if (StartedWithArguments())
         return;
     SaveSettings();
@@ -414,6 +417,14 @@ void TFTPqvx::RunCloseSequence()
     QFile::remove(copy);
     QFile::copy(settingsFile.absoluteFilePath(), copy);
     ConnectionTreeStore(m_folders.TreeFolder()).BackupConnectionFiles();
+}
+
+void TFTPqvx::TellUnsavedCopiesKept(const QStringList &copies)
+{
+    QMessageBox::warning(this, QString(),
+                         u"Diese geänderten Dateien sind nicht auf dem Server gespeichert worden. "
+                         u"Sie bleiben im Ordner \"%1\" erhalten:\n\n%2"_s.arg(
+                             QDir::toNativeSeparators(m_folders.WorkFolder()), copies.join(u'\n')));
 }
 
 void TFTPqvx::SaveSettings()

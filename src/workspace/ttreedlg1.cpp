@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStyle>
 #include <QToolButton>
@@ -188,15 +189,18 @@ void TTreeDlg1::Build()
 
 void TTreeDlg1::FinishBuild(const QString &rememberedFolder)
 {
-    m_window.Flags.OperationBusy = false;
-    QApplication::restoreOverrideCursor();
-    m_building = false;
-    SpeedButton1->setEnabled(true);
-    m_window.Browser()->UpdateCommandStates();
-    RemotePane *pane = m_window.Remote();
-    pane->FolderTreeButton->setEnabled(pane->RefreshButton->isEnabled());
-    if (m_emptyAfterBuild)
-        EmptyTree();
+    // The way back still belongs to the walk: its wait lets other commands run.
+    const auto finish = qScopeGuard([this] {
+        m_window.Flags.OperationBusy = false;
+        QApplication::restoreOverrideCursor();
+        m_building = false;
+        SpeedButton1->setEnabled(true);
+        m_window.Browser()->UpdateCommandStates();
+        RemotePane *pane = m_window.Remote();
+        pane->FolderTreeButton->setEnabled(pane->RefreshButton->isEnabled());
+        if (m_emptyAfterBuild)
+            EmptyTree();
+    });
     if (m_window.IdFTP1.IsConnected())
         m_window.IdFTP1.ChangeDir(rememberedFolder);
 }

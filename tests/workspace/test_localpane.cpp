@@ -318,7 +318,7 @@ private slots:
         };
         openMenu();
         QVERIFY(!paste->isEnabled());
-        m_fixture.Window()->CopyList = QStringList{u"a.txt"_s};
+        m_fixture.Window()->CopyList = {CopiedRemoteEntry{u'-', u"/a.txt"_s}};
         openMenu();
         QVERIFY(paste->isEnabled());
     }
