@@ -38,6 +38,8 @@ def parse_arguments():
     parser.add_argument("--latin1", action="store_true",
                         help="names travel as Windows-1252 bytes, no UTF8 feature")
     parser.add_argument("--no-mlsd", action="store_true")
+    parser.add_argument("--unix-mode", action="store_true",
+                        help="MLSD lines carry the UNIX.mode fact, as proftpd's do")
     parser.add_argument("--masquerade")
     parser.add_argument("--passive-ports", help="first-last")
     parser.add_argument("--command-delay", type=int, default=0,
@@ -139,6 +141,15 @@ def broken_off_dtp_handler(base):
     return BrokenOffDtpHandler
 
 
+class UnixModeMixin:
+    """Lists every entry's permissions in its MLSD line."""
+
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        if "unix.mode" in self._available_facts:
+            self._current_facts.append("unix.mode")
+
+
 class ImplicitTlsMixin:
     """Secures the control connection right at accept, before the greeting."""
 
@@ -172,6 +183,8 @@ def handler_class(arguments):
         mixins.append(Latin1Mixin)
     if arguments.cut_downloads:
         mixins.append(CutDownloadsMixin)
+    if arguments.unix_mode:
+        mixins.append(UnixModeMixin)
     if arguments.implicit_tls:
         from pyftpdlib.handlers import TLS_FTPHandler
         mixins.append(ImplicitTlsMixin)

@@ -92,8 +92,9 @@ bool RealFtpServer::start(QString *error)
         setError(error, why);
         return false;
     }
-    if (m_options.kind == Kind::Vsftpd && (m_options.latin1Names || m_options.hideMlsd)) {
-        setError(error, u"latin1Names and hideMlsd are options of the pyftpdlib server"_s);
+    if (m_options.kind == Kind::Vsftpd &&
+        (m_options.latin1Names || m_options.hideMlsd || m_options.unixModeFact)) {
+        setError(error, u"latin1Names, hideMlsd and unixModeFact are options of the pyftpdlib server"_s);
         return false;
     }
     if (!m_setupError.isEmpty()) {
@@ -161,6 +162,8 @@ std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) con
         arguments << u"--latin1"_s;
     if (m_options.hideMlsd)
         arguments << u"--no-mlsd"_s;
+    if (m_options.unixModeFact)
+        arguments << u"--unix-mode"_s;
     if (!m_options.masqueradeAddress.isEmpty())
         arguments << u"--masquerade"_s << m_options.masqueradeAddress;
     if (m_options.commandDelayMs > 0)
