@@ -154,6 +154,26 @@ def listmerge_seeds():
     write("listmerge", bytes([1, 0]) + SIGNATURE + listed(b"Gr\xf6\xdfe", b"Gr\xfcne", b"g.example"))
 
 
+RESULTS_SIGNATURE = b"[ORNA FTP Glimra Tessaline Suchergebnisse]\r\nsignatur=\r\n"
+
+
+def hit_section(row, name, folder):
+    return (b"\r\n[" + str(row).encode() + b"]\r\nAttr=-rw-r--r--\r\nDate=09.12.2026 21:30\r\n"
+            b"Size=4.096\r\nOrdner=" + folder + b"\r\nServer=ftp.example.org\r\nName=" + name + b"\r\n")
+
+
+def resultsfile_seeds():
+    rows = [(b"lied.mp3", b"/pub/musik"), ("Größe.txt".encode("utf-8"), b"/"), (b"a=b.txt", b"/x/y")]
+    written = b"\r\n" + RESULTS_SIGNATURE + b"".join(hit_section(i, *row) for i, row in enumerate(rows))
+    write("resultsfile", written)
+    write("resultsfile", written.replace("Größe".encode("utf-8"), "Größe".encode("cp1252")))
+    write("resultsfile", written.replace(b"\r\n", b"\n"))
+    write("resultsfile", b"\xef\xbb\xbf" + written)
+    write("resultsfile", b"".join(hit_section(i, *row) for i, row in enumerate(rows)))
+    write("resultsfile", hit_section(7, b"x", b"/") + RESULTS_SIGNATURE.lower() + hit_section(7, b"y", b"/z"))
+    write("resultsfile", RESULTS_SIGNATURE + b"[0]\r\nName=n\r\nname=m\r\n[kaputt\r\nServer=s\r\n[]\r\n")
+
+
 if __name__ == "__main__":
     listing_seeds()
     reply_seeds()
@@ -162,3 +182,4 @@ if __name__ == "__main__":
     password_seeds()
     connectionfile_seeds()
     listmerge_seeds()
+    resultsfile_seeds()
