@@ -50,13 +50,10 @@ void CheckSavedAgain(const TIniFile &file)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString fileName = Fuzz::ScratchFolder() + QStringLiteral("/fuzz.glimra");
-    {
-        QFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(reinterpret_cast<const char *>(data), qint64(size));
-    }
+    const QString fileName = Fuzz::WriteScratchFile(
+        QStringLiteral("fuzz.glimra"), QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    if (fileName.isEmpty())
+        return 0;
     TIdFTP session;
     if (ApplyConnectionFile(fileName, session))
         FUZZ_CHECK(!session.UseSSL);

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
@@ -46,6 +47,15 @@ QString ScratchFolder()
         std::abort();
     }
     return folder.path();
+}
+
+QString WriteScratchFile(const QString &name, const QByteArray &bytes)
+{
+    const QString path = ScratchFolder() + u'/' + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        return QString();
+    return path;
 }
 
 } // namespace Fuzz

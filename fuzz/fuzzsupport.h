@@ -32,6 +32,10 @@ void InitializeOnce(int argc, char **argv);
 // A folder of this process's own, removed when it ends.
 QString ScratchFolder();
 
+// Writes the bytes as the file of that name in the scratch folder and
+// returns its path; empty when it cannot be written.
+QString WriteScratchFile(const QString &name, const QByteArray &bytes);
+
 // Reads switches from the front of an input and hands out the rest.
 class Input {
 public:

@@ -4,8 +4,6 @@
 #include "textcodec.h"
 #include "tinifile.h"
 
-#include <QFile>
-
 namespace {
 
 // What a reader of the file sees: each section with its non-empty lines.
@@ -76,13 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString value =
         (valueSwitches & 0x80) ? TextCodec::DecodeWindows1252(valueBytes) : QString::fromUtf8(valueBytes);
 
-    const QString fileName = Fuzz::ScratchFolder() + QStringLiteral("/fuzz.ini");
-    {
-        QFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(input.Rest());
-    }
+    const QString fileName = Fuzz::WriteScratchFile(QStringLiteral("fuzz.ini"), input.Rest());
+    if (fileName.isEmpty())
+        return 0;
     QStringList held;
     {
         TIniFile ini(fileName);

@@ -3,17 +3,12 @@
 #include "resultsfile.h"
 #include "fuzzsupport.h"
 
-#include <QFile>
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString fileName = Fuzz::ScratchFolder() + QStringLiteral("/fuzz.toserve");
-    {
-        QFile file(fileName);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return 0;
-        file.write(reinterpret_cast<const char *>(data), qint64(size));
-    }
+    const QString fileName = Fuzz::WriteScratchFile(
+        QStringLiteral("fuzz.toserve"), QByteArray(reinterpret_cast<const char *>(data), qsizetype(size)));
+    if (fileName.isEmpty())
+        return 0;
     const std::optional<QList<SearchHit>> hits = ResultsFile::Read(fileName);
     if (!hits)
         return 0;
