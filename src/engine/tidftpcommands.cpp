@@ -3,7 +3,6 @@
 #include "tidftp.h"
 
 #include <QBuffer>
-#include <QRegularExpression>
 #include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
@@ -77,8 +76,15 @@ QStringList TIdFTP::ReceiveListing(const QString &command, bool listingVariant)
         return {};
     const QByteArray &bytes = buffer.data();
     // A server that never said how it spells names shows it in its listings.
-    if (Encoding == NameEncoding::Undecided && !TextCodec::IsAscii(bytes))
-        Encoding = TextCodec::IsValidUtf8(bytes) ? NameEncoding::Utf8 : NameEncoding::Windows1252;
+    // Names that are no UTF-8 must go back as the bytes they came as, so
+    // they switch the session to Windows-1252 even when the server said it
+    // speaks UTF-8.
+    if (!TextCodec::IsAscii(bytes) && Encoding != NameEncoding::Windows1252) {
+        if (!TextCodec::IsValidUtf8(bytes))
+            Encoding = NameEncoding::Windows1252;
+        else if (Encoding == NameEncoding::Undecided)
+            Encoding = NameEncoding::Utf8;
+    }
     return SplitLines(DecodeText(bytes));
 }
 
@@ -115,14 +121,13 @@ void TIdFTP::ProbeFeatures(QStringList &features)
     const QString first = ReadNonEmptyLine();
     if (first.size() > 3 && first.at(3) == u'-') {
         const QString finalPrefix = first.left(3) + u' ';
-        static const QRegularExpression blanks(u"\\s+"_s);
         for (;;) {
             const QString line = ReadNonEmptyLine();
             if (line.size() < 3 || line.left(4).trimmed() == "214"_L1 || line.startsWith(finalPrefix))
                 break;
             const QString words = line.startsWith("214-"_L1) ? line.mid(4).trimmed() : line;
-            for (const QString &word : words.split(blanks, Qt::SkipEmptyParts))
-                features.append(word.trimmed());
+            // simplified() knows every blank trimming does, a no-break space too.
+            features.append(words.simplified().split(u' ', Qt::SkipEmptyParts));
         }
     }
     AnnounceUtf8IfOffered(features);

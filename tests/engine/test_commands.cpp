@@ -52,6 +52,9 @@ private slots:
         QTest::newRow("tabs separate words too")
             << QByteArray("214-Commands:\r\n\tABOR\tPASV\r\n214 End\r\n") << QList<QByteArray>{}
             << QStringList{u"ABOR"_s, u"PASV"_s} << true << QStringList{u"type A"_s, u"HELP"_s};
+        QTest::newRow("no-break spaces separate words and make none")
+            << QByteArray("214-Commands:\r\n SIZE\xa0\xa0PASV \xa0\r\n214 End\r\n") << QList<QByteArray>{}
+            << QStringList{u"SIZE"_s, u"PASV"_s} << true << QStringList{u"type A"_s, u"HELP"_s};
         QTest::newRow("FEAT announcing UTF8")
             << QByteArray("214-Commands:\r\n FEAT PASV\r\n214 End\r\n")
             << QList<QByteArray>{"211-Features:\r\n UTF8\r\n MLST type*;size*;\r\n211 End",

@@ -179,10 +179,11 @@ struct ScriptedServer::Impl {
         dataListening = ListenOnLoopback(&dataPort);
         if (dataListening < 0)
             throw StepFailed("no data port");
-        const QByteArray fields =
-            "127,0,0,1," + QByteArray::number(dataPort / 256) + ',' + QByteArray::number(dataPort % 256);
+        const QByteArray portFields =
+            QByteArray::number(dataPort / 256) + ',' + QByteArray::number(dataPort % 256);
         QByteArray line = format;
-        line.replace("%1", fields);
+        line.replace("%1", "127,0,0,1," + portFields);
+        line.replace("%2", portFields);
         SendAll(control, line + "\r\n", "the control connection");
     }
 

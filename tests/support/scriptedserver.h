@@ -38,7 +38,7 @@ public:
     // client can tell this answer from every other (see VERIFY_IN_STEP).
     ScriptedServer &echo();
     // Reads one command (PASV), opens a data port and replies with the
-    // format, %1 replaced by "127,0,0,1,p1,p2".
+    // format, %1 replaced by "127,0,0,1,p1,p2" and %2 by "p1,p2" alone.
     ScriptedServer &passive(const QByteArray &format = "227 Entering Passive Mode (%1).");
     // Accepts the data connection the client opens after passive().
     ScriptedServer &acceptData();
