@@ -92,8 +92,12 @@ bool RealFtpServer::start(QString *error)
         setError(error, why);
         return false;
     }
-    if (m_options.kind == Kind::Vsftpd && (m_options.latin1Names || m_options.hideMlsd)) {
-        setError(error, u"latin1Names and hideMlsd are options of the pyftpdlib server"_s);
+    const bool pyftpdlibOptions = m_options.latin1Names || m_options.hideMlsd ||
+                                  m_options.cutFirstTransferAfter > 0 || m_options.rateLimit > 0 ||
+                                  m_options.refuseRestart;
+    if (m_options.kind == Kind::Vsftpd && pyftpdlibOptions) {
+        setError(error, u"latin1Names, hideMlsd, cutFirstTransferAfter, rateLimit and refuseRestart are "
+                        u"options of the pyftpdlib server"_s);
         return false;
     }
     if (!m_setupError.isEmpty()) {
@@ -165,6 +169,12 @@ std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) con
         arguments << u"--masquerade"_s << m_options.masqueradeAddress;
     if (m_options.commandDelayMs > 0)
         arguments << u"--command-delay"_s << QString::number(m_options.commandDelayMs);
+    if (m_options.cutFirstTransferAfter > 0)
+        arguments << u"--cut-first-transfer-after"_s << QString::number(m_options.cutFirstTransferAfter);
+    if (m_options.rateLimit > 0)
+        arguments << u"--rate-limit"_s << QString::number(m_options.rateLimit);
+    if (m_options.refuseRestart)
+        arguments << u"--no-rest"_s;
     if (m_options.passivePortMin > 0)
         arguments << u"--passive-ports"_s << u"%1-%2"_s.arg(m_options.passivePortMin).arg(passivePortLast());
     return arguments;
@@ -264,6 +274,8 @@ QString RealFtpServer::writeVsftpdConfig(int listenPort) const
     if (m_options.dataConnectionTimeout > 0)
         lines << u"accept_timeout=%1"_s.arg(m_options.dataConnectionTimeout)
               << u"connect_timeout=%1"_s.arg(m_options.dataConnectionTimeout);
+    if (m_options.idleSessionTimeout > 0)
+        lines << u"idle_session_timeout=%1"_s.arg(m_options.idleSessionTimeout);
     if (m_options.implicitTls) {
         const auto certificate = SelfSignedCertificate::get(nullptr);
         if (!certificate)

@@ -44,6 +44,16 @@ public:
         // vsftpd only: seconds it waits for a data connection before it
         // answers 425 (accept_timeout, connect_timeout); 0 keeps its 60.
         int dataConnectionTimeout = 0;
+        // vsftpd only: seconds without a command after which it says
+        // "421 Timeout." and closes the session; 0 keeps its 300.
+        int idleSessionTimeout = 0;
+        // pyftpdlib only: the data connection of the first RETR, STOR or
+        // APPE is closed after this many bytes, with a 426; 0 never.
+        qint64 cutFirstTransferAfter = 0;
+        // pyftpdlib only: bytes per second on data connections; 0 unlimited.
+        int rateLimit = 0;
+        // pyftpdlib only: REST is an unknown command.
+        bool refuseRestart = false;
         // Passive data ports; 0 lets the server take any free port.
         int passivePortMin = 0;
         int passivePortMax = 0;
