@@ -42,6 +42,8 @@ def parse_arguments():
     parser.add_argument("--passive-ports", help="first-last")
     parser.add_argument("--command-delay", type=int, default=0,
                         help="milliseconds before each command is taken, like a distant server")
+    parser.add_argument("--delayed-commands", default="",
+                        help="comma-separated verbs the delay applies to; all when empty")
     parser.add_argument("--cut-first-transfer-after", type=int, default=0,
                         help="bytes after which the data connection of the first RETR, STOR "
                              "or APPE is closed, as a failing network would")
@@ -73,8 +75,12 @@ class SlowCommandsMixin:
     answer it: a client waiting for the reply sees its wait run long."""
 
     command_delay = 0.0
+    delayed_commands = frozenset()
 
     def pre_process_command(self, line, cmd, arg):
+        if self.delayed_commands and cmd not in self.delayed_commands:
+            super().pre_process_command(line, cmd, arg)
+            return
         self.ioloop.call_later(self.command_delay, self.take_delayed_command, line, cmd, arg)
 
     def take_delayed_command(self, line, cmd, arg):
@@ -227,6 +233,7 @@ def configure(handler, arguments):
     handler.transcript = open(arguments.transcript, "a", encoding="utf8", errors="replace")
     handler.banner = "Glimra test server ready."
     handler.command_delay = arguments.command_delay / 1000.0
+    handler.delayed_commands = frozenset(verb for verb in arguments.delayed_commands.upper().split(",") if verb)
     if arguments.masquerade:
         handler.masquerade_address = arguments.masquerade
     if arguments.cut_first_transfer_after > 0:

@@ -168,7 +168,8 @@ std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) con
     if (!m_options.masqueradeAddress.isEmpty())
         arguments << u"--masquerade"_s << m_options.masqueradeAddress;
     if (m_options.commandDelayMs > 0)
-        arguments << u"--command-delay"_s << QString::number(m_options.commandDelayMs);
+        arguments << u"--command-delay"_s << QString::number(m_options.commandDelayMs)
+                  << u"--delayed-commands"_s << m_options.delayedCommands.join(u',');
     if (m_options.cutFirstTransferAfter > 0)
         arguments << u"--cut-first-transfer-after"_s << QString::number(m_options.cutFirstTransferAfter);
     if (m_options.rateLimit > 0)

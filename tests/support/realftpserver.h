@@ -41,6 +41,8 @@ public:
         // pyftpdlib only: each command is taken this many milliseconds after it
         // arrived, so every wait for a reply lets the client's window run.
         int commandDelayMs = 0;
+        // pyftpdlib only: the verbs the delay applies to; empty for all.
+        QStringList delayedCommands = {};
         // vsftpd only: seconds it waits for a data connection before it
         // answers 425 (accept_timeout, connect_timeout); 0 keeps its 60.
         int dataConnectionTimeout = 0;
