@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QList>
 
+class PartFile;
+
 // Copies remote files and folder trees from the session's current folder
 // into a local folder. Folders are walked through the remote pane: the
 // engine enters each one, lets the pane list it and works from its rows.
@@ -33,6 +35,8 @@ private:
     void WalkFolder(FolderWalk::Step step, const QString &name, const QString &localParent);
     void FetchFile(const QString &name, const QString &localFolder, const QDateTime &remoteTime);
     void WriteTarget(const QString &name, const QString &target, qint64 size, const QDateTime &remoteTime);
+    void ContinueTarget(const QString &name, const QString &target, const QDateTime &remoteTime);
+    void CompleteTarget(PartFile &part, const QString &target, qint64 size, const QDateTime &remoteTime);
     void FinishSelection(const QString &rowToSelect);
 
     // The folders of the running download, from where it started down to

@@ -402,7 +402,7 @@ private:
         if (operation == Operation::Download)
             allowed.insert(u"RETR"_s);
         if (operation == Operation::Upload)
-            allowed += {u"STOR"_s, u"MKD"_s};
+            allowed += {u"STOR"_s, u"MKD"_s, u"MFMT"_s};
         if (operation == Operation::Delete)
             allowed += {u"DELE"_s, u"RMD"_s};
         const QSet<QString> foreign = Verbs(commands) - allowed;
