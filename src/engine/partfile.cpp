@@ -38,12 +38,17 @@ PartFile::PartFile(const QString &targetPath, Leftover leftover)
 
 PartFile::~PartFile()
 {
-    // Only data under the first part name is ever found again.
-    const bool resumable = m_created && m_part.fileName() == PartPath(ResolvedTarget(m_target));
-    if (m_leftover == Leftover::Keep && resumable && m_part.size() > 0)
+    if (KeepsPartialData())
         m_part.close();
     else
         Discard();
+}
+
+// Only data under the first part name is ever found again.
+bool PartFile::KeepsPartialData() const
+{
+    return m_leftover == Leftover::Keep && m_created &&
+           m_part.fileName() == PartPath(ResolvedTarget(m_target)) && m_part.size() > 0;
 }
 
 QString PartFile::PartPath(const QString &targetPath, int attempt)

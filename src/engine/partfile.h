@@ -43,6 +43,9 @@ public:
     // part file is removed then.
     bool Commit(const QDateTime &modified = QDateTime());
     QString ErrorString() const { return m_error; }
+    // Whether the part file stays when the download ends now, uncommitted:
+    // kept partial data, under the name where the next download finds it.
+    bool KeepsPartialData() const;
 
     // The part file of a target. A later attempt gives another name, for
     // when the first one is taken by a link or a folder.
