@@ -180,6 +180,7 @@ int main(int argc, char **argv)
     }
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     InstallGermanLanguage(application);
+    InstallDialogTitleRoom(application);
     InstallUserInterfacePump();
 
     TFTPqvx window;

@@ -11,6 +11,7 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     InstallGermanLanguage(application);
+    InstallDialogTitleRoom(application);
     InstallUserInterfacePump();
 
     QStringList arguments = QApplication::arguments();

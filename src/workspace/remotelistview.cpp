@@ -45,6 +45,7 @@ RemoteListView::RemoteListView(QWidget *parent)
     connect(header, &QHeaderView::sectionClicked, this, &RemoteListView::headerClicked);
     EnableDragAndDrop();
     SetDropsAccepted(false);
+    FitColumns(0);
     for (QAbstractItemView *view : Views())
         view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
 }

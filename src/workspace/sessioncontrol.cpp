@@ -7,6 +7,7 @@
 #include "localpane.h"
 #include "maintoolbar.h"
 #include "passwordmask.h"
+#include "receivedreplies.h"
 #include "remotebrowser.h"
 #include "remotepane.h"
 #include "sessionhost.h"
@@ -319,6 +320,7 @@ void SessionControl::HandleConnected()
     UpdateSessionSymbols();
     if (TTreeDlg1 *folderTree = m_window.Browser()->FolderTree())
         folderTree->SessionStarted();
+    emit sessionConnected();
 }
 
 void SessionControl::HandleDisconnected()
@@ -399,7 +401,9 @@ void SessionControl::LogTraffic(QString &line)
 {
     const TIdFTP &ftp = m_window.IdFTP1;
     line = MaskPasswords(line, {ftp.Password, ftp.Gateway_Password, ftp.SocksInfo.Password});
-    LogAndPump(line);
+    for (const QString &reply : SplitReceivedReplies(line))
+        AddLogLine(reply);
+    TIdAntiFreeze::DoProcessThrottled();
 }
 
 void SessionControl::SetLogging(bool on)

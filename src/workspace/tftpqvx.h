@@ -26,6 +26,13 @@ class TPagesDlg;
 class Tsetup;
 class TVerblist;
 
+// A remote entry remembered by "Kopieren": its kind letter ('d' folder,
+// '-' file) and its full path on the server.
+struct CopiedRemoteEntry {
+    QChar kind;
+    QString path;
+};
+
 // The main window: tool bar, path row, the local and the remote pane side
 // by side, the session log under them, the progress bar and the status bar.
 // Creating it makes the data folders and reads the settings; its first
@@ -63,9 +70,12 @@ public:
 
     OperationFlags Flags;
     ApplicationSettings Settings;
-    TIdFTP IdFTP1;        // the main session
-    QStringList Features; // what the server's HELP offered
-    QStringList CopyList; // remote names copied for pasting
+    TIdFTP IdFTP1;                     // the main session
+    QStringList Features;              // what the server's HELP offered
+    QList<CopiedRemoteEntry> CopyList; // remote entries copied for pasting
+    // The opened copies in the work folder whose change is not on the server
+    // yet: the program end keeps them and tells the user where they are.
+    std::function<QStringList()> UnsavedCopies;
 
     SessionControl *Session() const { return m_session; }
     RemoteBrowser *Browser() const { return m_browser; }
@@ -125,8 +135,10 @@ private:
     void HandleCommandLine();
     void DisconnectSessionsForClose();
     void RunCloseSequence();
+    void TellUnsavedCopiesKept(const QStringList &copies);
     void SaveSettings();
     ClosingLayout CurrentLayout() const;
+    QRect NormalWindowRect() const;
     void OpenSettingsDialog();
     void ShowAbout();
 

@@ -92,12 +92,12 @@ bool RealFtpServer::start(QString *error)
         setError(error, why);
         return false;
     }
-    const bool pyftpdlibOptions = m_options.latin1Names || m_options.hideMlsd ||
+    const bool pyftpdlibOptions = m_options.latin1Names || m_options.hideMlsd || m_options.unixModeFact ||
                                   m_options.cutFirstTransferAfter > 0 || m_options.rateLimit > 0 ||
                                   m_options.refuseRestart;
     if (m_options.kind == Kind::Vsftpd && pyftpdlibOptions) {
-        setError(error, u"latin1Names, hideMlsd, cutFirstTransferAfter, rateLimit and refuseRestart are "
-                        u"options of the pyftpdlib server"_s);
+        setError(error, u"latin1Names, hideMlsd, unixModeFact, cutFirstTransferAfter, rateLimit and "
+                        u"refuseRestart are options of the pyftpdlib server"_s);
         return false;
     }
     if (!m_setupError.isEmpty()) {
@@ -165,6 +165,8 @@ std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) con
         arguments << u"--latin1"_s;
     if (m_options.hideMlsd)
         arguments << u"--no-mlsd"_s;
+    if (m_options.unixModeFact)
+        arguments << u"--unix-mode"_s;
     if (!m_options.masqueradeAddress.isEmpty())
         arguments << u"--masquerade"_s << m_options.masqueradeAddress;
     if (m_options.commandDelayMs > 0)

@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -188,6 +189,16 @@ private slots:
         QVERIFY(!AnyLineContains(LogLines(), connection.password));
         QCOMPARE(LogLines().contains(u"Gesendet: PASS (HIDDEN)<EOL>"_s), log);
         QCOMPARE(AnyLineContains(LogLines(), u"Erh.: 230"_s), log);
+        // Every reply on a line of its own, also the 226 that comes in one
+        // read with the listing's 150: only a multi-line reply ends inside
+        // its line.
+        QCOMPARE(LogLines().filter(QRegularExpression(u"^Erh\\.: 226 "_s)).isEmpty(), !log);
+        const QRegularExpression endOfReply(u"<EOL>(\\d{3}) "_s);
+        for (const QString &line : LogLines()) {
+            for (const QRegularExpressionMatch &match : endOfReply.globalMatch(line)) {
+                QVERIFY2(line.startsWith(u"Erh.: "_s + match.captured(1) + u'-'), qPrintable(line));
+            }
+        }
         QCOMPARE(m_window->Log()->ToggleLogItem->text(), log ? u"Log deaktivieren"_s : u"Log aktivieren"_s);
 
         DisconnectButton()->click();
