@@ -1,10 +1,9 @@
 // Continued transfers: REST goes right before RETR or STOR, a refused REST
 // falls back (downloads to the whole file, uploads to APPE and then to the
-// whole file), a stop during REST leaves no marker on the server; and the
-// same against pyftpdlib, whose first transfer is cut off half-way. Also
-// MFMT, which gives an uploaded file its local time.
+// whole file), a stop during REST leaves no marker on the server. Also MFMT,
+// which gives an uploaded file its local time. The main window's and
+// glimra-cli's tests continue cut transfers on a real server.
 #include "enginetesthelpers.h"
-#include "idexceptions.h"
 #include "scriptedhost.h"
 #include "scriptedserver.h"
 #include "tidantifreeze.h"
@@ -219,65 +218,6 @@ private slots:
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
         QCOMPARE(server.transcript(), (QStringList{u"MFMT 20190504102030 /a b.txt"_s, kInStepMarker}));
-    }
-
-    // Against a real server whose first transfer breaks off after 40 %:
-    // what arrived is continued to a byte-exact file, either way.
-    void continuesACutTransferOnARealServer_data()
-    {
-        QTest::addColumn<Direction>("direction");
-        QTest::addColumn<bool>("refuseRestart");
-        QTest::newRow("download") << Direction::Download << false;
-        QTest::newRow("upload") << Direction::Upload << false;
-        QTest::newRow("download without REST") << Direction::Download << true;
-        QTest::newRow("upload without REST (APPE)") << Direction::Upload << true;
-    }
-
-    void continuesACutTransferOnARealServer()
-    {
-        QFETCH(Direction, direction);
-        QFETCH(bool, refuseRestart);
-        const QByteArray file = RandomBytes(1000 * 1000, 7);
-        const qint64 cut = file.size() * 4 / 10;
-        RealFtpServer server({.cutFirstTransferAfter = cut, .refuseRestart = refuseRestart});
-        if (direction == Direction::Download)
-            QVERIFY(server.addFile(u"f.bin"_s, file));
-        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
-        TIdFTP ftp;
-        ftp.Host = server.host();
-        ftp.Port = server.port();
-        ftp.User = server.user();
-        ftp.Password = server.password();
-        ftp.Passive = true;
-        ftp.ConnectAndLogin();
-        QVERIFY(ftp.LoggedIn());
-        QTemporaryDir dir;
-        const QString localPath = dir.filePath(u"f.bin"_s);
-        const QString remotePath = server.rootDir() + u"/f.bin"_s;
-        QFile local(localPath);
-
-        if (direction == Direction::Download) {
-            QVERIFY(local.open(QIODevice::ReadWrite));
-            QVERIFY(!ftp.Retrieve(u"f.bin"_s, local));
-            QCOMPARE(local.size(), cut);
-            QVERIFY(ftp.RetrieveFrom(u"f.bin"_s, local, local.size()));
-            local.close();
-            QCOMPARE(FileContent(localPath), file);
-        } else {
-            QVERIFY(WriteFileContent(localPath, file));
-            QVERIFY(local.open(QIODevice::ReadOnly));
-            // The cut reaches the client as a failed send or a 426.
-            try {
-                QVERIFY(!ftp.Store(local, u"f.bin"_s));
-            } catch (const EIdException &) {
-            }
-            QCOMPARE(QFileInfo(remotePath).size(), cut);
-            QCOMPARE(ftp.FileSize(u"f.bin"_s), cut);
-            QVERIFY(ftp.StoreFrom(local, u"f.bin"_s, cut));
-            QCOMPARE(FileContent(remotePath), file);
-        }
-        QCOMPARE(ftp.RestartRefused(), refuseRestart);
-        VERIFY_IN_STEP_ON_REAL_SERVER(ftp);
     }
 };
 
