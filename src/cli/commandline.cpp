@@ -25,6 +25,7 @@ bool CommandLine::*FlagMember(QStringView name)
         {"--log"_L1, &CommandLine::log},
         {"--no-time-correction"_L1, &CommandLine::noTimeCorrection},
         {"--insecure"_L1, &CommandLine::insecure},
+        {"--continue"_L1, &CommandLine::continueTransfer},
         {"--help"_L1, &CommandLine::help},
         {"-h"_L1, &CommandLine::help},
     };
@@ -125,6 +126,10 @@ CommandLine ParseCommandLine(const QStringList &arguments)
     TakeCommand(line, positional);
     if (line.noTimeCorrection && line.timeShift)
         UsageError(u"--no-time-correction und --time-difference schließen sich aus."_s);
+    if (line.continueTransfer && line.command->name != u"get" && line.command->name != u"put")
+        UsageError(u"--continue gilt nur für get und put."_s);
+    if (line.continueTransfer && line.command->name == u"get" && line.arguments.value(1) == u"-"_s)
+        UsageError(u"--continue braucht eine lokale Datei, nicht die Standardausgabe."_s);
     return line;
 }
 
@@ -158,6 +163,9 @@ Optionen:
   --log                   Sitzungsprotokoll auf stderr (Kennwörter verborgen)
   --cacert DATEI          diesem Stammzertifikat zusätzlich vertrauen
   --insecure              ein nicht überprüfbares Zertifikat dennoch annehmen
+  --continue              get, put: fortsetzen, was eine abgebrochene Übertragung
+                          hinterließ (mit REST; lehnt der Server das ab, wird die
+                          Datei ganz übertragen, beim Hochladen erst mit APPE)
   -h, --help              diese Hilfe
 
 Rückgabewerte: 0 erledigt, 1 vom Server abgelehnt, 2 Aufruffehler (auch eine

@@ -31,6 +31,8 @@ struct CommandLine {
     std::optional<TimeShift> timeShift;
     QString caCertificateFile;
     bool insecure = false;
+    // get and put continue what an earlier, interrupted transfer left.
+    bool continueTransfer = false;
 };
 
 // Options may stand anywhere before "--". Throws CliFailure (kExitUsage)

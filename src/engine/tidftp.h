@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+class QDateTime;
+class QFileDevice;
 class QIODevice;
 class TIdConnectionInterceptOpenSSL;
 class TIdSimpleServer;
@@ -92,6 +94,17 @@ public:
     bool RetrieveToFile(const QString &name, const QString &localPath, bool mayOverwrite = true);
     bool Store(QIODevice &source, const QString &name, bool append = false);
     bool StoreFile(const QString &localPath, const QString &name, bool append = false);
+    // Continues a download: REST offset, then RETR, the data written into
+    // target from the offset on. A server that refuses REST sends the whole
+    // file, which then replaces what target held.
+    bool RetrieveFrom(const QString &name, QFileDevice &target, qint64 offset);
+    // Continues an upload with the bytes of source from the offset on: REST
+    // offset, then STOR; where REST is refused, APPE; where that is refused
+    // too, the whole file with STOR. The remote file must hold offset bytes.
+    bool StoreFrom(QIODevice &source, const QString &name, qint64 offset);
+    // The server refused REST during the last RetrieveFrom or StoreFrom,
+    // which then fell back as they describe (and said so in the status log).
+    bool RestartRefused() const { return m_restartRefused; }
     bool ReceiveData(const QString &command, QIODevice &target, bool listingVariant);
     bool SendData(const QString &command, QIODevice &source);
 
@@ -108,6 +121,9 @@ public:
     bool RemoveFile(const QString &path);
     bool Rename(const QString &oldName, const QString &newName);
     qint64 FileSize(const QString &path);
+    // MFMT: gives the remote file a modification time (sent in UTC, to the
+    // second). Only for servers whose features name MFMT.
+    bool SetModifiedTime(const QString &path, const QDateTime &modified);
 
     // The PASV and PORT steps, public for tests of odd replies.
     struct PassiveTarget {
@@ -146,11 +162,14 @@ private:
     void Upload(TIdTCPConnection &connection, QIODevice &source);
 
     // --- one transfer, from PASV or PORT to the last reply ------------------
-    bool RunTransfer(const QString &command, const QList<int> &preliminaryCodes, const DataMover &moveData);
+    // restartAt: when above 0, REST goes out right before the command.
+    bool RunTransfer(const QString &command, const QList<int> &preliminaryCodes, const DataMover &moveData,
+                     qint64 restartAt = 0);
     bool TransferPassive(const QString &command, const QList<int> &preliminaryCodes,
                          const DataMover &moveData);
     bool TransferActive(const QString &command, const QList<int> &preliminaryCodes,
                         const DataMover &moveData);
+    bool AskToRestart();
     void SendTransferCommand(const QString &command);
     bool ReadPreliminaryReply(const QList<int> &positiveCodes);
     bool FinishTransfer(bool dataMoved, const std::exception_ptr &failure);
@@ -159,12 +178,19 @@ private:
     void StopTransferAfterFailure();
     void SkipToOwnReply();
     QStringList ReceiveListing(const QString &command, bool listingVariant);
+    DataMover ReceiveFileFrom(QFileDevice &target, qint64 start);
+    bool SendDataFrom(const QString &command, QIODevice &source, qint64 start, qint64 restartAt = 0);
+    void ReportStatus(const QString &text);
 
     std::unique_ptr<DataChannel> m_data;
     std::unique_ptr<TransferState> m_transfer;
     // ABOR went out, or a transfer broke off: replies may still come that
     // belong to no command sent since.
     bool m_repliesOwed = false;
+    // What the server refused in the last transfer, before any data moved.
+    enum class Refusal { None, Restart, Command };
+    Refusal m_refusal = Refusal::None;
+    bool m_restartRefused = false;
     bool m_loggedIn = false;
     bool m_protectData = false;
     QString m_systemType;

@@ -3,6 +3,8 @@
 #include "tidftp.h"
 
 #include <QBuffer>
+#include <QDateTime>
+#include <QRegularExpression>
 #include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
@@ -211,4 +213,12 @@ qint64 TIdFTP::FileSize(const QString &path)
     bool ok = false;
     const qint64 size = text.toLongLong(&ok);
     return ok && size >= 0 ? size : -1;
+}
+
+bool TIdFTP::SetModifiedTime(const QString &path, const QDateTime &modified)
+{
+    if (!modified.isValid())
+        return false;
+    const QString stamp = modified.toUTC().toString(u"yyyyMMddHHmmss"_s);
+    return SendChecked(u"MFMT %1 %2"_s.arg(stamp, path), 213) == 213;
 }

@@ -4,6 +4,7 @@
 #include "tidsimpleserver.h"
 
 #include <QFile>
+#include <QFileDevice>
 #include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
@@ -162,8 +163,9 @@ void TIdFTP::Upload(TIdTCPConnection &connection, QIODevice &source)
 // the next command gets its own reply.
 
 bool TIdFTP::RunTransfer(const QString &command, const QList<int> &preliminaryCodes,
-                         const DataMover &moveData)
+                         const DataMover &moveData, qint64 restartAt)
 {
+    m_refusal = Refusal::None;
     if (!IsAlive())
         return false;
     // Something the pump ran may try to start a second transfer on this
@@ -171,6 +173,7 @@ bool TIdFTP::RunTransfer(const QString &command, const QList<int> &preliminaryCo
     if (m_transfer)
         throw EIdException(u"Auf dieser Verbindung läuft bereits eine Übertragung."_s);
     m_transfer = std::make_unique<TransferState>();
+    m_transfer->restartAt = restartAt;
     const auto forget = qScopeGuard([this] {
         m_data.reset();
         m_transfer.reset();
@@ -194,7 +197,7 @@ bool TIdFTP::TransferPassive(const QString &command, const QList<int> &prelimina
 {
     SetActivity(3);
     const PassiveTarget peer = EnterPassive();
-    if (m_transfer->abortRequested)
+    if (m_transfer->abortRequested || !AskToRestart())
         return false;
     SendTransferCommand(command);
     SetActivity(1);
@@ -215,7 +218,7 @@ bool TIdFTP::TransferActive(const QString &command, const QList<int> &preliminar
     auto &data = CreateListeningDataConnection();
     SetActivity(3);
     AnnouncePort(data.ListenBinding());
-    if (m_transfer->abortRequested)
+    if (m_transfer->abortRequested || !AskToRestart())
         return false;
     SendTransferCommand(command);
     if (!ReadPreliminaryReply(preliminaryCodes) || !data.AcceptConnection())
@@ -223,6 +226,24 @@ bool TIdFTP::TransferActive(const QString &command, const QList<int> &preliminar
     SecureDataConnection(data);
     moveData(data);
     return true;
+}
+
+// REST belongs to the transfer command that follows it at once, so it goes
+// out after PASV or PORT. A transfer stopped meanwhile clears the marker
+// again: the server would apply it to whatever transfer comes next.
+bool TIdFTP::AskToRestart()
+{
+    const qint64 offset = m_transfer->restartAt;
+    if (offset <= 0)
+        return true;
+    if (SendChecked(u"REST %1"_s.arg(offset), 350) != 350) {
+        m_refusal = Refusal::Restart;
+        return false;
+    }
+    if (!m_transfer->abortRequested)
+        return true;
+    SendChecked(u"REST 0"_s, 350);
+    return false;
 }
 
 void TIdFTP::SendTransferCommand(const QString &command)
@@ -238,10 +259,12 @@ bool TIdFTP::ReadPreliminaryReply(const QList<int> &positiveCodes)
     SetActivity(1);
     // A refusal is the server's whole answer; any other 1xx promises more.
     const bool preliminary = ReplyCode() >= 100 && ReplyCode() < 200;
-    if (positive)
+    if (positive) {
         m_transfer->phase = TransferState::Phase::Running;
-    else if (!preliminary)
+    } else if (!preliminary) {
         m_transfer->phase = TransferState::Phase::Answered;
+        m_refusal = Refusal::Command;
+    }
     return positive;
 }
 
@@ -360,15 +383,44 @@ bool TIdFTP::ReceiveData(const QString &command, QIODevice &target, bool listing
 
 bool TIdFTP::SendData(const QString &command, QIODevice &source)
 {
+    return SendDataFrom(command, source, source.pos());
+}
+
+// Sends source from start on; restartAt, when above 0, is the REST offset.
+bool TIdFTP::SendDataFrom(const QString &command, QIODevice &source, qint64 start, qint64 restartAt)
+{
     // An active upload tells the window it is over whatever happened.
     const auto endActive = qScopeGuard([this, active = !Passive] {
         if (active && sessionHost())
             sessionHost()->SetTransferActive(false);
     });
-    return RunTransfer(command, {125, 150}, [&source, this](TIdTCPConnection &data) {
-        SetActivity(3);
-        Upload(data, source);
-    });
+    if (!source.seek(start))
+        throw EIdException(u"Die Daten konnten nicht gelesen werden: %1"_s.arg(source.errorString()));
+    return RunTransfer(
+        command, {125, 150},
+        [&source, this](TIdTCPConnection &data) {
+            SetActivity(3);
+            Upload(data, source);
+        },
+        restartAt);
+}
+
+// The data goes into target from start on; what target held beyond start
+// is cut off only once the server sends, so a refused transfer leaves it.
+TIdFTP::DataMover TIdFTP::ReceiveFileFrom(QFileDevice &target, qint64 start)
+{
+    return [&target, start, this](TIdTCPConnection &data) {
+        if (!target.resize(start) || !target.seek(start))
+            throw EIdException(u"Die Datei %1 kann nicht beschrieben werden: %2"_s.arg(target.fileName(),
+                                                                                       target.errorString()));
+        SetActivity(2);
+        data.ReadIntoStream(target, -1, true);
+    };
+}
+
+void TIdFTP::ReportStatus(const QString &text)
+{
+    DoStatus(hsStatusText, text);
 }
 
 // --- downloads and uploads -------------------------------------------------
@@ -401,6 +453,40 @@ bool TIdFTP::Store(QIODevice &source, const QString &name, bool append)
     else
         command = (append ? u"APPE "_s : u"STOR "_s) + name;
     return SendData(command, source);
+}
+
+bool TIdFTP::RetrieveFrom(const QString &name, QFileDevice &target, qint64 offset)
+{
+    m_restartRefused = false;
+    const QString command = u"retr "_s + name;
+    if (offset > 0) {
+        // Offsets count bytes only in binary type.
+        SetTransferType(ftBinary);
+        const bool done = RunTransfer(command, {125, 150}, ReceiveFileFrom(target, offset), offset);
+        if (m_refusal != Refusal::Restart)
+            return done;
+        m_restartRefused = true;
+        ReportStatus(u"Der Server lehnt REST ab: die ganze Datei wird übertragen."_s);
+    }
+    return RunTransfer(command, {125, 150}, ReceiveFileFrom(target, 0));
+}
+
+bool TIdFTP::StoreFrom(QIODevice &source, const QString &name, qint64 offset)
+{
+    m_restartRefused = false;
+    if (offset > 0) {
+        SetTransferType(ftBinary);
+        const bool done = SendDataFrom(u"STOR "_s + name, source, offset, offset);
+        if (m_refusal != Refusal::Restart)
+            return done;
+        m_restartRefused = true;
+        ReportStatus(u"Der Server lehnt REST ab: der Rest der Datei wird mit APPE angehängt."_s);
+        const bool appended = SendDataFrom(u"APPE "_s + name, source, offset);
+        if (m_refusal != Refusal::Command)
+            return appended;
+        ReportStatus(u"Der Server lehnt auch APPE ab: die ganze Datei wird übertragen."_s);
+    }
+    return SendDataFrom(u"STOR "_s + name, source, 0);
 }
 
 bool TIdFTP::StoreFile(const QString &localPath, const QString &name, bool append)

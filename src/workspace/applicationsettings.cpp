@@ -2,6 +2,7 @@
 
 #include "tinifile.h"
 
+#include <algorithm>
 #include <variant>
 
 using namespace Qt::StringLiterals;
@@ -54,6 +55,7 @@ const KeyRun kSlideshowKeys{{u"DiaXt"_s, &S::DiaXt},
                             {u"DiaY"_s, &S::DiaY},
                             {u"DiaColor"_s, &S::DiaColor},
                             {u"DiaShow"_s, &S::DiaShow}};
+const KeyRun kSessionKeys{{u"KeepAlive"_s, &S::KeepAlive}, {u"Keep_Upload_Time"_s, &S::Keep_Upload_Time}};
 
 void ReadRun(const TIniFile &ini, const KeyRun &keys, ApplicationSettings &settings)
 {
@@ -102,7 +104,7 @@ void ReadColumns(const TIniFile &ini, const QString &prefix, std::array<int, S::
 void ApplicationSettings::Read(const TIniFile &ini)
 {
     for (const KeyRun &run :
-         {kViewKeys, kBehaviourKeys, kRectangleKeys, kThumbnailAndSortKeys, kSlideshowKeys})
+         {kViewKeys, kBehaviourKeys, kRectangleKeys, kThumbnailAndSortKeys, kSlideshowKeys, kSessionKeys})
         ReadRun(ini, run, *this);
     Folder = ini.ReadString(kSection, u"Folder"_s, QString());
     Split1 = ini.ReadFloat(kSection, u"Split1"_s, 0);
@@ -118,6 +120,7 @@ void ApplicationSettings::Read(const TIniFile &ini)
     searchlist_r = DirectionOrAscending(searchlist_r);
     ftplist_s = InRangeOr(ftplist_s, 0, 3, 0);
     ftplist_r = DirectionOrAscending(ftplist_r);
+    KeepAlive = std::clamp(KeepAlive, 0, kMaxKeepAlive);
 }
 
 void ApplicationSettings::Write(TIniFile &ini, const ClosingLayout &layout) const
@@ -145,4 +148,5 @@ void ApplicationSettings::Write(TIniFile &ini, const ClosingLayout &layout) cons
             ini.WriteInteger(kSection, ColumnKey(u"Search_Col"_s, column), layout.searchColumnWidths[column]);
     }
     WriteRun(ini, kSlideshowKeys, *this);
+    WriteRun(ini, kSessionKeys, *this);
 }

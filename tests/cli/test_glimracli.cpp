@@ -309,6 +309,10 @@ private slots:
         row("connection file without a connection", {u"--connection"_s, u"%EMPTY%"_s, u"ls"_s}, 2,
             u"Die Verbindungsdatei enthält keine Verbindung"_s);
         row("connection refused", {u"%DEAD%"_s, u"ls"_s}, 3, u"Keine Verbindung zu 127.0.0.1:"_s);
+        row("--continue with ls", {u"--continue"_s, u"%URL%"_s, u"ls"_s}, 2,
+            u"--continue gilt nur für get und put."_s);
+        row("--continue to standard output", {u"--continue"_s, u"%URL%"_s, u"get"_s, u"a"_s, u"-"_s}, 2,
+            u"--continue braucht eine lokale Datei"_s);
     }
 
     void exitCodes()
@@ -351,8 +355,8 @@ private slots:
         QVERIFY(QFileInfo(m_local.filePath(u"leer.txt"_s)).isFile());
     }
 
-    // A transfer that breaks off leaves an existing file as it was, and no
-    // part file behind.
+    // A transfer that breaks off leaves an existing file as it was; what
+    // arrived stays beside it for --continue, and the run says where.
     void aBrokenDownloadKeepsTheLocalFile()
     {
         RealFtpServer server({});
@@ -370,7 +374,105 @@ private slots:
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 3);
         QCOMPARE(FileContent(kept), QByteArray("alter Inhalt"));
-        QCOMPARE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"gross.bin"_s});
+        QCOMPARE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{u"gross.bin"_s, u"gross.bin.glimra-part"_s}));
+        const qint64 arrived = QFileInfo(kept + u".glimra-part"_s).size();
+        QVERIFY(arrived > (1 << 20));
+        const QString said = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(said.contains(u"Die empfangenen %1 Byte bleiben in %2.glimra-part"_s.arg(arrived).arg(kept)),
+                 qPrintable(said));
+    }
+
+    // The server's first transfer breaks off after 40 %; --continue sends
+    // or fetches the rest, with REST, or where the server refuses REST, the
+    // whole file (get) or the rest with APPE (put).
+    void continuesACutTransfer_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::addColumn<bool>("refuseRestart");
+        QTest::addColumn<QString>("continuation");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("get") << false << false << u"RETR gross.bin"_s << QString();
+        QTest::newRow("put") << true << false << u"STOR gross.bin"_s << QString();
+        QTest::newRow("get, REST refused")
+            << false << true << u"RETR gross.bin"_s << u"Der Server lehnt REST ab: die ganze Datei"_s;
+        QTest::newRow("put, REST refused")
+            << true << true << u"APPE gross.bin"_s << u"Der Server lehnt REST ab: der Rest wurde mit APPE"_s;
+    }
+
+    void continuesACutTransfer()
+    {
+        QFETCH(bool, upload);
+        QFETCH(bool, refuseRestart);
+        QFETCH(QString, continuation);
+        QFETCH(QString, notice);
+        const QByteArray file = RandomBytes(1000 * 1000, 3);
+        const qint64 cut = file.size() * 4 / 10;
+        RealFtpServer server({.cutFirstTransferAfter = cut, .refuseRestart = refuseRestart});
+        const QString remote = server.rootDir() + u"/gross.bin"_s;
+        if (!upload)
+            QVERIFY(server.addFile(u"gross.bin"_s, file));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        QTemporaryDir dir;
+        const QString local = dir.filePath(u"gross.bin"_s);
+        if (upload)
+            QVERIFY(WriteFileContent(local, file));
+        const QStringList transfer = upload ? QStringList{u"put"_s, local, u"gross.bin"_s}
+                                            : QStringList{u"get"_s, u"gross.bin"_s, local};
+
+        QVERIFY(RunCli(QStringList{Url(server)} + transfer).exitCode != 0);
+        QCOMPARE(QFileInfo(upload ? remote : local + u".glimra-part"_s).size(), cut);
+        server.clearTranscript();
+        CliResult result;
+        RUN_OK(result, QStringList{u"--continue"_s, Url(server)} + transfer);
+        QCOMPARE(FileContent(upload ? remote : local), file);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"gross.bin"_s});
+        const QStringList commands = server.commands();
+        QVERIFY2(commands.contains(u"REST %1"_s.arg(cut)), qPrintable(commands.join(u" | "_s)));
+        QVERIFY2(commands.contains(continuation, Qt::CaseInsensitive), qPrintable(commands.join(u" | "_s)));
+        QVERIFY2(result.err.contains(notice), qPrintable(result.err));
+    }
+
+    // What --continue finds may not belong to the server's file: a larger
+    // local file (get) or a larger remote one (put) means it changed, and
+    // the whole file goes; nothing found means a plain transfer.
+    void continueStartsOverWhatChanged_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::addColumn<int>("otherSize"); // of the file on the other side; -1 none
+        QTest::addColumn<QString>("notice");
+        const QString changed = u"wird ganz übertragen: die Quelle (2000 Byte) ist kleiner"_s;
+        QTest::newRow("get, local file larger") << false << 3000 << changed;
+        QTest::newRow("put, remote file larger") << true << 3000 << changed;
+        QTest::newRow("get, nothing local") << false << -1 << QString();
+        QTest::newRow("put, nothing remote") << true << -1 << QString();
+    }
+
+    void continueStartsOverWhatChanged()
+    {
+        QFETCH(bool, upload);
+        QFETCH(int, otherSize);
+        QFETCH(QString, notice);
+        const QByteArray file = RandomBytes(2000, 9);
+        QTemporaryDir dir;
+        const QString local = dir.filePath(u"datei.bin"_s);
+        const QString remoteName = u"pub/datei%1%2.bin"_s.arg(int(upload)).arg(otherSize);
+        const QString remote = m_server.rootDir() + u'/' + remoteName;
+        QVERIFY(WriteFileContent(upload ? local : remote, file));
+        if (otherSize >= 0)
+            QVERIFY(WriteFileContent(upload ? remote : local, RandomBytes(otherSize, 10)));
+        m_server.clearTranscript();
+        CliResult result;
+        if (upload)
+            RUN_OK(result, {u"--continue"_s, Url(m_server), u"put"_s, local, remoteName});
+        else
+            RUN_OK(result, {u"--continue"_s, Url(m_server), u"get"_s, remoteName, local});
+        QCOMPARE(FileContent(upload ? remote : local), file);
+        QVERIFY(!m_server.commands().join(u'\n').contains(u"REST"_s));
+        if (notice.isEmpty())
+            QVERIFY2(result.err.isEmpty(), qPrintable(result.err));
+        else
+            QVERIFY2(result.err.contains(notice), qPrintable(result.err));
     }
 
     // vsftpd takes any password, so short ones that also occur in the

@@ -19,7 +19,7 @@ if "--implicit-tls" not in sys.argv:
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 FULL_PERMISSIONS = "elradfmwMT"
@@ -44,6 +44,14 @@ def parse_arguments():
     parser.add_argument("--passive-ports", help="first-last")
     parser.add_argument("--command-delay", type=int, default=0,
                         help="milliseconds before each command is taken, like a distant server")
+    parser.add_argument("--delayed-commands", default="",
+                        help="comma-separated verbs the delay applies to; all when empty")
+    parser.add_argument("--cut-first-transfer-after", type=int, default=0,
+                        help="bytes after which the data connection of the first RETR, STOR "
+                             "or APPE is closed, as a failing network would")
+    parser.add_argument("--rate-limit", type=int, default=0,
+                        help="bytes per second on data connections")
+    parser.add_argument("--no-rest", action="store_true", help="REST is an unknown command")
     parser.add_argument("--raw-names", action="store_true",
                         help="names that are no UTF-8 travel as their bytes instead of as '?'")
     parser.add_argument("--cut-downloads", choices=("226", "426"),
@@ -74,8 +82,12 @@ class SlowCommandsMixin:
     answer it: a client waiting for the reply sees its wait run long."""
 
     command_delay = 0.0
+    delayed_commands = frozenset()
 
     def pre_process_command(self, line, cmd, arg):
+        if self.delayed_commands and cmd not in self.delayed_commands:
+            super().pre_process_command(line, cmd, arg)
+            return
         self.ioloop.call_later(self.command_delay, self.take_delayed_command, line, cmd, arg)
 
     def take_delayed_command(self, line, cmd, arg):
@@ -161,6 +173,55 @@ class ImplicitTlsMixin:
         self.respond("503 Already using TLS.")
 
 
+FILE_TRANSFERS = ("RETR", "STOR", "APPE")
+
+
+class CuttingDtpMixin:
+    """Closes the data connection of the first file transfer after a given
+    number of bytes and answers 426, as a connection that breaks off does.
+    Listings pass untouched."""
+
+    cut_after = 0
+    cuts_left = 1
+    _cut_at = None
+
+    def _arm_cut(self):
+        if self._cut_at is None and self.cmd in FILE_TRANSFERS and CuttingDtpMixin.cuts_left > 0:
+            CuttingDtpMixin.cuts_left -= 1
+            self._cut_at = self.cut_after
+
+    def _cut(self):
+        self._resp = ("426 Connection closed; transfer aborted.", logging.info)
+        self.close()
+
+    def use_sendfile(self):
+        # Sent bytes are counted one send at a time.
+        return False
+
+    def send(self, data):
+        self._arm_cut()
+        if self._cut_at is not None:
+            remaining = self._cut_at - self.tot_bytes_sent
+            if remaining <= 0:
+                self._cut()
+                return 0
+            data = data[:remaining]
+        return super().send(data)
+
+    def enable_receiving(self, type, cmd):
+        super().enable_receiving(type, cmd)
+        self._arm_cut()
+
+    def handle_read(self):
+        if self._cut_at is not None:
+            self.ac_in_buffer_size = max(1, self._cut_at - self.tot_bytes_received)
+        super().handle_read()
+        if self._cut_at is not None and self.tot_bytes_received >= self._cut_at and not self._closed:
+            self._cut()
+
+    handle_read_event = handle_read
+
+
 def patient_tls_dtp_handler():
     from pyftpdlib.handlers import TLS_DTPHandler
 
@@ -192,14 +253,23 @@ def handler_class(arguments):
     else:
         base = FTPHandler
     handler = type("GlimraTestHandler", tuple(mixins) + (base,), {})
-    if arguments.implicit_tls:
-        handler.dtp_handler = patient_tls_dtp_handler()
+    dtp = patient_tls_dtp_handler() if arguments.implicit_tls else DTPHandler
+    dtp_mixins = []
+    if arguments.cut_first_transfer_after > 0:
+        dtp_mixins.append(CuttingDtpMixin)
+    if arguments.rate_limit > 0:
+        dtp_mixins.append(ThrottledDTPHandler)
+    if dtp_mixins:
+        dtp = type("GlimraTestDtpHandler", tuple(dtp_mixins) + (dtp,), {})
+    handler.dtp_handler = dtp
     if arguments.cut_downloads == "426":
         handler.dtp_handler = broken_off_dtp_handler(handler.dtp_handler)
     handler.proto_cmds = dict(base.proto_cmds)
     if arguments.no_mlsd:
         for command in ("MLSD", "MLST"):
             handler.proto_cmds.pop(command, None)
+    if arguments.no_rest:
+        handler.proto_cmds.pop("REST", None)
     return handler
 
 
@@ -211,10 +281,16 @@ def configure(handler, arguments):
     handler.transcript = open(arguments.transcript, "a", encoding="utf8", errors="replace")
     handler.banner = "Glimra test server ready."
     handler.command_delay = arguments.command_delay / 1000.0
+    handler.delayed_commands = frozenset(verb for verb in arguments.delayed_commands.upper().split(",") if verb)
     if arguments.raw_names:
         handler.unicode_errors = "surrogateescape"
     if arguments.masquerade:
         handler.masquerade_address = arguments.masquerade
+    if arguments.cut_first_transfer_after > 0:
+        handler.dtp_handler.cut_after = arguments.cut_first_transfer_after
+    if arguments.rate_limit > 0:
+        handler.dtp_handler.read_limit = arguments.rate_limit
+        handler.dtp_handler.write_limit = arguments.rate_limit
     if arguments.passive_ports:
         first, last = (int(part) for part in arguments.passive_ports.split("-"))
         handler.passive_ports = list(range(first, last + 1))

@@ -92,9 +92,12 @@ bool RealFtpServer::start(QString *error)
         setError(error, why);
         return false;
     }
-    if (m_options.kind == Kind::Vsftpd &&
-        (m_options.latin1Names || m_options.hideMlsd || m_options.unixModeFact)) {
-        setError(error, u"latin1Names, hideMlsd and unixModeFact are options of the pyftpdlib server"_s);
+    const bool pyftpdlibOptions = m_options.latin1Names || m_options.hideMlsd || m_options.unixModeFact ||
+                                  m_options.cutFirstTransferAfter > 0 || m_options.rateLimit > 0 ||
+                                  m_options.refuseRestart;
+    if (m_options.kind == Kind::Vsftpd && pyftpdlibOptions) {
+        setError(error, u"latin1Names, hideMlsd, unixModeFact, cutFirstTransferAfter, rateLimit and "
+                        u"refuseRestart are options of the pyftpdlib server"_s);
         return false;
     }
     if (!m_setupError.isEmpty()) {
@@ -167,7 +170,14 @@ std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) con
     if (!m_options.masqueradeAddress.isEmpty())
         arguments << u"--masquerade"_s << m_options.masqueradeAddress;
     if (m_options.commandDelayMs > 0)
-        arguments << u"--command-delay"_s << QString::number(m_options.commandDelayMs);
+        arguments << u"--command-delay"_s << QString::number(m_options.commandDelayMs)
+                  << u"--delayed-commands"_s << m_options.delayedCommands.join(u',');
+    if (m_options.cutFirstTransferAfter > 0)
+        arguments << u"--cut-first-transfer-after"_s << QString::number(m_options.cutFirstTransferAfter);
+    if (m_options.rateLimit > 0)
+        arguments << u"--rate-limit"_s << QString::number(m_options.rateLimit);
+    if (m_options.refuseRestart)
+        arguments << u"--no-rest"_s;
     if (m_options.rawNames)
         arguments << u"--raw-names"_s;
     if (m_options.cutDownloadsReply != 0)
@@ -271,6 +281,8 @@ QString RealFtpServer::writeVsftpdConfig(int listenPort) const
     if (m_options.dataConnectionTimeout > 0)
         lines << u"accept_timeout=%1"_s.arg(m_options.dataConnectionTimeout)
               << u"connect_timeout=%1"_s.arg(m_options.dataConnectionTimeout);
+    if (m_options.idleSessionTimeout > 0)
+        lines << u"idle_session_timeout=%1"_s.arg(m_options.idleSessionTimeout);
     if (m_options.implicitTls) {
         const auto certificate = SelfSignedCertificate::get(nullptr);
         if (!certificate)

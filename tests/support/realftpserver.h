@@ -43,6 +43,8 @@ public:
         // pyftpdlib only: each command is taken this many milliseconds after it
         // arrived, so every wait for a reply lets the client's window run.
         int commandDelayMs = 0;
+        // pyftpdlib only: the verbs the delay applies to; empty for all.
+        QStringList delayedCommands = {};
         // pyftpdlib only: RETR sends 40 % of the file, closes the data
         // connection and answers this code (226 as if complete, 426 as
         // broken off); 0 sends whole files.
@@ -53,6 +55,16 @@ public:
         // vsftpd only: seconds it waits for a data connection before it
         // answers 425 (accept_timeout, connect_timeout); 0 keeps its 60.
         int dataConnectionTimeout = 0;
+        // vsftpd only: seconds without a command after which it says
+        // "421 Timeout." and closes the session; 0 keeps its 300.
+        int idleSessionTimeout = 0;
+        // pyftpdlib only: the data connection of the first RETR, STOR or
+        // APPE is closed after this many bytes, with a 426; 0 never.
+        qint64 cutFirstTransferAfter = 0;
+        // pyftpdlib only: bytes per second on data connections; 0 unlimited.
+        int rateLimit = 0;
+        // pyftpdlib only: REST is an unknown command.
+        bool refuseRestart = false;
         // Passive data ports; 0 lets the server take any free port.
         int passivePortMin = 0;
         int passivePortMax = 0;

@@ -176,6 +176,8 @@ struct ScriptedServer::Impl {
     {
         readCommand();
         int dataPort = 0;
+        // A port offered before and never used is given up.
+        CloseFd(dataListening);
         dataListening = ListenOnLoopback(&dataPort);
         if (dataListening < 0)
             throw StepFailed("no data port");
