@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QIODevice;
 class TIdConnectionInterceptOpenSSL;
@@ -45,6 +46,9 @@ public:
     bool MListart = false;
     bool isSearch = false;
     bool UseSSL = false;
+    // With UseSSL: the control connection starts in clear and is secured
+    // after AUTH TLS (explicit TLS) instead of from the first byte.
+    bool SSLExplicit = false;
     QString RootCertificateFile;
     QString KeyFile;
     QString CertificateFile;
@@ -105,12 +109,18 @@ public:
     bool Rename(const QString &oldName, const QString &newName);
     qint64 FileSize(const QString &path);
 
-    // The PASV and PORT steps, public for tests of odd replies.
+    // The passive and active steps, public for tests of odd replies.
     struct PassiveTarget {
         QString address;
         int port = 0;
     };
+    // PASV.
     PassiveTarget EnterPassive();
+    // EPSV; nothing when the server refuses it.
+    std::optional<PassiveTarget> EnterExtendedPassive();
+    // EPSV, or PASV when the server refused EPSV before in this session.
+    PassiveTarget EnterPassiveMode();
+    // PORT, or EPRT for an IPv6 address.
     void AnnouncePort(const TIdSocketHandle &listening);
 
     // Whether data connections run TLS (the server accepted PROT P).
@@ -129,6 +139,7 @@ private:
     bool UserPassDialogue(const QString &userCommand, const QString &password, const QList<int> &userCodes);
     bool ProxyDialogue(const QString &targetHost, quint16 targetPort);
     bool LastReplyAccepted() const;
+    void StartExplicitTls(TIdConnectionInterceptOpenSSL &tls);
     void CompleteLogin();
     void EndRefusedLogin();
     void AnnounceUtf8IfOffered(const QStringList &features);
@@ -163,6 +174,7 @@ private:
     bool m_repliesOwed = false;
     bool m_loggedIn = false;
     bool m_protectData = false;
+    bool m_extendedPassiveRefused = false;
     QString m_systemType;
     TIdFTPTransferType m_transferType = ftBinary;
 };

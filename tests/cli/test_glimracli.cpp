@@ -175,7 +175,7 @@ private slots:
 
         const QStringList commands = Commands(server);
         QCOMPARE(commands.contains(u"PORT"_s), active);
-        QCOMPARE(commands.contains(u"PASV"_s), !active);
+        QCOMPARE(commands.contains(u"EPSV"_s), !active);
     }
 
     void urlPartsArePercentDecoded()
@@ -269,7 +269,7 @@ private slots:
         QVERIFY2(!OutputLines(result).filter(QRegularExpression(u"^-\t7\t.+\treadme.txt$"_s)).isEmpty(),
                  result.out.constData());
         QVERIFY(m_server.commands().contains(u"CWD pub"_s));
-        QVERIFY(Commands(m_server).contains(u"PASV"_s));
+        QVERIFY(Commands(m_server).contains(u"EPSV"_s));
     }
 
     void exitCodes_data()

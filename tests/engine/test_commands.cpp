@@ -262,18 +262,18 @@ private slots:
                           "2020 sub\r\n")
             << QStringList{u"-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 a.txt"_s,
                            u"drwxr-xr-x 2 ftp ftp 0 Jan 01 2020 sub"_s}
-            << QStringList{u"type A"_s, u"PASV"_s, u"list"_s};
+            << QStringList{u"type A"_s, u"EPSV"_s, u"list"_s};
         QTest::newRow("mixed line ends")
             << false << QByteArray("125 Open") << QByteArray("one\ntwo\rthree\r\n\r\nfive")
             << QStringList{u"one"_s, u"two"_s, u"three"_s, QString(), u"five"_s}
-            << QStringList{u"type A"_s, u"PASV"_s, u"list"_s};
+            << QStringList{u"type A"_s, u"EPSV"_s, u"list"_s};
         QTest::newRow("MLSD") << true << QByteArray("150 MLSD")
                               << QByteArray("type=file;size=5; a.txt\r\ntype=dir; sub\r\n")
                               << QStringList{u"type=file;size=5; a.txt"_s, u"type=dir; sub"_s}
-                              << QStringList{u"PASV"_s, u"MLSD"_s};
+                              << QStringList{u"EPSV"_s, u"MLSD"_s};
         QTest::newRow("MLSD preliminary 250")
             << true << QByteArray("250 Listing follows") << QByteArray("type=file; a\r\n")
-            << QStringList{u"type=file; a"_s} << QStringList{u"PASV"_s, u"MLSD"_s};
+            << QStringList{u"type=file; a"_s} << QStringList{u"EPSV"_s, u"MLSD"_s};
     }
 
     void listings()
@@ -360,7 +360,7 @@ private slots:
         ftp.CloseConnection();
         const QString command = facts ? u"MLSD"_s : u"list"_s;
         QCOMPARE(server.transcript().mid(facts ? 0 : 1),
-                 (QStringList{u"PASV"_s, command, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
+                 (QStringList{u"EPSV"_s, command, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
     }
 
     void listingOnALostSessionKeepsTheLines()

@@ -179,10 +179,15 @@ struct ScriptedServer::Impl {
         dataListening = ListenOnLoopback(&dataPort);
         if (dataListening < 0)
             throw StepFailed("no data port");
-        const QByteArray fields =
-            "127,0,0,1," + QByteArray::number(dataPort / 256) + ',' + QByteArray::number(dataPort % 256);
-        QByteArray line = format;
-        line.replace("%1", fields);
+        QByteArray line;
+        if (commands.constLast().toUpper() == "EPSV") {
+            line = "229 Entering Extended Passive Mode (|||" + QByteArray::number(dataPort) + "|)";
+        } else {
+            const QByteArray fields =
+                "127,0,0,1," + QByteArray::number(dataPort / 256) + ',' + QByteArray::number(dataPort % 256);
+            line = format;
+            line.replace("%1", fields);
+        }
         SendAll(control, line + "\r\n", "the control connection");
     }
 
