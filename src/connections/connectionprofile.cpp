@@ -1,5 +1,6 @@
 #include "connectionprofile.h"
 
+#include "hostport.h"
 #include "passwordscramble.h"
 #include "tidftp.h"
 #include "tinifile.h"
@@ -174,15 +175,18 @@ bool ConnectionProfile::Write(TIniFile &ini, const QString &section, ProfileKeys
 
 MainWindowValues ConnectionProfile::ApplyTo(TIdFTP &session, ProfileReading reading) const
 {
-    session.Host = FTP_Server.trimmed();
-    session.Port = PortNumber();
+    // A port written after the host ("[::1]:2121") is the one meant.
+    const HostPort server = HostPort::Parse(FTP_Server);
+    session.Host = server.host;
+    session.Port = server.port.value_or(PortNumber());
     session.User = FTP_User.trimmed();
     session.Password = FTP_Pass;
     session.Passive = FTP_Passive;
 
     session.Gateway_Use = Proxy_Use;
-    session.Gateway_Host = Proxy_Server.trimmed();
-    session.Gateway_Port = ProxyPortNumber();
+    const HostPort proxy = HostPort::Parse(Proxy_Server);
+    session.Gateway_Host = proxy.host;
+    session.Gateway_Port = quint16(proxy.port.value_or(ProxyPortNumber()));
     session.Gateway_Authenticate = FW_Use;
     session.Gateway_User = FW_User.trimmed();
     session.Gateway_Password = FW_Pass;
