@@ -41,7 +41,7 @@ void TIdFTP::ConnectAndLogin()
                                u"es wurde nichts gesendet."_s);
         if (tls)
             tls->ExplicitStart = SSLExplicit;
-        Encoding = NameEncoding::Undecided;
+        Encoding = NameEncoding::Utf8;
         m_protectData = false;
         m_extendedPassiveRefused = false;
         m_repliesOwed = false;

@@ -142,7 +142,8 @@ private:
     void StartExplicitTls(TIdConnectionInterceptOpenSSL &tls);
     void CompleteLogin();
     void EndRefusedLogin();
-    void AnnounceUtf8IfOffered(const QStringList &features);
+    void ReadHelpWords(QStringList &features);
+    void ReadFeatureLines(QStringList &features);
 
     // --- data connections --------------------------------------------------
     TIdConnectionInterceptOpenSSL *TlsLayer() const;
