@@ -57,6 +57,7 @@ const ProfileKey kProfileKeys[] = {
     {u"TimeDif", &P::TimeDif, KeyGroup::TimeCorrection},
     {u"TimeDifvz", &P::TimeDifvz, KeyGroup::TimeCorrection},
     {u"ssl", &P::ssl, KeyGroup::Ssl},
+    {u"SSL_Explicit", &P::SSL_Explicit, KeyGroup::Ssl},
     {u"RootCertificateFile", &P::RootCertificateFile, KeyGroup::Ssl},
     {u"KeyFile", &P::KeyFile, KeyGroup::Ssl},
     {u"CertificateFile", &P::CertificateFile, KeyGroup::Ssl},
@@ -207,6 +208,7 @@ MainWindowValues ConnectionProfile::ApplyTo(TIdFTP &session, ProfileReading read
 
     // A session may have run over SSL before; these readings never do.
     session.UseSSL = reading == ProfileReading::ConnectionManager && ssl;
+    session.SSLExplicit = session.UseSSL && SSL_Explicit;
     if (reading == ProfileReading::ConnectionManager) {
         session.RootCertificateFile = RootCertificateFile;
         session.KeyFile = KeyFile;
