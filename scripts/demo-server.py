@@ -317,9 +317,24 @@ def serve(arguments):
     from pyftpdlib.handlers import FTPHandler
     from pyftpdlib.servers import FTPServer
 
+    class DemoHandler(FTPHandler):
+        """pyftpdlib as a new user's first server should look: names are
+        UTF-8 and OPTS UTF8 ON says so, and MLSD lists permissions too."""
+
+        def __init__(self, *args, **kwargs):
+            super().__init__(*args, **kwargs)
+            if "unix.mode" in self._available_facts:
+                self._current_facts.append("unix.mode")
+
+        def ftp_OPTS(self, line):
+            if line.strip().upper() in ("UTF8 ON", "UTF8"):
+                self.respond("200 Always in UTF8 mode.")
+            else:
+                super().ftp_OPTS(line)
+
     authorizer = DummyAuthorizer()
     authorizer.add_user(USER, PASSWORD, arguments.root, perm="elradfmwMT")
-    handler = FTPHandler
+    handler = DemoHandler
     handler.authorizer = authorizer
     handler.banner = BANNER
     logging.basicConfig(level=logging.INFO, format="%(asctime)s %(message)s")

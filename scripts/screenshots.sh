@@ -33,6 +33,7 @@ export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache
 mkdir -p "$home/Bilder" "$home/Musik" "$home/Projekte/Webseite"
 printf 'Einkaufsliste\n' >"$home/Notizen.txt"
 head -c 48000 /dev/zero >"$home/Projekte/Angebot.pdf"
+head -c 2400000 /dev/zero >"$home/Gartenhaus – Entwurf mit den Änderungen vom März.pdf"
 
 Xvfb ":$display_number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!

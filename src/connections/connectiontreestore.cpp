@@ -307,7 +307,8 @@ std::optional<MainWindowValues> ConnectionTreeStore::ApplyConnection(const Conne
 }
 
 std::optional<MainWindowValues> ConnectionTreeStore::FindConnectionByServer(const QString &host,
-                                                                            TIdFTP &session) const
+                                                                            TIdFTP &session,
+                                                                            ProfileReading reading) const
 {
     if (host.isEmpty())
         return std::nullopt;
@@ -316,7 +317,7 @@ std::optional<MainWindowValues> ConnectionTreeStore::FindConnectionByServer(cons
         const TIniFile ini(file);
         for (const QString &section : ini.ReadSections()) {
             if (IsSameHost(ini.ReadString(section, u"FTP_Server"_s, QString()), host)) {
-                applied = ApplyProfile(ini, section, session, ProfileReading::FoundByServer);
+                applied = ApplyProfile(ini, section, session, reading);
                 return true;
             }
         }

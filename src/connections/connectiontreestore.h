@@ -68,9 +68,11 @@ public:
 
     // Walks the tree depth first for the first connection whose FTP_Server
     // equals host ignoring case, or names the same address (IsSameHost), and
-    // applies it (no SSL). The session stays as
-    // it was when none is found.
-    std::optional<MainWindowValues> FindConnectionByServer(const QString &host, TIdFTP &session) const;
+    // applies it (by default without SSL). The session stays as it was when
+    // none is found.
+    std::optional<MainWindowValues>
+    FindConnectionByServer(const QString &host, TIdFTP &session,
+                           ProfileReading reading = ProfileReading::FoundByServer) const;
 
     // --- single connections by group path -----------------------------------
     QString GroupFolder(const QString &groupPath) const;

@@ -3,6 +3,7 @@
 #include "tidantifreeze.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <optional>
 
@@ -83,6 +84,102 @@ QStringView KeepTrailingDigits(QStringView size)
     if (position > 0)
         size = size.sliced(position + 1);
     return size.trimmed();
+}
+
+// Whether c may stand at this place of a permission triple: read, write,
+// then execute with its set-id, sticky and mandatory-locking variants.
+bool IsPermissionLetter(QChar c, qsizetype place)
+{
+    switch (c.unicode()) {
+    case u'-':
+        return true;
+    case u'r':
+        return place == 0;
+    case u'w':
+        return place == 1;
+    case u'x':
+    case u's':
+    case u'S':
+    case u't':
+    case u'T':
+    case u'l':
+    case u'L':
+        return place == 2;
+    default:
+        return false;
+    }
+}
+
+// The nine permission letters of a Unix long listing ("rwxr-xr-x") right
+// after the type letter; empty when the line does not begin with a mode word.
+QStringView UnixPermissionLetters(QStringView line)
+{
+    static constexpr qsizetype kModeWordLength = 10;
+    if (line.size() < kModeWordLength)
+        return {};
+    for (qsizetype i = 1; i < kModeWordLength; ++i) {
+        if (!IsPermissionLetter(line[i], (i - 1) % 3))
+            return {};
+    }
+    // An ACL or security-context mark may follow the word, nothing else.
+    if (line.size() > kModeWordLength) {
+        const char16_t next = line[kModeWordLength].unicode();
+        if (next != u' ' && next != u'+' && next != u'.' && next != u'@')
+            return {};
+    }
+    return line.sliced(1, kModeWordLength - 1);
+}
+
+// The permission letters of an octal mode ("0755", "0o755", "100644"), as
+// ls writes them; empty when the value is no octal number.
+QString PermissionLettersOfMode(QStringView value)
+{
+    if (value.startsWith(QStringView(u"0o"), Qt::CaseInsensitive))
+        value = value.sliced(2);
+    if (value.isEmpty() || value.size() > 7)
+        return {};
+    unsigned mode = 0;
+    for (const QChar c : value) {
+        if (c < u'0' || c > u'7')
+            return {};
+        mode = mode * 8 + unsigned(c.unicode() - u'0');
+    }
+    QString letters(9, u'-');
+    static constexpr unsigned kSpecialBit[3] = {04000, 02000, 01000};
+    for (int who = 0; who < 3; ++who) {
+        const unsigned bits = mode >> (6 - 3 * who) & 7;
+        if (bits & 4)
+            letters[3 * who] = u'r';
+        if (bits & 2)
+            letters[3 * who + 1] = u'w';
+        const bool special = (mode & kSpecialBit[who]) != 0;
+        const QChar executable = who == 2 ? u't' : u's';
+        if (special)
+            letters[3 * who + 2] = bits & 1 ? executable : executable.toUpper();
+        else if (bits & 1)
+            letters[3 * who + 2] = u'x';
+    }
+    return letters;
+}
+
+// The kind letter followed by the permission letters. A listing repeats a
+// handful of permission words, so the texts made lately are handed out
+// again: one allocation per line less.
+QString SharedAttributeText(QChar kindLetter, QStringView permissions)
+{
+    static constexpr std::size_t kRemembered = 16;
+    thread_local std::array<QString, kRemembered> remembered;
+    thread_local std::size_t next = 0;
+    for (const QString &text : remembered) {
+        if (!text.isEmpty() && text.front() == kindLetter && QStringView(text).sliced(1) == permissions)
+            return text;
+    }
+    QString text(permissions.size() + 1, Qt::Uninitialized);
+    text[0] = kindLetter;
+    std::copy(permissions.begin(), permissions.end(), text.begin() + 1);
+    remembered[next] = text;
+    next = (next + 1) % kRemembered;
+    return text;
 }
 
 constexpr quint32 MonthKey(char16_t first, char16_t second, char16_t third)
@@ -340,6 +437,9 @@ private:
             modify = value;
         } else if (name.compare("create"_L1, Qt::CaseInsensitive) == 0) {
             create = value;
+        } else if (name.compare("unix.mode"_L1, Qt::CaseInsensitive) == 0) {
+            modeLetters_ = PermissionLettersOfMode(value);
+            permissions_ = modeLetters_;
         }
     }
 
@@ -358,6 +458,7 @@ private:
 
     void ReadKindFromFirstCharacter()
     {
+        permissions_ = UnixPermissionLetters(line_);
         kindFromFirstCharacter_ = true;
         switch (line_.front().unicode()) {
         case u'-':
@@ -755,7 +856,7 @@ private:
 
         RemoteEntry entry;
         entry.kind = kind_;
-        entry.attributes = AttributeText(kind_);
+        entry.attributes = AttributeText(kind_, permissions_);
         entry.name = name_.toString();
         entry.sizeText = sizeFound_ ? KeepTrailingDigits(size_).toString() : u"     "_s;
         if (!dateFound_)
@@ -767,18 +868,15 @@ private:
         return entry;
     }
 
-    static QString AttributeText(int kind)
+    // The kind letter, then the permission letters when the listing gave
+    // them, else dashes; six blanks while the kind is unknown.
+    static QString AttributeText(int kind, QStringView permissions)
     {
-        switch (kind) {
-        case RemoteEntry::Link:
-            return u"l---------"_s;
-        case RemoteEntry::Folder:
-            return u"d---------"_s;
-        case RemoteEntry::File:
-            return u"----------"_s;
-        default:
+        if (kind < RemoteEntry::File || kind > RemoteEntry::Link)
             return u"      "_s;
-        }
+        const QChar kindLetter = u"-dl"[kind];
+        return SharedAttributeText(kindLetter,
+                                   permissions.isEmpty() ? QStringView(u"---------") : permissions);
     }
 
     const QStringView line_;
@@ -788,6 +886,8 @@ private:
     int kind_ = RemoteEntry::Unknown;
     bool kindFound_ = false;
     bool kindFromFirstCharacter_ = false;
+    QStringView permissions_; // "rwxr-xr-x" when the listing gives them
+    QString modeLetters_;     // the permissions of an MLSD mode fact
     QStringView name_ = u"Unbekannt";
     bool nameFound_ = false;
     QStringView size_;

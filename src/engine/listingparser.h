@@ -16,7 +16,7 @@ struct RemoteEntry {
     QString name;        // for a link usually "name -> target"
     QString sizeText;    // decimal byte count as listed, empty for folders
     QString dateText;    // corrected time stamp in the locale's format
-    QString attributes;  // "----------", "d---------", "l---------"
+    QString attributes;  // kind letter and permissions: "drwxr-xr-x", or "d---------" when not listed
     QDateTime timestamp; // the same instant as dateText, for comparisons
     qint64 size = -1;    // sizeText as a number; -1 when empty or too large
 };

@@ -64,6 +64,76 @@ void DownloadEngine::DownloadSelection()
     RunOperation([&] { DownloadEntries(work, localFolder); }, [&] { FinishSelection(rowToSelect); });
 }
 
+void DownloadEngine::DownloadCopied(const QList<CopiedRemoteEntry> &entries)
+{
+    if (entries.isEmpty() || !ReadyToStart())
+        return;
+    ForgetToAllAnswers();
+    // The list may change while the download lets events run.
+    const QList<CopiedRemoteEntry> work = entries;
+    const QString localFolder = m_window.Local()->List->Folder();
+    const QString startFolder = RemoteFolder();
+    bool moved = false;
+    const auto downloadAll = [&] {
+        for (const CopiedRemoteEntry &entry : work) {
+            if (Flags().CancelRequested)
+                return;
+            if (FolderPath(RemoteFolder()) != FolderPath(ParentPath(entry.path))) {
+                moved = true;
+                if (!ShowFolderOf(entry.path)) {
+                    Flags().CancelRequested = true;
+                    return;
+                }
+            }
+            const QString name = entry.path.mid(entry.path.lastIndexOf(u'/') + 1);
+            if (entry.kind == RemoteRow::kFolder)
+                DownloadFolder(name, localFolder);
+            else
+                DownloadFile(name, localFolder);
+            LetEventsRun();
+        }
+    };
+    // The pane returns to the folder the user was in.
+    const auto returnToStart = [&] {
+        if (moved && Session().IsConnected())
+            Session().ChangeDir(startFolder);
+    };
+    BeginOperation();
+    RunOperation(downloadAll,
+                 [&] { RunWithEndSteps(returnToStart, [this] { FinishSelection(QString()); }); });
+}
+
+bool DownloadEngine::ShowFolderOf(const QString &remotePath)
+{
+    m_walk.End();
+    if (!Session().ChangeDir(ParentPath(remotePath)))
+        return false;
+    Browser().RefreshRemoteList();
+    return true;
+}
+
+bool DownloadEngine::FetchCopy(const QString &remotePath, const QString &target)
+{
+    if (!ReadyToStart())
+        return false;
+    bool written = false;
+    const auto fetch = [&] {
+        const qint64 size = Session().FileSize(remotePath);
+        Flags().ExpectedSize = std::max<qint64>(size, 0);
+        ShowFileName(QFileInfo(target).fileName());
+        // The copy gets the time of its arrival: the watch compares later times with it.
+        written = WriteTarget(remotePath, target, size, QDateTime());
+    };
+    const auto finish = [this] {
+        Flags().TransferActive = false;
+        Flags().OperationBusy = false;
+        Browser().UpdateCommandStates();
+    };
+    BeginOperation();
+    RunOperation(fetch, finish);
+    return written && !Flags().CancelRequested;
+}
+
 void DownloadEngine::FinishSelection(const QString &rowToSelect)
 {
     OperationFlags &flags = Flags();
@@ -204,7 +274,7 @@ void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, 
 // Only a size of exactly 0 makes an empty file without a data connection:
 // a refused SIZE must not decide what the user gets. The target is replaced
 // only by a complete file; anything less leaves it as it was.
-void DownloadEngine::WriteTarget(const QString &name, const QString &target, qint64 size,
+bool DownloadEngine::WriteTarget(const QString &name, const QString &target, qint64 size,
                                  const QDateTime &remoteTime)
 {
     PartFile part(target);
@@ -213,15 +283,16 @@ void DownloadEngine::WriteTarget(const QString &name, const QString &target, qin
     // An aborted or refused transfer answers false with the session in step.
     if (size != 0 && !Session().Retrieve(name, part.Device())) {
         Flags().CancelRequested = true;
-        return;
+        return false;
     }
     // After the abort button the server may still confirm a transfer it
     // cut short; only the size tells.
     const bool stopped = Flags().CancelRequested;
     if (stopped && part.Device().size() != size)
-        return;
+        return false;
     // A file completed after the user asked to stop keeps the time the
     // file system gave it.
     if (!part.Commit(stopped ? QDateTime() : remoteTime))
         RaiseCannotCreate(target, part.ErrorString());
+    return true;
 }

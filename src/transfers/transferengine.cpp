@@ -1,6 +1,7 @@
 #include "transferengine.h"
 
 #include "endsteps.h"
+#include "folderwalk.h"
 #include "idexceptions.h"
 #include "operationflags.h"
 #include "pathrow.h"
@@ -118,6 +119,15 @@ QString WithTrailingSeparator(const QString &localPath)
     if (localPath.isEmpty() || localPath.endsWith(u'/'))
         return localPath;
     return localPath + u'/';
+}
+
+QString ParentPath(const QString &remotePath)
+{
+    const QString path = FolderPath(remotePath);
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash <= 0)
+        return slash == 0 ? u"/"_s : QString();
+    return path.left(slash);
 }
 
 bool IsSafeLocalName(const QString &name)

@@ -67,6 +67,8 @@ private:
 
 // A local path with "/" appended unless it is empty or ends with one.
 QString WithTrailingSeparator(const QString &localPath);
+// The remote folder holding a path: "/a/b" gives "/a", "/a" gives "/".
+QString ParentPath(const QString &remotePath);
 // A name from a server that may safely become a local file name: no path
 // separators ("/" or "\"), and not "." or "..".
 bool IsSafeLocalName(const QString &name);

@@ -153,3 +153,29 @@ void UploadEngine::UploadFile(const QString &localFile)
     if (!Session().StoreFile(file.absoluteFilePath(), remotePath))
         Flags().CancelRequested = true;
 }
+
+bool UploadEngine::StoreCopy(const QString &localFile, const QString &remotePath)
+{
+    if (!ReadyToStart())
+        return false;
+    bool stored = false;
+    const auto store = [&] {
+        Session().SetTransferType(ftBinary);
+        Flags().ExpectedSize = QFileInfo(localFile).size();
+        ShowFileName(QFileInfo(localFile).fileName());
+        stored = Session().StoreFile(localFile, remotePath);
+    };
+    const auto finish = [&] {
+        Flags().OperationBusy = false;
+        Flags().TransferActive = false;
+        RunWithEndSteps(
+            [&] {
+                if (stored)
+                    Browser().RefreshRemoteList(remotePath.mid(remotePath.lastIndexOf(u'/') + 1));
+            },
+            [this] { Browser().UpdateCommandStates(); });
+    };
+    BeginOperation();
+    RunOperation(store, finish);
+    return stored && !Flags().CancelRequested;
+}

@@ -17,6 +17,10 @@ public:
     void UploadPaths(const QStringList &paths);
     void UploadFolder(const QString &localFolder);
     void UploadFile(const QString &localFile);
+    // Stores a local file at remotePath, as an operation of its own, without
+    // the overwrite rules: saving an opened file back. True when the server
+    // took it; the pane is then listed again with the file selected.
+    bool StoreCopy(const QString &localFile, const QString &remotePath);
 
 private:
     void UploadPath(const QString &path);

@@ -37,8 +37,11 @@ const KeyRun kBehaviourKeys{{u"Size_Save"_s, &S::Size_Save},
                             {u"All_Delete"_s, &S::All_Delete},
                             {u"Delete_Confirm"_s, &S::Delete_Confirm},
                             {u"WSTime_Use"_s, &S::WSTime_Use}};
-const KeyRun kRectangleKeys{
-    {u"Left"_s, &S::Left}, {u"Top"_s, &S::Top}, {u"Right"_s, &S::Right}, {u"Bottom"_s, &S::Bottom}};
+const KeyRun kRectangleKeys{{u"Left"_s, &S::Left},
+                            {u"Top"_s, &S::Top},
+                            {u"Right"_s, &S::Right},
+                            {u"Bottom"_s, &S::Bottom},
+                            {u"Maximized"_s, &S::Maximized}};
 const KeyRun kThumbnailAndSortKeys{{u"VLeft"_s, &S::VLeft},
                                    {u"VTop"_s, &S::VTop},
                                    {u"VRight"_s, &S::VRight},
@@ -131,6 +134,7 @@ void ApplicationSettings::Write(TIniFile &ini, const ClosingLayout &layout) cons
     ini.WriteInteger(kSection, u"Top"_s, window.y());
     ini.WriteInteger(kSection, u"Right"_s, window.x() + window.width());
     ini.WriteInteger(kSection, u"Bottom"_s, window.y() + window.height());
+    ini.WriteBool(kSection, u"Maximized"_s, layout.maximized);
     WriteRun(ini, kThumbnailAndSortKeys, *this);
     for (int column = 0; column < kColumnSlots; ++column) {
         if (column < layout.localColumnWidths.size())

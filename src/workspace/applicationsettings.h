@@ -14,7 +14,8 @@ class TIniFile;
 // two bars, and the widths of the columns that exist.
 struct ClosingLayout {
     QString folder;
-    QRect windowRect;
+    QRect windowRect;       // the normal (not maximized) rectangle: frame top left, inner size
+    bool maximized = false; // the window was maximized
     QSize splitArea;
     int paneBarPosition = 0; // x of the bar between local and remote pane
     int logBarPosition = 0;  // y of the bar between the panes and the log
@@ -56,6 +57,8 @@ public:
     int Top = 0;
     int Right = 0;
     int Bottom = 0;
+    // Closed maximized: Left to Bottom hold the rectangle it had before.
+    bool Maximized = false;
     int VLeft = 0;
     int VTop = 0;
     int VRight = 0;

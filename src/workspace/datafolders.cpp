@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
@@ -56,11 +57,16 @@ QString DataFolders::NewTemporaryFileName() const
     return name;
 }
 
-void DataFolders::DeleteFilesIn(const QString &folder)
+void DataFolders::DeleteFilesIn(const QString &folder, const QStringList &keep)
 {
+    QSet<QString> kept;
+    for (const QString &path : keep)
+        kept.insert(QFileInfo(path).absoluteFilePath());
     const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo &file : files) {
         const QString path = file.absoluteFilePath();
+        if (kept.contains(path))
+            continue;
         if (!file.isSymLink())
             QFile::setPermissions(path, QFile::permissions(path) | QFile::WriteOwner);
         QFile::remove(path);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The per-user data folders under the documents folder. Every folder path
 // ends with "/". Constructing the object creates whatever is missing.
@@ -21,8 +22,9 @@ public:
     QString NewTemporaryFileName() const;
 
     // Deletes every file directly inside the folder, making it writable
-    // first. A file that cannot be deleted stays; sub folders are left alone.
-    static void DeleteFilesIn(const QString &folder);
+    // first, except those named in keep. A file that cannot be deleted
+    // stays; sub folders are left alone.
+    static void DeleteFilesIn(const QString &folder, const QStringList &keep = {});
 
 private:
     QString m_root;

@@ -2,6 +2,7 @@
 
 #include "applicationsettings.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -14,40 +15,61 @@ bool HasSavedSize(const ApplicationSettings &settings)
     return settings.Left < settings.Right && settings.Top < settings.Bottom;
 }
 
-bool HasSavedPositionOnScreen(const ApplicationSettings &settings, const QSize &screen)
-{
-    return settings.Right >= -kScreenSlack && settings.Right <= screen.width() + kScreenSlack &&
-           settings.Top >= -kScreenSlack && settings.Top <= screen.height() + kScreenSlack;
-}
-
 QSize SavedSize(const ApplicationSettings &settings)
 {
     return {settings.Right - settings.Left, settings.Bottom - settings.Top};
 }
 
-} // namespace
+// The window with its frame lies on the screen area, give or take a few
+// pixels of frame that may stick out.
+bool FitsOn(const QRect &screen, const QRect &window, const QMargins &frame)
+{
+    const QRect outer(window.topLeft(), window.size().grownBy(frame));
+    return screen.adjusted(-kScreenSlack, -kScreenSlack, kScreenSlack, kScreenSlack).contains(outer);
+}
 
-std::optional<QRect> RestoredWindowRect(const ApplicationSettings &settings, const QSize &screen,
-                                        const QRect &current)
+bool FitsOnAny(const QList<QRect> &screens, const QRect &window, const QMargins &frame)
+{
+    return std::any_of(screens.begin(), screens.end(),
+                       [&](const QRect &screen) { return FitsOn(screen, window, frame); });
+}
+
+QRect CentredOn(const QRect &screen, const QSize &size, const QMargins &frame)
+{
+    const QSize outer = size.grownBy(frame);
+    return QRect(QPoint(screen.x() + (screen.width() - outer.width()) / 2,
+                        screen.y() + (screen.height() - outer.height()) / 2),
+                 size);
+}
+
+std::optional<QRect> SavedRectWanted(const ApplicationSettings &settings, const QList<QRect> &screens,
+                                     const QSize &currentSize, const QMargins &frame)
 {
     if (settings.Size_Save && !settings.Pos_Save) {
         if (!HasSavedSize(settings))
             return std::nullopt;
-        const QSize size = SavedSize(settings);
-        return QRect(QPoint((screen.width() - size.width()) / 2, (screen.height() - size.height()) / 2),
-                     size);
+        return CentredOn(screens.first(), SavedSize(settings), frame);
     }
-    if (settings.Pos_Save && !settings.Size_Save) {
-        if (!HasSavedPositionOnScreen(settings, screen))
-            return std::nullopt;
-        return QRect(QPoint(settings.Left, settings.Top), current.size());
-    }
-    if (settings.Pos_Save && settings.Size_Save) {
-        if (!HasSavedSize(settings) || !HasSavedPositionOnScreen(settings, screen))
-            return std::nullopt;
+    if (settings.Pos_Save && !settings.Size_Save)
+        return QRect(QPoint(settings.Left, settings.Top), currentSize);
+    if (settings.Pos_Save && settings.Size_Save && HasSavedSize(settings))
         return QRect(QPoint(settings.Left, settings.Top), SavedSize(settings));
-    }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QRect> RestoredWindowRect(const ApplicationSettings &settings, const QList<QRect> &screens,
+                                        const QSize &currentSize, const QMargins &frame)
+{
+    if (screens.isEmpty())
+        return std::nullopt;
+    const std::optional<QRect> wanted = SavedRectWanted(settings, screens, currentSize, frame);
+    // A rectangle saved on a larger screen, or on one that is gone, would put
+    // the title bar or the window's edges out of reach.
+    if (!wanted || !FitsOnAny(screens, *wanted, frame))
+        return std::nullopt;
+    return wanted;
 }
 
 std::optional<int> RestoredBarPosition(int extent, double fraction)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QMargins>
 #include <QRect>
 #include <QSize>
 
@@ -7,11 +9,14 @@
 
 class ApplicationSettings;
 
-// The main window rectangle the saved settings ask for at start, or nothing
-// when the saved values are switched off or out of bounds. screen is the
-// screen size; current is the window's rectangle before restoring.
-std::optional<QRect> RestoredWindowRect(const ApplicationSettings &settings, const QSize &screen,
-                                        const QRect &current);
+// The main window rectangle the saved settings ask for at start (the
+// frame's top left and the inner size), or nothing when the saved values are
+// switched off or the window would not fit on a screen; the window then
+// keeps its designed size, centred. screens are the available areas of the
+// screens, the window's own first; currentSize is the window's inner size
+// before restoring; frame the margins of its frame as far as known.
+std::optional<QRect> RestoredWindowRect(const ApplicationSettings &settings, const QList<QRect> &screens,
+                                        const QSize &currentSize, const QMargins &frame = {});
 
 // Where a split bar goes for a saved fraction of the extent; nothing when
 // the bar would come within 20 pixels of either edge.

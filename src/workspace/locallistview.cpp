@@ -1,10 +1,13 @@
 #include "locallistview.h"
 
+#include "datetext.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QItemSelectionModel>
+#include <QLocale>
 #include <QTreeView>
 #include <QUrl>
 
@@ -13,6 +16,24 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kDefaultWidths[] = {200, 80, 100, 130};
+constexpr int kSizeColumn = 1;
+constexpr int kDateColumn = 3;
+
+// The file system as the list shows it: sizes and dates in the program's
+// language and formats (the remote list's date texts), not the machine's.
+class LocalFileModel : public QFileSystemModel {
+public:
+    using QFileSystemModel::QFileSystemModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role == Qt::DisplayRole && index.column() == kDateColumn)
+            return FormatDateText(lastModified(index));
+        if (role == Qt::DisplayRole && index.column() == kSizeColumn && !isDir(index))
+            return QLocale().formattedDataSize(size(index));
+        return QFileSystemModel::data(index, role);
+    }
+};
 
 } // namespace
 
@@ -26,6 +47,7 @@ LocalListView::LocalListView(QWidget *parent)
         SetColumnWidth(column, kDefaultWidths[column]);
     SortBy(ByName);
     EnableDragAndDrop();
+    FitColumns(0);
     for (QAbstractItemView *view : Views())
         view->setEditTriggers(QAbstractItemView::EditKeyPressed);
     connect(this, &MultiViewList::itemDoubleClicked, this, &LocalListView::OpenEntry);
@@ -34,7 +56,7 @@ LocalListView::LocalListView(QWidget *parent)
 void LocalListView::UseNewModel()
 {
     QFileSystemModel *previous = m_files;
-    m_files = new QFileSystemModel(this);
+    m_files = new LocalFileModel(this);
     m_files->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     // Writable, so that a caption edited in place renames the entry.
     m_files->setReadOnly(false);

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTimer>
 #include <QToolButton>
@@ -113,10 +114,25 @@ void LocalPane::AttachPathBox(QComboBox *pathBox)
             pathBox->insertItem(0, shown);
         pathBox->setCurrentIndex(pathBox->findText(shown));
     });
-    connect(pathBox, &QComboBox::textActivated, this, [this, pathBox](const QString &text) {
-        if (!List->SetFolder(QDir::fromNativeSeparators(text.trimmed())))
-            pathBox->setEditText(QDir::toNativeSeparators(List->Folder()));
-    });
+    // A folder picked from the list or typed and confirmed with Enter; the
+    // box shows the folder the list shows, also after a path that is none.
+    const auto open = [this, pathBox](const QString &text) {
+        OpenTypedPath(text);
+        pathBox->setEditText(QDir::toNativeSeparators(List->Folder()));
+    };
+    connect(pathBox, &QComboBox::textActivated, this, open);
+    connect(pathBox->lineEdit(), &QLineEdit::returnPressed, this,
+            [pathBox, open] { open(pathBox->currentText()); });
+}
+
+bool LocalPane::OpenTypedPath(const QString &typed)
+{
+    QString path = QDir::fromNativeSeparators(typed.trimmed());
+    if (path == u"~"_s || path.startsWith(u"~/"_s))
+        path = QDir::homePath() + path.mid(1);
+    else if (QDir::isRelativePath(path))
+        path = QDir(List->Folder()).filePath(path);
+    return List->SetFolder(path);
 }
 
 void LocalPane::SetViewStyle(int view)

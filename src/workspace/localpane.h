@@ -21,6 +21,10 @@ public:
     explicit LocalPane(QWidget *parent = nullptr);
 
     void AttachPathBox(QComboBox *pathBox);
+    // Shows a folder typed into the path box: a full path, one below the
+    // home folder ("~/Bilder") or one below the folder shown. False (and the
+    // list stays) when there is no such folder.
+    bool OpenTypedPath(const QString &typed);
 
     // Sets the list's view and the check marks of the "Ansichten" menu.
     void SetViewStyle(int view);

@@ -1,8 +1,11 @@
 #include "multiviewlist.h"
 
+#include "columnfitter.h"
+
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QListView>
+#include <QPainter>
 #include <QTreeView>
 
 using namespace Qt::StringLiterals;
@@ -12,7 +15,9 @@ namespace {
 constexpr int kLargeIcon = 32;
 constexpr int kSmallIcon = 16;
 
-// A view that says when a drag it started has ended.
+// A view that says when a drag it started has ended and whether a caption
+// editor is open, and shows the list's placeholder text while it has no
+// rows.
 template <class View> class ReportingView : public View {
 public:
     ReportingView(MultiViewList *list)
@@ -21,11 +26,26 @@ public:
     {
     }
 
+    bool Editing() const { return this->state() == QAbstractItemView::EditingState; }
+
 protected:
     void startDrag(Qt::DropActions supportedActions) override
     {
         View::startDrag(supportedActions);
         emit m_list->dragFinished();
+    }
+
+    void paintEvent(QPaintEvent *event) override
+    {
+        View::paintEvent(event);
+        const QString &hint = m_list->PlaceholderText();
+        const QAbstractItemModel *rows = this->model();
+        if (hint.isEmpty() || (rows && rows->rowCount(this->rootIndex()) > 0))
+            return;
+        QWidget *area = this->viewport();
+        QPainter painter(area);
+        painter.setPen(this->palette().color(QPalette::PlaceholderText));
+        painter.drawText(area->rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, hint);
     }
 
 private:
@@ -78,6 +98,14 @@ void MultiViewList::AttachModel(QAbstractItemModel *model)
         previous->deleteLater();
     connect(m_details->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MultiViewList::selectionChanged);
+    if (m_fitter)
+        m_fitter->WatchModel(model);
+}
+
+bool MultiViewList::EditingCaption() const
+{
+    return static_cast<const ReportingView<QTreeView> *>(m_details)->Editing() ||
+           static_cast<const ReportingView<QListView> *>(m_icons)->Editing();
 }
 
 QList<QAbstractItemView *> MultiViewList::Views() const
@@ -118,6 +146,13 @@ void MultiViewList::ApplyDragAndDrop()
         view->setDragEnabled(m_dragAndDrop);
         view->viewport()->setAcceptDrops(m_dragAndDrop && m_dropsAccepted);
     }
+}
+
+void MultiViewList::SetPlaceholderText(const QString &text)
+{
+    m_placeholderText = text;
+    for (QAbstractItemView *view : Views())
+        view->viewport()->update();
 }
 
 void MultiViewList::SetViewStyle(int view)
@@ -183,4 +218,21 @@ QList<int> MultiViewList::ColumnWidths() const
 void MultiViewList::SetColumnWidth(int column, int width)
 {
     m_details->setColumnWidth(column, width);
+}
+
+void MultiViewList::FitColumns(int stretchColumn)
+{
+    if (!m_fitter)
+        m_fitter = new ColumnFitter(m_details, stretchColumn);
+}
+
+void MultiViewList::KeepColumnWidths()
+{
+    if (m_fitter)
+        m_fitter->Stop();
+}
+
+bool MultiViewList::FitsColumns() const
+{
+    return m_fitter && m_fitter->Active();
 }

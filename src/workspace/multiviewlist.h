@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QStackedWidget>
+#include <QString>
 
+class ColumnFitter;
 class QAbstractItemModel;
 class QAbstractItemView;
 class QItemSelectionModel;
@@ -30,6 +32,8 @@ public:
     QAbstractItemView *CurrentView() const;
     // Both views, for code that watches their input.
     QList<QAbstractItemView *> Views() const;
+    // A caption editor is open; keys it does not use pass on to the view.
+    bool EditingCaption() const;
     QTreeView *DetailsView() const { return m_details; }
     QListView *IconView() const { return m_icons; }
     QAbstractItemModel *Model() const;
@@ -40,12 +44,23 @@ public:
     int ColumnCount() const;
     QList<int> ColumnWidths() const;
     void SetColumnWidth(int column, int width);
+    // From now on the details view's columns are as wide as their content and
+    // the stretch column takes the rest of the view's width, until the user
+    // sizes a column or KeepColumnWidths is called.
+    void FitColumns(int stretchColumn);
+    // The widths set from now on stay as they are (the saved ones).
+    void KeepColumnWidths();
+    bool FitsColumns() const;
 
     // Rows can be dragged out of the list, and drops reach the views, whose
     // owner decides about them (an event filter on each view's viewport).
     void EnableDragAndDrop();
     // Drops are taken while this is on (and drag and drop is enabled).
     void SetDropsAccepted(bool accepted);
+
+    // A hint the views show in their middle while the list is empty.
+    void SetPlaceholderText(const QString &text);
+    const QString &PlaceholderText() const { return m_placeholderText; }
 
 signals:
     void itemDoubleClicked(const QModelIndex &index);
@@ -65,6 +80,8 @@ private:
 
     QTreeView *m_details;
     QListView *m_icons;
+    ColumnFitter *m_fitter = nullptr;
+    QString m_placeholderText;
     int m_view = kDetailsView;
     bool m_autoArrange = false;
     bool m_dragAndDrop = false;

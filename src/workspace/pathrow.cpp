@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 
 using namespace Qt::StringLiterals;
@@ -16,7 +17,31 @@ PathRow::PathRow(QWidget *parent)
     LMDShellComboBox1->setEditable(true);
     Edit1->setObjectName(u"Edit1"_s);
     Edit1->setReadOnly(true);
+    Edit1->installEventFilter(this);
+    connect(Edit1, &QLineEdit::returnPressed, this, [this] {
+        if (!Edit1->isReadOnly())
+            emit remotePathEntered(Edit1->text());
+    });
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void PathRow::SetRemoteFolder(const QString &folder)
+{
+    m_remoteFolder = folder;
+    Edit1->setText(folder);
+}
+
+void PathRow::DiscardRemoteTyping()
+{
+    if (Edit1->text() != m_remoteFolder)
+        Edit1->setText(m_remoteFolder);
+}
+
+void PathRow::SetRemotePathEditable(bool editable)
+{
+    if (!editable)
+        DiscardRemoteTyping();
+    Edit1->setReadOnly(!editable);
 }
 
 void PathRow::FollowPanes(QWidget *localPane, QWidget *remotePane)
@@ -65,6 +90,15 @@ void PathRow::resizeEvent(QResizeEvent *event)
 
 bool PathRow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == Edit1) {
+        // Transfers read the remote folder from the field: a path typed and
+        // left unconfirmed must not stay there.
+        const bool escape =
+            event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape;
+        if (escape || event->type() == QEvent::FocusOut)
+            DiscardRemoteTyping();
+        return escape || QWidget::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
         Align();
     return QWidget::eventFilter(watched, event);

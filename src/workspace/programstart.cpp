@@ -1,5 +1,6 @@
 #include "programstart.h"
 
+#include "dialogtitleroom.h"
 #include "tidantifreeze.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,11 @@ void InstallGermanLanguage(QCoreApplication &application)
         QCoreApplication::installTranslator(translator);
     else
         delete translator;
+}
+
+void InstallDialogTitleRoom(QCoreApplication &application)
+{
+    application.installEventFilter(new DialogTitleRoom(&application));
 }
 
 void InstallUserInterfacePump()

@@ -6,5 +6,8 @@ class QCoreApplication;
 // "Nein", "Abbrechen") and the German locale for numbers and dates.
 void InstallGermanLanguage(QCoreApplication &application);
 
+// Dialogs are made as wide as their titles need.
+void InstallDialogTitleRoom(QCoreApplication &application);
+
 // Network waits of the engine let the window process its events.
 void InstallUserInterfacePump();

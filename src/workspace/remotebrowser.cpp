@@ -36,6 +36,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kSevenBlanks = u"       "_s;
+const QString kNotConnectedHint = u"Nicht verbunden – „Verbinden“ wählt einen Server"_s;
 
 RemoteRow ParentRow()
 {
@@ -67,9 +68,32 @@ QString TypeName(const RemoteRow &row)
     return target.mid(target.lastIndexOf(u'/') + 1);
 }
 
+// Keeps the other commands out while a command that is no operation of its
+// own talks to the main session: the waits for the replies let them run.
+class SessionTalk {
+public:
+    explicit SessionTalk(OperationFlags &flags)
+        : m_flags(flags)
+        , m_wasBusy(flags.OperationBusy)
+    {
+        m_flags.OperationBusy = true;
+    }
+    ~SessionTalk() { m_flags.OperationBusy = m_wasBusy; }
+    SessionTalk(const SessionTalk &) = delete;
+    SessionTalk &operator=(const SessionTalk &) = delete;
+
+private:
+    OperationFlags &m_flags;
+    const bool m_wasBusy;
+};
+
+} // namespace
+
 QStringList LocalFilesIn(const QMimeData *data)
 {
     QStringList paths;
+    if (!data)
+        return paths;
     for (const QUrl &url : data->urls()) {
         if (url.isLocalFile())
             paths.append(url.toLocalFile());
@@ -77,14 +101,13 @@ QStringList LocalFilesIn(const QMimeData *data)
     return paths;
 }
 
-} // namespace
-
 RemoteBrowser::RemoteBrowser(TFTPqvx &window)
     : QObject(&window)
     , m_window(window)
 {
     m_local = new LocalBrowser(window, *this);
     ConnectCommands();
+    List()->SetPlaceholderText(kNotConnectedHint);
 }
 
 RemoteBrowser::~RemoteBrowser() = default;
@@ -126,13 +149,14 @@ void RemoteBrowser::RefreshRemoteList(const QString &nameToSelect)
     if (!session.IsConnected() || flags.TransferActive || flags.ListingBusy || m_thumbnailsLoading)
         return;
     m_window.Status()->SetPanelText(2, u"Lese Inhalte..."_s);
+    List()->SetPlaceholderText(QString());
     ShowParentOnly();
     flags.ListingBusy = true;
     const quint64 generation = m_generation;
     std::vector<RemoteRow> rows{ParentRow()};
     try {
         session.SetTransferType(ftASCII);
-        m_window.Paths()->Edit1->setText(session.CurrentDir());
+        m_window.Paths()->SetRemoteFolder(session.CurrentDir());
         ReadListing(rows);
     } catch (...) {
         FinishListing(std::move(rows), nameToSelect, generation);
@@ -217,8 +241,9 @@ void RemoteBrowser::FinishListing(std::vector<RemoteRow> rows, const QString &na
 void RemoteBrowser::ClearRemoteList()
 {
     ++m_generation;
-    m_window.Paths()->Edit1->clear();
+    m_window.Paths()->SetRemoteFolder(QString());
     List()->Rows()->SetRows({}, 0, -1);
+    List()->SetPlaceholderText(kNotConnectedHint);
     List()->Rows()->Symbols().DropAdded();
     // The folder tree belongs to the session as much as the list does.
     if (m_folderTree)
@@ -238,28 +263,44 @@ void RemoteBrowser::SortByColumn(int column)
 
 // --- moving between folders ---------------------------------------------
 
-void RemoteBrowser::ChangeRemoteFolder(const QString &target)
+bool RemoteBrowser::ChangeRemoteFolder(const QString &target)
 {
     TIdFTP &session = m_window.IdFTP1;
     if (!session.IsConnected() || m_window.Flags.TransferActive || m_window.Flags.ListingBusy)
-        return;
-    const QString current = session.CurrentDir();
-    const QString folderLeft = current.mid(current.lastIndexOf(u'/') + 1);
+        return false;
     const bool up = target.isEmpty() || target == u".."_s;
-    if (up)
-        session.ChangeDirUp();
-    else if (target.startsWith(u'.') || target.startsWith(u'/'))
-        session.ChangeDir(target);
-    else
-        session.ChangeDir(WithTrailingSlash(current) + target);
+    QString folderLeft;
+    bool changed = false;
+    {
+        const SessionTalk talk(m_window.Flags);
+        const QString current = session.CurrentDir();
+        folderLeft = current.mid(current.lastIndexOf(u'/') + 1);
+        if (up)
+            changed = session.ChangeDirUp();
+        else if (target.startsWith(u'.') || target.startsWith(u'/'))
+            changed = session.ChangeDir(target);
+        else
+            changed = session.ChangeDir(WithTrailingSlash(current) + target);
+    }
     // Only the way up has a row for the folder just left.
     RefreshRemoteList(up ? folderLeft : QString());
     QCoreApplication::processEvents();
-    if (!up)
+    if (up) {
+        const int row = List()->Rows()->FindCaption(folderLeft);
+        if (row >= 0)
+            List()->SelectRow(row);
+    }
+    return changed;
+}
+
+void RemoteBrowser::ChangeToTypedFolder(const QString &typed)
+{
+    const QString path = typed.trimmed();
+    if (path.isEmpty())
         return;
-    const int row = List()->Rows()->FindCaption(folderLeft);
-    if (row >= 0)
-        List()->SelectRow(row);
+    // The listing of the folder kept has said "Fertig"; say why it was kept.
+    if (!ChangeRemoteFolder(path))
+        m_window.Status()->SetPanelText(2, u"Der Ordner „%1“ wurde nicht gefunden."_s.arg(path));
 }
 
 void RemoteBrowser::OpenRemoteEntry()
@@ -275,7 +316,7 @@ void RemoteBrowser::OpenRemoteEntry()
     else if (row.IsLink())
         OpenLink(row);
     else if (row.Kind() == RemoteRow::kFile)
-        emit openFileRequested(WithTrailingSlash(m_window.IdFTP1.CurrentDir()) + row.name, row.name);
+        OpenFile(row.name, row.name);
     QApplication::beep();
 }
 
@@ -290,14 +331,33 @@ void RemoteBrowser::OpenLink(const RemoteRow &row)
         return;
     }
     TIdFTP &session = m_window.IdFTP1;
-    session.SetTransferType(ftASCII);
     const bool asItStands = target.startsWith(u'.') || target.contains(u'/');
-    const QString path = asItStands ? target : WithTrailingSlash(session.CurrentDir()) + target;
-    if (session.FileSize(path) < 0) {
-        ChangeRemoteFolder(target);
-        return;
+    QString path = target;
+    bool isFile = false;
+    {
+        const SessionTalk talk(m_window.Flags);
+        session.SetTransferType(ftASCII);
+        if (!asItStands)
+            path = WithTrailingSlash(session.CurrentDir()) + target;
+        // The size of a folder is refused.
+        isFile = session.FileSize(path) >= 0;
     }
-    emit openFileRequested(path, target.mid(target.lastIndexOf(u'/') + 1));
+    if (isFile)
+        OpenFile(path, target.mid(target.lastIndexOf(u'/') + 1));
+    else
+        ChangeRemoteFolder(target);
+}
+
+void RemoteBrowser::OpenFile(const QString &path, const QString &localName)
+{
+    // An opened copy may be saved back long after: its path must not depend
+    // on the folder that is current then.
+    QString remotePath = path;
+    if (!remotePath.startsWith(u'/')) {
+        const SessionTalk talk(m_window.Flags);
+        remotePath = WithTrailingSlash(m_window.IdFTP1.CurrentDir()) + path;
+    }
+    emit openFileRequested(remotePath, localName);
 }
 
 void RemoteBrowser::RefreshCommand()
@@ -401,6 +461,8 @@ void RemoteBrowser::ConnectCommands()
     connect(pane->RawListingItem, &QAction::triggered, this,
             [this] { RunSessionCommand([this] { ShowRawListing(); }); });
     connect(pane->ContextMenu, &QMenu::aboutToShow, this, &RemoteBrowser::PrepareContextMenu);
+    connect(m_window.Paths(), &PathRow::remotePathEntered, this,
+            [this](const QString &path) { RunSessionCommand([this, path] { ChangeToTypedFolder(path); }); });
 }
 
 void RemoteBrowser::AbortTransfer()
@@ -461,6 +523,7 @@ void RemoteBrowser::ApplyCommandStates(bool askClipboard)
     enable(states.copy, {pane->Kopieren1});
     enable(states.paste, {pane->Einfgeh1});
     list->SetDropsAccepted(states.drops);
+    m_window.Paths()->SetRemotePathEditable(states.refresh);
     list->Rows()->SetEditingAllowed(states.editCaption);
     m_local->UpdateUploadButton();
 }
@@ -488,6 +551,20 @@ bool RemoteBrowser::eventFilter(QObject *watched, QEvent *event)
 
 bool RemoteBrowser::HandleKey(QKeyEvent *key)
 {
+    // The Enter that ends an in-place edit belongs to the edit.
+    if (List()->EditingCaption())
+        return false;
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    const bool enter =
+        (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
+    if (enter || (key->key() == Qt::Key_Backspace && modifiers == Qt::NoModifier)) {
+        // The keys of the double-click and of "..": the same command, the same gate.
+        if (enter)
+            RunSessionCommand([this] { OpenRemoteEntry(); });
+        else
+            RunSessionCommand([this] { ChangeRemoteFolder(u".."_s); });
+        return true;
+    }
     const bool selectAll = key->matches(QKeySequence::SelectAll);
     const bool refresh = key->key() == Qt::Key_F5 && key->modifiers() == Qt::NoModifier;
     const bool remove = key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier;

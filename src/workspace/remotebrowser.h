@@ -18,6 +18,10 @@ class TFTPqvx;
 class TTreeDlg1;
 struct RemoteEntry;
 
+// The local files among the addresses of dropped or copied data, by their
+// paths; other addresses are left out.
+QStringList LocalFilesIn(const QMimeData *data);
+
 // The remote pane's behaviour: listing the session's current folder into
 // ListView1, moving between folders, sorting, the keys and drops of the
 // list, and which remote commands are enabled. The transfer and file
@@ -38,7 +42,13 @@ public:
     ~RemoteBrowser() override;
 
     void RefreshRemoteList(const QString &nameToSelect = QString());
-    void ChangeRemoteFolder(const QString &target);
+    // True when the server changed into the target; the list is read anew
+    // either way.
+    bool ChangeRemoteFolder(const QString &target);
+    // A path typed into the remote path field: a folder of the current one,
+    // a path from the root, or ".."; an unknown one keeps the current folder
+    // and says so in the status bar.
+    void ChangeToTypedFolder(const QString &typed);
     void UpdateCommandStates();
     // The disconnected state: path field, list and added file-type symbols emptied.
     void ClearRemoteList();
@@ -95,6 +105,8 @@ private:
     void FinishListing(std::vector<RemoteRow> rows, const QString &nameToSelect, quint64 generation);
     void ShowParentOnly();
     void OpenLink(const RemoteRow &row);
+    // Asks to open the file at path (absolute, or relative to the session's folder).
+    void OpenFile(const QString &path, const QString &localName);
     void SortByColumn(int column);
     void ApplyRename(const QPersistentModelIndex &index, const QString &oldCaption,
                      const QString &newCaption);

@@ -62,6 +62,8 @@ public:
 signals:
     // A search results file named on the command line, for the results window.
     void resultsFileRequested(const QString &fileName);
+    // The main session has connected to a server (before its login).
+    void sessionConnected();
 
 private:
     struct SessionStart {

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPainter>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 // Panel 0: symbols drawn from the left edge without gaps, then its text.
@@ -68,7 +70,7 @@ StatusPanels::StatusPanels(QWidget *parent)
         addWidget(label);
         m_textPanels.append(label);
     }
-    m_textPanels[2]->setFixedWidth(50);
+    m_textPanels[2]->setFixedWidth(kSystemTypeWidth);
     SetWindowWidth(parent ? parent->width() : 0);
 }
 
@@ -79,7 +81,18 @@ void StatusPanels::SetPanelText(int panel, const QString &text)
     } else if (QLabel *label = m_textPanels.value(panel - 1)) {
         label->setText(text);
         label->setToolTip(text);
+        if (label == m_textPanels.last())
+            FitSystemTypePanel();
     }
+}
+
+// The server's system type ("UNIX Type: L8") is wider than the panel's 50
+// pixels: the panel grows to show it whole.
+void StatusPanels::FitSystemTypePanel()
+{
+    QLabel *label = m_textPanels.last();
+    const int textWidth = label->text().isEmpty() ? 0 : label->sizeHint().width();
+    label->setFixedWidth(std::max(kSystemTypeWidth, textWidth));
 }
 
 QString StatusPanels::PanelText(int panel) const

@@ -6,7 +6,8 @@ class QLabel;
 class SymbolPanel;
 
 // The status bar with four panels: 0 the connection symbols (68 pixels),
-// 1 a third of the window width, 2 two fifths of it, 3 50 pixels.
+// 1 a third of the window width, 2 two fifths of it, 3 50 pixels or as wide
+// as its text.
 class StatusPanels : public QStatusBar {
     Q_OBJECT
 
@@ -28,6 +29,10 @@ public:
     QSize minimumSizeHint() const override;
 
 private:
+    static constexpr int kSystemTypeWidth = 50;
+
+    void FitSystemTypePanel();
+
     SymbolPanel *m_symbols;
     QList<QLabel *> m_textPanels; // panels 1 to 3
 };

@@ -25,6 +25,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
@@ -95,8 +96,8 @@ void TFTPqvx::CreateDialogs()
     m_setup = new Tsetup(this);
     // The transfer prompts and the wait dialog come here.
     CredentialsDialog();
-    // The search windows, the list update, the slideshow properties, the
-    // upload prompts and the save-from-results window come here.
+    // The list update, the slideshow properties and the upload prompts
+    // come here; the search installs its windows itself.
     m_browser->CreateFolderTreeDialog();
 }
 
@@ -212,6 +213,8 @@ bool TFTPqvx::RunSessionCommand(const std::function<void()> &command)
         QApplication::beep();
         return false;
     }
+    // Commands read the remote folder from the path field.
+    m_pathRow->DiscardRemoteTyping();
     RunCommand(command);
     return true;
 }
@@ -283,8 +286,10 @@ void TFTPqvx::RestoreColumnWidths()
     const auto restore = [](MultiViewList *list, const auto &widths) {
         for (int column = 0; column < list->ColumnCount() && column < int(widths.size()); ++column) {
             // A width of 0 would hide the column for good.
-            if (widths[column] > 0)
+            if (widths[column] > 0) {
                 list->SetColumnWidth(column, widths[column]);
+                list->KeepColumnWidths();
+            }
         }
     };
     if (Settings.Ansicht_Lokal_Save)
@@ -295,14 +300,25 @@ void TFTPqvx::RestoreColumnWidths()
 
 void TFTPqvx::RestoreWindowRect()
 {
-    const QScreen *shown = screen();
-    if (!shown)
+    const QScreen *own = screen();
+    if (!own)
         return;
-    const std::optional<QRect> saved = RestoredWindowRect(Settings, shown->size(), QRect(pos(), size()));
-    if (!saved)
-        return;
-    resize(saved->size());
-    move(saved->topLeft());
+    QList<QRect> screens{own->availableGeometry()};
+    for (const QScreen *other : QGuiApplication::screens()) {
+        if (other != own)
+            screens.append(other->availableGeometry());
+    }
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const QMargins frameMargins(inner.left() - frame.left(), inner.top() - frame.top(),
+                                frame.right() - inner.right(), frame.bottom() - inner.bottom());
+    if (const std::optional<QRect> saved = RestoredWindowRect(Settings, screens, size(), frameMargins)) {
+        resize(saved->size());
+        move(saved->topLeft());
+    }
+    // The rectangle above is the one the window returns to from maximized.
+    if (Settings.Size_Save && Settings.Maximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void TFTPqvx::RestoreSplitPositions()
@@ -334,6 +350,20 @@ void TFTPqvx::resizeEvent(QResizeEvent *event)
     m_status->SetWindowWidth(width());
 }
 
+// The rectangle the window has when it is neither maximized nor full
+// screen, as move() and resize() take it: the frame's top left and the inner
+// size. Stored instead of the maximized one, it never outgrows the screen.
+QRect TFTPqvx::NormalWindowRect() const
+{
+    if (!isMaximized() && !isFullScreen())
+        return QRect(pos(), size());
+    const QRect normal = normalGeometry();
+    if (!normal.isValid())
+        return QRect(pos(), size());
+    const QPoint frameOffset = geometry().topLeft() - pos();
+    return QRect(normal.topLeft() - frameOffset, normal.size());
+}
+
 void TFTPqvx::OpenSettingsDialog()
 {
     if (!m_setup || Flags.OperationBusy)
@@ -362,8 +392,7 @@ void TFTPqvx::closeEvent(QCloseEvent *event)
 
 void TFTPqvx::DisconnectSessionsForClose()
 {
-    // A running search transfer is aborted and the search session
-    // disconnected here, before the main session.
+    emit closingSessions();
     m_session->Disconnect();
 }
 
@@ -375,9 +404,11 @@ void TFTPqvx::RunCloseSequence()
     m_browser->CloseFolderTree();
     CopyList.clear();
     Features.clear();
+    const QStringList unsaved = UnsavedCopies ? UnsavedCopies() : QStringList();
     if (!StartedWithArguments())
-        DataFolders::DeleteFilesIn(m_folders.WorkFolder());
-    // The session of the save-from-results window is disconnected here.
+        DataFolders::DeleteFilesIn(m_folders.WorkFolder(), unsaved);
+    if (!unsaved.isEmpty())
+        TellUnsavedCopiesKept(unsaved);
     if (StartedWithArguments())
         return;
     SaveSettings();
@@ -386,6 +417,14 @@ void TFTPqvx::RunCloseSequence()
     QFile::remove(copy);
     QFile::copy(settingsFile.absoluteFilePath(), copy);
     ConnectionTreeStore(m_folders.TreeFolder()).BackupConnectionFiles();
+}
+
+void TFTPqvx::TellUnsavedCopiesKept(const QStringList &copies)
+{
+    QMessageBox::warning(this, QString(),
+                         u"Diese geänderten Dateien sind nicht auf dem Server gespeichert worden. "
+                         u"Sie bleiben im Ordner \"%1\" erhalten:\n\n%2"_s.arg(
+                             QDir::toNativeSeparators(m_folders.WorkFolder()), copies.join(u'\n')));
 }
 
 void TFTPqvx::SaveSettings()
@@ -399,12 +438,14 @@ ClosingLayout TFTPqvx::CurrentLayout() const
 {
     ClosingLayout layout;
     layout.folder = QDir::toNativeSeparators(m_localPane->List->Folder());
-    layout.windowRect = QRect(pos(), size());
+    layout.windowRect = NormalWindowRect();
+    layout.maximized = isMaximized();
     layout.splitArea = m_splitArea->size();
     layout.paneBarPosition = m_paneSplitter->sizes().value(0);
     layout.logBarPosition = m_splitArea->sizes().value(0);
     layout.localColumnWidths = m_localPane->List->ColumnWidths();
     layout.remoteColumnWidths = m_remotePane->List->ColumnWidths();
-    // The search results window adds the widths of its columns here.
+    if (SearchColumnWidths)
+        layout.searchColumnWidths = SearchColumnWidths();
     return layout;
 }

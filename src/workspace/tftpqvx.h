@@ -25,6 +25,13 @@ class TPagesDlg;
 class Tsetup;
 class TVerblist;
 
+// A remote entry remembered by "Kopieren": its kind letter ('d' folder,
+// '-' file) and its full path on the server.
+struct CopiedRemoteEntry {
+    QChar kind;
+    QString path;
+};
+
 // The main window: tool bar, path row, the local and the remote pane side
 // by side, the session log under them, the progress bar and the status bar.
 // Creating it makes the data folders and reads the settings; its first
@@ -62,9 +69,17 @@ public:
 
     OperationFlags Flags;
     ApplicationSettings Settings;
-    TIdFTP IdFTP1;        // the main session
-    QStringList Features; // what the server's HELP offered
-    QStringList CopyList; // remote names copied for pasting
+    TIdFTP IdFTP1;                     // the main session
+    TIdFTP IdFTPSearch;                // the search's session, beside the main one
+    QStringList Features;              // what the server's HELP offered
+    QList<CopiedRemoteEntry> CopyList; // remote entries copied for pasting
+    // The opened copies in the work folder whose change is not on the server
+    // yet: the program end keeps them and tells the user where they are.
+    std::function<QStringList()> UnsavedCopies;
+
+    // The column widths of the search results window, once it exists; they
+    // are written with the settings when the program ends.
+    std::function<QList<int>()> SearchColumnWidths;
 
     SessionControl *Session() const { return m_session; }
     RemoteBrowser *Browser() const { return m_browser; }
@@ -102,6 +117,11 @@ public:
     // Made on first use when CreateDialogs has not run.
     TGetpwdDlg *CredentialsDialog();
 
+signals:
+    // The window closes: sessions beside the main one stop their transfers
+    // and quit now, before the main session is disconnected.
+    void closingSessions();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -119,8 +139,10 @@ private:
     void HandleCommandLine();
     void DisconnectSessionsForClose();
     void RunCloseSequence();
+    void TellUnsavedCopiesKept(const QStringList &copies);
     void SaveSettings();
     ClosingLayout CurrentLayout() const;
+    QRect NormalWindowRect() const;
     void OpenSettingsDialog();
     void ShowAbout();
 

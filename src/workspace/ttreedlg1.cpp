@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStyle>
 #include <QToolButton>
@@ -171,7 +172,7 @@ void TTreeDlg1::Build()
         session.SetTransferType(ftASCII);
         rememberedFolder = session.CurrentDir();
         const RemoteListView *pane = m_window.Remote()->List;
-        const QString shownFolder = WithTrailingSlash(m_window.Paths()->Edit1->text());
+        const QString shownFolder = WithTrailingSlash(m_window.Paths()->RemoteFolder());
         FolderTreeWalk walk(
             session, m_window.Features, flags.CancelRequested,
             pane->ShowsOnlyParent() ? shownFolder : QString(),
@@ -188,15 +189,18 @@ void TTreeDlg1::Build()
 
 void TTreeDlg1::FinishBuild(const QString &rememberedFolder)
 {
-    m_window.Flags.OperationBusy = false;
-    QApplication::restoreOverrideCursor();
-    m_building = false;
-    SpeedButton1->setEnabled(true);
-    m_window.Browser()->UpdateCommandStates();
-    RemotePane *pane = m_window.Remote();
-    pane->FolderTreeButton->setEnabled(pane->RefreshButton->isEnabled());
-    if (m_emptyAfterBuild)
-        EmptyTree();
+    // The way back still belongs to the walk: its wait lets other commands run.
+    const auto finish = qScopeGuard([this] {
+        m_window.Flags.OperationBusy = false;
+        QApplication::restoreOverrideCursor();
+        m_building = false;
+        SpeedButton1->setEnabled(true);
+        m_window.Browser()->UpdateCommandStates();
+        RemotePane *pane = m_window.Remote();
+        pane->FolderTreeButton->setEnabled(pane->RefreshButton->isEnabled());
+        if (m_emptyAfterBuild)
+            EmptyTree();
+    });
     if (m_window.IdFTP1.IsConnected())
         m_window.IdFTP1.ChangeDir(rememberedFolder);
 }

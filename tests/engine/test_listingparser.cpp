@@ -223,8 +223,10 @@ void CheckEntry(bool mlsd)
     if (!date.isNull())
         QCOMPARE(entry.dateText, date);
     if (accepted) {
+        // The kind letter comes first, whatever permissions follow.
         static const QString letters = u"-dl"_s;
-        QCOMPARE(entry.attributes, QString(letters[kind]) + u"---------"_s);
+        QCOMPARE(entry.attributes.size(), 10);
+        QCOMPARE(entry.attributes.front(), letters[kind]);
         QVERIFY(entry.timestamp.isValid());
         QCOMPARE(ParseDateText(entry.dateText), entry.timestamp);
     }
@@ -298,6 +300,53 @@ private slots:
 
     // Lines with a time instead of a year belong to the last twelve months:
     // the current year, or the previous one for dates that would lie ahead.
+    // The Info column shows what the listing says of permissions; the kind
+    // stays the first letter, since downloads, deletes and the command
+    // states read it from there.
+    void attributesShowListedPermissions_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<bool>("mlsd");
+        QTest::addColumn<QString>("attributes");
+        const auto list = [](const char *tag, const QString &line, const QString &attributes) {
+            QTest::newRow(tag) << line << false << attributes;
+        };
+        const auto mlsd = [](const char *tag, const QString &facts, const QString &attributes) {
+            QTest::newRow(tag) << facts + u"modify=20031231235959; name"_s << true << attributes;
+        };
+        list("vsftpd folder", u"drwxr-xr-x    2 0        0            4096 Mar 04  2025 pub"_s,
+             u"drwxr-xr-x"_s);
+        list("vsftpd file", u"-rw-r--r--    1 0        0               5 Mar 04  2025 a.txt"_s,
+             u"-rw-r--r--"_s);
+        list("link", u"lrwxrwxrwx   1 root     root           11 Jan  5  2003 l -> t"_s, u"lrwxrwxrwx"_s);
+        list("set-id and sticky bits", u"drwsr-sr-T   2 ftp      ftp          4096 Oct 12  2003 s"_s,
+             u"drwsr-sr-T"_s);
+        list("ACL mark after the mode", u"-rw-rw-r--+  1 ftp      ftp             1 Oct 12  2003 acl"_s,
+             u"-rw-rw-r--"_s);
+        list("device node reads as a file", u"crw-rw-rw-   1 root     root     1,   3 Oct 12  2003 null"_s,
+             u"-rw-rw-rw-"_s);
+        list("no mode word", u"-rw-r--r-x1 ftp ftp 1 Oct 12  2003 odd"_s, u"----------"_s);
+        list("DOS folder", u"12-31-03  10:30PM       <DIR>          Programme"_s, u"d---------"_s);
+        list("DOS file", u"12-31-03  10:30PM                 1234 a.txt"_s, u"----------"_s);
+        list("EPLF folder", u"+i8388621.29609,m824255902,/,\tdev"_s, u"d---------"_s);
+        mlsd("pyftpdlib mode", u"type=dir;size=4096;unix.mode=0o755;"_s, u"drwxr-xr-x"_s);
+        mlsd("proftpd mode", u"type=file;size=3;UNIX.mode=0640;"_s, u"-rw-r-----"_s);
+        mlsd("mode with file type bits", u"type=file;size=3;unix.mode=100644;"_s, u"-rw-r--r--"_s);
+        mlsd("mode with set-uid and sticky", u"type=dir;unix.mode=5751;"_s, u"drwsr-x--t"_s);
+        mlsd("mode that is no octal number", u"type=file;size=3;unix.mode=0o789;"_s, u"----------"_s);
+        mlsd("no mode fact", u"type=file;size=3;"_s, u"----------"_s);
+    }
+
+    void attributesShowListedPermissions()
+    {
+        QFETCH(QString, line);
+        QFETCH(bool, mlsd);
+        QFETCH(QString, attributes);
+        const RemoteEntry entry = ParseListingLine(line, NoCorrection(), mlsd);
+        QVERIFY(entry.accepted);
+        QCOMPARE(entry.attributes, attributes);
+    }
+
     void unixWithoutYear_data()
     {
         QTest::addColumn<QString>("layout"); // %1 is replaced by "Mon DD"

@@ -42,6 +42,8 @@ def parse_arguments():
     parser.add_argument("--no-mlsd", action="store_true")
     parser.add_argument("--no-epsv", action="store_true")
     parser.add_argument("--ipv6", action="store_true", help="listen on ::1")
+    parser.add_argument("--unix-mode", action="store_true",
+                        help="MLSD lines carry the UNIX.mode fact, as proftpd's do")
     parser.add_argument("--masquerade")
     parser.add_argument("--passive-ports", help="first-last")
     parser.add_argument("--command-delay", type=int, default=0,
@@ -112,6 +114,15 @@ class Latin1Mixin:
         super().push_dtp_data(data, isproducer, file, cmd)
 
 
+class UnixModeMixin:
+    """Lists every entry's permissions in its MLSD line."""
+
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        if "unix.mode" in self._available_facts:
+            self._current_facts.append("unix.mode")
+
+
 class ImplicitTlsMixin:
     """Secures the control connection right at accept, before the greeting."""
 
@@ -143,6 +154,8 @@ def handler_class(arguments):
         mixins.append(SlowCommandsMixin)
     if arguments.latin1:
         mixins.append(Latin1Mixin)
+    if arguments.unix_mode:
+        mixins.append(UnixModeMixin)
     tls = arguments.implicit_tls or arguments.explicit_tls
     if tls:
         from pyftpdlib.handlers import TLS_FTPHandler

@@ -185,8 +185,8 @@ bool RealFtpServer::start(QString *error)
 QString RealFtpServer::optionsProblem() const
 {
     const Options &o = m_options;
-    if (o.kind != Kind::Pyftpdlib && (o.latin1Names || o.hideMlsd || o.commandDelayMs > 0))
-        return u"latin1Names, hideMlsd and commandDelayMs are options of the pyftpdlib server"_s;
+    if (o.kind != Kind::Pyftpdlib && (o.latin1Names || o.hideMlsd || o.unixModeFact || o.commandDelayMs > 0))
+        return u"latin1Names, hideMlsd, unixModeFact and commandDelayMs are options of the pyftpdlib server"_s;
     if (o.implicitTls && o.explicitTls)
         return u"implicitTls and explicitTls exclude each other"_s;
     if (o.kind == Kind::PureFtpd && (o.implicitTls || o.explicitTls || o.refuseEpsv ||
@@ -254,6 +254,8 @@ std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) con
         arguments << u"--latin1"_s;
     if (m_options.hideMlsd)
         arguments << u"--no-mlsd"_s;
+    if (m_options.unixModeFact)
+        arguments << u"--unix-mode"_s;
     if (!m_options.masqueradeAddress.isEmpty())
         arguments << u"--masquerade"_s << m_options.masqueradeAddress;
     if (m_options.commandDelayMs > 0)

@@ -51,6 +51,8 @@ public:
         bool latin1Names = false;
         // pyftpdlib only: neither offers nor announces MLSD/MLST (vsftpd never does).
         bool hideMlsd = false;
+        // pyftpdlib only: MLSD lines carry the permissions (the UNIX.mode fact).
+        bool unixModeFact = false;
         // Address the PASV reply names instead of the control connection's.
         QString masqueradeAddress = {};
         // pyftpdlib only: each command is taken this many milliseconds after it

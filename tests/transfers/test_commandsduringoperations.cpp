@@ -1,8 +1,9 @@
 // The main window's session does one thing at a time. While a listing, a
-// download, an upload, a delete or the folder tree's walk waits on the
-// server, the window keeps running, so the user can press anything: every
-// enabled command is pressed again and again while each of them runs, and
-// the running one must still finish byte-exact with the session in step.
+// download, an upload, a delete, the folder tree's walk, entering a folder,
+// opening a file, a paste or a save-back waits on the server, the window
+// keeps running, so the user can press anything: every enabled command is
+// pressed again and again in every wait of each of them, and the running
+// one must still finish byte-exact with the session in step.
 #include "remoteopshelpers.h"
 #include "transferwindow.h"
 
@@ -12,8 +13,10 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QTreeView>
 
@@ -64,7 +67,8 @@ QSet<QString> Verbs(const QStringList &commands)
 }
 
 // Presses every enabled command of the main window, and of the folder tree
-// window, each time the session's waits let the window run.
+// window, each time the session's waits let the window run: also in a wait
+// that an operation forgot to mark as its own.
 class CommandPresser : public QObject {
 public:
     CommandPresser(TFTPqvx &window, QString localFile)
@@ -82,7 +86,7 @@ public:
         m_modalCloser.start();
         TIdAntiFreeze::Install([this] {
             QCoreApplication::processEvents();
-            PressWhileBusy();
+            PressDuringWait();
         });
     }
     ~CommandPresser() override { RemoteSessionFixture::InstallProgramServices(); }
@@ -99,15 +103,9 @@ public:
     QStringList Pressed() const { return m_presses.keys(); }
 
 private:
-    bool Busy() const
+    void PressDuringWait()
     {
-        const OperationFlags &flags = m_window.Flags;
-        return flags.OperationBusy || flags.TransferActive || flags.ListingBusy;
-    }
-
-    void PressWhileBusy()
-    {
-        if (!m_armed || m_pressing || !Busy())
+        if (!m_armed || m_pressing)
             return;
         m_pressing = true;
         ++m_rounds;
@@ -141,13 +139,27 @@ private:
             Press(u"double-click"_s, [list] { DoubleClickRow(list, 1); });
             Press(u"Enter"_s, [view] { QTest::keyClick(view, Qt::Key_Return); });
         }
+        Press(u"Backspace"_s, [view] { QTest::keyClick(view, Qt::Key_Backspace); });
         Press(u"F5"_s, [view] { QTest::keyClick(view, Qt::Key_F5); });
+        Press(u"path typed into the remote path field"_s, [this] {
+            QLineEdit *field = m_window.Paths()->Edit1;
+            QTest::keyClicks(field, u"/tree/sub"_s);
+            QTest::keyClick(field, Qt::Key_Return);
+        });
         Press(u"Del"_s, [view] { QTest::keyClick(view, Qt::Key_Delete); });
         Press(u"drop onto the remote list"_s, [this, view] {
             QMimeData files;
             files.setUrls({QUrl::fromLocalFile(m_localFile)});
             Drop(view->viewport(), files);
         });
+        // The paste items are set when their menu opens, which may have
+        // been before the operation began.
+        for (QAction *item : {m_window.Remote()->Einfgeh1, m_window.Local()->Einfgen1}) {
+            Press(item->objectName() + u" from a menu opened before"_s, [item] {
+                item->setEnabled(true);
+                item->trigger();
+            });
+        }
         Press(u"drop onto the local list"_s, [this, list] {
             std::unique_ptr<QMimeData> rows(list->Rows()->mimeData({list->Rows()->index(1, 0)}));
             if (rows)
@@ -200,7 +212,18 @@ private:
     int m_rounds = 0;
 };
 
-enum class Operation { Listing, Download, Upload, Delete, FolderTreeWalk };
+enum class Operation {
+    Listing,
+    Download,
+    Upload,
+    Delete,
+    FolderTreeWalk,
+    EnterFolder,     // a double-click on a folder
+    OpenFile,        // a double-click on a file: fetched into work and opened
+    PasteFromServer, // "Aus dem FTP Server einfügen" of copied entries
+    PasteClipboard,  // "Einfügen" of the files the clipboard names
+    SaveBack,        // "Ja" to saving a changed opened file
+};
 
 } // namespace
 
@@ -239,6 +262,7 @@ private slots:
     {
         m_fixture.Close();
         m_local.reset();
+        QGuiApplication::clipboard()->clear();
     }
     void ignoreUrl(const QUrl &) {}
 
@@ -254,6 +278,11 @@ private slots:
             QTest::newRow(qPrintable(u"delete, "_s + lister)) << Operation::Delete << mlsd;
             QTest::newRow(qPrintable(u"folder tree walk, "_s + lister)) << Operation::FolderTreeWalk << mlsd;
         }
+        QTest::newRow("entering a folder, MLSD") << Operation::EnterFolder << true;
+        QTest::newRow("opening a file, MLSD") << Operation::OpenFile << true;
+        QTest::newRow("paste from the server, MLSD") << Operation::PasteFromServer << true;
+        QTest::newRow("paste from the clipboard, MLSD") << Operation::PasteClipboard << true;
+        QTest::newRow("saving an opened file back, MLSD") << Operation::SaveBack << true;
     }
 
     void everyCommandDuringEveryOperation()
@@ -280,6 +309,7 @@ private slots:
         QVERIFY(WriteFileContent(upload + u"/inner/u2.txt"_s, "u2"));
         const QString stray = m_local->filePath(u"stray.txt"_s);
         QVERIFY(WriteFileContent(stray, "dropped during another operation"));
+        Prepare(operation, upload, stray);
         server.clearTranscript();
 
         CommandPresser presser(*window, stray);
@@ -292,7 +322,7 @@ private slots:
         const QString pressed = presser.Pressed().join(u", "_s);
         VerifyOutcome(operation, server);
         VerifyOnlyItsCommands(operation, server.commands());
-        VerifyInStep();
+        VerifyInStep(operation == Operation::EnterFolder ? u"/tree"_s : u"/"_s);
         QVERIFY2(!QFileInfo::exists(server.rootDir() + u"/stray.txt"_s), qPrintable(pressed));
     }
 
@@ -310,6 +340,35 @@ private:
         QTRY_VERIFY(local->FindEntry(name).isValid());
         local->SelectionModel()->select(local->FindEntry(name),
                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+
+    QString OpenedCopy() const { return Window()->Folders().WorkFolder() + u"keep.txt"_s; }
+
+    // What an operation needs before it starts: copied entries, the
+    // clipboard's files, an opened file with a change. The other
+    // operations find a copied file and the stray file on the clipboard,
+    // for the paste commands pressed while they run.
+    void Prepare(Operation operation, const QString &uploadFolder, const QString &strayFile)
+    {
+        const QStringList copied = operation == Operation::PasteFromServer
+                                       ? QStringList{u"tree"_s, u"keep.txt"_s}
+                                       : QStringList{u"keep.txt"_s};
+        SelectCaptions(Pane()->List, copied);
+        Window()->Browser()->UpdateCommandStates();
+        Pane()->Kopieren1->trigger();
+        QCOMPARE(Window()->CopyList.size(), copied.size());
+        Pane()->List->ClearSelection();
+        auto *clipboard = new QMimeData;
+        clipboard->setUrls(
+            {QUrl::fromLocalFile(operation == Operation::PasteClipboard ? uploadFolder : strayFile)});
+        QGuiApplication::clipboard()->setMimeData(clipboard);
+        if (operation != Operation::SaveBack)
+            return;
+        DoubleClickRow(Pane()->List, RowNamed(Pane()->List, u"keep.txt"_s));
+        QCOMPARE(FileContent(OpenedCopy()), QByteArray("keep me"));
+        QVERIFY(WriteFileContent(OpenedCopy(), "saved back during the presses"));
+        QVERIFY(SetModified(OpenedCopy(), QDateTime::currentDateTimeUtc().addSecs(10)));
+        QTRY_VERIFY(Transfers::Of(*Window())->Opened().Question());
     }
 
     void Start(Operation operation)
@@ -338,7 +397,34 @@ private:
         case Operation::FolderTreeWalk:
             Window()->Browser()->FolderTree()->SpeedButton1->click();
             break;
+        case Operation::EnterFolder:
+            DoubleClickRow(list, RowNamed(list, u"tree"_s));
+            break;
+        case Operation::OpenFile:
+            DoubleClickRow(list, RowNamed(list, u"keep.txt"_s));
+            break;
+        case Operation::PasteFromServer:
+            Window()->Local()->Einfgen1->trigger();
+            break;
+        case Operation::PasteClipboard:
+            Pane()->Einfgeh1->setEnabled(true);
+            Pane()->Einfgeh1->trigger();
+            break;
+        case Operation::SaveBack:
+            Transfers::Of(*Window())->Opened().Question()->button(QMessageBox::Yes)->click();
+            break;
         }
+    }
+
+    // The files the local pane's folder got, without the ones the test put there.
+    QMap<QString, QByteArray> Downloaded() const
+    {
+        QMap<QString, QByteArray> local = FilesBelow(m_local->path());
+        local.remove(u"stray.txt"_s);
+        for (auto file = local.begin(); file != local.end();) {
+            file = file.key().startsWith(u"up/"_s) ? local.erase(file) : std::next(file);
+        }
+        return local;
     }
 
     void VerifyOutcome(Operation operation, const RealFtpServer &server)
@@ -351,21 +437,33 @@ private:
             QCOMPARE(Captions(Pane()->List), (QStringList{u".."_s, u"trash"_s, u"tree"_s, u"keep.txt"_s}));
             QCOMPARE(onServer, before);
             break;
-        case Operation::Download: {
+        case Operation::Download:
+        case Operation::PasteFromServer: {
             QMap<QString, QByteArray> expected;
             for (auto file = before.cbegin(); file != before.cend(); ++file) {
                 if (file.key().startsWith(u"tree/"_s) || file.key() == u"keep.txt"_s)
                     expected.insert(file.key(), file.value());
             }
-            QMap<QString, QByteArray> local = FilesBelow(m_local->path());
-            local.remove(u"stray.txt"_s);
-            for (auto file = local.begin(); file != local.end();) {
-                file = file.key().startsWith(u"up/"_s) ? local.erase(file) : std::next(file);
-            }
-            QCOMPARE(local, expected);
+            QCOMPARE(Downloaded(), expected);
             break;
         }
-        case Operation::Upload: {
+        case Operation::EnterFolder:
+            QCOMPARE(Captions(Pane()->List), (QStringList{u".."_s, u"many"_s, u"sub"_s, u"a.bin"_s}));
+            QCOMPARE(onServer, before);
+            break;
+        case Operation::OpenFile:
+            QCOMPARE(FileContent(OpenedCopy()), QByteArray("keep me"));
+            QCOMPARE(onServer, before);
+            break;
+        case Operation::SaveBack: {
+            QMap<QString, QByteArray> expected = before;
+            expected.insert(u"keep.txt"_s, "saved back during the presses");
+            QCOMPARE(onServer, expected);
+            QVERIFY(!Transfers::Of(*Window())->Opened().Copies().HasUnsavedChange(OpenedCopy()));
+            break;
+        }
+        case Operation::Upload:
+        case Operation::PasteClipboard: {
             QMap<QString, QByteArray> expected = before;
             expected.insert(u"up/u1.bin"_s, kLarge);
             expected.insert(u"up/inner/u2.txt"_s, "u2");
@@ -392,6 +490,9 @@ private:
         }
         }
         QVERIFY2(Window()->Status()->PanelText(2) != u"Abgebrochen"_s, "the operation was stopped");
+        // No paste from the server cut in.
+        if (operation != Operation::Download && operation != Operation::PasteFromServer)
+            QVERIFY(Downloaded().isEmpty());
     }
 
     // No other operation cut in: the server saw only the running one's commands.
@@ -399,24 +500,27 @@ private:
     {
         QSet<QString> allowed{u"TYPE"_s, u"PWD"_s, u"EPSV"_s, u"PASV"_s, u"MLSD"_s,
                               u"LIST"_s, u"CWD"_s, u"CDUP"_s, u"SIZE"_s, u"MLST"_s};
-        if (operation == Operation::Download)
+        if (operation == Operation::Download || operation == Operation::PasteFromServer ||
+            operation == Operation::OpenFile)
             allowed.insert(u"RETR"_s);
-        if (operation == Operation::Upload)
+        if (operation == Operation::Upload || operation == Operation::PasteClipboard)
             allowed += {u"STOR"_s, u"MKD"_s};
+        if (operation == Operation::SaveBack)
+            allowed.insert(u"STOR"_s);
         if (operation == Operation::Delete)
             allowed += {u"DELE"_s, u"RMD"_s};
         const QSet<QString> foreign = Verbs(commands) - allowed;
         QVERIFY2(foreign.isEmpty(), qPrintable(commands.join(u" | "_s)));
     }
 
-    void VerifyInStep()
+    void VerifyInStep(const QString &folder)
     {
         TIdFTP &session = Window()->IdFTP1;
         QVERIFY(session.IsConnected());
         QCOMPARE(session.SendCommand(u"SYST"_s, 215), 215);
         QCOMPARE(session.SendCommand(u"NOOP"_s, 200), 200);
         QCOMPARE(session.SendCommand(u"PWD"_s, 257), 257);
-        QVERIFY2(session.LastReplyLine().contains(u"\"/\""_s), qPrintable(session.LastReplyLine()));
+        QVERIFY2(session.LastReplyLine().contains(u'"' + folder + u'"'), qPrintable(session.LastReplyLine()));
     }
 };
 

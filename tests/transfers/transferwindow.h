@@ -38,6 +38,8 @@ public:
         return Window()->IdFTP1.IsConnected() && Window()->Local()->List->SetFolder(m_local->path());
     }
     void Close() { m_fixture.Close(); }
+    // Logs in again, after a disconnect, as a connect does.
+    void Reconnect(RealFtpServer &server, bool useMlsd = true) { m_fixture.Connect(server, useMlsd); }
 
     TFTPqvx *Window() const { return m_fixture.Window(); }
     RemoteListView *List() const { return Window()->Remote()->List; }

@@ -28,6 +28,7 @@ ClosingLayout SampleLayout()
     ClosingLayout layout;
     layout.folder = u"/home/user/Bilder"_s;
     layout.windowRect = QRect(30, 40, 700, 500);
+    layout.maximized = true;
     layout.splitArea = QSize(600, 400);
     layout.paneBarPosition = 180;
     layout.logBarPosition = 300;
@@ -165,6 +166,7 @@ private slots:
         QCOMPARE(read.Split2, 0.75);
         QCOMPARE(QRect(QPoint(read.Left, read.Top), QPoint(read.Right - 1, read.Bottom - 1)),
                  QRect(30, 40, 700, 500));
+        QVERIFY(read.Maximized);
         QCOMPARE(read.Left_Col[3], 130);
         QCOMPARE(read.Right_Col[0], 150);
     }
@@ -179,20 +181,29 @@ private slots:
         const auto saved = [](int l, int t, int r, int b) { return QRect(QPoint(l, t), QPoint(r, b)); };
         QTest::newRow("size only is centred")
             << true << false << saved(100, 100, 900, 700) << QRect(240, 100, 800, 600);
-        QTest::newRow("size only, odd rest rounds towards zero")
-            << true << false << saved(0, 0, 1283, 803) << QRect(-1, -1, 1283, 803);
+        QTest::newRow("size only, as large as the screen")
+            << true << false << saved(0, 0, 1280, 800) << QRect(0, 0, 1280, 800);
+        QTest::newRow("size only, taller than the screen") << true << false << saved(0, 0, 1280, 900) << none;
         QTest::newRow("size only without a size") << true << false << saved(500, 100, 500, 700) << none;
         QTest::newRow("position only") << false << true << saved(30, 40, 300, 400) << QRect(30, 40, 682, 438);
-        QTest::newRow("position only, right edge off screen")
+        QTest::newRow("position only, off the left edge")
             << false << true << saved(-500, 40, -100, 400) << none;
-        QTest::newRow("position only, right edge within slack")
-            << false << true << saved(-600, 40, -4, 400) << QRect(-600, 40, 682, 438);
-        QTest::newRow("position only, top below screen") << false << true << saved(10, 805, 300, 900) << none;
+        QTest::newRow("position only, frame edge within slack")
+            << false << true << saved(-4, -4, 300, 400) << QRect(-4, -4, 682, 438);
+        QTest::newRow("position only, beyond the right edge")
+            << false << true << saved(700, 40, 900, 400) << none;
         QTest::newRow("both") << true << true << saved(10, 20, 610, 520) << QRect(10, 20, 600, 500);
-        QTest::newRow("both, right edge beyond slack") << true << true << saved(10, 20, 1285, 520) << none;
+        QTest::newRow("both, title bar above the screen") << true << true << saved(10, -11, 610, 520) << none;
+        QTest::newRow("both, maximized size of a larger screen")
+            << true << true << saved(0, 0, 1920, 1200) << none;
+        QTest::newRow("both, on the second screen")
+            << true << true << saved(1400, 100, 2000, 600) << QRect(1400, 100, 600, 500);
+        QTest::newRow("both, across both screens") << true << true << saved(1000, 100, 1600, 600) << none;
         QTest::newRow("neither") << false << false << saved(10, 20, 610, 520) << none;
     }
 
+    // Two screens side by side: 1280 x 800 with the window, 1024 x 768 to its
+    // right.
     void windowRectangle()
     {
         QFETCH(bool, sizeSave);
@@ -206,9 +217,25 @@ private slots:
         settings.Top = saved.top();
         settings.Right = saved.right();
         settings.Bottom = saved.bottom();
-        const std::optional<QRect> restored =
-            RestoredWindowRect(settings, QSize(1280, 800), QRect(299, 181, 682, 438));
+        const QList<QRect> screens{QRect(0, 0, 1280, 800), QRect(1280, 0, 1024, 768)};
+        const std::optional<QRect> restored = RestoredWindowRect(settings, screens, QSize(682, 438));
         QCOMPARE(restored.value_or(QRect()), expected);
+    }
+
+    // The frame counts: a window whose inner size just fits would stick out
+    // with its title bar.
+    void windowRectangleWithFrame()
+    {
+        ApplicationSettings settings;
+        settings.Size_Save = true;
+        settings.Right = 1000;
+        settings.Bottom = 770;
+        const QList<QRect> screen{QRect(0, 0, 1280, 800)};
+        QCOMPARE(RestoredWindowRect(settings, screen, QSize(), QMargins(2, 28, 2, 2)),
+                 QRect(138, 0, 1000, 770));
+        settings.Bottom = 790;
+        QVERIFY(!RestoredWindowRect(settings, screen, QSize(), QMargins(2, 28, 2, 2)));
+        QVERIFY(RestoredWindowRect(settings, screen, QSize()));
     }
 
     void barPosition_data()

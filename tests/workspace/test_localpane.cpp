@@ -5,9 +5,11 @@
 #include "localbrowser.h"
 #include "locallistview.h"
 #include "localpane.h"
+#include "pathrow.h"
 #include "remotepane.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
 #include <QListView>
@@ -109,6 +111,65 @@ private slots:
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_VERIFY(QFileInfo(folder + u"/Fotos"_s).isDir());
         QVERIFY(!QFileInfo::exists(folder + u"/Neuer Ordner (2)"_s));
+    }
+
+    // A path typed into the path box and confirmed with Enter opens that
+    // folder; one that does not exist keeps the folder shown. In the texts
+    // %1 stands for the test folder, %2 for the home folder.
+    void typedPathOpensTheFolder_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("full path") << u"%1/Bilder/Urlaub"_s << int(Qt::Key_Return) << u"%1/Bilder/Urlaub"_s;
+        QTest::newRow("keypad Enter") << u"%1/Bilder"_s << int(Qt::Key_Enter) << u"%1/Bilder"_s;
+        QTest::newRow("below the folder shown")
+            << u"Bilder/Urlaub/"_s << int(Qt::Key_Return) << u"%1/Bilder/Urlaub"_s;
+        QTest::newRow("up") << u".."_s << int(Qt::Key_Return) << QString();
+        QTest::newRow("home folder") << u"~"_s << int(Qt::Key_Return) << u"%2"_s;
+        QTest::newRow("no such folder") << u"%1/Fehlt"_s << int(Qt::Key_Return) << u"%1"_s;
+        QTest::newRow("a file") << u"notiz.txt"_s << int(Qt::Key_Return) << u"%1"_s;
+    }
+
+    void typedPathOpensTheFolder()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(QString, shown);
+        const QString folder = MakeLocalFolder({u"Bilder/Urlaub"_s}, {u"notiz.txt"_s});
+        const auto place = [&](QString text) {
+            return text.replace(u"%1"_s, folder).replace(u"%2"_s, m_fixture.Home());
+        };
+        const QString expected = shown.isNull() ? QFileInfo(folder).absolutePath() : place(shown);
+        QVERIFY(LocalList()->SetFolder(folder));
+        QComboBox *box = m_fixture.Window()->Paths()->LMDShellComboBox1;
+        QLineEdit *field = box->lineEdit();
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, place(typed));
+        QTest::keyClick(field, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QCOMPARE(LocalList()->Folder(), expected);
+        QCOMPARE(box->currentText(), expected);
+    }
+
+    // The local list writes dates as the remote list does: the program's
+    // German format with a four-digit year and seconds, whatever the
+    // machine's locale.
+    void datesAreWrittenLikeTheRemoteList()
+    {
+        const QString folder = MakeLocalFolder({u"Ordner"_s}, {u"a.txt"_s});
+        const QDateTime modified(QDate(2024, 3, 9), QTime(7, 8, 9));
+        QVERIFY(SetModified(folder + u"/a.txt"_s, modified));
+        QVERIFY(SetModified(folder + u"/Ordner"_s, modified.addDays(-1)));
+        QVERIFY(ShowLocalFolder(folder, 2));
+        QFileSystemModel *files = LocalList()->FileSystem();
+        const auto dateShown = [&](const QString &name) {
+            return files->index(LocalList()->FindEntry(name).row(), 3, files->index(folder))
+                .data()
+                .toString();
+        };
+        QCOMPARE(dateShown(u"a.txt"_s), u"09.03.2024 07:08:09"_s);
+        QCOMPARE(dateShown(u"Ordner"_s), u"08.03.2024 07:08:09"_s);
     }
 
     void remoteRowsDroppedOnTheLocalListDownload_data()
@@ -257,7 +318,7 @@ private slots:
         };
         openMenu();
         QVERIFY(!paste->isEnabled());
-        m_fixture.Window()->CopyList = QStringList{u"a.txt"_s};
+        m_fixture.Window()->CopyList = {CopiedRemoteEntry{u'-', u"/a.txt"_s}};
         openMenu();
         QVERIFY(paste->isEnabled());
     }

@@ -38,6 +38,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kSection = u"StartUp"_s;
+// The frame the offscreen platform draws around a window, on each side.
+constexpr int kFrame = 2;
 
 // The keys in the order the window writes them: four columns in each pane,
 // no search results window.
@@ -64,6 +66,7 @@ QStringList WriteOrder()
                      u"Top"_s,
                      u"Right"_s,
                      u"Bottom"_s,
+                     u"Maximized"_s,
                      u"VLeft"_s,
                      u"VTop"_s,
                      u"VRight"_s,
@@ -206,13 +209,14 @@ private slots:
     {
         QTest::addColumn<QByteArray>("keys");
         QTest::addColumn<QRect>("expected");
-        const QSize screen = QGuiApplication::primaryScreen()->size();
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
         const QRect designed(available.x() + (available.width() - 682) / 2,
                              available.y() + (available.height() - 438) / 2, 682, 438);
+        // Centred with its frame: the frame's top left is given.
         QTest::newRow("size only is centred")
             << QByteArray("Size_Save=-1\r\nLeft=100\r\nTop=100\r\nRight=500\r\nBottom=400\r\n")
-            << QRect((screen.width() - 400) / 2, (screen.height() - 300) / 2, 400, 300);
+            << QRect((available.width() - 400 - 2 * kFrame) / 2, (available.height() - 300 - 2 * kFrame) / 2,
+                     400, 300);
         QTest::newRow("position only")
             << QByteArray("Pos_Save=-1\r\nLeft=30\r\nTop=40\r\nRight=300\r\nBottom=400\r\n")
             << QRect(30, 40, 682, 438);
@@ -232,7 +236,77 @@ private slots:
         WriteSettings(keys);
         TFTPqvx *window = Start();
         QVERIFY(window);
+        QCOMPARE(window->geometry().left() - window->frameGeometry().left(), kFrame);
         QCOMPARE(QRect(window->pos(), window->size()), expected);
+    }
+
+    QRect SavedRect() const
+    {
+        const TIniFile ini(SettingsFile());
+        const auto value = [&ini](const QString &key) { return ini.ReadInteger(kSection, key, -1); };
+        return QRect(QPoint(value(u"Left"_s), value(u"Top"_s)),
+                     QPoint(value(u"Right"_s) - 1, value(u"Bottom"_s) - 1));
+    }
+
+    bool SavedMaximized() const { return TIniFile(SettingsFile()).ReadBool(kSection, u"Maximized"_s, false); }
+
+    // Closed maximized, the window stores the rectangle it had before and
+    // that it was maximized; the next start opens maximized over that
+    // rectangle, and closing again stores the same values.
+    void closedMaximizedStartsMaximizedOverItsNormalRectangle()
+    {
+        WriteSettings("Size_Save=-1\r\nPos_Save=-1\r\n");
+        TFTPqvx *window = Start();
+        QVERIFY(window);
+        const QRect normal(QPoint(40, 30), QSize(600, 400));
+        window->move(normal.topLeft());
+        window->resize(normal.size());
+        QTRY_COMPARE(QRect(window->pos(), window->size()), normal);
+        window->showMaximized();
+        QTRY_VERIFY(window->isMaximized() && window->height() > 400);
+        for (int round = 0; round < 2; ++round) {
+            window->close();
+            QCOMPARE(SavedRect(), normal);
+            QVERIFY(SavedMaximized());
+            m_window.reset();
+            window = Start();
+            QVERIFY(window);
+            QTRY_VERIFY(window->isMaximized());
+            QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
+        }
+        window->showNormal();
+        QTRY_COMPARE(QRect(window->pos(), window->size()), normal);
+    }
+
+    // Values a larger screen left behind (a window taller than this screen,
+    // its title bar above the top edge) are not restored: the window opens
+    // in its designed size, centred, and maximized as it was closed.
+    void aRectangleOfALargerScreenGivesTheDesignedSize_data()
+    {
+        QTest::addColumn<QByteArray>("keys");
+        QTest::addColumn<bool>("maximized");
+        QTest::newRow("maximized on a larger screen")
+            << QByteArray("Left=-4\r\nTop=-11\r\nRight=1924\r\nBottom=1189\r\nMaximized=-1\r\n") << true;
+        QTest::newRow("normal window of a larger screen")
+            << QByteArray("Left=100\r\nTop=80\r\nRight=1700\r\nBottom=1080\r\n") << false;
+        QTest::newRow("placed on a screen that is gone")
+            << QByteArray("Left=2000\r\nTop=100\r\nRight=2600\r\nBottom=500\r\n") << false;
+    }
+
+    void aRectangleOfALargerScreenGivesTheDesignedSize()
+    {
+        QFETCH(QByteArray, keys);
+        QFETCH(bool, maximized);
+        WriteSettings("Size_Save=-1\r\nPos_Save=-1\r\n" + keys);
+        TFTPqvx *window = Start();
+        QVERIFY(window);
+        QTRY_COMPARE(window->isMaximized(), maximized);
+        window->showNormal();
+        const QRect available = window->screen()->availableGeometry();
+        QTRY_COMPARE(window->size(), QSize(682, 438));
+        QVERIFY(available.contains(window->frameGeometry()));
+        QCOMPARE(window->pos(), QPoint(available.x() + (available.width() - 682) / 2,
+                                       available.y() + (available.height() - 438) / 2));
     }
 
     void savedSplitsViewsAndColumnsAreRestored()

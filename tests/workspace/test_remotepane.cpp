@@ -8,6 +8,7 @@
 #include "pathrow.h"
 #include "remotepane.h"
 #include "scriptedserver.h"
+#include "sessioncontrol.h"
 #include "statuspanels.h"
 #include "symbols.h"
 
@@ -122,9 +123,16 @@ private slots:
         QTest::addColumn<Kind>("kind");
         QTest::addColumn<bool>("offerMlsd");
         QTest::addColumn<QString>("listCommand");
-        QTest::newRow("pyftpdlib MLSD") << Kind::Pyftpdlib << true << u"MLSD"_s;
-        QTest::newRow("pyftpdlib LIST") << Kind::Pyftpdlib << false << u"list"_s;
-        QTest::newRow("vsftpd LIST") << Kind::Vsftpd << false << u"list"_s;
+        QTest::addColumn<bool>("modeFact");
+        // Info of the folder, of a private file and of the other files.
+        QTest::addColumn<QStringList>("infos");
+        const QStringList listed{u"drwxr-x---"_s, u"-rw-------"_s, u"-rw-r--r--"_s};
+        QTest::newRow("pyftpdlib MLSD") << Kind::Pyftpdlib << true << u"MLSD"_s << true << listed;
+        QTest::newRow("pyftpdlib MLSD without modes")
+            << Kind::Pyftpdlib << true << u"MLSD"_s << false
+            << QStringList{u"d---------"_s, u"----------"_s, u"----------"_s};
+        QTest::newRow("pyftpdlib LIST") << Kind::Pyftpdlib << false << u"list"_s << false << listed;
+        QTest::newRow("vsftpd LIST") << Kind::Vsftpd << false << u"list"_s << false << listed;
     }
 
     void listingShowsTheServersEntries()
@@ -132,7 +140,10 @@ private slots:
         QFETCH(Kind, kind);
         QFETCH(bool, offerMlsd);
         QFETCH(QString, listCommand);
-        RealFtpServer server({.kind = kind, .hideMlsd = kind == Kind::Pyftpdlib && !offerMlsd});
+        QFETCH(bool, modeFact);
+        QFETCH(QStringList, infos);
+        RealFtpServer server(
+            {.kind = kind, .hideMlsd = kind == Kind::Pyftpdlib && !offerMlsd, .unixModeFact = modeFact});
         const QDateTime fileTime = RecentMinute(12, 34);
         const QDateTime folderTime = RecentMinute(40, 5);
         QVERIFY(server.addFile(u"Größe Datei.txt"_s, QByteArray(1234, 'x')));
@@ -142,16 +153,24 @@ private slots:
         for (const QString &file : {u"Größe Datei.txt"_s, u"b.bin"_s, u"total.txt"_s})
             QVERIFY(SetModified(server.rootDir() + u'/' + file, fileTime));
         QVERIFY(SetModified(server.rootDir() + u"/Ordner mit Ä"_s, folderTime));
+        const QString root = server.rootDir() + u'/';
+        const QFileDevice::Permissions readable = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+        QVERIFY(QFile::setPermissions(root + u"Ordner mit Ä"_s, QFile::ReadOwner | QFile::WriteOwner |
+                                                                    QFile::ExeOwner | QFile::ReadGroup |
+                                                                    QFile::ExeGroup));
+        QVERIFY(QFile::setPermissions(root + u"b.bin"_s, QFile::ReadOwner | QFile::WriteOwner));
+        for (const QString &file : {u"Größe Datei.txt"_s, u"total.txt"_s})
+            QVERIFY(QFile::setPermissions(root + file, readable | QFile::WriteOwner));
         START_OR_SKIP(server, kind);
         m_fixture.Connect(server);
 
         const QString fileDate = ListedDateText(fileTime);
         const QList<ShownRow> expected{
             {u".."_s, u"       "_s, u"       "_s, u"       "_s},
-            {u"Ordner mit Ä"_s, QString(), ListedDateText(folderTime), u"d---------"_s},
-            {u"b.bin"_s, u"5"_s, fileDate, u"----------"_s},
-            {u"Größe Datei.txt"_s, u"1234"_s, fileDate, u"----------"_s},
-            {u"total.txt"_s, u"0"_s, fileDate, u"----------"_s},
+            {u"Ordner mit Ä"_s, QString(), ListedDateText(folderTime), infos[0]},
+            {u"b.bin"_s, u"5"_s, fileDate, infos[1]},
+            {u"Größe Datei.txt"_s, u"1234"_s, fileDate, infos[2]},
+            {u"total.txt"_s, u"0"_s, fileDate, infos[2]},
         };
         QCOMPARE(ShownRows(List()), expected);
         QCOMPARE(ShownFolder(), u"/"_s);
@@ -161,6 +180,40 @@ private slots:
                  qPrintable(server.transcript()));
         QCOMPARE(List()->Row(1).symbol, int(kFolderSymbol));
         QCOMPARE(List()->Row(0).symbol, int(kUpSymbol));
+    }
+
+    // The empty pane says why it is empty until a server is connected.
+    void theEmptyPaneHintsAtConnecting()
+    {
+        const QString hint = u"Nicht verbunden – „Verbinden“ wählt einen Server"_s;
+        // Nothing but the hint draws on an empty list's background.
+        const auto hintDrawn = [this] {
+            QWidget *viewport = List()->DetailsView()->viewport();
+            const QImage drawn = viewport->grab().toImage();
+            const QColor background = viewport->palette().color(QPalette::Base);
+            for (int y = 0; y < drawn.height(); ++y) {
+                for (int x = 0; x < drawn.width(); ++x) {
+                    if (drawn.pixelColor(x, y) != background)
+                        return true;
+                }
+            }
+            return false;
+        };
+        QCOMPARE(List()->PlaceholderText(), hint);
+        QVERIFY(hintDrawn());
+        List()->SetPlaceholderText(QString());
+        QVERIFY(!hintDrawn());
+
+        RealFtpServer server({});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        m_fixture.Connect(server);
+        QCOMPARE(Captions(List()), QStringList{u".."_s});
+        QVERIFY(List()->PlaceholderText().isEmpty());
+
+        m_fixture.Window()->Session()->Disconnect();
+        QCOMPARE(List()->RowCount(), 0);
+        QCOMPARE(List()->PlaceholderText(), hint);
+        QVERIFY(hintDrawn());
     }
 
     void anEmptyFolderShowsOnlyTheParentRow()
@@ -484,6 +537,141 @@ private slots:
         QCOMPARE(Captions(List()), (QStringList{u".."_s, u"a.txt"_s, u"b.txt"_s, u"c.txt"_s}));
     }
 
+    // Enter opens the selected row as the double-click does, Backspace goes
+    // up; both only while the session is free.
+    void keysMoveBetweenFolders_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("selected");
+        QTest::newRow("Return on a folder")
+            << u"/"_s << u"Ordner A"_s << int(Qt::Key_Return) << 0 << u"/Ordner A"_s << QStringList();
+        QTest::newRow("keypad Enter on a folder")
+            << u"/"_s << u"Ordner A"_s << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << u"/Ordner A"_s
+            << QStringList();
+        QTest::newRow("Return on the parent row") << u"/Ordner A/Unter B"_s << u".."_s << int(Qt::Key_Return)
+                                                  << 0 << u"/Ordner A"_s << QStringList{u"Unter B"_s};
+        QTest::newRow("Backspace") << u"/Ordner A/Unter B"_s << u"x.txt"_s << int(Qt::Key_Backspace) << 0
+                                   << u"/Ordner A"_s << QStringList{u"Unter B"_s};
+        QTest::newRow("Backspace at the root")
+            << u"/"_s << u"z.txt"_s << int(Qt::Key_Backspace) << 0 << u"/"_s << QStringList();
+    }
+
+    void keysMoveBetweenFolders()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, row);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, folder);
+        QFETCH(QStringList, selected);
+        RealFtpServer *server = SharedServer({}, [](RealFtpServer &server) {
+            return server.addFolder(u"Ordner A/Unter B/"_s) &&
+                   server.addFile(u"Ordner A/Unter B/x.txt"_s, "x") && server.addFile(u"z.txt"_s, "z");
+        });
+        QVERIFY(server);
+        m_fixture.Connect(*server);
+        Browser()->ChangeRemoteFolder(start);
+        QCOMPARE(ShownFolder(), start);
+        SelectCaptions(List(), {row});
+        QTreeView *view = List()->DetailsView();
+        view->setFocus();
+
+        // Busy: the key is refused and nothing moves.
+        m_fixture.Window()->Flags.OperationBusy = true;
+        QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(ShownFolder(), start);
+        m_fixture.Window()->Flags.OperationBusy = false;
+
+        QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(ShownFolder(), folder);
+        QCOMPARE(SelectedCaptions(List()), selected);
+    }
+
+    // A path typed into the remote path field and confirmed with Enter:
+    // relative to the current folder, from the root, or up; an unknown one
+    // keeps the folder and says so.
+    void typedPathChangesTheFolder_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("status");
+        const QString done = u"Fertig"_s;
+        QTest::newRow("folder of the current one") << u"Unter B"_s << u"/Ordner A/Unter B"_s << done;
+        QTest::newRow("path from the root") << u" /z "_s << u"/z"_s << done;
+        QTest::newRow("up") << u".."_s << u"/"_s << done;
+        QTest::newRow("unknown folder") << u"/gibt es nicht"_s << u"/Ordner A"_s
+                                        << u"Der Ordner „/gibt es nicht“ wurde nicht gefunden."_s;
+        QTest::newRow("a file") << u"x.txt"_s << u"/Ordner A"_s
+                                << u"Der Ordner „x.txt“ wurde nicht gefunden."_s;
+    }
+
+    void typedPathChangesTheFolder()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, folder);
+        QFETCH(QString, status);
+        RealFtpServer *server = SharedServer({}, [](RealFtpServer &server) {
+            return server.addFolder(u"Ordner A/Unter B/"_s) && server.addFile(u"Ordner A/x.txt"_s, "x") &&
+                   server.addFolder(u"z/"_s);
+        });
+        QVERIFY(server);
+        m_fixture.Connect(*server);
+        Browser()->ChangeRemoteFolder(u"/Ordner A"_s);
+        QLineEdit *field = m_fixture.Window()->Paths()->Edit1;
+        QVERIFY(!field->isReadOnly());
+
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(ShownFolder(), folder);
+        QCOMPARE(m_fixture.Window()->IdFTP1.CurrentDir(), folder);
+        QCOMPARE(m_fixture.Window()->Status()->PanelText(2), status);
+    }
+
+    // What is typed and not confirmed never stands for the current folder:
+    // Escape, leaving the field and any command put the folder back, and
+    // while the session is busy or gone the field takes no typing.
+    void anUnconfirmedPathIsDropped()
+    {
+        RealFtpServer server({});
+        QVERIFY(server.addFolder(u"sub/"_s));
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QLineEdit *field = m_fixture.Window()->Paths()->Edit1;
+        QVERIFY(field->isReadOnly());
+        m_fixture.Connect(server);
+        const auto type = [field](const QString &text) {
+            field->setFocus();
+            field->selectAll();
+            QTest::keyClicks(field, text);
+        };
+
+        type(u"/elsewhere"_s);
+        QTest::keyClick(field, Qt::Key_Escape);
+        QCOMPARE(ShownFolder(), u"/"_s);
+        type(u"/elsewhere"_s);
+        List()->DetailsView()->setFocus();
+        QCOMPARE(ShownFolder(), u"/"_s);
+        type(u"/elsewhere"_s);
+        m_fixture.Window()->Remote()->RefreshButton->click();
+        QCOMPARE(ShownFolder(), u"/"_s);
+
+        type(u"/elsewhere"_s);
+        m_fixture.Window()->Flags.TransferActive = true;
+        Browser()->UpdateCommandStates();
+        QVERIFY(field->isReadOnly());
+        QCOMPARE(ShownFolder(), u"/"_s);
+        QTest::keyClicks(field, u"sub"_s);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(ShownFolder(), u"/"_s);
+        QCOMPARE(m_fixture.Window()->IdFTP1.CurrentDir(), u"/"_s);
+        m_fixture.Window()->Flags.TransferActive = false;
+    }
+
     void inPlaceEditAsksTheRenameHandler_data()
     {
         QTest::addColumn<int>("outcome");
@@ -525,9 +713,12 @@ private slots:
         QCOMPARE(editor->text(), u"a.txt"_s);
         editor->selectAll();
         QTest::keyClicks(editor, u"neu.txt"_s);
+        // The Return that ends the edit only ends the edit: it opens nothing.
+        QSignalSpy opened(Browser(), &RemoteBrowser::openFileRequested);
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(asked, (QStringList{u"a.txt"_s, u"neu.txt"_s}));
         QTRY_COMPARE(Captions(List()), captions);
+        QCOMPARE(opened.size(), 0);
     }
 
     void fileTypesShareSymbolsAndLinksAskForTheirSize()

@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -38,6 +39,7 @@ struct Connection {
     QString user;
     QString password;
     bool ssl = false;
+    bool explicitTls = false;
     bool log = true;
     QString remoteFolder;
 };
@@ -61,6 +63,7 @@ ConnectionProfile ProfileOf(const Connection &connection)
     profile.FTP_Pass = connection.password;
     profile.FTP_Passive = true;
     profile.ssl = connection.ssl;
+    profile.SSL_Explicit = connection.explicitTls;
     profile.Log = connection.log;
     profile.FTPOrdner = connection.remoteFolder;
     return profile;
@@ -188,6 +191,16 @@ private slots:
         QVERIFY(!AnyLineContains(LogLines(), connection.password));
         QCOMPARE(LogLines().contains(u"Gesendet: PASS (HIDDEN)<EOL>"_s), log);
         QCOMPARE(AnyLineContains(LogLines(), u"Erh.: 230"_s), log);
+        // Every reply on a line of its own, also the 226 that comes in one
+        // read with the listing's 150: only a multi-line reply ends inside
+        // its line.
+        QCOMPARE(LogLines().filter(QRegularExpression(u"^Erh\\.: 226 "_s)).isEmpty(), !log);
+        const QRegularExpression endOfReply(u"<EOL>(\\d{3}) "_s);
+        for (const QString &line : LogLines()) {
+            for (const QRegularExpressionMatch &match : endOfReply.globalMatch(line)) {
+                QVERIFY2(line.startsWith(u"Erh.: "_s + match.captured(1) + u'-'), qPrintable(line));
+            }
+        }
         QCOMPARE(m_window->Log()->ToggleLogItem->text(), log ? u"Log deaktivieren"_s : u"Log aktivieren"_s);
 
         DisconnectButton()->click();
@@ -355,19 +368,25 @@ private slots:
     void aRefusedCertificateEndsTheConnect_data()
     {
         QTest::addColumn<bool>("accept");
-        QTest::newRow("refused") << false;
-        QTest::newRow("accepted") << true;
+        QTest::addColumn<bool>("explicitTls");
+        QTest::newRow("refused") << false << false;
+        QTest::newRow("accepted") << true << false;
+        QTest::newRow("refused, AUTH TLS") << false << true;
+        QTest::newRow("accepted, AUTH TLS") << true << true;
     }
 
     void aRefusedCertificateEndsTheConnect()
     {
         QFETCH(bool, accept);
+        QFETCH(bool, explicitTls);
         RealFtpServer::Options options;
-        options.implicitTls = true;
+        options.implicitTls = !explicitTls;
+        options.explicitTls = explicitTls;
         RealFtpServer server(options);
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         Connection connection = ConnectionTo(server);
         connection.ssl = true;
+        connection.explicitTls = explicitTls;
         QVERIFY(Start());
         Save(connection);
 
@@ -392,6 +411,10 @@ private slots:
             QCOMPARE(Panel(2), u"Abbruch durch Anwender"_s);
             QCOMPARE(LogLines().constLast(), u"Abbruch durch Anwender"_s);
         }
+        // The login follows AUTH TLS, and only an accepted certificate.
+        const QStringList commands = server.commands();
+        QCOMPARE(commands.value(0) == u"AUTH TLS"_s, explicitTls);
+        QCOMPARE(!commands.filter(QRegularExpression(u"^USER "_s)).isEmpty(), accept);
     }
 
     void theLogIsSavedWithCrLf_data()

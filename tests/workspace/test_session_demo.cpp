@@ -99,6 +99,13 @@ private slots:
         QVERIFY(ftp.Passive);
         ftp.ConnectAndLogin();
         QVERIFY(ftp.LoggedIn());
+        // A new user's first connect: no refused reply, and the Info column
+        // gets the permissions.
+        QCOMPARE(ftp.SendChecked(u"OPTS UTF8 ON"_s, 200), 200);
+        QStringList facts;
+        ftp.ListFacts(facts);
+        QVERIFY(!facts.isEmpty());
+        QCOMPARE(facts.filter(u";unix.mode=0o"_s).size(), facts.size());
         QStringList names;
         ftp.List(names, QString(), false);
         for (const QString &name :

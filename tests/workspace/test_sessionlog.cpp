@@ -1,6 +1,7 @@
 #include "../connections/modalanswer.h"
 #include "commandlinestart.h"
 #include "passwordmask.h"
+#include "receivedreplies.h"
 #include "sessionhost.h"
 #include "sessionlogview.h"
 #include "tcertfkdlg1.h"
@@ -137,6 +138,43 @@ private slots:
         log.ClearLogItem->trigger();
         QCOMPARE(log.Count(), 0);
         QCOMPARE(log.SelectedRow(), -1);
+    }
+
+    // What one read from the server brings becomes one log line per reply.
+    void receivedRepliesGetALineEach_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("lines");
+        const auto same = [](const QString &line) {
+            QTest::newRow(qPrintable(line)) << line << QStringList{line};
+        };
+        same(u"Erh.: 226 Transfer complete.<EOL>"_s);
+        same(u"Erh.: 211-Features:<EOL> MDTM<EOL> UTF8<EOL>211 End<EOL>"_s);
+        same(u"Erh.: 214-Hilfe:<EOL>230 Zeilen folgen<EOL>214 Ende<EOL>"_s);
+        same(u"Erh.: 226 Transfer comp"_s);
+        same(u"Erh.: 211-Features:<EOL> MDTM<EOL>"_s);
+        same(u"Erh.: <EOL>"_s);
+        same(u"Gesendet: LIST<EOL>"_s);
+        same(u"Verbunden."_s);
+        QTest::newRow("listing opened and done")
+            << u"Erh.: 150 File status okay.<EOL>226 Transfer complete.<EOL>"_s
+            << QStringList{u"Erh.: 150 File status okay.<EOL>"_s, u"Erh.: 226 Transfer complete.<EOL>"_s};
+        QTest::newRow("a failure after a success")
+            << u"Erh.: 200 OK<EOL>550 Nicht gefunden.<EOL>"_s
+            << QStringList{u"Erh.: 200 OK<EOL>"_s, u"Erh.: 550 Nicht gefunden.<EOL>"_s};
+        QTest::newRow("multi-line reply, then a reply")
+            << u"Erh.: 211-Features:<EOL> MLSD<EOL>211 End<EOL>200 OK<EOL>"_s
+            << QStringList{u"Erh.: 211-Features:<EOL> MLSD<EOL>211 End<EOL>"_s, u"Erh.: 200 OK<EOL>"_s};
+        QTest::newRow("reply, then part of the next")
+            << u"Erh.: 150 Opening.<EOL>226 Tra"_s
+            << QStringList{u"Erh.: 150 Opening.<EOL>"_s, u"Erh.: 226 Tra"_s};
+    }
+
+    void receivedRepliesGetALineEach()
+    {
+        QFETCH(QString, line);
+        QFETCH(QStringList, lines);
+        QCOMPARE(SplitReceivedReplies(line), lines);
     }
 
     void passwordsAreMasked_data()

@@ -1,0 +1,187 @@
+#include "openedfiles.h"
+
+#include "downloadengine.h"
+#include "remotelisting.h"
+#include "sessioncontrol.h"
+#include "statuspanels.h"
+#include "tftpqvx.h"
+#include "twaitdlg1.h"
+#include "uploadengine.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// How often the copies' modification times are read.
+constexpr int kWatchMs = 500;
+
+} // namespace
+
+OpenedFiles::OpenedFiles(TFTPqvx &window, DownloadEngine &downloads, UploadEngine &uploads)
+    : m_window(window)
+    , m_downloads(downloads)
+    , m_uploads(uploads)
+{
+    setObjectName(u"OpenedFiles"_s);
+    m_watch.setInterval(kWatchMs);
+    connect(&m_watch, &QTimer::timeout, this, &OpenedFiles::LookAtCopies);
+    connect(window.Session(), &SessionControl::sessionConnected, this,
+            [this] { m_copies.ServerConnected(); });
+    // The window may ask after this object is gone, while it is being destroyed.
+    window.UnsavedCopies = [self = QPointer<OpenedFiles>(this)] {
+        return self ? self->m_copies.UnsavedCopies() : QStringList();
+    };
+}
+
+OpenedFiles::~OpenedFiles() = default;
+
+void OpenedFiles::Open(const QString &remotePath, const QString &localName)
+{
+    if (!IsSafeLocalName(localName)) {
+        ShowNote(u"Nicht geöffnet, der Name taugt nicht als lokaler Name: "_s + localName);
+        return;
+    }
+    const QString localPath = m_window.Folders().WorkFolder() + localName;
+    if (m_copies.HasUnsavedChange(localPath)) {
+        // Fetching the file again would overwrite the edit.
+        ShowNote(u"Nicht neu geladen: \"%1\" enthält eine Änderung, die noch nicht auf dem Server "
+                 u"gespeichert ist."_s.arg(localPath));
+        m_copies.OfferAgain(localPath);
+        OfferNext();
+        return;
+    }
+    // The copy is replaced: until it is complete, its changing time is no edit.
+    m_copies.Forget(localPath);
+    if (m_downloads.FetchCopy(remotePath, localPath))
+        Launch(localPath, remotePath);
+}
+
+void OpenedFiles::Launch(const QString &localPath, const QString &remotePath)
+{
+    const std::optional<ServerIdentity> server = ConnectedServer();
+    if (!server)
+        return;
+    // Watched from before the program starts, which may save at once.
+    m_copies.Watch(localPath, remotePath, *server);
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(localPath))) {
+        m_copies.Forget(localPath);
+        ShowNote(u"Die Datei \"%1\" kann nicht geöffnet werden."_s.arg(localPath));
+        return;
+    }
+    m_watch.start();
+}
+
+void OpenedFiles::LookAtCopies()
+{
+    m_copies.Look();
+    OfferNext();
+}
+
+void OpenedFiles::OfferNext()
+{
+    if (m_question)
+        return;
+    const std::optional<ServerIdentity> server = ConnectedServer();
+    const OpenedCopies::Copy *copy = server ? m_copies.NextToOffer(*server) : nullptr;
+    if (!copy)
+        return;
+    const QString localPath = copy->localPath;
+    m_copies.Asked(localPath);
+    // Shown without a loop of its own: a transfer under way goes on while
+    // the question waits for its answer.
+    m_question = new QMessageBox(QMessageBox::Question, u"Geänderte Datei speichern"_s,
+                                 u"Die Datei \"%1\" ist geändert worden. Speichern?"_s.arg(localPath),
+                                 QMessageBox::Yes | QMessageBox::No, &m_window);
+    m_question->setObjectName(u"SaveBackQuestion"_s);
+    m_question->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_question, &QMessageBox::finished, this,
+            [this, localPath](int answer) { Answer(localPath, answer != QMessageBox::No); });
+    m_question->open();
+}
+
+void OpenedFiles::Answer(const QString &localPath, bool save)
+{
+    const OpenedCopies::Copy *copy = m_copies.Find(localPath);
+    if (!copy)
+        return;
+    if (!save)
+        m_copies.Declined(localPath);
+    else if (!ConnectedTo(copy->server))
+        m_copies.NotSaved(localPath); // offered again when its server is connected
+    else if (m_window.SessionIdle())
+        SaveBack(localPath);
+    else
+        OpenWaitWindow(localPath);
+    // The next question waits until the pumped waits of this one are over.
+    QMetaObject::invokeMethod(this, &OpenedFiles::OfferNext, Qt::QueuedConnection);
+}
+
+void OpenedFiles::OpenWaitWindow(const QString &localPath)
+{
+    m_copies.Saving(localPath);
+    auto *wait = new TWaitDlg1(&m_window, localPath);
+    connect(wait, &TWaitDlg1::tick, this, [this, wait] { WaitTick(wait); });
+    // "Abbrechen", the window frame, or a server that is gone: the change stays.
+    connect(wait, &QObject::destroyed, this, [this, localPath] {
+        const OpenedCopies::Copy *copy = m_copies.Find(localPath);
+        if (copy && copy->state == OpenedCopies::State::Saving)
+            m_copies.NotSaved(localPath);
+    });
+    wait->show();
+}
+
+void OpenedFiles::WaitTick(TWaitDlg1 *wait)
+{
+    const OpenedCopies::Copy *copy = m_copies.Find(wait->LocalPath());
+    if (!copy || !ConnectedTo(copy->server)) {
+        wait->close();
+        return;
+    }
+    if (!m_window.SessionIdle())
+        return;
+    const QPointer<TWaitDlg1> guard(wait);
+    wait->ShowSaving();
+    SaveBack(copy->localPath);
+    if (guard)
+        guard->close();
+}
+
+void OpenedFiles::SaveBack(const QString &localPath)
+{
+    const OpenedCopies::Copy *copy = m_copies.Find(localPath);
+    if (!copy)
+        return;
+    const QString remotePath = copy->remotePath;
+    m_copies.Saving(localPath);
+    const QDateTime content = ModificationTime(localPath);
+    if (m_uploads.StoreCopy(localPath, remotePath)) {
+        m_copies.Saved(localPath, content);
+        return;
+    }
+    m_copies.NotSaved(localPath);
+    ShowNote(u"Die Datei \"%1\" ist nicht auf dem Server gespeichert worden (%2); die Änderung bleibt "
+             u"erhalten."_s.arg(localPath, remotePath));
+}
+
+std::optional<ServerIdentity> OpenedFiles::ConnectedServer() const
+{
+    const TIdFTP &session = m_window.IdFTP1;
+    if (!session.IsConnected())
+        return std::nullopt;
+    return ServerIdentity{session.Host, session.Port, session.User};
+}
+
+bool OpenedFiles::ConnectedTo(const ServerIdentity &server) const
+{
+    return ConnectedServer() == server;
+}
+
+void OpenedFiles::ShowNote(const QString &text)
+{
+    m_window.ShowError(text);
+}
