@@ -488,18 +488,32 @@ private slots:
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<bool>("connects");
-        QTest::newRow("saved server") << u"127.0.0.1"_s << true;
-        QTest::newRow("unknown server") << u"ftp.example.com"_s << false;
+        QTest::addColumn<QString>("savedServer"); // %PORT% is the server's port; empty: its address
+        QTest::newRow("saved server") << u"127.0.0.1"_s << true << QString();
+        QTest::newRow("unknown server") << u"ftp.example.com"_s << false << QString();
+        QTest::newRow("IPv6, saved with brackets and port") << u"::1"_s << true << u"[::1]:%PORT%"_s;
+        QTest::newRow("IPv6, asked for in brackets") << u"[0::1]"_s << true << u"::1"_s;
     }
 
     void threeArgumentsConnectToASavedServer()
     {
         QFETCH(QString, host);
         QFETCH(bool, connects);
-        RealFtpServer server({});
+        QFETCH(QString, savedServer);
+        RealFtpServer::Options options;
+        options.ipv6 = host.contains(u':');
+        QString noIPv6;
+        if (options.ipv6 && !RealFtpServer::hasIPv6Loopback(&noIPv6))
+            QSKIP(qPrintable(noIPv6));
+        RealFtpServer server(options);
         QVERIFY(server.addFile(u"bilder/urlaub.jpg"_s, "jpeg"));
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         Connection connection = ConnectionTo(server);
+        if (!savedServer.isEmpty()) {
+            connection.host = QString(savedServer).replace(u"%PORT%"_s, QString::number(server.port()));
+            if (savedServer.contains(u"%PORT%"_s))
+                connection.port = 21; // the port in the server field wins
+        }
         connection.remoteFolder = u"/anderswo"_s; // the argument wins
         // Before the start, so that the window finds it.
         QDir().mkpath(TreeFolder());
