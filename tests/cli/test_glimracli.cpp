@@ -6,6 +6,7 @@
 #include "enginetesthelpers.h"
 #include "freeport.h"
 #include "realftpserver.h"
+#include "scriptedserver.h"
 #include "tinifile.h"
 
 #include <QDir>
@@ -508,6 +509,25 @@ private slots:
         QVERIFY2(OutputLines(result).first().endsWith(u"\tGröße.txt"_s), result.out.constData());
         RUN_OK(result, {url, u"get"_s, file}, local.path());
         QCOMPARE(FileContent(local.filePath(u"Größe.txt"_s)), QByteArray("Inhalt mit Umlauten"));
+    }
+
+    // Escapes that are no UTF-8 reach the server as those very bytes.
+    void urlPathBytesThatAreNoUtf8()
+    {
+        ScriptedServer server;
+        server.reply("220 ready").answer("331 Passwort?").answer("230 Angemeldet");
+        server.answer("200 TYPE I").answer("215 UNIX Type: L8").answer("200 TYPE A");
+        server.answer("500 HELP?").answer("500 FEAT?");
+        server.answer("250 Ok")
+            .answer("257 \"/\xdc"
+                    "bersicht/\xff\" is the current directory")
+            .answer("221 Bye");
+        QVERIFY(server.start());
+        const QString url = u"ftp://u:p@127.0.0.1:%1/%DCbersicht/%FF"_s.arg(server.port());
+        CliResult result;
+        RUN_OK(result, {url, u"pwd"_s});
+        QCOMPARE(server.rawTranscript().value(7), QByteArray("CWD \xdc"
+                                                             "bersicht/\xff"));
     }
 
     void pureFtpdListsWithMlsd_data()
