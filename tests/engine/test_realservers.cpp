@@ -192,18 +192,24 @@ private slots:
     // one that spells names in Windows-1252.
     void namesWithUmlauts_data()
     {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
         QTest::addColumn<bool>("latin1");
-        QTest::newRow("utf-8 server") << false;
-        QTest::newRow("windows-1252 server") << true;
+        QTest::newRow("utf-8 server") << RealFtpServer::Kind::Pyftpdlib << false;
+        QTest::newRow("windows-1252 server") << RealFtpServer::Kind::Pyftpdlib << true;
+        // Both store the bytes they are sent and announce no UTF8.
+        QTest::newRow("vsftpd") << RealFtpServer::Kind::Vsftpd << false;
+        QTest::newRow("pure-ftpd") << RealFtpServer::Kind::PureFtpd << false;
     }
 
     void namesWithUmlauts()
     {
+        QFETCH(RealFtpServer::Kind, kind);
         QFETCH(bool, latin1);
         RealFtpServer::Options options;
+        options.kind = kind;
         options.latin1Names = latin1;
         RealFtpServer server(options);
-        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        START_OR_SKIP(server, kind);
         QVERIFY(server.addFile(u"Größe.txt"_s, "Inhalt"));
 
         TIdFTP ftp;
