@@ -146,8 +146,11 @@ void TIdFTP::ReadFeatureLines(QStringList &features)
     if (SendChecked(u"FEAT"_s, 211) != 211)
         return;
     const QStringList &lines = ReplyLines();
-    for (qsizetype i = 1; i + 1 < lines.size(); ++i)
-        features.append(lines[i]);
+    const QStringList announced = lines.mid(1, lines.size() - 2);
+    features += announced;
+    // An announced MLST stands for MLSD as well; some servers name only MLST.
+    if (HasFeature(announced, u"MLST"_s) && !HasFeature(features, u"MLSD"_s))
+        features.append(u"MLSD"_s);
 }
 
 bool TIdFTP::HasFeature(const QStringList &features, const QString &word)

@@ -65,6 +65,11 @@ private slots:
             << QStringList{u"ALIAS"_s, u"CHMOD"_s,       u"UTF8"_s, u"MLST type*;size*;modify*;"_s,
                            u"MLSD"_s,  u"REST STREAM"_s, u"EPSV"_s}
             << true << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s, u"OPTS UTF8 ON"_s};
+        QTest::newRow("MLST in FEAT stands for MLSD")
+            << QByteArray("214-Commands:\r\n FEAT PASV\r\n214 End\r\n")
+            << QList<QByteArray>{"211-Features:\r\n MLST type*;size*;modify*;\r\n211 End"}
+            << QStringList{u"FEAT"_s, u"PASV"_s, u"MLST type*;size*;modify*;"_s, u"MLSD"_s} << true
+            << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
         QTest::newRow("FEAT without UTF8") << QByteArray("214-Commands:\r\n FEAT PASV\r\n214 End\r\n")
                                            << QList<QByteArray>{"211-Features:\r\n MDTM\r\n211 End"}
                                            << QStringList{u"FEAT"_s, u"PASV"_s, u"MDTM"_s} << true
