@@ -229,22 +229,28 @@ int AddressPort(const SocketAddress &address)
     }
 }
 
-SocketAddress LocalAddress(int fd)
+namespace {
+
+// getsockname or getpeername; an empty address when it fails.
+SocketAddress QueriedAddress(int fd, int (*query)(int, sockaddr *, socklen_t *))
 {
     SocketAddress address;
     address.length = sizeof address.storage;
-    if (::getsockname(fd, reinterpret_cast<sockaddr *>(&address.storage), &address.length) != 0)
+    if (query(fd, reinterpret_cast<sockaddr *>(&address.storage), &address.length) != 0)
         address.length = 0;
     return address;
 }
 
+} // namespace
+
+SocketAddress LocalAddress(int fd)
+{
+    return QueriedAddress(fd, ::getsockname);
+}
+
 SocketAddress PeerAddress(int fd)
 {
-    SocketAddress address;
-    address.length = sizeof address.storage;
-    if (::getpeername(fd, reinterpret_cast<sockaddr *>(&address.storage), &address.length) != 0)
-        address.length = 0;
-    return address;
+    return QueriedAddress(fd, ::getpeername);
 }
 
 int PendingError(int fd)
