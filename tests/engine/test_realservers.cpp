@@ -387,18 +387,9 @@ private slots:
         LogIn(ftp, server, passive);
         QVERIFY2(ftp.LoggedIn(), qPrintable(server.serverLog()));
         QCOMPARE(ftp.Binding().PeerIP, u"::1"_s);
-        QStringList lines;
-        ftp.List(lines);
-        QVERIFY2(lines.size() == 1 && lines.first().endsWith(u" daten.bin"_s), qPrintable(lines.join(u'\n')));
-        ftp.SetTransferType(ftBinary);
-        QBuffer down;
-        down.open(QIODevice::WriteOnly);
-        QVERIFY(ftp.Retrieve(u"daten.bin"_s, down));
-        QCOMPARE(down.data(), payload);
-        QBuffer up(&down.buffer());
-        up.open(QIODevice::ReadOnly);
-        QVERIFY(ftp.Store(up, u"hoch.bin"_s));
-        QCOMPARE(FileContent(server.rootDir() + u"/hoch.bin"_s), payload);
+        VerifyListDownloadUpload(ftp, server, payload);
+        if (QTest::currentTestFailed())
+            return;
         VERIFY_IN_STEP_ON_REAL_SERVER(ftp);
         ftp.Quit();
 

@@ -384,18 +384,9 @@ private slots:
         QVERIFY(ftp.ProtectsData());
         QVERIFY(session.log.contains(u"SSL Connected"_s));
 
-        QStringList lines;
-        ftp.List(lines);
-        QVERIFY2(lines.size() == 1 && lines.first().endsWith(u" daten.bin"_s), qPrintable(lines.join(u'\n')));
-        ftp.SetTransferType(ftBinary);
-        QBuffer down;
-        down.open(QIODevice::WriteOnly);
-        QVERIFY2(ftp.Retrieve(u"daten.bin"_s, down), qPrintable(server.serverLog()));
-        QCOMPARE(down.data(), payload);
-        QBuffer up(&down.buffer());
-        up.open(QIODevice::ReadOnly);
-        QVERIFY2(ftp.Store(up, u"hoch.bin"_s), qPrintable(server.serverLog()));
-        QCOMPARE(FileContent(server.rootDir() + u"/hoch.bin"_s), payload);
+        VerifyListDownloadUpload(ftp, server, payload);
+        if (QTest::currentTestFailed())
+            return;
         VERIFY_IN_STEP_ON_REAL_SERVER(ftp);
         ftp.Quit();
         QVERIFY(session.host.certificateQuestions.isEmpty());
