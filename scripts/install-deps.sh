@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Glimra needs to build, test and run.
+#   scripts/install-deps.sh [--fuzz]   --fuzz adds clang and libFuzzer
 # Idempotent: quiet and quick when everything is already there.
 set -euo pipefail
 
@@ -12,6 +13,9 @@ packages=(
   tinyproxy-bin
   xvfb xauth x11-utils
 )
+if [ "${1:-}" = --fuzz ]; then
+  packages+=(clang-14 libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -73,6 +73,7 @@ const ProfileKey kProfileKeys[] = {
 template <class... Ts> struct Overloaded : Ts... {
     using Ts::operator()...;
 };
+template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 
 bool IsWritten(const ProfileKey &key, ProfileKeys keys)
 {

@@ -101,6 +101,12 @@ EIdReadLnMaxLineLengthExceeded::EIdReadLnMaxLineLengthExceeded()
 {
 }
 
+EIdReadTimeout::EIdReadTimeout(int milliseconds)
+    : EIdTCPConnectionError(u"Zeitüberschreitung: Der Server hat %1 ms lang nicht geantwortet; "
+                            u"die Verbindung wurde getrennt."_s.arg(milliseconds))
+{
+}
+
 EIdCouldNotBindSocket::EIdCouldNotBindSocket()
     : EIdSocketHandleError(u"Socket konnte nicht gebunden werden. Adresse und Port werden bereits benutzt."_s)
 {

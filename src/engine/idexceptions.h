@@ -65,6 +65,13 @@ public:
     EIdReadLnMaxLineLengthExceeded();
 };
 
+// The peer sent nothing for longer than the connection's ReadTimeout while
+// a line or reply was awaited; the connection was closed.
+class EIdReadTimeout : public EIdTCPConnectionError {
+public:
+    explicit EIdReadTimeout(int milliseconds);
+};
+
 class EIdSocketHandleError : public EIdException {
 public:
     using EIdException::EIdException;

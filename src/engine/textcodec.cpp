@@ -170,7 +170,11 @@ QByteArray EncodeAuto(QStringView text)
 {
     bool fits = false;
     QByteArray bytes = EncodeWindows1252(text, &fits);
-    return fits ? bytes : text.toUtf8();
+    // Windows-1252 bytes that happen to form UTF-8 ("Ã¼" is C3 BC) would
+    // read back as another text ("ü"); UTF-8 reads back as written.
+    if (fits && (IsAscii(bytes) || !IsValidUtf8(bytes)))
+        return bytes;
+    return text.toUtf8();
 }
 
 } // namespace TextCodec

@@ -32,7 +32,9 @@ QByteArray EncodeUtf8KeepingBytes(QStringView text);
 
 // Files: UTF-8 when the bytes are valid UTF-8, else Windows-1252.
 QString DecodeAuto(QByteArrayView bytes);
-// Files: Windows-1252 when every character fits, else UTF-8.
+// Files: Windows-1252 when every character fits, else UTF-8; and UTF-8 too
+// when the Windows-1252 bytes would read back as UTF-8, so DecodeAuto always
+// gives back the text that was encoded.
 QByteArray EncodeAuto(QStringView text);
 
 } // namespace TextCodec

@@ -61,6 +61,10 @@ public:
     bool SSLClientOnce = false;
     ::TimeCorrection TimeCorrection;
     qint64 MaxListingSize = kDefaultMaxListingSize;
+    // Passive data connections go to the address the PASV reply names, as
+    // clients once did, instead of the server's own address. Only for
+    // setups where the data comes from another host on purpose.
+    bool TrustPassiveAddress = false;
 
     // --- state -----------------------------------------------------------
     bool LoggedIn() const { return m_loggedIn; }

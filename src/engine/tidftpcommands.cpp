@@ -3,7 +3,6 @@
 #include "tidftp.h"
 
 #include <QBuffer>
-#include <QRegularExpression>
 #include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
@@ -128,14 +127,13 @@ void TIdFTP::ReadHelpWords(QStringList &features)
     if (first.size() <= 3 || first.at(3) != u'-')
         return;
     const QString finalPrefix = first.left(3) + u' ';
-    static const QRegularExpression blanks(u"\\s+"_s);
     for (;;) {
         const QString line = ReadNonEmptyLine();
         if (line.size() < 3 || line.left(4).trimmed() == "214"_L1 || line.startsWith(finalPrefix))
             break;
         const QString words = line.startsWith("214-"_L1) ? line.mid(4).trimmed() : line;
-        for (const QString &word : words.split(blanks, Qt::SkipEmptyParts))
-            features.append(word.trimmed());
+        // simplified() knows every blank trimming does, a no-break space too.
+        features.append(words.simplified().split(u' ', Qt::SkipEmptyParts));
     }
 }
 

@@ -27,23 +27,6 @@ int PassiveField(const QString &field, const QString &line)
     return value;
 }
 
-// Addresses no server on the internet can be reached at.
-bool IsPrivateAddress(const QList<int> &octets)
-{
-    const int a = octets[0];
-    const int b = octets[1];
-    return a == 0 || a == 10 || a == 127 || (a == 172 && b >= 16 && b <= 31) || (a == 192 && b == 168) ||
-           (a == 169 && b == 254) || (a == 100 && b >= 64 && b <= 127);
-}
-
-QList<int> Octets(const QString &address)
-{
-    QList<int> octets;
-    for (const QString &part : address.split(u'.'))
-        octets.append(part.toInt());
-    return octets.size() == 4 ? octets : QList<int>{0, 0, 0, 0};
-}
-
 void CloseQuietly(TIdTCPConnection &connection)
 {
     try {
@@ -87,12 +70,18 @@ TIdFTP::PassiveTarget TIdFTP::EnterPassive()
     PassiveTarget target;
     target.address = u"%1.%2.%3.%4"_s.arg(octets[0]).arg(octets[1]).arg(octets[2]).arg(octets[3]);
     target.port = PassiveField(fields[4], line) * 256 + PassiveField(fields[5], line);
-    // A server behind a router often names its inner address, which cannot
-    // be reached from outside; nor should a server on the internet send the
-    // client into the user's own network. Both go to the server's address.
+    // The data connection goes to the server this session talks to, never
+    // to an address the reply names: a server behind a router names its
+    // inner address, and a hostile one could send the client to any host,
+    // in the user's own network or elsewhere.
     const QString peer = Binding().PeerIP;
-    if (!peer.isEmpty() && (octets[0] == 0 || (IsPrivateAddress(octets) && !IsPrivateAddress(Octets(peer)))))
+    if (!TrustPassiveAddress && !peer.isEmpty() && target.address != peer) {
+        if (octets[0] != 0)
+            DoStatus(hsStatusText,
+                     u"Der Server nennt für die Datenverbindung die Adresse %1; "
+                     u"verbunden wird mit seiner eigenen Adresse %2."_s.arg(target.address, peer));
         target.address = peer;
+    }
     return target;
 }
 

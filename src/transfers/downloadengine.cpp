@@ -29,6 +29,13 @@ namespace {
     throw EIdException(u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(path, reason));
 }
 
+[[noreturn]] void RaiseIncomplete(const QString &path, qint64 received, qint64 expected)
+{
+    throw EIdException(
+        u"Die Datei %1 kam unvollständig an (%2 von %3 Bytes) und wurde nicht gespeichert."_s.arg(
+            path, QString::number(received), QString::number(expected)));
+}
+
 } // namespace
 
 DownloadEngine::DownloadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
@@ -288,8 +295,14 @@ bool DownloadEngine::WriteTarget(const QString &name, const QString &target, qin
     // After the abort button the server may still confirm a transfer it
     // cut short; only the size tells.
     const bool stopped = Flags().CancelRequested;
-    if (stopped && part.Device().size() != size)
+    const qint64 received = part.Device().size();
+    if (stopped && received != size)
         return false;
+    // So may a server whose data connection broke off.
+    if (size > 0 && received != size) {
+        Flags().CancelRequested = true;
+        RaiseIncomplete(target, received, size);
+    }
     // A file completed after the user asked to stop keeps the time the
     // file system gave it.
     if (!part.Commit(stopped ? QDateTime() : remoteTime))

@@ -431,7 +431,12 @@ void TFTPqvx::SaveSettings()
 {
     TIniFile ini(m_folders.SettingsFile());
     Settings.Write(ini, CurrentLayout());
-    ini.UpdateFile();
+    // The file is replaced in one step, so a failed write leaves it as it was.
+    if (!ini.UpdateFile())
+        QMessageBox::warning(
+            this, QString(),
+            u"Die Einstellungen konnten nicht in %1 gespeichert werden; "
+            u"die Datei bleibt, wie sie war."_s.arg(QDir::toNativeSeparators(ini.FileName())));
 }
 
 ClosingLayout TFTPqvx::CurrentLayout() const

@@ -54,6 +54,10 @@ private slots:
         QTest::newRow("tabs separate words too")
             << QByteArray("214-Commands:\r\n\tABOR\tPASV\r\n214 End\r\n") << QList<QByteArray>{noFeat}
             << QStringList{u"ABOR"_s, u"PASV"_s} << true << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
+        QTest::newRow("no-break spaces separate words and make none")
+            << QByteArray("214-Commands:\r\n SIZE\xc2\xa0\xc2\xa0PASV \xc2\xa0\r\n214 End\r\n")
+            << QList<QByteArray>{noFeat} << QStringList{u"SIZE"_s, u"PASV"_s} << true
+            << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
         // pure-ftpd: HELP lists only SITE commands; MLSD, UTF8 and EPSV are in FEAT.
         QTest::newRow("FEAT names what HELP does not")
             << QByteArray("214-The following SITE commands are recognized\r\n ALIAS\r\n CHMOD\r\n"

@@ -102,6 +102,28 @@ private slots:
             bytes.append(char((i * 7919 + i / 13) % 256));
         QCOMPARE(TextCodec::EncodeUtf8KeepingBytes(TextCodec::DecodeUtf8KeepingBytes(bytes)), bytes);
     }
+
+    // What a file is written as must read back as the same text.
+    void autoEncodingReadsBack_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("asWindows1252");
+        QTest::newRow("umlauts") << u"Größe.txt"_s << true;
+        QTest::newRow("code page bytes that spell UTF-8") << u"Ã¼ber"_s << false;
+        QTest::newRow("the mark spelled in the code page") << u"ï»¿[A]"_s << false;
+        QTest::newRow("euro sign after a lead byte") << u"Â€"_s << false;
+        QTest::newRow("lead byte without its follower") << u"aÃ"_s << true;
+        QTest::newRow("beyond the code page") << u"Ωmega"_s << false;
+    }
+
+    void autoEncodingReadsBack()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, asWindows1252);
+        const QByteArray bytes = TextCodec::EncodeAuto(text);
+        QCOMPARE(TextCodec::DecodeAuto(bytes), text);
+        QCOMPARE(bytes == TextCodec::EncodeWindows1252(text), asWindows1252);
+    }
 };
 
 QTEST_GUILESS_MAIN(TextCodecTest)

@@ -728,30 +728,44 @@ private slots:
     void passiveAddresses_data()
     {
         QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QString>("address");
         QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("logged");
+        const QString named = u"Der Server nennt für die Datenverbindung die Adresse %1; "
+                              u"verbunden wird mit seiner eigenen Adresse 127.0.0.1."_s;
         QTest::newRow("without parentheses")
-            << QByteArray("227 Entering Passive Mode 10,0,0,5,19,137") << u"10.0.0.5"_s << 5001;
+            << QByteArray("227 Entering Passive Mode 127,0,0,1,19,137") << 5001 << QString();
         QTest::newRow("with parentheses")
-            << QByteArray("227 Entering Passive Mode (192,168,7,1,4,1).") << u"192.168.7.1"_s << 1025;
-        QTest::newRow("blanks in the fields")
-            << QByteArray("227 =(10, 1, 2, 3, 0, 21)") << u"10.1.2.3"_s << 21;
+            << QByteArray("227 Entering Passive Mode (127,0,0,1,4,1).") << 1025 << QString();
+        QTest::newRow("blanks in the fields") << QByteArray("227 =(127, 0, 0, 1, 0, 21)") << 21 << QString();
         QTest::newRow("any address means the server's")
-            << QByteArray("227 (0,0,0,0,200,10)") << u"127.0.0.1"_s << 51210;
+            << QByteArray("227 (0,0,0,0,200,10)") << 51210 << QString();
+        QTest::newRow("an inner address of the server's network")
+            << QByteArray("227 Entering Passive Mode (10,0,0,5,19,137)") << 5001 << named.arg(u"10.0.0.5"_s);
+        QTest::newRow("another host of the same network")
+            << QByteArray("227 Entering Passive Mode (127,0,0,2,4,1)") << 1025 << named.arg(u"127.0.0.2"_s);
+        QTest::newRow("a host on the internet") << QByteArray("227 Entering Passive Mode (198,51,100,7,4,1)")
+                                                << 1025 << named.arg(u"198.51.100.7"_s);
     }
 
+    // The data connection only ever goes to the server the session talks to.
     void passiveAddresses()
     {
         QFETCH(QByteArray, reply);
-        QFETCH(QString, address);
         QFETCH(int, port);
+        QFETCH(QString, logged);
         ScriptedServer server;
         server.answer(reply);
         TIdFTP ftp;
+        QStringList statusTexts;
+        ftp.OnStatus = [&](TIdTCPConnection *, TIdStatus status, const QString &text) {
+            if (status == hsStatusText)
+                statusTexts.append(text);
+        };
         QVERIFY(ConnectWithoutLogin(ftp, server, true));
         const TIdFTP::PassiveTarget target = ftp.EnterPassive();
-        QCOMPARE(target.address, address);
+        QCOMPARE(target.address, u"127.0.0.1"_s);
         QCOMPARE(target.port, port);
+        QCOMPARE(statusTexts, logged.isEmpty() ? QStringList() : QStringList{logged});
         ftp.CloseConnection();
     }
 

@@ -48,6 +48,11 @@ def parse_arguments():
     parser.add_argument("--passive-ports", help="first-last")
     parser.add_argument("--command-delay", type=int, default=0,
                         help="milliseconds before each command is taken, like a distant server")
+    parser.add_argument("--raw-names", action="store_true",
+                        help="names that are no UTF-8 travel as their bytes instead of as '?'")
+    parser.add_argument("--cut-downloads", choices=("226", "426"),
+                        help="RETR sends 40 %% of the file, closes the data connection and "
+                             "answers with this code: 226 as if complete, 426 as broken off")
     return parser.parse_args()
 
 
@@ -114,6 +119,32 @@ class Latin1Mixin:
         super().push_dtp_data(data, isproducer, file, cmd)
 
 
+class CutDownloadsMixin:
+    """Sends only the first 40 % of every downloaded file, as a server whose
+    disk or process failed mid-file would."""
+
+    def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
+        if cmd == "RETR":
+            content = file.read()
+            data, isproducer = content[: len(content) * 40 // 100], False
+        super().push_dtp_data(data, isproducer, file, cmd)
+
+
+def broken_off_dtp_handler(base):
+    class BrokenOffDtpHandler(base):
+        """Answers 426 when a download's data connection closes."""
+
+        def handle_close(self):
+            if not self._closed and self.cmd == "RETR":
+                self._resp = ("426 Connection closed; transfer aborted.", logging.info)
+                self.transfer_finished = False
+                self.close()
+                return
+            super().handle_close()
+
+    return BrokenOffDtpHandler
+
+
 class UnixModeMixin:
     """Lists every entry's permissions in its MLSD line."""
 
@@ -154,6 +185,8 @@ def handler_class(arguments):
         mixins.append(SlowCommandsMixin)
     if arguments.latin1:
         mixins.append(Latin1Mixin)
+    if arguments.cut_downloads:
+        mixins.append(CutDownloadsMixin)
     if arguments.unix_mode:
         mixins.append(UnixModeMixin)
     tls = arguments.implicit_tls or arguments.explicit_tls
@@ -167,6 +200,8 @@ def handler_class(arguments):
     handler = type("GlimraTestHandler", tuple(mixins) + (base,), {})
     if tls:
         handler.dtp_handler = patient_tls_dtp_handler()
+    if arguments.cut_downloads == "426":
+        handler.dtp_handler = broken_off_dtp_handler(handler.dtp_handler)
     handler.proto_cmds = dict(base.proto_cmds)
     refused = []
     if arguments.no_mlsd:
@@ -186,6 +221,8 @@ def configure(handler, arguments):
     handler.transcript = open(arguments.transcript, "a", encoding="utf8", errors="replace")
     handler.banner = "Glimra test server ready."
     handler.command_delay = arguments.command_delay / 1000.0
+    if arguments.raw_names:
+        handler.unicode_errors = "surrogateescape"
     if arguments.masquerade:
         handler.masquerade_address = arguments.masquerade
     if arguments.passive_ports:

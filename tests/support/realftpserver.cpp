@@ -260,6 +260,10 @@ std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) con
         arguments << u"--masquerade"_s << m_options.masqueradeAddress;
     if (m_options.commandDelayMs > 0)
         arguments << u"--command-delay"_s << QString::number(m_options.commandDelayMs);
+    if (m_options.rawNames)
+        arguments << u"--raw-names"_s;
+    if (m_options.cutDownloadsReply != 0)
+        arguments << u"--cut-downloads"_s << QString::number(m_options.cutDownloadsReply);
     if (m_options.passivePortMin > 0)
         arguments << u"--passive-ports"_s << u"%1-%2"_s.arg(m_options.passivePortMin).arg(passivePortLast());
     return arguments;

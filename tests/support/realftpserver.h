@@ -58,6 +58,13 @@ public:
         // pyftpdlib only: each command is taken this many milliseconds after it
         // arrived, so every wait for a reply lets the client's window run.
         int commandDelayMs = 0;
+        // pyftpdlib only: RETR sends 40 % of the file, closes the data
+        // connection and answers this code (226 as if complete, 426 as
+        // broken off); 0 sends whole files.
+        int cutDownloadsReply = 0;
+        // pyftpdlib only: names on disk that are no UTF-8 travel as their own
+        // bytes (vsftpd always sends names as they are on disk).
+        bool rawNames = false;
         // vsftpd only: seconds it waits for a data connection before it
         // answers 425 (accept_timeout, connect_timeout); 0 keeps its 60.
         int dataConnectionTimeout = 0;

@@ -183,10 +183,11 @@ struct ScriptedServer::Impl {
         if (commands.constLast().toUpper() == "EPSV") {
             line = "229 Entering Extended Passive Mode (|||" + QByteArray::number(dataPort) + "|)";
         } else {
-            const QByteArray fields =
-                "127,0,0,1," + QByteArray::number(dataPort / 256) + ',' + QByteArray::number(dataPort % 256);
+            const QByteArray portFields =
+                QByteArray::number(dataPort / 256) + ',' + QByteArray::number(dataPort % 256);
             line = format;
-            line.replace("%1", fields);
+            line.replace("%1", "127,0,0,1," + portFields);
+            line.replace("%2", portFields);
         }
         SendAll(control, line + "\r\n", "the control connection");
     }
