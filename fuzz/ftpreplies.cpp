@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString &peerAddress = kPeerAddresses[switches & 1];
 
     TIdFTP session;
-    session.Encoding = NameEncoding((switches >> 1) % 3);
+    session.Encoding = NameEncoding((switches >> 1) % 2);
     // Short enough that inputs of a few kilobytes reach it.
     session.MaxLineLength = (switches & 0x80) ? 200 : TIdTCPConnection::kMaxLineLength;
     ScriptedPeer peer(stream, pieceSize == 0 ? stream.size() : pieceSize);

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray stream = input.Rest();
 
     TIdTCPConnection connection;
-    connection.Encoding = NameEncoding(switches % 3);
+    connection.Encoding = NameEncoding(switches % 2);
     connection.MaxLineLength = kLineLimits[(switches >> 4) % 3];
     ScriptedPeer peer(stream, pieceSize == 0 ? stream.size() : pieceSize);
     peer.Attach(connection, QStringLiteral("127.0.0.1"));

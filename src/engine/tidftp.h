@@ -8,6 +8,7 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QDateTime;
 class QFileDevice;
@@ -47,6 +48,9 @@ public:
     bool MListart = false;
     bool isSearch = false;
     bool UseSSL = false;
+    // With UseSSL: the control connection starts in clear and is secured
+    // after AUTH TLS (explicit TLS) instead of from the first byte.
+    bool SSLExplicit = false;
     QString RootCertificateFile;
     QString KeyFile;
     QString CertificateFile;
@@ -125,12 +129,18 @@ public:
     // second). Only for servers whose features name MFMT.
     bool SetModifiedTime(const QString &path, const QDateTime &modified);
 
-    // The PASV and PORT steps, public for tests of odd replies.
+    // The passive and active steps, public for tests of odd replies.
     struct PassiveTarget {
         QString address;
         int port = 0;
     };
+    // PASV.
     PassiveTarget EnterPassive();
+    // EPSV; nothing when the server refuses it.
+    std::optional<PassiveTarget> EnterExtendedPassive();
+    // EPSV, or PASV when the server refused EPSV before in this session.
+    PassiveTarget EnterPassiveMode();
+    // PORT, or EPRT for an IPv6 address.
     void AnnouncePort(const TIdSocketHandle &listening);
 
     // Whether data connections run TLS (the server accepted PROT P).
@@ -149,9 +159,11 @@ private:
     bool UserPassDialogue(const QString &userCommand, const QString &password, const QList<int> &userCodes);
     bool ProxyDialogue(const QString &targetHost, quint16 targetPort);
     bool LastReplyAccepted() const;
+    void StartExplicitTls(TIdConnectionInterceptOpenSSL &tls);
     void CompleteLogin();
     void EndRefusedLogin();
-    void AnnounceUtf8IfOffered(const QStringList &features);
+    void ReadHelpWords(QStringList &features);
+    void ReadFeatureLines(QStringList &features);
 
     // --- data connections --------------------------------------------------
     TIdConnectionInterceptOpenSSL *TlsLayer() const;
@@ -193,6 +205,7 @@ private:
     bool m_restartRefused = false;
     bool m_loggedIn = false;
     bool m_protectData = false;
+    bool m_extendedPassiveRefused = false;
     QString m_systemType;
     TIdFTPTransferType m_transferType = ftBinary;
 };

@@ -1,6 +1,7 @@
 #include "ftpdatachannel.h"
 #include "idexceptions.h"
 #include "sessionhost.h"
+#include "socketapi.h"
 #include "tidsimpleserver.h"
 
 #include <QFile>
@@ -13,9 +14,9 @@ namespace {
 
 const QList<int> kFinalReplyCodes = {225, 226, 250, 426};
 
-[[noreturn]] void RaiseBadPassiveReply(const QString &line)
+[[noreturn]] void RaiseBadPassiveReply(const QString &line, QStringView command = u"PASV")
 {
-    throw EIdException(u"Ungültige Antwort auf PASV: %1"_s.arg(line.left(200)));
+    throw EIdException(u"Ungültige Antwort auf %1: %2"_s.arg(command, line.left(200)));
 }
 
 int PassiveField(const QString &field, const QString &line)
@@ -85,8 +86,52 @@ TIdFTP::PassiveTarget TIdFTP::EnterPassive()
     return target;
 }
 
+// "229 Entering Extended Passive Mode (|||6446|)": only the port is given,
+// between delimiters that are the character after the parenthesis; the
+// address is the one the control connection goes to.
+std::optional<TIdFTP::PassiveTarget> TIdFTP::EnterExtendedPassive()
+{
+    if (SendChecked(u"EPSV"_s, 229) != 229) {
+        if (!IsConnected())
+            throw EIdConnClosedGracefully();
+        return std::nullopt;
+    }
+    const QString line = LastReplyLine().trimmed();
+    const qsizetype open = line.indexOf(u'(');
+    const qsizetype close = line.lastIndexOf(u')');
+    if (open < 0 || close < open + 2)
+        RaiseBadPassiveReply(line, u"EPSV");
+    const QString fieldText = line.mid(open + 1, close - open - 1);
+    const QStringList fields = fieldText.split(fieldText.at(0));
+    bool ok = false;
+    const int port = fields.value(3).toInt(&ok);
+    if (fields.size() != 5 || !ok || port < 1 || port > 65535)
+        RaiseBadPassiveReply(line, u"EPSV");
+    return PassiveTarget{Binding().PeerIP, port};
+}
+
+// EPSV works over IPv6 and through routers that would need to rewrite the
+// address of a PASV reply; a server that refuses it once gets PASV for the
+// rest of the session.
+TIdFTP::PassiveTarget TIdFTP::EnterPassiveMode()
+{
+    if (!m_extendedPassiveRefused) {
+        if (const std::optional<PassiveTarget> target = EnterExtendedPassive())
+            return *target;
+        m_extendedPassiveRefused = true;
+    }
+    return EnterPassive();
+}
+
+// PORT can only name IPv4 addresses; EPRT names either.
 void TIdFTP::AnnouncePort(const TIdSocketHandle &listening)
 {
+    if (SocketApi::IsIPv6Address(listening.IP)) {
+        // The zone of a link-local address means nothing to the server.
+        const QString address = listening.IP.section(u'%', 0, 0);
+        SendChecked(u"EPRT |2|%1|%2|"_s.arg(address).arg(listening.Port), 200);
+        return;
+    }
     QString address = listening.IP;
     address.replace(u'.', u',');
     SendChecked(u"PORT %1,%2,%3"_s.arg(address).arg(listening.Port / 256).arg(listening.Port % 256), 200);
@@ -190,13 +235,13 @@ bool TIdFTP::RunTransfer(const QString &command, const QList<int> &preliminaryCo
     return FinishTransfer(dataMoved, failure);
 }
 
-// PASV, then the command (its reply is read once the data connection
-// stands), then a client for the address the server named.
+// EPSV or PASV, then the command (its reply is read once the data
+// connection stands), then a client for the address the server named.
 bool TIdFTP::TransferPassive(const QString &command, const QList<int> &preliminaryCodes,
                              const DataMover &moveData)
 {
     SetActivity(3);
-    const PassiveTarget peer = EnterPassive();
+    const PassiveTarget peer = EnterPassiveMode();
     if (m_transfer->abortRequested || !AskToRestart())
         return false;
     SendTransferCommand(command);

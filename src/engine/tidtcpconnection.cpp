@@ -627,26 +627,12 @@ void TIdTCPConnection::SetActivity(int code)
 
 QByteArray TIdTCPConnection::EncodeText(const QString &text) const
 {
-    switch (Encoding) {
-    case NameEncoding::Utf8:
-        return text.toUtf8();
-    case NameEncoding::Windows1252:
-        return TextCodec::EncodeWindows1252(text);
-    case NameEncoding::Undecided:
-        break;
-    }
-    return TextCodec::EncodeAuto(text);
+    return Encoding == NameEncoding::Windows1252 ? TextCodec::EncodeWindows1252(text)
+                                                 : TextCodec::EncodeUtf8KeepingBytes(text);
 }
 
 QString TIdTCPConnection::DecodeText(QByteArrayView bytes) const
 {
-    switch (Encoding) {
-    case NameEncoding::Utf8:
-        return QString::fromUtf8(bytes);
-    case NameEncoding::Windows1252:
-        return TextCodec::DecodeWindows1252(bytes);
-    case NameEncoding::Undecided:
-        break;
-    }
-    return TextCodec::DecodeAuto(bytes);
+    return Encoding == NameEncoding::Windows1252 ? TextCodec::DecodeWindows1252(bytes)
+                                                 : TextCodec::DecodeUtf8KeepingBytes(bytes);
 }

@@ -98,7 +98,7 @@ public:
     int RecvBufferSize = kDefaultBufferSize;
     int SendBufferSize = kDefaultBufferSize;
     // How commands are encoded and replies decoded.
-    NameEncoding Encoding = NameEncoding::Undecided;
+    NameEncoding Encoding = NameEncoding::Utf8;
     // Who hears about activity and answers questions; not owned, may be null.
     SessionHost *sessionHost() const { return m_sessionHost; }
     void setSessionHost(SessionHost *host) { m_sessionHost = host; }

@@ -6,6 +6,7 @@
 #include "enginetesthelpers.h"
 #include "freeport.h"
 #include "realftpserver.h"
+#include "scriptedserver.h"
 #include "tinifile.h"
 
 #include <QDir>
@@ -72,13 +73,12 @@ CliResult RunCli(const QStringList &arguments, const QString &workingDirectory =
         QVERIFY2((result).exitCode == 0, qPrintable((result).err));                                          \
     } while (false)
 
-QString Url(const RealFtpServer &server, const QString &path = u"/"_s, bool tls = false)
+QString Url(const RealFtpServer &server, const QString &path = u"/"_s, const QString &scheme = u"ftp"_s)
 {
     const QString user = QString::fromLatin1(QUrl::toPercentEncoding(server.user()));
     const QString password = QString::fromLatin1(QUrl::toPercentEncoding(server.password()));
-    return u"%1://%2:%3@%4:%5%6"_s.arg(tls ? u"ftps"_s : u"ftp"_s, user, password, server.host())
-        .arg(server.port())
-        .arg(path);
+    const QString host = server.host().contains(u':') ? u'[' + server.host() + u']' : server.host();
+    return u"%1://%2:%3@%4:%5%6"_s.arg(scheme, user, password, host).arg(server.port()).arg(path);
 }
 
 QStringList OutputLines(const CliResult &result)
@@ -121,15 +121,14 @@ private slots:
     {
         QTest::addColumn<RealFtpServer::Kind>("kind");
         QTest::addColumn<bool>("active");
-        // vsftpd does not announce UTF-8, so umlauts would reach its disk as
-        // Windows-1252 bytes; its rows keep to ASCII.
+        // vsftpd announces no UTF8 and stores the bytes it is sent.
         QTest::addColumn<QString>("name");
         const QString umlauts = u"Größe ü.bin"_s;
-        const QString ascii = u"Leer zeichen.bin"_s;
+        const QString blanks = u"Leer zeichen.bin"_s;
         QTest::newRow("pyftpdlib passive") << RealFtpServer::Kind::Pyftpdlib << false << umlauts;
-        QTest::newRow("pyftpdlib active") << RealFtpServer::Kind::Pyftpdlib << true << umlauts;
-        QTest::newRow("vsftpd passive") << RealFtpServer::Kind::Vsftpd << false << ascii;
-        QTest::newRow("vsftpd active") << RealFtpServer::Kind::Vsftpd << true << ascii;
+        QTest::newRow("pyftpdlib active") << RealFtpServer::Kind::Pyftpdlib << true << blanks;
+        QTest::newRow("vsftpd passive") << RealFtpServer::Kind::Vsftpd << false << umlauts;
+        QTest::newRow("vsftpd active") << RealFtpServer::Kind::Vsftpd << true << blanks;
     }
 
     // mkdir, put, ls, get (to a file and to stdout), mv, rm, rmdir.
@@ -175,7 +174,7 @@ private slots:
 
         const QStringList commands = Commands(server);
         QCOMPARE(commands.contains(u"PORT"_s), active);
-        QCOMPARE(commands.contains(u"PASV"_s), !active);
+        QCOMPARE(commands.contains(u"EPSV"_s), !active);
     }
 
     void urlPartsArePercentDecoded()
@@ -211,7 +210,7 @@ private slots:
         QStringList trust{u"--insecure"_s};
         if (!insecure)
             trust = QStringList{u"--cacert"_s, server.certificateFile()};
-        const QString url = Url(server, u"/"_s, true);
+        const QString url = Url(server, u"/"_s, u"ftps"_s);
 
         CliResult result;
         RUN_OK(result, trust + QStringList{url, u"put"_s, u"up.bin"_s}, local.path());
@@ -219,6 +218,49 @@ private slots:
         RUN_OK(result, trust + QStringList{url, u"get"_s, u"up.bin"_s, u"down.bin"_s}, local.path());
         QCOMPARE(FileContent(local.filePath(u"down.bin"_s)), payload);
         QVERIFY(server.commands().contains(u"PROT P"_s));
+    }
+
+    void tlsAndIPv6Urls_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<bool>("ipv6");
+        QTest::newRow("ftpes, pyftpdlib") << RealFtpServer::Kind::Pyftpdlib << u"ftpes"_s << false;
+        QTest::newRow("ftpes, vsftpd") << RealFtpServer::Kind::Vsftpd << u"ftpes"_s << false;
+        QTest::newRow("[::1], pyftpdlib") << RealFtpServer::Kind::Pyftpdlib << u"ftp"_s << true;
+        QTest::newRow("[::1], vsftpd") << RealFtpServer::Kind::Vsftpd << u"ftp"_s << true;
+    }
+
+    // ftpes:// logs in after AUTH TLS on the plain port; a bracketed IPv6
+    // address reaches a server listening on ::1.
+    void tlsAndIPv6Urls()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(QString, scheme);
+        QFETCH(bool, ipv6);
+        QString noIPv6;
+        if (ipv6 && !RealFtpServer::hasIPv6Loopback(&noIPv6))
+            QSKIP(qPrintable(noIPv6));
+        RealFtpServer::Options options;
+        options.kind = kind;
+        options.explicitTls = !ipv6;
+        options.ipv6 = ipv6;
+        RealFtpServer server(options);
+        START_OR_SKIP(server, kind);
+        QTemporaryDir local;
+        const QByteArray payload = RandomBytes(700 * 1024, 3);
+        QVERIFY(WriteFileContent(local.filePath(u"up.bin"_s), payload));
+        const QStringList url{u"--cacert"_s, server.certificateFile(), Url(server, u"/"_s, scheme)};
+
+        CliResult result;
+        RUN_OK(result, url + QStringList{u"put"_s, u"up.bin"_s}, local.path());
+        QCOMPARE(FileContent(server.rootDir() + u"/up.bin"_s), payload);
+        RUN_OK(result, url + QStringList{u"get"_s, u"up.bin"_s, u"down.bin"_s}, local.path());
+        QCOMPARE(FileContent(local.filePath(u"down.bin"_s)), payload);
+        const QStringList commands = Commands(server);
+        QCOMPARE(commands.value(0) == u"AUTH"_s, !ipv6);
+        QCOMPARE(commands.contains(u"PROT"_s), !ipv6);
+        QCOMPARE(commands.count(u"EPSV"_s), 2);
     }
 
     void untrustedCertificateEndsTheRun_data()
@@ -233,7 +275,7 @@ private slots:
         QFETCH(RealFtpServer::Kind, kind);
         RealFtpServer server(ImplicitTls(kind));
         START_OR_SKIP(server, kind);
-        const CliResult result = RunCli({Url(server, u"/"_s, true), u"ls"_s});
+        const CliResult result = RunCli({Url(server, u"/"_s, u"ftps"_s), u"ls"_s});
         QCOMPARE(result.exitCode, 3);
         QVERIFY2(
             result.err.contains(u"Dem Zertifikat des Servers wird nicht vertraut: Das Zertifikat ist selbst "
@@ -269,7 +311,7 @@ private slots:
         QVERIFY2(!OutputLines(result).filter(QRegularExpression(u"^-\t7\t.+\treadme.txt$"_s)).isEmpty(),
                  result.out.constData());
         QVERIFY(m_server.commands().contains(u"CWD pub"_s));
-        QVERIFY(Commands(m_server).contains(u"PASV"_s));
+        QVERIFY(Commands(m_server).contains(u"EPSV"_s));
     }
 
     void exitCodes_data()
@@ -301,7 +343,7 @@ private slots:
         row("bad time difference", {u"--time-difference"_s, u"2h"_s, u"%URL%"_s, u"ls"_s}, 2,
             u"Ungültige Zeitdifferenz: 2h"_s);
         row("not an FTP address", {u"http://127.0.0.1/"_s, u"ls"_s}, 2,
-            u"erwartet wird ftp:// oder ftps://"_s);
+            u"erwartet wird ftp://, ftps:// oder ftpes://"_s);
         row("password missing", {u"ftp://glimra@127.0.0.1:21/"_s, u"ls"_s}, 2,
             u"Es fehlt Benutzername oder Kennwort; glimra-cli fragt nicht nach."_s);
         row("put of a missing local file", {u"%URL%"_s, u"put"_s, u"/nirgends/a.txt"_s}, 2,
@@ -537,6 +579,82 @@ private slots:
             FormatDateText(DateTimeParts{2020, 5, 17, time.hour(), time.minute(), time.second()});
         QCOMPARE(OutputLines(result), QStringList{u"-\t5\t%1\tstempel.txt"_s.arg(dateText)});
         QVERIFY(Commands(m_server).contains(u"MLSD"_s));
+    }
+
+    void namesAsTheirBytes_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::addColumn<bool>("inTheUrl");
+        QTest::newRow("vsftpd, URL") << RealFtpServer::Kind::Vsftpd << true;
+        QTest::newRow("vsftpd, argument") << RealFtpServer::Kind::Vsftpd << false;
+        QTest::newRow("pure-ftpd, URL") << RealFtpServer::Kind::PureFtpd << true;
+        QTest::newRow("pure-ftpd, argument") << RealFtpServer::Kind::PureFtpd << false;
+    }
+
+    // Neither server announces UTF8, yet both store the UTF-8 names they are
+    // sent; a URL's percent-escapes are those bytes.
+    void namesAsTheirBytes()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(bool, inTheUrl);
+        RealFtpServer server({kind});
+        QVERIFY(server.addFile(u"Übersicht/Größe.txt"_s, "Inhalt mit Umlauten"));
+        START_OR_SKIP(server, kind);
+        const QString url = Url(server, inTheUrl ? u"/%C3%9Cbersicht/"_s : u"/"_s);
+        const QString folder = inTheUrl ? QString() : u"Übersicht"_s;
+        const QString file = inTheUrl ? u"Größe.txt"_s : u"Übersicht/Größe.txt"_s;
+        QTemporaryDir local;
+
+        CliResult result;
+        RUN_OK(result, folder.isEmpty() ? QStringList{url, u"ls"_s} : QStringList{url, u"ls"_s, folder});
+        QCOMPARE(OutputLines(result).size(), 1);
+        QVERIFY2(OutputLines(result).first().endsWith(u"\tGröße.txt"_s), result.out.constData());
+        RUN_OK(result, {url, u"get"_s, file}, local.path());
+        QCOMPARE(FileContent(local.filePath(u"Größe.txt"_s)), QByteArray("Inhalt mit Umlauten"));
+    }
+
+    // Escapes that are no UTF-8 reach the server as those very bytes.
+    void urlPathBytesThatAreNoUtf8()
+    {
+        ScriptedServer server;
+        server.reply("220 ready").answer("331 Passwort?").answer("230 Angemeldet");
+        server.answer("200 TYPE I").answer("215 UNIX Type: L8").answer("200 TYPE A");
+        server.answer("500 HELP?").answer("500 FEAT?");
+        server.answer("250 Ok")
+            .answer("257 \"/\xdc"
+                    "bersicht/\xff\" is the current directory")
+            .answer("221 Bye");
+        QVERIFY(server.start());
+        const QString url = u"ftp://u:p@127.0.0.1:%1/%DCbersicht/%FF"_s.arg(server.port());
+        CliResult result;
+        RUN_OK(result, {url, u"pwd"_s});
+        QCOMPARE(server.rawTranscript().value(7), QByteArray("CWD \xdc"
+                                                             "bersicht/\xff"));
+    }
+
+    void pureFtpdListsWithMlsd_data()
+    {
+        QTest::addColumn<bool>("mlsd");
+        QTest::newRow("LIST") << false;
+        QTest::newRow("--mlsd") << true;
+    }
+
+    // pure-ftpd names MLSD only in FEAT; its LIST shows no seconds, MLSD does.
+    void pureFtpdListsWithMlsd()
+    {
+        QFETCH(bool, mlsd);
+        RealFtpServer server({RealFtpServer::Kind::PureFtpd});
+        QVERIFY(server.addFile(u"stempel.txt"_s, "12345"));
+        QVERIFY(SetModified(server.rootDir() + u"/stempel.txt"_s,
+                            QDateTime(QDate(2020, 5, 17), QTime(10, 20, 30), QTimeZone::utc())));
+        START_OR_SKIP(server, RealFtpServer::Kind::PureFtpd);
+        const QStringList options = mlsd ? QStringList{u"--mlsd"_s} : QStringList();
+
+        CliResult result;
+        RUN_OK(result, options + QStringList{u"--log"_s, Url(server), u"ls"_s});
+        const QString exact = FormatDateText(DateTimeParts{2020, 5, 17, 10, 20, 30});
+        QCOMPARE(OutputLines(result).value(0) == u"-\t5\t%1\tstempel.txt"_s.arg(exact), mlsd);
+        QVERIFY2(result.err.contains(u"Gesendet: MLSD"_s) == mlsd, qPrintable(result.err));
     }
 
 private:

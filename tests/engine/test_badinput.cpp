@@ -23,21 +23,38 @@ class BadInputTest : public QObject {
 private slots:
     void garbagePassiveReplies_data()
     {
+        QTest::addColumn<QString>("command");
         QTest::addColumn<QByteArray>("reply");
-        QTest::newRow("letters") << QByteArray("227 Entering Passive Mode (a,b,c,d,e,f)");
-        QTest::newRow("too few fields") << QByteArray("227 Entering Passive Mode (127,0,0,1)");
-        QTest::newRow("field out of range") << QByteArray("227 Entering Passive Mode (127,0,0,1,999,1)");
-        QTest::newRow("negative") << QByteArray("227 Entering Passive Mode (127,0,0,-1,4,1)");
-        QTest::newRow("empty parentheses") << QByteArray("227 Entering Passive Mode ()");
-        QTest::newRow("refused") << QByteArray("500 PASV not understood");
-        QTest::newRow("bare code") << QByteArray("227");
-        QTest::newRow("closing before opening") << QByteArray("227 )1,2,3,4,5,6(");
+        const auto pasv = [](const char *name, const char *reply) {
+            QTest::newRow(name) << u"PASV"_s << QByteArray(reply);
+        };
+        pasv("letters", "227 Entering Passive Mode (a,b,c,d,e,f)");
+        pasv("too few fields", "227 Entering Passive Mode (127,0,0,1)");
+        pasv("field out of range", "227 Entering Passive Mode (127,0,0,1,999,1)");
+        pasv("negative", "227 Entering Passive Mode (127,0,0,-1,4,1)");
+        pasv("empty parentheses", "227 Entering Passive Mode ()");
+        pasv("refused", "500 PASV not understood");
+        pasv("bare code", "227");
+        pasv("closing before opening", "227 )1,2,3,4,5,6(");
+        const auto epsv = [](const char *name, const char *reply) {
+            QTest::newRow(name) << u"EPSV"_s << QByteArray(reply);
+        };
+        epsv("EPSV without parentheses", "229 Entering Extended Passive Mode |||6446|");
+        epsv("EPSV port of letters", "229 (|||abc|)");
+        epsv("EPSV port zero", "229 (|||0|)");
+        epsv("EPSV port too large", "229 (|||65536|)");
+        epsv("EPSV too few delimiters", "229 (|6446|)");
+        epsv("EPSV empty parentheses", "229 ()");
     }
 
     void garbagePassiveReplies()
     {
+        QFETCH(QString, command);
         QFETCH(QByteArray, reply);
+        const bool extended = command == u"EPSV"_s;
         ScriptedServer server;
+        if (!extended)
+            server.answer("500 EPSV not understood");
         server.answer(reply).echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server));
@@ -45,16 +62,17 @@ private slots:
         target.open(QIODevice::WriteOnly);
         try {
             ftp.Retrieve(u"file"_s, target);
-            QFAIL("a garbage PASV reply was taken");
+            QFAIL("a garbage passive reply was taken");
         } catch (const EIdException &error) {
-            QVERIFY2(error.Message().startsWith(u"Ungültige Antwort auf PASV"_s),
+            QVERIFY2(error.Message().startsWith(u"Ungültige Antwort auf "_s + command),
                      qPrintable(error.Message()));
         }
         // Nothing was sent for the transfer, so the session goes on.
         QVERIFY(!ftp.HasDataConnection());
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), (QStringList{u"PASV"_s, kInStepMarker}));
+        const QStringList sent = extended ? QStringList{u"EPSV"_s} : QStringList{u"EPSV"_s, u"PASV"_s};
+        QCOMPARE(server.transcript(), sent + QStringList{kInStepMarker});
     }
 
     void repliesWithoutCodesAreRefusals()
@@ -130,7 +148,8 @@ private slots:
     void passiveReplyNamingAnotherHost()
     {
         ScriptedServer server;
-        server.passive("227 Entering Passive Mode (127,0,0,2,%2).")
+        server.answer("500 EPSV not understood")
+            .passive("227 Entering Passive Mode (127,0,0,2,%2).")
             .command()
             .acceptData()
             .reply("150 Opening data connection")
@@ -153,7 +172,8 @@ private slots:
                                           u"verbunden wird mit seiner eigenen Adresse 127.0.0.1."_s});
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), (QStringList{u"PASV"_s, u"retr datei.txt"_s, kInStepMarker}));
+        QCOMPARE(server.transcript(),
+                 (QStringList{u"EPSV"_s, u"PASV"_s, u"retr datei.txt"_s, kInStepMarker}));
     }
 
     // A server that goes silent while a reply is due: the wait ends after

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """FTP server for Glimra's tests, run by RealFtpServer.
 
-Listens on 127.0.0.1 on a port the system picks and writes "PORT <n>" as
+Listens on 127.0.0.1 (or ::1) on a port the system picks and writes "PORT <n>" as
 the first line on stdout once the socket accepts connections. Every
 command a client sends is appended to the transcript file, one per line,
 as the server decoded it.
@@ -12,7 +12,7 @@ import logging
 import os
 import sys
 
-if "--implicit-tls" not in sys.argv:
+if "--implicit-tls" not in sys.argv and "--explicit-tls" not in sys.argv:
     # pyftpdlib loads pyOpenSSL on import even when TLS is not used; without
     # it a plain server comes up in half the time.
     sys.modules["OpenSSL"] = None
@@ -33,11 +33,15 @@ def parse_arguments():
     parser.add_argument("--password", required=True)
     parser.add_argument("--transcript", required=True)
     parser.add_argument("--implicit-tls", action="store_true")
+    parser.add_argument("--explicit-tls", action="store_true",
+                        help="AUTH TLS before the login, TLS on every data connection")
     parser.add_argument("--certificate")
     parser.add_argument("--key")
     parser.add_argument("--latin1", action="store_true",
                         help="names travel as Windows-1252 bytes, no UTF8 feature")
     parser.add_argument("--no-mlsd", action="store_true")
+    parser.add_argument("--no-epsv", action="store_true")
+    parser.add_argument("--ipv6", action="store_true", help="listen on ::1")
     parser.add_argument("--unix-mode", action="store_true",
                         help="MLSD lines carry the UNIX.mode fact, as proftpd's do")
     parser.add_argument("--masquerade")
@@ -246,14 +250,16 @@ def handler_class(arguments):
         mixins.append(CutDownloadsMixin)
     if arguments.unix_mode:
         mixins.append(UnixModeMixin)
-    if arguments.implicit_tls:
+    tls = arguments.implicit_tls or arguments.explicit_tls
+    if tls:
         from pyftpdlib.handlers import TLS_FTPHandler
-        mixins.append(ImplicitTlsMixin)
         base = TLS_FTPHandler
     else:
         base = FTPHandler
+    if arguments.implicit_tls:
+        mixins.append(ImplicitTlsMixin)
     handler = type("GlimraTestHandler", tuple(mixins) + (base,), {})
-    dtp = patient_tls_dtp_handler() if arguments.implicit_tls else DTPHandler
+    dtp = patient_tls_dtp_handler() if tls else DTPHandler
     dtp_mixins = []
     if arguments.cut_first_transfer_after > 0:
         dtp_mixins.append(CuttingDtpMixin)
@@ -265,11 +271,15 @@ def handler_class(arguments):
     if arguments.cut_downloads == "426":
         handler.dtp_handler = broken_off_dtp_handler(handler.dtp_handler)
     handler.proto_cmds = dict(base.proto_cmds)
+    refused = []
     if arguments.no_mlsd:
-        for command in ("MLSD", "MLST"):
-            handler.proto_cmds.pop(command, None)
+        refused += ["MLSD", "MLST"]
+    if arguments.no_epsv:
+        refused.append("EPSV")
     if arguments.no_rest:
-        handler.proto_cmds.pop("REST", None)
+        refused.append("REST")
+    for command in refused:
+        handler.proto_cmds.pop(command, None)
     return handler
 
 
@@ -294,10 +304,12 @@ def configure(handler, arguments):
     if arguments.passive_ports:
         first, last = (int(part) for part in arguments.passive_ports.split("-"))
         handler.passive_ports = list(range(first, last + 1))
-    if arguments.implicit_tls:
+    if arguments.implicit_tls or arguments.explicit_tls:
         handler.certfile = arguments.certificate
         handler.keyfile = arguments.key
         handler.tls_data_required = True
+        # USER before AUTH TLS is refused, so no password ever travels in clear.
+        handler.tls_control_required = arguments.explicit_tls
 
 
 def main():
@@ -306,7 +318,7 @@ def main():
                         format="%(asctime)s %(message)s")
     handler = handler_class(arguments)
     configure(handler, arguments)
-    server = FTPServer(("127.0.0.1", 0), handler)
+    server = FTPServer(("::1" if arguments.ipv6 else "127.0.0.1", 0), handler)
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
     sys.stdout = open(os.devnull, "w")
     server.serve_forever(handle_exit=False)

@@ -5,14 +5,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class QTemporaryDir;
 class ServerProcess;
 
-// A real FTP server for one test: started on 127.0.0.1 on a free port, serving
-// a writable temporary folder, stopped and removed again by the destructor.
+// A real FTP server for one test: started on 127.0.0.1 (or ::1) on a free
+// port, serving a writable temporary folder, stopped and removed again by the
+// destructor.
 //
 //   RealFtpServer server({});
 //   QVERIFY2(server.start(&error), qPrintable(error));
@@ -21,16 +23,29 @@ class ServerProcess;
 // pyftpdlib runs as the current user and checks the password. vsftpd runs
 // standalone from a config in the temporary folder and logs in the system's
 // "ftp" user with any password; it needs root, and isAvailable() says whether
-// it can run here. vsftpd neither offers MLSD nor announces UTF8.
+// it can run here. vsftpd neither offers MLSD nor announces UTF8. pure-ftpd
+// runs from the Debian package that scripts/install-deps.sh keeps in
+// .cache/debs, unpacked into the temporary folder (it conflicts with vsftpd
+// as an installed package); it logs in a virtual user mapped to "ftp", needs
+// root too, and records no transcript.
 class RealFtpServer {
 public:
-    enum class Kind { Pyftpdlib, Vsftpd };
+    enum class Kind { Pyftpdlib, Vsftpd, PureFtpd };
 
     struct Options {
         Kind kind = Kind::Pyftpdlib;
         // TLS from the first byte; the client sends PBSZ 0 and PROT P after the
         // login and every data connection must then be TLS as well.
         bool implicitTls = false;
+        // AUTH TLS before the login, which the server demands (a USER in clear
+        // is refused), then PBSZ 0, PROT P and TLS on every data connection.
+        // pyftpdlib and vsftpd.
+        bool explicitTls = false;
+        // Listens on ::1 instead of 127.0.0.1 (see hasIPv6Loopback()).
+        bool ipv6 = false;
+        // EPSV is refused, so the client has to fall back to PASV.
+        // pyftpdlib and vsftpd.
+        bool refuseEpsv = false;
         // pyftpdlib only: names travel as Windows-1252 bytes and FEAT does not
         // announce UTF8. Names on disk (rootDir()) are stored as UTF-8.
         bool latin1Names = false;
@@ -80,6 +95,8 @@ public:
 
     // Whether a server of this kind can run on this machine, and if not, why.
     static bool isAvailable(Kind kind, QString *why = nullptr);
+    // Whether a server can listen on ::1 here, and if not, why.
+    static bool hasIPv6Loopback(QString *why = nullptr);
 
     // Starts the server on a free port and waits until it accepts connections.
     bool start(QString *error = nullptr);
@@ -117,6 +134,14 @@ private:
     bool startVsftpd(QString *error);
     bool launchVsftpdOnce(int listenPort, QString *error, bool *portTaken);
     QString writeVsftpdConfig(int listenPort) const;
+    bool startPureFtpd(QString *error);
+    bool preparePureFtpd(QString *error) const;
+    bool launchPureFtpdOnce(int listenPort, QString *error, bool *portTaken);
+    // Starts a server that is given its port on a free port, trying again
+    // when another program takes the port first.
+    bool startOnFreePort(const std::function<bool(int, QString *, bool *)> &launch, QString *error);
+    bool waitForListening(int listenPort, const QString &name, QString *error, bool *portTaken);
+    QString optionsProblem() const;
     int passivePortLast() const;
     QString transcriptFile() const;
     QString folderPath(const QString &name) const;

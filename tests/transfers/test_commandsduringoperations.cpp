@@ -511,8 +511,8 @@ private:
     // No other operation cut in: the server saw only the running one's commands.
     void VerifyOnlyItsCommands(Operation operation, const QStringList &commands)
     {
-        QSet<QString> allowed{u"TYPE"_s, u"PWD"_s,  u"PASV"_s, u"MLSD"_s, u"LIST"_s,
-                              u"CWD"_s,  u"CDUP"_s, u"SIZE"_s, u"MLST"_s};
+        QSet<QString> allowed{u"TYPE"_s, u"PWD"_s, u"EPSV"_s, u"PASV"_s, u"MLSD"_s,
+                              u"LIST"_s, u"CWD"_s, u"CDUP"_s, u"SIZE"_s, u"MLST"_s};
         if (operation == Operation::Download || operation == Operation::PasteFromServer ||
             operation == Operation::OpenFile)
             allowed.insert(u"RETR"_s);
