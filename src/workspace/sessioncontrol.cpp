@@ -7,7 +7,6 @@
 #include "localpane.h"
 #include "maintoolbar.h"
 #include "passwordmask.h"
-#include "receivedreplies.h"
 #include "remotebrowser.h"
 #include "remotepane.h"
 #include "savefile.h"
@@ -399,7 +398,8 @@ bool SessionControl::AcceptServerCertificate(const ServerCertificateInfo &certif
 
 void SessionControl::AddLogLine(const QString &line)
 {
-    m_window.Log()->AddLine(line, m_logLimit);
+    for (const QString &logLine : m_receivedReplies.Take(line))
+        m_window.Log()->AddLine(logLine, m_logLimit);
 }
 
 void SessionControl::LogAndPump(const QString &line)
@@ -412,8 +412,7 @@ void SessionControl::LogTraffic(QString &line)
 {
     const TIdFTP &ftp = m_window.IdFTP1;
     line = MaskPasswords(line, {ftp.Password, ftp.Gateway_Password, ftp.SocksInfo.Password});
-    for (const QString &reply : SplitReceivedReplies(line))
-        AddLogLine(reply);
+    AddLogLine(line);
     TIdAntiFreeze::DoProcessThrottled();
 }
 
