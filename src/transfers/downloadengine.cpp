@@ -15,6 +15,7 @@
 #include "remoterow.h"
 #include "statuspanels.h"
 #include "tftpqvx.h"
+#include "tidftp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -161,7 +162,7 @@ void DownloadEngine::DownloadEntries(const QList<RemoteRow> &entries, const QStr
         else if (entry.Kind() == RemoteRow::kLink)
             DownloadLink(entry, localFolder);
         else
-            FetchFile(entry.name, localFolder, entry.timestamp);
+            FetchFile(entry.name, localFolder, entry.timestamp, entry.ListedSize());
         LetEventsRun();
     }
 }
@@ -191,8 +192,9 @@ void DownloadEngine::DownloadLink(const RemoteRow &link, const QString &localFol
     if (!IsSafeLocalName(name))
         return;
     const FolderWalk::Step step = m_walk.EnterLink(RemotePath(name), link.LinkTarget());
+    // The listed size is the link's own, not its target's.
     if (step == FolderWalk::Step::Refused)
-        FetchFile(name, localFolder, QDateTime());
+        FetchFile(name, localFolder, QDateTime(), -1);
     else
         WalkFolder(step, name, localFolder);
 }
@@ -241,11 +243,13 @@ void DownloadEngine::WalkFolder(FolderWalk::Step step, const QString &name, cons
 void DownloadEngine::DownloadFile(const QString &name, const QString &localFolder)
 {
     QDateTime remoteTime;
-    FindRemoteRow(name, &remoteTime);
-    FetchFile(name, localFolder, remoteTime);
+    RemoteRow listed;
+    FindRemoteRow(name, &remoteTime, &listed.sizeText);
+    FetchFile(name, localFolder, remoteTime, listed.ListedSize());
 }
 
-void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, const QDateTime &remoteTime)
+void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, const QDateTime &remoteTime,
+                               qint64 listedSize)
 {
     if (!ReadyForStep())
         return;
@@ -253,7 +257,8 @@ void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, 
         Log(u"Datei übersprungen, ihr Name taugt nicht als lokaler Name: "_s + name);
         return;
     }
-    const qint64 size = Session().FileSize(name);
+    // A size the listing gave saves a SIZE round trip per file.
+    const qint64 size = listedSize >= 0 ? listedSize : Session().FileSize(name);
     Flags().ExpectedSize = std::max<qint64>(size, 0);
     ShowFileName(name);
     const QString target = WithTrailingSeparator(localFolder) + name;
@@ -280,6 +285,8 @@ bool DownloadEngine::WriteTarget(const QString &name, const QString &target, qin
     PartFile part(target);
     if (!part.Open())
         RaiseCannotCreate(target, part.ErrorString());
+    // Sent only when a listing switched to ASCII since.
+    Session().SetTransferType(ftBinary);
     // An aborted or refused transfer answers false with the session in step.
     if (size != 0 && !Session().Retrieve(name, part.Device())) {
         Flags().CancelRequested = true;
