@@ -61,8 +61,12 @@ void DownloadEngine::DownloadSelection()
         rowToSelect.clear();
     const QString localFolder = m_window.Local()->List->Folder();
 
+    const bool manyFiles = work.size() > 1 || std::any_of(work.begin(), work.end(), [](const RemoteRow &row) {
+                               return row.Kind() != RemoteRow::kFile;
+                           });
     BeginOperation();
-    RunOperation([&] { DownloadEntries(work, localFolder); }, [&] { FinishSelection(rowToSelect); });
+    RunOperation([&] { RunWithPool(manyFiles, wmRead, [&] { DownloadEntries(work, localFolder); }); },
+                 [&] { FinishSelection(rowToSelect); });
 }
 
 void DownloadEngine::DownloadCopied(const QList<CopiedRemoteEntry> &entries)
@@ -100,7 +104,7 @@ void DownloadEngine::DownloadCopied(const QList<CopiedRemoteEntry> &entries)
             Session().ChangeDir(startFolder);
     };
     BeginOperation();
-    RunOperation(downloadAll,
+    RunOperation([&] { RunWithPool(true, wmRead, downloadAll); },
                  [&] { RunWithEndSteps(returnToStart, [this] { FinishSelection(QString()); }); });
 }
 
@@ -271,7 +275,8 @@ void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, 
                                  FormatDateText(remoteTime),
                                  SizeText(Flags().ExpectedSize)};
     };
-    if (ShouldTransfer({existing.exists(), remoteTime, existing.lastModified()}, question))
+    if (ShouldTransfer({existing.exists(), remoteTime, existing.lastModified()}, question) &&
+        !Queue({PooledTransfer::Direction::Download, RemotePath(name), target, size, remoteTime}))
         WriteTarget(name, target, size, remoteTime);
     Browser().UpdateCommandStates();
 }

@@ -39,7 +39,10 @@ void UploadEngine::UploadPaths(const QStringList &paths)
                 return;
         }
     };
-    RunOperation(uploadAll, [this] { FinishUpload(); });
+    const bool manyFiles = work.size() > 1 || std::any_of(work.begin(), work.end(), [](const QString &path) {
+                               return QFileInfo(path).isDir();
+                           });
+    RunOperation([&] { RunWithPool(manyFiles, wmWrite, uploadAll); }, [this] { FinishUpload(); });
 }
 
 void UploadEngine::UploadPath(const QString &path)
@@ -150,6 +153,8 @@ void UploadEngine::UploadFile(const QString &localFile)
     if (!ShouldTransfer({exists, localTime, remoteTime}, question))
         return;
     const QString remotePath = WithTrailingSlash(RemoteFolder()) + name;
+    if (Queue({PooledTransfer::Direction::Upload, remotePath, file.absoluteFilePath(), file.size(), {}}))
+        return;
     if (!Session().StoreFile(file.absoluteFilePath(), remotePath))
         Flags().CancelRequested = true;
 }

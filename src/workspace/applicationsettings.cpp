@@ -2,6 +2,7 @@
 
 #include "tinifile.h"
 
+#include <algorithm>
 #include <variant>
 
 using namespace Qt::StringLiterals;
@@ -36,7 +37,8 @@ const KeyRun kBehaviourKeys{{u"Size_Save"_s, &S::Size_Save},
                             {u"New_Only"_s, &S::New_Only},
                             {u"All_Delete"_s, &S::All_Delete},
                             {u"Delete_Confirm"_s, &S::Delete_Confirm},
-                            {u"WSTime_Use"_s, &S::WSTime_Use}};
+                            {u"WSTime_Use"_s, &S::WSTime_Use},
+                            {u"Parallel_Transfers"_s, &S::Parallel_Transfers}};
 const KeyRun kRectangleKeys{{u"Left"_s, &S::Left},
                             {u"Top"_s, &S::Top},
                             {u"Right"_s, &S::Right},
@@ -118,6 +120,7 @@ void ApplicationSettings::Read(const TIniFile &ini)
     searchlist_r = DirectionOrAscending(searchlist_r);
     ftplist_s = InRangeOr(ftplist_s, 0, 3, 0);
     ftplist_r = DirectionOrAscending(ftplist_r);
+    Parallel_Transfers = std::clamp(Parallel_Transfers, 1, kMaxParallelTransfers);
 }
 
 void ApplicationSettings::Write(TIniFile &ini, const ClosingLayout &layout) const

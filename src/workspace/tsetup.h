@@ -8,6 +8,7 @@ class QCheckBox;
 class QGroupBox;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 // The settings dialog ("Einstellungen"): fifteen of the application
 // settings in four group boxes. OK stores the controls into the in-memory
@@ -46,6 +47,7 @@ private:
     QCheckBox *m_slideshow = nullptr;
     QCheckBox *m_noPromptOverwrite = nullptr;
     QCheckBox *m_newOnly = nullptr;
+    QSpinBox *m_parallelTransfers = nullptr;
     QCheckBox *m_allDelete = nullptr;
     QCheckBox *m_deleteConfirm = nullptr;
 };

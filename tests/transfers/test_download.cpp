@@ -422,6 +422,8 @@ private slots:
         QVERIFY(WriteFileContent(local, "alter Inhalt"));
         QVERIFY(SetModified(local, RecentMinute(9)));
         m_window.Window()->Settings.No_Prompt_Overwrite = true;
+        // One file after the other: the second must not have started.
+        m_window.Window()->Settings.Parallel_Transfers = 1;
 
         TFTPqvx &window = *m_window.Window();
         QTimer pressCancel;
