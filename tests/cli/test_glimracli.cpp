@@ -437,6 +437,63 @@ private slots:
         QVERIFY(Commands(m_server).contains(u"MLSD"_s));
     }
 
+    // get -r and put -r: a tree of folders down with its time stamps and up
+    // again, byte for byte, with four connections and with one; over TLS
+    // every extra connection resumes its own session on its data connections.
+    void folderTrees_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<int>("parallel");
+        QTest::newRow("pyftpdlib, 4") << RealFtpServer::Kind::Pyftpdlib << false << 4;
+        QTest::newRow("pyftpdlib, 1") << RealFtpServer::Kind::Pyftpdlib << false << 1;
+        QTest::newRow("vsftpd, 4") << RealFtpServer::Kind::Vsftpd << false << 4;
+        QTest::newRow("vsftpd TLS, 4") << RealFtpServer::Kind::Vsftpd << true << 4;
+    }
+
+    void folderTrees()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(bool, tls);
+        QFETCH(int, parallel);
+        RealFtpServer::Options options = tls ? ImplicitTls(kind) : RealFtpServer::Options{kind};
+        QMap<QString, QDateTime> files;
+        // Within the last months, so that LIST names the time of day too.
+        QDateTime first = QDateTime::currentDateTimeUtc().addDays(-5);
+        first.setTime(QTime(first.time().hour(), 0));
+        for (int index = 0; index < 40; ++index)
+            files.insert(u"baum/o%1/u%2/d%3.bin"_s.arg(index % 3).arg(index % 2).arg(index),
+                         first.addSecs(index * 60));
+        options.files.insert(u"baum/leer/"_s, {});
+        for (auto file = files.begin(); file != files.end(); ++file)
+            options.files.insert(file.key(), RandomBytes(int(file.value().toSecsSinceEpoch() % 9000), 3));
+        RealFtpServer server(options);
+        for (auto file = files.begin(); file != files.end(); ++file)
+            QVERIFY(SetModified(server.rootDir() + u'/' + file.key(), file.value()));
+        START_OR_SKIP(server, kind);
+        QStringList url{Url(server, u"/"_s, tls), u"--parallel"_s, QString::number(parallel)};
+        if (tls)
+            url << u"--cacert"_s << server.certificateFile();
+        QTemporaryDir local;
+
+        CliResult result;
+        RUN_OK(result, url + QStringList{u"get"_s, u"-r"_s, u"baum"_s, u"unten"_s}, local.path());
+        for (auto file = files.begin(); file != files.end(); ++file) {
+            const QString path = local.filePath(u"unten"_s + file.key().mid(4));
+            QCOMPARE(FileContent(path), options.files[file.key()]);
+            QCOMPARE(QFileInfo(path).lastModified().toUTC(), file.value());
+        }
+        QVERIFY(QFileInfo(local.filePath(u"unten/leer"_s)).isDir());
+        QCOMPARE(Commands(server).count(u"USER"_s), parallel == 1 ? 1 : 1 + parallel);
+        QCOMPARE(Commands(server).count(u"SIZE"_s), 0);
+
+        RUN_OK(result, url + QStringList{u"put"_s, u"-r"_s, u"unten"_s, u"oben"_s}, local.path());
+        for (auto file = files.begin(); file != files.end(); ++file)
+            QCOMPARE(FileContent(server.rootDir() + u"/oben"_s + file.key().mid(4)),
+                     options.files[file.key()]);
+        QVERIFY(QFileInfo(server.rootDir() + u"/oben/leer"_s).isDir());
+    }
+
 private:
     QTemporaryDir m_local;
     RealFtpServer m_server{{RealFtpServer::Kind::Pyftpdlib}};
