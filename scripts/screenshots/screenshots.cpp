@@ -1,13 +1,15 @@
 // Draws the pictures of the README on a real X display (Xvfb): the main
 // window connected to the demo server, the connection manager, the remote
 // folder tree, the thumbnail window, the prompt before saving a picture over
-// an existing one and the connection list update asking about an entry.
-// scripts/screenshots.sh prepares the home, the demo server, a web server
-// with a sample list and the display, then runs this program.
+// an existing one, the search options and results, and the connection list
+// update asking about an entry. scripts/screenshots.sh prepares the home, the
+// demo server, a web server with a sample list and the display, then runs this
+// program.
 //
 //   glimra_screenshots FOLDER LIST_URL
 
 #include "connectiontreestore.h"
+#include "connectiontreeview.h"
 #include "datafolders.h"
 #include "listupdate.h"
 #include "locallistview.h"
@@ -17,18 +19,23 @@
 #include "programstart.h"
 #include "remotebrowser.h"
 #include "remotepane.h"
+#include "search.h"
 #include "sessioncontrol.h"
 #include "slideshow.h"
 #include "teeinfdlg.h"
 #include "tftpqvx.h"
 #include "tinifile.h"
 #include "tpmultiimage.h"
+#include "transfers.h"
+#include "tsuchergdlg.h"
+#include "tsuchwahldlg.h"
 #include "tthumbfromfileform.h"
 #include "ttreedlg1.h"
 #include "tueberschrdlg.h"
 #include "tupdatedlg.h"
 #include "tverblist.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -36,9 +43,11 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -111,6 +120,29 @@ bool ShowFolderTree(TFTPqvx &window, const QString &fileName)
         return false;
     tree->TreeView1->expandAll();
     return SaveScreen(*tree, fileName);
+}
+
+// The search options for pictures and documents on the demo server, on the
+// page that shows the patterns; then the search itself and its results.
+bool ShowSearch(TFTPqvx &window, const QDir &folder)
+{
+    bool done = true;
+    ModalAnswer<TSuchwahlDlg> options([&](TSuchwahlDlg &dialog) {
+        const auto demo = dialog.TreeView1->findItems(u"Demo"_s, Qt::MatchExactly | Qt::MatchRecursive);
+        if (!demo.isEmpty())
+            demo.first()->setSelected(true);
+        dialog.CheckBox7->click();
+        dialog.CheckBox10->click();
+        dialog.PageControl1->setCurrentIndex(2);
+        done = QTest::qWaitForWindowExposed(&dialog) &&
+               SaveScreen(dialog, folder.filePath(u"search-options.png"_s)) && !demo.isEmpty();
+        dialog.OKBtn->click();
+    });
+    ModalAnswer<QMessageBox> finished([](QMessageBox &box) { box.accept(); });
+    window.ToolBar()->NeueSuche1->trigger();
+    TSuchergDlg *results = Search::Of(window)->Results();
+    results->resize(900, 420);
+    return done && finished.Answered() == 1 && SaveScreen(*results, folder.filePath(u"search-results.png"_s));
 }
 
 // The demo's "Bilder" folder in the thumbnail window.
@@ -187,6 +219,8 @@ int main(int argc, char **argv)
     InstallSlideshow(window);
     SaveSampleConnections();
     window.CreateDialogs();
+    InstallTransfers(window);
+    InstallSearch(window);
     InstallListUpdate(window);
     window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     window.show();
@@ -207,6 +241,7 @@ int main(int argc, char **argv)
     window.Browser()->CloseFolderTree();
     done = done && ShowThumbnails(window, folder.filePath(u"thumbnails.png"_s));
     done = done && ShowSavePrompt(window, folder.filePath(u"save-prompt.png"_s));
+    done = done && ShowSearch(window, folder);
     window.Session()->Disconnect();
     done = done &&
            ShowListUpdate(window, QString::fromLocal8Bit(argv[2]), folder.filePath(u"update-window.png"_s));

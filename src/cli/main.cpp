@@ -4,6 +4,7 @@
 #include "commandline.h"
 #include "commands.h"
 #include "idexceptions.h"
+#include "searchcommand.h"
 
 #include <QCoreApplication>
 
@@ -18,9 +19,21 @@ void PrintError(const QString &text)
     std::fprintf(stderr, "glimra-cli: %s\n", text.toUtf8().constData());
 }
 
+int RunSearch(const QStringList &arguments)
+{
+    const SearchCommandLine line = ParseSearchCommandLine(arguments);
+    if (line.help) {
+        std::fputs(SearchHelpText().toUtf8().constData(), stdout);
+        return kExitDone;
+    }
+    return RunSearchCommand(line);
+}
+
 int Run(const QStringList &arguments)
 {
     try {
+        if (arguments.value(0) == u"search"_s)
+            return RunSearch(arguments.mid(1));
         const CommandLine line = ParseCommandLine(arguments);
         if (line.help) {
             std::fputs(HelpText().toUtf8().constData(), stdout);
@@ -34,7 +47,8 @@ int Run(const QStringList &arguments)
         if (!failure.serverReply.isEmpty())
             PrintError(u"Antwort des Servers: %1"_s.arg(failure.serverReply));
         if (failure.exitCode == kExitUsage)
-            PrintError(u"Hilfe: glimra-cli --help"_s);
+            PrintError(arguments.value(0) == u"search"_s ? u"Hilfe: glimra-cli search --help"_s
+                                                         : u"Hilfe: glimra-cli --help"_s);
         return failure.exitCode;
     } catch (const EIdException &error) {
         PrintError(error.Message());

@@ -199,11 +199,12 @@ MainWindowValues ConnectionProfile::ApplyTo(TIdFTP &session, ProfileReading read
     session.TimeCorrection.DateTimeManuel = DateTimeManuel;
     session.TimeCorrection.TimeDif = QTime(TimeDif.time().hour(), TimeDif.time().minute());
     session.TimeCorrection.TimeDifvz = TimeDifSign();
-    session.isSearch = false;
+    session.isSearch = reading == ProfileReading::Search;
 
-    // A session may have run over SSL before; these readings never do.
-    session.UseSSL = reading == ProfileReading::ConnectionManager && ssl;
-    if (reading == ProfileReading::ConnectionManager) {
+    // A session may have run over SSL before; the other readings never do.
+    const bool readsSsl = reading == ProfileReading::ConnectionManager || reading == ProfileReading::Search;
+    session.UseSSL = readsSsl && ssl;
+    if (readsSsl) {
         session.RootCertificateFile = RootCertificateFile;
         session.KeyFile = KeyFile;
         session.CertificateFile = CertificateFile;

@@ -16,6 +16,7 @@ enum class ProfileReading {
     ConnectionManager, // every session setting, SSL included
     ConnectionFile,    // a ".glimra" file from the command line: never SSL
     FoundByServer,     // a profile looked up by its host name: never SSL
+    Search,            // the search and the saving of its hits: SSL included, never asks the user
 };
 
 // Which keys writing a profile stores.
@@ -109,8 +110,8 @@ struct ConnectionProfile {
     // No port text (FTP, proxy, SOCKS) is beyond the range of ports.
     bool PortsInRange() const;
 
-    // Sets the session's settings and switches isSearch off. The readings
-    // without SSL switch the session's SSL off.
+    // Sets the session's settings; isSearch is on for the search reading
+    // only. The readings without SSL switch the session's SSL off.
     MainWindowValues ApplyTo(TIdFTP &session, ProfileReading reading) const;
     MainWindowValues MainWindowSettings() const;
 

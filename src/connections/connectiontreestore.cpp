@@ -306,7 +306,8 @@ std::optional<MainWindowValues> ConnectionTreeStore::ApplyConnection(const Conne
 }
 
 std::optional<MainWindowValues> ConnectionTreeStore::FindConnectionByServer(const QString &host,
-                                                                            TIdFTP &session) const
+                                                                            TIdFTP &session,
+                                                                            ProfileReading reading) const
 {
     if (host.isEmpty())
         return std::nullopt;
@@ -315,7 +316,7 @@ std::optional<MainWindowValues> ConnectionTreeStore::FindConnectionByServer(cons
         const TIniFile ini(file);
         for (const QString &section : ini.ReadSections()) {
             if (SameName(ini.ReadString(section, u"FTP_Server"_s, QString()), host)) {
-                applied = ApplyProfile(ini, section, session, ProfileReading::FoundByServer);
+                applied = ApplyProfile(ini, section, session, reading);
                 return true;
             }
         }

@@ -67,9 +67,11 @@ public:
                                                     TIdFTP &session) const;
 
     // Walks the tree depth first for the first connection whose FTP_Server
-    // equals host ignoring case and applies it (no SSL). The session stays as
-    // it was when none is found.
-    std::optional<MainWindowValues> FindConnectionByServer(const QString &host, TIdFTP &session) const;
+    // equals host ignoring case and applies it (by default without SSL). The
+    // session stays as it was when none is found.
+    std::optional<MainWindowValues>
+    FindConnectionByServer(const QString &host, TIdFTP &session,
+                           ProfileReading reading = ProfileReading::FoundByServer) const;
 
     // --- single connections by group path -----------------------------------
     QString GroupFolder(const QString &groupPath) const;

@@ -257,6 +257,22 @@ QStringList TIniFile::ReadSectionValues(const QString &section) const
     return values;
 }
 
+QList<TIniFile::Section> TIniFile::ReadAllSections() const
+{
+    QList<Section> sections;
+    bool inSection = false; // a line that begins with "[" ends a section, as in SectionEnd
+    for (const QString &line : m_lines) {
+        if (line.startsWith(u'[')) {
+            inSection = IsSectionHeader(line);
+            if (inSection)
+                sections.append({HeaderName(line).toString(), {}});
+        } else if (inSection && !line.isEmpty()) {
+            sections.last().values.append(line);
+        }
+    }
+    return sections;
+}
+
 // --- writing -----------------------------------------------------------------
 
 void TIniFile::WriteString(const QString &section, const QString &key, const QString &value)

@@ -44,6 +44,14 @@ public:
     QStringList ReadSection(const QString &section) const;
     // The section's lines as they stand ("key=value"), empty lines skipped.
     QStringList ReadSectionValues(const QString &section) const;
+    struct Section {
+        QString name;
+        QStringList values; // as ReadSectionValues gives them
+    };
+    // Every section in file order, repeated names included, in one pass:
+    // for files with many sections, where a look-up per section would read
+    // the file again and again.
+    QList<Section> ReadAllSections() const;
     void EraseSection(const QString &section);
     void DeleteKey(const QString &section, const QString &key);
 

@@ -1,6 +1,7 @@
 #include "listupdate.h"
 #include "programstart.h"
 #include "remoteoperations.h"
+#include "search.h"
 #include "slideshow.h"
 #include "tftpqvx.h"
 #include "transfers.h"
@@ -20,6 +21,7 @@ int main(int argc, char *argv[])
     window.CreateDialogs();
     InstallRemoteOperations(window);
     InstallTransfers(window);
+    InstallSearch(window);
     InstallSlideshow(window);
     InstallListUpdate(window);
     window.show();

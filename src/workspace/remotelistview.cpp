@@ -19,16 +19,13 @@ namespace {
 const int kColumnWidths[RemoteListView::kColumnCount] = {150, 70, 100, 80};
 const int kDateColumn = 2;
 
-// Dates are written with a four-digit year and seconds, wider than the
-// column's classic width.
-int DateColumnWidth(const QFontMetrics &metrics)
+} // namespace
+
+int DateColumnWidth(const QFontMetrics &metrics, int classicWidth)
 {
     const QString widest = FormatDateText(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 58)));
-    return std::max(kColumnWidths[kDateColumn],
-                    metrics.horizontalAdvance(widest) + 3 * metrics.averageCharWidth());
+    return std::max(classicWidth, metrics.horizontalAdvance(widest) + 3 * metrics.averageCharWidth());
 }
-
-} // namespace
 
 RemoteListView::RemoteListView(QWidget *parent)
     : MultiViewList(parent)
@@ -38,7 +35,7 @@ RemoteListView::RemoteListView(QWidget *parent)
     AttachModel(m_rows);
     for (int column = 0; column < kColumnCount; ++column)
         SetColumnWidth(column, kColumnWidths[column]);
-    SetColumnWidth(kDateColumn, DateColumnWidth(DetailsView()->fontMetrics()));
+    SetColumnWidth(kDateColumn, DateColumnWidth(DetailsView()->fontMetrics(), kColumnWidths[kDateColumn]));
     SetSortSymbols(0, -1);
     QHeaderView *header = DetailsView()->header();
     header->setSectionsClickable(true);

@@ -5,7 +5,12 @@
 
 #include <vector>
 
+class QFontMetrics;
 class RemoteListModel;
+
+// The width a column of date texts needs: they carry a four-digit year and
+// seconds, which makes them wider than the column's classic width.
+int DateColumnWidth(const QFontMetrics &metrics, int classicWidth);
 
 // The remote pane's list (ListView1): one row per entry of the current
 // server folder, with the columns "Name", "Größe", "Datum" and "Info".

@@ -157,10 +157,13 @@ void SessionControl::StartFromConnectionFile(const QString &fileName)
     OpenSession({m_remoteStartFolder, QString()});
 }
 
+// With its SSL settings: a server saved for TLS never gets the password in
+// clear (a search hit's double-click starts the program this way).
 void SessionControl::StartFromSavedServer(const CommandLineStart &start)
 {
-    const std::optional<MainWindowValues> values = ConnectionTreeStore(m_window.Folders().TreeFolder())
-                                                       .FindConnectionByServer(start.host, m_window.IdFTP1);
+    const std::optional<MainWindowValues> values =
+        ConnectionTreeStore(m_window.Folders().TreeFolder())
+            .FindConnectionByServer(start.host, m_window.IdFTP1, ProfileReading::ConnectionManager);
     if (!values)
         return;
     ForgetServerLists();
@@ -349,9 +352,11 @@ void SessionControl::HandleDisconnected()
 void SessionControl::UpdateSessionSymbols()
 {
     const TIdFTP &ftp = m_window.IdFTP1;
+    const TIdFTP &search = m_window.IdFTPSearch;
     const bool connected = ftp.IsConnected();
-    // The search session joins here once the search exists.
-    m_window.Status()->SetSessionSymbols(connected, connected && ftp.UseSSL, false, false);
+    const bool searching = search.IsConnected();
+    m_window.Status()->SetSessionSymbols(connected, connected && ftp.UseSSL, searching,
+                                         searching && search.UseSSL);
 }
 
 // --- the questions the session asks ------------------------------------------------

@@ -96,8 +96,8 @@ void TFTPqvx::CreateDialogs()
     m_setup = new Tsetup(this);
     // The transfer prompts and the wait dialog come here.
     CredentialsDialog();
-    // The search windows, the list update, the slideshow properties, the
-    // upload prompts and the save-from-results window come here.
+    // The list update, the slideshow properties and the upload prompts
+    // come here; the search installs its windows itself.
     m_browser->CreateFolderTreeDialog();
 }
 
@@ -392,8 +392,7 @@ void TFTPqvx::closeEvent(QCloseEvent *event)
 
 void TFTPqvx::DisconnectSessionsForClose()
 {
-    // A running search transfer is aborted and the search session
-    // disconnected here, before the main session.
+    emit closingSessions();
     m_session->Disconnect();
 }
 
@@ -411,7 +410,6 @@ void TFTPqvx::RunCloseSequence()
         DataFolders::DeleteFilesIn(m_folders.WorkFolder(), unsaved);
     if (!unsaved.isEmpty())
         TellUnsavedCopiesKept(unsaved);
-    // The session of the save-from-results window is disconnected here.
     if (StartedWithArguments())
         return;
     SaveSettings();
@@ -448,6 +446,7 @@ ClosingLayout TFTPqvx::CurrentLayout() const
     layout.logBarPosition = m_splitArea->sizes().value(0);
     layout.localColumnWidths = m_localPane->List->ColumnWidths();
     layout.remoteColumnWidths = m_remotePane->List->ColumnWidths();
-    // The search results window adds the widths of its columns here.
+    if (SearchColumnWidths)
+        layout.searchColumnWidths = SearchColumnWidths();
     return layout;
 }

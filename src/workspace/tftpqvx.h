@@ -70,11 +70,16 @@ public:
     OperationFlags Flags;
     ApplicationSettings Settings;
     TIdFTP IdFTP1;                     // the main session
+    TIdFTP IdFTPSearch;                // the search's session, beside the main one
     QStringList Features;              // what the server's HELP offered
     QList<CopiedRemoteEntry> CopyList; // remote entries copied for pasting
     // The opened copies in the work folder whose change is not on the server
     // yet: the program end keeps them and tells the user where they are.
     std::function<QStringList()> UnsavedCopies;
+
+    // The column widths of the search results window, once it exists; they
+    // are written with the settings when the program ends.
+    std::function<QList<int>()> SearchColumnWidths;
 
     SessionControl *Session() const { return m_session; }
     RemoteBrowser *Browser() const { return m_browser; }
@@ -111,6 +116,11 @@ public:
     TVerblist *ConnectionManager() const { return m_verblist; }
     // Made on first use when CreateDialogs has not run.
     TGetpwdDlg *CredentialsDialog();
+
+signals:
+    // The window closes: sessions beside the main one stop their transfers
+    // and quit now, before the main session is disconnected.
+    void closingSessions();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -6,10 +6,8 @@
 #include "tidantifreeze.h"
 
 #include <QLocale>
-#include <QProgressBar>
 
 #include <chrono>
-#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -26,6 +24,7 @@ qint64 SteadyMilliseconds()
 TransferProgress::TransferProgress(TFTPqvx &window)
     : m_window(window)
     , m_clock(SteadyMilliseconds)
+    , m_bar(window.Progress())
 {
 }
 
@@ -34,9 +33,9 @@ void TransferProgress::WorkBegin(TWorkMode mode, qint64 countMax)
     m_window.Flags.TransferActive = true;
     m_startTime = m_clock();
     m_shownSinceBegin = false;
-    SetBarPosition(0);
+    m_bar.SetPosition(0);
     m_maximum = countMax > 0 ? countMax : (m_window.Flags.ExpectedSize > 0 ? m_window.Flags.ExpectedSize : 1);
-    SetBarRange(m_maximum);
+    m_bar.SetMaximum(m_maximum);
     m_speed = 0;
     m_window.Browser()->UpdateCommandStates();
     m_window.Status()->SetPanelText(1, mode == wmRead ? u"Download beginnt..."_s : u"Uploade beginnt..."_s);
@@ -63,7 +62,7 @@ void TransferProgress::WorkEnd(TWorkMode)
     m_window.Status()->SetPanelText(1, u"Transfer complete."_s);
     m_window.Flags.ExpectedSize = 0;
     m_window.Flags.TransferActive = false;
-    SetBarPosition(0);
+    m_bar.SetPosition(0);
     m_speed = 0;
     m_window.Browser()->UpdateCommandStates();
 }
@@ -72,7 +71,7 @@ void TransferProgress::Show(TWorkMode mode, qint64 count)
 {
     m_window.Status()->SetPanelText(1, ProgressText(mode, m_speed, count, m_maximum, QLocale()));
     if (count >= 1)
-        SetBarPosition(std::min(count, m_maximum));
+        m_bar.SetPosition(std::min(count, m_maximum));
 }
 
 QString TransferProgress::ProgressText(TWorkMode mode, double speed, qint64 count, qint64 maximum,
@@ -91,25 +90,4 @@ QString TransferProgress::SpeedText(double speed, const QLocale &locale)
     QLocale plain = locale;
     plain.setNumberOptions(QLocale::OmitGroupSeparator);
     return plain.toString(speed, 'f', 2) + u" KB/s"_s;
-}
-
-void TransferProgress::SetBarRange(qint64 maximum)
-{
-    m_barShift = 0;
-    while ((maximum >> m_barShift) > std::numeric_limits<int>::max())
-        ++m_barShift;
-    m_window.Progress()->setRange(0, int(maximum >> m_barShift));
-}
-
-void TransferProgress::SetBarPosition(qint64 position)
-{
-    // QProgressBar::setValue paints at once; with updates held back it only schedules
-    // a paint, so a run of small files costs one paint per event loop pass, not two each.
-    QProgressBar *bar = m_window.Progress();
-    const int value = int(position >> m_barShift);
-    if (bar->value() == value)
-        return;
-    bar->setUpdatesEnabled(false);
-    bar->setValue(value);
-    bar->setUpdatesEnabled(true);
 }

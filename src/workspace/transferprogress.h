@@ -1,5 +1,6 @@
 #pragma once
 
+#include "byteprogressbar.h"
 #include "idglobal.h"
 
 #include <QString>
@@ -42,8 +43,6 @@ public:
 
 private:
     void Show(TWorkMode mode, qint64 count);
-    void SetBarRange(qint64 maximum);
-    void SetBarPosition(qint64 position);
 
     TFTPqvx &m_window;
     Clock m_clock;
@@ -52,7 +51,5 @@ private:
     bool m_shownSinceBegin = false;
     double m_speed = 0;
     qint64 m_maximum = 1;
-    // The bar counts in units of 2^m_barShift bytes, so that sizes beyond
-    // its int range still fill it evenly.
-    int m_barShift = 0;
+    ByteProgressBar m_bar;
 };

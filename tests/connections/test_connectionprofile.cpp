@@ -213,21 +213,24 @@ private slots:
     {
         QTest::addColumn<ProfileReading>("reading");
         QTest::addColumn<bool>("withSsl");
-        QTest::newRow("connection manager") << ProfileReading::ConnectionManager << true;
-        QTest::newRow("connection file") << ProfileReading::ConnectionFile << false;
-        QTest::newRow("found by server") << ProfileReading::FoundByServer << false;
+        QTest::addColumn<bool>("neverAsks");
+        QTest::newRow("connection manager") << ProfileReading::ConnectionManager << true << false;
+        QTest::newRow("connection file") << ProfileReading::ConnectionFile << false << false;
+        QTest::newRow("found by server") << ProfileReading::FoundByServer << false << false;
+        QTest::newRow("search") << ProfileReading::Search << true << true;
     }
 
     void theReadingsFillTheSession()
     {
         QFETCH(ProfileReading, reading);
         QFETCH(bool, withSsl);
+        QFETCH(bool, neverAsks);
         {
             TIniFile ini(m_path);
             QVERIFY(FullProfile().Write(ini, u"Voll"_s));
         }
         TIdFTP session;
-        session.isSearch = true;
+        session.isSearch = !neverAsks;
         session.UseSSL = true;
         const auto values = ApplyProfile(TIniFile(m_path), u"Voll"_s, session, reading);
         QVERIFY(values);
@@ -252,7 +255,7 @@ private slots:
         QVERIFY(session.TimeCorrection.DateTimeNo && session.TimeCorrection.DateTimeManuel);
         QCOMPARE(session.TimeCorrection.TimeDif, QTime(1, 30));
         QCOMPARE(session.TimeCorrection.TimeDifvz, 1);
-        QVERIFY(!session.isSearch);
+        QCOMPARE(session.isSearch, neverAsks);
 
         QCOMPARE(session.UseSSL, withSsl);
         QCOMPARE(session.SSLPassword, withSsl ? u"Ωmega"_s : QString());

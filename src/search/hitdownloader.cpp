@@ -1,0 +1,68 @@
+#include "hitdownloader.h"
+
+#include "connectionprofile.h"
+#include "idexceptions.h"
+#include "partfile.h"
+#include "remotelisting.h"
+#include "searchhit.h"
+#include "searchsession.h"
+#include "tidftp.h"
+
+using namespace Qt::StringLiterals;
+
+HitDownloader::HitDownloader(SearchSession &session, const QString &treeFolder)
+    : m_session(session)
+    , m_treeFolder(treeFolder)
+{
+}
+
+HitDownloader::Outcome HitDownloader::Save(const SearchHit &hit, const QString &localPath)
+{
+    const bool serverChanged = hit.server != m_lastServer;
+    if (!m_session.ApplyConnectionOf(hit.server, m_treeFolder))
+        return Outcome::NoConnection;
+    TIdFTP &ftp = m_session.Session();
+    if (!IsFitToConnect(ftp))
+        return Outcome::UnfitProfile;
+    if (OnStarting)
+        OnStarting(hit);
+    const bool connected = Connect(serverChanged);
+    m_lastServer = hit.server;
+    if (!connected)
+        return Outcome::NotReached;
+    if (!hit.folder.isEmpty() && !ftp.ChangeDir(hit.folder))
+        return Outcome::FolderRefused;
+    return Download(hit, localPath) ? Outcome::Saved : Outcome::DownloadRefused;
+}
+
+bool HitDownloader::Connect(bool serverChanged)
+{
+    if (serverChanged)
+        m_session.Close();
+    if (m_session.Session().IsConnected())
+        return true;
+    return m_session.ConnectAndLogin();
+}
+
+bool HitDownloader::Download(const SearchHit &hit, const QString &localPath)
+{
+    TIdFTP &ftp = m_session.Session();
+    ftp.SetTransferType(ftBinary);
+    PartFile file(localPath);
+    if (!file.Open())
+        throw EIdException(
+            u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(localPath, file.ErrorString()));
+    // A part file that was not committed goes away with the object.
+    if (!ftp.Retrieve(WithTrailingSlash(hit.folder) + hit.name, file.Device()))
+        return false;
+    if (!file.Commit())
+        throw EIdException(
+            u"Die Datei %1 kann nicht geschrieben werden: %2"_s.arg(localPath, file.ErrorString()));
+    return true;
+}
+
+void HitDownloader::Finish()
+{
+    m_session.Close();
+    m_lastServer.clear();
+}

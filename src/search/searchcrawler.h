@@ -1,0 +1,56 @@
+#pragma once
+
+#include "searchhit.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class FolderWalk;
+class SearchMatcher;
+class TIdFTP;
+struct RemoteEntry;
+
+// Walks a server's folder tree below a start folder with a logged-in
+// session, one listing per folder, tests every listed file and reports the
+// hits. Downloads a file only when its content decides.
+//
+// Folders are entered through the walks' common guard (FolderWalk): the
+// crawl never leaves the tree through a link, never walks a folder twice
+// and goes at most FolderWalk::kMaxDepth levels down.
+class SearchCrawler {
+public:
+    struct Hooks {
+        std::function<void(const QString &folder)> folderEntered;
+        std::function<void(const QString &folder, const QString &name)> fileTested;
+        std::function<void(const SearchHit &hit)> hitFound;
+        // The listed size of the file about to be downloaded for its content.
+        std::function<void(qint64 size)> contentDownloadStarting;
+        std::function<void(const QString &line)> log;
+    };
+
+    // cancelRequested is read before every folder and every listing line.
+    SearchCrawler(TIdFTP &session, const QStringList &features, const SearchMatcher &matcher,
+                  const bool &cancelRequested, Hooks hooks);
+
+    // Crawls the session's current folder, whose path is startFolder;
+    // server names the server in the hits.
+    void Crawl(const QString &server, const QString &startFolder);
+
+private:
+    void CrawlCurrentFolder(const QString &folder);
+    void ReadEntry(const QString &line, bool mlsd, const QString &folder);
+    void CrawlSubfolder(const QString &path);
+    void TestFile(const QString &folder, const RemoteEntry &entry);
+    bool ContentMatches(const QString &folder, const RemoteEntry &entry);
+    void Log(const QString &line) const;
+
+    TIdFTP &m_session;
+    const QStringList &m_features;
+    const SearchMatcher &m_matcher;
+    const bool &m_cancelRequested;
+    Hooks m_hooks;
+    QString m_server;
+    FolderWalk *m_walk = nullptr; // while Crawl runs
+};

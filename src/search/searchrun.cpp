@@ -1,0 +1,46 @@
+#include "searchrun.h"
+
+#include "searchsession.h"
+#include "tidantifreeze.h"
+#include "tidftp.h"
+
+#include <QScopeGuard>
+
+SearchRun::SearchRun(SearchSession &session, const SearchMatcher &matcher, const bool &cancelRequested,
+                     Hooks hooks)
+    : m_session(session)
+    , m_matcher(matcher)
+    , m_cancelRequested(cancelRequested)
+    , m_hooks(std::move(hooks))
+{
+}
+
+void SearchRun::Run(const QList<SearchTarget> &targets)
+{
+    for (const SearchTarget &target : targets) {
+        if (m_hooks.connectionStarting)
+            m_hooks.connectionStarting();
+        if (m_cancelRequested)
+            break;
+        Search(target);
+    }
+}
+
+void SearchRun::Search(const SearchTarget &target)
+{
+    if (!m_session.ApplyConnection(target.connectionFile, target.section))
+        return;
+    TIdFTP &ftp = m_session.Session();
+    // With a proxy the session's host becomes the proxy's while connecting.
+    const QString server = ftp.Host;
+    TIdAntiFreeze::DoProcess();
+    if (!m_session.ConnectAndLogin())
+        return;
+    const auto quit = qScopeGuard([this] { m_session.Close(); });
+    if (m_hooks.serverReached)
+        m_hooks.serverReached(server);
+    ftp.SetTransferType(ftASCII);
+    ftp.ProbeFeatures(m_features);
+    SearchCrawler(ftp, m_features, m_matcher, m_cancelRequested, m_hooks.crawl)
+        .Crawl(server, ftp.CurrentDir());
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "sessionhost.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class TIdConnectionInterceptOpenSSL;
+class TIdFTP;
+class TIdLogDebug;
+
+// Sets up a session that works beside the main one and never asks the user
+// anything: the search's and the one that saves its hits. Profiles are
+// applied with their SSL settings, so a TLS server never gets the password
+// in clear; the server certificate is verified as for the main session, and
+// one that fails is turned down, as nobody can be asked.
+class SearchSession {
+public:
+    explicit SearchSession(TIdFTP &session);
+    ~SearchSession();
+    SearchSession(const SearchSession &) = delete;
+    SearchSession &operator=(const SearchSession &) = delete;
+
+    TIdFTP &Session() const { return m_session; }
+
+    // Traffic lines, connection texts and TLS texts, passwords unmasked.
+    std::function<void(const QString &line)> OnLog;
+    void SetLogging(bool on);
+
+    // The connection of that section; false when the section does not exist.
+    bool ApplyConnection(const QString &connectionFile, const QString &section);
+    // The first saved connection below treeFolder whose FTP_Server is host.
+    bool ApplyConnectionOf(const QString &host, const QString &treeFolder);
+
+    // Connects and logs in as the applied profile says. False when the
+    // server could not be reached, refused the login or failed the TLS
+    // handshake (the reason then goes to the log).
+    bool ConnectAndLogin();
+    // Quit when connected; a failing goodbye is only logged.
+    void Close();
+
+private:
+    void AttachInterceptor();
+    void Log(const QString &line) const;
+
+    TIdFTP &m_session;
+    SessionHost m_host; // answers every question with no
+    std::unique_ptr<TIdLogDebug> m_logInterceptor;
+    std::unique_ptr<TIdConnectionInterceptOpenSSL> m_tls;
+    bool m_logging = false;
+};

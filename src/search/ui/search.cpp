@@ -1,0 +1,282 @@
+#include "search.h"
+
+#include "hitsaving.h"
+#include "idexceptions.h"
+#include "maintoolbar.h"
+#include "passwordmask.h"
+#include "searchcriteria.h"
+#include "searchrun.h"
+#include "sessioncontrol.h"
+#include "symbols.h"
+#include "tasrewrdlg.h"
+#include "tftpqvx.h"
+#include "tidantifreeze.h"
+#include "transfers.h"
+#include "tssavedlg.h"
+#include "tsuchergdlg.h"
+#include "tsuchwahldlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScopeGuard>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The search button's picture, leaning one way, upright and the other way.
+QList<QIcon> AnimationFrames()
+{
+    QList<QIcon> frames;
+    const QPixmap upright = Symbols::Search();
+    for (qreal angle : {0.0, 25.0, -25.0}) {
+        QPixmap frame(upright.size());
+        frame.fill(Qt::transparent);
+        QPainter painter(&frame);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.translate(frame.width() / 2.0, frame.height() / 2.0);
+        painter.rotate(angle);
+        painter.drawPixmap(-frame.width() / 2, -frame.height() / 2, upright);
+        painter.end();
+        frames.append(QIcon(frame));
+    }
+    return frames;
+}
+
+TasrewrDlg &RenamePrompt(TFTPqvx &window)
+{
+    if (Transfers *transfers = Transfers::Of(window))
+        return *transfers->RenamePrompt();
+    return *new TasrewrDlg(&window);
+}
+
+} // namespace
+
+Search::Search(TFTPqvx &window)
+    : QObject(&window)
+    , m_window(window)
+    , m_session(window.IdFTPSearch)
+    , m_options(new TSuchwahlDlg(&window))
+    , m_results(new TSuchergDlg(window.Settings, &window))
+    , m_saveWindow(new TssaveDlg(&window))
+    , m_frames(AnimationFrames())
+{
+    setObjectName(u"Search"_s);
+    m_options->SetTreeFolder(window.Folders().TreeFolder());
+    m_saving = new HitSaving(window, *m_results, *m_saveWindow, RenamePrompt(window));
+    m_animation.setInterval(100);
+    connect(&m_animation, &QTimer::timeout, this, &Search::Animate);
+    ShowFrame(0);
+    window.SearchColumnWidths = [this] { return m_results ? m_results->ColumnWidths() : QList<int>(); };
+    ConnectCommands();
+    WireSession();
+}
+
+Search::~Search() = default;
+
+TSuchwahlDlg *Search::Options() const
+{
+    return m_options;
+}
+
+TSuchergDlg *Search::Results() const
+{
+    return m_results;
+}
+
+TssaveDlg *Search::SaveWindow() const
+{
+    return m_saveWindow;
+}
+
+Search *Search::Of(const TFTPqvx &window)
+{
+    return window.findChild<Search *>(u"Search"_s, Qt::FindDirectChildrenOnly);
+}
+
+void Search::ConnectCommands()
+{
+    const MainToolBar *bar = m_window.ToolBar();
+    connect(bar->NeueSuche1, &QAction::triggered, this, &Search::NewSearch);
+    connect(bar->Suchergebnisse1, &QAction::triggered, this, &Search::ShowResults);
+    connect(bar->Sucheabbrechen1, &QAction::triggered, this, &Search::CancelSearch);
+    connect(m_results, &TSuchergDlg::cancelRequested, this, &Search::CancelSearch);
+    connect(m_results, &TSuchergDlg::saveFilesRequested, m_saving, &HitSaving::SaveSelection);
+    connect(m_results, &TSuchergDlg::errorOccurred, &m_window, &TFTPqvx::ShowError);
+    m_results->SavingAllowed = [this] {
+        return !m_running && !m_window.IdFTPSearch.IsConnected() && !m_saving->Running();
+    };
+    connect(&m_window, &TFTPqvx::closingSessions, this, &Search::CloseSessions);
+    connect(m_window.Session(), &SessionControl::resultsFileRequested, this, &Search::LoadResultsFileAtStart);
+}
+
+void Search::WireSession()
+{
+    TIdFTP &ftp = m_window.IdFTPSearch;
+    m_session.OnLog = [this](const QString &line) {
+        const TIdFTP &session = m_window.IdFTPSearch;
+        m_results->AddLogLine(
+            MaskPasswords(line, {session.Password, session.Gateway_Password, session.SocksInfo.Password}));
+    };
+    const auto connectionChanged = [this](TIdTCPConnection *) {
+        m_window.Session()->UpdateSessionSymbols();
+        m_results->UpdateSaveCommand();
+    };
+    ftp.OnConnected = connectionChanged;
+    ftp.OnDisconnected = connectionChanged;
+    ftp.OnWorkBegin = [this](TIdTCPConnection *, TWorkMode, qint64 countMax) {
+        m_transferActive = true;
+        m_results->Progress().SetPosition(0);
+        m_barMaximum = countMax > 0 ? countMax : (m_expectedSize > 0 ? m_expectedSize : 1);
+        m_results->Progress().SetMaximum(m_barMaximum);
+    };
+    ftp.OnWork = [this](TIdTCPConnection *, TWorkMode, qint64 count) {
+        if (count > 0)
+            m_results->Progress().SetPosition(std::min(count, m_barMaximum));
+        TIdAntiFreeze::DoProcessThrottled();
+    };
+    ftp.OnWorkEnd = [this](TIdTCPConnection *, TWorkMode) {
+        m_expectedSize = 0;
+        m_transferActive = false;
+        m_results->Progress().SetPosition(0);
+    };
+}
+
+// --- commands ---------------------------------------------------------------------
+
+void Search::NewSearch()
+{
+    // Either would wait inside the other's pumped waits, for as long as the
+    // other takes: one search, or one save, at a time.
+    if (m_running || m_saving->Running() || m_options->isVisible()) {
+        QApplication::beep();
+        return;
+    }
+    m_cancelRequested = false;
+    m_closing = false;
+    m_transferActive = false;
+    if (m_options->exec() != QDialog::Accepted)
+        return;
+    // The options dialog refuses malformed patterns, so this holds.
+    const std::optional<SearchMatcher> matcher = SearchMatcher::Prepare(m_options->Criteria());
+    if (matcher)
+        Run(*matcher, m_options->SelectedConnections());
+}
+
+void Search::ShowResults()
+{
+    m_results->show();
+    m_results->raise();
+    m_results->activateWindow();
+}
+
+void Search::CancelSearch()
+{
+    m_cancelRequested = true;
+}
+
+void Search::Run(const SearchMatcher &matcher, const QList<SearchTarget> &targets)
+{
+    m_running = true;
+    ShowSearching(true);
+    ShowResults();
+    m_session.SetLogging(true);
+    bool finished = false;
+    {
+        const auto restore = qScopeGuard([this] {
+            m_session.SetLogging(false);
+            m_running = false;
+            ShowSearching(false);
+        });
+        m_window.RunCommand([&] {
+            SearchRun(m_session, matcher, m_cancelRequested, DisplayHooks()).Run(targets);
+            finished = true;
+        });
+    }
+    if (!finished || m_closing)
+        return;
+    QApplication::beep();
+    QMessageBox::information(&m_window, QString(), u"Der Suchvorgang abgeschlossen"_s);
+    ShowResults();
+}
+
+SearchRun::Hooks Search::DisplayHooks()
+{
+    SearchRun::Hooks hooks;
+    hooks.connectionStarting = [this] { m_results->SetStatusText(0, QString()); };
+    hooks.serverReached = [this](const QString &server) { m_results->SetStatusText(0, server); };
+    hooks.crawl.folderEntered = [this](const QString &folder) {
+        m_results->SetStatusText(1, folder);
+        m_results->SetStatusText(2, QString());
+    };
+    hooks.crawl.fileTested = [this](const QString &folder, const QString &name) {
+        m_results->SetStatusText(1, folder);
+        m_results->SetStatusText(2, name);
+    };
+    hooks.crawl.hitFound = [this](const SearchHit &hit) { m_results->AddHit(hit); };
+    hooks.crawl.contentDownloadStarting = [this](qint64 size) { m_expectedSize = std::max<qint64>(size, 0); };
+    hooks.crawl.log = [this](const QString &line) { m_results->AddLogLine(line); };
+    return hooks;
+}
+
+void Search::ShowSearching(bool searching)
+{
+    const MainToolBar *bar = m_window.ToolBar();
+    bar->NeueSuche1->setEnabled(!searching);
+    bar->Sucheabbrechen1->setEnabled(searching);
+    if (searching) {
+        m_animation.start();
+    } else {
+        m_animation.stop();
+        ShowFrame(0);
+        m_results->Progress().SetPosition(0);
+    }
+    m_results->SetSearching(searching);
+    m_results->UpdateSaveCommand();
+}
+
+void Search::Animate()
+{
+    if (m_window.FirstActivationPending() || !m_window.IdFTPSearch.IsConnected())
+        return;
+    ShowFrame((m_frame + 1) % int(m_frames.size()));
+}
+
+void Search::ShowFrame(int frame)
+{
+    m_frame = frame;
+    m_window.ToolBar()->LMDOfficeButton3->setIcon(m_frames.value(frame));
+}
+
+// The program ends: a running transfer of either session is aborted, both
+// sessions quit, and a running search stops at its next step without the
+// closing message.
+void Search::CloseSessions()
+{
+    m_cancelRequested = true;
+    m_closing = true;
+    try {
+        if (m_window.IdFTPSearch.IsConnected() && m_transferActive)
+            m_window.IdFTPSearch.Abort();
+    } catch (const EIdException &) {
+        // The goodbye below closes the connection anyway.
+    }
+    m_session.Close();
+    m_saving->CloseSession();
+}
+
+void Search::LoadResultsFileAtStart(const QString &fileName)
+{
+    m_results->LoadResultsFile(fileName);
+    ShowResults();
+}
+
+Search &InstallSearch(TFTPqvx &window)
+{
+    if (Search *installed = Search::Of(window))
+        return *installed;
+    return *new Search(window);
+}
