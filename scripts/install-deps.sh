@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Glimra needs to build, test and run.
+#   scripts/install-deps.sh [--fuzz]   --fuzz adds clang and libFuzzer
 # Idempotent: quiet and quick when everything is already there.
 set -euo pipefail
 
@@ -12,16 +13,30 @@ packages=(
   tinyproxy-bin
   xvfb xauth x11-utils
 )
+if [ "${1:-}" = --fuzz ]; then
+  packages+=(clang-14 libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+
+# pure-ftpd conflicts with vsftpd as an installed package; the tests unpack
+# its package into a temporary folder, so only the package file is fetched.
+debs="$(cd "$(dirname "$0")/.." && pwd)/.cache/debs"
+if ! compgen -G "$debs/pure-ftpd_*.deb" >/dev/null; then
+  mkdir -p "$debs"
+  (cd "$debs" && apt-get download -qq pure-ftpd 2>/dev/null) ||
+    { "${sudo_cmd[@]}" apt-get update -qq && (cd "$debs" && apt-get download -qq pure-ftpd 2>/dev/null); } ||
+    echo "pure-ftpd ließ sich nicht laden; seine Tests werden übersprungen."
+fi
+
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installiere: ${missing[*]}"
-sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 export DEBIAN_FRONTEND=noninteractive
 # Keep package scripts from starting vsftpd as a system service; tests run their own.
 policy=/usr/sbin/policy-rc.d

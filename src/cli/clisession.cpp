@@ -46,7 +46,8 @@ void CliSession::ConfigureFromUrl(const QString &text)
     m_ftp.Port = url.port;
     m_ftp.User = url.user;
     m_ftp.Password = url.password;
-    m_ftp.UseSSL = url.implicitTls;
+    m_ftp.UseSSL = url.implicitTls || url.explicitTls;
+    m_ftp.SSLExplicit = url.explicitTls;
     m_ftp.SSLMethod = 1; // negotiate the newest protocol both sides speak
     m_ftp.Passive = true;
     m_startFolder = url.folder;

@@ -37,6 +37,8 @@ struct CommandLine {
 
     static constexpr int kDefaultParallel = 4;
     static constexpr int kMaxParallel = 10;
+    // get and put continue what an earlier, interrupted transfer left.
+    bool continueTransfer = false;
 };
 
 // Options may stand anywhere before "--". Throws CliFailure (kExitUsage)

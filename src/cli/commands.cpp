@@ -5,12 +5,14 @@
 #include "commandline.h"
 #include "listingparser.h"
 #include "partfile.h"
+#include "resumepoint.h"
 #include "transferprogress.h"
 #include "treetransfer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <cstdio>
 
@@ -24,6 +26,28 @@ void PrintLine(const QString &text)
 {
     std::fputs(text.toUtf8().constData(), stdout);
     std::fputc('\n', stdout);
+}
+
+// A remark on how a transfer went, on stderr beside the errors.
+void Notice(const QString &text)
+{
+    std::fprintf(stderr, "glimra-cli: %s\n", text.toUtf8().constData());
+}
+
+// Where a continued transfer of the named file starts; a reason to start
+// over is told.
+qint64 ContinueFrom(const QString &name, qint64 partialSize, qint64 sourceSize)
+{
+    const ResumePoint start = ResumePoint::For(partialSize, sourceSize);
+    if (!start.reason.isEmpty())
+        Notice(u"%1 wird ganz übertragen: %2"_s.arg(name, start.reason));
+    return start.offset;
+}
+
+void NoticeRefusedRestart(const TIdFTP &ftp, const QString &fallback)
+{
+    if (ftp.RestartRefused())
+        Notice(u"Der Server lehnt REST ab: "_s + fallback);
 }
 
 QString RemoteFileName(const QString &remotePath)
@@ -84,8 +108,25 @@ void Retrieve(CliSession &session, const QString &remote, QIODevice &target)
     throw CliFailure{exitCode, u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(path, reason)};
 }
 
+// The bytes the partial data of local lacks, or the whole file when there
+// is none or it cannot belong to the server's file.
+void ContinueRetrieve(CliSession &session, const QString &remote, const QString &local, PartFile &target)
+{
+    TIdFTP &ftp = session.Connected();
+    const qint64 size = ftp.FileSize(remote);
+    const QFileInfo partial = PartFile::PartialData(local);
+    const qint64 offset = partial.size() > 0 ? ContinueFrom(remote, partial.size(), size) : 0;
+    if (!(offset > 0 ? target.OpenToContinue() : target.Open()))
+        RaiseCannotCreate(kExitUsage, local, target.ErrorString());
+    TransferProgress progress(ftp, size < 0 ? -1 : size - offset);
+    if (!ftp.RetrieveFrom(remote, target.Device(), offset))
+        session.Refused(u"Datei nicht gefunden oder nicht lesbar: %1"_s.arg(remote));
+    NoticeRefusedRestart(ftp, u"die ganze Datei wurde übertragen."_s);
+}
+
 // "-" writes to standard output. A file is received beside the target and
-// replaces it only when complete.
+// replaces it only when complete; what an interrupted one received stays
+// there for --continue.
 void GetFile(CliSession &session, const CommandLine &line)
 {
     if (line.recursive)
@@ -105,14 +146,27 @@ void GetFile(CliSession &session, const CommandLine &line)
     // A file the user keeps read-only is not replaced.
     if (QFileInfo::exists(local) && !QFileInfo(local).isWritable())
         RaiseCannotCreate(kExitUsage, local, u"Die Datei ist schreibgeschützt."_s);
-    PartFile target(local);
-    if (!target.Open())
-        RaiseCannotCreate(kExitUsage, local, target.ErrorString());
-    Retrieve(session, remote, target.Device());
+    PartFile target(local, PartFile::Leftover::Keep);
+    bool completed = false;
+    const auto tellWhatStays = qScopeGuard([&] {
+        if (!completed && target.KeepsPartialData())
+            Notice(u"Die empfangenen %1 Byte bleiben in %2; get --continue setzt dort fort."_s.arg(
+                QString::number(target.Device().size()), target.Device().fileName()));
+    });
+    if (line.continueTransfer) {
+        ContinueRetrieve(session, remote, local, target);
+    } else {
+        if (!target.Open())
+            RaiseCannotCreate(kExitUsage, local, target.ErrorString());
+        Retrieve(session, remote, target.Device());
+    }
     if (!target.Commit())
         RaiseCannotCreate(kExitNetwork, local, target.ErrorString());
+    completed = true;
 }
 
+// With --continue, the server's copy is asked for its size: that much of
+// the file is there already.
 void PutFile(CliSession &session, const CommandLine &line)
 {
     if (line.recursive)
@@ -130,9 +184,12 @@ void PutFile(CliSession &session, const CommandLine &line)
 
     TIdFTP &ftp = session.Connected();
     ftp.SetTransferType(ftBinary);
-    TransferProgress progress(ftp, source.size());
-    if (!ftp.Store(source, remote))
+    const qint64 stored = line.continueTransfer ? ftp.FileSize(remote) : -1;
+    const qint64 offset = stored > 0 ? ContinueFrom(local, stored, source.size()) : 0;
+    TransferProgress progress(ftp, source.size() - offset);
+    if (!ftp.StoreFrom(source, remote, offset))
         session.Refused(u"Hochladen abgelehnt: %1"_s.arg(remote));
+    NoticeRefusedRestart(ftp, u"der Rest wurde mit APPE angehängt oder die ganze Datei übertragen."_s);
 }
 
 void MakeFolder(CliSession &session, const CommandLine &line)

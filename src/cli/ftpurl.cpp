@@ -2,6 +2,7 @@
 
 #include "clifailure.h"
 #include "connectionprofile.h"
+#include "textcodec.h"
 
 #include <QUrl>
 
@@ -21,7 +22,8 @@ constexpr int kImplicitTlsPort = 990;
 // a leading %2F makes it absolute.
 QString FolderOf(const QUrl &url)
 {
-    QString folder = url.path(QUrl::FullyDecoded);
+    QString folder = TextCodec::DecodeUtf8KeepingBytes(
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
     if (folder.startsWith(u'/'))
         folder.remove(0, 1);
     while (folder.size() > 1 && folder.endsWith(u'/'))
@@ -37,10 +39,11 @@ FtpUrl FtpUrl::Parse(const QString &text)
     if (!url.isValid())
         InvalidUrl(text, url.errorString());
     const QString scheme = url.scheme().toLower();
-    if (scheme != u"ftp"_s && scheme != u"ftps"_s)
-        InvalidUrl(text, u"erwartet wird ftp:// oder ftps://"_s);
+    if (scheme != u"ftp"_s && scheme != u"ftps"_s && scheme != u"ftpes"_s)
+        InvalidUrl(text, u"erwartet wird ftp://, ftps:// oder ftpes://"_s);
     FtpUrl result;
     result.implicitTls = scheme == u"ftps"_s;
+    result.explicitTls = scheme == u"ftpes"_s;
     result.host = url.host(QUrl::FullyDecoded);
     if (result.host.isEmpty())
         InvalidUrl(text, u"der Server fehlt"_s);

@@ -37,7 +37,8 @@ public:
         , m_ftp(session.Connected())
     {
         if (connections > 1)
-            m_pool = std::make_unique<TransferPool>(m_ftp, connections);
+            m_pool = std::make_unique<TransferPool>(m_ftp, connections,
+                                                    TIdFTP::HasFeature(session.Features(), u"UTF8"_s));
     }
 
     TIdFTP &Ftp() const { return m_ftp; }

@@ -1,5 +1,6 @@
 #include "connectionprofile.h"
 
+#include "hostport.h"
 #include "passwordscramble.h"
 #include "tidftp.h"
 #include "tinifile.h"
@@ -56,6 +57,7 @@ const ProfileKey kProfileKeys[] = {
     {u"TimeDif", &P::TimeDif, KeyGroup::TimeCorrection},
     {u"TimeDifvz", &P::TimeDifvz, KeyGroup::TimeCorrection},
     {u"ssl", &P::ssl, KeyGroup::Ssl},
+    {u"SSL_Explicit", &P::SSL_Explicit, KeyGroup::Ssl},
     {u"RootCertificateFile", &P::RootCertificateFile, KeyGroup::Ssl},
     {u"KeyFile", &P::KeyFile, KeyGroup::Ssl},
     {u"CertificateFile", &P::CertificateFile, KeyGroup::Ssl},
@@ -71,6 +73,7 @@ const ProfileKey kProfileKeys[] = {
 template <class... Ts> struct Overloaded : Ts... {
     using Ts::operator()...;
 };
+template <class... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 
 bool IsWritten(const ProfileKey &key, ProfileKeys keys)
 {
@@ -174,15 +177,18 @@ bool ConnectionProfile::Write(TIniFile &ini, const QString &section, ProfileKeys
 
 MainWindowValues ConnectionProfile::ApplyTo(TIdFTP &session, ProfileReading reading) const
 {
-    session.Host = FTP_Server.trimmed();
-    session.Port = PortNumber();
+    // A port written after the host ("[::1]:2121") is the one meant.
+    const HostPort server = HostPort::Parse(FTP_Server);
+    session.Host = server.host;
+    session.Port = server.port.value_or(PortNumber());
     session.User = FTP_User.trimmed();
     session.Password = FTP_Pass;
     session.Passive = FTP_Passive;
 
     session.Gateway_Use = Proxy_Use;
-    session.Gateway_Host = Proxy_Server.trimmed();
-    session.Gateway_Port = ProxyPortNumber();
+    const HostPort proxy = HostPort::Parse(Proxy_Server);
+    session.Gateway_Host = proxy.host;
+    session.Gateway_Port = quint16(proxy.port.value_or(ProxyPortNumber()));
     session.Gateway_Authenticate = FW_Use;
     session.Gateway_User = FW_User.trimmed();
     session.Gateway_Password = FW_Pass;
@@ -204,6 +210,7 @@ MainWindowValues ConnectionProfile::ApplyTo(TIdFTP &session, ProfileReading read
     // A session may have run over SSL before; the other readings never do.
     const bool readsSsl = reading == ProfileReading::ConnectionManager || reading == ProfileReading::Search;
     session.UseSSL = readsSsl && ssl;
+    session.SSLExplicit = session.UseSSL && SSL_Explicit;
     if (readsSsl) {
         session.RootCertificateFile = RootCertificateFile;
         session.KeyFile = KeyFile;

@@ -89,6 +89,7 @@ struct ConnectionProfile {
     QDateTime TimeDif = ManualTimeDifference(QDate::currentDate(), QTime(0, 0)); // hours and minutes count
     QString TimeDifvz = QStringLiteral("-");
     bool ssl = false;
+    bool SSL_Explicit = false; // with ssl: AUTH TLS on the plain port instead of TLS from the first byte
     QString RootCertificateFile;
     QString KeyFile;
     QString CertificateFile;

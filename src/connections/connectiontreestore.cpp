@@ -1,6 +1,7 @@
 #include "connectiontreestore.h"
 
 #include "desktoplauncher.h"
+#include "hostport.h"
 #include "tinifile.h"
 #include "treefiles.h"
 
@@ -315,7 +316,7 @@ std::optional<MainWindowValues> ConnectionTreeStore::FindConnectionByServer(cons
     VisitConnectionFiles(m_root, [&](const QString &file) {
         const TIniFile ini(file);
         for (const QString &section : ini.ReadSections()) {
-            if (SameName(ini.ReadString(section, u"FTP_Server"_s, QString()), host)) {
+            if (IsSameHost(ini.ReadString(section, u"FTP_Server"_s, QString()), host)) {
                 applied = ApplyProfile(ini, section, session, reading);
                 return true;
             }

@@ -67,8 +67,9 @@ public:
                                                     TIdFTP &session) const;
 
     // Walks the tree depth first for the first connection whose FTP_Server
-    // equals host ignoring case and applies it (by default without SSL). The
-    // session stays as it was when none is found.
+    // equals host ignoring case, or names the same address (IsSameHost), and
+    // applies it (by default without SSL). The session stays as it was when
+    // none is found.
     std::optional<MainWindowValues>
     FindConnectionByServer(const QString &host, TIdFTP &session,
                            ProfileReading reading = ProfileReading::FoundByServer) const;

@@ -1,7 +1,7 @@
 #include "desktoplauncher.h"
 
+#include "savefile.h"
 #include <QFile>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -56,11 +56,7 @@ bool DesktopLauncher::WriteTo(const QString &fileName) const
         u"Icon="_s + EscapeValue(Icon),
         u"Terminal=false"_s,
     };
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write((lines.join(u'\n') + u'\n').toUtf8());
-    if (!file.commit())
+    if (!SaveFileAtomically(fileName, (lines.join(u'\n') + u'\n').toUtf8()))
         return false;
     constexpr QFile::Permissions kExecutable =
         QFile::ExeOwner | QFile::ExeUser | QFile::ExeGroup | QFile::ExeOther;

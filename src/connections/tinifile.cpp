@@ -1,15 +1,18 @@
 #include "tinifile.h"
 
+#include "savefile.h"
 #include "textcodec.h"
 
 #include <QFile>
 #include <QLocale>
-#include <QSaveFile>
 #include <QSet>
+#include <QStringDecoder>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+constexpr QByteArrayView kUtf8Mark = "\xEF\xBB\xBF";
 
 bool IsSectionHeader(const QString &line)
 {
@@ -51,6 +54,18 @@ QStringList SplitLines(const QString &text)
     if (start < text.size())
         lines.append(text.mid(start));
     return lines;
+}
+
+// UTF-8 when the bytes are, else Windows-1252. Only the first byte-order
+// mark is the file's own: a second one is text (writing puts it there).
+QString DecodeFileText(QByteArray bytes)
+{
+    if (bytes.startsWith(kUtf8Mark))
+        bytes.remove(0, kUtf8Mark.size());
+    if (!TextCodec::IsValidUtf8(bytes))
+        return TextCodec::DecodeWindows1252(bytes);
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
 }
 
 QStringList WithoutDuplicates(const QStringList &names)
@@ -150,10 +165,7 @@ void TIniFile::Load()
     QFile file(m_fileName);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    QByteArray bytes = file.readAll();
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    m_lines = SplitLines(TextCodec::DecodeAuto(bytes));
+    m_lines = SplitLines(DecodeFileText(file.readAll()));
 }
 
 std::optional<int> TIniFile::ParseInteger(QStringView text)
@@ -328,13 +340,14 @@ void TIniFile::WriteFloat(const QString &section, const QString &key, double val
     WriteString(section, key, NumberLocale().toString(value, 'g', QLocale::FloatingPointShortest));
 }
 
+// Every header of that name goes: a second one, hidden while the first
+// stood, would otherwise bring the erased section back with its own values.
 void TIniFile::EraseSection(const QString &section)
 {
-    const int header = FindSectionHeader(section);
-    if (header < 0)
-        return;
-    m_lines.remove(header, NextHeader(header) - header);
-    m_modified = true;
+    for (int header = FindSectionHeader(section); header >= 0; header = FindSectionHeader(section)) {
+        m_lines.remove(header, NextHeader(header) - header);
+        m_modified = true;
+    }
 }
 
 void TIniFile::DeleteKey(const QString &section, const QString &key)
@@ -362,12 +375,12 @@ bool TIniFile::WriteLines(const QString &fileName, const QStringList &lines)
     if (!lines.isEmpty())
         text += u"\r\n"_s;
     MakeOwnerWritable(fileName);
-    QSaveFile file(fileName);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(TextCodec::EncodeAuto(text));
-    return file.commit();
+    QByteArray bytes = TextCodec::EncodeAuto(text);
+    // Reading drops one byte-order mark; a text that begins with U+FEFF
+    // keeps it behind a second one.
+    if (bytes.startsWith(kUtf8Mark))
+        bytes.prepend(kUtf8Mark);
+    return SaveFileAtomically(fileName, bytes, true);
 }
 
 // --- lookup ------------------------------------------------------------------

@@ -22,6 +22,7 @@ struct TIdFTP::TransferState {
         Answered,    // the server has said all it will say about the command
     };
     Phase phase = Phase::Preparing;
+    qint64 restartAt = 0;        // REST offset sent before the command; 0 for none
     bool abortRequested = false; // by the user, through Abort
     bool aborCommandSent = false;
 

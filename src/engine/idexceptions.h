@@ -29,6 +29,12 @@ public:
     EIdConnClosedGracefully();
 };
 
+// A download whose data connection ended before the whole file arrived.
+class EIdIncompleteFile : public EIdException {
+public:
+    EIdIncompleteFile(const QString &path, qint64 received, qint64 expected);
+};
+
 // A failed socket call; carries the error number (errno).
 class EIdSocketError : public EIdException {
 public:
@@ -63,6 +69,13 @@ public:
 class EIdReadLnMaxLineLengthExceeded : public EIdTCPConnectionError {
 public:
     EIdReadLnMaxLineLengthExceeded();
+};
+
+// The peer sent nothing for longer than the connection's ReadTimeout while
+// a line or reply was awaited; the connection was closed.
+class EIdReadTimeout : public EIdTCPConnectionError {
+public:
+    explicit EIdReadTimeout(int milliseconds);
 };
 
 class EIdSocketHandleError : public EIdException {

@@ -28,6 +28,6 @@ using TNotifyEvent = std::function<void(TIdTCPConnection *sender)>;
 // The formatted German text of a status code; %s is the host or peer address.
 QString StatusText(TIdStatus status, const QString &argument);
 
-// How names travel on the wire. A session starts undecided and settles on
-// UTF-8 when the server announces it or sends valid non-ASCII UTF-8.
-enum class NameEncoding { Undecided, Utf8, Windows1252 };
+// How names travel on the wire. A session talks UTF-8 from the start and
+// turns to Windows-1252 when a listing of its server is no valid UTF-8.
+enum class NameEncoding { Utf8, Windows1252 };

@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -27,14 +30,25 @@ QString CutToBytes(QString name, qsizetype maxBytes)
 
 } // namespace
 
-PartFile::PartFile(const QString &targetPath)
+PartFile::PartFile(const QString &targetPath, Leftover leftover)
     : m_target(targetPath)
+    , m_leftover(leftover)
 {
 }
 
 PartFile::~PartFile()
 {
-    Discard();
+    if (KeepsPartialData())
+        m_part.close();
+    else
+        Discard();
+}
+
+// Only data under the first part name is ever found again.
+bool PartFile::KeepsPartialData() const
+{
+    return m_leftover == Leftover::Keep && m_created &&
+           m_part.fileName() == PartPath(ResolvedTarget(m_target)) && m_part.size() > 0;
 }
 
 QString PartFile::PartPath(const QString &targetPath, int attempt)
@@ -45,21 +59,72 @@ QString PartFile::PartPath(const QString &targetPath, int attempt)
     return QDir(target.path()).filePath(name + suffix);
 }
 
-QString PartFile::ResolvedTarget() const
+QFileInfo PartFile::PartialData(const QString &targetPath)
 {
-    const QFileInfo target(m_target);
+    const QString target = ResolvedTarget(targetPath);
+    const QString kept = PartPath(target);
+    if (IsPartialData(kept))
+        return QFileInfo(kept);
+    const QFileInfo existing(target);
+    return existing.isFile() ? existing : QFileInfo();
+}
+
+QString PartFile::ResolvedTarget(const QString &targetPath)
+{
+    const QFileInfo target(targetPath);
     if (!target.isSymLink())
-        return m_target;
+        return targetPath;
     const QString resolved = target.canonicalFilePath();
     return resolved.isEmpty() ? target.symLinkTarget() : resolved;
 }
 
+// A plain file of this user's; a link there, or a file someone else put
+// there, is not ours to write into.
+bool PartFile::IsPartialData(const QString &partPath)
+{
+    struct stat status = {};
+    return ::lstat(QFile::encodeName(partPath).constData(), &status) == 0 && S_ISREG(status.st_mode) &&
+           status.st_uid == ::geteuid();
+}
+
+// Opens earlier partial data without truncating it, and checks that what
+// was opened is the plain file that was checked: a link put there
+// meanwhile must not have its target written.
+bool PartFile::OpenPart(const QString &partPath)
+{
+    m_part.setFileName(partPath);
+    if (!m_part.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return Fail(m_part.errorString());
+    struct stat opened = {};
+    struct stat named = {};
+    const bool same = ::fstat(m_part.handle(), &opened) == 0 &&
+                      ::lstat(QFile::encodeName(partPath).constData(), &named) == 0 &&
+                      S_ISREG(named.st_mode) && opened.st_dev == named.st_dev &&
+                      opened.st_ino == named.st_ino && opened.st_uid == ::geteuid();
+    if (!same) {
+        m_part.close();
+        return Fail(u"Die Teildatei %1 ist keine gewöhnliche Datei."_s.arg(partPath));
+    }
+    m_created = true;
+    return true;
+}
+
 bool PartFile::Open()
 {
-    if (QFileInfo(ResolvedTarget()).isDir())
+    const QString target = ResolvedTarget(m_target);
+    if (QFileInfo(target).isDir())
         return Fail(u"Es gibt dort einen Ordner dieses Namens."_s);
+    // Partial data of an earlier download starts over; when that fails, a
+    // new part file is taken beside it.
+    const QString kept = PartPath(target);
+    if (IsPartialData(kept) && OpenPart(kept)) {
+        if (m_part.resize(0))
+            return true;
+        m_part.close();
+        m_created = false;
+    }
     for (int attempt = 0; attempt < kPartAttempts; ++attempt) {
-        const QString partPath = PartPath(ResolvedTarget(), attempt);
+        const QString partPath = PartPath(target, attempt);
         m_part.setFileName(partPath);
         // Never opens a file that is already there: it may be the user's.
         if (m_part.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
@@ -72,11 +137,31 @@ bool PartFile::Open()
     return Fail(m_part.errorString());
 }
 
+bool PartFile::OpenToContinue()
+{
+    const QString target = ResolvedTarget(m_target);
+    const QString kept = PartPath(target);
+    if (!IsPartialData(kept)) {
+        if (!QFileInfo(target).isFile())
+            return Fail(u"Es gibt keine Teildaten, die sich fortsetzen ließen."_s);
+        // A copy is continued: the target stays as it is until the new
+        // file is complete.
+        if (!QFile::copy(target, kept))
+            return Fail(u"Die Datei %1 kann nicht kopiert werden."_s.arg(target));
+        QFile::setPermissions(kept,
+                              QFile::permissions(kept) | QFileDevice::WriteOwner | QFileDevice::ReadOwner);
+    }
+    if (!OpenPart(kept))
+        return false;
+    m_part.seek(m_part.size());
+    return true;
+}
+
 bool PartFile::Commit(const QDateTime &modified)
 {
     if (!m_created)
         return Fail(u"Die Datei wurde nicht angelegt."_s);
-    const QString target = ResolvedTarget();
+    const QString target = ResolvedTarget(m_target);
     const QFileInfo replaced(target);
     if (replaced.exists())
         m_part.setPermissions(replaced.permissions() | QFileDevice::WriteOwner);

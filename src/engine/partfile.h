@@ -2,24 +2,38 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 // The file a download is received into. The bytes go into a part file
 // beside the target ("<name>.glimra-part"), and only Commit() puts it in
 // the target's place, in one rename: an existing target keeps its content
 // until the new one is complete, and a refused, failed or cancelled
-// download never leaves a cut file under the target's name. A part file
-// that is not committed is removed again.
+// download never leaves a cut file under the target's name.
+//
+// A regular file under the part name is the partial data an earlier
+// download of the target left: a new download starts it over, or continues
+// it. Links and folders under that name are never touched.
 class PartFile {
 public:
-    explicit PartFile(const QString &targetPath);
+    // What becomes of a part file that is not committed.
+    enum class Leftover {
+        Remove, // nothing stays behind
+        Keep,   // partial data stays for a later download to continue
+    };
+
+    explicit PartFile(const QString &targetPath, Leftover leftover = Leftover::Remove);
     ~PartFile();
     PartFile(const PartFile &) = delete;
     PartFile &operator=(const PartFile &) = delete;
 
-    // Creates the part file. False, with ErrorString(), when it cannot be
-    // created or the target is a folder.
+    // Creates the part file, empty. False, with ErrorString(), when it
+    // cannot be created or the target is a folder.
     bool Open();
+    // Opens the part file to continue a download: the partial data an
+    // earlier one kept, else a copy of the target. The device stands at its
+    // end. False, with ErrorString(), when neither can be opened.
+    bool OpenToContinue();
     // Where the download writes while it runs.
     QFile &Device() { return m_part; }
     // Closes the part file and renames it over the target. The new file
@@ -29,19 +43,30 @@ public:
     // part file is removed then.
     bool Commit(const QDateTime &modified = QDateTime());
     QString ErrorString() const { return m_error; }
+    // Whether the part file stays when the download ends now, uncommitted:
+    // kept partial data, under the name where the next download finds it.
+    bool KeepsPartialData() const;
 
     // The part file of a target. A later attempt gives another name, for
-    // when the first one is taken by a file that is not ours.
+    // when the first one is taken by a link or a folder.
     static QString PartPath(const QString &targetPath, int attempt = 0);
+    // What a download of the target could continue: the partial data an
+    // earlier one kept, else the target itself. Neither exists when there
+    // is nothing.
+    static QFileInfo PartialData(const QString &targetPath);
 
 private:
     // The file the part replaces: for a symbolic link the file it points
     // to, so that the link stays.
-    QString ResolvedTarget() const;
+    static QString ResolvedTarget(const QString &targetPath);
+    // The part name's file is earlier partial data that may be reopened.
+    static bool IsPartialData(const QString &partPath);
+    bool OpenPart(const QString &partPath);
     bool Fail(const QString &error);
     void Discard();
 
     QString m_target;
+    Leftover m_leftover;
     QFile m_part;
     QString m_error;
     bool m_created = false;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -23,17 +24,45 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString SystemResolve(const QString &host)
+// The system sorts the addresses by its preference (IPv6 first where it
+// can be reached); that order is kept.
+QStringList SystemResolve(const QString &host)
 {
     addrinfo hints{};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo *found = nullptr;
-    if (::getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found) != 0 || !found)
+    if (::getaddrinfo(host.toUtf8().constData(), nullptr, &hints, &found) != 0)
         return {};
-    const sockaddr_in address = *reinterpret_cast<const sockaddr_in *>(found->ai_addr);
+    QStringList addresses;
+    for (const addrinfo *entry = found; entry; entry = entry->ai_next) {
+        if (entry->ai_family != AF_INET && entry->ai_family != AF_INET6)
+            continue;
+        SocketApi::SocketAddress address;
+        std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
+        address.length = entry->ai_addrlen;
+        const QString text = SocketApi::AddressText(address);
+        if (!addresses.contains(text))
+            addresses.append(text);
+    }
     ::freeaddrinfo(found);
-    return SocketApi::AddressText(address);
+    return addresses;
+}
+
+// Numeric addresses only: getaddrinfo never asks a name server for these.
+bool ParseNumeric(const QString &text, SocketApi::SocketAddress &address)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo *found = nullptr;
+    if (text.isEmpty() || ::getaddrinfo(text.toUtf8().constData(), nullptr, &hints, &found) != 0)
+        return false;
+    std::memcpy(&address.storage, found->ai_addr, found->ai_addrlen);
+    address.length = found->ai_addrlen;
+    ::freeaddrinfo(found);
+    return true;
 }
 
 SocketApi::Resolver &CurrentResolver()
@@ -58,26 +87,26 @@ public:
     bool IsReady() const { return m_doneSignal >= 0; }
     int DoneSignal() const { return m_doneSignal; }
 
-    void Finish(const QString &address)
+    void Finish(const QStringList &addresses)
     {
         {
             const std::lock_guard lock(m_mutex);
-            m_address = address;
+            m_addresses = addresses;
         }
         const quint64 done = 1;
         [[maybe_unused]] const ssize_t written = ::write(m_doneSignal, &done, sizeof done);
     }
 
-    QString Address() const
+    QStringList Addresses() const
     {
         const std::lock_guard lock(m_mutex);
-        return m_address;
+        return m_addresses;
     }
 
 private:
     const int m_doneSignal;
     mutable std::mutex m_mutex;
-    QString m_address;
+    QStringList m_addresses;
 };
 
 } // namespace
@@ -111,9 +140,9 @@ bool WaitFor(int fd, short events, int timeout, const KeepWaiting &keepWaiting)
     }
 }
 
-int CreateStreamSocket()
+int CreateStreamSocket(int family)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0)
         throw EIdSocketError(errno);
     return fd;
@@ -125,10 +154,16 @@ void CloseSocket(int fd)
         ::close(fd);
 }
 
-bool IsDottedIPv4(const QString &text)
+bool IsIPAddress(const QString &text)
 {
-    in_addr address{};
-    return ::inet_pton(AF_INET, text.toLatin1().constData(), &address) == 1;
+    SocketAddress address;
+    return ParseNumeric(text, address);
+}
+
+bool IsIPv6Address(const QString &text)
+{
+    SocketAddress address;
+    return ParseNumeric(text, address) && address.Family() == AF_INET6;
 }
 
 void SetResolver(Resolver resolver)
@@ -138,7 +173,7 @@ void SetResolver(Resolver resolver)
 
 // The lookup blocks, so it runs on a thread of its own while this thread
 // waits on its completion signal like on any socket, pumping in slices.
-QString ResolveIPv4(const QString &host, int timeout, const KeepWaiting &keepWaiting)
+QStringList ResolveAddresses(const QString &host, int timeout, const KeepWaiting &keepWaiting)
 {
     auto lookup = std::make_shared<Lookup>();
     if (!lookup->IsReady())
@@ -149,34 +184,73 @@ QString ResolveIPv4(const QString &host, int timeout, const KeepWaiting &keepWai
             throw EIdConnClosedGracefully();
         throw EIdException(u"Der Host-Name %1 konnte nicht rechtzeitig aufgelöst werden."_s.arg(host));
     }
-    const QString address = lookup->Address();
-    if (address.isEmpty())
+    const QStringList addresses = lookup->Addresses();
+    if (addresses.isEmpty())
         throw EIdException(u"Der Host-Name %1 konnte nicht aufgelöst werden."_s.arg(host));
-    return address;
+    return addresses;
 }
 
-sockaddr_in MakeAddress(const QString &ip, int port)
+SocketAddress MakeAddress(const QString &ip, int port)
 {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(quint16(port));
-    if (ip.isEmpty())
-        address.sin_addr.s_addr = htonl(INADDR_ANY);
-    else if (::inet_pton(AF_INET, ip.toLatin1().constData(), &address.sin_addr) != 1)
+    SocketAddress address;
+    if (ip.isEmpty()) {
+        auto &any = reinterpret_cast<sockaddr_in &>(address.storage);
+        any.sin_family = AF_INET;
+        any.sin_addr.s_addr = htonl(INADDR_ANY);
+        address.length = sizeof any;
+    } else if (!ParseNumeric(ip, address)) {
         throw EIdSocketError(EINVAL);
+    }
+    if (address.Family() == AF_INET6)
+        reinterpret_cast<sockaddr_in6 &>(address.storage).sin6_port = htons(quint16(port));
+    else
+        reinterpret_cast<sockaddr_in &>(address.storage).sin_port = htons(quint16(port));
     return address;
 }
 
-QString AddressText(const sockaddr_in &address)
+QString AddressText(const SocketAddress &address)
 {
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    char text[NI_MAXHOST] = {};
+    if (address.length == 0 ||
+        ::getnameinfo(address.Data(), address.length, text, sizeof text, nullptr, 0, NI_NUMERICHOST) != 0)
+        return {};
     return QString::fromLatin1(text);
 }
 
-int AddressPort(const sockaddr_in &address)
+int AddressPort(const SocketAddress &address)
 {
-    return ntohs(address.sin_port);
+    switch (address.Family()) {
+    case AF_INET6:
+        return ntohs(reinterpret_cast<const sockaddr_in6 &>(address.storage).sin6_port);
+    case AF_INET:
+        return ntohs(reinterpret_cast<const sockaddr_in &>(address.storage).sin_port);
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+// getsockname or getpeername; an empty address when it fails.
+SocketAddress QueriedAddress(int fd, int (*query)(int, sockaddr *, socklen_t *))
+{
+    SocketAddress address;
+    address.length = sizeof address.storage;
+    if (query(fd, reinterpret_cast<sockaddr *>(&address.storage), &address.length) != 0)
+        address.length = 0;
+    return address;
+}
+
+} // namespace
+
+SocketAddress LocalAddress(int fd)
+{
+    return QueriedAddress(fd, ::getsockname);
+}
+
+SocketAddress PeerAddress(int fd)
+{
+    return QueriedAddress(fd, ::getpeername);
 }
 
 int PendingError(int fd)

@@ -1,14 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
-#include <netinet/in.h>
+#include <sys/socket.h>
 
 // Thin helpers over POSIX sockets shared by the connection classes and the
 // TLS layer. Sockets are non-blocking; every wait goes through WaitFor so the
-// user interface pump keeps running.
+// user interface pump keeps running. Addresses are IPv4 or IPv6.
 namespace SocketApi {
 
 // Asked after every run of the pump; false ends the wait (the socket was
@@ -22,23 +23,41 @@ using KeepWaiting = std::function<bool()>;
 // socket became ready; false after the time-out or when keepWaiting said no.
 bool WaitFor(int fd, short events, int timeout, const KeepWaiting &keepWaiting);
 
-// A non-blocking, close-on-exec IPv4 stream socket. Throws EIdSocketError.
-int CreateStreamSocket();
+// An IPv4 or IPv6 socket address.
+struct SocketAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+
+    int Family() const { return storage.ss_family; }
+    const sockaddr *Data() const { return reinterpret_cast<const sockaddr *>(&storage); }
+};
+
+// A non-blocking, close-on-exec stream socket of the family (AF_INET or
+// AF_INET6). Throws EIdSocketError.
+int CreateStreamSocket(int family);
 void CloseSocket(int fd);
 
-bool IsDottedIPv4(const QString &text);
-// Looks a host name up and may block while it does: the dotted IPv4
-// address, or an empty text when the name has none.
-using Resolver = std::function<QString(const QString &host)>;
+// A numeric address: dotted IPv4, or IPv6 (with a zone such as "%eth0").
+bool IsIPAddress(const QString &text);
+bool IsIPv6Address(const QString &text);
+
+// Looks a host name up and may block while it does: its addresses, IPv6
+// and IPv4 in the order they should be tried; empty when it has none.
+using Resolver = std::function<QStringList(const QString &host)>;
 // Replaces the system's resolver, for tests; an empty function restores it.
 void SetResolver(Resolver resolver);
-// The first IPv4 address of a host name. Throws EIdException when there is
-// none or the lookup takes longer than timeout milliseconds.
-QString ResolveIPv4(const QString &host, int timeout, const KeepWaiting &keepWaiting);
-// An IPv4 address; an empty text means any address. Throws EIdSocketError (EINVAL).
-sockaddr_in MakeAddress(const QString &ip, int port);
-QString AddressText(const sockaddr_in &address);
-int AddressPort(const sockaddr_in &address);
+// The addresses of a host name. Throws EIdException when there is none or
+// the lookup takes longer than timeout milliseconds.
+QStringList ResolveAddresses(const QString &host, int timeout, const KeepWaiting &keepWaiting);
+
+// A numeric address and a port; an empty address means any IPv4 address.
+// Throws EIdSocketError (EINVAL) for anything else.
+SocketAddress MakeAddress(const QString &ip, int port);
+QString AddressText(const SocketAddress &address);
+int AddressPort(const SocketAddress &address);
+// The local and the peer address of a socket; empty when it has none.
+SocketAddress LocalAddress(int fd);
+SocketAddress PeerAddress(int fd);
 
 // The pending error of a socket (SO_ERROR), 0 when none.
 int PendingError(int fd);

@@ -24,6 +24,47 @@ int Windows1252Byte(char16_t unit)
     return -1;
 }
 
+// Where a byte that is no part of valid UTF-8 is kept.
+constexpr char16_t kKeptByteBase = 0xDC00;
+
+bool IsKeptByte(QChar ch)
+{
+    return ch.unicode() >= kKeptByteBase + 0x80 && ch.unicode() <= kKeptByteBase + 0xFF;
+}
+
+bool InRange(QByteArrayView bytes, qsizetype at, unsigned char low, unsigned char high)
+{
+    if (at >= bytes.size())
+        return false;
+    const auto byte = static_cast<unsigned char>(bytes[at]);
+    return byte >= low && byte <= high;
+}
+
+// The length of the valid UTF-8 sequence that starts at the position, 0 when
+// none does: no overlong forms, no surrogates, nothing beyond U+10FFFF.
+qsizetype Utf8SequenceLength(QByteArrayView bytes, qsizetype at)
+{
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return InRange(bytes, at + 1, 0x80, 0xBF) ? 2 : 0;
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const unsigned char low = lead == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char high = lead == 0xED ? 0x9F : 0xBF;
+        return InRange(bytes, at + 1, low, high) && InRange(bytes, at + 2, 0x80, 0xBF) ? 3 : 0;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const unsigned char low = lead == 0xF0 ? 0x90 : 0x80;
+        const unsigned char high = lead == 0xF4 ? 0x8F : 0xBF;
+        return InRange(bytes, at + 1, low, high) && InRange(bytes, at + 2, 0x80, 0xBF) &&
+                       InRange(bytes, at + 3, 0x80, 0xBF)
+                   ? 4
+                   : 0;
+    }
+    return 0;
+}
+
 } // namespace
 
 namespace TextCodec {
@@ -82,6 +123,42 @@ bool IsValidUtf8(QByteArrayView bytes)
     return !decoder.hasError();
 }
 
+QString DecodeUtf8KeepingBytes(QByteArrayView bytes)
+{
+    if (IsValidUtf8(bytes))
+        return QString::fromUtf8(bytes);
+    QString text;
+    text.reserve(bytes.size());
+    for (qsizetype at = 0; at < bytes.size();) {
+        const qsizetype length = Utf8SequenceLength(bytes, at);
+        if (length == 0) {
+            text.append(QChar(char16_t(kKeptByteBase + static_cast<unsigned char>(bytes[at]))));
+            ++at;
+        } else {
+            text.append(QString::fromUtf8(bytes.sliced(at, length)));
+            at += length;
+        }
+    }
+    return text;
+}
+
+QByteArray EncodeUtf8KeepingBytes(QStringView text)
+{
+    QByteArray bytes;
+    qsizetype start = 0;
+    for (qsizetype at = 0; at < text.size(); ++at) {
+        // A low surrogate after a high one is half of a character, not a kept byte.
+        if (!IsKeptByte(text[at]) || (at > 0 && text[at - 1].isHighSurrogate()))
+            continue;
+        bytes += text.sliced(start, at - start).toUtf8();
+        bytes += static_cast<char>(text[at].unicode() - kKeptByteBase);
+        start = at + 1;
+    }
+    if (start == 0)
+        return text.toUtf8();
+    return bytes + text.sliced(start).toUtf8();
+}
+
 QString DecodeAuto(QByteArrayView bytes)
 {
     if (IsValidUtf8(bytes))
@@ -93,7 +170,11 @@ QByteArray EncodeAuto(QStringView text)
 {
     bool fits = false;
     QByteArray bytes = EncodeWindows1252(text, &fits);
-    return fits ? bytes : text.toUtf8();
+    // Windows-1252 bytes that happen to form UTF-8 ("Ã¼" is C3 BC) would
+    // read back as another text ("ü"); UTF-8 reads back as written.
+    if (fits && (IsAscii(bytes) || !IsValidUtf8(bytes)))
+        return bytes;
+    return text.toUtf8();
 }
 
 } // namespace TextCodec

@@ -111,8 +111,6 @@ TIdConnectionInterceptOpenSSL::TIdConnectionInterceptOpenSSL(QObject *parent)
     : TIdConnectionIntercept(parent)
     , m_state(std::make_shared<State>())
 {
-    m_handlesReceive = true;
-    m_handlesSend = true;
 }
 
 TIdConnectionInterceptOpenSSL::~TIdConnectionInterceptOpenSSL() = default;
@@ -203,6 +201,24 @@ void TIdConnectionInterceptOpenSSL::CreateContext()
 
 void TIdConnectionInterceptOpenSSL::Connect(TIdSocketHandle &socket)
 {
+    if (ExplicitStart && !m_state->dataChannel) {
+        // Until StartTls the connection reads and writes the socket itself.
+        m_state->ssl.reset();
+        m_state->fd = socket.Handle;
+        m_handlesReceive = m_handlesSend = false;
+        return;
+    }
+    StartTls(socket);
+}
+
+bool TIdConnectionInterceptOpenSSL::IsSecure() const
+{
+    return m_state->ssl != nullptr;
+}
+
+void TIdConnectionInterceptOpenSSL::StartTls(TIdSocketHandle &socket)
+{
+    m_handlesReceive = m_handlesSend = true;
     State &state = *m_state;
     const std::shared_ptr<State> control = state.control.lock();
     const bool dataChannel = state.dataChannel;
@@ -221,7 +237,7 @@ void TIdConnectionInterceptOpenSSL::Connect(TIdSocketHandle &socket)
         throw EIdOSSLError(kHandshakeFailed);
     if (!ExpectedHostName.isEmpty()) {
         const QByteArray name = ExpectedHostName.toUtf8();
-        if (SocketApi::IsDottedIPv4(ExpectedHostName)) {
+        if (SocketApi::IsIPAddress(ExpectedHostName)) {
             X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.constData());
         } else {
             SSL_set1_host(ssl, name.constData());

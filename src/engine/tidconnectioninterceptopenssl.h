@@ -33,6 +33,10 @@ public:
     bool SSLPasswordask = false;
     // The name the certificate must carry (the server's host name).
     QString ExpectedHostName;
+    // Explicit TLS: the control connection starts in clear, and Connect only
+    // notes the socket; StartTls runs the handshake once the server agreed
+    // to AUTH TLS. The session sets it from its SSLExplicit.
+    bool ExplicitStart = false;
     SessionHost *Host = nullptr;
     // "SSL Connected", certificate names and other texts for the session log.
     std::function<void(const QString &text)> OnStatusInfo;
@@ -53,6 +57,10 @@ public:
     void FinishSending();
 
     void Connect(TIdSocketHandle &socket) override;
+    // The handshake and the certificate check; from here on every byte is
+    // protected. Throws EIdOSSLError.
+    void StartTls(TIdSocketHandle &socket);
+    bool IsSecure() const;
     void Closing() override;
     void Disconnect() override;
     qint64 Recv(char *buffer, qint64 size) override;

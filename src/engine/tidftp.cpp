@@ -1,6 +1,7 @@
 #include "tidftp.h"
 
 #include "ftpdatachannel.h"
+#include "hostport.h"
 #include "idexceptions.h"
 #include "sessionhost.h"
 #include "tidconnectioninterceptopenssl.h"
@@ -34,14 +35,23 @@ void TIdFTP::ConnectAndLogin()
             (SocksInfo.UserID.isEmpty() || SocksInfo.Password.isEmpty()) && !isSearch &&
             !Prompt(SocksInfo.Host, SocksInfo.UserID, SocksInfo.Password, false))
             return;
-        Encoding = NameEncoding::Undecided;
+        TIdConnectionInterceptOpenSSL *tls = TlsLayer();
+        if (UseSSL && !tls)
+            throw EIdOSSLError(u"Die Verbindung verlangt TLS, doch es ist keine TLS-Schicht eingerichtet; "
+                               u"es wurde nichts gesendet."_s);
+        if (tls)
+            tls->ExplicitStart = SSLExplicit;
+        Encoding = NameEncoding::Utf8;
         m_protectData = false;
+        m_extendedPassiveRefused = false;
         m_repliesOwed = false;
         m_systemType.clear();
         if (!OpenConnection())
             return;
         if (ReadReply({220}) != 220 || !IsAlive())
             return;
+        if (tls && SSLExplicit)
+            StartExplicitTls(*tls);
         if (Gateway_Use && Gateway_Authenticate) {
             const auto proxyLogin = [this] {
                 return UserPassDialogue(u"USER "_s + Gateway_User, Gateway_Password, {230, 330, 331, 530});
@@ -115,7 +125,8 @@ bool TIdFTP::ProxyDialogue(const QString &targetHost, quint16 targetPort)
     const int style = (Gateway_Art >= 1 && Gateway_Art <= 4) ? Gateway_Art : 0;
     if (style == 0)
         return UserPassDialogue(u"USER "_s + User + u'@' + targetHost, Password, {230, 331, 530});
-    const QString open = openCommands[style - 1] + targetHost + u':' + QString::number(targetPort);
+    const QString open =
+        openCommands[style - 1] + BracketedHost(targetHost) + u':' + QString::number(targetPort);
     if (SendCheckedList(open, {220, 230, 331}) == 220)
         return UserPassDialogue(u"USER "_s + User, Password, {230, 331, 530});
     return LastReplyAccepted();
@@ -126,6 +137,23 @@ bool TIdFTP::ProxyDialogue(const QString &targetHost, quint16 targetPort)
 bool TIdFTP::LastReplyAccepted() const
 {
     return IsConnected() && ReplyCode() >= 100 && ReplyCode() < 400;
+}
+
+// Only the greeting travels in clear. A server that refuses AUTH TLS ends
+// the login: the user asked for TLS, so nothing else is sent in clear.
+void TIdFTP::StartExplicitTls(TIdConnectionInterceptOpenSSL &tls)
+{
+    if (SendChecked(u"AUTH TLS"_s, 234) != 234) {
+        if (!IsConnected())
+            throw EIdConnClosedGracefully();
+        throw EIdOSSLError(u"Der Server lehnt TLS ab (AUTH TLS: %1). Die Anmeldung wurde abgebrochen; "
+                           u"Benutzername und Kennwort wurden nicht gesendet."_s.arg(LastReplyLine()));
+    }
+    // What came after the reply in clear would later pass for protected text.
+    if (ReadBufferSize() > 0)
+        throw EIdOSSLError(u"Der Server hat nach AUTH TLS unverschlüsselt weitergesendet; "
+                           u"die Verbindung wurde getrennt."_s);
+    tls.StartTls(Binding());
 }
 
 void TIdFTP::CompleteLogin()

@@ -8,7 +8,10 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 
+class QDateTime;
+class QFileDevice;
 class QIODevice;
 class TIdConnectionInterceptOpenSSL;
 class TIdSimpleServer;
@@ -45,6 +48,9 @@ public:
     bool MListart = false;
     bool isSearch = false;
     bool UseSSL = false;
+    // With UseSSL: the control connection starts in clear and is secured
+    // after AUTH TLS (explicit TLS) instead of from the first byte.
+    bool SSLExplicit = false;
     QString RootCertificateFile;
     QString KeyFile;
     QString CertificateFile;
@@ -57,6 +63,10 @@ public:
     bool SSLClientOnce = false;
     ::TimeCorrection TimeCorrection;
     qint64 MaxListingSize = kDefaultMaxListingSize;
+    // Passive data connections go to the address the PASV reply names, as
+    // clients once did, instead of the server's own address. Only for
+    // setups where the data comes from another host on purpose.
+    bool TrustPassiveAddress = false;
 
     // --- state -----------------------------------------------------------
     bool LoggedIn() const { return m_loggedIn; }
@@ -88,6 +98,17 @@ public:
     bool RetrieveToFile(const QString &name, const QString &localPath, bool mayOverwrite = true);
     bool Store(QIODevice &source, const QString &name, bool append = false);
     bool StoreFile(const QString &localPath, const QString &name, bool append = false);
+    // Continues a download: REST offset, then RETR, the data written into
+    // target from the offset on. A server that refuses REST sends the whole
+    // file, which then replaces what target held.
+    bool RetrieveFrom(const QString &name, QFileDevice &target, qint64 offset);
+    // Continues an upload with the bytes of source from the offset on: REST
+    // offset, then STOR; where REST is refused, APPE; where that is refused
+    // too, the whole file with STOR. The remote file must hold offset bytes.
+    bool StoreFrom(QIODevice &source, const QString &name, qint64 offset);
+    // The server refused REST during the last RetrieveFrom or StoreFrom,
+    // which then fell back as they describe (and said so in the status log).
+    bool RestartRefused() const { return m_restartRefused; }
     bool ReceiveData(const QString &command, QIODevice &target, bool listingVariant);
     bool SendData(const QString &command, QIODevice &source);
 
@@ -104,13 +125,22 @@ public:
     bool RemoveFile(const QString &path);
     bool Rename(const QString &oldName, const QString &newName);
     qint64 FileSize(const QString &path);
+    // MFMT: gives the remote file a modification time (sent in UTC, to the
+    // second). Only for servers whose features name MFMT.
+    bool SetModifiedTime(const QString &path, const QDateTime &modified);
 
-    // The PASV and PORT steps, public for tests of odd replies.
+    // The passive and active steps, public for tests of odd replies.
     struct PassiveTarget {
         QString address;
         int port = 0;
     };
+    // PASV.
     PassiveTarget EnterPassive();
+    // EPSV; nothing when the server refuses it.
+    std::optional<PassiveTarget> EnterExtendedPassive();
+    // EPSV, or PASV when the server refused EPSV before in this session.
+    PassiveTarget EnterPassiveMode();
+    // PORT, or EPRT for an IPv6 address.
     void AnnouncePort(const TIdSocketHandle &listening);
 
     // Whether data connections run TLS (the server accepted PROT P).
@@ -129,9 +159,11 @@ private:
     bool UserPassDialogue(const QString &userCommand, const QString &password, const QList<int> &userCodes);
     bool ProxyDialogue(const QString &targetHost, quint16 targetPort);
     bool LastReplyAccepted() const;
+    void StartExplicitTls(TIdConnectionInterceptOpenSSL &tls);
     void CompleteLogin();
     void EndRefusedLogin();
-    void AnnounceUtf8IfOffered(const QStringList &features);
+    void ReadHelpWords(QStringList &features);
+    void ReadFeatureLines(QStringList &features);
 
     // --- data connections --------------------------------------------------
     TIdConnectionInterceptOpenSSL *TlsLayer() const;
@@ -142,11 +174,14 @@ private:
     void Upload(TIdTCPConnection &connection, QIODevice &source);
 
     // --- one transfer, from PASV or PORT to the last reply ------------------
-    bool RunTransfer(const QString &command, const QList<int> &preliminaryCodes, const DataMover &moveData);
+    // restartAt: when above 0, REST goes out right before the command.
+    bool RunTransfer(const QString &command, const QList<int> &preliminaryCodes, const DataMover &moveData,
+                     qint64 restartAt = 0);
     bool TransferPassive(const QString &command, const QList<int> &preliminaryCodes,
                          const DataMover &moveData);
     bool TransferActive(const QString &command, const QList<int> &preliminaryCodes,
                         const DataMover &moveData);
+    bool AskToRestart();
     void SendTransferCommand(const QString &command);
     bool ReadPreliminaryReply(const QList<int> &positiveCodes);
     bool FinishTransfer(bool dataMoved, const std::exception_ptr &failure);
@@ -155,14 +190,22 @@ private:
     void StopTransferAfterFailure();
     void SkipToOwnReply();
     QStringList ReceiveListing(const QString &command, bool listingVariant);
+    DataMover ReceiveFileFrom(QFileDevice &target, qint64 start);
+    bool SendDataFrom(const QString &command, QIODevice &source, qint64 start, qint64 restartAt = 0);
+    void ReportStatus(const QString &text);
 
     std::unique_ptr<DataChannel> m_data;
     std::unique_ptr<TransferState> m_transfer;
     // ABOR went out, or a transfer broke off: replies may still come that
     // belong to no command sent since.
     bool m_repliesOwed = false;
+    // What the server refused in the last transfer, before any data moved.
+    enum class Refusal { None, Restart, Command };
+    Refusal m_refusal = Refusal::None;
+    bool m_restartRefused = false;
     bool m_loggedIn = false;
     bool m_protectData = false;
+    bool m_extendedPassiveRefused = false;
     QString m_systemType;
     TIdFTPTransferType m_transferType = ftBinary;
 };

@@ -3,6 +3,7 @@
 #include "tidftp.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QRegularExpression>
 #include <QScopeGuard>
 
@@ -76,9 +77,10 @@ QStringList TIdFTP::ReceiveListing(const QString &command, bool listingVariant)
     if (!complete)
         return {};
     const QByteArray &bytes = buffer.data();
-    // A server that never said how it spells names shows it in its listings.
-    if (Encoding == NameEncoding::Undecided && !TextCodec::IsAscii(bytes))
-        Encoding = TextCodec::IsValidUtf8(bytes) ? NameEncoding::Utf8 : NameEncoding::Windows1252;
+    // Names that are no UTF-8 come from a server that stores them in an
+    // 8-bit code page; the rest of the session speaks that.
+    if (Encoding == NameEncoding::Utf8 && !TextCodec::IsValidUtf8(bytes))
+        Encoding = NameEncoding::Windows1252;
     return SplitLines(DecodeText(bytes));
 }
 
@@ -99,51 +101,56 @@ void TIdFTP::ListFacts(QStringList &target, const QString &specifier)
 
 // --- feature probe -------------------------------------------------------------
 
+// HELP lists commands, FEAT extensions; many servers name MLSD, MFMT or UTF8
+// only in FEAT, some name PASV only in HELP, so both are asked.
 void TIdFTP::ProbeFeatures(QStringList &features)
 {
     features.clear();
     if (!IsAlive())
         return;
-    // Without PASV in the list the server gets active connections, also when
-    // reading the list failed.
+    // Without a passive command in the list the server gets active
+    // connections, also when reading the list failed.
     const auto decidePassive = qScopeGuard([&] {
-        if (!HasFeature(features, u"PASV"_s))
+        if (!HasFeature(features, u"PASV"_s) && !HasFeature(features, u"EPSV"_s))
             Passive = false;
     });
     SetTransferType(ftASCII);
-    WriteLine(u"HELP"_s);
-    const QString first = ReadNonEmptyLine();
-    if (first.size() > 3 && first.at(3) == u'-') {
-        const QString finalPrefix = first.left(3) + u' ';
-        static const QRegularExpression blanks(u"\\s+"_s);
-        for (;;) {
-            const QString line = ReadNonEmptyLine();
-            if (line.size() < 3 || line.left(4).trimmed() == "214"_L1 || line.startsWith(finalPrefix))
-                break;
-            const QString words = line.startsWith("214-"_L1) ? line.mid(4).trimmed() : line;
-            for (const QString &word : words.split(blanks, Qt::SkipEmptyParts))
-                features.append(word.trimmed());
-        }
-    }
-    AnnounceUtf8IfOffered(features);
+    ReadHelpWords(features);
+    ReadFeatureLines(features);
+    if (HasFeature(features, u"UTF8"_s))
+        SendChecked(u"OPTS UTF8 ON"_s, 200);
 }
 
-// Names travel as UTF-8 once the server says it speaks it, in its HELP list
-// or, when it has FEAT, in that.
-void TIdFTP::AnnounceUtf8IfOffered(const QStringList &features)
+// Every word of the HELP reply's lines between its first and its last.
+void TIdFTP::ReadHelpWords(QStringList &features)
 {
-    bool offered = HasFeature(features, u"UTF8"_s);
-    if (!offered && HasFeature(features, u"FEAT"_s) && SendChecked(u"FEAT"_s, 211) == 211) {
-        const QStringList &lines = ReplyLines();
-        offered = std::any_of(lines.begin() + 1, lines.end(), [](const QString &line) {
-            return line.compare("UTF8"_L1, Qt::CaseInsensitive) == 0 ||
-                   line.startsWith("UTF8 "_L1, Qt::CaseInsensitive);
-        });
-    }
-    if (!offered)
+    WriteLine(u"HELP"_s);
+    const QString first = ReadNonEmptyLine();
+    if (first.size() <= 3 || first.at(3) != u'-')
         return;
-    Encoding = NameEncoding::Utf8;
-    SendChecked(u"OPTS UTF8 ON"_s, 200);
+    const QString finalPrefix = first.left(3) + u' ';
+    for (;;) {
+        const QString line = ReadNonEmptyLine();
+        if (line.size() < 3 || line.left(4).trimmed() == "214"_L1 || line.startsWith(finalPrefix))
+            break;
+        const QString words = line.startsWith("214-"_L1) ? line.mid(4).trimmed() : line;
+        // simplified() knows every blank trimming does, a no-break space too.
+        features.append(words.simplified().split(u' ', Qt::SkipEmptyParts));
+    }
+}
+
+// One entry a FEAT line, with its parameters ("REST STREAM", "MLST size*;"),
+// so that HasFeature finds the extension by its name.
+void TIdFTP::ReadFeatureLines(QStringList &features)
+{
+    if (SendChecked(u"FEAT"_s, 211) != 211)
+        return;
+    const QStringList &lines = ReplyLines();
+    const QStringList announced = lines.mid(1, lines.size() - 2);
+    features += announced;
+    // An announced MLST stands for MLSD as well; some servers name only MLST.
+    if (HasFeature(announced, u"MLST"_s) && !HasFeature(features, u"MLSD"_s))
+        features.append(u"MLSD"_s);
 }
 
 bool TIdFTP::HasFeature(const QStringList &features, const QString &word)
@@ -206,4 +213,12 @@ qint64 TIdFTP::FileSize(const QString &path)
     bool ok = false;
     const qint64 size = text.toLongLong(&ok);
     return ok && size >= 0 ? size : -1;
+}
+
+bool TIdFTP::SetModifiedTime(const QString &path, const QDateTime &modified)
+{
+    if (!modified.isValid())
+        return false;
+    const QString stamp = modified.toUTC().toString(u"yyyyMMddHHmmss"_s);
+    return SendChecked(u"MFMT %1 %2"_s.arg(stamp, path), 213) == 213;
 }

@@ -1,9 +1,11 @@
 #include "ftpdatachannel.h"
 #include "idexceptions.h"
 #include "sessionhost.h"
+#include "socketapi.h"
 #include "tidsimpleserver.h"
 
 #include <QFile>
+#include <QFileDevice>
 #include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
@@ -12,9 +14,9 @@ namespace {
 
 const QList<int> kFinalReplyCodes = {225, 226, 250, 426};
 
-[[noreturn]] void RaiseBadPassiveReply(const QString &line)
+[[noreturn]] void RaiseBadPassiveReply(const QString &line, QStringView command = u"PASV")
 {
-    throw EIdException(u"Ungültige Antwort auf PASV: %1"_s.arg(line.left(200)));
+    throw EIdException(u"Ungültige Antwort auf %1: %2"_s.arg(command, line.left(200)));
 }
 
 int PassiveField(const QString &field, const QString &line)
@@ -24,23 +26,6 @@ int PassiveField(const QString &field, const QString &line)
     if (!ok || value < 0 || value > 255)
         RaiseBadPassiveReply(line);
     return value;
-}
-
-// Addresses no server on the internet can be reached at.
-bool IsPrivateAddress(const QList<int> &octets)
-{
-    const int a = octets[0];
-    const int b = octets[1];
-    return a == 0 || a == 10 || a == 127 || (a == 172 && b >= 16 && b <= 31) || (a == 192 && b == 168) ||
-           (a == 169 && b == 254) || (a == 100 && b >= 64 && b <= 127);
-}
-
-QList<int> Octets(const QString &address)
-{
-    QList<int> octets;
-    for (const QString &part : address.split(u'.'))
-        octets.append(part.toInt());
-    return octets.size() == 4 ? octets : QList<int>{0, 0, 0, 0};
 }
 
 void CloseQuietly(TIdTCPConnection &connection)
@@ -86,17 +71,67 @@ TIdFTP::PassiveTarget TIdFTP::EnterPassive()
     PassiveTarget target;
     target.address = u"%1.%2.%3.%4"_s.arg(octets[0]).arg(octets[1]).arg(octets[2]).arg(octets[3]);
     target.port = PassiveField(fields[4], line) * 256 + PassiveField(fields[5], line);
-    // A server behind a router often names its inner address, which cannot
-    // be reached from outside; nor should a server on the internet send the
-    // client into the user's own network. Both go to the server's address.
+    // The data connection goes to the server this session talks to, never
+    // to an address the reply names: a server behind a router names its
+    // inner address, and a hostile one could send the client to any host,
+    // in the user's own network or elsewhere.
     const QString peer = Binding().PeerIP;
-    if (!peer.isEmpty() && (octets[0] == 0 || (IsPrivateAddress(octets) && !IsPrivateAddress(Octets(peer)))))
+    if (!TrustPassiveAddress && !peer.isEmpty() && target.address != peer) {
+        if (octets[0] != 0)
+            DoStatus(hsStatusText,
+                     u"Der Server nennt für die Datenverbindung die Adresse %1; "
+                     u"verbunden wird mit seiner eigenen Adresse %2."_s.arg(target.address, peer));
         target.address = peer;
+    }
     return target;
 }
 
+// "229 Entering Extended Passive Mode (|||6446|)": only the port is given,
+// between delimiters that are the character after the parenthesis; the
+// address is the one the control connection goes to.
+std::optional<TIdFTP::PassiveTarget> TIdFTP::EnterExtendedPassive()
+{
+    if (SendChecked(u"EPSV"_s, 229) != 229) {
+        if (!IsConnected())
+            throw EIdConnClosedGracefully();
+        return std::nullopt;
+    }
+    const QString line = LastReplyLine().trimmed();
+    const qsizetype open = line.indexOf(u'(');
+    const qsizetype close = line.lastIndexOf(u')');
+    if (open < 0 || close < open + 2)
+        RaiseBadPassiveReply(line, u"EPSV");
+    const QString fieldText = line.mid(open + 1, close - open - 1);
+    const QStringList fields = fieldText.split(fieldText.at(0));
+    bool ok = false;
+    const int port = fields.value(3).toInt(&ok);
+    if (fields.size() != 5 || !ok || port < 1 || port > 65535)
+        RaiseBadPassiveReply(line, u"EPSV");
+    return PassiveTarget{Binding().PeerIP, port};
+}
+
+// EPSV works over IPv6 and through routers that would need to rewrite the
+// address of a PASV reply; a server that refuses it once gets PASV for the
+// rest of the session.
+TIdFTP::PassiveTarget TIdFTP::EnterPassiveMode()
+{
+    if (!m_extendedPassiveRefused) {
+        if (const std::optional<PassiveTarget> target = EnterExtendedPassive())
+            return *target;
+        m_extendedPassiveRefused = true;
+    }
+    return EnterPassive();
+}
+
+// PORT can only name IPv4 addresses; EPRT names either.
 void TIdFTP::AnnouncePort(const TIdSocketHandle &listening)
 {
+    if (SocketApi::IsIPv6Address(listening.IP)) {
+        // The zone of a link-local address means nothing to the server.
+        const QString address = listening.IP.section(u'%', 0, 0);
+        SendChecked(u"EPRT |2|%1|%2|"_s.arg(address).arg(listening.Port), 200);
+        return;
+    }
     QString address = listening.IP;
     address.replace(u'.', u',');
     SendChecked(u"PORT %1,%2,%3"_s.arg(address).arg(listening.Port / 256).arg(listening.Port % 256), 200);
@@ -173,8 +208,9 @@ void TIdFTP::Upload(TIdTCPConnection &connection, QIODevice &source)
 // the next command gets its own reply.
 
 bool TIdFTP::RunTransfer(const QString &command, const QList<int> &preliminaryCodes,
-                         const DataMover &moveData)
+                         const DataMover &moveData, qint64 restartAt)
 {
+    m_refusal = Refusal::None;
     if (!IsAlive())
         return false;
     // Something the pump ran may try to start a second transfer on this
@@ -182,6 +218,7 @@ bool TIdFTP::RunTransfer(const QString &command, const QList<int> &preliminaryCo
     if (m_transfer)
         throw EIdException(u"Auf dieser Verbindung läuft bereits eine Übertragung."_s);
     m_transfer = std::make_unique<TransferState>();
+    m_transfer->restartAt = restartAt;
     const auto forget = qScopeGuard([this] {
         m_data.reset();
         m_transfer.reset();
@@ -198,14 +235,14 @@ bool TIdFTP::RunTransfer(const QString &command, const QList<int> &preliminaryCo
     return FinishTransfer(dataMoved, failure);
 }
 
-// PASV, then the command (its reply is read once the data connection
-// stands), then a client for the address the server named.
+// EPSV or PASV, then the command (its reply is read once the data
+// connection stands), then a client for the address the server named.
 bool TIdFTP::TransferPassive(const QString &command, const QList<int> &preliminaryCodes,
                              const DataMover &moveData)
 {
     SetActivity(3);
-    const PassiveTarget peer = EnterPassive();
-    if (m_transfer->abortRequested)
+    const PassiveTarget peer = EnterPassiveMode();
+    if (m_transfer->abortRequested || !AskToRestart())
         return false;
     SendTransferCommand(command);
     SetActivity(1);
@@ -226,7 +263,7 @@ bool TIdFTP::TransferActive(const QString &command, const QList<int> &preliminar
     auto &data = CreateListeningDataConnection();
     SetActivity(3);
     AnnouncePort(data.ListenBinding());
-    if (m_transfer->abortRequested)
+    if (m_transfer->abortRequested || !AskToRestart())
         return false;
     SendTransferCommand(command);
     if (!ReadPreliminaryReply(preliminaryCodes) || !data.AcceptConnection())
@@ -234,6 +271,24 @@ bool TIdFTP::TransferActive(const QString &command, const QList<int> &preliminar
     SecureDataConnection(data);
     moveData(data);
     return true;
+}
+
+// REST belongs to the transfer command that follows it at once, so it goes
+// out after PASV or PORT. A transfer stopped meanwhile clears the marker
+// again: the server would apply it to whatever transfer comes next.
+bool TIdFTP::AskToRestart()
+{
+    const qint64 offset = m_transfer->restartAt;
+    if (offset <= 0)
+        return true;
+    if (SendChecked(u"REST %1"_s.arg(offset), 350) != 350) {
+        m_refusal = Refusal::Restart;
+        return false;
+    }
+    if (!m_transfer->abortRequested)
+        return true;
+    SendChecked(u"REST 0"_s, 350);
+    return false;
 }
 
 void TIdFTP::SendTransferCommand(const QString &command)
@@ -249,10 +304,12 @@ bool TIdFTP::ReadPreliminaryReply(const QList<int> &positiveCodes)
     SetActivity(1);
     // A refusal is the server's whole answer; any other 1xx promises more.
     const bool preliminary = ReplyCode() >= 100 && ReplyCode() < 200;
-    if (positive)
+    if (positive) {
         m_transfer->phase = TransferState::Phase::Running;
-    else if (!preliminary)
+    } else if (!preliminary) {
         m_transfer->phase = TransferState::Phase::Answered;
+        m_refusal = Refusal::Command;
+    }
     return positive;
 }
 
@@ -371,15 +428,44 @@ bool TIdFTP::ReceiveData(const QString &command, QIODevice &target, bool listing
 
 bool TIdFTP::SendData(const QString &command, QIODevice &source)
 {
+    return SendDataFrom(command, source, source.pos());
+}
+
+// Sends source from start on; restartAt, when above 0, is the REST offset.
+bool TIdFTP::SendDataFrom(const QString &command, QIODevice &source, qint64 start, qint64 restartAt)
+{
     // An active upload tells the window it is over whatever happened.
     const auto endActive = qScopeGuard([this, active = !Passive] {
         if (active && sessionHost())
             sessionHost()->SetTransferActive(false);
     });
-    return RunTransfer(command, {125, 150}, [&source, this](TIdTCPConnection &data) {
-        SetActivity(3);
-        Upload(data, source);
-    });
+    if (!source.seek(start))
+        throw EIdException(u"Die Daten konnten nicht gelesen werden: %1"_s.arg(source.errorString()));
+    return RunTransfer(
+        command, {125, 150},
+        [&source, this](TIdTCPConnection &data) {
+            SetActivity(3);
+            Upload(data, source);
+        },
+        restartAt);
+}
+
+// The data goes into target from start on; what target held beyond start
+// is cut off only once the server sends, so a refused transfer leaves it.
+TIdFTP::DataMover TIdFTP::ReceiveFileFrom(QFileDevice &target, qint64 start)
+{
+    return [&target, start, this](TIdTCPConnection &data) {
+        if (!target.resize(start) || !target.seek(start))
+            throw EIdException(u"Die Datei %1 kann nicht beschrieben werden: %2"_s.arg(target.fileName(),
+                                                                                       target.errorString()));
+        SetActivity(2);
+        data.ReadIntoStream(target, -1, true);
+    };
+}
+
+void TIdFTP::ReportStatus(const QString &text)
+{
+    DoStatus(hsStatusText, text);
 }
 
 // --- downloads and uploads -------------------------------------------------
@@ -412,6 +498,40 @@ bool TIdFTP::Store(QIODevice &source, const QString &name, bool append)
     else
         command = (append ? u"APPE "_s : u"STOR "_s) + name;
     return SendData(command, source);
+}
+
+bool TIdFTP::RetrieveFrom(const QString &name, QFileDevice &target, qint64 offset)
+{
+    m_restartRefused = false;
+    const QString command = u"retr "_s + name;
+    if (offset > 0) {
+        // Offsets count bytes only in binary type.
+        SetTransferType(ftBinary);
+        const bool done = RunTransfer(command, {125, 150}, ReceiveFileFrom(target, offset), offset);
+        if (m_refusal != Refusal::Restart)
+            return done;
+        m_restartRefused = true;
+        ReportStatus(u"Der Server lehnt REST ab: die ganze Datei wird übertragen."_s);
+    }
+    return RunTransfer(command, {125, 150}, ReceiveFileFrom(target, 0));
+}
+
+bool TIdFTP::StoreFrom(QIODevice &source, const QString &name, qint64 offset)
+{
+    m_restartRefused = false;
+    if (offset > 0) {
+        SetTransferType(ftBinary);
+        const bool done = SendDataFrom(u"STOR "_s + name, source, offset, offset);
+        if (m_refusal != Refusal::Restart)
+            return done;
+        m_restartRefused = true;
+        ReportStatus(u"Der Server lehnt REST ab: der Rest der Datei wird mit APPE angehängt."_s);
+        const bool appended = SendDataFrom(u"APPE "_s + name, source, offset);
+        if (m_refusal != Refusal::Command)
+            return appended;
+        ReportStatus(u"Der Server lehnt auch APPE ab: die ganze Datei wird übertragen."_s);
+    }
+    return SendDataFrom(u"STOR "_s + name, source, 0);
 }
 
 bool TIdFTP::StoreFile(const QString &localPath, const QString &name, bool append)

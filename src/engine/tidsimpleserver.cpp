@@ -24,13 +24,13 @@ void TIdSimpleServer::BeginListen()
 
 void TIdSimpleServer::BindListeningSocket()
 {
-    m_listening.Handle = SocketApi::CreateStreamSocket();
+    const SocketApi::SocketAddress local = SocketApi::MakeAddress(BoundIP, BoundPort);
+    m_listening.Handle = SocketApi::CreateStreamSocket(local.Family());
     m_listening.Allocated = true;
     m_listening.IP = BoundIP;
     m_listening.Port = BoundPort;
     try {
-        const sockaddr_in local = SocketApi::MakeAddress(BoundIP, BoundPort);
-        if (::bind(m_listening.Handle, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0) {
+        if (::bind(m_listening.Handle, local.Data(), local.length) != 0) {
             if (errno == EADDRINUSE)
                 throw EIdCouldNotBindSocket();
             throw EIdSocketError(errno);

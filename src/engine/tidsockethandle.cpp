@@ -2,8 +2,6 @@
 
 #include "socketapi.h"
 
-#include <sys/socket.h>
-
 TIdSocketHandle::~TIdSocketHandle()
 {
     SocketApi::CloseSocket(Handle);
@@ -23,9 +21,8 @@ void TIdSocketHandle::Reset(bool resetLocal)
 
 void TIdSocketHandle::UpdateBindingLocal()
 {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (::getsockname(Handle, reinterpret_cast<sockaddr *>(&address), &length) == 0) {
+    const SocketApi::SocketAddress address = SocketApi::LocalAddress(Handle);
+    if (address.length > 0) {
         IP = SocketApi::AddressText(address);
         Port = SocketApi::AddressPort(address);
     }
@@ -33,9 +30,8 @@ void TIdSocketHandle::UpdateBindingLocal()
 
 void TIdSocketHandle::UpdateBindingPeer()
 {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (::getpeername(Handle, reinterpret_cast<sockaddr *>(&address), &length) == 0) {
+    const SocketApi::SocketAddress address = SocketApi::PeerAddress(Handle);
+    if (address.length > 0) {
         PeerIP = SocketApi::AddressText(address);
         PeerPort = SocketApi::AddressPort(address);
     }

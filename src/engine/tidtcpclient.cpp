@@ -13,55 +13,17 @@
 #include <poll.h>
 #include <sys/socket.h>
 
-namespace {
-
-void ConnectSocket(int fd, const sockaddr_in &peer, const SocketApi::KeepWaiting &keepWaiting)
-{
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) == 0)
-        return;
-    if (errno != EINPROGRESS && errno != EINTR)
-        throw EIdSocketError(errno);
-    if (!SocketApi::WaitFor(fd, POLLOUT, -1, keepWaiting))
-        throw EIdConnClosedGracefully();
-    if (const int error = SocketApi::PendingError(fd))
-        throw EIdSocketError(error);
-}
-
-} // namespace
-
 bool TIdTCPClient::OpenConnection()
 {
     if (m_socket.Allocated)
         return false;
     ResetConnection();
     try {
-        m_socket.Handle = SocketApi::CreateStreamSocket();
+        // Allocated before there is a socket, so that closing the connection
+        // from an event the wait runs ends the host name lookup too.
         m_socket.Allocated = true;
         m_socket.IP = BoundIP;
-
-        const sockaddr_in local = SocketApi::MakeAddress(BoundIP, 0);
-        if (::bind(m_socket.Handle, reinterpret_cast<const sockaddr *>(&local), sizeof local) != 0)
-            throw EIdSocketError(errno);
-
-        // Connections always go directly to their host: nothing in the
-        // program asks for a SOCKS route, and there is no SOCKS client.
-        QString peerHost = Host;
-        if (!SocketApi::IsDottedIPv4(peerHost)) {
-            DoStatus(hsResolving, peerHost);
-            peerHost =
-                SocketApi::ResolveIPv4(peerHost, ResolveTimeout, [this] { return m_socket.Allocated; });
-        }
-        if (!UseNagle) {
-            const int on = 1;
-            ::setsockopt(m_socket.Handle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        }
-        m_socket.PeerIP = peerHost;
-        m_socket.PeerPort = Port;
-        DoStatus(hsConnecting, peerHost);
-        ConnectSocket(m_socket.Handle, SocketApi::MakeAddress(peerHost, Port),
-                      [this] { return m_socket.Allocated; });
-        m_socket.UpdateBindingLocal();
-        m_socket.UpdateBindingPeer();
+        ConnectToFirstAnswering(PeerAddresses());
     } catch (...) {
         try {
             CloseConnection();
@@ -78,6 +40,70 @@ bool TIdTCPClient::OpenConnection()
         OnConnected(this);
     SetActivity(1);
     return true;
+}
+
+// Connections always go directly to their host: nothing in the program asks
+// for a SOCKS route, and there is no SOCKS client.
+QStringList TIdTCPClient::PeerAddresses()
+{
+    if (SocketApi::IsIPAddress(Host))
+        return {Host};
+    DoStatus(hsResolving, Host);
+    return SocketApi::ResolveAddresses(Host, ResolveTimeout, [this] { return m_socket.Allocated; });
+}
+
+// A host name may stand for IPv6 and IPv4 addresses, of which some cannot be
+// reached from here. Each is tried in turn; one that does not answer within
+// the Timeout gives way to the next, and the last one gets the system's time.
+void TIdTCPClient::ConnectToFirstAnswering(const QStringList &addresses)
+{
+    for (qsizetype i = 0; i < addresses.size(); ++i) {
+        const bool last = i == addresses.size() - 1;
+        try {
+            ConnectTo(addresses[i], last ? -1 : ResolveTimeout);
+            return;
+        } catch (const EIdConnClosedGracefully &) {
+            throw; // closed from outside while waiting
+        } catch (const EIdException &) {
+            if (last)
+                throw;
+        }
+    }
+}
+
+void TIdTCPClient::ConnectTo(const QString &address, int timeout)
+{
+    const SocketApi::SocketAddress peer = SocketApi::MakeAddress(address, Port);
+    SocketApi::CloseSocket(m_socket.Handle);
+    m_socket.Handle = -1;
+    m_socket.Handle = SocketApi::CreateStreamSocket(peer.Family());
+    if (!BoundIP.isEmpty()) {
+        const SocketApi::SocketAddress local = SocketApi::MakeAddress(BoundIP, 0);
+        if (::bind(m_socket.Handle, local.Data(), local.length) != 0)
+            throw EIdSocketError(errno);
+    }
+    if (!UseNagle) {
+        const int on = 1;
+        ::setsockopt(m_socket.Handle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    m_socket.PeerIP = address;
+    m_socket.PeerPort = Port;
+    DoStatus(hsConnecting, address);
+
+    if (::connect(m_socket.Handle, peer.Data(), peer.length) != 0) {
+        if (errno != EINPROGRESS && errno != EINTR)
+            throw EIdSocketError(errno);
+        const bool ready =
+            SocketApi::WaitFor(m_socket.Handle, POLLOUT, timeout, [this] { return m_socket.Allocated; });
+        if (!m_socket.Allocated)
+            throw EIdConnClosedGracefully();
+        if (!ready)
+            throw EIdSocketError(ETIMEDOUT);
+        if (const int error = SocketApi::PendingError(m_socket.Handle))
+            throw EIdSocketError(error);
+    }
+    m_socket.UpdateBindingLocal();
+    m_socket.UpdateBindingPeer();
 }
 
 QString TIdTCPClient::OpenReadAllClose()

@@ -8,8 +8,9 @@ class TIdTCPClient : public TIdTCPConnection {
 public:
     TIdTCPClient() = default;
 
-    // How long a host name lookup may take, in milliseconds; the window
-    // sets the profile's Timeout.
+    // How long a host name lookup may take, and how long an address may
+    // keep the next one waiting, in milliseconds; the window sets the
+    // profile's Timeout.
     static constexpr int kDefaultResolveTimeout = 5000;
 
     QString Host;
@@ -25,4 +26,9 @@ public:
     virtual bool OpenConnection();
     // Open, read everything until the peer closes, close.
     QString OpenReadAllClose();
+
+private:
+    QStringList PeerAddresses();
+    void ConnectToFirstAnswering(const QStringList &addresses);
+    void ConnectTo(const QString &address, int timeout);
 };

@@ -40,10 +40,37 @@ int ReplyCodeOf(const QString &line)
     return IsDigits(code) ? code.toInt() : 0;
 }
 
+// Why a file write failed, in words a user acts on.
+QString WriteFailure(const QIODevice &stream, int error)
+{
+    if (qobject_cast<const QFileDevice *>(&stream)) {
+        switch (error) {
+        case ENOSPC:
+            return u"Auf dem Datenträger ist kein Platz mehr."_s;
+        case EFBIG:
+            return u"Die Datei überschreitet die zulässige Größe."_s;
+        case EDQUOT:
+            return u"Das Speicherkontingent ist erschöpft."_s;
+        default:
+            break;
+        }
+    }
+    return stream.errorString();
+}
+
 void WriteToStream(QIODevice &stream, const char *data, qint64 size)
 {
-    if (size > 0 && stream.write(data, size) != size)
-        throw EIdException(u"Die Daten konnten nicht geschrieben werden: %1"_s.arg(stream.errorString()));
+    // A file on a filling disk takes part of the bytes first; the write of
+    // the rest then says why it fails.
+    while (size > 0) {
+        errno = 0;
+        const qint64 written = stream.write(data, size);
+        if (written <= 0)
+            throw EIdException(
+                u"Die Daten konnten nicht geschrieben werden: %1"_s.arg(WriteFailure(stream, errno)));
+        data += written;
+        size -= written;
+    }
 }
 
 // Files and buffers can be cut; other devices keep what they have.
@@ -246,8 +273,17 @@ void TIdTCPConnection::RaiseLineTooLong()
     throw EIdReadLnMaxLineLengthExceeded();
 }
 
+void TIdTCPConnection::RaiseReadTimeout()
+{
+    CloseConnection();
+    throw EIdReadTimeout(ReadTimeout);
+}
+
 QString TIdTCPConnection::ReadLine(const QByteArray &terminator, int timeout)
 {
+    // A wait without limit still ends when the peer stays silent too long.
+    const bool silenceEndsWait = timeout == kWaitForever && ReadTimeout >= 0;
+    const int wait = silenceEndsWait ? ReadTimeout : timeout;
     const bool defaultTerminator = terminator.isEmpty();
     const QByteArray ending = defaultTerminator ? QByteArray("\n") : terminator;
     m_readLnTimedOut = false;
@@ -259,15 +295,20 @@ QString TIdTCPConnection::ReadLine(const QByteArray &terminator, int timeout)
             QByteArrayView line = pending.first(found);
             if (defaultTerminator && line.endsWith('\r'))
                 line.chop(1);
+            if (line.size() > MaxLineLength)
+                RaiseLineTooLong();
             const QString text = DecodeText(line);
             ConsumeReadBuffer(found + ending.size());
             return text;
         }
-        if (pending.size() > kMaxLineLength)
+        // The one byte more may be the CR before the LF still to come.
+        if (pending.size() > MaxLineLength + 1)
             RaiseLineTooLong();
         searchFrom = std::max<qint64>(0, pending.size() - ending.size() + 1);
         CheckClosed(true, true);
-        if (FillReadBuffer(true, timeout, true) == 0) {
+        if (FillReadBuffer(true, wait, true) == 0) {
+            if (silenceEndsWait && IsConnected())
+                RaiseReadTimeout();
             m_readLnTimedOut = true;
             return QString();
         }
@@ -300,7 +341,7 @@ int TIdTCPConnection::ReadReply(const QList<int> &allowedCodes)
             line = ReadNonEmptyLine();
             m_replyLines.append(line);
             replySize += line.size();
-            if (replySize > kMaxLineLength)
+            if (replySize > MaxLineLength)
                 RaiseLineTooLong();
         } while (line.size() >= 4 && QStringView(line).left(4).compare(endMarker, Qt::CaseInsensitive) != 0);
     }
@@ -586,26 +627,12 @@ void TIdTCPConnection::SetActivity(int code)
 
 QByteArray TIdTCPConnection::EncodeText(const QString &text) const
 {
-    switch (Encoding) {
-    case NameEncoding::Utf8:
-        return text.toUtf8();
-    case NameEncoding::Windows1252:
-        return TextCodec::EncodeWindows1252(text);
-    case NameEncoding::Undecided:
-        break;
-    }
-    return TextCodec::EncodeAuto(text);
+    return Encoding == NameEncoding::Windows1252 ? TextCodec::EncodeWindows1252(text)
+                                                 : TextCodec::EncodeUtf8KeepingBytes(text);
 }
 
 QString TIdTCPConnection::DecodeText(QByteArrayView bytes) const
 {
-    switch (Encoding) {
-    case NameEncoding::Utf8:
-        return QString::fromUtf8(bytes);
-    case NameEncoding::Windows1252:
-        return TextCodec::DecodeWindows1252(bytes);
-    case NameEncoding::Undecided:
-        break;
-    }
-    return TextCodec::DecodeAuto(bytes);
+    return Encoding == NameEncoding::Windows1252 ? TextCodec::DecodeWindows1252(bytes)
+                                                 : TextCodec::DecodeUtf8KeepingBytes(bytes);
 }

@@ -22,8 +22,8 @@ class TIdTCPConnection {
 public:
     static constexpr int kDefaultBufferSize = 32768;
     static constexpr int kWaitForever = -2;
-    // A line, or a multi-line reply, longer than this ends the connection:
-    // the peer is not speaking a line protocol.
+    // A line, or a multi-line reply, longer than MaxLineLength ends the
+    // connection: the peer is not speaking a line protocol.
     static constexpr qint64 kMaxLineLength = 1024 * 1024;
 
     TIdTCPConnection();
@@ -90,10 +90,15 @@ public:
     void SetInterceptEnabled(bool enabled);
 
     // --- settings and events ---------------------------------------------
+    qint64 MaxLineLength = kMaxLineLength;
+    // How long a line or reply that is waited for without a limit may keep
+    // the peer silent; then the connection is closed and EIdReadTimeout
+    // raised. kWaitForever: no limit.
+    int ReadTimeout = kWaitForever;
     int RecvBufferSize = kDefaultBufferSize;
     int SendBufferSize = kDefaultBufferSize;
     // How commands are encoded and replies decoded.
-    NameEncoding Encoding = NameEncoding::Undecided;
+    NameEncoding Encoding = NameEncoding::Utf8;
     // Who hears about activity and answers questions; not owned, may be null.
     SessionHost *sessionHost() const { return m_sessionHost; }
     void setSessionHost(SessionHost *host) { m_sessionHost = host; }
@@ -130,6 +135,7 @@ private:
     void ConsumeReadBuffer(qint64 count);
     void AppendToReadBuffer(QByteArrayView bytes);
     [[noreturn]] void RaiseLineTooLong();
+    [[noreturn]] void RaiseReadTimeout();
 
     struct WorkState {
         int depth = 0;

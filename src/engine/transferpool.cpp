@@ -38,8 +38,12 @@ bool Download(TIdFTP &session, const PooledTransfer &transfer, const TransferPoo
         return false;
     // A server may confirm a transfer the abort cut short; only the size tells.
     const bool stopping = stopped();
-    if (stopping && part.Device().size() != transfer.size)
+    const qint64 received = part.Device().size();
+    if (stopping && received != transfer.size)
         return false;
+    // So may a server whose data connection broke off.
+    if (transfer.size > 0 && received != transfer.size)
+        throw EIdIncompleteFile(transfer.localPath, received, transfer.size);
     if (!part.Commit(stopping ? QDateTime() : transfer.remoteTime))
         RaiseCannotCreate(transfer.localPath, part.ErrorString());
     return true;
@@ -48,7 +52,11 @@ bool Download(TIdFTP &session, const PooledTransfer &transfer, const TransferPoo
 bool Upload(TIdFTP &session, const PooledTransfer &transfer)
 {
     session.SetTransferType(ftBinary);
-    return session.StoreFile(transfer.localPath, transfer.remotePath);
+    if (!session.StoreFile(transfer.localPath, transfer.remotePath))
+        return false;
+    if (transfer.remoteTime.isValid())
+        session.SetModifiedTime(transfer.remotePath, transfer.remoteTime);
+    return true;
 }
 
 } // namespace
@@ -66,6 +74,7 @@ struct TransferPool::Shared {
     std::atomic_bool cancel = false;
     std::atomic<qint64> bytesDone = 0;
     qint64 bytesQueued = 0;
+    bool announceUtf8 = false;
 
     // The next file for a connection; none once the queue is closed and
     // empty, or the pool stopped.
@@ -108,10 +117,11 @@ struct TransferPool::Shared {
     }
 };
 
-TransferPool::TransferPool(const TIdFTP &session, int connections)
+TransferPool::TransferPool(const TIdFTP &session, int connections, bool announceUtf8)
     : m_shared(std::make_shared<Shared>())
 {
     m_shared->connections = connections;
+    m_shared->announceUtf8 = announceUtf8;
     for (int index = 0; index < connections; ++index) {
         // The profile is read here, on the caller's thread, which owns the session.
         auto copy = std::make_unique<TIdFTP>();
@@ -279,7 +289,9 @@ void TransferPool::CopyProfile(const TIdFTP &from, TIdFTP &to)
     to.Gateway_User = from.Gateway_User;
     to.Gateway_Password = from.Gateway_Password;
     to.Gateway_Art = from.Gateway_Art;
+    to.TrustPassiveAddress = from.TrustPassiveAddress;
     to.UseSSL = from.UseSSL;
+    to.SSLExplicit = from.SSLExplicit;
     to.RootCertificateFile = from.RootCertificateFile;
     to.KeyFile = from.KeyFile;
     to.CertificateFile = from.CertificateFile;
@@ -312,10 +324,9 @@ void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<T
         session->SetInterceptEnabled(true);
     }
     // Servers that want to be told about UTF-8 are told on this connection too.
-    const NameEncoding encoding = session->Encoding;
     try {
         session->ConnectAndLogin();
-        if (session->LoggedIn() && encoding == NameEncoding::Utf8)
+        if (session->LoggedIn() && shared->announceUtf8)
             session->SendCheckedList(u"OPTS UTF8 ON"_s, {});
     } catch (const EIdException &) {
     }

@@ -21,11 +21,13 @@ struct PooledTransfer {
     QString localPath;
     // A download's size as the listing or SIZE gave it, -1 when unknown.
     qint64 size = -1;
-    // A download's copy gets this modification time once complete.
+    // The copy's modification time once complete: a download's local file
+    // gets it, an upload's file on the server through MFMT. None keeps the
+    // time the copy was written.
     QDateTime remoteTime;
     // How the walking session encodes names when the file is queued: a
     // listing may decide it only deep inside the walk.
-    NameEncoding encoding = NameEncoding::Undecided;
+    NameEncoding encoding = NameEncoding::Utf8;
 };
 
 // Extra connections to the server of a logged-in session, with its profile
@@ -45,7 +47,9 @@ public:
         Now,               // running files are cut too
     };
 
-    TransferPool(const TIdFTP &session, int connections);
+    // announceUtf8: the server named UTF8 among its features, so each
+    // connection sends OPTS UTF8 ON as the session did.
+    TransferPool(const TIdFTP &session, int connections, bool announceUtf8);
     // Cancels what is still queued or running and waits for the threads.
     ~TransferPool();
     TransferPool(const TransferPool &) = delete;

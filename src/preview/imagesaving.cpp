@@ -52,7 +52,8 @@ bool CopyImageFile(const QString &source, const QString &target)
     if (!in.open(QIODevice::ReadOnly))
         return false;
     QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
+    // Unbuffered: an error of the flush at commit would go unnoticed.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     constexpr qint64 kChunk = 1 << 20;
     while (!in.atEnd()) {

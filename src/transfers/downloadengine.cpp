@@ -6,7 +6,6 @@
 #include "locallistview.h"
 #include "localpane.h"
 #include "operationflags.h"
-#include "partfile.h"
 #include "remotebrowser.h"
 #include "remotelisting.h"
 #include "remotelistmodel.h"
@@ -127,7 +126,7 @@ bool DownloadEngine::FetchCopy(const QString &remotePath, const QString &target)
         Flags().ExpectedSize = std::max<qint64>(size, 0);
         ShowFileName(QFileInfo(target).fileName());
         // The copy gets the time of its arrival: the watch compares later times with it.
-        written = WriteTarget(remotePath, target, size, QDateTime());
+        written = WriteTarget(remotePath, target, size, QDateTime(), PartFile::Leftover::Remove);
     };
     const auto finish = [this] {
         Flags().TransferActive = false;
@@ -267,27 +266,43 @@ void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, 
     ShowFileName(name);
     const QString target = WithTrailingSeparator(localFolder) + name;
     const QFileInfo existing(target);
+    const QFileInfo partial = PartFile::PartialData(target);
+    const bool resumable = partial.exists() && partial.size() > 0 && partial.size() < size;
+    // Where "Fortsetzen" is offered, the question shows what it continues.
+    const QFileInfo shown = resumable ? partial : existing;
     const auto question = [&] {
-        return OverwriteQuestion{target,
-                                 FormatDateText(existing.lastModified()),
-                                 SizeText(existing.size()),
+        return OverwriteQuestion{resumable ? partial.filePath() : target,
+                                 FormatDateText(shown.lastModified()),
+                                 SizeText(shown.size()),
                                  name,
                                  FormatDateText(remoteTime),
-                                 SizeText(Flags().ExpectedSize)};
+                                 SizeText(Flags().ExpectedSize),
+                                 resumable};
     };
-    if (ShouldTransfer({existing.exists(), remoteTime, existing.lastModified()}, question) &&
-        !Queue({PooledTransfer::Direction::Download, RemotePath(name), target, size, remoteTime}))
-        WriteTarget(name, target, size, remoteTime);
+    switch (Decide({existing.exists(), remoteTime, existing.lastModified(), resumable}, question)) {
+    case TransferChoice::Replace:
+        if (!Queue({PooledTransfer::Direction::Download, RemotePath(name), target, size, remoteTime}))
+            WriteTarget(name, target, size, remoteTime);
+        break;
+    // Continuing stays on the window's session: the pool's connections
+    // only ever start a file anew.
+    case TransferChoice::Continue:
+        ContinueTarget(name, target, remoteTime);
+        break;
+    case TransferChoice::Skip:
+        break;
+    }
     Browser().UpdateCommandStates();
 }
 
 // Only a size of exactly 0 makes an empty file without a data connection:
 // a refused SIZE must not decide what the user gets. The target is replaced
-// only by a complete file; anything less leaves it as it was.
+// only by a complete file; anything less leaves it as it was, and what
+// arrived stays beside it for "Fortsetzen".
 bool DownloadEngine::WriteTarget(const QString &name, const QString &target, qint64 size,
-                                 const QDateTime &remoteTime)
+                                 const QDateTime &remoteTime, PartFile::Leftover leftover)
 {
-    PartFile part(target);
+    PartFile part(target, leftover);
     if (!part.Open())
         RaiseCannotCreate(target, part.ErrorString());
     // Sent only when a listing switched to ASCII since.
@@ -297,11 +312,40 @@ bool DownloadEngine::WriteTarget(const QString &name, const QString &target, qin
         Flags().CancelRequested = true;
         return false;
     }
+    return CompleteTarget(part, target, size, remoteTime);
+}
+
+// Fetches what the partial data lacks. The server's file is asked for its
+// size again: it may have changed while the question was open.
+void DownloadEngine::ContinueTarget(const QString &name, const QString &target, const QDateTime &remoteTime)
+{
+    PartFile part(target, PartFile::Leftover::Keep);
+    if (!part.OpenToContinue())
+        RaiseCannotCreate(target, part.ErrorString());
+    const qint64 size = Session().FileSize(name);
+    const qint64 offset = ContinueFrom(name, part.Device().size(), size);
+    Flags().ExpectedSize = std::max<qint64>(size - offset, 0);
+    if (!Session().RetrieveFrom(name, part.Device(), offset)) {
+        Flags().CancelRequested = true;
+        return;
+    }
+    CompleteTarget(part, target, size, remoteTime);
+}
+
+bool DownloadEngine::CompleteTarget(PartFile &part, const QString &target, qint64 size,
+                                    const QDateTime &remoteTime)
+{
     // After the abort button the server may still confirm a transfer it
     // cut short; only the size tells.
     const bool stopped = Flags().CancelRequested;
-    if (stopped && part.Device().size() != size)
+    const qint64 received = part.Device().size();
+    if (stopped && received != size)
         return false;
+    // So may a server whose data connection broke off.
+    if (size > 0 && received != size) {
+        Flags().CancelRequested = true;
+        throw EIdIncompleteFile(target, received, size);
+    }
     // A file completed after the user asked to stop keeps the time the
     // file system gave it.
     if (!part.Commit(stopped ? QDateTime() : remoteTime))

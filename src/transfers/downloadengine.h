@@ -1,11 +1,14 @@
 #pragma once
 
 #include "folderwalk.h"
+#include "partfile.h"
 #include "remoterow.h"
 #include "transferengine.h"
 
 #include <QDateTime>
 #include <QList>
+
+class PartFile;
 
 // Copies remote files and folder trees from the session's current folder
 // into a local folder. Folders are walked through the remote pane: the
@@ -42,8 +45,12 @@ private:
     // listedSize is -1 when the listing gave none; SIZE asks then.
     void FetchFile(const QString &name, const QString &localFolder, const QDateTime &remoteTime,
                    qint64 listedSize);
-    // True when the file was written to target.
-    bool WriteTarget(const QString &name, const QString &target, qint64 size, const QDateTime &remoteTime);
+    // True when the file was written to target; what a cut transfer leaves
+    // stays beside it for "Fortsetzen" when leftover says so.
+    bool WriteTarget(const QString &name, const QString &target, qint64 size, const QDateTime &remoteTime,
+                     PartFile::Leftover leftover = PartFile::Leftover::Keep);
+    void ContinueTarget(const QString &name, const QString &target, const QDateTime &remoteTime);
+    bool CompleteTarget(PartFile &part, const QString &target, qint64 size, const QDateTime &remoteTime);
     void FinishSelection(const QString &rowToSelect);
     // Makes the folder holding remotePath the pane's folder; false when the
     // server refused to go there.

@@ -21,36 +21,40 @@ QString SizeText(const QString &count)
     return count + u" Byte"_s;
 }
 
-bool DecideTransfer(const ExistingTarget &target, const OverwriteRules &rules, OperationFlags &flags,
-                    const std::function<OverwriteAnswer()> &askUser)
+TransferChoice DecideTransfer(const ExistingTarget &target, const OverwriteRules &rules,
+                              OperationFlags &flags, const std::function<OverwriteAnswer()> &askUser)
 {
-    if (!target.exists)
-        return true;
-    if (rules.newOnly && !IsLaterThan(target.sourceTime, target.existingTime))
-        return false;
+    if (!target.exists && !target.resumable)
+        return TransferChoice::Replace;
+    if (target.exists && rules.newOnly && !IsLaterThan(target.sourceTime, target.existingTime))
+        return TransferChoice::Skip;
+    // "Nein zu allen" keeps files, and partial data is no file of the user's.
     if (flags.NoToAll)
-        return false;
+        return target.exists ? TransferChoice::Skip : TransferChoice::Replace;
     if (flags.YesToAll || rules.noPrompt)
-        return true;
-    return ApplyAnswer(askUser(), flags);
+        return TransferChoice::Replace;
+    const TransferChoice choice = ApplyAnswer(askUser(), flags);
+    return choice == TransferChoice::Continue && !target.resumable ? TransferChoice::Replace : choice;
 }
 
-bool ApplyAnswer(OverwriteAnswer answer, OperationFlags &flags)
+TransferChoice ApplyAnswer(OverwriteAnswer answer, OperationFlags &flags)
 {
     switch (answer) {
     case OverwriteAnswer::Yes:
-        return true;
+        return TransferChoice::Replace;
     case OverwriteAnswer::YesToAll:
         flags.YesToAll = true;
-        return true;
+        return TransferChoice::Replace;
+    case OverwriteAnswer::Continue:
+        return TransferChoice::Continue;
     case OverwriteAnswer::No:
-        return false;
+        return TransferChoice::Skip;
     case OverwriteAnswer::NoToAll:
         flags.NoToAll = true;
-        return false;
+        return TransferChoice::Skip;
     case OverwriteAnswer::Cancel:
         flags.CancelRequested = true;
-        return false;
+        return TransferChoice::Skip;
     }
-    return false;
+    return TransferChoice::Skip;
 }

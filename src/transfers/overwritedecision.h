@@ -7,12 +7,14 @@
 
 struct OperationFlags;
 
-// The five answers of the overwrite prompt. Closing the prompt by its
-// window frame counts as Cancel: the operation stops and nothing is replaced.
-enum class OverwriteAnswer { Yes, YesToAll, No, NoToAll, Cancel };
+// The answers of the overwrite prompt; Continue only where it was offered.
+// Closing the prompt by its window frame counts as Cancel: the operation
+// stops and nothing is replaced.
+enum class OverwriteAnswer { Yes, YesToAll, No, NoToAll, Cancel, Continue };
 
 // What the overwrite prompt shows: the file that exists and the file that
-// would replace it, each with its date text and size text.
+// would replace it, each with its date text and size text, and whether the
+// source may continue the existing file ("Fortsetzen").
 struct OverwriteQuestion {
     QString existingFile;
     QString existingDate;
@@ -20,6 +22,7 @@ struct OverwriteQuestion {
     QString sourceFile;
     QString sourceDate;
     QString sourceSize;
+    bool offerContinue = false;
 };
 
 // The rules of the settings dialog that apply to existing files.
@@ -33,7 +36,14 @@ struct ExistingTarget {
     bool exists = false;
     QDateTime sourceTime;   // of the file that would replace it; invalid when unknown
     QDateTime existingTime; // of the file that is there
+    // Partial data is there (an interrupted transfer's, or a smaller file
+    // under the name) that the source could continue.
+    bool resumable = false;
 };
+
+// What becomes of one file: left as it is, transferred whole, or continued
+// from the partial data that is there.
+enum class TransferChoice { Skip, Replace, Continue };
 
 // Whether a time stamp counts as later than another: by more than one
 // millisecond. An unknown time is never later.
@@ -43,11 +53,13 @@ bool IsLaterThan(const QDateTime &candidate, const QDateTime &reference);
 QString SizeText(qint64 bytes);
 QString SizeText(const QString &count);
 
-// Decides whether one file is transferred. The prompt is asked only when
-// the flags and rules leave the choice to the user; its answer updates the
-// operation's YesToAll, NoToAll and CancelRequested.
-bool DecideTransfer(const ExistingTarget &target, const OverwriteRules &rules, OperationFlags &flags,
-                    const std::function<OverwriteAnswer()> &askUser);
+// Decides what becomes of one file. The prompt is asked only when the flags
+// and rules leave the choice to the user; its answer updates the
+// operation's YesToAll, NoToAll and CancelRequested. Partial data alone,
+// with no file under the name, is asked about too; where the flags decide
+// without asking, it is started over (it may stem from an older version).
+TransferChoice DecideTransfer(const ExistingTarget &target, const OverwriteRules &rules,
+                              OperationFlags &flags, const std::function<OverwriteAnswer()> &askUser);
 
-// Records an answer in the operation's flags; true when the file is to be replaced.
-bool ApplyAnswer(OverwriteAnswer answer, OperationFlags &flags);
+// Records an answer in the operation's flags and says what it chose.
+TransferChoice ApplyAnswer(OverwriteAnswer answer, OperationFlags &flags);

@@ -52,12 +52,14 @@ Tfrageueberschreiben::Tfrageueberschreiben(QWidget *parent)
     auto *buttons = new QHBoxLayout;
     Button1 = AddAnswer(u"Button1"_s, u"Ja"_s, OverwriteAnswer::Yes);
     Button2 = AddAnswer(u"Button2"_s, u"Ja zu allen"_s, OverwriteAnswer::YesToAll);
+    Button6 = AddAnswer(u"Button6"_s, u"Fortsetzen"_s, OverwriteAnswer::Continue);
     Button3 = AddAnswer(u"Button3"_s, u"Nein"_s, OverwriteAnswer::No);
     Button4 = AddAnswer(u"Button4"_s, u"Nein zu allen"_s, OverwriteAnswer::NoToAll);
     Button5 = AddAnswer(u"Button5"_s, u"Abbrechen"_s, OverwriteAnswer::Cancel);
     Button1->setDefault(true);
-    for (QPushButton *button : {Button1, Button2, Button3, Button4, Button5})
+    for (QPushButton *button : {Button1, Button2, Button6, Button3, Button4, Button5})
         buttons->addWidget(button);
+    Button6->hide();
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fields);
@@ -79,6 +81,7 @@ OverwriteAnswer Tfrageueberschreiben::Ask(const OverwriteQuestion &question)
     Edit2->setText(question.sourceFile);
     Label5->setText(question.sourceDate);
     Label6->setText(question.sourceSize);
+    Button6->setVisible(question.offerContinue);
     m_answer = OverwriteAnswer::Cancel;
     CentreOnScreen(*this);
     Button1->setFocus();

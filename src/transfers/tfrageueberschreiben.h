@@ -37,6 +37,9 @@ public:
     QPushButton *Button3 = nullptr; // "Nein"
     QPushButton *Button4 = nullptr; // "Nein zu allen"
     QPushButton *Button5 = nullptr; // "Abbrechen"
+    // "Fortsetzen": continues the partial data that is there; shown only
+    // when the question offers it.
+    QPushButton *Button6 = nullptr;
 
 public slots:
     void reject() override;

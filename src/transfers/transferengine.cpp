@@ -9,6 +9,7 @@
 #include "remotelistmodel.h"
 #include "remotelistview.h"
 #include "remoteoperationrules.h"
+#include "resumepoint.h"
 #include "sessioncontrol.h"
 #include "statuspanels.h"
 #include "tfrageueberschreiben.h"
@@ -99,11 +100,19 @@ void TransferEngine::LetEventsRun()
     TIdAntiFreeze::DoProcessThrottled();
 }
 
-bool TransferEngine::ShouldTransfer(const ExistingTarget &target,
-                                    const std::function<OverwriteQuestion()> &question)
+TransferChoice TransferEngine::Decide(const ExistingTarget &target,
+                                      const std::function<OverwriteQuestion()> &question)
 {
     const OverwriteRules rules{m_window.Settings.New_Only, m_window.Settings.No_Prompt_Overwrite};
     return DecideTransfer(target, rules, Flags(), [&] { return m_prompt.Ask(question()); });
+}
+
+qint64 TransferEngine::ContinueFrom(const QString &name, qint64 partialSize, qint64 sourceSize)
+{
+    const ResumePoint start = ResumePoint::For(partialSize, sourceSize);
+    if (!start.reason.isEmpty())
+        Log(u"%1 wird ganz übertragen: %2"_s.arg(name, start.reason));
+    return start.offset;
 }
 
 void TransferEngine::Log(const QString &line)
@@ -120,7 +129,8 @@ void TransferEngine::RunWithPool(bool manyFiles, TWorkMode mode, const std::func
 {
     const int connections = m_window.Settings.Parallel_Transfers;
     if (manyFiles && connections > 1 && Session().LoggedIn())
-        m_pool = std::make_unique<TransferPool>(Session(), connections);
+        m_pool = std::make_unique<TransferPool>(Session(), connections,
+                                                TIdFTP::HasFeature(m_window.Features, u"UTF8"_s));
     // However the walk ends, the pool's connections stop with it.
     const auto dropPool = qScopeGuard([this] { m_pool.reset(); });
     walk();

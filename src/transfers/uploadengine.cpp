@@ -3,6 +3,7 @@
 #include "datetext.h"
 #include "endsteps.h"
 #include "folderwalk.h"
+#include "idexceptions.h"
 #include "localpane.h"
 #include "operationflags.h"
 #include "remotebrowser.h"
@@ -142,21 +143,63 @@ void UploadEngine::UploadFile(const QString &localFile)
     QDateTime remoteTime;
     QString remoteSize;
     const bool exists = FindRemoteRow(name, &remoteTime, &remoteSize);
+    bool sizeListed = false;
+    const qint64 remoteBytes = remoteSize.toLongLong(&sizeListed);
+    const bool resumable = exists && sizeListed && remoteBytes > 0 && remoteBytes < file.size();
     const auto question = [&] {
         return OverwriteQuestion{name,
                                  FormatDateText(remoteTime),
                                  SizeText(remoteSize),
                                  file.absoluteFilePath(),
                                  FormatDateText(localTime),
-                                 SizeText(Flags().ExpectedSize)};
+                                 SizeText(Flags().ExpectedSize),
+                                 resumable};
     };
-    if (!ShouldTransfer({exists, localTime, remoteTime}, question))
+    // A time the server keeps through MFMT has whole seconds; the fraction
+    // of the local one must not make an unchanged file count as newer.
+    const QDateTime comparedTime = localTime.addMSecs(-localTime.time().msec());
+    const TransferChoice choice = Decide({exists, comparedTime, remoteTime, resumable}, question);
+    if (choice == TransferChoice::Skip)
         return;
     const QString remotePath = WithTrailingSlash(RemoteFolder()) + name;
-    if (Queue({PooledTransfer::Direction::Upload, remotePath, file.absoluteFilePath(), file.size(), {}}))
+    if (choice == TransferChoice::Replace &&
+        Queue({PooledTransfer::Direction::Upload, remotePath, file.absoluteFilePath(), file.size(),
+               KeepsLocalTime() ? localTime : QDateTime()}))
         return;
-    if (!Session().StoreFile(file.absoluteFilePath(), remotePath))
+    const bool stored = choice == TransferChoice::Continue
+                            ? ContinueUpload(file, remotePath)
+                            : Session().StoreFile(file.absoluteFilePath(), remotePath);
+    if (!stored) {
         Flags().CancelRequested = true;
+        return;
+    }
+    KeepLocalTime(remotePath, localTime);
+}
+
+// Sends what the server's copy lacks, after asking it how much it holds:
+// the listing may be older than the file.
+bool UploadEngine::ContinueUpload(const QFileInfo &file, const QString &remotePath)
+{
+    const qint64 offset = ContinueFrom(file.fileName(), Session().FileSize(remotePath), file.size());
+    QFile source(file.absoluteFilePath());
+    if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw EIdException(u"Die Datei %1 kann nicht gelesen werden: %2"_s.arg(file.absoluteFilePath(),
+                                                                               source.errorString()));
+    Flags().ExpectedSize = file.size() - offset;
+    return Session().StoreFrom(source, remotePath, offset);
+}
+
+// The uploaded file gets the local file's time where the server can set it,
+// so that "Nur neuere Dateien kopieren" compares the times of the content.
+void UploadEngine::KeepLocalTime(const QString &remotePath, const QDateTime &localTime)
+{
+    if (KeepsLocalTime())
+        Session().SetModifiedTime(remotePath, localTime);
+}
+
+bool UploadEngine::KeepsLocalTime() const
+{
+    return m_window.Settings.Keep_Upload_Time && TIdFTP::HasFeature(m_window.Features, u"MFMT"_s);
 }
 
 bool UploadEngine::StoreCopy(const QString &localFile, const QString &remotePath)

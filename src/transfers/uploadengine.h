@@ -4,6 +4,9 @@
 
 #include <QStringList>
 
+class QDateTime;
+class QFileInfo;
+
 // Copies local files and folder trees into the session's current remote
 // folder, creating the remote folders on the way. What exists on the server
 // is judged from the remote pane's rows, which it lists after entering
@@ -26,6 +29,11 @@ private:
     void UploadPath(const QString &path);
     void UploadFolderContent(const QString &localFolder);
     void FinishUpload();
+    bool ContinueUpload(const QFileInfo &file, const QString &remotePath);
+    void KeepLocalTime(const QString &remotePath, const QDateTime &localTime);
+    // Uploaded files get the local time: the user wants it and the server
+    // offers MFMT.
+    bool KeepsLocalTime() const;
 
     // Local folders being uploaded, by their canonical path: a link back to
     // one of them is not followed again.

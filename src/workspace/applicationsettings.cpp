@@ -56,6 +56,7 @@ const KeyRun kSlideshowKeys{{u"DiaXt"_s, &S::DiaXt},
                             {u"DiaY"_s, &S::DiaY},
                             {u"DiaColor"_s, &S::DiaColor},
                             {u"DiaShow"_s, &S::DiaShow}};
+const KeyRun kSessionKeys{{u"KeepAlive"_s, &S::KeepAlive}, {u"Keep_Upload_Time"_s, &S::Keep_Upload_Time}};
 
 void ReadRun(const TIniFile &ini, const KeyRun &keys, ApplicationSettings &settings)
 {
@@ -104,7 +105,7 @@ void ReadColumns(const TIniFile &ini, const QString &prefix, std::array<int, S::
 void ApplicationSettings::Read(const TIniFile &ini)
 {
     for (const KeyRun &run :
-         {kViewKeys, kBehaviourKeys, kRectangleKeys, kThumbnailAndSortKeys, kSlideshowKeys})
+         {kViewKeys, kBehaviourKeys, kRectangleKeys, kThumbnailAndSortKeys, kSlideshowKeys, kSessionKeys})
         ReadRun(ini, run, *this);
     Folder = ini.ReadString(kSection, u"Folder"_s, QString());
     Split1 = ini.ReadFloat(kSection, u"Split1"_s, 0);
@@ -121,6 +122,7 @@ void ApplicationSettings::Read(const TIniFile &ini)
     ftplist_s = InRangeOr(ftplist_s, 0, 3, 0);
     ftplist_r = DirectionOrAscending(ftplist_r);
     Parallel_Transfers = std::clamp(Parallel_Transfers, 1, kMaxParallelTransfers);
+    KeepAlive = std::clamp(KeepAlive, 0, kMaxKeepAlive);
 }
 
 void ApplicationSettings::Write(TIniFile &ini, const ClosingLayout &layout) const
@@ -148,4 +150,5 @@ void ApplicationSettings::Write(TIniFile &ini, const ClosingLayout &layout) cons
             ini.WriteInteger(kSection, ColumnKey(u"Search_Col"_s, column), layout.searchColumnWidths[column]);
     }
     WriteRun(ini, kSlideshowKeys, *this);
+    WriteRun(ini, kSessionKeys, *this);
 }

@@ -32,6 +32,8 @@ public:
     static constexpr int kDetailsView = 3;
     static constexpr int kDefaultParallelTransfers = 4;
     static constexpr int kMaxParallelTransfers = 10;
+    // Keep-alive intervals beyond an hour would outlast every server's patience.
+    static constexpr int kMaxKeepAlive = 3600;
 
     void Read(const TIniFile &ini);
     // Writes every key in the fixed order; keys of other owners in the same
@@ -79,4 +81,8 @@ public:
     int DiaY = 120;
     int DiaColor = 16777215;
     bool DiaShow = false;
+    // Seconds of quiet after which an idle session sends NOOP; 0 never.
+    int KeepAlive = 60;
+    // Uploaded files get the local file's time where the server offers MFMT.
+    bool Keep_Upload_Time = true;
 };

@@ -23,6 +23,7 @@ QList<int> FittedColumnWidths(const QList<int> &contentWidths, int stretchColumn
 ColumnFitter::ColumnFitter(QTreeView *view, int stretchColumn)
     : QObject(view)
     , m_view(view)
+    , m_viewport(view->viewport())
     , m_stretchColumn(stretchColumn)
 {
     // Rows arrive in bursts (a listing, a folder read in the background):
@@ -34,7 +35,7 @@ ColumnFitter::ColumnFitter(QTreeView *view, int stretchColumn)
     connect(header, &QHeaderView::sectionResized, this, &ColumnFitter::SectionResized);
     connect(header, &QHeaderView::sectionHandleDoubleClicked, this, &ColumnFitter::Stop);
     header->viewport()->installEventFilter(this);
-    view->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     WatchModel(view->model());
 }
 
@@ -103,7 +104,7 @@ void ColumnFitter::SectionResized()
 
 bool ColumnFitter::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_view->viewport()) {
+    if (watched == m_viewport) {
         if (event->type() == QEvent::Resize)
             Apply();
     } else if (event->type() == QEvent::MouseButtonPress) {

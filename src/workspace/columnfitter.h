@@ -42,6 +42,9 @@ private:
     void SectionResized();
 
     QTreeView *m_view;
+    // Kept apart: while the view is destroyed its children still send events
+    // here, when m_view->viewport() can no longer be called.
+    QWidget *const m_viewport;
     const int m_stretchColumn;
     QPointer<QAbstractItemModel> m_model;
     QList<int> m_contentWidths;

@@ -1,6 +1,6 @@
 #include "rawlisting.h"
 
-#include <QSaveFile>
+#include "savefile.h"
 
 using namespace Qt::StringLiterals;
 
@@ -16,10 +16,8 @@ QString RawListingPath(const QString &temporaryPath, const QString &serverName)
 
 bool WriteRawListing(const QString &path, const QStringList &lines)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    QByteArray bytes;
     for (const QString &line : lines)
-        file.write(line.toUtf8() + "\r\n");
-    return file.commit();
+        bytes += line.toUtf8() + "\r\n";
+    return SaveFileAtomically(path, bytes);
 }

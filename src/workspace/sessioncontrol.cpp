@@ -10,6 +10,7 @@
 #include "receivedreplies.h"
 #include "remotebrowser.h"
 #include "remotepane.h"
+#include "savefile.h"
 #include "sessionhost.h"
 #include "sessionlogview.h"
 #include "statuspanels.h"
@@ -30,10 +31,10 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QScopeGuard>
 #include <QToolButton>
 
+#include <algorithm>
 #include <exception>
 
 using namespace Qt::StringLiterals;
@@ -44,6 +45,10 @@ const QString kLogOffCaption = u"Log deaktivieren"_s;
 const QString kLogOnCaption = u"Log aktivieren"_s;
 const QString kTextFilesFilter = u"Textdateien (*.txt)"_s;
 const QString kLogFilesFilter = u"Log-Dateien (*.log)"_s;
+// A server that stays silent for the profile's Timeout while a reply is
+// due has stopped answering; but no reply is expected within less than a
+// second, whatever short wait slices a profile asks for.
+constexpr int kShortestReplyWait = 1000;
 
 } // namespace
 
@@ -189,6 +194,7 @@ void SessionControl::ApplyMainWindowValues(const MainWindowValues &values)
     m_localStartFolder = values.LocalFolder;
     TIdAntiFreeze::SetIdleTimeOut(values.Timeout);
     m_window.IdFTP1.ResolveTimeout = values.Timeout;
+    m_window.IdFTP1.ReadTimeout = std::max(values.Timeout, kShortestReplyWait);
 }
 
 void SessionControl::WarnUnfitProfile()
@@ -454,10 +460,8 @@ void SessionControl::SaveLog()
 
 bool SessionControl::WriteLog(const QString &fileName) const
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    QByteArray bytes;
     for (const QString &line : m_window.Log()->Lines())
-        file.write(line.toUtf8() + "\r\n");
-    return file.commit();
+        bytes += line.toUtf8() + "\r\n";
+    return SaveFileAtomically(fileName, bytes);
 }

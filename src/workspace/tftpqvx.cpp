@@ -3,6 +3,7 @@
 #include "activityindicator.h"
 #include "connectiontreestore.h"
 #include "idexceptions.h"
+#include "keepalive.h"
 #include "layoutrestore.h"
 #include "locallistview.h"
 #include "localpane.h"
@@ -28,6 +29,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -72,6 +74,8 @@ TFTPqvx::TFTPqvx(const QStringList &arguments, QWidget *parent)
     m_localPane->RefreshRemoteItem->setEnabled(false);
     ReadSettings();
     m_remotePane->List->SetSortSymbols(Settings.ftplist_s, Settings.ftplist_r);
+    m_keepAlive = new KeepAlive(*this);
+    m_keepAlive->SetInterval(Settings.KeepAlive);
     ConnectCommands();
 }
 
@@ -187,6 +191,8 @@ void TFTPqvx::CentreOnScreen()
 
 void TFTPqvx::RunCommand(const std::function<void()> &command)
 {
+    ++m_commandDepth;
+    const auto done = qScopeGuard([this] { --m_commandDepth; });
     try {
         command();
     } catch (const EIdException &error) {
@@ -229,6 +235,8 @@ void TFTPqvx::ShowError(const QString &message)
 void TFTPqvx::SetActivity(int code)
 {
     m_toolBar->Indicator->SetActivity(code);
+    if (m_keepAlive)
+        m_keepAlive->NoteTraffic();
 }
 
 bool TFTPqvx::AskCredentials(const QString &caption, QString &user, QString &password)
@@ -368,8 +376,10 @@ void TFTPqvx::OpenSettingsDialog()
 {
     if (!m_setup || Flags.OperationBusy)
         return;
-    if (m_setup->Edit(Settings))
-        ApplyViewSettings();
+    if (!m_setup->Edit(Settings))
+        return;
+    ApplyViewSettings();
+    m_keepAlive->SetInterval(Settings.KeepAlive);
 }
 
 void TFTPqvx::ShowAbout()
@@ -432,7 +442,12 @@ void TFTPqvx::SaveSettings()
 {
     TIniFile ini(m_folders.SettingsFile());
     Settings.Write(ini, CurrentLayout());
-    ini.UpdateFile();
+    // The file is replaced in one step, so a failed write leaves it as it was.
+    if (!ini.UpdateFile())
+        QMessageBox::warning(
+            this, QString(),
+            u"Die Einstellungen konnten nicht in %1 gespeichert werden; "
+            u"die Datei bleibt, wie sie war."_s.arg(QDir::toNativeSeparators(ini.FileName())));
 }
 
 ClosingLayout TFTPqvx::CurrentLayout() const

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class KeepAlive;
 class LocalPane;
 class MainToolBar;
 class PathRow;
@@ -87,6 +88,10 @@ public:
     // Runs a user command. An engine or file error that the command does not
     // handle itself ends up in status panel 2 and the session log; no box.
     void RunCommand(const std::function<void()> &command);
+    // A command of RunCommand is under way, perhaps waiting for the server
+    // with the event loop running; several single commands (MKD, rename)
+    // set no operation flag, so only this tells that they are talking.
+    bool CommandRunning() const { return m_commandDepth > 0; }
     // The one place that decides whether a command may talk to the main
     // session now: connected, and no operation, transfer, listing or gallery
     // load under way. The engine's waits let events run, so a command let in
@@ -112,6 +117,7 @@ public:
     QSplitter *SplitArea() const { return m_splitArea; }
     QSplitter *PaneSplitter() const { return m_paneSplitter; }
     Tsetup *Setup() const { return m_setup; }
+    KeepAlive *KeepAliveTimer() const { return m_keepAlive; }
     TPagesDlg *PropertiesDialog() const { return m_pagesDlg; }
     TVerblist *ConnectionManager() const { return m_verblist; }
     // Made on first use when CreateDialogs has not run.
@@ -150,6 +156,7 @@ private:
     DataFolders m_folders;
     bool m_firstActivationPending = true;
     bool m_closeSequenceDone = false;
+    int m_commandDepth = 0;
 
     MainToolBar *m_toolBar = nullptr;
     PathRow *m_pathRow = nullptr;
@@ -166,4 +173,5 @@ private:
     TGetpwdDlg *m_getpwdDlg = nullptr;
     SessionControl *m_session = nullptr;
     RemoteBrowser *m_browser = nullptr;
+    KeepAlive *m_keepAlive = nullptr;
 };

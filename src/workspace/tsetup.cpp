@@ -26,6 +26,7 @@ Tsetup::Tsetup(QWidget *parent)
     groups->addWidget(BuildOverwriteGroup(), 1, 0);
     groups->addWidget(BuildLocalViewGroup(), 0, 1);
     groups->addWidget(BuildRemoteViewGroup(), 1, 1);
+    groups->addWidget(BuildSessionGroup(), 2, 0, 1, 2);
 
     auto *ok = new QPushButton(u"OK"_s, this);
     ok->setObjectName(u"OKBtn"_s);
@@ -100,6 +101,26 @@ QGroupBox *Tsetup::BuildOverwriteGroup()
     return group;
 }
 
+QGroupBox *Tsetup::BuildSessionGroup()
+{
+    QGroupBox *group = AddGroup(u" Verbindung "_s, u"SessionGroup"_s);
+    auto *row = new QHBoxLayout;
+    auto *before = new QLabel(u"Ruhende Verbindung halten: NOOP nach"_s, group);
+    m_keepAlive = new QSpinBox(group);
+    m_keepAlive->setObjectName(u"KeepAliveEdit"_s);
+    m_keepAlive->setRange(0, ApplicationSettings::kMaxKeepAlive);
+    before->setBuddy(m_keepAlive);
+    row->addWidget(before);
+    row->addWidget(m_keepAlive);
+    row->addWidget(new QLabel(u"Sekunden (0 = nie)"_s, group));
+    row->addStretch(1);
+    static_cast<QVBoxLayout *>(group->layout())->addLayout(row);
+    m_keepUploadTime =
+        AddCheckBox(group, u"KeepUploadTimeBox"_s,
+                    u"Hochgeladene Dateien behalten ihre Änderungszeit (wo der Server MFMT kennt)"_s);
+    return group;
+}
+
 QGroupBox *Tsetup::AddGroup(const QString &caption, const QString &objectName)
 {
     auto *group = new QGroupBox(caption, this);
@@ -160,6 +181,8 @@ void Tsetup::ShowSettings(const ApplicationSettings &settings)
     m_allDelete->setChecked(settings.All_Delete);
     m_deleteConfirm->setChecked(settings.Delete_Confirm);
     m_parallelTransfers->setValue(settings.Parallel_Transfers);
+    m_keepAlive->setValue(settings.KeepAlive);
+    m_keepUploadTime->setChecked(settings.Keep_Upload_Time);
 }
 
 void Tsetup::StoreSettings(ApplicationSettings &settings) const
@@ -182,4 +205,6 @@ void Tsetup::StoreSettings(ApplicationSettings &settings) const
     settings.All_Delete = m_allDelete->isChecked();
     settings.Delete_Confirm = m_deleteConfirm->isChecked();
     settings.Parallel_Transfers = m_parallelTransfers->value();
+    settings.KeepAlive = m_keepAlive->value();
+    settings.Keep_Upload_Time = m_keepUploadTime->isChecked();
 }

@@ -10,8 +10,8 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
-// The settings dialog ("Einstellungen"): fifteen of the application
-// settings in four group boxes. OK stores the controls into the in-memory
+// The settings dialog ("Einstellungen"): seventeen of the application
+// settings in five group boxes. OK stores the controls into the in-memory
 // settings; the file is written when the program closes.
 class Tsetup : public QDialog {
     Q_OBJECT
@@ -30,6 +30,7 @@ private:
     QGroupBox *BuildLocalViewGroup();
     QGroupBox *BuildRemoteViewGroup();
     QGroupBox *BuildOverwriteGroup();
+    QGroupBox *BuildSessionGroup();
     QGroupBox *AddGroup(const QString &caption, const QString &objectName);
     QCheckBox *AddCheckBox(QGroupBox *group, const QString &objectName, const QString &caption);
     QButtonGroup *AddViewButtons(QGroupBox *group, const QString &objectNamePrefix);
@@ -50,4 +51,6 @@ private:
     QSpinBox *m_parallelTransfers = nullptr;
     QCheckBox *m_allDelete = nullptr;
     QCheckBox *m_deleteConfirm = nullptr;
+    QSpinBox *m_keepAlive = nullptr;
+    QCheckBox *m_keepUploadTime = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "enginetesthelpers.h"
 #include "freeport.h"
 #include "realftpserver.h"
+#include "scriptedserver.h"
 #include "tinifile.h"
 
 #include <QDir>
@@ -72,13 +73,12 @@ CliResult RunCli(const QStringList &arguments, const QString &workingDirectory =
         QVERIFY2((result).exitCode == 0, qPrintable((result).err));                                          \
     } while (false)
 
-QString Url(const RealFtpServer &server, const QString &path = u"/"_s, bool tls = false)
+QString Url(const RealFtpServer &server, const QString &path = u"/"_s, const QString &scheme = u"ftp"_s)
 {
     const QString user = QString::fromLatin1(QUrl::toPercentEncoding(server.user()));
     const QString password = QString::fromLatin1(QUrl::toPercentEncoding(server.password()));
-    return u"%1://%2:%3@%4:%5%6"_s.arg(tls ? u"ftps"_s : u"ftp"_s, user, password, server.host())
-        .arg(server.port())
-        .arg(path);
+    const QString host = server.host().contains(u':') ? u'[' + server.host() + u']' : server.host();
+    return u"%1://%2:%3@%4:%5%6"_s.arg(scheme, user, password, host).arg(server.port()).arg(path);
 }
 
 QStringList OutputLines(const CliResult &result)
@@ -121,15 +121,14 @@ private slots:
     {
         QTest::addColumn<RealFtpServer::Kind>("kind");
         QTest::addColumn<bool>("active");
-        // vsftpd does not announce UTF-8, so umlauts would reach its disk as
-        // Windows-1252 bytes; its rows keep to ASCII.
+        // vsftpd announces no UTF8 and stores the bytes it is sent.
         QTest::addColumn<QString>("name");
         const QString umlauts = u"Größe ü.bin"_s;
-        const QString ascii = u"Leer zeichen.bin"_s;
+        const QString blanks = u"Leer zeichen.bin"_s;
         QTest::newRow("pyftpdlib passive") << RealFtpServer::Kind::Pyftpdlib << false << umlauts;
-        QTest::newRow("pyftpdlib active") << RealFtpServer::Kind::Pyftpdlib << true << umlauts;
-        QTest::newRow("vsftpd passive") << RealFtpServer::Kind::Vsftpd << false << ascii;
-        QTest::newRow("vsftpd active") << RealFtpServer::Kind::Vsftpd << true << ascii;
+        QTest::newRow("pyftpdlib active") << RealFtpServer::Kind::Pyftpdlib << true << blanks;
+        QTest::newRow("vsftpd passive") << RealFtpServer::Kind::Vsftpd << false << umlauts;
+        QTest::newRow("vsftpd active") << RealFtpServer::Kind::Vsftpd << true << blanks;
     }
 
     // mkdir, put, ls, get (to a file and to stdout), mv, rm, rmdir.
@@ -175,7 +174,7 @@ private slots:
 
         const QStringList commands = Commands(server);
         QCOMPARE(commands.contains(u"PORT"_s), active);
-        QCOMPARE(commands.contains(u"PASV"_s), !active);
+        QCOMPARE(commands.contains(u"EPSV"_s), !active);
     }
 
     void urlPartsArePercentDecoded()
@@ -211,7 +210,7 @@ private slots:
         QStringList trust{u"--insecure"_s};
         if (!insecure)
             trust = QStringList{u"--cacert"_s, server.certificateFile()};
-        const QString url = Url(server, u"/"_s, true);
+        const QString url = Url(server, u"/"_s, u"ftps"_s);
 
         CliResult result;
         RUN_OK(result, trust + QStringList{url, u"put"_s, u"up.bin"_s}, local.path());
@@ -219,6 +218,49 @@ private slots:
         RUN_OK(result, trust + QStringList{url, u"get"_s, u"up.bin"_s, u"down.bin"_s}, local.path());
         QCOMPARE(FileContent(local.filePath(u"down.bin"_s)), payload);
         QVERIFY(server.commands().contains(u"PROT P"_s));
+    }
+
+    void tlsAndIPv6Urls_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<bool>("ipv6");
+        QTest::newRow("ftpes, pyftpdlib") << RealFtpServer::Kind::Pyftpdlib << u"ftpes"_s << false;
+        QTest::newRow("ftpes, vsftpd") << RealFtpServer::Kind::Vsftpd << u"ftpes"_s << false;
+        QTest::newRow("[::1], pyftpdlib") << RealFtpServer::Kind::Pyftpdlib << u"ftp"_s << true;
+        QTest::newRow("[::1], vsftpd") << RealFtpServer::Kind::Vsftpd << u"ftp"_s << true;
+    }
+
+    // ftpes:// logs in after AUTH TLS on the plain port; a bracketed IPv6
+    // address reaches a server listening on ::1.
+    void tlsAndIPv6Urls()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(QString, scheme);
+        QFETCH(bool, ipv6);
+        QString noIPv6;
+        if (ipv6 && !RealFtpServer::hasIPv6Loopback(&noIPv6))
+            QSKIP(qPrintable(noIPv6));
+        RealFtpServer::Options options;
+        options.kind = kind;
+        options.explicitTls = !ipv6;
+        options.ipv6 = ipv6;
+        RealFtpServer server(options);
+        START_OR_SKIP(server, kind);
+        QTemporaryDir local;
+        const QByteArray payload = RandomBytes(700 * 1024, 3);
+        QVERIFY(WriteFileContent(local.filePath(u"up.bin"_s), payload));
+        const QStringList url{u"--cacert"_s, server.certificateFile(), Url(server, u"/"_s, scheme)};
+
+        CliResult result;
+        RUN_OK(result, url + QStringList{u"put"_s, u"up.bin"_s}, local.path());
+        QCOMPARE(FileContent(server.rootDir() + u"/up.bin"_s), payload);
+        RUN_OK(result, url + QStringList{u"get"_s, u"up.bin"_s, u"down.bin"_s}, local.path());
+        QCOMPARE(FileContent(local.filePath(u"down.bin"_s)), payload);
+        const QStringList commands = Commands(server);
+        QCOMPARE(commands.value(0) == u"AUTH"_s, !ipv6);
+        QCOMPARE(commands.contains(u"PROT"_s), !ipv6);
+        QCOMPARE(commands.count(u"EPSV"_s), 2);
     }
 
     void untrustedCertificateEndsTheRun_data()
@@ -233,7 +275,7 @@ private slots:
         QFETCH(RealFtpServer::Kind, kind);
         RealFtpServer server(ImplicitTls(kind));
         START_OR_SKIP(server, kind);
-        const CliResult result = RunCli({Url(server, u"/"_s, true), u"ls"_s});
+        const CliResult result = RunCli({Url(server, u"/"_s, u"ftps"_s), u"ls"_s});
         QCOMPARE(result.exitCode, 3);
         QVERIFY2(
             result.err.contains(u"Dem Zertifikat des Servers wird nicht vertraut: Das Zertifikat ist selbst "
@@ -269,7 +311,7 @@ private slots:
         QVERIFY2(!OutputLines(result).filter(QRegularExpression(u"^-\t7\t.+\treadme.txt$"_s)).isEmpty(),
                  result.out.constData());
         QVERIFY(m_server.commands().contains(u"CWD pub"_s));
-        QVERIFY(Commands(m_server).contains(u"PASV"_s));
+        QVERIFY(Commands(m_server).contains(u"EPSV"_s));
     }
 
     void exitCodes_data()
@@ -301,7 +343,7 @@ private slots:
         row("bad time difference", {u"--time-difference"_s, u"2h"_s, u"%URL%"_s, u"ls"_s}, 2,
             u"Ungültige Zeitdifferenz: 2h"_s);
         row("not an FTP address", {u"http://127.0.0.1/"_s, u"ls"_s}, 2,
-            u"erwartet wird ftp:// oder ftps://"_s);
+            u"erwartet wird ftp://, ftps:// oder ftpes://"_s);
         row("password missing", {u"ftp://glimra@127.0.0.1:21/"_s, u"ls"_s}, 2,
             u"Es fehlt Benutzername oder Kennwort; glimra-cli fragt nicht nach."_s);
         row("put of a missing local file", {u"%URL%"_s, u"put"_s, u"/nirgends/a.txt"_s}, 2,
@@ -309,6 +351,12 @@ private slots:
         row("connection file without a connection", {u"--connection"_s, u"%EMPTY%"_s, u"ls"_s}, 2,
             u"Die Verbindungsdatei enthält keine Verbindung"_s);
         row("connection refused", {u"%DEAD%"_s, u"ls"_s}, 3, u"Keine Verbindung zu 127.0.0.1:"_s);
+        row("--continue with ls", {u"--continue"_s, u"%URL%"_s, u"ls"_s}, 2,
+            u"--continue gilt nur für get und put."_s);
+        row("--continue to standard output", {u"--continue"_s, u"%URL%"_s, u"get"_s, u"a"_s, u"-"_s}, 2,
+            u"--continue braucht eine lokale Datei"_s);
+        row("--continue with a folder tree", {u"--continue"_s, u"%URL%"_s, u"get"_s, u"-r"_s, u"a"_s}, 2,
+            u"--continue gilt nur für einzelne Dateien"_s);
     }
 
     void exitCodes()
@@ -351,8 +399,8 @@ private slots:
         QVERIFY(QFileInfo(m_local.filePath(u"leer.txt"_s)).isFile());
     }
 
-    // A transfer that breaks off leaves an existing file as it was, and no
-    // part file behind.
+    // A transfer that breaks off leaves an existing file as it was; what
+    // arrived stays beside it for --continue, and the run says where.
     void aBrokenDownloadKeepsTheLocalFile()
     {
         RealFtpServer server({});
@@ -370,7 +418,105 @@ private slots:
         QVERIFY(cli.waitForFinished(30000));
         QCOMPARE(cli.exitCode(), 3);
         QCOMPARE(FileContent(kept), QByteArray("alter Inhalt"));
-        QCOMPARE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"gross.bin"_s});
+        QCOMPARE(QDir(local.path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{u"gross.bin"_s, u"gross.bin.glimra-part"_s}));
+        const qint64 arrived = QFileInfo(kept + u".glimra-part"_s).size();
+        QVERIFY(arrived > (1 << 20));
+        const QString said = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(said.contains(u"Die empfangenen %1 Byte bleiben in %2.glimra-part"_s.arg(arrived).arg(kept)),
+                 qPrintable(said));
+    }
+
+    // The server's first transfer breaks off after 40 %; --continue sends
+    // or fetches the rest, with REST, or where the server refuses REST, the
+    // whole file (get) or the rest with APPE (put).
+    void continuesACutTransfer_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::addColumn<bool>("refuseRestart");
+        QTest::addColumn<QString>("continuation");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("get") << false << false << u"RETR gross.bin"_s << QString();
+        QTest::newRow("put") << true << false << u"STOR gross.bin"_s << QString();
+        QTest::newRow("get, REST refused")
+            << false << true << u"RETR gross.bin"_s << u"Der Server lehnt REST ab: die ganze Datei"_s;
+        QTest::newRow("put, REST refused")
+            << true << true << u"APPE gross.bin"_s << u"Der Server lehnt REST ab: der Rest wurde mit APPE"_s;
+    }
+
+    void continuesACutTransfer()
+    {
+        QFETCH(bool, upload);
+        QFETCH(bool, refuseRestart);
+        QFETCH(QString, continuation);
+        QFETCH(QString, notice);
+        const QByteArray file = RandomBytes(1000 * 1000, 3);
+        const qint64 cut = file.size() * 4 / 10;
+        RealFtpServer server({.cutFirstTransferAfter = cut, .refuseRestart = refuseRestart});
+        const QString remote = server.rootDir() + u"/gross.bin"_s;
+        if (!upload)
+            QVERIFY(server.addFile(u"gross.bin"_s, file));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        QTemporaryDir dir;
+        const QString local = dir.filePath(u"gross.bin"_s);
+        if (upload)
+            QVERIFY(WriteFileContent(local, file));
+        const QStringList transfer = upload ? QStringList{u"put"_s, local, u"gross.bin"_s}
+                                            : QStringList{u"get"_s, u"gross.bin"_s, local};
+
+        QVERIFY(RunCli(QStringList{Url(server)} + transfer).exitCode != 0);
+        QCOMPARE(QFileInfo(upload ? remote : local + u".glimra-part"_s).size(), cut);
+        server.clearTranscript();
+        CliResult result;
+        RUN_OK(result, QStringList{u"--continue"_s, Url(server)} + transfer);
+        QCOMPARE(FileContent(upload ? remote : local), file);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"gross.bin"_s});
+        const QStringList commands = server.commands();
+        QVERIFY2(commands.contains(u"REST %1"_s.arg(cut)), qPrintable(commands.join(u" | "_s)));
+        QVERIFY2(commands.contains(continuation, Qt::CaseInsensitive), qPrintable(commands.join(u" | "_s)));
+        QVERIFY2(result.err.contains(notice), qPrintable(result.err));
+    }
+
+    // What --continue finds may not belong to the server's file: a larger
+    // local file (get) or a larger remote one (put) means it changed, and
+    // the whole file goes; nothing found means a plain transfer.
+    void continueStartsOverWhatChanged_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::addColumn<int>("otherSize"); // of the file on the other side; -1 none
+        QTest::addColumn<QString>("notice");
+        const QString changed = u"wird ganz übertragen: die Quelle (2000 Byte) ist kleiner"_s;
+        QTest::newRow("get, local file larger") << false << 3000 << changed;
+        QTest::newRow("put, remote file larger") << true << 3000 << changed;
+        QTest::newRow("get, nothing local") << false << -1 << QString();
+        QTest::newRow("put, nothing remote") << true << -1 << QString();
+    }
+
+    void continueStartsOverWhatChanged()
+    {
+        QFETCH(bool, upload);
+        QFETCH(int, otherSize);
+        QFETCH(QString, notice);
+        const QByteArray file = RandomBytes(2000, 9);
+        QTemporaryDir dir;
+        const QString local = dir.filePath(u"datei.bin"_s);
+        const QString remoteName = u"pub/datei%1%2.bin"_s.arg(int(upload)).arg(otherSize);
+        const QString remote = m_server.rootDir() + u'/' + remoteName;
+        QVERIFY(WriteFileContent(upload ? local : remote, file));
+        if (otherSize >= 0)
+            QVERIFY(WriteFileContent(upload ? remote : local, RandomBytes(otherSize, 10)));
+        m_server.clearTranscript();
+        CliResult result;
+        if (upload)
+            RUN_OK(result, {u"--continue"_s, Url(m_server), u"put"_s, local, remoteName});
+        else
+            RUN_OK(result, {u"--continue"_s, Url(m_server), u"get"_s, remoteName, local});
+        QCOMPARE(FileContent(upload ? remote : local), file);
+        QVERIFY(!m_server.commands().join(u'\n').contains(u"REST"_s));
+        if (notice.isEmpty())
+            QVERIFY2(result.err.isEmpty(), qPrintable(result.err));
+        else
+            QVERIFY2(result.err.contains(notice), qPrintable(result.err));
     }
 
     // vsftpd takes any password, so short ones that also occur in the
@@ -438,25 +584,29 @@ private slots:
     }
 
     // get -r and put -r: a tree of folders down with its time stamps and up
-    // again, byte for byte, with four connections and with one; over TLS
-    // every extra connection resumes its own session on its data connections.
+    // again, byte for byte, with four connections and with one; over TLS,
+    // implicit or explicit, every extra connection resumes its own session
+    // on its data connections.
     void folderTrees_data()
     {
         QTest::addColumn<RealFtpServer::Kind>("kind");
-        QTest::addColumn<bool>("tls");
+        QTest::addColumn<QString>("scheme");
         QTest::addColumn<int>("parallel");
-        QTest::newRow("pyftpdlib, 4") << RealFtpServer::Kind::Pyftpdlib << false << 4;
-        QTest::newRow("pyftpdlib, 1") << RealFtpServer::Kind::Pyftpdlib << false << 1;
-        QTest::newRow("vsftpd, 4") << RealFtpServer::Kind::Vsftpd << false << 4;
-        QTest::newRow("vsftpd TLS, 4") << RealFtpServer::Kind::Vsftpd << true << 4;
+        QTest::newRow("pyftpdlib, 4") << RealFtpServer::Kind::Pyftpdlib << u"ftp"_s << 4;
+        QTest::newRow("pyftpdlib, 1") << RealFtpServer::Kind::Pyftpdlib << u"ftp"_s << 1;
+        QTest::newRow("vsftpd, 4") << RealFtpServer::Kind::Vsftpd << u"ftp"_s << 4;
+        QTest::newRow("vsftpd ftps, 4") << RealFtpServer::Kind::Vsftpd << u"ftps"_s << 4;
+        QTest::newRow("vsftpd ftpes, 4") << RealFtpServer::Kind::Vsftpd << u"ftpes"_s << 4;
     }
 
     void folderTrees()
     {
         QFETCH(RealFtpServer::Kind, kind);
-        QFETCH(bool, tls);
+        QFETCH(QString, scheme);
         QFETCH(int, parallel);
-        RealFtpServer::Options options = tls ? ImplicitTls(kind) : RealFtpServer::Options{kind};
+        RealFtpServer::Options options =
+            scheme == u"ftps"_s ? ImplicitTls(kind) : RealFtpServer::Options{kind};
+        options.explicitTls = scheme == u"ftpes"_s;
         QMap<QString, QDateTime> files;
         // Within the last months, so that LIST names the time of day too.
         QDateTime first = QDateTime::currentDateTimeUtc().addDays(-5);
@@ -471,8 +621,8 @@ private slots:
         for (auto file = files.begin(); file != files.end(); ++file)
             QVERIFY(SetModified(server.rootDir() + u'/' + file.key(), file.value()));
         START_OR_SKIP(server, kind);
-        QStringList url{Url(server, u"/"_s, tls), u"--parallel"_s, QString::number(parallel)};
-        if (tls)
+        QStringList url{Url(server, u"/"_s, scheme), u"--parallel"_s, QString::number(parallel)};
+        if (scheme != u"ftp"_s)
             url << u"--cacert"_s << server.certificateFile();
         QTemporaryDir local;
 
@@ -492,6 +642,82 @@ private slots:
             QCOMPARE(FileContent(server.rootDir() + u"/oben"_s + file.key().mid(4)),
                      options.files[file.key()]);
         QVERIFY(QFileInfo(server.rootDir() + u"/oben/leer"_s).isDir());
+    }
+
+    void namesAsTheirBytes_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::addColumn<bool>("inTheUrl");
+        QTest::newRow("vsftpd, URL") << RealFtpServer::Kind::Vsftpd << true;
+        QTest::newRow("vsftpd, argument") << RealFtpServer::Kind::Vsftpd << false;
+        QTest::newRow("pure-ftpd, URL") << RealFtpServer::Kind::PureFtpd << true;
+        QTest::newRow("pure-ftpd, argument") << RealFtpServer::Kind::PureFtpd << false;
+    }
+
+    // Neither server announces UTF8, yet both store the UTF-8 names they are
+    // sent; a URL's percent-escapes are those bytes.
+    void namesAsTheirBytes()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(bool, inTheUrl);
+        RealFtpServer server({kind});
+        QVERIFY(server.addFile(u"Übersicht/Größe.txt"_s, "Inhalt mit Umlauten"));
+        START_OR_SKIP(server, kind);
+        const QString url = Url(server, inTheUrl ? u"/%C3%9Cbersicht/"_s : u"/"_s);
+        const QString folder = inTheUrl ? QString() : u"Übersicht"_s;
+        const QString file = inTheUrl ? u"Größe.txt"_s : u"Übersicht/Größe.txt"_s;
+        QTemporaryDir local;
+
+        CliResult result;
+        RUN_OK(result, folder.isEmpty() ? QStringList{url, u"ls"_s} : QStringList{url, u"ls"_s, folder});
+        QCOMPARE(OutputLines(result).size(), 1);
+        QVERIFY2(OutputLines(result).first().endsWith(u"\tGröße.txt"_s), result.out.constData());
+        RUN_OK(result, {url, u"get"_s, file}, local.path());
+        QCOMPARE(FileContent(local.filePath(u"Größe.txt"_s)), QByteArray("Inhalt mit Umlauten"));
+    }
+
+    // Escapes that are no UTF-8 reach the server as those very bytes.
+    void urlPathBytesThatAreNoUtf8()
+    {
+        ScriptedServer server;
+        server.reply("220 ready").answer("331 Passwort?").answer("230 Angemeldet");
+        server.answer("200 TYPE I").answer("215 UNIX Type: L8").answer("200 TYPE A");
+        server.answer("500 HELP?").answer("500 FEAT?");
+        server.answer("250 Ok")
+            .answer("257 \"/\xdc"
+                    "bersicht/\xff\" is the current directory")
+            .answer("221 Bye");
+        QVERIFY(server.start());
+        const QString url = u"ftp://u:p@127.0.0.1:%1/%DCbersicht/%FF"_s.arg(server.port());
+        CliResult result;
+        RUN_OK(result, {url, u"pwd"_s});
+        QCOMPARE(server.rawTranscript().value(7), QByteArray("CWD \xdc"
+                                                             "bersicht/\xff"));
+    }
+
+    void pureFtpdListsWithMlsd_data()
+    {
+        QTest::addColumn<bool>("mlsd");
+        QTest::newRow("LIST") << false;
+        QTest::newRow("--mlsd") << true;
+    }
+
+    // pure-ftpd names MLSD only in FEAT; its LIST shows no seconds, MLSD does.
+    void pureFtpdListsWithMlsd()
+    {
+        QFETCH(bool, mlsd);
+        RealFtpServer server({RealFtpServer::Kind::PureFtpd});
+        QVERIFY(server.addFile(u"stempel.txt"_s, "12345"));
+        QVERIFY(SetModified(server.rootDir() + u"/stempel.txt"_s,
+                            QDateTime(QDate(2020, 5, 17), QTime(10, 20, 30), QTimeZone::utc())));
+        START_OR_SKIP(server, RealFtpServer::Kind::PureFtpd);
+        const QStringList options = mlsd ? QStringList{u"--mlsd"_s} : QStringList();
+
+        CliResult result;
+        RUN_OK(result, options + QStringList{u"--log"_s, Url(server), u"ls"_s});
+        const QString exact = FormatDateText(DateTimeParts{2020, 5, 17, 10, 20, 30});
+        QCOMPARE(OutputLines(result).value(0) == u"-\t5\t%1\tstempel.txt"_s.arg(exact), mlsd);
+        QVERIFY2(result.err.contains(u"Gesendet: MLSD"_s) == mlsd, qPrintable(result.err));
     }
 
 private:

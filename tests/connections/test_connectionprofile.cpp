@@ -52,6 +52,7 @@ ConnectionProfile FullProfile()
     p.TimeDif = ManualTimeDifference(QDate(2024, 3, 9), QTime(1, 30, 45));
     p.TimeDifvz = u"+"_s;
     p.ssl = true;
+    p.SSL_Explicit = true;
     p.RootCertificateFile = u"/ca.pem"_s;
     p.KeyFile = u"/key.pem"_s;
     p.CertificateFile = u"/cert.pem"_s;
@@ -232,6 +233,7 @@ private slots:
         TIdFTP session;
         session.isSearch = !neverAsks;
         session.UseSSL = true;
+        session.SSLExplicit = true;
         const auto values = ApplyProfile(TIniFile(m_path), u"Voll"_s, session, reading);
         QVERIFY(values);
 
@@ -258,6 +260,7 @@ private slots:
         QCOMPARE(session.isSearch, neverAsks);
 
         QCOMPARE(session.UseSSL, withSsl);
+        QCOMPARE(session.SSLExplicit, withSsl);
         QCOMPARE(session.SSLPassword, withSsl ? u"Ωmega"_s : QString());
         QCOMPARE(session.SSLMethod, withSsl ? 3 : 0);
         QCOMPARE(session.SSLDepth, withSsl ? 4 : 0);
@@ -283,7 +286,8 @@ private slots:
                      "\r\n[Voll]\r\nComment1=zweite Zeile\r\nComment0=erste Zeile\r\n"
                      "SSLClientOnce=-1\r\nSSLPeerCert=-1\r\nSSLPeer=-1\r\nSSLDepth=4\r\nSSLMethod=3\r\n"
                      "SSLPasswordask=-1\r\nSSLPassword=AlF9stKYE5XW\r\nCertificateFile=/cert.pem\r\n"
-                     "KeyFile=/key.pem\r\nRootCertificateFile=/ca.pem\r\nssl=-1\r\nTimeDifvz=+\r\n"
+                     "KeyFile=/key.pem\r\nRootCertificateFile=/"
+                     "ca.pem\r\nSSL_Explicit=-1\r\nssl=-1\r\nTimeDifvz=+\r\n"
                      "TimeDif=09.03.2024 01:30:45\r\nDateTimeManuel=-1\r\nDateTimeNo=-1\r\nMLSD=-1\r\n"
                      "Maxentry=50\r\nLog=0\r\nLocalFolder=/home/u/Daten\r\nFTPOrdner=/pub\r\nTimeout=700\r\n"
                      "Socket_Pass=dA==\r\nSocket_User=su\r\nSocket_Port=1081\r\nSocket_Host=socks.lan\r\n"

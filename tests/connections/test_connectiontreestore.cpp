@@ -1,4 +1,5 @@
 #include "connectiontreestore.h"
+#include "filesizelimit.h"
 #include "tidftp.h"
 #include "tinifile.h"
 
@@ -395,6 +396,32 @@ private slots:
         profile.FTP_Port = u"70000"_s;
         QCOMPARE(store.SaveConnection(u"G/"_s, u"Mail"_s, u"Mail"_s, profile), std::nullopt);
         QCOMPARE(store.ReadConnection(u"G/"_s, u"Mail"_s)->FTP_Port, u"21"_s);
+    }
+
+    // A full disk while a connection is saved: the save is refused and the
+    // group's file keeps every connection it had.
+    void aFullDiskKeepsTheConnectionFile()
+    {
+        QVERIFY(QDir().mkpath(Path(u"G"_s)));
+        ConnectionTreeStore store(m_root);
+        ConnectionProfile profile;
+        profile.FTP_Server = u"ftp.example.org"_s;
+        QVERIFY(store.SaveConnection(u"G/"_s, QString(), u"Web"_s, profile));
+        QFile file(Path(u"G/inhalt.ini"_s));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        profile.FTP_Server = u"neu.example.org"_s;
+        {
+            FileSizeLimit full(before.size() + 8);
+            QVERIFY(full.Active());
+            QCOMPARE(store.SaveConnection(u"G/"_s, QString(), u"Mail"_s, profile), std::nullopt);
+        }
+
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QCOMPARE(QDir(Path(u"G"_s)).entryList(QDir::Files | QDir::Hidden), QStringList{u"inhalt.ini"_s});
     }
 
     void addsConnectionsFromTheList_data()

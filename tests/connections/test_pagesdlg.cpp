@@ -51,6 +51,7 @@ const QList<QByteArray> kFullProfile = {
     "CertificateFile=/etc/ssl/client.pem",
     "KeyFile=/etc/ssl/client.key",
     "RootCertificateFile=/etc/ssl/root.pem",
+    "SSL_Explicit=-1",
     "ssl=-1",
     "TimeDifvz=+",
     "TimeDif=01.03.2024 02:15:00",
@@ -134,6 +135,7 @@ private slots:
                                  "CheckBox5",
                                  "SpinEdit2",
                                  "CheckBox14",
+                                 "ExplicitSslCheckBox",
                                  "txtRootCertificateFile",
                                  "txtKeyFile",
                                  "txtCertificateFile",
@@ -212,6 +214,7 @@ private slots:
                                                "SSLDepth=0",
                                                "SSLMethod=1",
                                                "SSLPasswordask=0",
+                                               "SSL_Explicit=0",
                                                "ssl=0",
                                                "TimeDifvz=-",
                                                "TimeDif=" + today,
@@ -295,6 +298,7 @@ private slots:
 
         QCOMPARE(Edit("PortTxt")->text(), u"2121"_s);
         QVERIFY(Check("CheckBox14")->isChecked());
+        QVERIFY(Check("ExplicitSslCheckBox")->isChecked() && Check("ExplicitSslCheckBox")->isEnabled());
         QCOMPARE(Spin("SpinEdit3")->value(), 3);
         QCOMPARE(Combo("ComboBox3")->currentText(), u"X509.TLSv1"_s);
         QCOMPARE(Combo("ComboBox1")->currentText(), u"PROXY OPEN remote_host:port"_s);
@@ -313,6 +317,7 @@ private slots:
         // The next new connection starts from the defaults again.
         Open(QString(), u"G/"_s);
         QVERIFY(!Check("CheckBox14")->isChecked());
+        QVERIFY(!Check("ExplicitSslCheckBox")->isChecked() && !Check("ExplicitSslCheckBox")->isEnabled());
         QVERIFY(Edit("txtKeyFile")->text().isEmpty());
         QVERIFY(Edit("Edit9")->text().isEmpty());
         QCOMPARE(Combo("ComboBox3")->currentText(), u"X509.SSLv23"_s);
@@ -384,13 +389,22 @@ private slots:
         QVERIFY(Edit("PassTxt")->text().isEmpty());
     }
 
-    void sslClickSwitchesThePort()
+    // Implicit TLS has port 990; explicit TLS, like plain FTP, port 21.
+    void sslClicksSwitchThePort()
     {
         Open(QString(), QString());
-        Check("CheckBox14")->click();
-        QCOMPARE(Edit("PortTxt")->text(), u"990"_s);
-        Check("CheckBox14")->click();
-        QCOMPARE(Edit("PortTxt")->text(), u"21"_s);
+        const auto click = [this](const char *box) {
+            Check(box)->click();
+            return Edit("PortTxt")->text();
+        };
+        QCOMPARE(click("CheckBox14"), u"990"_s);
+        QVERIFY(Check("ExplicitSslCheckBox")->isEnabled());
+        QCOMPARE(click("ExplicitSslCheckBox"), u"21"_s);
+        QCOMPARE(click("CheckBox14"), u"21"_s);
+        QVERIFY(!Check("ExplicitSslCheckBox")->isEnabled());
+        QCOMPARE(click("CheckBox14"), u"21"_s);
+        QCOMPARE(click("ExplicitSslCheckBox"), u"990"_s);
+        QCOMPARE(click("CheckBox14"), u"21"_s);
     }
 
     void timeDifferenceSignFlipsThroughZero()

@@ -84,6 +84,9 @@ private slots:
         QTest::newRow("erasing removes the header up to the next header")
             << QByteArray("[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n\r\n[C]\r\nz=3\r\n") << QStringList{u"e|b"_s}
             << QByteArray("[A]\r\nx=1\r\n\r\n[C]\r\nz=3\r\n");
+        QTest::newRow("erasing removes a second header of the name too")
+            << QByteArray("[A]\r\nx=1\r\n[B]\r\ny=2\r\n[a]\r\nx=2\r\n") << QStringList{u"e|A"_s}
+            << QByteArray("[B]\r\ny=2\r\n");
         QTest::newRow("deleting a key")
             << QByteArray("[A]\r\nx=1\r\ny=2\r\n") << QStringList{u"d|A|Y"_s} << QByteArray("[A]\r\nx=1\r\n");
         QTest::newRow("LF files come back with CR LF")
@@ -108,6 +111,13 @@ private slots:
                                                                    << QStringList{u"w|A|y|1"_s}
                                                                    << QByteArray("[A]\r\ny=1\r\nx=Gr\xf6\xdf"
                                                                                  "e\r\n");
+        QTest::newRow("code page bytes that spell UTF-8 make the file UTF-8")
+            << QByteArray("[A]\r\n") << QStringList{u"w|A|x|Ã¼ber"_s}
+            << QByteArray("[A]\r\nx=\xc3\x83\xc2\xbc"
+                          "ber\r\n");
+        QTest::newRow("a mark that is text stays behind the one reading drops")
+            << QByteArray("\xef\xbb\xbf\xef\xbb\xbf[A]\r\n") << QStringList{u"w|B|x|1"_s}
+            << QByteArray("\xef\xbb\xbf\xef\xbb\xbf[A]\r\n\r\n[B]\r\nx=1\r\n");
     }
 
     void writesExactBytes()

@@ -5,10 +5,12 @@
 #include "idexceptions.h"
 #include "scriptedhost.h"
 #include "scriptedserver.h"
+#include "tidantifreeze.h"
 #include "tidftp.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <cerrno>
@@ -21,21 +23,38 @@ class BadInputTest : public QObject {
 private slots:
     void garbagePassiveReplies_data()
     {
+        QTest::addColumn<QString>("command");
         QTest::addColumn<QByteArray>("reply");
-        QTest::newRow("letters") << QByteArray("227 Entering Passive Mode (a,b,c,d,e,f)");
-        QTest::newRow("too few fields") << QByteArray("227 Entering Passive Mode (127,0,0,1)");
-        QTest::newRow("field out of range") << QByteArray("227 Entering Passive Mode (127,0,0,1,999,1)");
-        QTest::newRow("negative") << QByteArray("227 Entering Passive Mode (127,0,0,-1,4,1)");
-        QTest::newRow("empty parentheses") << QByteArray("227 Entering Passive Mode ()");
-        QTest::newRow("refused") << QByteArray("500 PASV not understood");
-        QTest::newRow("bare code") << QByteArray("227");
-        QTest::newRow("closing before opening") << QByteArray("227 )1,2,3,4,5,6(");
+        const auto pasv = [](const char *name, const char *reply) {
+            QTest::newRow(name) << u"PASV"_s << QByteArray(reply);
+        };
+        pasv("letters", "227 Entering Passive Mode (a,b,c,d,e,f)");
+        pasv("too few fields", "227 Entering Passive Mode (127,0,0,1)");
+        pasv("field out of range", "227 Entering Passive Mode (127,0,0,1,999,1)");
+        pasv("negative", "227 Entering Passive Mode (127,0,0,-1,4,1)");
+        pasv("empty parentheses", "227 Entering Passive Mode ()");
+        pasv("refused", "500 PASV not understood");
+        pasv("bare code", "227");
+        pasv("closing before opening", "227 )1,2,3,4,5,6(");
+        const auto epsv = [](const char *name, const char *reply) {
+            QTest::newRow(name) << u"EPSV"_s << QByteArray(reply);
+        };
+        epsv("EPSV without parentheses", "229 Entering Extended Passive Mode |||6446|");
+        epsv("EPSV port of letters", "229 (|||abc|)");
+        epsv("EPSV port zero", "229 (|||0|)");
+        epsv("EPSV port too large", "229 (|||65536|)");
+        epsv("EPSV too few delimiters", "229 (|6446|)");
+        epsv("EPSV empty parentheses", "229 ()");
     }
 
     void garbagePassiveReplies()
     {
+        QFETCH(QString, command);
         QFETCH(QByteArray, reply);
+        const bool extended = command == u"EPSV"_s;
         ScriptedServer server;
+        if (!extended)
+            server.answer("500 EPSV not understood");
         server.answer(reply).echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server));
@@ -43,16 +62,17 @@ private slots:
         target.open(QIODevice::WriteOnly);
         try {
             ftp.Retrieve(u"file"_s, target);
-            QFAIL("a garbage PASV reply was taken");
+            QFAIL("a garbage passive reply was taken");
         } catch (const EIdException &error) {
-            QVERIFY2(error.Message().startsWith(u"Ungültige Antwort auf PASV"_s),
+            QVERIFY2(error.Message().startsWith(u"Ungültige Antwort auf "_s + command),
                      qPrintable(error.Message()));
         }
         // Nothing was sent for the transfer, so the session goes on.
         QVERIFY(!ftp.HasDataConnection());
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), (QStringList{u"PASV"_s, kInStepMarker}));
+        const QStringList sent = extended ? QStringList{u"EPSV"_s} : QStringList{u"EPSV"_s, u"PASV"_s};
+        QCOMPARE(server.transcript(), sent + QStringList{kInStepMarker});
     }
 
     void repliesWithoutCodesAreRefusals()
@@ -85,6 +105,115 @@ private slots:
         QVERIFY(clock.elapsed() < 10000);
         QVERIFY(!ftp.IsConnected());
         QVERIFY(ftp.ReadBufferSize() == 0);
+    }
+
+    // Reply lines of a mebibyte: up to the limit a line is read whole and
+    // the session goes on; one character more ends the connection with
+    // the message.
+    void replyLinesOfAMebibyte_data()
+    {
+        QTest::addColumn<qint64>("length");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("at the limit") << TIdTCPConnection::kMaxLineLength << true;
+        QTest::newRow("one beyond") << TIdTCPConnection::kMaxLineLength + 1 << false;
+    }
+
+    void replyLinesOfAMebibyte()
+    {
+        QFETCH(qint64, length);
+        QFETCH(bool, taken);
+        ScriptedServer server;
+        server.setDrainTimeout(500);
+        const QByteArray line = "200 " + QByteArray(length - 4, 'x');
+        server.command().send(line + "\r\n").echo();
+        TIdFTP ftp;
+        QVERIFY(ConnectWithoutLogin(ftp, server));
+        try {
+            QCOMPARE(ftp.SendCommand(u"NOOP"_s, 200), 200);
+            QVERIFY(taken);
+            QCOMPARE(ftp.LastReplyLine().size(), length);
+            VERIFY_IN_STEP(ftp);
+        } catch (const EIdReadLnMaxLineLengthExceeded &error) {
+            QVERIFY(!taken);
+            QCOMPARE(error.Message(), u"Die Antwort des Servers überschreitet die zulässige Zeilenlänge."_s);
+            QVERIFY(!ftp.IsConnected());
+            QCOMPARE(ftp.ReadBufferSize(), 0);
+        }
+        ftp.CloseConnection();
+    }
+
+    // A PASV reply that names another host: the data connection goes to
+    // the server's own address (nobody listens at the named one), the
+    // transfer works, and the session log says what was named.
+    void passiveReplyNamingAnotherHost()
+    {
+        ScriptedServer server;
+        server.answer("500 EPSV not understood")
+            .passive("227 Entering Passive Mode (127,0,0,2,%2).")
+            .command()
+            .acceptData()
+            .reply("150 Opening data connection")
+            .sendData("Inhalt")
+            .closeData()
+            .reply("226 Transfer complete")
+            .echo();
+        TIdFTP ftp;
+        QStringList statusTexts;
+        ftp.OnStatus = [&](TIdTCPConnection *, TIdStatus status, const QString &text) {
+            if (status == hsStatusText)
+                statusTexts.append(text);
+        };
+        QVERIFY(ConnectWithoutLogin(ftp, server));
+        QBuffer target;
+        target.open(QIODevice::WriteOnly);
+        QVERIFY(ftp.Retrieve(u"datei.txt"_s, target));
+        QCOMPARE(target.data(), QByteArray("Inhalt"));
+        QCOMPARE(statusTexts, QStringList{u"Der Server nennt für die Datenverbindung die Adresse 127.0.0.2; "
+                                          u"verbunden wird mit seiner eigenen Adresse 127.0.0.1."_s});
+        VERIFY_IN_STEP(ftp);
+        ftp.CloseConnection();
+        QCOMPARE(server.transcript(),
+                 (QStringList{u"EPSV"_s, u"PASV"_s, u"retr datei.txt"_s, kInStepMarker}));
+    }
+
+    // A server that goes silent while a reply is due: the wait ends after
+    // the session's time-out, runs the pump all the while, and closes the
+    // session, which is out of step.
+    void silenceWhileAReplyIsDue_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("nothing at all") << QByteArray();
+        QTest::newRow("half a line") << QByteArray("250 Direc");
+        QTest::newRow("the first line of several") << QByteArray("250-Directory changed\r\n");
+    }
+
+    void silenceWhileAReplyIsDue()
+    {
+        QFETCH(QByteArray, sent);
+        ScriptedServer server;
+        server.setDrainTimeout(100);
+        server.command().send(sent).pause(1500);
+        TIdFTP ftp;
+        QVERIFY(ConnectWithoutLogin(ftp, server));
+        ftp.ReadTimeout = 400;
+        int pumped = 0;
+        TIdAntiFreeze::Install([&] { ++pumped; });
+        const auto uninstall = qScopeGuard([] { TIdAntiFreeze::Uninstall(); });
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            ftp.ChangeDir(u"pub"_s);
+            QFAIL("the silence passed for a reply");
+        } catch (const EIdReadTimeout &error) {
+            QCOMPARE(
+                error.Message(),
+                u"Zeitüberschreitung: Der Server hat 400 ms lang nicht geantwortet; die Verbindung wurde getrennt."_s);
+        }
+        QVERIFY2(clock.elapsed() >= 400 && clock.elapsed() < 1400,
+                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(pumped >= 4, qPrintable(QString::number(pumped)));
+        QVERIFY(!ftp.IsConnected());
+        QCOMPARE(server.transcript(), QStringList{u"CWD pub"_s});
     }
 
     void endlessMultiLineReplyEndsTheConnection()

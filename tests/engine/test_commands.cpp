@@ -38,30 +38,46 @@ private slots:
         QTest::addColumn<bool>("passive");
         QTest::addColumn<QStringList>("transcript");
 
+        const QByteArray noFeat = "500 'FEAT': command not understood.";
         QTest::newRow("command list")
             << QByteArray("214-The following commands are recognized.\r\n   USER    PASS    PASV    MLSD*\r\n"
                           "214 Direct comments to the administrator.\r\n")
-            << QList<QByteArray>{} << QStringList{u"USER"_s, u"PASS"_s, u"PASV"_s, u"MLSD*"_s} << true
-            << QStringList{u"type A"_s, u"HELP"_s};
-        QTest::newRow("one-line refusal switches to active")
-            << QByteArray("502 Command not implemented.\r\n") << QList<QByteArray>{} << QStringList() << false
-            << QStringList{u"type A"_s, u"HELP"_s};
+            << QList<QByteArray>{noFeat} << QStringList{u"USER"_s, u"PASS"_s, u"PASV"_s, u"MLSD*"_s} << true
+            << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
+        QTest::newRow("one-line refusals switch to active")
+            << QByteArray("502 Command not implemented.\r\n") << QList<QByteArray>{noFeat} << QStringList()
+            << false << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
         QTest::newRow("code on the continuation lines")
-            << QByteArray("214-Commands:\r\n214-SIZE MDTM\r\n214-PASV\r\n214 End\r\n") << QList<QByteArray>{}
-            << QStringList{u"SIZE"_s, u"MDTM"_s, u"PASV"_s} << true << QStringList{u"type A"_s, u"HELP"_s};
+            << QByteArray("214-Commands:\r\n214-SIZE MDTM\r\n214-PASV\r\n214 End\r\n")
+            << QList<QByteArray>{noFeat} << QStringList{u"SIZE"_s, u"MDTM"_s, u"PASV"_s} << true
+            << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
         QTest::newRow("tabs separate words too")
-            << QByteArray("214-Commands:\r\n\tABOR\tPASV\r\n214 End\r\n") << QList<QByteArray>{}
-            << QStringList{u"ABOR"_s, u"PASV"_s} << true << QStringList{u"type A"_s, u"HELP"_s};
-        QTest::newRow("FEAT announcing UTF8")
+            << QByteArray("214-Commands:\r\n\tABOR\tPASV\r\n214 End\r\n") << QList<QByteArray>{noFeat}
+            << QStringList{u"ABOR"_s, u"PASV"_s} << true << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
+        QTest::newRow("no-break spaces separate words and make none")
+            << QByteArray("214-Commands:\r\n SIZE\xc2\xa0\xc2\xa0PASV \xc2\xa0\r\n214 End\r\n")
+            << QList<QByteArray>{noFeat} << QStringList{u"SIZE"_s, u"PASV"_s} << true
+            << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
+        // pure-ftpd: HELP lists only SITE commands; MLSD, UTF8 and EPSV are in FEAT.
+        QTest::newRow("FEAT names what HELP does not")
+            << QByteArray("214-The following SITE commands are recognized\r\n ALIAS\r\n CHMOD\r\n"
+                          "214 Pure-FTPd - http://pureftpd.org/\r\n")
+            << QList<
+                   QByteArray>{"211-Extensions supported:\r\n UTF8\r\n MLST type*;size*;modify*;\r\n MLSD\r\n"
+                               " REST STREAM\r\n EPSV\r\n211 End.",
+                               "200 OK, UTF-8 enabled"}
+            << QStringList{u"ALIAS"_s, u"CHMOD"_s,       u"UTF8"_s, u"MLST type*;size*;modify*;"_s,
+                           u"MLSD"_s,  u"REST STREAM"_s, u"EPSV"_s}
+            << true << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s, u"OPTS UTF8 ON"_s};
+        QTest::newRow("MLST in FEAT stands for MLSD")
             << QByteArray("214-Commands:\r\n FEAT PASV\r\n214 End\r\n")
-            << QList<QByteArray>{"211-Features:\r\n UTF8\r\n MLST type*;size*;\r\n211 End",
-                                 "200 Always in UTF8 mode."}
-            << QStringList{u"FEAT"_s, u"PASV"_s} << true
-            << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s, u"OPTS UTF8 ON"_s};
-        QTest::newRow("FEAT without UTF8")
-            << QByteArray("214-Commands:\r\n FEAT PASV\r\n214 End\r\n")
-            << QList<QByteArray>{"211-Features:\r\n MDTM\r\n211 End"} << QStringList{u"FEAT"_s, u"PASV"_s}
-            << true << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
+            << QList<QByteArray>{"211-Features:\r\n MLST type*;size*;modify*;\r\n211 End"}
+            << QStringList{u"FEAT"_s, u"PASV"_s, u"MLST type*;size*;modify*;"_s, u"MLSD"_s} << true
+            << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
+        QTest::newRow("FEAT without UTF8") << QByteArray("214-Commands:\r\n FEAT PASV\r\n214 End\r\n")
+                                           << QList<QByteArray>{"211-Features:\r\n MDTM\r\n211 End"}
+                                           << QStringList{u"FEAT"_s, u"PASV"_s, u"MDTM"_s} << true
+                                           << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
     }
 
     void probeFeatures()
@@ -83,7 +99,6 @@ private slots:
         ftp.ProbeFeatures(list);
         QCOMPARE(list, features);
         QCOMPARE(ftp.Passive, passive);
-        QCOMPARE(ftp.Encoding == NameEncoding::Utf8, transcript.contains(u"OPTS UTF8 ON"_s));
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
         QCOMPARE(server.transcript(), transcript + QStringList{kInStepMarker});
@@ -262,18 +277,18 @@ private slots:
                           "2020 sub\r\n")
             << QStringList{u"-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 a.txt"_s,
                            u"drwxr-xr-x 2 ftp ftp 0 Jan 01 2020 sub"_s}
-            << QStringList{u"type A"_s, u"PASV"_s, u"list"_s};
+            << QStringList{u"type A"_s, u"EPSV"_s, u"list"_s};
         QTest::newRow("mixed line ends")
             << false << QByteArray("125 Open") << QByteArray("one\ntwo\rthree\r\n\r\nfive")
             << QStringList{u"one"_s, u"two"_s, u"three"_s, QString(), u"five"_s}
-            << QStringList{u"type A"_s, u"PASV"_s, u"list"_s};
+            << QStringList{u"type A"_s, u"EPSV"_s, u"list"_s};
         QTest::newRow("MLSD") << true << QByteArray("150 MLSD")
                               << QByteArray("type=file;size=5; a.txt\r\ntype=dir; sub\r\n")
                               << QStringList{u"type=file;size=5; a.txt"_s, u"type=dir; sub"_s}
-                              << QStringList{u"PASV"_s, u"MLSD"_s};
+                              << QStringList{u"EPSV"_s, u"MLSD"_s};
         QTest::newRow("MLSD preliminary 250")
             << true << QByteArray("250 Listing follows") << QByteArray("type=file; a\r\n")
-            << QStringList{u"type=file; a"_s} << QStringList{u"PASV"_s, u"MLSD"_s};
+            << QStringList{u"type=file; a"_s} << QStringList{u"EPSV"_s, u"MLSD"_s};
     }
 
     void listings()
@@ -360,7 +375,7 @@ private slots:
         ftp.CloseConnection();
         const QString command = facts ? u"MLSD"_s : u"list"_s;
         QCOMPARE(server.transcript().mid(facts ? 0 : 1),
-                 (QStringList{u"PASV"_s, command, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
+                 (QStringList{u"EPSV"_s, command, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
     }
 
     void listingOnALostSessionKeepsTheLines()
@@ -414,6 +429,28 @@ private slots:
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
         QCOMPARE(server.rawTranscript().mid(3), (QList<QByteArray>{"DELE " + name, kInStepMarker.toUtf8()}));
+    }
+
+    // A session talks UTF-8 until a listing says otherwise; a folder whose
+    // name is no UTF-8 still goes back as the bytes the server named.
+    void aFolderThatIsNoUtf8GoesBackAsItsBytes()
+    {
+        ScriptedServer server;
+        server
+            .answer("257 \"/Daten/\xdc"
+                    "bersicht\" is the current directory")
+            .answer("250 Ok")
+            .echo();
+        TIdFTP ftp;
+        QVERIFY(ConnectWithoutLogin(ftp, server));
+        const QString folder = ftp.CurrentDir();
+        QVERIFY(folder.startsWith(u"/Daten/"_s) && folder.endsWith(u"bersicht"_s));
+        QVERIFY(ftp.ChangeDir(folder));
+        QCOMPARE(ftp.Encoding, NameEncoding::Utf8);
+        VERIFY_IN_STEP(ftp);
+        ftp.CloseConnection();
+        QCOMPARE(server.rawTranscript().value(1), QByteArray("CWD /Daten/\xdc"
+                                                             "bersicht"));
     }
 };
 

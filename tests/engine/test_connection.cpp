@@ -20,9 +20,43 @@
 #include <chrono>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Listens with a full queue: a connection attempt gets no answer at all,
+// as from a host that drops packets.
+class SilentListener {
+public:
+    ~SilentListener()
+    {
+        for (const int fd : {m_queued, m_listening})
+            if (fd >= 0)
+                ::close(fd);
+    }
+
+    bool start(const char *ip, int port)
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(quint16(port));
+        ::inet_pton(AF_INET, ip, &address.sin_addr);
+        const auto *raw = reinterpret_cast<const sockaddr *>(&address);
+        m_listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        m_queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        return m_listening >= 0 && m_queued >= 0 && ::bind(m_listening, raw, sizeof address) == 0 &&
+               ::listen(m_listening, 0) == 0 && ::connect(m_queued, raw, sizeof address) == 0;
+    }
+
+private:
+    int m_listening = -1;
+    int m_queued = -1;
+};
 
 // Connects a client to the started server.
 bool Open(TIdTCPClient &client, ScriptedServer &server)
@@ -306,7 +340,7 @@ private slots:
         QFETCH(bool, connects);
         SocketApi::SetResolver([lookupMs](const QString &host) {
             std::this_thread::sleep_for(std::chrono::milliseconds(lookupMs));
-            return host == "langsam.example"_L1 ? u"127.0.0.1"_s : QString();
+            return host == "langsam.example"_L1 ? QStringList{u"127.0.0.1"_s} : QStringList();
         });
         ScriptedServer server;
         server.echo();
@@ -339,6 +373,46 @@ private slots:
             QVERIFY2(elapsed < 1500, qPrintable(u"gave up after %1 ms"_s.arg(elapsed)));
             QVERIFY(!client.IsConnected());
         }
+    }
+
+    void addressesOfANameAreTriedInTurn_data()
+    {
+        QTest::addColumn<bool>("firstIsSilent");
+        QTest::newRow("the first refuses") << false;
+        QTest::newRow("the first does not answer") << true;
+    }
+
+    // A name with several addresses (an IPv6 and an IPv4 one, say): one that
+    // refuses, or does not answer within the time-out, gives way to the next.
+    void addressesOfANameAreTriedInTurn()
+    {
+        QFETCH(bool, firstIsSilent);
+        ScriptedServer server;
+        server.echo();
+        QVERIFY(server.start());
+        // A listening socket whose one-place queue is full drops every
+        // further connection attempt unanswered.
+        SilentListener silent;
+        if (firstIsSilent)
+            QVERIFY(silent.start("127.0.0.2", server.port()));
+        const QString first = firstIsSilent ? u"127.0.0.2"_s : u"::1"_s;
+        SocketApi::SetResolver([first](const QString &) { return QStringList{first, u"127.0.0.1"_s}; });
+
+        TIdTCPClient client;
+        client.Host = u"zwei.example"_s;
+        client.Port = server.port();
+        client.ResolveTimeout = 300;
+        QStringList statuses;
+        client.OnStatus = [&](TIdTCPConnection *, TIdStatus, const QString &text) { statuses.append(text); };
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(client.OpenConnection());
+        QVERIFY2(clock.elapsed() < 3000, qPrintable(u"%1 ms"_s.arg(clock.elapsed())));
+        QCOMPARE(client.Binding().PeerIP, u"127.0.0.1"_s);
+        QCOMPARE(statuses.filter(u"Verbinden mit"_s),
+                 (QStringList{u"Verbinden mit %1."_s.arg(first), u"Verbinden mit 127.0.0.1."_s}));
+        VERIFY_IN_STEP(client);
+        client.CloseConnection();
     }
 
     void statusesAndActivityOfAConnection()

@@ -89,11 +89,12 @@ private slots:
             QCOMPARE(FileContent(target), after);
     }
 
+    // A link or a folder under a part name is skipped, whoever put it there.
     void takenPartNamesAreSkipped()
     {
         QTemporaryDir dir;
         const QString target = dir.filePath(u"datei.bin"_s);
-        QVERIFY(WriteFileContent(PartFile::PartPath(target), "fremd"));
+        QVERIFY(QDir().mkdir(PartFile::PartPath(target)));
         QVERIFY(QFile::link(u"nirgendwo"_s, PartFile::PartPath(target, 1)));
         PartFile part(target);
         QVERIFY(part.Open());
@@ -103,8 +104,103 @@ private slots:
         QVERIFY(part.Commit(time));
         QCOMPARE(FileContent(target), QByteArray("neu"));
         QCOMPARE(QFileInfo(target).lastModified(), time);
-        QCOMPARE(FileContent(PartFile::PartPath(target)), QByteArray("fremd"));
+        QVERIFY(QFileInfo(PartFile::PartPath(target)).isDir());
         QVERIFY(QFileInfo(PartFile::PartPath(target, 1)).isSymLink());
+    }
+
+    // What an interrupted download leaves, and what the next one does with
+    // it: start it over, or continue it. Only data under the first part
+    // name is kept, since only that is found again.
+    void partialDataIsKeptAndContinued_data()
+    {
+        QTest::addColumn<bool>("leftBehind"); // earlier partial data is there
+        QTest::addColumn<bool>("targetThere");
+        QTest::addColumn<bool>("continued");
+        QTest::addColumn<QByteArray>("partAfterCut"); // null: no part file stays
+        QTest::newRow("new download, cut") << false << false << false << QByteArray("neu");
+        QTest::newRow("earlier data started over") << true << false << false << QByteArray("neu");
+        QTest::newRow("earlier data continued") << true << false << true << QByteArray("vorneu");
+        QTest::newRow("smaller target continued from a copy")
+            << false << true << true << QByteArray("altneu");
+        QTest::newRow("continued beside a target") << true << true << true << QByteArray("vorneu");
+    }
+
+    void partialDataIsKeptAndContinued()
+    {
+        QFETCH(bool, leftBehind);
+        QFETCH(bool, targetThere);
+        QFETCH(bool, continued);
+        QFETCH(QByteArray, partAfterCut);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(u"datei.bin"_s);
+        if (leftBehind)
+            QVERIFY(WriteFileContent(PartFile::PartPath(target), "vor"));
+        if (targetThere)
+            QVERIFY(WriteFileContent(target, "alt"));
+        const QFileInfo partial = PartFile::PartialData(target);
+        QCOMPARE(partial.filePath(), leftBehind    ? PartFile::PartPath(target)
+                                     : targetThere ? target
+                                                   : QString());
+        {
+            PartFile part(target, PartFile::Leftover::Keep);
+            QVERIFY2(continued ? part.OpenToContinue() : part.Open(), qPrintable(part.ErrorString()));
+            QCOMPARE(part.Device().fileName(), PartFile::PartPath(target));
+            QCOMPARE(part.Device().pos(), part.Device().size());
+            QCOMPARE(part.Device().write("neu"), 3);
+        }
+        QCOMPARE(FileContent(PartFile::PartPath(target)), partAfterCut);
+        // The target is never touched by what was not completed.
+        QCOMPARE(FileContent(target), targetThere ? QByteArray("alt") : QByteArray("<missing>"));
+
+        PartFile again(target, PartFile::Leftover::Keep);
+        QVERIFY(again.OpenToContinue());
+        QVERIFY(again.Commit());
+        QCOMPARE(FileContent(target), partAfterCut);
+        QCOMPARE(FilesIn(dir), QStringList{u"datei.bin"_s});
+    }
+
+    void emptyAndStrayPartsAreNotKept_data()
+    {
+        QTest::addColumn<bool>("blockFirstName");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("nothing arrived") << false << QByteArray();
+        QTest::newRow("under a second name") << true << QByteArray("neu");
+    }
+
+    void emptyAndStrayPartsAreNotKept()
+    {
+        QFETCH(bool, blockFirstName);
+        QFETCH(QByteArray, written);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(u"datei.bin"_s);
+        if (blockFirstName)
+            QVERIFY(QFile::link(u"nirgendwo"_s, PartFile::PartPath(target)));
+        {
+            PartFile part(target, PartFile::Leftover::Keep);
+            QVERIFY(part.Open());
+            part.Device().write(written);
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 blockFirstName ? QStringList{u"datei.bin.glimra-part"_s} : QStringList());
+        QVERIFY(!PartFile::PartialData(target).exists());
+    }
+
+    // A part name that is a link to a file must not get that file written,
+    // whether the download starts over or continues.
+    void aLinkUnderThePartNameIsNeverWritten()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(u"datei.bin"_s);
+        const QString victim = dir.filePath(u"wichtig.txt"_s);
+        QVERIFY(WriteFileContent(victim, "wichtig"));
+        QVERIFY(QFile::link(victim, PartFile::PartPath(target)));
+        QVERIFY(!PartFile::PartialData(target).exists());
+        PartFile fresh(target);
+        QVERIFY(fresh.Open());
+        QCOMPARE(fresh.Device().fileName(), PartFile::PartPath(target, 1));
+        PartFile continued(target);
+        QVERIFY(!continued.OpenToContinue());
+        QCOMPARE(FileContent(victim), QByteArray("wichtig"));
     }
 
     // A link the user made keeps pointing where it did; the file it points

@@ -1,5 +1,5 @@
-// Round trips against real servers on 127.0.0.1: pyftpdlib and vsftpd, in
-// passive and active mode, plain text. Files are checked byte for byte on
+// Round trips against real servers on 127.0.0.1 and ::1: pyftpdlib and
+// vsftpd, in passive and active mode, plain text. Files are checked byte for byte on
 // the server's disk and on ours. Aborts, data connections that fail and
 // listings beyond the limit leave the session in step with the server.
 #include "enginetesthelpers.h"
@@ -175,14 +175,14 @@ private slots:
         QCOMPARE(host.connectionLost, 0);
 
         const QStringList commands = Commands(server);
-        const QString dataCommand = passive ? u"PASV"_s : u"PORT"_s;
+        const QString dataCommand = passive ? u"EPSV"_s : u"PORT"_s;
         QCOMPARE(commands.mid(0, 4),
                  (QStringList{u"USER "_s + server.user(), commands.value(1), u"TYPE I"_s, u"SYST"_s}));
         QVERIFY(commands.value(1).startsWith(u"PASS"_s));
         QVERIFY(commands.contains(u"RETR neu/up.bin"_s));
         QVERIFY(commands.contains(u"STOR neu/up.bin"_s));
         QVERIFY(std::all_of(commands.begin(), commands.end(), [&](const QString &c) {
-            return !c.startsWith(passive ? u"PORT"_s : u"PASV"_s);
+            return !c.startsWith(passive ? u"PORT"_s : u"EPSV"_s) && !c.startsWith(u"PASV"_s);
         }));
         QVERIFY(commands.contains(u"LIST"_s));
         QVERIFY(commands.filter(dataCommand).size() >= 4);
@@ -192,18 +192,24 @@ private slots:
     // one that spells names in Windows-1252.
     void namesWithUmlauts_data()
     {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
         QTest::addColumn<bool>("latin1");
-        QTest::newRow("utf-8 server") << false;
-        QTest::newRow("windows-1252 server") << true;
+        QTest::newRow("utf-8 server") << RealFtpServer::Kind::Pyftpdlib << false;
+        QTest::newRow("windows-1252 server") << RealFtpServer::Kind::Pyftpdlib << true;
+        // Both store the bytes they are sent and announce no UTF8.
+        QTest::newRow("vsftpd") << RealFtpServer::Kind::Vsftpd << false;
+        QTest::newRow("pure-ftpd") << RealFtpServer::Kind::PureFtpd << false;
     }
 
     void namesWithUmlauts()
     {
+        QFETCH(RealFtpServer::Kind, kind);
         QFETCH(bool, latin1);
         RealFtpServer::Options options;
+        options.kind = kind;
         options.latin1Names = latin1;
         RealFtpServer server(options);
-        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        START_OR_SKIP(server, kind);
         QVERIFY(server.addFile(u"Größe.txt"_s, "Inhalt"));
 
         TIdFTP ftp;
@@ -303,6 +309,7 @@ private slots:
         RealFtpServer::Options options;
         options.kind = kind;
         options.masqueradeAddress = u"127.0.0.2"_s;
+        options.refuseEpsv = true; // the address is named in PASV replies only
         options.dataConnectionTimeout = 1;
         RealFtpServer server(options);
         QVERIFY(server.addFile(u"ordner/gross.bin"_s, "klein"));
@@ -310,6 +317,8 @@ private slots:
         TIdFTP ftp;
         ScriptedHost host;
         ftp.setSessionHost(&host);
+        // The unreachable address is only taken when the session trusts it.
+        ftp.TrustPassiveAddress = true;
         LogIn(ftp, server, true);
         QVERIFY2(ftp.LoggedIn(), qPrintable(server.serverLog()));
         QVERIFY(ftp.ChangeDir(u"ordner"_s));
@@ -355,6 +364,74 @@ private slots:
         ftp.List(lines);
         QCOMPARE(lines.size(), files);
         ftp.Quit();
+    }
+
+    // Over IPv6 passive connections need EPSV and active ones EPRT; the
+    // data connections go to and come from ::1.
+    void overIPv6_data() { AddServerAndModeRows(); }
+
+    void overIPv6()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(bool, passive);
+        RealFtpServer::Options options;
+        options.kind = kind;
+        options.ipv6 = true;
+        RealFtpServer server(options);
+        QString noIPv6;
+        if (!RealFtpServer::hasIPv6Loopback(&noIPv6))
+            QSKIP(qPrintable(noIPv6));
+        START_OR_SKIP(server, kind);
+        const QByteArray payload = RandomBytes(300 * 1024 + 3);
+        QVERIFY(server.addFile(u"daten.bin"_s, payload));
+
+        TIdFTP ftp;
+        LogIn(ftp, server, passive);
+        QVERIFY2(ftp.LoggedIn(), qPrintable(server.serverLog()));
+        QCOMPARE(ftp.Binding().PeerIP, u"::1"_s);
+        VerifyListDownloadUpload(ftp, server, payload);
+        if (QTest::currentTestFailed())
+            return;
+        VERIFY_IN_STEP_ON_REAL_SERVER(ftp);
+        ftp.Quit();
+
+        const QStringList commands = Commands(server);
+        const QString dataCommand = passive ? u"EPSV"_s : u"EPRT |2|::1|"_s;
+        QCOMPARE(commands.filter(dataCommand).size(), 3);
+        QVERIFY(commands.filter(u"PASV"_s).isEmpty() && commands.filter(u"PORT"_s).isEmpty());
+    }
+
+    // A server that refuses EPSV is asked with PASV from then on.
+    void refusedEpsvFallsBackToPasv_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::newRow("pyftpdlib") << RealFtpServer::Kind::Pyftpdlib;
+        QTest::newRow("vsftpd") << RealFtpServer::Kind::Vsftpd;
+    }
+
+    void refusedEpsvFallsBackToPasv()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        RealFtpServer::Options options;
+        options.kind = kind;
+        options.refuseEpsv = true;
+        RealFtpServer server(options);
+        START_OR_SKIP(server, kind);
+        QVERIFY(server.addFile(u"a.txt"_s, "eins"));
+        TIdFTP ftp;
+        LogIn(ftp, server, true);
+        QVERIFY2(ftp.LoggedIn(), qPrintable(server.serverLog()));
+        for (int round = 0; round < 2; ++round) {
+            QBuffer target;
+            target.open(QIODevice::WriteOnly);
+            QVERIFY(ftp.Retrieve(u"a.txt"_s, target));
+            QCOMPARE(target.data(), QByteArray("eins"));
+        }
+        VERIFY_IN_STEP_ON_REAL_SERVER(ftp);
+        ftp.Quit();
+        const QStringList commands = Commands(server);
+        QCOMPARE(commands.filter(u"EPSV"_s).size(), 1);
+        QCOMPARE(commands.filter(u"PASV"_s).size(), 2);
     }
 
     void aServerThatGoesAwayIsNoticedBeforeTheNextCommand()

@@ -1,7 +1,8 @@
-// TLS from the first byte against pyftpdlib and vsftpd with a self-signed
-// certificate: the certificate question, trusted roots, host names,
-// protected data connections that resume the control connection's session,
-// and one whose handshake fails.
+// TLS from the first byte and after AUTH TLS against pyftpdlib and vsftpd
+// with a self-signed certificate: the certificate question, trusted roots,
+// host names, protected data connections that resume the control
+// connection's session, one whose handshake fails, and servers that refuse
+// AUTH TLS.
 #include "enginetesthelpers.h"
 #include "idexceptions.h"
 #include "realftpserver.h"
@@ -329,6 +330,7 @@ private slots:
     {
         RealFtpServer::Options options = ImplicitTls(RealFtpServer::Kind::Pyftpdlib);
         options.masqueradeAddress = u"127.0.0.2"_s;
+        options.refuseEpsv = true; // the address is named in PASV replies only
         options.passivePortMin = options.passivePortMax = FreeLocalPort();
         RealFtpServer server(options);
         QVERIFY(server.addFile(u"daten.bin"_s, "geheim"));
@@ -338,6 +340,8 @@ private slots:
 
         SecureSession session(server.host(), server.port());
         session.ftp.RootCertificateFile = server.certificateFile();
+        // The garbage listens at the address the server names.
+        session.ftp.TrustPassiveAddress = true;
         session.connect(server);
         QVERIFY2(session.ftp.LoggedIn(), qPrintable(server.serverLog()));
         QVERIFY(session.ftp.ProtectsData());
@@ -353,6 +357,157 @@ private slots:
         VERIFY_IN_STEP_ON_REAL_SERVER(session.ftp);
         QCOMPARE(session.ftp.FileSize(u"daten.bin"_s), qint64(6));
         session.ftp.Quit();
+    }
+
+    // AUTH TLS on the plain port: only the greeting and AUTH TLS travel in
+    // clear; listing, download and upload run over protected data
+    // connections that vsftpd insists resume the control connection's session.
+    void explicitTlsTransfers_data() { AddServerAndModeRows(); }
+
+    void explicitTlsTransfers()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(bool, passive);
+        RealFtpServer::Options options;
+        options.kind = kind;
+        options.explicitTls = true;
+        RealFtpServer server(options);
+        START_OR_SKIP(server, kind);
+        const QByteArray payload = RandomBytes(1024 * 1024 + 9);
+        QVERIFY(server.addFile(u"daten.bin"_s, payload));
+
+        SecureSession session(server.host(), server.port());
+        session.ftp.SSLExplicit = true;
+        session.ftp.RootCertificateFile = server.certificateFile();
+        session.ftp.Passive = passive;
+        session.connect(server);
+        TIdFTP &ftp = session.ftp;
+        QVERIFY2(ftp.LoggedIn(), qPrintable(server.serverLog()));
+        QVERIFY(ftp.ProtectsData());
+        QVERIFY(session.log.contains(u"SSL Connected"_s));
+
+        VerifyListDownloadUpload(ftp, server, payload);
+        if (QTest::currentTestFailed())
+            return;
+        VERIFY_IN_STEP_ON_REAL_SERVER(ftp);
+        ftp.Quit();
+        QVERIFY(session.host.certificateQuestions.isEmpty());
+        const QStringList commands = server.commands();
+        QCOMPARE(commands.value(0).toUpper(), u"AUTH TLS"_s);
+        QVERIFY(commands.value(1).startsWith(u"USER "_s, Qt::CaseInsensitive));
+        QVERIFY(commands.contains(u"PBSZ 0"_s, Qt::CaseInsensitive));
+        QVERIFY(commands.contains(u"PROT P"_s, Qt::CaseInsensitive));
+    }
+
+    // A server without TLS answers AUTH TLS with an error: the login ends
+    // with a message, and no user name or password goes out in clear.
+    void serverRefusingAuthTls_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::newRow("pyftpdlib") << RealFtpServer::Kind::Pyftpdlib;
+        QTest::newRow("vsftpd") << RealFtpServer::Kind::Vsftpd;
+    }
+
+    void serverRefusingAuthTls()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        RealFtpServer server({kind});
+        START_OR_SKIP(server, kind);
+        SecureSession session(server.host(), server.port());
+        session.ftp.SSLExplicit = true;
+        try {
+            session.connect(server);
+            QFAIL("a server without TLS was logged in to");
+        } catch (const EIdOSSLError &error) {
+            QVERIFY2(error.Message().startsWith(u"Der Server lehnt TLS ab (AUTH TLS: 5"_s),
+                     qPrintable(error.Message()));
+        }
+        QVERIFY(!session.ftp.IsConnected());
+        QVERIFY(!session.ftp.LoggedIn());
+        QVERIFY(session.host.certificateQuestions.isEmpty());
+        QCOMPARE(server.commands(), QStringList{u"AUTH TLS"_s});
+    }
+
+    // The name the certificate is checked against is the one connected
+    // to; when it does not match, the user decides.
+    void explicitTlsWithTheWrongHostName_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("accepted") << true;
+        QTest::newRow("refused") << false;
+    }
+
+    void explicitTlsWithTheWrongHostName()
+    {
+        QFETCH(bool, accept);
+        RealFtpServer::Options options;
+        options.explicitTls = true;
+        RealFtpServer server(options);
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        SecureSession session(server.host(), server.port());
+        session.ftp.SSLExplicit = true;
+        session.ftp.RootCertificateFile = server.certificateFile();
+        session.ftp.User = server.user();
+        session.ftp.Password = server.password();
+        session.tls.ConfigureFrom(session.ftp);
+        session.tls.ExpectedHostName = u"ftp.example.org"_s;
+        session.ftp.SetIntercept(&session.tls);
+        session.ftp.SetInterceptEnabled(true);
+        session.host.acceptCertificate = accept;
+        if (accept)
+            session.ftp.ConnectAndLogin();
+        else
+            QVERIFY_THROWS_EXCEPTION(EIdOSSLError, session.ftp.ConnectAndLogin());
+        QCOMPARE(session.host.certificateQuestions.size(), 1);
+        QCOMPARE(session.host.certificateQuestions.first().verifyError,
+                 u"Das Zertifikat gilt nicht für den Server ftp.example.org."_s);
+        QCOMPARE(session.ftp.LoggedIn(), accept);
+        if (accept)
+            session.ftp.Quit();
+        QCOMPARE(server.commands().size() > 1, accept);
+    }
+
+    // What the server sends after its yes to AUTH TLS, before the
+    // handshake, is not taken for protected text: the connection ends.
+    // Nor does a session that should use TLS without a TLS layer send anything.
+    void nothingInClearAfterAuthTls_data()
+    {
+        QTest::addColumn<bool>("withLayer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("bytes after 234") << true << u"Der Server hat nach AUTH TLS unverschlüsselt"_s;
+        QTest::newRow("no TLS layer") << false << u"Die Verbindung verlangt TLS"_s;
+    }
+
+    void nothingInClearAfterAuthTls()
+    {
+        QFETCH(bool, withLayer);
+        QFETCH(QString, message);
+        ScriptedServer server;
+        server.reply("220 ready").command().send("234 Go ahead\r\n230 Logged in, honestly\r\n");
+        server.setDrainTimeout(300);
+        // Without a layer no connection is even opened.
+        QVERIFY(!withLayer || server.start());
+        SecureSession session(u"127.0.0.1"_s, withLayer ? server.port() : 1);
+        session.ftp.SSLExplicit = true;
+        session.ftp.User = u"u"_s;
+        session.ftp.Password = u"p"_s;
+        int connections = 0;
+        session.ftp.OnConnected = [&](TIdTCPConnection *) { ++connections; };
+        if (withLayer) {
+            session.tls.ConfigureFrom(session.ftp);
+            session.ftp.SetIntercept(&session.tls);
+            session.ftp.SetInterceptEnabled(true);
+        }
+        try {
+            session.ftp.ConnectAndLogin();
+            QFAIL("the login went on");
+        } catch (const EIdOSSLError &error) {
+            QVERIFY2(error.Message().startsWith(message), qPrintable(error.Message()));
+        }
+        QVERIFY(!session.ftp.IsConnected());
+        QCOMPARE(connections, withLayer ? 1 : 0);
+        if (withLayer)
+            QCOMPARE(server.transcript(), QStringList{u"AUTH TLS"_s});
     }
 };
 

@@ -91,7 +91,7 @@ void ServeFailingTransfer(ScriptedServer &server, bool passive, Operation operat
 {
     const QByteArray preliminary = "150 Opening data connection";
     if (failure == Failure::ConnectRefused || failure == Failure::PreliminaryThenRefused) {
-        server.answer("227 Entering Passive Mode (127,0,0,1,0,1).").command(); // nobody listens on port 1
+        server.answer("229 Entering Extended Passive Mode (|||1|)").command(); // nobody listens on port 1
         if (failure == Failure::PreliminaryThenRefused)
             server.reply(preliminary);
         server.reply("425 Can't open data connection.").answer("225 No transfer to ABOR.");
@@ -204,7 +204,7 @@ private slots:
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
 
-        QStringList expected{passive ? u"PASV"_s : u"PORT 127,0,0,1,"_s, u"retr data.bin"_s};
+        QStringList expected{passive ? u"EPSV"_s : u"PORT 127,0,0,1,"_s, u"retr data.bin"_s};
         if (brokenOff)
             expected.append(u"NOOP"_s);
         expected.append(kInStepMarker);
@@ -343,7 +343,7 @@ private slots:
         QVERIFY(!ftp.Store(source, name, append));
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), (QStringList{u"PASV"_s, command, kInStepMarker}));
+        QCOMPARE(server.transcript(), (QStringList{u"EPSV"_s, command, kInStepMarker}));
     }
 
     void failedTransfersLeaveTheSessionInStep_data()
@@ -481,7 +481,7 @@ private slots:
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
         QCOMPARE(server.transcript(),
-                 (QStringList{u"PASV"_s, u"retr big.iso"_s, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
+                 (QStringList{u"EPSV"_s, u"retr big.iso"_s, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
     }
 
     // What the callers do after a cancel: a transfer that still raised the
@@ -557,7 +557,7 @@ private slots:
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
         QCOMPARE(server.transcript(),
-                 (QStringList{u"type A"_s, u"PASV"_s, u"list"_s, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
+                 (QStringList{u"type A"_s, u"EPSV"_s, u"list"_s, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
     }
 
     // A cancel that lands while no transfer runs, or before the transfer
@@ -566,7 +566,7 @@ private slots:
     {
         QTest::addColumn<bool>("duringPassive");
         QTest::newRow("while CWD waits") << false;
-        QTest::newRow("while PASV waits") << true;
+        QTest::newRow("while EPSV waits") << true;
     }
 
     void abortOutsideATransferSendsNothing()
@@ -574,7 +574,7 @@ private slots:
         QFETCH(bool, duringPassive);
         ScriptedServer server;
         server.command().pause(300);
-        server.reply(duringPassive ? "227 Entering Passive Mode (127,0,0,1,0,1)." : "250 CWD ok").echo();
+        server.reply(duringPassive ? "229 Entering Extended Passive Mode (|||1|)" : "250 CWD ok").echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server, true));
         int aborts = 0;
@@ -593,7 +593,7 @@ private slots:
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
         QCOMPARE(server.transcript(),
-                 (QStringList{duringPassive ? u"PASV"_s : u"CWD /pub"_s, kInStepMarker}));
+                 (QStringList{duringPassive ? u"EPSV"_s : u"CWD /pub"_s, kInStepMarker}));
     }
 
     // What the pump runs while a transfer waits must not put a command of
@@ -601,7 +601,7 @@ private slots:
     void aTypeChangeDuringATransferSendsNothing()
     {
         ScriptedServer server;
-        server.command().pause(300).reply("227 Entering Passive Mode (127,0,0,1,0,1).");
+        server.command().pause(300).reply("229 Entering Extended Passive Mode (|||1|)");
         server.command().reply("425 Can't open data connection.").answer("225 No transfer to ABOR.");
         server.answer("200 NOOP ok").echo();
         TIdFTP ftp;
@@ -615,7 +615,7 @@ private slots:
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
         QCOMPARE(server.transcript(),
-                 (QStringList{u"PASV"_s, u"retr x"_s, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
+                 (QStringList{u"EPSV"_s, u"retr x"_s, u"ABOR"_s, u"NOOP"_s, kInStepMarker}));
     }
 
     void abortDuringUpload_data() { AddModeRows(); }
@@ -668,70 +668,130 @@ private slots:
         QVERIFY(!ftp.HasDataConnection());
     }
 
-    void passiveReplyWithoutParentheses()
+    // A server that does not know EPSV gets PASV, here one whose reply has
+    // no parentheses, and gets it at once for the rest of the session.
+    void refusedEpsvFallsBackToPasvForTheSession()
     {
         const QByteArray payload = RandomBytes(5000);
         ScriptedServer server;
-        server.passive("227 Entering Passive Mode %1")
-            .command()
-            .acceptData()
-            .reply("150 Here")
-            .sendData(payload)
-            .closeData()
-            .reply("226 Ok")
-            .echo();
+        server.answer("500 'EPSV': command not understood.");
+        for (int transfer = 0; transfer < 2; ++transfer) {
+            server.passive("227 Entering Passive Mode %1")
+                .command()
+                .acceptData()
+                .reply("150 Here")
+                .sendData(payload)
+                .closeData()
+                .reply("226 Ok");
+        }
+        server.echo();
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server, true));
-        QBuffer target;
-        target.open(QIODevice::WriteOnly);
-        QVERIFY(ftp.Retrieve(u"x"_s, target));
-        QCOMPARE(target.data(), payload);
+        for (int transfer = 0; transfer < 2; ++transfer) {
+            QBuffer target;
+            target.open(QIODevice::WriteOnly);
+            QVERIFY(ftp.Retrieve(u"x"_s, target));
+            QCOMPARE(target.data(), payload);
+        }
         VERIFY_IN_STEP(ftp);
+        ftp.CloseConnection();
+        QCOMPARE(server.transcript(),
+                 (QStringList{u"EPSV"_s, u"PASV"_s, u"retr x"_s, u"PASV"_s, u"retr x"_s, kInStepMarker}));
+    }
+
+    void extendedPassivePorts_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("port");
+        QTest::newRow("usual") << QByteArray("229 Entering Extended Passive Mode (|||6446|)") << 6446;
+        QTest::newRow("other delimiter") << QByteArray("229 ok (!!!21!)") << 21;
+        QTest::newRow("text after it") << QByteArray("229 EPSV ok (|||65535|) here") << 65535;
+    }
+
+    // The data connection goes to the server the control connection
+    // reached, whatever the reply says.
+    void extendedPassivePorts()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, port);
+        ScriptedServer server;
+        server.answer(reply);
+        TIdFTP ftp;
+        QVERIFY(ConnectWithoutLogin(ftp, server, true));
+        const std::optional<TIdFTP::PassiveTarget> target = ftp.EnterExtendedPassive();
+        QVERIFY(target);
+        QCOMPARE(target->address, u"127.0.0.1"_s);
+        QCOMPARE(target->port, port);
         ftp.CloseConnection();
     }
 
     void passiveAddresses_data()
     {
         QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<QString>("address");
         QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("logged");
+        const QString named = u"Der Server nennt für die Datenverbindung die Adresse %1; "
+                              u"verbunden wird mit seiner eigenen Adresse 127.0.0.1."_s;
         QTest::newRow("without parentheses")
-            << QByteArray("227 Entering Passive Mode 10,0,0,5,19,137") << u"10.0.0.5"_s << 5001;
+            << QByteArray("227 Entering Passive Mode 127,0,0,1,19,137") << 5001 << QString();
         QTest::newRow("with parentheses")
-            << QByteArray("227 Entering Passive Mode (192,168,7,1,4,1).") << u"192.168.7.1"_s << 1025;
-        QTest::newRow("blanks in the fields")
-            << QByteArray("227 =(10, 1, 2, 3, 0, 21)") << u"10.1.2.3"_s << 21;
+            << QByteArray("227 Entering Passive Mode (127,0,0,1,4,1).") << 1025 << QString();
+        QTest::newRow("blanks in the fields") << QByteArray("227 =(127, 0, 0, 1, 0, 21)") << 21 << QString();
         QTest::newRow("any address means the server's")
-            << QByteArray("227 (0,0,0,0,200,10)") << u"127.0.0.1"_s << 51210;
+            << QByteArray("227 (0,0,0,0,200,10)") << 51210 << QString();
+        QTest::newRow("an inner address of the server's network")
+            << QByteArray("227 Entering Passive Mode (10,0,0,5,19,137)") << 5001 << named.arg(u"10.0.0.5"_s);
+        QTest::newRow("another host of the same network")
+            << QByteArray("227 Entering Passive Mode (127,0,0,2,4,1)") << 1025 << named.arg(u"127.0.0.2"_s);
+        QTest::newRow("a host on the internet") << QByteArray("227 Entering Passive Mode (198,51,100,7,4,1)")
+                                                << 1025 << named.arg(u"198.51.100.7"_s);
     }
 
+    // The data connection only ever goes to the server the session talks to.
     void passiveAddresses()
     {
         QFETCH(QByteArray, reply);
-        QFETCH(QString, address);
         QFETCH(int, port);
+        QFETCH(QString, logged);
         ScriptedServer server;
         server.answer(reply);
         TIdFTP ftp;
+        QStringList statusTexts;
+        ftp.OnStatus = [&](TIdTCPConnection *, TIdStatus status, const QString &text) {
+            if (status == hsStatusText)
+                statusTexts.append(text);
+        };
         QVERIFY(ConnectWithoutLogin(ftp, server, true));
         const TIdFTP::PassiveTarget target = ftp.EnterPassive();
-        QCOMPARE(target.address, address);
+        QCOMPARE(target.address, u"127.0.0.1"_s);
         QCOMPARE(target.port, port);
+        QCOMPARE(statusTexts, logged.isEmpty() ? QStringList() : QStringList{logged});
         ftp.CloseConnection();
+    }
+
+    void portAnnouncement_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("IPv4") << u"192.168.1.2"_s << u"PORT 192,168,1,2,19,137"_s;
+        QTest::newRow("IPv6") << u"2001:db8::7"_s << u"EPRT |2|2001:db8::7|5001|"_s;
+        QTest::newRow("IPv6 with a zone") << u"fe80::1%lo"_s << u"EPRT |2|fe80::1|5001|"_s;
     }
 
     void portAnnouncement()
     {
+        QFETCH(QString, address);
+        QFETCH(QString, command);
         ScriptedServer server;
         server.answer("200 PORT ok");
         TIdFTP ftp;
         QVERIFY(ConnectWithoutLogin(ftp, server, false));
         TIdSocketHandle listening;
-        listening.IP = u"192.168.1.2"_s;
+        listening.IP = address;
         listening.Port = 5001;
         ftp.AnnouncePort(listening);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), QStringList{u"PORT 192,168,1,2,19,137"_s});
+        QCOMPARE(server.transcript(), QStringList{command});
     }
 
     void transferTypeIsSentOnlyOnChange()

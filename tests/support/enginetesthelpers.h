@@ -7,6 +7,7 @@
 #include "scriptedserver.h"
 #include "tidftp.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -65,6 +66,25 @@ inline void AddServerAndModeRows()
     QTest::newRow("pyftpdlib active") << RealFtpServer::Kind::Pyftpdlib << false;
     QTest::newRow("vsftpd passive") << RealFtpServer::Kind::Vsftpd << true;
     QTest::newRow("vsftpd active") << RealFtpServer::Kind::Vsftpd << false;
+}
+
+// On a server whose folder holds only "daten.bin" with the payload: lists
+// it, downloads it and uploads it again as "hoch.bin", each byte-exact.
+// Check QTest::currentTestFailed() afterwards.
+inline void VerifyListDownloadUpload(TIdFTP &ftp, const RealFtpServer &server, const QByteArray &payload)
+{
+    QStringList lines;
+    ftp.List(lines);
+    QVERIFY2(lines.size() == 1 && lines.first().endsWith(u" daten.bin"), qPrintable(lines.join(u'\n')));
+    ftp.SetTransferType(ftBinary);
+    QBuffer down;
+    down.open(QIODevice::WriteOnly);
+    QVERIFY2(ftp.Retrieve(QStringLiteral("daten.bin"), down), qPrintable(server.serverLog()));
+    QCOMPARE(down.data(), payload);
+    QBuffer up(&down.buffer());
+    up.open(QIODevice::ReadOnly);
+    QVERIFY2(ftp.Store(up, QStringLiteral("hoch.bin")), qPrintable(server.serverLog()));
+    QCOMPARE(FileContent(server.rootDir() + QStringLiteral("/hoch.bin")), payload);
 }
 
 // A session on the scripted server, connected but not logged in: transfers

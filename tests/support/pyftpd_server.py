@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """FTP server for Glimra's tests, run by RealFtpServer.
 
-Listens on 127.0.0.1 on a port the system picks and writes "PORT <n>" as
+Listens on 127.0.0.1 (or ::1) on a port the system picks and writes "PORT <n>" as
 the first line on stdout once the socket accepts connections. Every
 command a client sends is appended to the transcript file, one per line,
 as the server decoded it.
@@ -12,14 +12,14 @@ import logging
 import os
 import sys
 
-if "--implicit-tls" not in sys.argv:
+if "--implicit-tls" not in sys.argv and "--explicit-tls" not in sys.argv:
     # pyftpdlib loads pyOpenSSL on import even when TLS is not used; without
     # it a plain server comes up in half the time.
     sys.modules["OpenSSL"] = None
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 FULL_PERMISSIONS = "elradfmwMT"
@@ -33,17 +33,34 @@ def parse_arguments():
     parser.add_argument("--password", required=True)
     parser.add_argument("--transcript", required=True)
     parser.add_argument("--implicit-tls", action="store_true")
+    parser.add_argument("--explicit-tls", action="store_true",
+                        help="AUTH TLS before the login, TLS on every data connection")
     parser.add_argument("--certificate")
     parser.add_argument("--key")
     parser.add_argument("--latin1", action="store_true",
                         help="names travel as Windows-1252 bytes, no UTF8 feature")
     parser.add_argument("--no-mlsd", action="store_true")
+    parser.add_argument("--no-epsv", action="store_true")
+    parser.add_argument("--ipv6", action="store_true", help="listen on ::1")
     parser.add_argument("--unix-mode", action="store_true",
                         help="MLSD lines carry the UNIX.mode fact, as proftpd's do")
     parser.add_argument("--masquerade")
     parser.add_argument("--passive-ports", help="first-last")
     parser.add_argument("--command-delay", type=int, default=0,
                         help="milliseconds before each command is taken, like a distant server")
+    parser.add_argument("--delayed-commands", default="",
+                        help="comma-separated verbs the delay applies to; all when empty")
+    parser.add_argument("--cut-first-transfer-after", type=int, default=0,
+                        help="bytes after which the data connection of the first RETR, STOR "
+                             "or APPE is closed, as a failing network would")
+    parser.add_argument("--rate-limit", type=int, default=0,
+                        help="bytes per second on data connections")
+    parser.add_argument("--no-rest", action="store_true", help="REST is an unknown command")
+    parser.add_argument("--raw-names", action="store_true",
+                        help="names that are no UTF-8 travel as their bytes instead of as '?'")
+    parser.add_argument("--cut-downloads", choices=("226", "426"),
+                        help="RETR sends 40 %% of the file, closes the data connection and "
+                             "answers with this code: 226 as if complete, 426 as broken off")
     return parser.parse_args()
 
 
@@ -69,8 +86,12 @@ class SlowCommandsMixin:
     answer it: a client waiting for the reply sees its wait run long."""
 
     command_delay = 0.0
+    delayed_commands = frozenset()
 
     def pre_process_command(self, line, cmd, arg):
+        if self.delayed_commands and cmd not in self.delayed_commands:
+            super().pre_process_command(line, cmd, arg)
+            return
         self.ioloop.call_later(self.command_delay, self.take_delayed_command, line, cmd, arg)
 
     def take_delayed_command(self, line, cmd, arg):
@@ -110,6 +131,32 @@ class Latin1Mixin:
         super().push_dtp_data(data, isproducer, file, cmd)
 
 
+class CutDownloadsMixin:
+    """Sends only the first 40 % of every downloaded file, as a server whose
+    disk or process failed mid-file would."""
+
+    def push_dtp_data(self, data, isproducer=False, file=None, cmd=None):
+        if cmd == "RETR":
+            content = file.read()
+            data, isproducer = content[: len(content) * 40 // 100], False
+        super().push_dtp_data(data, isproducer, file, cmd)
+
+
+def broken_off_dtp_handler(base):
+    class BrokenOffDtpHandler(base):
+        """Answers 426 when a download's data connection closes."""
+
+        def handle_close(self):
+            if not self._closed and self.cmd == "RETR":
+                self._resp = ("426 Connection closed; transfer aborted.", logging.info)
+                self.transfer_finished = False
+                self.close()
+                return
+            super().handle_close()
+
+    return BrokenOffDtpHandler
+
+
 class UnixModeMixin:
     """Lists every entry's permissions in its MLSD line."""
 
@@ -128,6 +175,55 @@ class ImplicitTlsMixin:
 
     def ftp_AUTH(self, line):
         self.respond("503 Already using TLS.")
+
+
+FILE_TRANSFERS = ("RETR", "STOR", "APPE")
+
+
+class CuttingDtpMixin:
+    """Closes the data connection of the first file transfer after a given
+    number of bytes and answers 426, as a connection that breaks off does.
+    Listings pass untouched."""
+
+    cut_after = 0
+    cuts_left = 1
+    _cut_at = None
+
+    def _arm_cut(self):
+        if self._cut_at is None and self.cmd in FILE_TRANSFERS and CuttingDtpMixin.cuts_left > 0:
+            CuttingDtpMixin.cuts_left -= 1
+            self._cut_at = self.cut_after
+
+    def _cut(self):
+        self._resp = ("426 Connection closed; transfer aborted.", logging.info)
+        self.close()
+
+    def use_sendfile(self):
+        # Sent bytes are counted one send at a time.
+        return False
+
+    def send(self, data):
+        self._arm_cut()
+        if self._cut_at is not None:
+            remaining = self._cut_at - self.tot_bytes_sent
+            if remaining <= 0:
+                self._cut()
+                return 0
+            data = data[:remaining]
+        return super().send(data)
+
+    def enable_receiving(self, type, cmd):
+        super().enable_receiving(type, cmd)
+        self._arm_cut()
+
+    def handle_read(self):
+        if self._cut_at is not None:
+            self.ac_in_buffer_size = max(1, self._cut_at - self.tot_bytes_received)
+        super().handle_read()
+        if self._cut_at is not None and self.tot_bytes_received >= self._cut_at and not self._closed:
+            self._cut()
+
+    handle_read_event = handle_read
 
 
 def patient_tls_dtp_handler():
@@ -150,21 +246,40 @@ def handler_class(arguments):
         mixins.append(SlowCommandsMixin)
     if arguments.latin1:
         mixins.append(Latin1Mixin)
+    if arguments.cut_downloads:
+        mixins.append(CutDownloadsMixin)
     if arguments.unix_mode:
         mixins.append(UnixModeMixin)
-    if arguments.implicit_tls:
+    tls = arguments.implicit_tls or arguments.explicit_tls
+    if tls:
         from pyftpdlib.handlers import TLS_FTPHandler
-        mixins.append(ImplicitTlsMixin)
         base = TLS_FTPHandler
     else:
         base = FTPHandler
-    handler = type("GlimraTestHandler", tuple(mixins) + (base,), {})
     if arguments.implicit_tls:
-        handler.dtp_handler = patient_tls_dtp_handler()
+        mixins.append(ImplicitTlsMixin)
+    handler = type("GlimraTestHandler", tuple(mixins) + (base,), {})
+    dtp = patient_tls_dtp_handler() if tls else DTPHandler
+    dtp_mixins = []
+    if arguments.cut_first_transfer_after > 0:
+        dtp_mixins.append(CuttingDtpMixin)
+    if arguments.rate_limit > 0:
+        dtp_mixins.append(ThrottledDTPHandler)
+    if dtp_mixins:
+        dtp = type("GlimraTestDtpHandler", tuple(dtp_mixins) + (dtp,), {})
+    handler.dtp_handler = dtp
+    if arguments.cut_downloads == "426":
+        handler.dtp_handler = broken_off_dtp_handler(handler.dtp_handler)
     handler.proto_cmds = dict(base.proto_cmds)
+    refused = []
     if arguments.no_mlsd:
-        for command in ("MLSD", "MLST"):
-            handler.proto_cmds.pop(command, None)
+        refused += ["MLSD", "MLST"]
+    if arguments.no_epsv:
+        refused.append("EPSV")
+    if arguments.no_rest:
+        refused.append("REST")
+    for command in refused:
+        handler.proto_cmds.pop(command, None)
     return handler
 
 
@@ -176,15 +291,25 @@ def configure(handler, arguments):
     handler.transcript = open(arguments.transcript, "a", encoding="utf8", errors="replace")
     handler.banner = "Glimra test server ready."
     handler.command_delay = arguments.command_delay / 1000.0
+    handler.delayed_commands = frozenset(verb for verb in arguments.delayed_commands.upper().split(",") if verb)
+    if arguments.raw_names:
+        handler.unicode_errors = "surrogateescape"
     if arguments.masquerade:
         handler.masquerade_address = arguments.masquerade
+    if arguments.cut_first_transfer_after > 0:
+        handler.dtp_handler.cut_after = arguments.cut_first_transfer_after
+    if arguments.rate_limit > 0:
+        handler.dtp_handler.read_limit = arguments.rate_limit
+        handler.dtp_handler.write_limit = arguments.rate_limit
     if arguments.passive_ports:
         first, last = (int(part) for part in arguments.passive_ports.split("-"))
         handler.passive_ports = list(range(first, last + 1))
-    if arguments.implicit_tls:
+    if arguments.implicit_tls or arguments.explicit_tls:
         handler.certfile = arguments.certificate
         handler.keyfile = arguments.key
         handler.tls_data_required = True
+        # USER before AUTH TLS is refused, so no password ever travels in clear.
+        handler.tls_control_required = arguments.explicit_tls
 
 
 def main():
@@ -193,7 +318,7 @@ def main():
                         format="%(asctime)s %(message)s")
     handler = handler_class(arguments)
     configure(handler, arguments)
-    server = FTPServer(("127.0.0.1", 0), handler)
+    server = FTPServer(("::1" if arguments.ipv6 else "127.0.0.1", 0), handler)
     print("PORT %d" % server.socket.getsockname()[1], flush=True)
     sys.stdout = open(os.devnull, "w")
     server.serve_forever(handle_exit=False)

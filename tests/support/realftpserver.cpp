@@ -8,7 +8,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include <pwd.h>
@@ -19,12 +22,15 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kStartTimeoutMs = 15000;
-constexpr int kVsftpdAttempts = 5;
+constexpr int kPortAttempts = 5;
 
 const QString kPython = u"/usr/bin/python3"_s;
 const QString kVsftpd = u"/usr/sbin/vsftpd"_s;
-const QString kVsftpdUser = u"ftp"_s;
+// vsftpd logs in this user; pure-ftpd's virtual user runs as it.
+const QString kServerUser = u"ftp"_s;
 const QString kPamService = u"runuser"_s;
+const QString kDpkgDeb = u"/usr/bin/dpkg-deb"_s;
+const QString kOpenssl = u"/usr/bin/openssl"_s;
 
 QString pyftpdScript()
 {
@@ -43,6 +49,43 @@ QString lastLines(const QString &text, int count)
     return lines.mid(qMax(0, lines.size() - count)).join(u'\n');
 }
 
+// The pure-ftpd package scripts/install-deps.sh downloaded, or empty.
+QString pureFtpdPackage()
+{
+    const QStringList packages =
+        QDir(QStringLiteral(GLIMRA_DEB_CACHE_DIR)).entryList({u"pure-ftpd_*.deb"_s}, QDir::Files, QDir::Name);
+    return packages.isEmpty() ? QString()
+                              : QDir(QStringLiteral(GLIMRA_DEB_CACHE_DIR)).filePath(packages.last());
+}
+
+// Runs a helper program to its end; its output, or nothing when it failed.
+std::optional<QByteArray> runTool(const QString &program, const QStringList &arguments, QString *error)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        setError(error,
+                 u"%1 failed: %2"_s.arg(program, QString::fromLocal8Bit(process.readAllStandardError())));
+        return std::nullopt;
+    }
+    return process.readAllStandardOutput();
+}
+
+// Root, and the "ftp" user the server runs its logins as.
+bool canChangeToServerUser(const QString &server, QString *why)
+{
+    if (::geteuid() != 0) {
+        setError(why, u"%1 changes to its login user only when started as root"_s.arg(server));
+        return false;
+    }
+    if (!::getpwnam(kServerUser.toLocal8Bit().constData())) {
+        setError(why, u"there is no user \"%1\" for %2's logins"_s.arg(kServerUser, server));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 RealFtpServer::RealFtpServer(const Options &options)
@@ -58,30 +101,48 @@ RealFtpServer::~RealFtpServer()
 
 bool RealFtpServer::isAvailable(Kind kind, QString *why)
 {
-    if (kind == Kind::Pyftpdlib) {
+    switch (kind) {
+    case Kind::Pyftpdlib:
         if (QFileInfo(kPython).isExecutable())
             return true;
         setError(why, u"%1 is missing"_s.arg(kPython));
         return false;
+    case Kind::Vsftpd: {
+        if (!QFileInfo(kVsftpd).isExecutable()) {
+            setError(why, u"vsftpd is not installed"_s);
+            return false;
+        }
+        if (!canChangeToServerUser(u"vsftpd"_s, why))
+            return false;
+        QFile pamService(u"/etc/pam.d/"_s + kPamService);
+        if (!pamService.open(QIODevice::ReadOnly) || !pamService.readAll().contains("pam_rootok")) {
+            setError(why, u"the PAM service \"%1\" with pam_rootok is missing"_s.arg(kPamService));
+            return false;
+        }
+        return true;
     }
-    if (!QFileInfo(kVsftpd).isExecutable()) {
-        setError(why, u"vsftpd is not installed"_s);
-        return false;
+    case Kind::PureFtpd:
+        if (pureFtpdPackage().isEmpty()) {
+            setError(why, u"no pure-ftpd package in %1 (scripts/install-deps.sh downloads it)"_s.arg(
+                              QStringLiteral(GLIMRA_DEB_CACHE_DIR)));
+            return false;
+        }
+        if (!QFileInfo(kDpkgDeb).isExecutable() || !QFileInfo(kOpenssl).isExecutable()) {
+            setError(why, u"dpkg-deb or openssl is missing"_s);
+            return false;
+        }
+        return canChangeToServerUser(u"pure-ftpd"_s, why);
     }
-    if (::geteuid() != 0) {
-        setError(why, u"vsftpd changes to its login user only when started as root"_s);
-        return false;
-    }
-    if (!::getpwnam(kVsftpdUser.toLocal8Bit().constData())) {
-        setError(why, u"there is no user \"%1\" for vsftpd's logins"_s.arg(kVsftpdUser));
-        return false;
-    }
-    QFile pamService(u"/etc/pam.d/"_s + kPamService);
-    if (!pamService.open(QIODevice::ReadOnly) || !pamService.readAll().contains("pam_rootok")) {
-        setError(why, u"the PAM service \"%1\" with pam_rootok is missing"_s.arg(kPamService));
-        return false;
-    }
-    return true;
+    return false;
+}
+
+bool RealFtpServer::hasIPv6Loopback(QString *why)
+{
+    QTcpServer probe;
+    if (probe.listen(QHostAddress::LocalHostIPv6, 0))
+        return true;
+    setError(why, u"this machine has no IPv6 loopback address ::1 (%1)"_s.arg(probe.errorString()));
+    return false;
 }
 
 bool RealFtpServer::start(QString *error)
@@ -92,19 +153,48 @@ bool RealFtpServer::start(QString *error)
         setError(error, why);
         return false;
     }
-    if (m_options.kind == Kind::Vsftpd &&
-        (m_options.latin1Names || m_options.hideMlsd || m_options.unixModeFact)) {
-        setError(error, u"latin1Names, hideMlsd and unixModeFact are options of the pyftpdlib server"_s);
+    if (m_options.ipv6 && !hasIPv6Loopback(&why)) {
+        setError(error, why);
+        return false;
+    }
+    if (const QString problem = optionsProblem(); !problem.isEmpty()) {
+        setError(error, problem);
         return false;
     }
     if (!m_setupError.isEmpty()) {
         setError(error, m_setupError);
         return false;
     }
-    const bool started = m_options.kind == Kind::Pyftpdlib ? startPyftpdlib(error) : startVsftpd(error);
+    bool started = false;
+    switch (m_options.kind) {
+    case Kind::Pyftpdlib:
+        started = startPyftpdlib(error);
+        break;
+    case Kind::Vsftpd:
+        started = startVsftpd(error);
+        break;
+    case Kind::PureFtpd:
+        started = startPureFtpd(error);
+        break;
+    }
     if (!started)
         stop();
     return started;
+}
+
+QString RealFtpServer::optionsProblem() const
+{
+    const Options &o = m_options;
+    if (o.kind != Kind::Pyftpdlib && (o.latin1Names || o.hideMlsd || o.unixModeFact || o.commandDelayMs > 0 ||
+                                      o.cutFirstTransferAfter > 0 || o.rateLimit > 0 || o.refuseRestart))
+        return u"latin1Names, hideMlsd, unixModeFact, commandDelayMs, cutFirstTransferAfter, rateLimit and "
+               u"refuseRestart are options of the pyftpdlib server"_s;
+    if (o.implicitTls && o.explicitTls)
+        return u"implicitTls and explicitTls exclude each other"_s;
+    if (o.kind == Kind::PureFtpd && (o.implicitTls || o.explicitTls || o.refuseEpsv ||
+                                     !o.masqueradeAddress.isEmpty() || o.dataConnectionTimeout > 0))
+        return u"the pure-ftpd server takes none of the TLS, EPSV and data connection options"_s;
+    return {};
 }
 
 void RealFtpServer::stop()
@@ -151,13 +241,17 @@ std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) con
     // -I: only the system's modules, whatever the test's environment says.
     QStringList arguments{u"-I"_s, pyftpdScript(),  u"--root"_s, rootDir(),         u"--user"_s,
                           user(),  u"--password"_s, password(),  u"--transcript"_s, transcriptFile()};
-    if (m_options.implicitTls) {
+    if (m_options.implicitTls || m_options.explicitTls) {
         const auto certificate = SelfSignedCertificate::get(error);
         if (!certificate)
             return std::nullopt;
-        arguments << u"--implicit-tls"_s << u"--certificate"_s << certificate->certificateFile << u"--key"_s
-                  << certificate->keyFile;
+        arguments << (m_options.implicitTls ? u"--implicit-tls"_s : u"--explicit-tls"_s) << u"--certificate"_s
+                  << certificate->certificateFile << u"--key"_s << certificate->keyFile;
     }
+    if (m_options.refuseEpsv)
+        arguments << u"--no-epsv"_s;
+    if (m_options.ipv6)
+        arguments << u"--ipv6"_s;
     if (m_options.latin1Names)
         arguments << u"--latin1"_s;
     if (m_options.hideMlsd)
@@ -167,7 +261,18 @@ std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) con
     if (!m_options.masqueradeAddress.isEmpty())
         arguments << u"--masquerade"_s << m_options.masqueradeAddress;
     if (m_options.commandDelayMs > 0)
-        arguments << u"--command-delay"_s << QString::number(m_options.commandDelayMs);
+        arguments << u"--command-delay"_s << QString::number(m_options.commandDelayMs)
+                  << u"--delayed-commands"_s << m_options.delayedCommands.join(u',');
+    if (m_options.cutFirstTransferAfter > 0)
+        arguments << u"--cut-first-transfer-after"_s << QString::number(m_options.cutFirstTransferAfter);
+    if (m_options.rateLimit > 0)
+        arguments << u"--rate-limit"_s << QString::number(m_options.rateLimit);
+    if (m_options.refuseRestart)
+        arguments << u"--no-rest"_s;
+    if (m_options.rawNames)
+        arguments << u"--raw-names"_s;
+    if (m_options.cutDownloadsReply != 0)
+        arguments << u"--cut-downloads"_s << QString::number(m_options.cutDownloadsReply);
     if (m_options.passivePortMin > 0)
         arguments << u"--passive-ports"_s << u"%1-%2"_s.arg(m_options.passivePortMin).arg(passivePortLast());
     return arguments;
@@ -195,15 +300,37 @@ bool RealFtpServer::startPyftpdlib(QString *error)
 
 bool RealFtpServer::startVsftpd(QString *error)
 {
-    // vsftpd cannot bind port 0 and tell us; a port another program takes in the
-    // meantime makes it exit, and the next attempt takes another port.
-    for (int attempt = 0; attempt < kVsftpdAttempts; ++attempt) {
+    return startOnFreePort([this](int port, QString *launchError,
+                                  bool *portTaken) { return launchVsftpdOnce(port, launchError, portTaken); },
+                           error);
+}
+
+// vsftpd and pure-ftpd cannot bind port 0 and tell us; a port another
+// program takes in the meantime makes them exit, and the next attempt takes
+// another port.
+bool RealFtpServer::startOnFreePort(const std::function<bool(int, QString *, bool *)> &launch, QString *error)
+{
+    for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
         bool portTaken = false;
-        if (launchVsftpdOnce(FreeLocalPort(), error, &portTaken))
+        if (launch(FreeLocalPort(), error, &portTaken))
             return true;
         if (!portTaken)
             return false;
     }
+    return false;
+}
+
+bool RealFtpServer::waitForListening(int listenPort, const QString &name, QString *error, bool *portTaken)
+{
+    if (m_process->waitUntilListening(listenPort, QDeadlineTimer(kStartTimeoutMs))) {
+        m_port = listenPort;
+        return true;
+    }
+    const QString log = lastLines(serverLog(), 15);
+    *portTaken = log.contains(u"could not bind"_s, Qt::CaseInsensitive) ||
+                 log.contains(u"Address already in use"_s, Qt::CaseInsensitive);
+    setError(error, u"%1 did not come up: %2"_s.arg(name, log));
+    m_process.reset();
     return false;
 }
 
@@ -217,24 +344,16 @@ bool RealFtpServer::launchVsftpdOnce(int listenPort, QString *error, bool *portT
     m_process = std::make_unique<ServerProcess>();
     if (!m_process->start(kVsftpd, {config}, folderPath(u"server.log"_s), ServerProcess::Output::Log, error))
         return false;
-    if (m_process->waitUntilListening(listenPort, QDeadlineTimer(kStartTimeoutMs))) {
-        m_port = listenPort;
-        return true;
-    }
-    const QString log = lastLines(serverLog(), 15);
-    *portTaken = log.contains(u"could not bind"_s);
-    setError(error, u"vsftpd did not come up: %1"_s.arg(log));
-    m_process.reset();
-    return false;
+    return waitForListening(listenPort, u"vsftpd"_s, error, portTaken);
 }
 
 QString RealFtpServer::writeVsftpdConfig(int listenPort) const
 {
     QStringList lines{
-        u"listen=YES"_s,
-        u"listen_ipv6=NO"_s,
+        m_options.ipv6 ? u"listen=NO"_s : u"listen=YES"_s,
+        m_options.ipv6 ? u"listen_ipv6=YES"_s : u"listen_ipv6=NO"_s,
+        m_options.ipv6 ? u"listen_address6=::1"_s : u"listen_address=127.0.0.1"_s,
         u"background=NO"_s,
-        u"listen_address=127.0.0.1"_s,
         u"listen_port=%1"_s.arg(listenPort),
         u"seccomp_sandbox=NO"_s,
         u"secure_chroot_dir=%1"_s.arg(folderPath(u"empty"_s)),
@@ -269,14 +388,20 @@ QString RealFtpServer::writeVsftpdConfig(int listenPort) const
               << u"connect_timeout=%1"_s.arg(m_options.dataConnectionTimeout);
     if (m_options.maxPerIp > 0)
         lines << u"max_per_ip=%1"_s.arg(m_options.maxPerIp);
-    if (m_options.implicitTls) {
+    if (m_options.idleSessionTimeout > 0)
+        lines << u"idle_session_timeout=%1"_s.arg(m_options.idleSessionTimeout);
+    if (m_options.refuseEpsv)
+        lines << u"cmds_denied=EPSV"_s;
+    if (m_options.implicitTls || m_options.explicitTls) {
         const auto certificate = SelfSignedCertificate::get(nullptr);
         if (!certificate)
             return {};
+        if (m_options.implicitTls)
+            lines << u"implicit_ssl=YES"_s;
         // vsftpd takes the user name "ftp" for an anonymous one until the login.
-        lines << u"ssl_enable=YES"_s << u"implicit_ssl=YES"_s << u"allow_anon_ssl=YES"_s
-              << u"force_local_logins_ssl=YES"_s << u"force_local_data_ssl=YES"_s
-              << u"force_anon_logins_ssl=YES"_s << u"force_anon_data_ssl=YES"_s << u"require_ssl_reuse=YES"_s
+        lines << u"ssl_enable=YES"_s << u"allow_anon_ssl=YES"_s << u"force_local_logins_ssl=YES"_s
+              << u"force_local_data_ssl=YES"_s << u"force_anon_logins_ssl=YES"_s
+              << u"force_anon_data_ssl=YES"_s << u"require_ssl_reuse=YES"_s
               << u"rsa_cert_file=%1"_s.arg(certificate->certificateFile)
               << u"rsa_private_key_file=%1"_s.arg(certificate->keyFile);
     }
@@ -288,9 +413,65 @@ QString RealFtpServer::writeVsftpdConfig(int listenPort) const
     return path;
 }
 
+// The package is unpacked into the server's own folder: dpkg-deb -x takes a
+// fraction of a second. Its user database holds one virtual user.
+bool RealFtpServer::preparePureFtpd(QString *error) const
+{
+    const QString unpacked = folderPath(u"pure-ftpd"_s);
+    if (!QFileInfo::exists(unpacked + u"/usr/sbin/pure-ftpd"_s) &&
+        !runTool(kDpkgDeb, {u"-x"_s, pureFtpdPackage(), unpacked}, error))
+        return false;
+    const auto hash = runTool(kOpenssl, {u"passwd"_s, u"-6"_s, password()}, error);
+    const passwd *account = ::getpwnam(kServerUser.toLocal8Bit().constData());
+    if (!hash || !account)
+        return false;
+    // user:hash:uid:gid:gecos:home/./ and twelve empty limits; "/./" chroots there.
+    const QString line =
+        u"%1:%2:%3:%4::%5/./::::::::::::\n"_s.arg(user(), QString::fromLatin1(hash->trimmed()))
+            .arg(account->pw_uid)
+            .arg(account->pw_gid)
+            .arg(rootDir());
+    QFile users(folderPath(u"pureftpd.passwd"_s));
+    if (!users.open(QIODevice::WriteOnly | QIODevice::Truncate) || users.write(line.toUtf8()) < 0)
+        return false;
+    users.close();
+    return runTool(unpacked + u"/usr/bin/pure-pw"_s,
+                   {u"mkdb"_s, folderPath(u"pureftpd.pdb"_s), u"-f"_s, folderPath(u"pureftpd.passwd"_s)},
+                   error)
+        .has_value();
+}
+
+bool RealFtpServer::startPureFtpd(QString *error)
+{
+    if (!preparePureFtpd(error))
+        return false;
+    return startOnFreePort(
+        [this](int port, QString *launchError, bool *portTaken) {
+            return launchPureFtpdOnce(port, launchError, portTaken);
+        },
+        error);
+}
+
+bool RealFtpServer::launchPureFtpdOnce(int listenPort, QString *error, bool *portTaken)
+{
+    QStringList arguments{u"--bind"_s,        u"%1,%2"_s.arg(host()).arg(listenPort),
+                          u"--login"_s,       u"puredb:"_s + folderPath(u"pureftpd.pdb"_s),
+                          u"--noanonymous"_s, u"--chrooteveryone"_s,
+                          u"--dontresolve"_s, u"--syslogfacility"_s,
+                          u"none"_s};
+    if (m_options.passivePortMin > 0)
+        arguments << u"--passiveportrange"_s
+                  << u"%1:%2"_s.arg(m_options.passivePortMin).arg(passivePortLast());
+    m_process = std::make_unique<ServerProcess>();
+    if (!m_process->start(folderPath(u"pure-ftpd/usr/sbin/pure-ftpd"_s), arguments,
+                          folderPath(u"server.log"_s), ServerProcess::Output::Log, error))
+        return false;
+    return waitForListening(listenPort, u"pure-ftpd"_s, error, portTaken);
+}
+
 QString RealFtpServer::host() const
 {
-    return u"127.0.0.1"_s;
+    return m_options.ipv6 ? u"::1"_s : u"127.0.0.1"_s;
 }
 
 int RealFtpServer::port() const
@@ -300,7 +481,7 @@ int RealFtpServer::port() const
 
 QString RealFtpServer::user() const
 {
-    return m_options.kind == Kind::Vsftpd ? kVsftpdUser : u"glimra"_s;
+    return m_options.kind == Kind::Vsftpd ? kServerUser : u"glimra"_s;
 }
 
 QString RealFtpServer::password() const
@@ -315,7 +496,7 @@ QString RealFtpServer::rootDir() const
 
 QString RealFtpServer::certificateFile() const
 {
-    if (!m_options.implicitTls)
+    if (!m_options.implicitTls && !m_options.explicitTls)
         return {};
     const auto certificate = SelfSignedCertificate::get(nullptr);
     return certificate ? certificate->certificateFile : QString();
@@ -395,9 +576,9 @@ QString RealFtpServer::folderPath(const QString &name) const
 
 bool RealFtpServer::handToServerUser(const QString &path) const
 {
-    if (m_options.kind != Kind::Vsftpd)
+    if (m_options.kind == Kind::Pyftpdlib)
         return true;
-    const passwd *account = ::getpwnam(kVsftpdUser.toLocal8Bit().constData());
+    const passwd *account = ::getpwnam(kServerUser.toLocal8Bit().constData());
     return account && ::chown(QFile::encodeName(path).constData(), account->pw_uid, account->pw_gid) == 0;
 }
 

@@ -37,8 +37,10 @@ public:
     // Reads one command and answers "200 " followed by that command, so the
     // client can tell this answer from every other (see VERIFY_IN_STEP).
     ScriptedServer &echo();
-    // Reads one command (PASV), opens a data port and replies with the
-    // format, %1 replaced by "127,0,0,1,p1,p2".
+    // Reads one command (EPSV or PASV) and opens a data port. To EPSV it
+    // replies 229 with the port; to PASV with the format, %1 replaced by
+    // "127,0,0,1,p1,p2" and %2 by "p1,p2" alone. A test of PASV replies
+    // refuses EPSV first.
     ScriptedServer &passive(const QByteArray &format = "227 Entering Passive Mode (%1).");
     // Accepts the data connection the client opens after passive().
     ScriptedServer &acceptData();

@@ -13,20 +13,26 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The inode of the IPv4 socket listening on 127.0.0.1:port, from the kernel's table.
+// The inode of the socket listening on 127.0.0.1:port or [::1]:port, from
+// the kernel's tables.
 QByteArray listeningSocketInode(int port)
 {
-    QFile table(u"/proc/net/tcp"_s);
-    if (!table.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray localAddress =
-        "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    const QByteArray portField = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    const std::pair<const char *, QByteArray> tables[] = {
+        {"/proc/net/tcp", "0100007F" + portField},
+        {"/proc/net/tcp6", "00000000000000000000000001000000" + portField},
+    };
     const QByteArray listenState = "0A";
-    table.readLine(); // column titles
-    while (!table.atEnd()) {
-        const QList<QByteArray> fields = table.readLine().simplified().split(' ');
-        if (fields.size() > 9 && fields[1] == localAddress && fields[3] == listenState)
-            return fields[9];
+    for (const auto &[path, localAddress] : tables) {
+        QFile table(QString::fromLatin1(path));
+        if (!table.open(QIODevice::ReadOnly))
+            continue;
+        table.readLine(); // column titles
+        while (!table.atEnd()) {
+            const QList<QByteArray> fields = table.readLine().simplified().split(' ');
+            if (fields.size() > 9 && fields[1] == localAddress && fields[3] == listenState)
+                return fields[9];
+        }
     }
     return {};
 }

@@ -27,7 +27,8 @@ public:
     QByteArray readLine(const QDeadlineTimer &deadline);
     // Waits up to the given time for the process to end; true if it did.
     bool waitForExit(int milliseconds);
-    // Whether the process itself holds the socket listening on 127.0.0.1:port.
+    // Whether the process itself holds the socket listening on 127.0.0.1:port
+    // or [::1]:port.
     bool listensOn(int port) const;
     // Polls until the process listens on the port; false when it ended or
     // the deadline passed first.

@@ -1,12 +1,14 @@
 // The main window's session does one thing at a time. While a listing, a
 // download, an upload, a delete, the folder tree's walk, entering a folder,
-// opening a file, a paste or a save-back waits on the server, the window
+// opening a file, a paste, a save-back or the keep-alive's NOOP waits on
+// the server, the window
 // keeps running, so the user can press anything: every enabled command is
 // pressed again and again in every wait of each of them, and the running
 // one must still finish byte-exact with the session in step.
 #include "remoteopshelpers.h"
 #include "transferwindow.h"
 
+#include "keepalive.h"
 #include "localbrowser.h"
 #include "remotedeletion.h"
 #include "tidantifreeze.h"
@@ -223,6 +225,7 @@ enum class Operation {
     PasteFromServer, // "Aus dem FTP Server einfügen" of copied entries
     PasteClipboard,  // "Einfügen" of the files the clipboard names
     SaveBack,        // "Ja" to saving a changed opened file
+    KeepAlive,       // the NOOP of an idle session, sent by its timer
 };
 
 } // namespace
@@ -283,6 +286,7 @@ private slots:
         QTest::newRow("paste from the server, MLSD") << Operation::PasteFromServer << true;
         QTest::newRow("paste from the clipboard, MLSD") << Operation::PasteClipboard << true;
         QTest::newRow("saving an opened file back, MLSD") << Operation::SaveBack << true;
+        QTest::newRow("keep-alive NOOP") << Operation::KeepAlive << true;
     }
 
     void everyCommandDuringEveryOperation()
@@ -315,8 +319,13 @@ private slots:
         CommandPresser presser(*window, stray);
         presser.Arm(operation != Operation::FolderTreeWalk);
         Start(operation);
+        // The timer sends it on its own, a second later.
+        if (operation == Operation::KeepAlive)
+            QVERIFY(QTest::qWaitFor([&] { return server.commands().contains(u"NOOP"_s); }, 5000));
         QVERIFY(QTest::qWaitFor([&] { return !Busy(); }, 30000));
         presser.Disarm();
+        // The checks below talk to the server themselves.
+        window->KeepAliveTimer()->SetInterval(0);
 
         QVERIFY2(presser.Rounds() > 0, "nothing was pressed while the operation ran");
         const QString pressed = presser.Pressed().join(u", "_s);
@@ -413,6 +422,9 @@ private:
         case Operation::SaveBack:
             Transfers::Of(*Window())->Opened().Question()->button(QMessageBox::Yes)->click();
             break;
+        case Operation::KeepAlive:
+            Window()->KeepAliveTimer()->SetInterval(1);
+            break;
         }
     }
 
@@ -434,6 +446,7 @@ private:
         onServer.remove(u"transcript.txt"_s);
         switch (operation) {
         case Operation::Listing:
+        case Operation::KeepAlive:
             QCOMPARE(Captions(Pane()->List), (QStringList{u".."_s, u"trash"_s, u"tree"_s, u"keep.txt"_s}));
             QCOMPARE(onServer, before);
             break;
@@ -498,8 +511,8 @@ private:
     // No other operation cut in: the server saw only the running one's commands.
     void VerifyOnlyItsCommands(Operation operation, const QStringList &commands)
     {
-        QSet<QString> allowed{u"TYPE"_s, u"PWD"_s,  u"PASV"_s, u"MLSD"_s, u"LIST"_s,
-                              u"CWD"_s,  u"CDUP"_s, u"SIZE"_s, u"MLST"_s};
+        QSet<QString> allowed{u"TYPE"_s, u"PWD"_s, u"EPSV"_s, u"PASV"_s, u"MLSD"_s,
+                              u"LIST"_s, u"CWD"_s, u"CDUP"_s, u"SIZE"_s, u"MLST"_s};
         if (operation == Operation::Download || operation == Operation::PasteFromServer ||
             operation == Operation::OpenFile)
             allowed.insert(u"RETR"_s);
@@ -508,11 +521,13 @@ private:
             operation == Operation::Upload || operation == Operation::PasteClipboard)
             allowed += {u"USER"_s, u"PASS"_s, u"SYST"_s, u"QUIT"_s, u"OPTS"_s};
         if (operation == Operation::Upload || operation == Operation::PasteClipboard)
-            allowed += {u"STOR"_s, u"MKD"_s};
+            allowed += {u"STOR"_s, u"MKD"_s, u"MFMT"_s};
         if (operation == Operation::SaveBack)
-            allowed.insert(u"STOR"_s);
+            allowed += {u"STOR"_s, u"MFMT"_s};
         if (operation == Operation::Delete)
             allowed += {u"DELE"_s, u"RMD"_s};
+        if (operation == Operation::KeepAlive)
+            allowed = {u"NOOP"_s};
         const QSet<QString> foreign = Verbs(commands) - allowed;
         QVERIFY2(foreign.isEmpty(), qPrintable(commands.join(u" | "_s)));
     }

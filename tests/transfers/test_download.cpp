@@ -3,8 +3,10 @@
 // beyond 2 GiB.
 #include "transferwindow.h"
 
+#include "keepalive.h"
 #include "operationflags.h"
 
+#include <QElapsedTimer>
 #include <QProgressBar>
 
 #include <sys/stat.h>
@@ -330,14 +332,15 @@ private slots:
 
     // The local file is replaced only by a complete download, in one step:
     // a refused one leaves what was there (and creates nothing), and a
-    // replaced file keeps its permissions. A stray file named like the part
-    // file is someone else's and stays.
+    // replaced file keeps its permissions. Partial data an earlier download
+    // left under the part name is started over, and gone once the file is
+    // complete.
     void replacingALocalFile_data()
     {
         QTest::addColumn<bool>("onServer");
         QTest::addColumn<QByteArray>("before"); // null: no local file
         QTest::addColumn<int>("modeBefore");
-        QTest::addColumn<bool>("strayPart");
+        QTest::addColumn<bool>("earlierPart");
         QTest::addColumn<QByteArray>("after");
         QTest::addColumn<int>("modeAfter");
         QTest::addColumn<QString>("status");
@@ -352,7 +355,7 @@ private slots:
             << true << QByteArray("alt") << 0640 << false << fetched << 0640 << u"Fertig"_s;
         QTest::newRow("read-only, replaced and writable")
             << true << QByteArray("alt") << 0440 << false << fetched << 0640 << u"Fertig"_s;
-        QTest::newRow("a stray part file stays")
+        QTest::newRow("earlier partial data is started over")
             << true << QByteArray("alt") << 0600 << true << fetched << 0600 << u"Fertig"_s;
     }
 
@@ -361,14 +364,14 @@ private slots:
         QFETCH(bool, onServer);
         QFETCH(QByteArray, before);
         QFETCH(int, modeBefore);
-        QFETCH(bool, strayPart);
+        QFETCH(bool, earlierPart);
         QFETCH(QByteArray, after);
         QFETCH(int, modeAfter);
         RealFtpServer server({.files = {{u"datei.txt"_s, "vom Server"}}});
         START_OR_SKIP(server, Kind::Pyftpdlib);
         QVERIFY(m_window.Open(server));
         const QString local = m_window.Local(u"datei.txt"_s);
-        const QString stray = local + u".glimra-part"_s;
+        const QString partPath = local + u".glimra-part"_s;
         QStringList expectedFiles;
         if (!before.isNull()) {
             QVERIFY(WriteFileContent(local, before));
@@ -376,10 +379,8 @@ private slots:
         }
         if (!after.isNull())
             expectedFiles.append(u"datei.txt"_s);
-        if (strayPart) {
-            QVERIFY(WriteFileContent(stray, "fremd"));
-            expectedFiles.append(u"datei.txt.glimra-part"_s);
-        }
+        if (earlierPart)
+            QVERIFY(WriteFileContent(partPath, "vom"));
         // Listed, then gone: SIZE and RETR are refused.
         if (!onServer)
             QVERIFY(QFile::remove(Root(server, u"datei.txt"_s)));
@@ -394,13 +395,12 @@ private slots:
             QVERIFY(::stat(QFile::encodeName(local).constData(), &status) == 0);
             QCOMPARE(int(status.st_mode & 07777), modeAfter);
         }
-        if (strayPart)
-            QCOMPARE(FileContent(stray), QByteArray("fremd"));
     }
 
-    // The abort button cuts the running transfer; the menu item lets the
-    // running file finish and stops before the next step. Either way the
-    // file keeps the time the file system gave it.
+    // The abort button cuts the running transfer, whose partial data stays
+    // beside the file for "Fortsetzen"; the menu item lets the running file
+    // finish and stops before the next step. Either way the file keeps the
+    // time the file system gave it.
     void cancelDuringABigDownload_data()
     {
         QTest::addColumn<bool>("button");
@@ -455,8 +455,10 @@ private slots:
             QCOMPARE(QFileInfo(local).size(), kGiB);
             QVERIFY(Modified(local) != Listed(RecentMinute(5)));
         }
-        QCOMPARE(QDir(m_window.LocalRoot()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{u"gross.bin"_s});
+        QStringList expectedFiles{u"gross.bin"_s};
+        if (button)
+            expectedFiles.append(u"gross.bin.glimra-part"_s);
+        QCOMPARE(QDir(m_window.LocalRoot()).entryList(QDir::Files | QDir::Hidden), expectedFiles);
         QVERIFY(!window.Flags.TransferActive && !window.Flags.OperationBusy);
         // The session goes on: a listing and another download work.
         QVERIFY(window.IdFTP1.IsConnected());
@@ -466,6 +468,28 @@ private slots:
         m_window.Download({u"klein.txt"_s});
         QCOMPARE(FileContent(m_window.Local(u"klein.txt"_s)), QByteArray("small"));
         QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+    }
+
+    // A download that runs for seconds leaves the control connection quiet
+    // for longer than the keep-alive waits; it still speaks only once the
+    // download is over.
+    void keepAliveWaitsForTheDownload()
+    {
+        const QByteArray content = RandomBytes(600 * 1024, 5);
+        RealFtpServer server({.rateLimit = 200 * 1024, .files = {{u"langsam.bin"_s, content}}});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(m_window.Open(server));
+        m_window.Window()->KeepAliveTimer()->SetInterval(1);
+        server.clearTranscript();
+
+        QElapsedTimer took;
+        took.start();
+        m_window.Download({u"langsam.bin"_s});
+        QVERIFY(took.elapsed() > 2000);
+        QCOMPARE(FileContent(m_window.Local(u"langsam.bin"_s)), content);
+        QVERIFY2(!server.commands().contains(u"NOOP"_s), qPrintable(server.commands().join(u" | "_s)));
+        QTRY_VERIFY_WITH_TIMEOUT(server.commands().contains(u"NOOP"_s), 5000);
+        VERIFY_IN_STEP_ON_REAL_SERVER(m_window.Window()->IdFTP1);
     }
 
     void fileBeyondTwoGiB()

@@ -1,6 +1,7 @@
 // Folder transfers over several connections at once: whole trees both ways
-// with their time stamps, the stop commands in the middle, a server that
-// takes fewer connections than asked for, and the first error ending it all.
+// with their time stamps (uploads through MFMT), the stop commands in the
+// middle, a server that takes fewer connections than asked for, and the
+// first error ending it all.
 #include "transferwindow.h"
 
 #include "operationflags.h"
@@ -113,6 +114,16 @@ private slots:
         QCOMPARE(TreeOf(server.rootDir() + u"/ziel"_s), WithFolders(files));
         QCOMPARE(CountOf(server.commands(), u"STOR"_s), 300);
         QCOMPARE(m_window.ShownFolder(), u"/ziel"_s);
+        // Each connection gives its files the local time where the server
+        // offers MFMT (pyftpdlib does, this vsftpd does not).
+        const bool keepsTimes = TIdFTP::HasFeature(window.Features, u"MFMT"_s);
+        QCOMPARE(keepsTimes, kind == Kind::Pyftpdlib);
+        QCOMPARE(CountOf(server.commands(), u"MFMT"_s), keepsTimes ? 300 : 0);
+        if (keepsTimes) {
+            for (auto time = times.begin(); time != times.end(); ++time)
+                QCOMPARE(QFileInfo(server.rootDir() + u"/ziel/"_s + time.key()).lastModified(),
+                         Listed(time.value()));
+        }
     }
 
     // Nothing is fetched twice or left out when the prompts are answered in

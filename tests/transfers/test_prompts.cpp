@@ -17,6 +17,7 @@
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(OverwriteAnswer)
+Q_DECLARE_METATYPE(TransferChoice)
 Q_DECLARE_METATYPE(TasrewrDlg::Answer)
 
 namespace {
@@ -62,70 +63,91 @@ private slots:
     void overwriteRules_data()
     {
         QTest::addColumn<bool>("exists");
+        QTest::addColumn<bool>("resumable");
         QTest::addColumn<qint64>("sourceLaterMs"); // source time minus existing time
         QTest::addColumn<bool>("newOnly");
         QTest::addColumn<bool>("noPrompt");
         QTest::addColumn<bool>("yesToAll");
         QTest::addColumn<bool>("noToAll");
         QTest::addColumn<OverwriteAnswer>("answer");
-        QTest::addColumn<bool>("transfer");
+        QTest::addColumn<TransferChoice>("choice");
         QTest::addColumn<bool>("asked");
         QTest::addColumn<QString>("flagsAfter"); // Y yes to all, N no to all, C cancel
 
         const auto Y = OverwriteAnswer::Yes;
+        const auto skip = TransferChoice::Skip;
+        const auto replace = TransferChoice::Replace;
+        const auto resume = TransferChoice::Continue;
         QTest::newRow("missing target: no question")
-            << false << 0LL << true << false << false << true << Y << true << false << u"N"_s;
+            << false << false << 0LL << true << false << false << true << Y << replace << false << u"N"_s;
         QTest::newRow("new only, equal times")
-            << true << 0LL << true << true << false << false << Y << false << false << u""_s;
+            << true << false << 0LL << true << true << false << false << Y << skip << false << u""_s;
         QTest::newRow("new only, 1 ms counts as equal")
-            << true << 1LL << true << true << false << false << Y << false << false << u""_s;
+            << true << false << 1LL << true << true << false << false << Y << skip << false << u""_s;
         QTest::newRow("new only, 2 ms later")
-            << true << 2LL << true << true << false << false << Y << true << false << u""_s;
+            << true << false << 2LL << true << true << false << false << Y << replace << false << u""_s;
         QTest::newRow("new only, existing is newer")
-            << true << -60000LL << true << true << false << false << Y << false << false << u""_s;
-        QTest::newRow("new only, still asks") << true << 60000LL << true << false << false << false
-                                              << OverwriteAnswer::No << false << true << u""_s;
+            << true << false << -60000LL << true << true << false << false << Y << skip << false << u""_s;
+        QTest::newRow("new only, still asks") << true << false << 60000LL << true << false << false << false
+                                              << OverwriteAnswer::No << skip << true << u""_s;
         QTest::newRow("no to all wins over no prompt")
-            << true << 0LL << false << true << false << true << Y << false << false << u"N"_s;
-        QTest::newRow("yes to all") << true << 0LL << false << false << true << false << Y << true << false
-                                    << u"Y"_s;
-        QTest::newRow("no prompt") << true << 0LL << false << true << false << false << Y << true << false
-                                   << u""_s;
-        QTest::newRow("answer Ja") << true << 0LL << false << false << false << false << Y << true << true
-                                   << u""_s;
-        QTest::newRow("answer Ja zu allen") << true << 0LL << false << false << false << false
-                                            << OverwriteAnswer::YesToAll << true << true << u"Y"_s;
-        QTest::newRow("answer Nein") << true << 0LL << false << false << false << false << OverwriteAnswer::No
-                                     << false << true << u""_s;
-        QTest::newRow("answer Nein zu allen") << true << 0LL << false << false << false << false
-                                              << OverwriteAnswer::NoToAll << false << true << u"N"_s;
-        QTest::newRow("answer Abbrechen") << true << 0LL << false << false << false << false
-                                          << OverwriteAnswer::Cancel << false << true << u"C"_s;
+            << true << false << 0LL << false << true << false << true << Y << skip << false << u"N"_s;
+        QTest::newRow("yes to all") << true << false << 0LL << false << false << true << false << Y << replace
+                                    << false << u"Y"_s;
+        QTest::newRow("no prompt") << true << false << 0LL << false << true << false << false << Y << replace
+                                   << false << u""_s;
+        QTest::newRow("answer Ja") << true << false << 0LL << false << false << false << false << Y << replace
+                                   << true << u""_s;
+        QTest::newRow("answer Ja zu allen") << true << false << 0LL << false << false << false << false
+                                            << OverwriteAnswer::YesToAll << replace << true << u"Y"_s;
+        QTest::newRow("answer Nein") << true << false << 0LL << false << false << false << false
+                                     << OverwriteAnswer::No << skip << true << u""_s;
+        QTest::newRow("answer Nein zu allen") << true << false << 0LL << false << false << false << false
+                                              << OverwriteAnswer::NoToAll << skip << true << u"N"_s;
+        QTest::newRow("answer Abbrechen") << true << false << 0LL << false << false << false << false
+                                          << OverwriteAnswer::Cancel << skip << true << u"C"_s;
+        // Partial data: "Fortsetzen" continues it; where no question is
+        // asked, it is started over rather than trusted.
+        QTest::newRow("answer Fortsetzen") << true << true << 0LL << false << false << false << false
+                                           << OverwriteAnswer::Continue << resume << true << u""_s;
+        QTest::newRow("only partial data is asked about")
+            << false << true << 0LL << true << false << false << false << OverwriteAnswer::Continue << resume
+            << true << u""_s;
+        QTest::newRow("only partial data, no prompt starts over")
+            << false << true << 0LL << false << true << false << false << Y << replace << false << u""_s;
+        QTest::newRow("only partial data, no to all starts over")
+            << false << true << 0LL << false << false << false << true << Y << replace << false << u"N"_s;
+        QTest::newRow("smaller file, new only keeps a newer one")
+            << true << true << -60000LL << true << false << false << false << Y << skip << false << u""_s;
+        QTest::newRow("nothing to continue: Fortsetzen replaces")
+            << true << false << 0LL << false << false << false << false << OverwriteAnswer::Continue
+            << replace << true << u""_s;
     }
 
     void overwriteRules()
     {
         QFETCH(bool, exists);
+        QFETCH(bool, resumable);
         QFETCH(qint64, sourceLaterMs);
         QFETCH(bool, newOnly);
         QFETCH(bool, noPrompt);
         QFETCH(bool, yesToAll);
         QFETCH(bool, noToAll);
         QFETCH(OverwriteAnswer, answer);
-        QFETCH(bool, transfer);
+        QFETCH(TransferChoice, choice);
         QFETCH(bool, asked);
         QFETCH(QString, flagsAfter);
 
         OperationFlags flags;
         flags.YesToAll = yesToAll;
         flags.NoToAll = noToAll;
-        const ExistingTarget target{exists, kExisting.addMSecs(sourceLaterMs), kExisting};
+        const ExistingTarget target{exists, kExisting.addMSecs(sourceLaterMs), kExisting, resumable};
         bool wasAsked = false;
-        const bool decided = DecideTransfer(target, {newOnly, noPrompt}, flags, [&] {
+        const TransferChoice decided = DecideTransfer(target, {newOnly, noPrompt}, flags, [&] {
             wasAsked = true;
             return answer;
         });
-        QCOMPARE(decided, transfer);
+        QCOMPARE(decided, choice);
         QCOMPARE(wasAsked, asked);
         QCOMPARE(flags.YesToAll, flagsAfter.contains(u'Y'));
         QCOMPARE(flags.NoToAll, flagsAfter.contains(u'N'));
@@ -135,8 +157,9 @@ private slots:
     void unknownRemoteTimeIsNeverNewer()
     {
         OperationFlags flags;
-        QVERIFY(!DecideTransfer({true, QDateTime(), kExisting}, {true, true}, flags,
-                                [] { return OverwriteAnswer::Yes; }));
+        QCOMPARE(DecideTransfer({true, QDateTime(), kExisting}, {true, true}, flags,
+                                [] { return OverwriteAnswer::Yes; }),
+                 TransferChoice::Skip);
     }
 
     void overwritePrompt_data()
@@ -157,6 +180,7 @@ private slots:
             << Gesture::FocusAndEnter << u"Button4"_s << OverwriteAnswer::NoToAll;
         QTest::newRow("Esc stops") << Gesture::Escape << QString() << OverwriteAnswer::Cancel;
         QTest::newRow("window frame stops") << Gesture::Frame << QString() << OverwriteAnswer::Cancel;
+        QTest::newRow("Fortsetzen") << Gesture::Click << u"Button6"_s << OverwriteAnswer::Continue;
     }
 
     void overwritePrompt()
@@ -170,13 +194,21 @@ private slots:
         const OverwriteQuestion question{
             u"/home/u/a.txt"_s, u"05.03.2024 10:20:30"_s, SizeText(12),
             u"a.txt"_s,         u"06.03.2024 11:00:00"_s, SizeText(3000000000LL)};
+        // "Fortsetzen" is there only when the question offers it.
+        const bool offered = expected == OverwriteAnswer::Continue;
         QStringList shown;
+        bool continueShown = !offered;
         PromptAnswer<Tfrageueberschreiben> answer([&](Tfrageueberschreiben &dialog, int) {
             shown = {dialog.Edit1->text(), dialog.Label4->text(), dialog.Label2->text(),
                      dialog.Edit2->text(), dialog.Label5->text(), dialog.Label6->text()};
+            continueShown = dialog.Button6->isVisible();
             Answer(dialog, gesture, button);
         });
-        QCOMPARE(prompt.Ask(question), expected);
+        OverwriteQuestion asked = question;
+        asked.offerContinue = offered;
+        QCOMPARE(prompt.Ask(asked), expected);
+        QCOMPARE(continueShown, offered);
+        QCOMPARE(prompt.Button6->text(), u"Fortsetzen"_s);
         QCOMPARE(answer.Answered(), 1);
         QCOMPARE(shown, (QStringList{u"/home/u/a.txt"_s, u"05.03.2024 10:20:30"_s, u"12 Byte"_s, u"a.txt"_s,
                                      u"06.03.2024 11:00:00"_s, u"3000000000 Byte"_s}));

@@ -76,6 +76,11 @@ private slots:
         QTest::newRow("delete confirmation when absent") << u"Other=1"_s << u"Delete_Confirm"_s << 1;
         QTest::newRow("summer time switched off") << u"WSTime_Use=0"_s << u"WSTime_Use"_s << 0;
         QTest::newRow("column width") << u"Right_Col2=123"_s << u"Right_Col2"_s << 123;
+        QTest::newRow("keep-alive when absent") << u"Other=1"_s << u"KeepAlive"_s << 60;
+        QTest::newRow("keep-alive off") << u"KeepAlive=0"_s << u"KeepAlive"_s << 0;
+        QTest::newRow("negative keep-alive is off") << u"KeepAlive=-5"_s << u"KeepAlive"_s << 0;
+        QTest::newRow("keep-alive beyond an hour") << u"KeepAlive=99999"_s << u"KeepAlive"_s << 3600;
+        QTest::newRow("upload times kept when absent") << u"Other=1"_s << u"Keep_Upload_Time"_s << 1;
     }
 
     void readsStoredValuesWithTheirRangeRules()
@@ -97,7 +102,9 @@ private slots:
                                          {u"DiaColor"_s, settings.DiaColor},
                                          {u"Delete_Confirm"_s, settings.Delete_Confirm},
                                          {u"WSTime_Use"_s, settings.WSTime_Use},
-                                         {u"Right_Col2"_s, settings.Right_Col[2]}};
+                                         {u"Right_Col2"_s, settings.Right_Col[2]},
+                                         {u"KeepAlive"_s, settings.KeepAlive},
+                                         {u"Keep_Upload_Time"_s, settings.Keep_Upload_Time}};
         QCOMPARE(fields.value(field), expected);
     }
 
@@ -148,6 +155,8 @@ private slots:
         written.ftplist_r = 1;
         written.VRight = 640;
         written.DiaShow = true;
+        written.KeepAlive = 15;
+        written.Keep_Upload_Time = false;
         {
             TIniFile ini(path);
             written.Write(ini, SampleLayout());
@@ -161,6 +170,8 @@ private slots:
         QCOMPARE(read.ftplist_r, 1);
         QCOMPARE(read.VRight, 640);
         QVERIFY(read.DiaShow);
+        QCOMPARE(read.KeepAlive, 15);
+        QVERIFY(!read.Keep_Upload_Time);
         QCOMPARE(read.Folder, u"/home/user/Bilder"_s);
         QCOMPARE(read.Split1, 0.3);
         QCOMPARE(read.Split2, 0.75);

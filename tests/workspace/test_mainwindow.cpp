@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -78,7 +79,8 @@ QStringList WriteOrder()
                      u"ftplist_r"_s};
     for (int n = 0; n < 4; ++n)
         keys << u"Left_Col%1"_s.arg(n) << u"Right_Col%1"_s.arg(n);
-    keys << u"DiaXt"_s << u"DiaY"_s << u"DiaColor"_s << u"DiaShow"_s;
+    keys << u"DiaXt"_s << u"DiaY"_s << u"DiaColor"_s << u"DiaShow"_s << u"KeepAlive"_s
+         << u"Keep_Upload_Time"_s;
     return keys;
 }
 
@@ -398,11 +400,12 @@ private slots:
     void settingsDialog()
     {
         QFETCH(QString, button);
-        WriteSettings("New_Only=0\r\nDelete_Confirm=0\r\nAnsicht_FTP=3\r\n");
+        WriteSettings("New_Only=0\r\nDelete_Confirm=0\r\nAnsicht_FTP=3\r\nKeepAlive=30\r\n");
         TFTPqvx *window = Start();
         QVERIFY(window);
         QStringList shown;
         QString caption;
+        int keepAliveShown = -1;
         QTimer::singleShot(0, this, [&] {
             QWidget *dialog = QApplication::activeModalWidget();
             if (!dialog)
@@ -414,6 +417,10 @@ private slots:
                     control && control->isChecked())
                     shown << name;
             }
+            auto *keepAlive = dialog->findChild<QSpinBox *>(u"KeepAliveEdit"_s);
+            keepAliveShown = keepAlive->value();
+            keepAlive->setValue(5);
+            dialog->findChild<QCheckBox *>(u"KeepUploadTimeBox"_s)->click();
             dialog->findChild<QCheckBox *>(u"NewOnlyBox"_s)->click();
             dialog->findChild<QCheckBox *>(u"LocalAutoArrangeBox"_s)->click();
             dialog->findChild<QRadioButton *>(u"RemoteView1"_s)->click();
@@ -423,7 +430,10 @@ private slots:
 
         QCOMPARE(caption, u"Einstellungen"_s);
         QCOMPARE(shown, QStringList({u"SummerTimeBox"_s, u"RemoteView3"_s, u"LocalView3"_s}));
+        QCOMPARE(keepAliveShown, 30);
         const bool stored = button == u"OKBtn"_s;
+        QCOMPARE(window->Settings.KeepAlive, stored ? 5 : 30);
+        QCOMPARE(window->Settings.Keep_Upload_Time, !stored);
         QCOMPARE(window->Settings.New_Only, stored);
         QCOMPARE(window->Settings.Autoan_Lokal, stored);
         QCOMPARE(window->Settings.Ansicht_FTP, stored ? 1 : 3);

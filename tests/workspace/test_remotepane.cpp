@@ -253,7 +253,7 @@ private slots:
         QCOMPARE(m_fixture.Window()->Status()->PanelText(1), u"total 12"_s);
         QCOMPARE(ShownFolder(), u"/pub"_s);
         m_fixture.Window()->IdFTP1.CloseConnection();
-        QCOMPARE(server.transcript(), (QStringList{u"type A"_s, u"PWD"_s, u"PASV"_s, u"list"_s}));
+        QCOMPARE(server.transcript(), (QStringList{u"type A"_s, u"PWD"_s, u"EPSV"_s, u"list"_s}));
     }
 
     void navigationIntoFoldersUpAndThroughLinks()

@@ -39,6 +39,7 @@ struct Connection {
     QString user;
     QString password;
     bool ssl = false;
+    bool explicitTls = false;
     bool log = true;
     QString remoteFolder;
 };
@@ -62,6 +63,7 @@ ConnectionProfile ProfileOf(const Connection &connection)
     profile.FTP_Pass = connection.password;
     profile.FTP_Passive = true;
     profile.ssl = connection.ssl;
+    profile.SSL_Explicit = connection.explicitTls;
     profile.Log = connection.log;
     profile.FTPOrdner = connection.remoteFolder;
     return profile;
@@ -366,19 +368,25 @@ private slots:
     void aRefusedCertificateEndsTheConnect_data()
     {
         QTest::addColumn<bool>("accept");
-        QTest::newRow("refused") << false;
-        QTest::newRow("accepted") << true;
+        QTest::addColumn<bool>("explicitTls");
+        QTest::newRow("refused") << false << false;
+        QTest::newRow("accepted") << true << false;
+        QTest::newRow("refused, AUTH TLS") << false << true;
+        QTest::newRow("accepted, AUTH TLS") << true << true;
     }
 
     void aRefusedCertificateEndsTheConnect()
     {
         QFETCH(bool, accept);
+        QFETCH(bool, explicitTls);
         RealFtpServer::Options options;
-        options.implicitTls = true;
+        options.implicitTls = !explicitTls;
+        options.explicitTls = explicitTls;
         RealFtpServer server(options);
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         Connection connection = ConnectionTo(server);
         connection.ssl = true;
+        connection.explicitTls = explicitTls;
         QVERIFY(Start());
         Save(connection);
 
@@ -403,6 +411,10 @@ private slots:
             QCOMPARE(Panel(2), u"Abbruch durch Anwender"_s);
             QCOMPARE(LogLines().constLast(), u"Abbruch durch Anwender"_s);
         }
+        // The login follows AUTH TLS, and only an accepted certificate.
+        const QStringList commands = server.commands();
+        QCOMPARE(commands.value(0) == u"AUTH TLS"_s, explicitTls);
+        QCOMPARE(!commands.filter(QRegularExpression(u"^USER "_s)).isEmpty(), accept);
     }
 
     void theLogIsSavedWithCrLf_data()
@@ -476,18 +488,32 @@ private slots:
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<bool>("connects");
-        QTest::newRow("saved server") << u"127.0.0.1"_s << true;
-        QTest::newRow("unknown server") << u"ftp.example.com"_s << false;
+        QTest::addColumn<QString>("savedServer"); // %PORT% is the server's port; empty: its address
+        QTest::newRow("saved server") << u"127.0.0.1"_s << true << QString();
+        QTest::newRow("unknown server") << u"ftp.example.com"_s << false << QString();
+        QTest::newRow("IPv6, saved with brackets and port") << u"::1"_s << true << u"[::1]:%PORT%"_s;
+        QTest::newRow("IPv6, asked for in brackets") << u"[0::1]"_s << true << u"::1"_s;
     }
 
     void threeArgumentsConnectToASavedServer()
     {
         QFETCH(QString, host);
         QFETCH(bool, connects);
-        RealFtpServer server({});
+        QFETCH(QString, savedServer);
+        RealFtpServer::Options options;
+        options.ipv6 = host.contains(u':');
+        QString noIPv6;
+        if (options.ipv6 && !RealFtpServer::hasIPv6Loopback(&noIPv6))
+            QSKIP(qPrintable(noIPv6));
+        RealFtpServer server(options);
         QVERIFY(server.addFile(u"bilder/urlaub.jpg"_s, "jpeg"));
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         Connection connection = ConnectionTo(server);
+        if (!savedServer.isEmpty()) {
+            connection.host = QString(savedServer).replace(u"%PORT%"_s, QString::number(server.port()));
+            if (savedServer.contains(u"%PORT%"_s))
+                connection.port = 21; // the port in the server field wins
+        }
         connection.remoteFolder = u"/anderswo"_s; // the argument wins
         // Before the start, so that the window finds it.
         QDir().mkpath(TreeFolder());

@@ -165,6 +165,7 @@ QWidget *TPagesDlg::BuildServerPage()
 QWidget *TPagesDlg::BuildSslPage()
 {
     CheckBox14 = CheckBox(u"CheckBox14"_s, u"Verbindung über SSL"_s);
+    ExplicitSslCheckBox = CheckBox(u"ExplicitSslCheckBox"_s, u"Explizites SSL (AUTH TLS)"_s);
     txtRootCertificateFile = LineEdit(u"txtRootCertificateFile"_s);
     txtKeyFile = LineEdit(u"txtKeyFile"_s);
     txtCertificateFile = LineEdit(u"txtCertificateFile"_s);
@@ -193,6 +194,7 @@ QWidget *TPagesDlg::BuildSslPage()
     auto *page = new QWidget;
     auto *layout = new QFormLayout(page);
     layout->addRow(CheckBox14);
+    layout->addRow(ExplicitSslCheckBox);
     layout->addRow(u"Stamm Zertifikat"_s,
                    chooser(txtRootCertificateFile, u"RootCertificateButton"_s, u"Öffentliches Zertifikat"_s));
     layout->addRow(u"Privater Schlüssel"_s, chooser(txtKeyFile, u"KeyFileButton"_s, u"Privater Schlüssel"_s));
@@ -264,6 +266,8 @@ void TPagesDlg::ConnectHandlers()
     connect(CheckBox4, &QCheckBox::clicked, this, &TPagesDlg::AnonymousClicked);
     connect(CheckBox5, &QCheckBox::clicked, SpinEdit2, &QSpinBox::setEnabled);
     connect(CheckBox14, &QCheckBox::clicked, this, &TPagesDlg::SslClicked);
+    connect(CheckBox14, &QCheckBox::toggled, ExplicitSslCheckBox, &QCheckBox::setEnabled);
+    connect(ExplicitSslCheckBox, &QCheckBox::clicked, this, &TPagesDlg::ExplicitSslClicked);
     connect(DateTimePicker1, &QTimeEdit::timeChanged, this, &TPagesDlg::TimeDifferenceChanged);
     connect(Memo1, &QPlainTextEdit::textChanged, this, &TPagesDlg::CommentChanged);
 }
@@ -344,6 +348,8 @@ void TPagesDlg::ShowProfile(const ConnectionProfile &profile)
     Label19->setText(profile.TimeDifvz);
 
     CheckBox14->setChecked(profile.ssl);
+    ExplicitSslCheckBox->setChecked(profile.SSL_Explicit);
+    ExplicitSslCheckBox->setEnabled(profile.ssl);
     txtRootCertificateFile->setText(profile.RootCertificateFile);
     txtKeyFile->setText(profile.KeyFile);
     txtCertificateFile->setText(profile.CertificateFile);
@@ -392,6 +398,7 @@ ConnectionProfile TPagesDlg::ProfileFromControls() const
     profile.TimeDif = ManualTimeDifference(m_timeDifDate, DateTimePicker1->time());
     profile.TimeDifvz = Label19->text();
     profile.ssl = CheckBox14->isChecked();
+    profile.SSL_Explicit = ExplicitSslCheckBox->isChecked();
     profile.RootCertificateFile = txtRootCertificateFile->text();
     profile.KeyFile = txtKeyFile->text();
     profile.CertificateFile = txtCertificateFile->text();
@@ -475,10 +482,16 @@ void TPagesDlg::AnonymousClicked(bool checked)
     }
 }
 
+// Implicit TLS has a port of its own; explicit TLS starts on the plain one.
 void TPagesDlg::SslClicked(bool checked)
 {
     if (!m_loading)
-        PortTxt->setText((checked ? kSslPort : kFtpPort).toString());
+        PortTxt->setText((checked && !ExplicitSslCheckBox->isChecked() ? kSslPort : kFtpPort).toString());
+}
+
+void TPagesDlg::ExplicitSslClicked()
+{
+    SslClicked(CheckBox14->isChecked());
 }
 
 void TPagesDlg::TimeDifferenceChanged(const QTime &time)

@@ -62,6 +62,7 @@ private:
     void MirrorHost(const QString &host);
     void AnonymousClicked(bool checked);
     void SslClicked(bool checked);
+    void ExplicitSslClicked();
     void TimeDifferenceChanged(const QTime &time);
     void CommentChanged();
     void ChooseCertificateFile(QLineEdit *field, const QString &title);
@@ -103,6 +104,7 @@ private:
 
     // "SSL"
     QCheckBox *CheckBox14 = nullptr;
+    QCheckBox *ExplicitSslCheckBox = nullptr;
     QLineEdit *txtRootCertificateFile = nullptr;
     QLineEdit *txtKeyFile = nullptr;
     QLineEdit *txtCertificateFile = nullptr;

@@ -1,0 +1,54 @@
+#include "keepalive.h"
+
+#include "tftpqvx.h"
+
+#include <QScopeGuard>
+
+using namespace Qt::StringLiterals;
+
+KeepAlive::KeepAlive(TFTPqvx &window)
+    : QObject(&window)
+    , m_window(window)
+{
+    setObjectName(u"KeepAlive"_s);
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &KeepAlive::Tick);
+    m_sinceTraffic.start();
+}
+
+void KeepAlive::SetInterval(int seconds)
+{
+    m_seconds = std::max(seconds, 0);
+    if (m_seconds == 0)
+        m_timer.stop();
+    else
+        m_timer.start(m_seconds * 1000);
+}
+
+void KeepAlive::NoteTraffic()
+{
+    m_sinceTraffic.restart();
+}
+
+void KeepAlive::Tick()
+{
+    const qint64 interval = qint64(m_seconds) * 1000;
+    const qint64 quiet = m_sinceTraffic.elapsed();
+    if (quiet < interval) {
+        m_timer.start(int(interval - quiet));
+        return;
+    }
+    m_timer.start(int(interval));
+    if (m_window.SessionIdle() && !m_window.CommandRunning())
+        SendNoop();
+}
+
+// While the NOOP waits for its answer, the session counts as busy, so that
+// a command pressed meanwhile is refused instead of cutting in.
+void KeepAlive::SendNoop()
+{
+    OperationFlags &flags = m_window.Flags;
+    flags.OperationBusy = true;
+    const auto idleAgain = qScopeGuard([&flags] { flags.OperationBusy = false; });
+    m_window.RunCommand([this] { m_window.IdFTP1.SendChecked(u"NOOP"_s, 200); });
+}

@@ -1,0 +1,117 @@
+// The keep-alive of the main session: NOOP after KeepAlive seconds of quiet,
+// so that a server with an idle timeout keeps the session; never inside the
+// wait of another command (its timer fires there too). Commands pressed
+// while its own NOOP waits are in the commands-during-operations test.
+#include "remotesessionfixture.h"
+
+#include "keepalive.h"
+#include "remotepane.h"
+#include "statuspanels.h"
+
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+using Kind = RealFtpServer::Kind;
+
+namespace {
+
+int Noops(const RealFtpServer &server)
+{
+    return int(server.commands().count(u"NOOP"_s));
+}
+
+} // namespace
+
+class KeepAliveTest : public QObject {
+    Q_OBJECT
+
+private:
+    RemoteSessionFixture m_fixture;
+
+    TFTPqvx *Open(const RealFtpServer &server, int keepAlive, bool mlsd)
+    {
+        TFTPqvx *window = m_fixture.OpenWindow();
+        if (!window)
+            return nullptr;
+        window->KeepAliveTimer()->SetInterval(keepAlive);
+        m_fixture.Connect(server, mlsd);
+        return window->IdFTP1.IsConnected() ? window : nullptr;
+    }
+
+private slots:
+    void initTestCase() { RemoteSessionFixture::InstallProgramServices(); }
+    void cleanup() { m_fixture.Close(); }
+
+    // vsftpd ends a session after 2 s without a command (the shortest
+    // timing that still leaves the keep-alive's second of quiet some room).
+    void keepsAnIdleSessionAlive_data()
+    {
+        QTest::addColumn<int>("keepAlive");
+        QTest::addColumn<int>("idleMs");
+        QTest::newRow("NOOP every second") << 1 << 5000;
+        QTest::newRow("switched off") << 0 << 3500;
+    }
+
+    void keepsAnIdleSessionAlive()
+    {
+        QFETCH(int, keepAlive);
+        QFETCH(int, idleMs);
+        RealFtpServer server({.kind = Kind::Vsftpd, .idleSessionTimeout = 2, .files = {{u"da.txt"_s, "x"}}});
+        START_OR_SKIP(server, Kind::Vsftpd);
+        TFTPqvx *window = Open(server, keepAlive, false);
+        QVERIFY(window);
+        server.clearTranscript();
+
+        QTest::qWait(idleMs);
+        window->Remote()->RefreshButton->click();
+        if (keepAlive > 0) {
+            QVERIFY(window->IdFTP1.IsConnected());
+            QVERIFY(Noops(server) >= 3);
+            QVERIFY(RowNamed(window->Browser()->List(), u"da.txt"_s) > 0);
+            QCOMPARE(window->Status()->PanelText(2), u"Fertig"_s);
+            VERIFY_IN_STEP_ON_REAL_SERVER(window->IdFTP1);
+        } else {
+            QVERIFY(!window->IdFTP1.IsConnected());
+            QCOMPARE(Noops(server), 0);
+            QCOMPARE(window->Status()->PanelText(2), u"Disconnected"_s);
+            QCOMPARE(window->Browser()->List()->RowCount(), 0);
+        }
+    }
+
+    // The command waits 1.5 s for its answer, longer than the keep-alive's
+    // second of quiet: its timer fires inside that wait. A single command
+    // (MKD) sets no operation flag; a listing does.
+    void neverInsideAnotherCommand_data()
+    {
+        QTest::addColumn<bool>("listing");
+        QTest::newRow("MKD") << false;
+        QTest::newRow("listing") << true;
+    }
+
+    void neverInsideAnotherCommand()
+    {
+        QFETCH(bool, listing);
+        RealFtpServer server({.commandDelayMs = 1500, .delayedCommands = {u"MKD"_s, u"MLSD"_s}});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        TFTPqvx *window = Open(server, 1, true);
+        QVERIFY(window);
+        server.clearTranscript();
+
+        bool done = false;
+        QVERIFY(window->RunSessionCommand([&] {
+            if (listing)
+                window->Browser()->RefreshRemoteList();
+            else
+                done = window->IdFTP1.MakeDir(u"neu"_s);
+        }));
+        QCOMPARE(Noops(server), 0);
+        QVERIFY(listing || done);
+
+        // Once quiet, it does speak.
+        QTRY_VERIFY_WITH_TIMEOUT(Noops(server) > 0, 5000);
+        VERIFY_IN_STEP_ON_REAL_SERVER(window->IdFTP1);
+    }
+};
+
+QTEST_MAIN(KeepAliveTest)
+#include "test_keepalive.moc"
