@@ -35,7 +35,7 @@ void OfferData(ScriptedServer &server, bool passive, bool commandFollows)
     else if (commandFollows)
         server.passive();
     else
-        server.answer("227 Entering Passive Mode (127,0,0,1,0,1).");
+        server.answer("229 Entering Extended Passive Mode (|||1|)");
 }
 
 // The transfer command, its data and the final reply.
@@ -56,7 +56,7 @@ void ServeTransfer(ScriptedServer &server, bool passive, Direction direction, co
 
 QString DataCommand(bool passive)
 {
-    return passive ? u"PASV"_s : u"PORT"_s;
+    return passive ? u"EPSV"_s : u"PORT"_s;
 }
 
 } // namespace
@@ -184,7 +184,7 @@ private slots:
     void stopDuringRestClearsTheMarker()
     {
         ScriptedServer server;
-        server.answer("227 Entering Passive Mode (127,0,0,1,0,1).")
+        server.answer("229 Entering Extended Passive Mode (|||1|)")
             .command()
             .pause(300)
             .reply("350 Restarting at 1000.")
@@ -204,7 +204,7 @@ private slots:
         TIdAntiFreeze::Uninstall();
         VERIFY_IN_STEP(ftp);
         ftp.CloseConnection();
-        QCOMPARE(server.transcript(), (QStringList{u"PASV"_s, u"REST 1000"_s, u"REST 0"_s, kInStepMarker}));
+        QCOMPARE(server.transcript(), (QStringList{u"EPSV"_s, u"REST 1000"_s, u"REST 0"_s, kInStepMarker}));
     }
 
     void modifiedTimeGoesOutInUtc()

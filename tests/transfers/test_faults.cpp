@@ -44,9 +44,14 @@ private:
 
     // Nothing the failed download left looks like the file: the folder
     // holds exactly the files it held before, with their bytes and times.
+    // What arrived may wait beside them in a part file, to be continued.
     void VerifyLocalFolderUntouched(const QMap<QString, QByteArray> &before)
     {
-        QCOMPARE(TreeOf(m_window.LocalRoot()), before);
+        QMap<QString, QByteArray> after = TreeOf(m_window.LocalRoot());
+        after.removeIf([&before](const auto &entry) {
+            return entry.key().endsWith(u".glimra-part"_s) && !before.contains(entry.key());
+        });
+        QCOMPARE(after, before);
         for (const QString &name : before.keys())
             QCOMPARE(QFileInfo(m_window.Local(name)).lastModified(), kOldLocalTime);
     }
