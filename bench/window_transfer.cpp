@@ -2,10 +2,11 @@
 // remote pane lists the server, a row is selected and the download button
 // pressed. Prints the seconds from the connect to the end of the download.
 //
-//   bench_window_transfer HOST PORT USER PASSWORD NAME LOCAL_FOLDER
+//   bench_window_transfer HOST PORT USER PASSWORD NAME LOCAL_FOLDER [PARALLEL]
 //
 // NAME is a file or a folder in the server's first folder; it is fetched
-// into LOCAL_FOLDER. Runs offscreen unless QT_QPA_PLATFORM says otherwise.
+// into LOCAL_FOLDER with PARALLEL connections (Parallel_Transfers, the
+// program's default when not given). Runs offscreen unless QT_QPA_PLATFORM says otherwise.
 
 #include "locallistview.h"
 #include "localpane.h"
@@ -35,8 +36,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() != 7) {
-        std::fputs("usage: bench_window_transfer HOST PORT USER PASSWORD NAME LOCAL_FOLDER\n", stderr);
+    if (arguments.size() != 7 && arguments.size() != 8) {
+        std::fputs("usage: bench_window_transfer HOST PORT USER PASSWORD NAME LOCAL_FOLDER [PARALLEL]\n", stderr);
         return 2;
     }
     // The benchmark never reads or writes the user's own settings.
@@ -47,6 +48,8 @@ int main(int argc, char *argv[])
     TFTPqvx window;
     window.CreateDialogs();
     InstallTransfers(window);
+    if (arguments.size() == 8)
+        window.Settings.Parallel_Transfers = arguments[7].toInt();
     window.show();
     QApplication::processEvents();
     window.Local()->List->SetFolder(arguments[6]);

@@ -28,6 +28,8 @@ public:
     TIdFTP &Connected();
     // Listings use MLSD when the user allowed it and the server offers it.
     bool ListsWithMlsd() const;
+    // What the server named in HELP and FEAT, once connected.
+    const QStringList &Features() const { return m_features; }
     // Ends the run for a command the server did not carry out: exit 1 with
     // the server's answer, or exit 3 when the connection was lost meanwhile.
     [[noreturn]] void Refused(const QString &message) const;

@@ -25,6 +25,8 @@ bool CommandLine::*FlagMember(QStringView name)
         {"--log"_L1, &CommandLine::log},
         {"--no-time-correction"_L1, &CommandLine::noTimeCorrection},
         {"--insecure"_L1, &CommandLine::insecure},
+        {"--recursive"_L1, &CommandLine::recursive},
+        {"-r"_L1, &CommandLine::recursive},
         {"--continue"_L1, &CommandLine::continueTransfer},
         {"--help"_L1, &CommandLine::help},
         {"-h"_L1, &CommandLine::help},
@@ -38,7 +40,8 @@ bool CommandLine::*FlagMember(QStringView name)
 
 bool TakesValue(QStringView name)
 {
-    return name == "--connection"_L1 || name == "--cacert"_L1 || name == "--time-difference"_L1;
+    return name == "--connection"_L1 || name == "--cacert"_L1 || name == "--time-difference"_L1 ||
+           name == "--parallel"_L1;
 }
 
 TimeShift ParseTimeShift(const QString &text)
@@ -52,12 +55,24 @@ TimeShift ParseTimeShift(const QString &text)
     return {match.captured(1) == u"-"_s ? -1 : 1, difference};
 }
 
+int ParseParallel(const QString &text)
+{
+    bool ok = false;
+    const int connections = text.toInt(&ok);
+    if (!ok || connections < 1 || connections > CommandLine::kMaxParallel)
+        UsageError(u"Ungültige Zahl von Verbindungen: %1 (erlaubt sind 1 bis %2)."_s.arg(text).arg(
+            CommandLine::kMaxParallel));
+    return connections;
+}
+
 void SetValue(CommandLine &line, QStringView name, const QString &value)
 {
     if (name == "--connection"_L1)
         line.connectionFile = value;
     else if (name == "--cacert"_L1)
         line.caCertificateFile = value;
+    else if (name == "--parallel"_L1)
+        line.parallel = ParseParallel(value);
     else
         line.timeShift = ParseTimeShift(value);
 }
@@ -130,6 +145,9 @@ CommandLine ParseCommandLine(const QStringList &arguments)
         UsageError(u"--continue gilt nur für get und put."_s);
     if (line.continueTransfer && line.command->name == u"get" && line.arguments.value(1) == u"-"_s)
         UsageError(u"--continue braucht eine lokale Datei, nicht die Standardausgabe."_s);
+    // A folder tree is moved file by file anew; nothing in it is continued.
+    if (line.continueTransfer && line.recursive)
+        UsageError(u"--continue gilt nur für einzelne Dateien, nicht mit -r."_s);
     return line;
 }
 
@@ -165,6 +183,9 @@ Optionen:
   --log                   Sitzungsprotokoll auf stderr (Kennwörter verborgen)
   --cacert DATEI          diesem Stammzertifikat zusätzlich vertrauen
   --insecure              ein nicht überprüfbares Zertifikat dennoch annehmen
+  -r, --recursive         get, put: einen ganzen Ordner samt Unterordnern übertragen
+  --parallel N            -r: so viele Verbindungen übertragen die Dateien zugleich
+                          (1 bis 10, sonst 4; 1: nacheinander über die eine Sitzung)
   --continue              get, put: fortsetzen, was eine abgebrochene Übertragung
                           hinterließ (mit REST; lehnt der Server das ab, wird die
                           Datei ganz übertragen, beim Hochladen erst mit APPE)

@@ -31,6 +31,12 @@ struct CommandLine {
     std::optional<TimeShift> timeShift;
     QString caCertificateFile;
     bool insecure = false;
+    // get and put: a folder tree, its files over this many connections.
+    bool recursive = false;
+    int parallel = kDefaultParallel;
+
+    static constexpr int kDefaultParallel = 4;
+    static constexpr int kMaxParallel = 10;
     // get and put continue what an earlier, interrupted transfer left.
     bool continueTransfer = false;
 };

@@ -7,6 +7,7 @@
 #include "partfile.h"
 #include "resumepoint.h"
 #include "transferprogress.h"
+#include "treetransfer.h"
 
 #include <QDir>
 #include <QFile>
@@ -128,6 +129,8 @@ void ContinueRetrieve(CliSession &session, const QString &remote, const QString 
 // there for --continue.
 void GetFile(CliSession &session, const CommandLine &line)
 {
+    if (line.recursive)
+        return GetTree(session, line);
     const QString remote = line.arguments[0];
     QString local = line.arguments.value(1);
     if (local == u"-"_s) {
@@ -166,6 +169,8 @@ void GetFile(CliSession &session, const CommandLine &line)
 // the file is there already.
 void PutFile(CliSession &session, const CommandLine &line)
 {
+    if (line.recursive)
+        return PutTree(session, line);
     const QString local = line.arguments[0];
     QString remote = line.arguments.value(1);
     if (remote.isEmpty() || remote.endsWith(u'/'))
@@ -222,8 +227,9 @@ void PrintCurrentFolder(CliSession &session, const CommandLine &)
 constexpr CliCommand kCommands[] = {
     {u"ls", u"ls [ORDNER]", u"Einträge: Art, Größe, Datum, Name (durch Tabulatoren getrennt)", 0, 1,
      ListFolder},
-    {u"get", u"get ENTFERNT [LOKAL]", u"Datei herunterladen (LOKAL \"-\": Standardausgabe)", 1, 2, GetFile},
-    {u"put", u"put LOKAL [ENTFERNT]", u"Datei hochladen", 1, 2, PutFile},
+    {u"get", u"get [-r] ENTFERNT [LOKAL]", u"Datei (-r: Ordner) herunterladen (LOKAL \"-\": Standardausgabe)",
+     1, 2, GetFile},
+    {u"put", u"put [-r] LOKAL [ENTFERNT]", u"Datei (-r: Ordner) hochladen", 1, 2, PutFile},
     {u"mkdir", u"mkdir ORDNER", u"Ordner anlegen", 1, 1, MakeFolder},
     {u"rmdir", u"rmdir ORDNER", u"leeren Ordner löschen", 1, 1, RemoveFolder},
     {u"rm", u"rm DATEI", u"Datei löschen", 1, 1, RemoveFile},

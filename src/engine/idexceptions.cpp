@@ -75,6 +75,12 @@ EIdConnClosedGracefully::EIdConnClosedGracefully()
 {
 }
 
+EIdIncompleteFile::EIdIncompleteFile(const QString &path, qint64 received, qint64 expected)
+    : EIdException(u"Die Datei %1 kam unvollständig an (%2 von %3 Bytes) und wurde nicht gespeichert."_s.arg(
+          path, QString::number(received), QString::number(expected)))
+{
+}
+
 EIdSocketError::EIdSocketError(int errorNumber)
     : EIdException(u"Socket-Fehler # %1\r\n%2"_s.arg(errorNumber).arg(SocketErrorDescription(errorNumber)))
     , m_errorNumber(errorNumber)

@@ -29,6 +29,12 @@ public:
     EIdConnClosedGracefully();
 };
 
+// A download whose data connection ended before the whole file arrived.
+class EIdIncompleteFile : public EIdException {
+public:
+    EIdIncompleteFile(const QString &path, qint64 received, qint64 expected);
+};
+
 // A failed socket call; carries the error number (errno).
 class EIdSocketError : public EIdException {
 public:

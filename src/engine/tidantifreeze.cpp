@@ -12,9 +12,11 @@ struct PumpState {
     QElapsedTimer sinceLastRun;
 };
 
+// Each thread has its own pump: the window's belongs to the main thread, and
+// the threads of extra transfer connections install hooks of their own.
 PumpState &State()
 {
-    static PumpState state;
+    thread_local PumpState state;
     return state;
 }
 

@@ -5,8 +5,9 @@
 // The one user interface pump of the program. Network waits are cut into
 // slices; between slices the installed hook runs (in the GUI it processes
 // pending window events), so the window stays usable while a server is slow.
-// Everything runs on one thread: code that calls into the engine must expect
+// The window's session runs on the main thread: code that calls into the engine must expect
 // that anything the hook triggers has run by the time the call returns.
+// The hook is per thread; other threads' waits run their own hooks.
 class TIdAntiFreeze {
 public:
     using Hook = std::function<void()>;

@@ -14,6 +14,7 @@
 #include "remoterow.h"
 #include "statuspanels.h"
 #include "tftpqvx.h"
+#include "tidftp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,13 +27,6 @@ namespace {
 [[noreturn]] void RaiseCannotCreate(const QString &path, const QString &reason)
 {
     throw EIdException(u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(path, reason));
-}
-
-[[noreturn]] void RaiseIncomplete(const QString &path, qint64 received, qint64 expected)
-{
-    throw EIdException(
-        u"Die Datei %1 kam unvollständig an (%2 von %3 Bytes) und wurde nicht gespeichert."_s.arg(
-            path, QString::number(received), QString::number(expected)));
 }
 
 } // namespace
@@ -66,8 +60,12 @@ void DownloadEngine::DownloadSelection()
         rowToSelect.clear();
     const QString localFolder = m_window.Local()->List->Folder();
 
+    const bool manyFiles = work.size() > 1 || std::any_of(work.begin(), work.end(), [](const RemoteRow &row) {
+                               return row.Kind() != RemoteRow::kFile;
+                           });
     BeginOperation();
-    RunOperation([&] { DownloadEntries(work, localFolder); }, [&] { FinishSelection(rowToSelect); });
+    RunOperation([&] { RunWithPool(manyFiles, wmRead, [&] { DownloadEntries(work, localFolder); }); },
+                 [&] { FinishSelection(rowToSelect); });
 }
 
 void DownloadEngine::DownloadCopied(const QList<CopiedRemoteEntry> &entries)
@@ -105,7 +103,7 @@ void DownloadEngine::DownloadCopied(const QList<CopiedRemoteEntry> &entries)
             Session().ChangeDir(startFolder);
     };
     BeginOperation();
-    RunOperation(downloadAll,
+    RunOperation([&] { RunWithPool(true, wmRead, downloadAll); },
                  [&] { RunWithEndSteps(returnToStart, [this] { FinishSelection(QString()); }); });
 }
 
@@ -167,7 +165,7 @@ void DownloadEngine::DownloadEntries(const QList<RemoteRow> &entries, const QStr
         else if (entry.Kind() == RemoteRow::kLink)
             DownloadLink(entry, localFolder);
         else
-            FetchFile(entry.name, localFolder, entry.timestamp);
+            FetchFile(entry.name, localFolder, entry.timestamp, entry.ListedSize());
         LetEventsRun();
     }
 }
@@ -197,8 +195,9 @@ void DownloadEngine::DownloadLink(const RemoteRow &link, const QString &localFol
     if (!IsSafeLocalName(name))
         return;
     const FolderWalk::Step step = m_walk.EnterLink(RemotePath(name), link.LinkTarget());
+    // The listed size is the link's own, not its target's.
     if (step == FolderWalk::Step::Refused)
-        FetchFile(name, localFolder, QDateTime());
+        FetchFile(name, localFolder, QDateTime(), -1);
     else
         WalkFolder(step, name, localFolder);
 }
@@ -247,11 +246,13 @@ void DownloadEngine::WalkFolder(FolderWalk::Step step, const QString &name, cons
 void DownloadEngine::DownloadFile(const QString &name, const QString &localFolder)
 {
     QDateTime remoteTime;
-    FindRemoteRow(name, &remoteTime);
-    FetchFile(name, localFolder, remoteTime);
+    RemoteRow listed;
+    FindRemoteRow(name, &remoteTime, &listed.sizeText);
+    FetchFile(name, localFolder, remoteTime, listed.ListedSize());
 }
 
-void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, const QDateTime &remoteTime)
+void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, const QDateTime &remoteTime,
+                               qint64 listedSize)
 {
     if (!ReadyForStep())
         return;
@@ -259,7 +260,8 @@ void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, 
         Log(u"Datei übersprungen, ihr Name taugt nicht als lokaler Name: "_s + name);
         return;
     }
-    const qint64 size = Session().FileSize(name);
+    // A size the listing gave saves a SIZE round trip per file.
+    const qint64 size = listedSize >= 0 ? listedSize : Session().FileSize(name);
     Flags().ExpectedSize = std::max<qint64>(size, 0);
     ShowFileName(name);
     const QString target = WithTrailingSeparator(localFolder) + name;
@@ -279,8 +281,11 @@ void DownloadEngine::FetchFile(const QString &name, const QString &localFolder, 
     };
     switch (Decide({existing.exists(), remoteTime, existing.lastModified(), resumable}, question)) {
     case TransferChoice::Replace:
-        WriteTarget(name, target, size, remoteTime);
+        if (!Queue({PooledTransfer::Direction::Download, RemotePath(name), target, size, remoteTime}))
+            WriteTarget(name, target, size, remoteTime);
         break;
+    // Continuing stays on the window's session: the pool's connections
+    // only ever start a file anew.
     case TransferChoice::Continue:
         ContinueTarget(name, target, remoteTime);
         break;
@@ -300,6 +305,8 @@ bool DownloadEngine::WriteTarget(const QString &name, const QString &target, qin
     PartFile part(target, leftover);
     if (!part.Open())
         RaiseCannotCreate(target, part.ErrorString());
+    // Sent only when a listing switched to ASCII since.
+    Session().SetTransferType(ftBinary);
     // An aborted or refused transfer answers false with the session in step.
     if (size != 0 && !Session().Retrieve(name, part.Device())) {
         Flags().CancelRequested = true;
@@ -337,7 +344,7 @@ bool DownloadEngine::CompleteTarget(PartFile &part, const QString &target, qint6
     // So may a server whose data connection broke off.
     if (size > 0 && received != size) {
         Flags().CancelRequested = true;
-        RaiseIncomplete(target, received, size);
+        throw EIdIncompleteFile(target, received, size);
     }
     // A file completed after the user asked to stop keeps the time the
     // file system gave it.

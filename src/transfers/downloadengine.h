@@ -42,7 +42,9 @@ private:
     // Downloads the folder that entering it (step) led into; afterwards
     // returns to the folder above unless the user cancelled.
     void WalkFolder(FolderWalk::Step step, const QString &name, const QString &localParent);
-    void FetchFile(const QString &name, const QString &localFolder, const QDateTime &remoteTime);
+    // listedSize is -1 when the listing gave none; SIZE asks then.
+    void FetchFile(const QString &name, const QString &localFolder, const QDateTime &remoteTime,
+                   qint64 listedSize);
     // True when the file was written to target; what a cut transfer leaves
     // stays beside it for "Fortsetzen" when leftover says so.
     bool WriteTarget(const QString &name, const QString &target, qint64 size, const QDateTime &remoteTime,

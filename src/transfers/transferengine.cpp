@@ -17,6 +17,7 @@
 #include "tidantifreeze.h"
 
 #include <QLineEdit>
+#include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
 
@@ -61,6 +62,7 @@ void TransferEngine::BeginOperation()
 {
     Flags().OperationBusy = true;
     Flags().CancelRequested = false;
+    Flags().AbortRequested = false;
     Browser().UpdateCommandStates();
 }
 
@@ -121,6 +123,58 @@ void TransferEngine::Log(const QString &line)
 void TransferEngine::RunOperation(const std::function<void()> &steps, const std::function<void()> &endSteps)
 {
     m_window.RunCommand([&] { RunWithEndSteps(steps, endSteps); });
+}
+
+void TransferEngine::RunWithPool(bool manyFiles, TWorkMode mode, const std::function<void()> &walk)
+{
+    const int connections = m_window.Settings.Parallel_Transfers;
+    if (manyFiles && connections > 1 && Session().LoggedIn())
+        m_pool = std::make_unique<TransferPool>(Session(), connections,
+                                                TIdFTP::HasFeature(m_window.Features, u"UTF8"_s));
+    // However the walk ends, the pool's connections stop with it.
+    const auto dropPool = qScopeGuard([this] { m_pool.reset(); });
+    walk();
+    if (m_pool)
+        FinishPool(mode);
+}
+
+bool TransferEngine::Queue(PooledTransfer transfer)
+{
+    if (!m_pool)
+        return false;
+    m_pool->Add(std::move(transfer), Session().Encoding);
+    // A failed or refused file ends the walk, as it does without the pool.
+    if (m_pool->Stopped())
+        Flags().CancelRequested = true;
+    return true;
+}
+
+// The window shows the pool's bytes as one transfer of everything queued.
+void TransferEngine::FinishPool(TWorkMode mode)
+{
+    TIdFTP &session = Session();
+    if (session.OnWorkBegin)
+        session.OnWorkBegin(&session, mode, m_pool->BytesQueued());
+    // The abort button stops the pool too.
+    Browser().UpdateCommandStates();
+    const auto endWork = qScopeGuard([&session, mode] {
+        if (session.OnWorkEnd)
+            session.OnWorkEnd(&session, mode);
+    });
+    const auto showProgress = [this, &session, mode] {
+        if (session.OnWork)
+            session.OnWork(&session, mode, m_pool->BytesDone());
+    };
+    const auto stopWanted = [this] {
+        if (Flags().AbortRequested)
+            return TransferPool::Stop::Now;
+        return Flags().CancelRequested ? TransferPool::Stop::AfterRunningFiles : TransferPool::Stop::None;
+    };
+    m_pool->Finish(session, stopWanted, showProgress);
+    if (const QString error = m_pool->FirstError(); !error.isEmpty())
+        throw EIdException(error);
+    if (m_pool->TransferRefused())
+        Flags().CancelRequested = true;
 }
 
 QString WithTrailingSeparator(const QString &localPath)

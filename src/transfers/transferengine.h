@@ -1,10 +1,13 @@
 #pragma once
 
+#include "idglobal.h"
 #include "overwritedecision.h"
+#include "transferpool.h"
 
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QDateTime;
 class RemoteBrowser;
@@ -63,10 +66,22 @@ protected:
     // an error is shown last, so the end steps' texts do not hide it.
     void RunOperation(const std::function<void()> &steps, const std::function<void()> &endSteps);
 
+    // Runs the walk of a transfer of many files. With Parallel_Transfers
+    // above 1 the files the walk queues go to a pool of extra connections,
+    // and the walk's end waits for them; progress counts the pool's bytes
+    // in the given mode. The first error of the pool ends the operation.
+    void RunWithPool(bool manyFiles, TWorkMode mode, const std::function<void()> &walk);
+    // Hands a file to the running pool; false when there is none and the
+    // caller moves the file itself.
+    bool Queue(PooledTransfer transfer);
+
     TFTPqvx &m_window;
 
 private:
+    void FinishPool(TWorkMode mode);
+
     Tfrageueberschreiben &m_prompt;
+    std::unique_ptr<TransferPool> m_pool;
 };
 
 // A local path with "/" appended unless it is empty or ends with one.

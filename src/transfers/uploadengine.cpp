@@ -40,7 +40,10 @@ void UploadEngine::UploadPaths(const QStringList &paths)
                 return;
         }
     };
-    RunOperation(uploadAll, [this] { FinishUpload(); });
+    const bool manyFiles = work.size() > 1 || std::any_of(work.begin(), work.end(), [](const QString &path) {
+                               return QFileInfo(path).isDir();
+                           });
+    RunOperation([&] { RunWithPool(manyFiles, wmWrite, uploadAll); }, [this] { FinishUpload(); });
 }
 
 void UploadEngine::UploadPath(const QString &path)
@@ -159,6 +162,10 @@ void UploadEngine::UploadFile(const QString &localFile)
     if (choice == TransferChoice::Skip)
         return;
     const QString remotePath = WithTrailingSlash(RemoteFolder()) + name;
+    if (choice == TransferChoice::Replace &&
+        Queue({PooledTransfer::Direction::Upload, remotePath, file.absoluteFilePath(), file.size(),
+               KeepsLocalTime() ? localTime : QDateTime()}))
+        return;
     const bool stored = choice == TransferChoice::Continue
                             ? ContinueUpload(file, remotePath)
                             : Session().StoreFile(file.absoluteFilePath(), remotePath);
@@ -186,8 +193,13 @@ bool UploadEngine::ContinueUpload(const QFileInfo &file, const QString &remotePa
 // so that "Nur neuere Dateien kopieren" compares the times of the content.
 void UploadEngine::KeepLocalTime(const QString &remotePath, const QDateTime &localTime)
 {
-    if (m_window.Settings.Keep_Upload_Time && TIdFTP::HasFeature(m_window.Features, u"MFMT"_s))
+    if (KeepsLocalTime())
         Session().SetModifiedTime(remotePath, localTime);
+}
+
+bool UploadEngine::KeepsLocalTime() const
+{
+    return m_window.Settings.Keep_Upload_Time && TIdFTP::HasFeature(m_window.Features, u"MFMT"_s);
 }
 
 bool UploadEngine::StoreCopy(const QString &localFile, const QString &remotePath)

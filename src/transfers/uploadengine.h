@@ -31,6 +31,9 @@ private:
     void FinishUpload();
     bool ContinueUpload(const QFileInfo &file, const QString &remotePath);
     void KeepLocalTime(const QString &remotePath, const QDateTime &localTime);
+    // Uploaded files get the local time: the user wants it and the server
+    // offers MFMT.
+    bool KeepsLocalTime() const;
 
     // Local folders being uploaded, by their canonical path: a link back to
     // one of them is not followed again.

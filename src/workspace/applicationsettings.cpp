@@ -37,7 +37,8 @@ const KeyRun kBehaviourKeys{{u"Size_Save"_s, &S::Size_Save},
                             {u"New_Only"_s, &S::New_Only},
                             {u"All_Delete"_s, &S::All_Delete},
                             {u"Delete_Confirm"_s, &S::Delete_Confirm},
-                            {u"WSTime_Use"_s, &S::WSTime_Use}};
+                            {u"WSTime_Use"_s, &S::WSTime_Use},
+                            {u"Parallel_Transfers"_s, &S::Parallel_Transfers}};
 const KeyRun kRectangleKeys{{u"Left"_s, &S::Left},
                             {u"Top"_s, &S::Top},
                             {u"Right"_s, &S::Right},
@@ -120,6 +121,7 @@ void ApplicationSettings::Read(const TIniFile &ini)
     searchlist_r = DirectionOrAscending(searchlist_r);
     ftplist_s = InRangeOr(ftplist_s, 0, 3, 0);
     ftplist_r = DirectionOrAscending(ftplist_r);
+    Parallel_Transfers = std::clamp(Parallel_Transfers, 1, kMaxParallelTransfers);
     KeepAlive = std::clamp(KeepAlive, 0, kMaxKeepAlive);
 }
 

@@ -30,6 +30,8 @@ class ApplicationSettings {
 public:
     static constexpr int kColumnSlots = 6;
     static constexpr int kDetailsView = 3;
+    static constexpr int kDefaultParallelTransfers = 4;
+    static constexpr int kMaxParallelTransfers = 10;
     // Keep-alive intervals beyond an hour would outlast every server's patience.
     static constexpr int kMaxKeepAlive = 3600;
 
@@ -53,6 +55,9 @@ public:
     bool All_Delete = false;
     bool Delete_Confirm = true;
     bool WSTime_Use = true;
+    // Connections that move the files of a folder transfer at once; 1 moves
+    // them one after the other over the window's own session.
+    int Parallel_Transfers = kDefaultParallelTransfers;
     double Split1 = 0;
     double Split2 = 0;
     int Left = 0;

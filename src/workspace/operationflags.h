@@ -10,6 +10,7 @@ struct OperationFlags {
     bool TransferActive = false;  // the main session moves data
     bool ListingBusy = false;     // the remote pane reads a listing
     bool CancelRequested = false; // the user asked to stop; tested between steps
+    bool AbortRequested = false;  // the user asked to cut running transfers too
     bool YesToAll = false;        // "Ja zu allen" answered in this operation
     bool NoToAll = false;         // "Nein zu allen" answered in this operation
     qint64 ExpectedSize = 0;      // bytes of the file about to be transferred, 0 when unknown

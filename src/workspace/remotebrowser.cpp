@@ -469,6 +469,7 @@ void RemoteBrowser::AbortTransfer()
 {
     OperationFlags &flags = m_window.Flags;
     flags.CancelRequested = true;
+    flags.AbortRequested = true;
     if (m_window.IdFTP1.IsConnected() && (flags.OperationBusy || flags.TransferActive))
         m_window.IdFTP1.Abort();
 }

@@ -17,6 +17,13 @@ qint64 RemoteRow::SizeValue() const
     return ok ? value : 0;
 }
 
+qint64 RemoteRow::ListedSize() const
+{
+    bool ok = false;
+    const qint64 value = sizeText.trimmed().toLongLong(&ok);
+    return ok && value >= 0 ? value : -1;
+}
+
 QChar KindLetter(int entryKind)
 {
     switch (entryKind) {

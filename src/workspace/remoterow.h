@@ -36,6 +36,8 @@ struct RemoteRow {
     QString LinkTarget() const;
     // The size text as a number; 0 when it is none.
     qint64 SizeValue() const;
+    // The size the listing gave; -1 when it gave none.
+    qint64 ListedSize() const;
 };
 
 // The kind letter of a row for the kind of a parsed listing entry; an

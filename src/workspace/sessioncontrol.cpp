@@ -284,6 +284,7 @@ void SessionControl::DisconnectSession()
         if (ftp.IsConnected() && ftp.LoggedIn()) {
             if (m_window.Flags.TransferActive) {
                 m_window.Flags.CancelRequested = true;
+                m_window.Flags.AbortRequested = true;
                 ftp.Abort();
             }
             ftp.Quit();

@@ -409,6 +409,7 @@ void TFTPqvx::DisconnectSessionsForClose()
 void TFTPqvx::RunCloseSequence()
 {
     Flags.CancelRequested = true;
+    Flags.AbortRequested = true;
     // The folder tree window and the thumbnail window are closed here by the
     // parts that own them; the sessions were disconnected before.
     m_browser->CloseFolderTree();

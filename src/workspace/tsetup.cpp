@@ -88,6 +88,16 @@ QGroupBox *Tsetup::BuildOverwriteGroup()
         AddCheckBox(group, u"AllDeleteBox"_s, u"Löschen von mehreren Objekten auf dem FTP Server zulassen"_s);
     m_deleteConfirm =
         AddCheckBox(group, u"DeleteConfirmBox"_s, u"Das Löschen eines FTP Objektes bestätigen"_s);
+    m_parallelTransfers = new QSpinBox(group);
+    m_parallelTransfers->setObjectName(u"ParallelTransfersBox"_s);
+    m_parallelTransfers->setRange(1, ApplicationSettings::kMaxParallelTransfers);
+    auto *parallelRow = new QHBoxLayout;
+    auto *parallelLabel = new QLabel(u"Gleichzeitige Übertragungen bei Ordnern:"_s, group);
+    parallelLabel->setBuddy(m_parallelTransfers);
+    parallelRow->addWidget(parallelLabel);
+    parallelRow->addWidget(m_parallelTransfers);
+    parallelRow->addStretch(1);
+    static_cast<QVBoxLayout *>(group->layout())->addLayout(parallelRow);
     return group;
 }
 
@@ -170,6 +180,7 @@ void Tsetup::ShowSettings(const ApplicationSettings &settings)
     m_newOnly->setChecked(settings.New_Only);
     m_allDelete->setChecked(settings.All_Delete);
     m_deleteConfirm->setChecked(settings.Delete_Confirm);
+    m_parallelTransfers->setValue(settings.Parallel_Transfers);
     m_keepAlive->setValue(settings.KeepAlive);
     m_keepUploadTime->setChecked(settings.Keep_Upload_Time);
 }
@@ -193,6 +204,7 @@ void Tsetup::StoreSettings(ApplicationSettings &settings) const
     settings.New_Only = m_newOnly->isChecked();
     settings.All_Delete = m_allDelete->isChecked();
     settings.Delete_Confirm = m_deleteConfirm->isChecked();
+    settings.Parallel_Transfers = m_parallelTransfers->value();
     settings.KeepAlive = m_keepAlive->value();
     settings.Keep_Upload_Time = m_keepUploadTime->isChecked();
 }

@@ -48,6 +48,7 @@ private:
     QCheckBox *m_slideshow = nullptr;
     QCheckBox *m_noPromptOverwrite = nullptr;
     QCheckBox *m_newOnly = nullptr;
+    QSpinBox *m_parallelTransfers = nullptr;
     QCheckBox *m_allDelete = nullptr;
     QCheckBox *m_deleteConfirm = nullptr;
     QSpinBox *m_keepAlive = nullptr;

@@ -355,6 +355,8 @@ private slots:
             u"--continue gilt nur für get und put."_s);
         row("--continue to standard output", {u"--continue"_s, u"%URL%"_s, u"get"_s, u"a"_s, u"-"_s}, 2,
             u"--continue braucht eine lokale Datei"_s);
+        row("--continue with a folder tree", {u"--continue"_s, u"%URL%"_s, u"get"_s, u"-r"_s, u"a"_s}, 2,
+            u"--continue gilt nur für einzelne Dateien"_s);
     }
 
     void exitCodes()
@@ -579,6 +581,67 @@ private slots:
             FormatDateText(DateTimeParts{2020, 5, 17, time.hour(), time.minute(), time.second()});
         QCOMPARE(OutputLines(result), QStringList{u"-\t5\t%1\tstempel.txt"_s.arg(dateText)});
         QVERIFY(Commands(m_server).contains(u"MLSD"_s));
+    }
+
+    // get -r and put -r: a tree of folders down with its time stamps and up
+    // again, byte for byte, with four connections and with one; over TLS,
+    // implicit or explicit, every extra connection resumes its own session
+    // on its data connections.
+    void folderTrees_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<int>("parallel");
+        QTest::newRow("pyftpdlib, 4") << RealFtpServer::Kind::Pyftpdlib << u"ftp"_s << 4;
+        QTest::newRow("pyftpdlib, 1") << RealFtpServer::Kind::Pyftpdlib << u"ftp"_s << 1;
+        QTest::newRow("vsftpd, 4") << RealFtpServer::Kind::Vsftpd << u"ftp"_s << 4;
+        QTest::newRow("vsftpd ftps, 4") << RealFtpServer::Kind::Vsftpd << u"ftps"_s << 4;
+        QTest::newRow("vsftpd ftpes, 4") << RealFtpServer::Kind::Vsftpd << u"ftpes"_s << 4;
+    }
+
+    void folderTrees()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(QString, scheme);
+        QFETCH(int, parallel);
+        RealFtpServer::Options options =
+            scheme == u"ftps"_s ? ImplicitTls(kind) : RealFtpServer::Options{kind};
+        options.explicitTls = scheme == u"ftpes"_s;
+        QMap<QString, QDateTime> files;
+        // Within the last months, so that LIST names the time of day too.
+        QDateTime first = QDateTime::currentDateTimeUtc().addDays(-5);
+        first.setTime(QTime(first.time().hour(), 0));
+        for (int index = 0; index < 40; ++index)
+            files.insert(u"baum/o%1/u%2/d%3.bin"_s.arg(index % 3).arg(index % 2).arg(index),
+                         first.addSecs(index * 60));
+        options.files.insert(u"baum/leer/"_s, {});
+        for (auto file = files.begin(); file != files.end(); ++file)
+            options.files.insert(file.key(), RandomBytes(int(file.value().toSecsSinceEpoch() % 9000), 3));
+        RealFtpServer server(options);
+        for (auto file = files.begin(); file != files.end(); ++file)
+            QVERIFY(SetModified(server.rootDir() + u'/' + file.key(), file.value()));
+        START_OR_SKIP(server, kind);
+        QStringList url{Url(server, u"/"_s, scheme), u"--parallel"_s, QString::number(parallel)};
+        if (scheme != u"ftp"_s)
+            url << u"--cacert"_s << server.certificateFile();
+        QTemporaryDir local;
+
+        CliResult result;
+        RUN_OK(result, url + QStringList{u"get"_s, u"-r"_s, u"baum"_s, u"unten"_s}, local.path());
+        for (auto file = files.begin(); file != files.end(); ++file) {
+            const QString path = local.filePath(u"unten"_s + file.key().mid(4));
+            QCOMPARE(FileContent(path), options.files[file.key()]);
+            QCOMPARE(QFileInfo(path).lastModified().toUTC(), file.value());
+        }
+        QVERIFY(QFileInfo(local.filePath(u"unten/leer"_s)).isDir());
+        QCOMPARE(Commands(server).count(u"USER"_s), parallel == 1 ? 1 : 1 + parallel);
+        QCOMPARE(Commands(server).count(u"SIZE"_s), 0);
+
+        RUN_OK(result, url + QStringList{u"put"_s, u"-r"_s, u"unten"_s, u"oben"_s}, local.path());
+        for (auto file = files.begin(); file != files.end(); ++file)
+            QCOMPARE(FileContent(server.rootDir() + u"/oben"_s + file.key().mid(4)),
+                     options.files[file.key()]);
+        QVERIFY(QFileInfo(server.rootDir() + u"/oben/leer"_s).isDir());
     }
 
     void namesAsTheirBytes_data()

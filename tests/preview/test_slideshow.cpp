@@ -189,6 +189,8 @@ private slots:
         server.clearTranscript();
 
         TFTPqvx &window = Window();
+        // One file after the other, so that z.jpg comes after the abort.
+        window.Settings.Parallel_Transfers = 1;
         bool pressed = false;
         QTimer pressAbort;
         pressAbort.setInterval(1);

@@ -386,6 +386,8 @@ QString RealFtpServer::writeVsftpdConfig(int listenPort) const
     if (m_options.dataConnectionTimeout > 0)
         lines << u"accept_timeout=%1"_s.arg(m_options.dataConnectionTimeout)
               << u"connect_timeout=%1"_s.arg(m_options.dataConnectionTimeout);
+    if (m_options.maxPerIp > 0)
+        lines << u"max_per_ip=%1"_s.arg(m_options.maxPerIp);
     if (m_options.idleSessionTimeout > 0)
         lines << u"idle_session_timeout=%1"_s.arg(m_options.idleSessionTimeout);
     if (m_options.refuseEpsv)

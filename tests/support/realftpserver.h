@@ -70,6 +70,9 @@ public:
         // vsftpd only: seconds it waits for a data connection before it
         // answers 425 (accept_timeout, connect_timeout); 0 keeps its 60.
         int dataConnectionTimeout = 0;
+        // vsftpd only: control connections it accepts from one address at
+        // once (max_per_ip); 0 sets no limit.
+        int maxPerIp = 0;
         // vsftpd only: seconds without a command after which it says
         // "421 Timeout." and closes the session; 0 keeps its 300.
         int idleSessionTimeout = 0;

@@ -516,6 +516,10 @@ private:
         if (operation == Operation::Download || operation == Operation::PasteFromServer ||
             operation == Operation::OpenFile)
             allowed.insert(u"RETR"_s);
+        // The extra connections of a folder transfer log in and out.
+        if (operation == Operation::Download || operation == Operation::PasteFromServer ||
+            operation == Operation::Upload || operation == Operation::PasteClipboard)
+            allowed += {u"USER"_s, u"PASS"_s, u"SYST"_s, u"QUIT"_s, u"OPTS"_s};
         if (operation == Operation::Upload || operation == Operation::PasteClipboard)
             allowed += {u"STOR"_s, u"MKD"_s, u"MFMT"_s};
         if (operation == Operation::SaveBack)

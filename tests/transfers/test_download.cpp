@@ -292,6 +292,44 @@ private slots:
         QCOMPARE(FileContent(m_window.Local(u"voll.txt"_s)), QByteArray("content"));
     }
 
+    // A size the listing gave is used as it stands: no SIZE for those files,
+    // and the transfers still run in binary type after the listing's ASCII.
+    // A link's listed size is its own, so its target's size is asked for.
+    void sizeComesFromTheListing_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<bool>("mlsd");
+        QTest::addColumn<bool>("linkSizeAsked");
+        // pyftpdlib's MLSD lists a link as the file it points to.
+        QTest::newRow("pyftpdlib MLSD") << Kind::Pyftpdlib << true << false;
+        QTest::newRow("pyftpdlib LIST") << Kind::Pyftpdlib << false << true;
+        QTest::newRow("vsftpd") << Kind::Vsftpd << false << true;
+    }
+
+    void sizeComesFromTheListing()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(bool, mlsd);
+        QFETCH(bool, linkSizeAsked);
+        const QMap<QString, QByteArray> files{{u"baum/a.bin"_s, RandomBytes(7000, 4)},
+                                              {u"baum/unter/b.bin"_s, RandomBytes(3000, 5)}};
+        RealFtpServer server({.kind = kind, .hideMlsd = kind == Kind::Pyftpdlib && !mlsd, .files = files});
+        QVERIFY(MakeSymlink(u"a.bin"_s, Root(server, u"baum/verweis.bin"_s)));
+        START_OR_SKIP(server, kind);
+        QVERIFY(m_window.Open(server, mlsd));
+        server.clearTranscript();
+
+        m_window.Download({u"baum"_s});
+        QCOMPARE(FileContent(m_window.Local(u"baum/a.bin"_s)), files[u"baum/a.bin"_s]);
+        QCOMPARE(FileContent(m_window.Local(u"baum/unter/b.bin"_s)), files[u"baum/unter/b.bin"_s]);
+        QCOMPARE(FileContent(m_window.Local(u"baum/verweis.bin"_s)), files[u"baum/a.bin"_s]);
+        const QStringList sizes = server.commands().filter(
+            QRegularExpression(u"^SIZE "_s, QRegularExpression::CaseInsensitiveOption));
+        // The pane itself asks SIZE of a link's target to tell a file from a folder.
+        QCOMPARE(sizes.filter(u"b.bin"_s), QStringList());
+        QCOMPARE(sizes.contains(u"SIZE verweis.bin"_s), linkSizeAsked);
+    }
+
     // The local file is replaced only by a complete download, in one step:
     // a refused one leaves what was there (and creates nothing), and a
     // replaced file keeps its permissions. Partial data an earlier download
@@ -384,6 +422,8 @@ private slots:
         QVERIFY(WriteFileContent(local, "alter Inhalt"));
         QVERIFY(SetModified(local, RecentMinute(9)));
         m_window.Window()->Settings.No_Prompt_Overwrite = true;
+        // One file after the other: the second must not have started.
+        m_window.Window()->Settings.Parallel_Transfers = 1;
 
         TFTPqvx &window = *m_window.Window();
         QTimer pressCancel;

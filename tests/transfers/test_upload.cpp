@@ -16,19 +16,7 @@ class UploadTest : public QObject {
 private:
     TransferWindow m_window;
 
-    // Selects the entries of the local pane and presses the upload button.
-    void UploadSelected(const QStringList &names)
-    {
-        LocalListView *list = m_window.Window()->Local()->List;
-        for (const QString &name : names) {
-            QTRY_VERIFY(list->FindEntry(name).isValid());
-            list->SelectionModel()->select(list->FindEntry(name),
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
-        QToolButton *upload = m_window.Window()->Local()->SpeedButton18;
-        QVERIFY(upload->isEnabled());
-        upload->click();
-    }
+    void UploadSelected(const QStringList &names) { m_window.Upload(names); }
 
 private slots:
     void initTestCase() { RemoteSessionFixture::InstallProgramServices(); }

@@ -57,6 +57,20 @@ public:
         Window()->Remote()->SpeedButton3->click();
     }
 
+    // Selects the entries of the local pane and presses the upload button.
+    void Upload(const QStringList &names)
+    {
+        LocalListView *list = Window()->Local()->List;
+        for (const QString &name : names) {
+            QTRY_VERIFY(list->FindEntry(name).isValid());
+            list->SelectionModel()->select(list->FindEntry(name),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        QToolButton *upload = Window()->Local()->SpeedButton18;
+        QVERIFY(upload->isEnabled());
+        upload->click();
+    }
+
 private:
     RemoteSessionFixture m_fixture;
     std::unique_ptr<QTemporaryDir> m_local;

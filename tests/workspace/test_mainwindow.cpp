@@ -61,6 +61,7 @@ QStringList WriteOrder()
                      u"All_Delete"_s,
                      u"Delete_Confirm"_s,
                      u"WSTime_Use"_s,
+                     u"Parallel_Transfers"_s,
                      u"Split1"_s,
                      u"Split2"_s,
                      u"Left"_s,

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "idglobal.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+class TIdFTP;
+
+// One file for the pool to move.
+struct PooledTransfer {
+    enum class Direction { Download, Upload };
+    Direction direction = Direction::Download;
+    // As the server names it, from its root.
+    QString remotePath;
+    QString localPath;
+    // A download's size as the listing or SIZE gave it, -1 when unknown.
+    qint64 size = -1;
+    // The copy's modification time once complete: a download's local file
+    // gets it, an upload's file on the server through MFMT. None keeps the
+    // time the copy was written.
+    QDateTime remoteTime;
+    // How the walking session encodes names when the file is queued: a
+    // listing may decide it only deep inside the walk.
+    NameEncoding encoding = NameEncoding::Utf8;
+};
+
+// Extra connections to the server of a logged-in session, with its profile
+// and login, that move files while that session walks the folders. Each
+// connection runs on a thread of its own with a session of its own; the
+// caller's thread only queues files and waits. A connection the server
+// refuses (421, too many connections) leaves the pool smaller; with none
+// left, Finish() moves what remains over the caller's session.
+class TransferPool {
+public:
+    // Whether a stop is wanted; asked between the slices of a wait.
+    using StopQuery = std::function<bool()>;
+    // What the user asked for while the pool waits.
+    enum class Stop {
+        None,
+        AfterRunningFiles, // queued files are dropped, running ones finish
+        Now,               // running files are cut too
+    };
+
+    // announceUtf8: the server named UTF8 among its features, so each
+    // connection sends OPTS UTF8 ON as the session did.
+    TransferPool(const TIdFTP &session, int connections, bool announceUtf8);
+    // Cancels what is still queued or running and waits for the threads.
+    ~TransferPool();
+    TransferPool(const TransferPool &) = delete;
+    TransferPool &operator=(const TransferPool &) = delete;
+
+    // Names go out in the walking session's encoding as it stands now.
+    void Add(PooledTransfer transfer, NameEncoding encoding);
+    // Drops the queued files; the running ones finish.
+    void StopTaking();
+    // Drops the queued files and cuts the running ones.
+    void Cancel();
+    // Waits until every queued file is done, or the pool stopped. The UI
+    // pump runs between slices, then stopWanted and showProgress.
+    void Finish(TIdFTP &session, const std::function<Stop()> &stopWanted,
+                const std::function<void()> &showProgress);
+
+    // Cancelled, failed or refused: the walk feeding the pool may stop.
+    bool Stopped() const;
+    // The message of the first failure; empty when there was none.
+    QString FirstError() const;
+    // The server refused a transfer (not an error: the operation just ends).
+    bool TransferRefused() const;
+    // Bytes moved and bytes queued over the pool's lifetime.
+    qint64 BytesDone() const;
+    qint64 BytesQueued() const;
+    // Connections working or still logging in.
+    int Connections() const;
+
+    // Moves one file over a session; false when it was refused or stopped.
+    // A download reaches its target only complete, through a part file.
+    static bool Move(TIdFTP &session, const PooledTransfer &transfer, const StopQuery &stopped);
+    // The connection settings and login of a session, for another session
+    // to the same server.
+    static void CopyProfile(const TIdFTP &from, TIdFTP &to);
+
+private:
+    struct Shared;
+    static void Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<TIdFTP> session);
+    bool RunOneOnSession(TIdFTP &session);
+
+    std::shared_ptr<Shared> m_shared;
+    std::vector<std::thread> m_threads;
+};

@@ -1,0 +1,273 @@
+// Folder transfers over several connections at once: whole trees both ways
+// with their time stamps (uploads through MFMT), the stop commands in the
+// middle, a server that takes fewer connections than asked for, and the
+// first error ending it all.
+#include "transferwindow.h"
+
+#include "operationflags.h"
+#include "partfile.h"
+#include "remotebrowser.h"
+#include "remotepane.h"
+
+#include <QAction>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QDateTime Listed(const QDateTime &utc)
+{
+    return ParseDateText(ListedDateText(utc));
+}
+
+// folders/sub folders/files: "baum/o2/u1/d17.bin" and so on.
+QMap<QString, QByteArray> NestedTree(int folders, int subFolders, int filesEach, qsizetype maxSize)
+{
+    QMap<QString, QByteArray> tree;
+    quint32 seed = 1;
+    for (int folder = 0; folder < folders; ++folder) {
+        for (int sub = 0; sub < subFolders; ++sub) {
+            for (int file = 0; file < filesEach; ++file, ++seed) {
+                const QString path = u"baum/o%1/u%2/d%3.bin"_s.arg(folder).arg(sub).arg(file);
+                tree.insert(path, RandomBytes(qsizetype(seed * 7919) % maxSize, seed));
+            }
+        }
+    }
+    return tree;
+}
+
+QMap<QString, QByteArray> WithFolders(const QMap<QString, QByteArray> &files)
+{
+    QMap<QString, QByteArray> tree = files;
+    for (auto file = files.begin(); file != files.end(); ++file) {
+        for (qsizetype slash = file.key().indexOf(u'/'); slash > 0;
+             slash = file.key().indexOf(u'/', slash + 1))
+            tree.insert(file.key().left(slash + 1), QByteArray());
+    }
+    return tree;
+}
+
+int CountOf(const QStringList &commands, const QString &verb)
+{
+    return int(
+        commands
+            .filter(QRegularExpression(u"^"_s + verb + u"( |$)"_s, QRegularExpression::CaseInsensitiveOption))
+            .size());
+}
+
+} // namespace
+
+class ParallelTest : public QObject {
+    Q_OBJECT
+
+private:
+    TransferWindow m_window;
+
+private slots:
+    void initTestCase() { RemoteSessionFixture::InstallProgramServices(); }
+    void cleanup() { m_window.Close(); }
+
+    // 300 files in nested folders, down with their time stamps and up again,
+    // byte for byte, while four connections share the files.
+    void treeBothWays_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::newRow("pyftpdlib") << Kind::Pyftpdlib;
+        QTest::newRow("vsftpd") << Kind::Vsftpd;
+    }
+
+    void treeBothWays()
+    {
+        QFETCH(Kind, kind);
+        const QMap<QString, QByteArray> files = NestedTree(5, 3, 20, 6000);
+        QCOMPARE(files.size(), 300);
+        QMap<QString, QByteArray> serverFiles = files;
+        serverFiles.insert(u"ziel/"_s, {});
+        RealFtpServer server({.kind = kind, .files = serverFiles});
+        QMap<QString, QDateTime> times;
+        int minute = 0;
+        for (auto file = files.begin(); file != files.end(); ++file) {
+            times[file.key()] = RecentMinute(2, ++minute);
+            QVERIFY(SetModified(server.rootDir() + u'/' + file.key(), times[file.key()]));
+        }
+        START_OR_SKIP(server, kind);
+        QVERIFY(m_window.Open(server, kind == Kind::Pyftpdlib));
+        TFTPqvx &window = *m_window.Window();
+        window.Settings.Parallel_Transfers = 4;
+        server.clearTranscript();
+
+        m_window.Download({u"baum"_s});
+        QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+        QCOMPARE(TreeOf(m_window.LocalRoot()), WithFolders(files));
+        for (auto time = times.begin(); time != times.end(); ++time)
+            QCOMPARE(QFileInfo(m_window.Local(time.key())).lastModified(), Listed(time.value()));
+        const QStringList commands = server.commands();
+        QCOMPARE(CountOf(commands, u"USER"_s), 4);
+        QCOMPARE(CountOf(commands, u"RETR"_s), 300);
+        QCOMPARE(CountOf(commands, u"SIZE"_s), 0);
+        QVERIFY(!window.Flags.OperationBusy && !window.Flags.TransferActive);
+
+        window.Browser()->ChangeRemoteFolder(u"ziel"_s);
+        window.Local()->List->Reload();
+        m_window.Upload({u"baum"_s});
+        QTRY_VERIFY(!window.Flags.OperationBusy);
+        QCOMPARE(TreeOf(server.rootDir() + u"/ziel"_s), WithFolders(files));
+        QCOMPARE(CountOf(server.commands(), u"STOR"_s), 300);
+        QCOMPARE(m_window.ShownFolder(), u"/ziel"_s);
+        // Each connection gives its files the local time where the server
+        // offers MFMT (pyftpdlib does, this vsftpd does not).
+        const bool keepsTimes = TIdFTP::HasFeature(window.Features, u"MFMT"_s);
+        QCOMPARE(keepsTimes, kind == Kind::Pyftpdlib);
+        QCOMPARE(CountOf(server.commands(), u"MFMT"_s), keepsTimes ? 300 : 0);
+        if (keepsTimes) {
+            for (auto time = times.begin(); time != times.end(); ++time)
+                QCOMPARE(QFileInfo(server.rootDir() + u"/ziel/"_s + time.key()).lastModified(),
+                         Listed(time.value()));
+        }
+    }
+
+    // Nothing is fetched twice or left out when the prompts are answered in
+    // the middle of the walk, whatever the number of connections.
+    void promptsStayInOrder_data()
+    {
+        QTest::addColumn<int>("connections");
+        QTest::newRow("one after the other") << 1;
+        QTest::newRow("four at once") << 4;
+    }
+
+    void promptsStayInOrder()
+    {
+        QFETCH(int, connections);
+        QMap<QString, QByteArray> files;
+        for (const QString &folder : {u"a"_s, u"b"_s, u"c"_s}) {
+            for (int file = 0; file < 8; ++file)
+                files.insert(u"baum/%1/f%2.txt"_s.arg(folder).arg(file), "server " + folder.toUtf8());
+        }
+        RealFtpServer server({.files = files});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(m_window.Open(server));
+        m_window.Window()->Settings.Parallel_Transfers = connections;
+        const QStringList existing{u"baum/a/f1.txt"_s, u"baum/a/f5.txt"_s, u"baum/b/f2.txt"_s,
+                                   u"baum/c/f7.txt"_s};
+        for (const QString &name : existing) {
+            QVERIFY(QDir().mkpath(QFileInfo(m_window.Local(name)).path()));
+            QVERIFY(WriteFileContent(m_window.Local(name), "local"));
+        }
+        {
+            // "Nein" for the first, "Ja" for the second, then "Ja zu allen".
+            const OverwriteAnswers prompts({u"Button3"_s, u"Button1"_s, u"Button2"_s});
+            m_window.Download({u"baum"_s});
+            QCOMPARE(prompts.Questions(),
+                     (QStringList{m_window.Local(existing[0]), m_window.Local(existing[1]),
+                                  m_window.Local(existing[2])}));
+        }
+        QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+        for (auto file = files.begin(); file != files.end(); ++file) {
+            const QByteArray expected = file.key() == existing[0] ? QByteArray("local") : file.value();
+            QCOMPARE(FileContent(m_window.Local(file.key())), expected);
+        }
+    }
+
+    // The abort button cuts the running files, the menu item lets them
+    // finish; either way the queue is dropped, every file there is whole
+    // and no part file is left.
+    void stopInTheMiddle_data()
+    {
+        QTest::addColumn<bool>("button");
+        QTest::newRow("abort button") << true;
+        QTest::newRow("menu item") << false;
+    }
+
+    void stopInTheMiddle()
+    {
+        QFETCH(bool, button);
+        QMap<QString, QByteArray> files;
+        for (int file = 0; file < 60; ++file)
+            files.insert(u"baum/f%1.bin"_s.arg(file, 2, 10, QChar(u'0')), RandomBytes(256 * 1024, file + 1));
+        RealFtpServer server({.commandDelayMs = 10, .files = files});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(m_window.Open(server));
+        TFTPqvx &window = *m_window.Window();
+        window.Settings.Parallel_Transfers = 4;
+
+        QTimer pressCancel;
+        pressCancel.setInterval(5);
+        bool pressed = false;
+        connect(&pressCancel, &QTimer::timeout, [&] {
+            if (pressed || !window.Remote()->SpeedButton10->isEnabled() ||
+                QDir(m_window.Local(u"baum"_s)).entryList(QDir::Files).size() < 6)
+                return;
+            pressed = true;
+            if (button)
+                window.Remote()->SpeedButton10->click();
+            else
+                window.Remote()->Datentransferabbrechen1->trigger();
+        });
+        pressCancel.start();
+        m_window.Download({u"baum"_s});
+        pressCancel.stop();
+
+        QVERIFY(pressed);
+        QCOMPARE(m_window.Panel(2), u"Abgebrochen"_s);
+        const QMap<QString, QByteArray> arrived = TreeOf(m_window.LocalRoot());
+        QVERIFY2(arrived.size() < files.size(), "the stop came too late to test anything");
+        for (auto file = arrived.begin(); file != arrived.end(); ++file) {
+            if (!file.key().endsWith(u'/'))
+                QVERIFY2(file.value() == files.value(file.key()), qPrintable(file.key()));
+        }
+        QVERIFY(!window.Flags.OperationBusy && !window.Flags.TransferActive);
+        // The session goes on.
+        m_window.Window()->Browser()->ChangeRemoteFolder(u"/"_s);
+        QTRY_COMPARE(m_window.ShownFolder(), u"/"_s);
+    }
+
+    // vsftpd limits the connections from one address: the pool works with
+    // the extra connections it gets, and with none the window's own session
+    // moves the files.
+    void serverTakesFewerConnections_data()
+    {
+        QTest::addColumn<int>("maxPerIp");
+        QTest::newRow("one extra connection") << 2;
+        QTest::newRow("no extra connection") << 1;
+    }
+
+    void serverTakesFewerConnections()
+    {
+        QFETCH(int, maxPerIp);
+        const QMap<QString, QByteArray> files = NestedTree(2, 2, 10, 3000);
+        RealFtpServer server({.kind = Kind::Vsftpd, .maxPerIp = maxPerIp, .files = files});
+        START_OR_SKIP(server, Kind::Vsftpd);
+        QVERIFY(m_window.Open(server, false));
+        m_window.Window()->Settings.Parallel_Transfers = 4;
+
+        m_window.Download({u"baum"_s});
+        QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+        QCOMPARE(TreeOf(m_window.LocalRoot()), WithFolders(files));
+    }
+
+    // The first error of the pool ends the operation with its message.
+    void firstErrorEndsTheOperation()
+    {
+        QMap<QString, QByteArray> files;
+        for (int file = 0; file < 12; ++file)
+            files.insert(u"baum/f%1.txt"_s.arg(file, 2, 10, QChar(u'0')), "content");
+        RealFtpServer server({.files = files});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(m_window.Open(server));
+        m_window.Window()->Settings.Parallel_Transfers = 3;
+        m_window.Window()->Settings.No_Prompt_Overwrite = true;
+        // A folder where a file is to go cannot be replaced.
+        QVERIFY(QDir().mkpath(m_window.Local(u"baum/f05.txt/drin"_s)));
+
+        m_window.Download({u"baum"_s});
+        QVERIFY2(m_window.Panel(2).contains(u"kann nicht angelegt werden"_s), qPrintable(m_window.Panel(2)));
+        QVERIFY(!m_window.Window()->Flags.OperationBusy);
+        const QStringList left = QDir(m_window.Local(u"baum"_s)).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY(left.filter(u"glimra-part"_s).isEmpty());
+        for (const QString &name : left)
+            QCOMPARE(FileContent(m_window.Local(u"baum/"_s + name)), QByteArray("content"));
+    }
+};
+
+QTEST_MAIN(ParallelTest)
+#include "test_parallel.moc"
