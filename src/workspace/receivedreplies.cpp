@@ -1,7 +1,5 @@
 #include "receivedreplies.h"
 
-#include <utility>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -28,49 +26,31 @@ bool OpensMultiLineReply(QStringView line)
 
 } // namespace
 
-namespace {
-
-struct SplitReplies {
-    QStringList complete; // log lines, one per reply
-    QString unfinished;   // what follows the last complete reply
-};
-
-SplitReplies SplitReplyText(const QString &text)
+QStringList SplitReceivedReplies(const QString &logLine)
 {
-    SplitReplies split;
+    if (!logLine.startsWith(kReceived))
+        return {logLine};
+    QStringList lines;
+    QString reply;
     QStringView openCode; // the code of a multi-line reply not yet ended
-    qsizetype start = 0;
-    while (start < text.size()) {
-        const qsizetype end = text.indexOf(kLineEnd, start);
-        const qsizetype next = end < 0 ? text.size() : end + kLineEnd.size();
-        const QStringView line = QStringView(text).sliced(start, (end < 0 ? text.size() : end) - start);
-        split.unfinished += QStringView(text).sliced(start, next - start);
+    qsizetype start = kReceived.size();
+    while (start < logLine.size()) {
+        const qsizetype end = logLine.indexOf(kLineEnd, start);
+        const qsizetype next = end < 0 ? logLine.size() : end + kLineEnd.size();
+        const QStringView line = QStringView(logLine).sliced(start, (end < 0 ? logLine.size() : end) - start);
+        reply += QStringView(logLine).sliced(start, next - start);
         const QStringView code = CodeOf(line);
         if (openCode.isEmpty() && OpensMultiLineReply(line)) {
             openCode = code;
         } else if (end >= 0 && !code.isEmpty() && !OpensMultiLineReply(line) &&
                    (openCode.isEmpty() || code == openCode)) {
-            split.complete.append(kReceived + split.unfinished);
-            split.unfinished.clear();
+            lines.append(kReceived + reply);
+            reply.clear();
             openCode = {};
         }
         start = next;
     }
-    return split;
-}
-
-} // namespace
-
-QStringList ReceivedReplyJoiner::Take(const QString &logLine)
-{
-    if (!logLine.startsWith(kReceived)) {
-        QStringList lines;
-        if (!m_unfinished.isEmpty())
-            lines.append(kReceived + std::exchange(m_unfinished, {}));
-        lines.append(logLine);
-        return lines;
-    }
-    SplitReplies split = SplitReplyText(m_unfinished + logLine.sliced(kReceived.size()));
-    m_unfinished = split.unfinished;
-    return split.complete;
+    if (!reply.isEmpty() || lines.isEmpty())
+        lines.append(kReceived + reply);
+    return lines;
 }

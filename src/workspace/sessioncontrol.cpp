@@ -7,6 +7,7 @@
 #include "localpane.h"
 #include "maintoolbar.h"
 #include "passwordmask.h"
+#include "receivedreplies.h"
 #include "remotebrowser.h"
 #include "remotepane.h"
 #include "savefile.h"
@@ -399,8 +400,7 @@ bool SessionControl::AcceptServerCertificate(const ServerCertificateInfo &certif
 
 void SessionControl::AddLogLine(const QString &line)
 {
-    for (const QString &logLine : m_receivedReplies.Take(line))
-        m_window.Log()->AddLine(logLine, m_logLimit);
+    m_window.Log()->AddLine(line, m_logLimit);
 }
 
 void SessionControl::LogAndPump(const QString &line)
@@ -413,7 +413,8 @@ void SessionControl::LogTraffic(QString &line)
 {
     const TIdFTP &ftp = m_window.IdFTP1;
     line = MaskPasswords(line, {ftp.Password, ftp.Gateway_Password, ftp.SocksInfo.Password});
-    AddLogLine(line);
+    for (const QString &reply : SplitReceivedReplies(line))
+        AddLogLine(reply);
     TIdAntiFreeze::DoProcessThrottled();
 }
 

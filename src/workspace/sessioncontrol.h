@@ -1,7 +1,6 @@
 #pragma once
 
 #include "connectionprofile.h"
-#include "receivedreplies.h"
 
 #include <QObject>
 #include <QPointer>
@@ -104,7 +103,6 @@ private:
     QString m_remoteStartFolder;
     QString m_localStartFolder;
     std::unique_ptr<TIdLogDebug> m_logInterceptor;
-    ReceivedReplyJoiner m_receivedReplies;
     std::unique_ptr<TIdConnectionInterceptOpenSSL> m_sslLayer;
     std::unique_ptr<TransferProgress> m_progress;
     QPointer<TCertfkDlg1> m_certificateDialog;

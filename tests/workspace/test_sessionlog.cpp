@@ -170,28 +170,11 @@ private slots:
             << QStringList{u"Erh.: 150 Opening.<EOL>"_s, u"Erh.: 226 Tra"_s};
     }
 
-    // Each row is one read, followed by a line of the program's own, which
-    // lets out a reply that is still unfinished.
     void receivedRepliesGetALineEach()
     {
         QFETCH(QString, line);
         QFETCH(QStringList, lines);
-        ReceivedReplyJoiner joiner;
-        const QString ownLine = u"Verbindung getrennt."_s;
-        QStringList logged = joiner.Take(line);
-        logged += joiner.Take(ownLine);
-        QCOMPARE(logged, lines + QStringList{ownLine});
-    }
-
-    void aReplyBroughtByTwoReadsStaysOneLine()
-    {
-        ReceivedReplyJoiner joiner;
-        QCOMPARE(joiner.Take(u"Erh.: 200 OK<EOL>214-Hilfe:<EOL> USER PASS<EOL>"_s),
-                 QStringList{u"Erh.: 200 OK<EOL>"_s});
-        QCOMPARE(
-            joiner.Take(u"Erh.: 214 Ende<EOL>150 Offen<EOL>226 Fer"_s),
-            (QStringList{u"Erh.: 214-Hilfe:<EOL> USER PASS<EOL>214 Ende<EOL>"_s, u"Erh.: 150 Offen<EOL>"_s}));
-        QCOMPARE(joiner.Take(u"Erh.: tig<EOL>"_s), QStringList{u"Erh.: 226 Fertig<EOL>"_s});
+        QCOMPARE(SplitReceivedReplies(line), lines);
     }
 
     void passwordsAreMasked_data()
