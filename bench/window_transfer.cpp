@@ -37,7 +37,8 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() != 7 && arguments.size() != 8) {
-        std::fputs("usage: bench_window_transfer HOST PORT USER PASSWORD NAME LOCAL_FOLDER [PARALLEL]\n", stderr);
+        std::fputs("usage: bench_window_transfer HOST PORT USER PASSWORD NAME LOCAL_FOLDER [PARALLEL]\n",
+                   stderr);
         return 2;
     }
     // The benchmark never reads or writes the user's own settings.
