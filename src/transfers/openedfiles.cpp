@@ -99,8 +99,12 @@ void OpenedFiles::OfferNext()
                                  QMessageBox::Yes | QMessageBox::No, &m_window);
     m_question->setObjectName(u"SaveBackQuestion"_s);
     m_question->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_question, &QMessageBox::finished, this,
-            [this, localPath](int answer) { Answer(localPath, answer != QMessageBox::No); });
+    // Queued: the save-back pumps events while it waits on the server, and
+    // the box must not be deleted by them while its own click is running.
+    connect(
+        m_question, &QMessageBox::finished, this,
+        [this, localPath](int answer) { Answer(localPath, answer != QMessageBox::No); },
+        Qt::QueuedConnection);
     m_question->open();
 }
 

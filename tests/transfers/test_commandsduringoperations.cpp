@@ -319,9 +319,12 @@ private slots:
         CommandPresser presser(*window, stray);
         presser.Arm(operation != Operation::FolderTreeWalk);
         Start(operation);
-        // The timer sends it on its own, a second later.
+        // The timer sends it on its own, a second later; the answered
+        // question starts its upload from the event loop.
         if (operation == Operation::KeepAlive)
             QVERIFY(QTest::qWaitFor([&] { return server.commands().contains(u"NOOP"_s); }, 5000));
+        if (operation == Operation::SaveBack)
+            QVERIFY(QTest::qWaitFor([&] { return Verbs(server.commands()).contains(u"STOR"_s); }, 5000));
         QVERIFY(QTest::qWaitFor([&] { return !Busy(); }, 30000));
         presser.Disarm();
         // The checks below talk to the server themselves.
