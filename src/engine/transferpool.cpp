@@ -30,7 +30,8 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(10);
 
 bool Download(TIdFTP &session, const PooledTransfer &transfer, const TransferPool::StopQuery &stopped)
 {
-    PartFile part(transfer.localPath);
+    // What arrived of a cut file stays for "Fortsetzen", as on the window's session.
+    PartFile part(transfer.localPath, PartFile::Leftover::Keep);
     if (!part.Open())
         RaiseCannotCreate(transfer.localPath, part.ErrorString());
     session.SetTransferType(ftBinary);
