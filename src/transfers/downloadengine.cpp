@@ -213,6 +213,7 @@ void DownloadEngine::WalkFolder(FolderWalk::Step step, const QString &name, cons
         Log(u"Ordner übersprungen, er führt aus dem Ordner hinaus, der geladen wird: "_s + RemotePath(name));
         return;
     }
+    RemoteBrowser::ShownFolder above = Browser().Shown();
     Browser().RefreshRemoteList();
     const auto walk = [&] {
         const QString localFolder = WithTrailingSeparator(localParent) + name;
@@ -238,7 +239,8 @@ void DownloadEngine::WalkFolder(FolderWalk::Step step, const QString &name, cons
             return;
         }
         m_walk.ReturnToParent();
-        Browser().RefreshRemoteList();
+        // A download leaves the folder above as it was listed.
+        Browser().ShowAgain(std::move(above));
     };
     RunWithEndSteps(walk, leave);
 }

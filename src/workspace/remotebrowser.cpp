@@ -165,6 +165,25 @@ void RemoteBrowser::RefreshRemoteList(const QString &nameToSelect)
     FinishListing(std::move(rows), nameToSelect, generation);
 }
 
+RemoteBrowser::ShownFolder RemoteBrowser::Shown() const
+{
+    const RemoteListModel &model = *List()->Rows();
+    ShownFolder shown{m_window.Paths()->RemoteFolder(), {}};
+    shown.rows.reserve(std::size_t(model.Count()));
+    for (int index = 0; index < model.Count(); ++index)
+        shown.rows.push_back(model.Row(index));
+    return shown;
+}
+
+void RemoteBrowser::ShowAgain(ShownFolder shown)
+{
+    if (!m_window.IdFTP1.IsConnected())
+        return;
+    m_window.Paths()->SetRemoteFolder(shown.path);
+    List()->Rows()->SetRows(std::move(shown.rows), m_window.Settings.ftplist_s, m_window.Settings.ftplist_r);
+    List()->ClearSelection();
+}
+
 void RemoteBrowser::ShowParentOnly()
 {
     RemoteListModel *model = List()->Rows();

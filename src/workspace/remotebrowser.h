@@ -42,6 +42,16 @@ public:
     ~RemoteBrowser() override;
 
     void RefreshRemoteList(const QString &nameToSelect = QString());
+
+    // The folder the remote pane shows, with its rows.
+    struct ShownFolder {
+        QString path;
+        std::vector<RemoteRow> rows;
+    };
+    // A walk keeps what the pane shows before it lists a folder below, and
+    // shows it again on its way back up instead of listing once more.
+    ShownFolder Shown() const;
+    void ShowAgain(ShownFolder shown);
     // True when the server changed into the target; the list is read anew
     // either way.
     bool ChangeRemoteFolder(const QString &target);
