@@ -1,6 +1,6 @@
-// The session's readers of single replies: the PASV address, the folder in
-// a PWD reply, the size in a SIZE reply and the feature lists of HELP and
-// FEAT. A peer may answer anything; the session either takes a sound value
+// The session's readers of single replies: the PASV and EPSV addresses,
+// the folder in a PWD reply, the size in a SIZE reply and the feature lists
+// of HELP and FEAT. A peer may answer anything; the session either takes a sound value
 // or refuses, and it never connects a data connection anywhere but to the
 // server it talks to.
 #include "fuzzsupport.h"
@@ -22,9 +22,9 @@ void CheckPassiveTarget(const TIdFTP::PassiveTarget &target, const QString &peer
 
 void ReadReplies(TIdFTP &session, const QString &peer, uint8_t order)
 {
-    for (int step = 0; step < 6 && session.IsConnected(); ++step) {
+    for (int step = 0; step < 7 && session.IsConnected(); ++step) {
         try {
-            switch ((order + step) % 5) {
+            switch ((order + step) % 6) {
             case 0:
                 CheckPassiveTarget(session.EnterPassive(), peer);
                 break;
@@ -45,6 +45,10 @@ void ReadReplies(TIdFTP &session, const QString &peer, uint8_t order)
             }
             case 4:
                 session.ChangeDir(QStringLiteral("pub"));
+                break;
+            case 5:
+                if (const std::optional<TIdFTP::PassiveTarget> target = session.EnterExtendedPassive())
+                    CheckPassiveTarget(*target, peer);
                 break;
             }
         } catch (const EIdException &) {
