@@ -173,7 +173,7 @@ void TransferPool::Cancel()
 }
 
 void TransferPool::Finish(TIdFTP &session, const std::function<Stop()> &stopWanted,
-                          const std::function<void()> &showProgress)
+                          const std::function<void()> &whileWaiting)
 {
     {
         const std::lock_guard guard(m_shared->lock);
@@ -196,10 +196,10 @@ void TransferPool::Finish(TIdFTP &session, const std::function<Stop()> &stopWant
         }
         if (!RunOneOnSession(session)) {
             TIdAntiFreeze::DoProcessThrottled();
-            showProgress();
+            whileWaiting();
         }
     }
-    showProgress();
+    whileWaiting();
 }
 
 // Files that no extra connection is left for go over the caller's session,

@@ -62,9 +62,10 @@ public:
     // Drops the queued files and cuts the running ones.
     void Cancel();
     // Waits until every queued file is done, or the pool stopped. The UI
-    // pump runs between slices, then stopWanted and showProgress.
+    // pump runs between slices, then stopWanted and whileWaiting (progress,
+    // keep-alive), which may use the session.
     void Finish(TIdFTP &session, const std::function<Stop()> &stopWanted,
-                const std::function<void()> &showProgress);
+                const std::function<void()> &whileWaiting);
 
     // Cancelled, failed or refused: the walk feeding the pool may stop.
     bool Stopped() const;

@@ -3,6 +3,7 @@
 #include "endsteps.h"
 #include "folderwalk.h"
 #include "idexceptions.h"
+#include "keepalive.h"
 #include "operationflags.h"
 #include "pathrow.h"
 #include "remotebrowser.h"
@@ -161,16 +162,19 @@ void TransferEngine::FinishPool(TWorkMode mode)
         if (session.OnWorkEnd)
             session.OnWorkEnd(&session, mode);
     });
-    const auto showProgress = [this, &session, mode] {
+    // The session itself is quiet meanwhile: a server would drop it after
+    // its idle time, in the middle of a long folder.
+    const auto whileWaiting = [this, &session, mode] {
         if (session.OnWork)
             session.OnWork(&session, mode, m_pool->BytesDone());
+        m_window.KeepAliveTimer()->KeepWaitingSessionAlive();
     };
     const auto stopWanted = [this] {
         if (Flags().AbortRequested)
             return TransferPool::Stop::Now;
         return Flags().CancelRequested ? TransferPool::Stop::AfterRunningFiles : TransferPool::Stop::None;
     };
-    m_pool->Finish(session, stopWanted, showProgress);
+    m_pool->Finish(session, stopWanted, whileWaiting);
     if (const QString error = m_pool->FirstError(); !error.isEmpty())
         throw EIdException(error);
     if (m_pool->TransferRefused())

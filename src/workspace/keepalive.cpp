@@ -43,6 +43,12 @@ void KeepAlive::Tick()
         SendNoop();
 }
 
+void KeepAlive::KeepWaitingSessionAlive()
+{
+    if (m_seconds > 0 && m_sinceTraffic.elapsed() >= qint64(m_seconds) * 1000)
+        m_window.IdFTP1.SendChecked(u"NOOP"_s, 200);
+}
+
 // While the NOOP waits for its answer, the session counts as busy, so that
 // a command pressed meanwhile is refused instead of cutting in.
 void KeepAlive::SendNoop()

@@ -22,6 +22,10 @@ public:
     int Interval() const { return m_seconds; }
     // Something went over the control connection: the quiet starts anew.
     void NoteTraffic();
+    // For an operation whose own session waits while other connections move
+    // its files: a NOOP on it, within the operation, once it has been quiet
+    // for the interval. A failed NOOP ends the operation like any command.
+    void KeepWaitingSessionAlive();
 
 private:
     void Tick();

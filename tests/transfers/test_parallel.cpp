@@ -4,6 +4,7 @@
 // first error ending it all.
 #include "transferwindow.h"
 
+#include "keepalive.h"
 #include "operationflags.h"
 #include "partfile.h"
 #include "remotebrowser.h"
@@ -238,6 +239,30 @@ private slots:
         QCOMPARE(m_window.Panel(2), u"Fertig"_s);
         QCOMPARE(TreeOf(m_window.LocalRoot()), WithFolders(files));
         QCOMPARE(CountOf(server.commands(), u"REST"_s), partFiles);
+    }
+
+    // While the extra connections move the files, the window's own session
+    // has nothing to say; the keep-alive speaks for it, so that a server's
+    // idle time does not end it in the middle of a long folder.
+    void keepAliveWhileTheFilesMove()
+    {
+        QMap<QString, QByteArray> files;
+        for (int file = 0; file < 4; ++file)
+            files.insert(u"baum/f%1.bin"_s.arg(file), RandomBytes(500 * 1024, file + 1));
+        RealFtpServer server({.rateLimit = 200 * 1024, .files = files});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(m_window.Open(server));
+        TFTPqvx &window = *m_window.Window();
+        window.Settings.Parallel_Transfers = 4;
+        window.KeepAliveTimer()->SetInterval(1);
+        server.clearTranscript();
+
+        m_window.Download({u"baum"_s});
+        window.KeepAliveTimer()->SetInterval(0);
+        QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+        QCOMPARE(TreeOf(m_window.LocalRoot()), WithFolders(files));
+        QVERIFY2(CountOf(server.commands(), u"NOOP"_s) >= 1, qPrintable(server.commands().join(u" | "_s)));
+        VERIFY_IN_STEP_ON_REAL_SERVER(window.IdFTP1);
     }
 
     // vsftpd limits the connections from one address: the pool works with
