@@ -25,7 +25,4 @@ cmake --build "$build_dir"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 cd "$build_dir"
-# Two GUI tests still fail now and then on a loaded machine (a multi-line
-# reply split across reads in the session log check; a dialog button in the
-# commands-during-operations table): a failing test runs again, up to three times.
-ctest --output-on-failure -j2 --repeat until-pass:3 "${ctest_args[@]}"
+ctest --output-on-failure -j2 "${ctest_args[@]}"

@@ -7,6 +7,15 @@
 
 namespace {
 
+// QString::fromUtf8 drops a U+FEFF at the start as a byte-order mark; a
+// name may begin with it.
+QString DecodeUtf8WithInitialFeff(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringConverter::Utf8,
+                           QStringConverter::Flag::ConvertInitialBom | QStringConverter::Flag::Stateless);
+    return decoder.decode(bytes);
+}
+
 // Code points of the bytes 0x80 to 0x9F; the rest of the code page equals Latin-1.
 constexpr std::array<char16_t, 32> kHighControlRange = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
@@ -126,7 +135,7 @@ bool IsValidUtf8(QByteArrayView bytes)
 QString DecodeUtf8KeepingBytes(QByteArrayView bytes)
 {
     if (IsValidUtf8(bytes))
-        return QString::fromUtf8(bytes);
+        return DecodeUtf8WithInitialFeff(bytes);
     QString text;
     text.reserve(bytes.size());
     for (qsizetype at = 0; at < bytes.size();) {
@@ -135,7 +144,7 @@ QString DecodeUtf8KeepingBytes(QByteArrayView bytes)
             text.append(QChar(char16_t(kKeptByteBase + static_cast<unsigned char>(bytes[at]))));
             ++at;
         } else {
-            text.append(QString::fromUtf8(bytes.sliced(at, length)));
+            text.append(DecodeUtf8WithInitialFeff(bytes.sliced(at, length)));
             at += length;
         }
     }

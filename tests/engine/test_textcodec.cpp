@@ -84,6 +84,11 @@ private slots:
             << QByteArray("\xf4\x90\x80\x80") << Units({0xDCF4, 0xDC90, 0xDC80, 0xDC80});
         QTest::newRow("kept byte after a pair")
             << QByteArray("\xf0\x9f\x98\x80\xff") << u"😀"_s + Units({0xDCFF});
+        // U+FEFF is a character of the name, not a byte-order mark to drop.
+        QTest::newRow("name starting with U+FEFF")
+            << QByteArray("\xef\xbb\xbf") + 'a' << Units({0xFEFF, u'a'});
+        QTest::newRow("U+FEFF after a kept byte")
+            << QByteArray("\xff\xef\xbb\xbf\n") << Units({0xDCFF, 0xFEFF, u'\n'});
     }
 
     // What a server sends comes back as the same bytes, valid UTF-8 or not.
