@@ -48,7 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool isMlsd = switches & 0x01;
     const TimeCorrection correction = CorrectionFrom(switches, hours, minutes);
     const QByteArray bytes = input.Rest();
-    const QString text = (switches & 0x10) ? TextCodec::DecodeWindows1252(bytes) : QString::fromUtf8(bytes);
+    // As the session decodes a listing: bytes that are no UTF-8 reach the
+    // parser as the lone surrogates that keep them.
+    const QString text =
+        (switches & 0x10) ? TextCodec::DecodeWindows1252(bytes) : TextCodec::DecodeUtf8KeepingBytes(bytes);
     for (QStringView line : QStringView(text).split(u'\n')) {
         if (line.endsWith(u'\r'))
             line.chop(1);
