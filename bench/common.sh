@@ -81,5 +81,33 @@ lftp_prefix="set ftp:ssl-allow no; set ftp:passive-mode on; set xfer:clobber on;
 
 print_load() { echo "Load $1 the run: $(cut -d' ' -f1-3 /proc/loadavg)"; }
 
+# Builds the targets as a Release build in $build.
+build_release() {
+  echo "Building $* (Release) in $build"
+  cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMRA_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$build" --target "$@" -j2 >/dev/null
+}
+
+# Seconds between two readings of $EPOCHREALTIME.
+seconds_between() { awk -v s="$1" -v e="$2" 'BEGIN { printf "%.3f", e - s }'; }
+
+# Calls the driver's run_case for every name in "order", one warm-up round
+# and then $rounds rounds, printing each round with the unit after each
+# figure and keeping the figures of the rounds in "samples".
+run_rounds() {
+  local unit=$1 round name figure line
+  print_load before
+  for round in $(seq 0 "$rounds"); do
+    line=""
+    for name in "${order[@]}"; do
+      figure=$(run_case "$name")
+      [ "$round" -gt 0 ] && samples[$name]+="$figure "
+      line+=" $name=$figure$unit"
+    done
+    [ "$round" -eq 0 ] && echo "warm-up:$line" || echo "round $round:$line"
+  done
+  print_load after
+}
+
 median() { tr ' ' '\n' <<<"${samples[$1]}" | grep . | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }

@@ -24,9 +24,7 @@ install_missing lftp
 
 # SKIP_BUILD=1 takes the programs as they are in BUILD_DIR.
 if [ -z "${SKIP_BUILD:-}" ]; then
-  echo "Building glimra-cli and bench_window_transfer (Release) in $build"
-  cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMRA_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$build" --target glimra-cli bench_window_transfer -j2 >/dev/null
+  build_release glimra-cli bench_window_transfer
 fi
 cli=$build/src/cli/glimra-cli
 window=$build/bench/bench_window_transfer
@@ -69,20 +67,10 @@ run_case() {
   count=$(find "$down" -type f | wc -l)
   [ "$count" -eq "$file_count" ] || die "$name fetched $count files instead of $file_count"
   rm -rf "${down:?}"/*
-  if [[ $name == window_* ]]; then echo "$out"; else awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }'; fi
+  if [[ $name == window_* ]]; then echo "$out"; else seconds_between "$start" "$end"; fi
 }
 
-print_load before
-for round in $(seq 0 "$rounds"); do
-  line=""
-  for name in "${order[@]}"; do
-    seconds=$(run_case "$name")
-    [ "$round" -gt 0 ] && samples[$name]+="$seconds "
-    line+=" $name=${seconds}s"
-  done
-  [ "$round" -eq 0 ] && echo "warm-up:$line" || echo "round $round:$line"
-done
-print_load after
+run_rounds s
 
 echo
 echo "Median of $rounds rounds, $file_count files of 4 KiB, every command taken ${delay} ms late, seconds:"

@@ -28,9 +28,7 @@ source "$repo/bench/common.sh"
 require_pinned_vsftpd
 install_missing lftp
 
-echo "Building glimra-cli and bench_window_search (Release) in $build"
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMRA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target glimra-cli bench_window_search -j2 >/dev/null
+build_release glimra-cli bench_window_search
 cli=$build/src/cli/glimra-cli
 window=$build/bench/bench_window_search
 
@@ -85,7 +83,7 @@ run_case() {
   if [ "$name" = window ]; then
     echo "$out"
   else
-    echo "$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }') 0 $(grep -c . <<<"$out")"
+    echo "$(seconds_between "$start" "$end") 0 $(grep -c . <<<"$out")"
   fi
 }
 

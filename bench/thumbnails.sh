@@ -26,9 +26,7 @@ source "$repo/bench/common.sh"
 command -v vipsthumbnail >/dev/null || install_missing libvips-tools
 command -v gm >/dev/null || install_missing graphicsmagick
 
-echo "Building bench_thumbnails (Release) in $build"
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMRA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target bench_thumbnails -j2 >/dev/null
+build_release bench_thumbnails
 window=$build/bench/bench_thumbnails
 
 make_work_folder

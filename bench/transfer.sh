@@ -26,9 +26,7 @@ source "$repo/bench/common.sh"
 require_pinned_vsftpd
 install_missing lftp curl
 
-echo "Building glimra-cli and bench_listing_parse (Release) in $build"
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMRA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target glimra-cli bench_listing_parse -j2 >/dev/null
+build_release glimra-cli bench_listing_parse
 cli=$build/src/cli/glimra-cli
 
 # --- the server ---------------------------------------------------------------
@@ -73,17 +71,7 @@ run_case() {
   awk -v s="$start" -v e="$end" -v m="$size_mib" 'BEGIN { printf "%.0f", m / (e - s) }'
 }
 
-print_load before
-for round in $(seq 0 "$rounds"); do
-  line=""
-  for name in "${order[@]}"; do
-    rate=$(run_case "$name")
-    [ "$round" -gt 0 ] && samples[$name]+="$rate "
-    line+=" $name=$rate"
-  done
-  [ "$round" -eq 0 ] && echo "warm-up:$line" || echo "round $round:$line"
-done
-print_load after
+run_rounds ""
 
 
 echo

@@ -27,9 +27,7 @@ source "$repo/bench/common.sh"
 require_pinned_vsftpd
 install_missing lftp
 
-echo "Building glimra-cli and bench_window_transfer (Release) in $build"
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMRA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target glimra-cli bench_window_transfer -j2 >/dev/null
+build_release glimra-cli bench_window_transfer
 cli=$build/src/cli/glimra-cli
 window=$build/bench/bench_window_transfer
 
@@ -63,20 +61,10 @@ run_case() {
     die "$name failed: $(cat "$work/client.err")"
   end=$EPOCHREALTIME
   rm -rf "${down:?}"/*
-  if [[ $name == window_* ]]; then echo "$out"; else awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f", e - s }'; fi
+  if [[ $name == window_* ]]; then echo "$out"; else seconds_between "$start" "$end"; fi
 }
 
-print_load before
-for round in $(seq 0 "$rounds"); do
-  line=""
-  for name in "${order[@]}"; do
-    seconds=$(run_case "$name")
-    [ "$round" -gt 0 ] && samples[$name]+="$seconds "
-    line+=" $name=${seconds}s"
-  done
-  [ "$round" -eq 0 ] && echo "warm-up:$line" || echo "round $round:$line"
-done
-print_load after
+run_rounds s
 
 rate() { awk -v s="$1" 'BEGIN { printf "%.0f", 1024 / s }'; }
 
