@@ -48,6 +48,9 @@ public:
     // The same for a link row naming target (empty when the listing does
     // not say); a link may lead elsewhere than its own path.
     Step EnterLink(const QString &path, const QString &target);
+    // The folder the walk stands in, as PWD named it on the way in; empty
+    // when the server named none.
+    QString CurrentPath() const { return m_walk.isEmpty() ? QString() : m_walk.last().folder.path; }
     // Back to the folder the current one was entered from.
     void ReturnToParent();
     // Forgets the current folder where the walk stops (after a cancel).

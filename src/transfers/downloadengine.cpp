@@ -214,7 +214,8 @@ void DownloadEngine::WalkFolder(FolderWalk::Step step, const QString &name, cons
         return;
     }
     RemoteBrowser::ShownFolder above = Browser().Shown();
-    Browser().RefreshRemoteList();
+    // The walk asked PWD on the way in.
+    Browser().ListEnteredFolder(m_walk.CurrentPath());
     const auto walk = [&] {
         const QString localFolder = WithTrailingSeparator(localParent) + name;
         if (!QDir().mkpath(localFolder)) {

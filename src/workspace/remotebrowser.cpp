@@ -142,6 +142,16 @@ void RemoteBrowser::RunSessionCommand(const std::function<void()> &command)
 
 void RemoteBrowser::RefreshRemoteList(const QString &nameToSelect)
 {
+    ListCurrentFolder(nameToSelect, QString());
+}
+
+void RemoteBrowser::ListEnteredFolder(const QString &path)
+{
+    ListCurrentFolder(QString(), path);
+}
+
+void RemoteBrowser::ListCurrentFolder(const QString &nameToSelect, const QString &knownPath)
+{
     TIdFTP &session = m_window.IdFTP1;
     OperationFlags &flags = m_window.Flags;
     // A second listing inside the waits of a running one would interleave
@@ -156,7 +166,7 @@ void RemoteBrowser::RefreshRemoteList(const QString &nameToSelect)
     std::vector<RemoteRow> rows{ParentRow()};
     try {
         session.SetTransferType(ftASCII);
-        m_window.Paths()->SetRemoteFolder(session.CurrentDir());
+        m_window.Paths()->SetRemoteFolder(knownPath.isEmpty() ? session.CurrentDir() : knownPath);
         ReadListing(rows);
     } catch (...) {
         FinishListing(std::move(rows), nameToSelect, generation);

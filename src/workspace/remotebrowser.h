@@ -42,6 +42,9 @@ public:
     ~RemoteBrowser() override;
 
     void RefreshRemoteList(const QString &nameToSelect = QString());
+    // Lists the folder the session has just entered, whose path the caller
+    // has from the server's PWD already.
+    void ListEnteredFolder(const QString &path);
 
     // The folder the remote pane shows, with its rows.
     struct ShownFolder {
@@ -113,6 +116,8 @@ private:
     RemoteRow RowOf(const RemoteEntry &entry);
     int SymbolOf(const RemoteRow &row);
     void FinishListing(std::vector<RemoteRow> rows, const QString &nameToSelect, quint64 generation);
+    // The path field shows knownPath, or what PWD answers when it is empty.
+    void ListCurrentFolder(const QString &nameToSelect, const QString &knownPath);
     void ShowParentOnly();
     void OpenLink(const RemoteRow &row);
     // Asks to open the file at path (absolute, or relative to the session's folder).

@@ -127,6 +127,32 @@ private slots:
         }
     }
 
+    // Each folder of a tree is listed once, on the way in, under the path
+    // the walk's own PWD gave; on the way back the pane shows the folder
+    // above again from memory.
+    void eachFolderListedOnce()
+    {
+        const QMap<QString, QByteArray> files = NestedTree(2, 2, 2, 100);
+        RealFtpServer server({.files = files});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(m_window.Open(server));
+        m_window.Window()->Settings.Parallel_Transfers = 1;
+        server.clearTranscript();
+
+        m_window.Download({u"baum"_s});
+        QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+        QCOMPARE(TreeOf(m_window.LocalRoot()), WithFolders(files));
+        // "baum", two folders in it and two in each: seven folders entered,
+        // then the root listed once at the end.
+        const QStringList commands = server.commands();
+        QCOMPARE(CountOf(commands, u"CWD"_s), 7);
+        QCOMPARE(CountOf(commands, u"MLSD"_s) + CountOf(commands, u"LIST"_s), 7 + 1);
+        // One for each folder entered, one for the start, one for the last listing.
+        QCOMPARE(CountOf(commands, u"PWD"_s), 7 + 2);
+        QCOMPARE(m_window.ShownFolder(), u"/"_s);
+        QCOMPARE(m_window.List()->Rows()->Count(), 2);
+    }
+
     // Nothing is fetched twice or left out when the prompts are answered in
     // the middle of the walk, whatever the number of connections.
     void promptsStayInOrder_data()
