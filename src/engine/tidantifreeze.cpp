@@ -20,6 +20,14 @@ PumpState &State()
     return state;
 }
 
+// Waits and busy loops share one schedule: a pump that falls due during a
+// wait for the server runs there, while the server is busy anyway, and
+// not in the step after its answer.
+int PumpInterval()
+{
+    return std::min(TIdAntiFreeze::kThrottleInterval, TIdAntiFreeze::WaitSlice());
+}
+
 } // namespace
 
 void TIdAntiFreeze::Install(Hook hook)
@@ -68,8 +76,7 @@ void TIdAntiFreeze::DoProcess()
 void TIdAntiFreeze::DoProcessThrottled()
 {
     PumpState &state = State();
-    const int interval = std::min(kThrottleInterval, WaitSlice());
-    if (state.hook && (!state.sinceLastRun.isValid() || state.sinceLastRun.elapsed() >= interval))
+    if (state.hook && (!state.sinceLastRun.isValid() || state.sinceLastRun.elapsed() >= PumpInterval()))
         DoProcess();
 }
 
@@ -78,5 +85,6 @@ int TIdAntiFreeze::MillisecondsUntilDue()
     const PumpState &state = State();
     if (!state.sinceLastRun.isValid())
         return 0;
-    return int(std::clamp<qint64>(WaitSlice() - state.sinceLastRun.elapsed(), 0, WaitSlice()));
+    const int interval = PumpInterval();
+    return int(std::clamp<qint64>(interval - state.sinceLastRun.elapsed(), 0, interval));
 }
