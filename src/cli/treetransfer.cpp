@@ -80,22 +80,32 @@ private:
     std::unique_ptr<TransferPool> m_pool;
 };
 
-// The folder's path as the server names it after entering it.
-QString EnterFolder(CliSession &session, const QString &folder)
+// The session's current folder as the server names it.
+QString CurrentFolder(CliSession &session)
 {
-    TIdFTP &ftp = session.Connected();
-    if (!ftp.ChangeDir(folder))
-        session.Refused(u"Ordner nicht gefunden: %1"_s.arg(folder));
-    const QString path = ftp.CurrentDir();
+    const QString path = session.Connected().CurrentDir();
     if (path.isEmpty())
         session.Refused(u"Der Server nennt keinen aktuellen Ordner."_s);
     return path;
 }
 
-QList<RemoteEntry> ListFolder(CliSession &session, const QString &remoteFolder)
+void ChangeToFolder(CliSession &session, const QString &folder)
+{
+    if (!session.Connected().ChangeDir(folder))
+        session.Refused(u"Ordner nicht gefunden: %1"_s.arg(folder));
+}
+
+// The folder's path as the server names it after entering it.
+QString EnterFolder(CliSession &session, const QString &folder)
+{
+    ChangeToFolder(session, folder);
+    return CurrentFolder(session);
+}
+
+// The entries of the folder the session stands in.
+QList<RemoteEntry> ListCurrentFolder(CliSession &session, const QString &remoteFolder)
 {
     TIdFTP &ftp = session.Connected();
-    EnterFolder(session, remoteFolder);
     const bool mlsd = session.ListsWithMlsd();
     QStringList lines;
     if (mlsd)
@@ -118,16 +128,19 @@ QList<RemoteEntry> ListFolder(CliSession &session, const QString &remoteFolder)
     throw CliFailure{kExitUsage, u"Der Ordner %1 kann nicht angelegt werden."_s.arg(path)};
 }
 
-// Links are left out: they may lead anywhere, also back up the tree.
+// The entries of remoteFolder, the folder the session stands in, and of
+// the folders below. Links are left out: they may lead anywhere, also back
+// up the tree.
 void Download(CliSession &session, TreeTransfer &transfer, const QString &remoteFolder,
               const QString &localFolder)
 {
     if (!QDir().mkpath(localFolder))
         CannotCreateFolder(localFolder);
-    for (const RemoteEntry &entry : ListFolder(session, remoteFolder)) {
+    for (const RemoteEntry &entry : ListCurrentFolder(session, remoteFolder)) {
         const QString remotePath = Joined(remoteFolder, entry.name);
         const QString localPath = Joined(localFolder, entry.name);
         if (entry.kind == RemoteEntry::Folder) {
+            ChangeToFolder(session, remotePath);
             Download(session, transfer, remotePath, localPath);
         } else if (entry.kind == RemoteEntry::File) {
             const qint64 size = entry.size >= 0 ? entry.size : transfer.Ftp().FileSize(remotePath);
@@ -163,7 +176,6 @@ void Upload(CliSession &session, TreeTransfer &transfer, const QString &localFol
 void GetTree(CliSession &session, const CommandLine &line)
 {
     const QString remote = line.arguments[0];
-    const QString start = EnterFolder(session, u"."_s);
     const QString remoteRoot = EnterFolder(session, remote);
     QString local = line.arguments.value(1);
     if (local.isEmpty())
@@ -171,7 +183,6 @@ void GetTree(CliSession &session, const CommandLine &line)
     TreeTransfer transfer(session, line.parallel);
     Download(session, transfer, remoteRoot, local);
     transfer.Finish();
-    session.Connected().ChangeDir(start);
 }
 
 void PutTree(CliSession &session, const CommandLine &line)
@@ -182,11 +193,9 @@ void PutTree(CliSession &session, const CommandLine &line)
     QString remote = line.arguments.value(1);
     if (remote.isEmpty() || remote.endsWith(u'/'))
         remote += QFileInfo(QDir(local).absolutePath()).fileName();
-    const QString start = EnterFolder(session, u"."_s);
-    // Relative names are taken from the start folder.
-    const QString remoteRoot = remote.startsWith(u'/') ? remote : Joined(start, remote);
+    // Relative names are taken from the folder the login ends in.
+    const QString remoteRoot = remote.startsWith(u'/') ? remote : Joined(CurrentFolder(session), remote);
     TreeTransfer transfer(session, line.parallel);
     Upload(session, transfer, local, remoteRoot);
     transfer.Finish();
-    session.Connected().ChangeDir(start);
 }

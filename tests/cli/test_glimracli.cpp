@@ -636,6 +636,9 @@ private slots:
         QVERIFY(QFileInfo(local.filePath(u"unten/leer"_s)).isDir());
         QCOMPARE(Commands(server).count(u"USER"_s), parallel == 1 ? 1 : 1 + parallel);
         QCOMPARE(Commands(server).count(u"SIZE"_s), 0);
+        // Each of the eleven folders entered once; one PWD names the root.
+        QCOMPARE(Commands(server).count(u"CWD"_s), 11);
+        QCOMPARE(Commands(server).count(u"PWD"_s), 1);
 
         RUN_OK(result, url + QStringList{u"put"_s, u"-r"_s, u"unten"_s, u"oben"_s}, local.path());
         for (auto file = files.begin(); file != files.end(); ++file)
