@@ -16,6 +16,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPersistentModelIndex>
+#include <QScopeGuard>
 #include <QToolButton>
 
 #include <algorithm>
@@ -64,6 +65,18 @@ bool RemoteOperations::Idle() const
     return m_window.SessionIdle();
 }
 
+void RemoteOperations::RunAsOperation(const std::function<void()> &talk)
+{
+    OperationFlags &flags = m_window.Flags;
+    flags.OperationBusy = true;
+    m_window.Browser()->UpdateCommandStates();
+    const auto idleAgain = qScopeGuard([&] {
+        flags.OperationBusy = false;
+        m_window.Browser()->UpdateCommandStates();
+    });
+    talk();
+}
+
 void RemoteOperations::DeleteSelection()
 {
     m_deletion.DeleteSelection();
@@ -79,7 +92,9 @@ void RemoteOperations::CreateRemoteFolder()
         names.append(list->Row(row).name);
     const QString name = NewFolderName(names);
     TIdFTP &session = m_window.IdFTP1;
-    if (!session.MakeDir(WithTrailingSlash(session.CurrentDir()) + name))
+    bool made = false;
+    RunAsOperation([&] { made = session.MakeDir(WithTrailingSlash(session.CurrentDir()) + name); });
+    if (!made)
         return;
     m_window.Browser()->RefreshRemoteList(name);
     const int row = list->Rows()->FindCaption(name);
@@ -106,7 +121,11 @@ RemoteBrowser::RenameOutcome RemoteOperations::RenameEntry(const QString &oldCap
     const QList<bool> dragging = SetRowDragging({});
     bool renamed = false;
     RunWithEndSteps(
-        [&] { renamed = session.Rename(WithTrailingSlash(session.CurrentDir()) + oldName, newName); },
+        [&] {
+            RunAsOperation([&] {
+                renamed = session.Rename(WithTrailingSlash(session.CurrentDir()) + oldName, newName);
+            });
+        },
         [&] { SetRowDragging(dragging); });
     if (!renamed)
         return Outcome::Restore;

@@ -3,6 +3,8 @@
 #include "remotebrowser.h"
 #include "remotedeletion.h"
 
+#include <functional>
+
 #include <QObject>
 
 class TFTPqvx;
@@ -33,6 +35,9 @@ private:
     void ConnectCommands();
     // The main session is free for a command (TFTPqvx::SessionIdle).
     bool Idle() const;
+    // Talks to the server as an operation of its own, so that no other
+    // command is let in while it waits.
+    void RunAsOperation(const std::function<void()> &talk);
     // Switches dragging of rows per view (off where no value is given) and
     // returns the states it had.
     QList<bool> SetRowDragging(const QList<bool> &enabled);

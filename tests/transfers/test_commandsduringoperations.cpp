@@ -226,6 +226,8 @@ enum class Operation {
     PasteClipboard,  // "Einfügen" of the files the clipboard names
     SaveBack,        // "Ja" to saving a changed opened file
     KeepAlive,       // the NOOP of an idle session, sent by its timer
+    NewFolder,       // "Neuer Ordner": MKD, then the editor on the new row
+    Rename,          // a caption edited in place: RNFR and RNTO
 };
 
 } // namespace
@@ -287,6 +289,8 @@ private slots:
         QTest::newRow("paste from the clipboard, MLSD") << Operation::PasteClipboard << true;
         QTest::newRow("saving an opened file back, MLSD") << Operation::SaveBack << true;
         QTest::newRow("keep-alive NOOP") << Operation::KeepAlive << true;
+        QTest::newRow("new folder, MLSD") << Operation::NewFolder << true;
+        QTest::newRow("rename in place, MLSD") << Operation::Rename << true;
     }
 
     void everyCommandDuringEveryOperation()
@@ -325,6 +329,8 @@ private slots:
             QVERIFY(QTest::qWaitFor([&] { return server.commands().contains(u"NOOP"_s); }, 5000));
         if (operation == Operation::SaveBack)
             QVERIFY(QTest::qWaitFor([&] { return Verbs(server.commands()).contains(u"STOR"_s); }, 5000));
+        if (operation == Operation::Rename)
+            QVERIFY(QTest::qWaitFor([&] { return Verbs(server.commands()).contains(u"RNTO"_s); }, 5000));
         QVERIFY(QTest::qWaitFor([&] { return !Busy(); }, 30000));
         presser.Disarm();
         // The checks below talk to the server themselves.
@@ -428,6 +434,22 @@ private:
         case Operation::KeepAlive:
             Window()->KeepAliveTimer()->SetInterval(1);
             break;
+        case Operation::NewFolder:
+            list->ClearSelection();
+            Window()->Browser()->UpdateCommandStates();
+            Pane()->SpeedButton5->click();
+            break;
+        case Operation::Rename: {
+            SelectCaptions(list, {u"keep.txt"_s});
+            Window()->Browser()->UpdateCommandStates();
+            Pane()->SpeedButton6->click();
+            auto *editor = list->CurrentView()->findChild<QLineEdit *>();
+            QVERIFY(editor);
+            editor->selectAll();
+            editor->insert(u"umbenannt.txt"_s);
+            QTest::keyClick(editor, Qt::Key_Return);
+            break;
+        }
         }
     }
 
@@ -453,6 +475,16 @@ private:
             QCOMPARE(Captions(Pane()->List), (QStringList{u".."_s, u"trash"_s, u"tree"_s, u"keep.txt"_s}));
             QCOMPARE(onServer, before);
             break;
+        case Operation::NewFolder:
+            QVERIFY(QFileInfo(server.rootDir() + u"/Neuer_Ordner"_s).isDir());
+            QCOMPARE(onServer, before);
+            break;
+        case Operation::Rename: {
+            QMap<QString, QByteArray> renamed = before;
+            renamed.insert(u"umbenannt.txt"_s, renamed.take(u"keep.txt"_s));
+            QCOMPARE(onServer, renamed);
+            break;
+        }
         case Operation::Download:
         case Operation::PasteFromServer: {
             QMap<QString, QByteArray> expected;
@@ -531,6 +563,10 @@ private:
             allowed += {u"DELE"_s, u"RMD"_s};
         if (operation == Operation::KeepAlive)
             allowed = {u"NOOP"_s};
+        if (operation == Operation::NewFolder)
+            allowed.insert(u"MKD"_s);
+        if (operation == Operation::Rename)
+            allowed += {u"RNFR"_s, u"RNTO"_s};
         const QSet<QString> foreign = Verbs(commands) - allowed;
         QVERIFY2(foreign.isEmpty(), qPrintable(commands.join(u" | "_s)));
     }
