@@ -25,7 +25,4 @@ cmake --build "$build_dir"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 cd "$build_dir"
-# The keep-alive row of the commands-during-operations table still fails
-# now and then on a loaded machine (its check afterwards finds the session a
-# reply behind); until that is found, a failing test runs again, up to three times.
-ctest --output-on-failure -j2 --repeat until-pass:3 "${ctest_args[@]}"
+ctest --output-on-failure -j2 "${ctest_args[@]}"

@@ -115,6 +115,8 @@ std::optional<QString> TTreeDlg1::ChooseFolder(const QString &prompt)
     Label1->setText(prompt);
     UpdateChooseButton();
     m_chosenFolder.clear();
+    m_choosing = true;
+    const auto chosen = qScopeGuard([this] { m_choosing = false; });
     if (exec() != QDialog::Accepted)
         return std::nullopt;
     return m_chosenFolder;
@@ -137,9 +139,12 @@ void TTreeDlg1::showEvent(QShowEvent *event)
 }
 
 // Shown while the session is busy, the window stays empty until "Aktualisieren".
+// A command under way may be waiting for the server without an operation
+// flag; only the command that asks for a folder here is not.
 void TTreeDlg1::BuildWhenEmpty()
 {
-    if (TreeView1->topLevelItemCount() == 0 && isVisible() && m_window.SessionIdle())
+    const bool sessionFree = m_window.SessionIdle() && (!m_window.CommandRunning() || m_choosing);
+    if (TreeView1->topLevelItemCount() == 0 && isVisible() && sessionFree)
         m_window.RunCommand([this] { Build(); });
 }
 

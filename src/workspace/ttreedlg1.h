@@ -63,6 +63,7 @@ private:
     TFTPqvx &m_window;
     QString m_chosenFolder;
     bool m_building = false;
+    bool m_choosing = false; // ChooseFolder's window is open
     bool m_emptyAfterBuild = false;
     bool m_placed = false;
 };

@@ -571,14 +571,21 @@ private:
         QVERIFY2(foreign.isEmpty(), qPrintable(commands.join(u" | "_s)));
     }
 
+    // Asked as a command of the window, as every command is: what waits for
+    // an idle session (the folder tree the presses opened) keeps waiting.
     void VerifyInStep(const QString &folder)
     {
         TIdFTP &session = Window()->IdFTP1;
         QVERIFY(session.IsConnected());
-        QCOMPARE(session.SendCommand(u"SYST"_s, 215), 215);
-        QCOMPARE(session.SendCommand(u"NOOP"_s, 200), 200);
-        QCOMPARE(session.SendCommand(u"PWD"_s, 257), 257);
-        QVERIFY2(session.LastReplyLine().contains(u'"' + folder + u'"'), qPrintable(session.LastReplyLine()));
+        QList<int> codes;
+        QString pwdReply;
+        Window()->RunCommand([&] {
+            codes = {session.SendCommand(u"SYST"_s, 215), session.SendCommand(u"NOOP"_s, 200),
+                     session.SendCommand(u"PWD"_s, 257)};
+            pwdReply = session.LastReplyLine();
+        });
+        QCOMPARE(codes, (QList<int>{215, 200, 257}));
+        QVERIFY2(pwdReply.contains(u'"' + folder + u'"'), qPrintable(pwdReply));
     }
 };
 
