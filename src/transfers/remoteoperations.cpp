@@ -164,32 +164,30 @@ void RemoteOperations::MoveSelection()
     if (!target)
         return;
 
-    flags.OperationBusy = true;
-    m_window.Browser()->UpdateCommandStates();
-    // Persistent indexes follow their rows should the list be sorted meanwhile.
-    QList<QPersistentModelIndex> moved;
-    const QString sourceFolder = WithTrailingSlash(m_window.Paths()->Edit1->text().trimmed());
-    const QString targetFolder = WithTrailingSlash(*target);
-    m_window.RunCommand([&] {
-        for (qsizetype n = 0; n < names.size(); ++n) {
-            if (m_window.IdFTP1.Rename(sourceFolder + names[n], targetFolder + names[n]))
-                moved.append(rows[n]);
-            else
-                flags.CancelRequested = true;
-            QCoreApplication::processEvents();
-            if (flags.CancelRequested)
-                break;
+    RunAsOperation([&] {
+        // Persistent indexes follow their rows should the list be sorted meanwhile.
+        QList<QPersistentModelIndex> moved;
+        const QString sourceFolder = WithTrailingSlash(m_window.Paths()->Edit1->text().trimmed());
+        const QString targetFolder = WithTrailingSlash(*target);
+        m_window.RunCommand([&] {
+            for (qsizetype n = 0; n < names.size(); ++n) {
+                if (m_window.IdFTP1.Rename(sourceFolder + names[n], targetFolder + names[n]))
+                    moved.append(rows[n]);
+                else
+                    flags.CancelRequested = true;
+                QCoreApplication::processEvents();
+                if (flags.CancelRequested)
+                    break;
+            }
+        });
+        list->SelectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
+        QList<int> movedRows;
+        for (const QPersistentModelIndex &index : moved) {
+            if (index.isValid())
+                movedRows.append(index.row());
         }
+        std::sort(movedRows.begin(), movedRows.end(), std::greater<>());
+        for (int row : movedRows)
+            list->Rows()->RemoveRow(row);
     });
-    list->SelectionModel()->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
-    QList<int> movedRows;
-    for (const QPersistentModelIndex &index : moved) {
-        if (index.isValid())
-            movedRows.append(index.row());
-    }
-    std::sort(movedRows.begin(), movedRows.end(), std::greater<>());
-    for (int row : movedRows)
-        list->Rows()->RemoveRow(row);
-    flags.OperationBusy = false;
-    m_window.Browser()->UpdateCommandStates();
 }
