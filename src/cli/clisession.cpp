@@ -195,6 +195,12 @@ QString CliSession::MaskPasswords(QString line) const
     return line;
 }
 
+void CliSession::LogConnectionLine(const QString &line, int connection) const
+{
+    if (m_log)
+        Log(MaskPasswords(line) + u"  [Verbindung %1]"_s.arg(connection));
+}
+
 void CliSession::Log(const QString &line) const
 {
     std::fprintf(stderr, "%s\n", line.toUtf8().constData());

@@ -33,6 +33,11 @@ public:
     // Ends the run for a command the server did not carry out: exit 1 with
     // the server's answer, or exit 3 when the connection was lost meanwhile.
     [[noreturn]] void Refused(const QString &message) const;
+    // Whether --log asks for the traffic of the connections (a TLS session
+    // shows no traffic lines).
+    bool LogsTraffic() const { return m_log && !m_ftp.UseSSL; }
+    // A line of an extra connection's traffic, masked, with its number.
+    void LogConnectionLine(const QString &line, int connection) const;
 
 private:
     void ConfigureFromUrl(const QString &text);

@@ -3,6 +3,8 @@
 #include "clifailure.h"
 #include "clisession.h"
 #include "commandline.h"
+#include "filedownload.h"
+#include "idexceptions.h"
 #include "listingparser.h"
 #include "partfile.h"
 #include "resumepoint.h"
@@ -108,25 +110,9 @@ void Retrieve(CliSession &session, const QString &remote, QIODevice &target)
     throw CliFailure{exitCode, u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(path, reason)};
 }
 
-// The bytes the partial data of local lacks, or the whole file when there
-// is none or it cannot belong to the server's file.
-void ContinueRetrieve(CliSession &session, const QString &remote, const QString &local, PartFile &target)
-{
-    TIdFTP &ftp = session.Connected();
-    const qint64 size = ftp.FileSize(remote);
-    const QFileInfo partial = PartFile::PartialData(local);
-    const qint64 offset = partial.size() > 0 ? ContinueFrom(remote, partial.size(), size) : 0;
-    if (!(offset > 0 ? target.OpenToContinue() : target.Open()))
-        RaiseCannotCreate(kExitUsage, local, target.ErrorString());
-    TransferProgress progress(ftp, size < 0 ? -1 : size - offset);
-    if (!ftp.RetrieveFrom(remote, target.Device(), offset))
-        session.Refused(u"Datei nicht gefunden oder nicht lesbar: %1"_s.arg(remote));
-    NoticeRefusedRestart(ftp, u"die ganze Datei wurde übertragen."_s);
-}
-
 // "-" writes to standard output. A file is received beside the target and
-// replaces it only when complete; what an interrupted one received stays
-// there for --continue.
+// replaces it only when it arrived whole; what an interrupted one received
+// stays there for --continue.
 void GetFile(CliSession &session, const CommandLine &line)
 {
     if (line.recursive)
@@ -146,23 +132,38 @@ void GetFile(CliSession &session, const CommandLine &line)
     // A file the user keeps read-only is not replaced.
     if (QFileInfo::exists(local) && !QFileInfo(local).isWritable())
         RaiseCannotCreate(kExitUsage, local, u"Die Datei ist schreibgeschützt."_s);
-    PartFile target(local, PartFile::Leftover::Keep);
-    bool completed = false;
-    const auto tellWhatStays = qScopeGuard([&] {
-        if (!completed && target.KeepsPartialData())
+
+    TIdFTP &ftp = session.Connected();
+    ftp.SetTransferType(ftBinary);
+    FileDownload file;
+    file.remotePath = remote;
+    file.target = local;
+    // The size tells whether the file arrived whole.
+    file.knownSize = ftp.FileSize(remote);
+    auto tellWhatStays = qScopeGuard([&] {
+        const QFileInfo kept = PartFile::PartialData(local);
+        if (kept.exists() && kept.filePath() != QFileInfo(local).filePath())
             Notice(u"Die empfangenen %1 Byte bleiben in %2; get --continue setzt dort fort."_s.arg(
-                QString::number(target.Device().size()), target.Device().fileName()));
+                QString::number(kept.size()), kept.filePath()));
     });
-    if (line.continueTransfer) {
-        ContinueRetrieve(session, remote, local, target);
-    } else {
-        if (!target.Open())
-            RaiseCannotCreate(kExitUsage, local, target.ErrorString());
-        Retrieve(session, remote, target.Device());
+    const StopQuery never = [] { return false; };
+    DownloadOutcome outcome;
+    try {
+        if (line.continueTransfer) {
+            const qint64 partial = PartFile::PartialData(local).size();
+            TransferProgress progress(ftp, file.knownSize < 0 ? -1 : file.knownSize - partial);
+            outcome = ContinueFile(ftp, file, never, Notice);
+            NoticeRefusedRestart(ftp, u"die ganze Datei wurde übertragen."_s);
+        } else {
+            TransferProgress progress(ftp, file.knownSize);
+            outcome = ReceiveFile(ftp, file, never);
+        }
+    } catch (const EIdLocalFileError &error) {
+        throw CliFailure{kExitUsage, error.Message()};
     }
-    if (!target.Commit())
-        RaiseCannotCreate(kExitNetwork, local, target.ErrorString());
-    completed = true;
+    if (outcome != DownloadOutcome::Completed)
+        session.Refused(u"Datei nicht gefunden oder nicht lesbar: %1"_s.arg(remote));
+    tellWhatStays.dismiss();
 }
 
 // With --continue, the server's copy is asked for its size: that much of

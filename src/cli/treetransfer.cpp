@@ -3,6 +3,7 @@
 #include "clifailure.h"
 #include "clisession.h"
 #include "commandline.h"
+#include "folderdownload.h"
 #include "listingparser.h"
 #include "transferpool.h"
 
@@ -10,49 +11,125 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
+#include <cstdio>
 #include <memory>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// A name from a listing that may become a local file name.
-bool IsSafeName(const QString &name)
+// A pool of --parallel connections whose traffic goes where the session's
+// own goes; none with --parallel 1.
+std::unique_ptr<TransferPool> CreatePool(CliSession &session, int connections)
 {
-    return !name.isEmpty() && name != u"."_s && name != u".."_s && !name.contains(u'/') &&
-           !name.contains(u'\\') && !name.contains(QChar(u'\0'));
+    if (connections <= 1)
+        return nullptr;
+    auto pool = std::make_unique<TransferPool>(session.Connected(), connections,
+                                               TIdFTP::HasFeature(session.Features(), u"UTF8"_s),
+                                               session.LogsTraffic());
+    pool->SetObserver([&session](const TransferPool::Event &event) {
+        if (event.kind == TransferPool::Event::Kind::Traffic)
+            session.LogConnectionLine(event.text, event.connection);
+    });
+    return pool;
 }
+
+// The folder download as glimra-cli runs it: its own listings, every file
+// replaced (or continued with --continue), remarks on stderr. The first
+// refusal stops the walk; the files already under way still complete.
+class CliDownloadHost : public DownloadHost {
+public:
+    CliDownloadHost(CliSession &session, bool continueFiles)
+        : m_session(session)
+        , m_continueFiles(continueFiles)
+    {
+    }
+
+    QString Refusal() const { return m_refusal; }
+
+    QList<WalkEntry> ListEnteredFolder(const QString &path) override
+    {
+        TIdFTP &ftp = m_session.Connected();
+        const bool mlsd = m_session.ListsWithMlsd();
+        QStringList lines;
+        if (mlsd)
+            ftp.ListFacts(lines);
+        else
+            ftp.List(lines);
+        QList<WalkEntry> entries;
+        if (ftp.ReplyCode() / 100 != 2) {
+            Refused(u"Der Server verweigert die Liste: %1: %2"_s.arg(path, ftp.LastReplyLine()));
+            return entries;
+        }
+        for (const QString &line : lines) {
+            const RemoteEntry entry = ParseListingLine(line, ftp.TimeCorrection, mlsd);
+            if (entry.accepted && entry.name != u"."_s && entry.name != u".."_s)
+                entries.append(WalkEntry::FromListing(entry));
+        }
+        return entries;
+    }
+
+    TransferChoice Decide(const DownloadCandidate &file) override
+    {
+        return m_continueFiles && file.resumable ? TransferChoice::Continue : TransferChoice::Replace;
+    }
+
+    bool MayContinue() override { return m_refusal.isEmpty() && m_session.Connected().IsConnected(); }
+
+    void Refused(const QString &message) override
+    {
+        if (m_refusal.isEmpty())
+            m_refusal = message;
+    }
+
+    void Log(const QString &line) override { std::fprintf(stderr, "glimra-cli: %s\n", line.toUtf8().constData()); }
+
+private:
+    CliSession &m_session;
+    bool m_continueFiles;
+    QString m_refusal;
+};
 
 QString Joined(const QString &folder, const QString &name)
 {
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
-// Moves the files the walk hands it: over the pool when there is one,
-// else at once over the session.
-class TreeTransfer {
+// The local folder a download gets without a name given: the last part of
+// the server's name for the folder. A name that would lead elsewhere ("..",
+// a separator, nothing) is refused.
+QString LocalNameFor(const QString &remoteRoot)
+{
+    const QString name = remoteRoot.section(u'/', -1, -1, QString::SectionSkipEmpty);
+    if (!IsSafeLocalName(name))
+        throw CliFailure{kExitUsage,
+                         u"Aus dem Ordnernamen des Servers „%1“ ergibt sich kein lokaler Ordner; bitte LOKAL "
+                         u"angeben."_s.arg(remoteRoot)};
+    return name;
+}
+
+// Moves the files the upload walk hands it: over the pool when there is
+// one, else at once over the session.
+class UploadTransfer {
 public:
-    TreeTransfer(CliSession &session, int connections)
+    UploadTransfer(CliSession &session, int connections)
         : m_session(session)
         , m_ftp(session.Connected())
+        , m_pool(CreatePool(session, connections))
     {
-        if (connections > 1)
-            m_pool = std::make_unique<TransferPool>(m_ftp, connections,
-                                                    TIdFTP::HasFeature(session.Features(), u"UTF8"_s));
     }
 
     TIdFTP &Ftp() const { return m_ftp; }
+    bool Stopped() const { return m_pool && m_pool->Stopped(); }
 
     void Move(PooledTransfer transfer)
     {
         if (m_pool) {
             m_pool->Add(std::move(transfer), m_ftp.Encoding);
-            if (m_pool->Stopped())
-                Finish();
             return;
         }
-        if (!TransferPool::Move(m_ftp, transfer, [] { return false; }))
-            Refused(transfer);
+        if (TransferPool::Move(m_ftp, transfer, [] { return false; }) != DownloadOutcome::Completed)
+            m_session.Refused(u"Hochladen abgelehnt: %1"_s.arg(transfer.remotePath));
     }
 
     void Finish()
@@ -63,94 +140,17 @@ public:
             m_ftp, [] { return TransferPool::Stop::None; }, [] {});
         if (const QString error = m_pool->FirstError(); !error.isEmpty())
             throw CliFailure{kExitNetwork, error};
-        if (m_pool->TransferRefused())
-            m_session.Refused(u"Der Server hat eine Übertragung abgelehnt."_s);
+        if (const QString refusal = m_pool->RefusalMessage(); !refusal.isEmpty())
+            throw CliFailure{kExitRefused, u"Hochladen abgelehnt: "_s + refusal};
     }
 
 private:
-    [[noreturn]] void Refused(const PooledTransfer &transfer) const
-    {
-        if (transfer.direction == PooledTransfer::Direction::Download)
-            m_session.Refused(u"Datei nicht gefunden oder nicht lesbar: %1"_s.arg(transfer.remotePath));
-        m_session.Refused(u"Hochladen abgelehnt: %1"_s.arg(transfer.remotePath));
-    }
-
     CliSession &m_session;
     TIdFTP &m_ftp;
     std::unique_ptr<TransferPool> m_pool;
 };
 
-// The session's current folder as the server names it.
-QString CurrentFolder(CliSession &session)
-{
-    const QString path = session.Connected().CurrentDir();
-    if (path.isEmpty())
-        session.Refused(u"Der Server nennt keinen aktuellen Ordner."_s);
-    return path;
-}
-
-void ChangeToFolder(CliSession &session, const QString &folder)
-{
-    if (!session.Connected().ChangeDir(folder))
-        session.Refused(u"Ordner nicht gefunden: %1"_s.arg(folder));
-}
-
-// The folder's path as the server names it after entering it.
-QString EnterFolder(CliSession &session, const QString &folder)
-{
-    ChangeToFolder(session, folder);
-    return CurrentFolder(session);
-}
-
-// The entries of the folder the session stands in.
-QList<RemoteEntry> ListCurrentFolder(CliSession &session, const QString &remoteFolder)
-{
-    TIdFTP &ftp = session.Connected();
-    const bool mlsd = session.ListsWithMlsd();
-    QStringList lines;
-    if (mlsd)
-        ftp.ListFacts(lines);
-    else
-        ftp.List(lines);
-    if (ftp.ReplyCode() / 100 != 2)
-        session.Refused(u"Der Server verweigert die Liste: %1"_s.arg(remoteFolder));
-    QList<RemoteEntry> entries;
-    for (const QString &line : lines) {
-        const RemoteEntry entry = ParseListingLine(line, ftp.TimeCorrection, mlsd);
-        if (entry.accepted && IsSafeName(entry.name))
-            entries.append(entry);
-    }
-    return entries;
-}
-
-[[noreturn]] void CannotCreateFolder(const QString &path)
-{
-    throw CliFailure{kExitUsage, u"Der Ordner %1 kann nicht angelegt werden."_s.arg(path)};
-}
-
-// The entries of remoteFolder, the folder the session stands in, and of
-// the folders below. Links are left out: they may lead anywhere, also back
-// up the tree.
-void Download(CliSession &session, TreeTransfer &transfer, const QString &remoteFolder,
-              const QString &localFolder)
-{
-    if (!QDir().mkpath(localFolder))
-        CannotCreateFolder(localFolder);
-    for (const RemoteEntry &entry : ListCurrentFolder(session, remoteFolder)) {
-        const QString remotePath = Joined(remoteFolder, entry.name);
-        const QString localPath = Joined(localFolder, entry.name);
-        if (entry.kind == RemoteEntry::Folder) {
-            ChangeToFolder(session, remotePath);
-            Download(session, transfer, remotePath, localPath);
-        } else if (entry.kind == RemoteEntry::File) {
-            const qint64 size = entry.size >= 0 ? entry.size : transfer.Ftp().FileSize(remotePath);
-            transfer.Move(
-                {PooledTransfer::Direction::Download, remotePath, localPath, size, entry.timestamp});
-        }
-    }
-}
-
-void Upload(CliSession &session, TreeTransfer &transfer, const QString &localFolder,
+void Upload(CliSession &session, UploadTransfer &transfer, const QString &localFolder,
             const QString &remoteFolder)
 {
     TIdFTP &ftp = transfer.Ftp();
@@ -158,7 +158,7 @@ void Upload(CliSession &session, TreeTransfer &transfer, const QString &localFol
     if (!ftp.ChangeDir(remoteFolder) && !ftp.MakeDir(remoteFolder))
         session.Refused(u"Der Ordner kann nicht angelegt werden: %1"_s.arg(remoteFolder));
     QDirIterator entries(localFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (entries.hasNext()) {
+    while (entries.hasNext() && !transfer.Stopped()) {
         const QFileInfo entry = entries.nextFileInfo();
         const QString remotePath = Joined(remoteFolder, entry.fileName());
         if (entry.isSymLink())
@@ -167,7 +167,7 @@ void Upload(CliSession &session, TreeTransfer &transfer, const QString &localFol
             Upload(session, transfer, entry.filePath(), remotePath);
         else if (entry.isFile())
             transfer.Move(
-                {PooledTransfer::Direction::Upload, remotePath, entry.filePath(), entry.size(), {}});
+                {PooledTransfer::Direction::Upload, remotePath, entry.filePath(), entry.size(), {}, {}});
     }
 }
 
@@ -175,14 +175,24 @@ void Upload(CliSession &session, TreeTransfer &transfer, const QString &localFol
 
 void GetTree(CliSession &session, const CommandLine &line)
 {
+    TIdFTP &ftp = session.Connected();
     const QString remote = line.arguments[0];
-    const QString remoteRoot = EnterFolder(session, remote);
+    if (!ftp.ChangeDir(remote))
+        session.Refused(u"Ordner nicht gefunden: %1"_s.arg(remote));
+    CliDownloadHost host(session, line.continueTransfer);
+    FolderDownload download(ftp, session.Features(), host);
+    const QString remoteRoot = download.BeginHere();
     QString local = line.arguments.value(1);
     if (local.isEmpty())
-        local = QFileInfo(remoteRoot).fileName();
-    TreeTransfer transfer(session, line.parallel);
-    Download(session, transfer, remoteRoot, local);
-    transfer.Finish();
+        local = LocalNameFor(remoteRoot.isEmpty() ? remote : remoteRoot);
+    download.UsePool(CreatePool(session, line.parallel));
+    download.DownloadHere(remoteRoot, local);
+    download.Finish();
+    if (!host.Refusal().isEmpty()) {
+        if (!ftp.IsConnected())
+            throw CliFailure{kExitNetwork, host.Refusal() + u" Die Verbindung zum Server ist abgebrochen."_s};
+        throw CliFailure{kExitRefused, host.Refusal()};
+    }
 }
 
 void PutTree(CliSession &session, const CommandLine &line)
@@ -194,8 +204,14 @@ void PutTree(CliSession &session, const CommandLine &line)
     if (remote.isEmpty() || remote.endsWith(u'/'))
         remote += QFileInfo(QDir(local).absolutePath()).fileName();
     // Relative names are taken from the folder the login ends in.
-    const QString remoteRoot = remote.startsWith(u'/') ? remote : Joined(CurrentFolder(session), remote);
-    TreeTransfer transfer(session, line.parallel);
+    QString remoteRoot = remote;
+    if (!remote.startsWith(u'/')) {
+        const QString start = session.Connected().CurrentDir();
+        if (start.isEmpty())
+            session.Refused(u"Der Server nennt keinen aktuellen Ordner."_s);
+        remoteRoot = Joined(start, remote);
+    }
+    UploadTransfer transfer(session, line.parallel);
     Upload(session, transfer, local, remoteRoot);
     transfer.Finish();
 }

@@ -29,10 +29,16 @@ public:
     EIdConnClosedGracefully();
 };
 
-// A download whose data connection ended before the whole file arrived.
+// A download whose byte count differs from the size the server gave for it.
 class EIdIncompleteFile : public EIdException {
 public:
     EIdIncompleteFile(const QString &path, qint64 received, qint64 expected);
+};
+
+// A local file a transfer needs that cannot be made or completed.
+class EIdLocalFileError : public EIdException {
+public:
+    using EIdException::EIdException;
 };
 
 // A failed socket call; carries the error number (errno).

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -16,6 +17,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kPartSuffix = u".glimra-part"_s;
+// The mark of a part file this program made; a file without it is never
+// taken for partial data, whatever its name.
+constexpr char kPartMark[] = "user.glimra.partial";
 // Taken part names are skipped; beyond this many something else is wrong.
 constexpr int kPartAttempts = 100;
 
@@ -30,9 +34,10 @@ QString CutToBytes(QString name, qsizetype maxBytes)
 
 } // namespace
 
-PartFile::PartFile(const QString &targetPath, Leftover leftover)
+PartFile::PartFile(const QString &targetPath, Leftover leftover, const QStringList &reservedNames)
     : m_target(targetPath)
     , m_leftover(leftover)
+    , m_reservedNames(reservedNames)
 {
 }
 
@@ -47,8 +52,8 @@ PartFile::~PartFile()
 // Only data under the first part name is ever found again.
 bool PartFile::KeepsPartialData() const
 {
-    return m_leftover == Leftover::Keep && m_created &&
-           m_part.fileName() == PartPath(ResolvedTarget(m_target)) && m_part.size() > 0;
+    return m_leftover == Leftover::Keep && m_created && m_marked &&
+           m_part.fileName() == KeptPartPath(ResolvedTarget(m_target), m_reservedNames) && m_part.size() > 0;
 }
 
 QString PartFile::PartPath(const QString &targetPath, int attempt)
@@ -59,10 +64,19 @@ QString PartFile::PartPath(const QString &targetPath, int attempt)
     return QDir(target.path()).filePath(name + suffix);
 }
 
-QFileInfo PartFile::PartialData(const QString &targetPath)
+QString PartFile::KeptPartPath(const QString &targetPath, const QStringList &reservedNames)
+{
+    for (int attempt = 0;; ++attempt) {
+        const QString path = PartPath(targetPath, attempt);
+        if (!reservedNames.contains(QFileInfo(path).fileName()) || attempt >= kPartAttempts)
+            return path;
+    }
+}
+
+QFileInfo PartFile::PartialData(const QString &targetPath, const QStringList &reservedNames)
 {
     const QString target = ResolvedTarget(targetPath);
-    const QString kept = PartPath(target);
+    const QString kept = KeptPartPath(target, reservedNames);
     if (IsPartialData(kept))
         return QFileInfo(kept);
     const QFileInfo existing(target);
@@ -78,13 +92,16 @@ QString PartFile::ResolvedTarget(const QString &targetPath)
     return resolved.isEmpty() ? target.symLinkTarget() : resolved;
 }
 
-// A plain file of this user's; a link there, or a file someone else put
-// there, is not ours to write into.
+// A plain file of this user's with the part mark; a link there, a file
+// someone else put there, or one that only has the name is not ours to
+// write into.
 bool PartFile::IsPartialData(const QString &partPath)
 {
+    const QByteArray name = QFile::encodeName(partPath);
     struct stat status = {};
-    return ::lstat(QFile::encodeName(partPath).constData(), &status) == 0 && S_ISREG(status.st_mode) &&
-           status.st_uid == ::geteuid();
+    char mark = 0;
+    return ::lstat(name.constData(), &status) == 0 && S_ISREG(status.st_mode) &&
+           status.st_uid == ::geteuid() && ::lgetxattr(name.constData(), kPartMark, &mark, 1) == 1;
 }
 
 // Opens earlier partial data without truncating it, and checks that what
@@ -116,8 +133,9 @@ bool PartFile::Open()
         return Fail(u"Es gibt dort einen Ordner dieses Namens."_s);
     // Partial data of an earlier download starts over; when that fails, a
     // new part file is taken beside it.
-    const QString kept = PartPath(target);
+    const QString kept = KeptPartPath(target, m_reservedNames);
     if (IsPartialData(kept) && OpenPart(kept)) {
+        m_marked = true;
         if (m_part.resize(0))
             return true;
         m_part.close();
@@ -125,35 +143,55 @@ bool PartFile::Open()
     }
     for (int attempt = 0; attempt < kPartAttempts; ++attempt) {
         const QString partPath = PartPath(target, attempt);
-        m_part.setFileName(partPath);
-        // Never opens a file that is already there: it may be the user's.
-        if (m_part.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-            m_created = true;
+        if (m_reservedNames.contains(QFileInfo(partPath).fileName()))
+            continue;
+        if (CreatePart(partPath))
             return true;
-        }
         if (!QFileInfo(partPath).isSymLink() && !QFileInfo::exists(partPath))
             return Fail(m_part.errorString());
     }
     return Fail(m_part.errorString());
 }
 
+// Never opens a file that is already there: it may be the user's. A file
+// system without extended attributes gets an unmarked part file, which no
+// later download takes for its own.
+bool PartFile::CreatePart(const QString &partPath)
+{
+    m_part.setFileName(partPath);
+    if (!m_part.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        return false;
+    m_created = true;
+    const char mark = '1';
+    m_marked = ::fsetxattr(m_part.handle(), kPartMark, &mark, 1, 0) == 0;
+    return true;
+}
+
 bool PartFile::OpenToContinue()
 {
     const QString target = ResolvedTarget(m_target);
-    const QString kept = PartPath(target);
-    if (!IsPartialData(kept)) {
-        if (!QFileInfo(target).isFile())
-            return Fail(u"Es gibt keine Teildaten, die sich fortsetzen ließen."_s);
-        // A copy is continued: the target stays as it is until the new
-        // file is complete.
-        if (!QFile::copy(target, kept))
-            return Fail(u"Die Datei %1 kann nicht kopiert werden."_s.arg(target));
-        QFile::setPermissions(kept,
-                              QFile::permissions(kept) | QFileDevice::WriteOwner | QFileDevice::ReadOwner);
+    const QString kept = KeptPartPath(target, m_reservedNames);
+    if (IsPartialData(kept)) {
+        if (!OpenPart(kept))
+            return false;
+        m_marked = true;
+        m_part.seek(m_part.size());
+        return true;
     }
-    if (!OpenPart(kept))
-        return false;
-    m_part.seek(m_part.size());
+    if (!QFileInfo(target).isFile())
+        return Fail(u"Es gibt keine Teildaten, die sich fortsetzen ließen."_s);
+    // A copy is continued: the target stays as it is until the new file is
+    // complete.
+    QFile source(target);
+    if (!source.open(QIODevice::ReadOnly) || !CreatePart(kept))
+        return Fail(u"Die Datei %1 kann nicht kopiert werden."_s.arg(target));
+    char buffer[64 * 1024];
+    for (qint64 count; (count = source.read(buffer, sizeof buffer)) > 0;) {
+        if (m_part.write(buffer, count) != count) {
+            Discard();
+            return Fail(u"Die Datei %1 kann nicht kopiert werden."_s.arg(target));
+        }
+    }
     return true;
 }
 
@@ -161,6 +199,14 @@ bool PartFile::Commit(const QDateTime &modified)
 {
     if (!m_created)
         return Fail(u"Die Datei wurde nicht angelegt."_s);
+    if (!StillNamesPart()) {
+        m_part.close();
+        m_created = false;
+        return Fail(u"Die Teildatei %1 wurde durch eine andere Datei ersetzt."_s.arg(m_part.fileName()));
+    }
+    // The complete file is no partial data any more.
+    if (m_marked)
+        ::fremovexattr(m_part.handle(), kPartMark);
     const QString target = ResolvedTarget(m_target);
     const QFileInfo replaced(target);
     if (replaced.exists())
@@ -170,7 +216,7 @@ bool PartFile::Commit(const QDateTime &modified)
     m_part.close();
     if (m_part.error() != QFileDevice::NoError) {
         const QString error = m_part.errorString();
-        Discard();
+        RemoveClosedPart();
         return Fail(error);
     }
     // rename() replaces the target in one step; QFile::rename would refuse
@@ -178,11 +224,27 @@ bool PartFile::Commit(const QDateTime &modified)
     if (std::rename(QFile::encodeName(m_part.fileName()).constData(),
                     QFile::encodeName(target).constData()) != 0) {
         const QString error = QString::fromLocal8Bit(std::strerror(errno));
-        Discard();
+        RemoveClosedPart();
         return Fail(error);
     }
     m_created = false;
     return true;
+}
+
+// Only right after the check that the name was still the part file's.
+void PartFile::RemoveClosedPart()
+{
+    QFile::remove(m_part.fileName());
+    m_created = false;
+}
+
+bool PartFile::StillNamesPart() const
+{
+    struct stat opened = {};
+    struct stat named = {};
+    return ::fstat(m_part.handle(), &opened) == 0 &&
+           ::lstat(QFile::encodeName(m_part.fileName()).constData(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 bool PartFile::Fail(const QString &error)
@@ -195,7 +257,9 @@ void PartFile::Discard()
 {
     if (!m_created)
         return;
+    const bool ours = m_part.isOpen() && StillNamesPart();
     m_part.close();
-    m_part.remove();
+    if (ours)
+        QFile::remove(m_part.fileName());
     m_created = false;
 }

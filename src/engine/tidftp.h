@@ -109,6 +109,10 @@ public:
     // The server refused REST during the last RetrieveFrom or StoreFrom,
     // which then fell back as they describe (and said so in the status log).
     bool RestartRefused() const { return m_restartRefused; }
+    // The file size the server named in its 150 reply to the last transfer
+    // ("... (1234 bytes)"); -1 when it named none.
+    qint64 AnnouncedSize() const { return m_announcedSize; }
+    static qint64 AnnouncedSizeIn(const QStringList &replyLines);
     bool ReceiveData(const QString &command, QIODevice &target, bool listingVariant);
     bool SendData(const QString &command, QIODevice &source);
 
@@ -203,6 +207,7 @@ private:
     enum class Refusal { None, Restart, Command };
     Refusal m_refusal = Refusal::None;
     bool m_restartRefused = false;
+    qint64 m_announcedSize = -1;
     bool m_loggedIn = false;
     bool m_protectData = false;
     bool m_extendedPassiveRefused = false;

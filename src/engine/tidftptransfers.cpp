@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileDevice>
+#include <QRegularExpression>
 #include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
@@ -211,6 +212,7 @@ bool TIdFTP::RunTransfer(const QString &command, const QList<int> &preliminaryCo
                          const DataMover &moveData, qint64 restartAt)
 {
     m_refusal = Refusal::None;
+    m_announcedSize = -1;
     if (!IsAlive())
         return false;
     // Something the pump ran may try to start a second transfer on this
@@ -297,6 +299,20 @@ void TIdFTP::SendTransferCommand(const QString &command)
     m_transfer->phase = TransferState::Phase::CommandSent;
 }
 
+// "150 Opening BINARY mode data connection for f (1234 bytes)."
+qint64 TIdFTP::AnnouncedSizeIn(const QStringList &replyLines)
+{
+    static const QRegularExpression size(u"\\((\\d+) bytes?\\)"_s, QRegularExpression::CaseInsensitiveOption);
+    for (const QString &line : replyLines) {
+        const QRegularExpressionMatch match = size.match(line);
+        bool valid = false;
+        const qint64 bytes = match.hasMatch() ? match.captured(1).toLongLong(&valid) : -1;
+        if (valid)
+            return bytes;
+    }
+    return -1;
+}
+
 bool TIdFTP::ReadPreliminaryReply(const QList<int> &positiveCodes)
 {
     SetActivity(2);
@@ -306,6 +322,7 @@ bool TIdFTP::ReadPreliminaryReply(const QList<int> &positiveCodes)
     const bool preliminary = ReplyCode() >= 100 && ReplyCode() < 200;
     if (positive) {
         m_transfer->phase = TransferState::Phase::Running;
+        m_announcedSize = AnnouncedSizeIn(ReplyLines());
     } else if (!preliminary) {
         m_transfer->phase = TransferState::Phase::Answered;
         m_refusal = Refusal::Command;

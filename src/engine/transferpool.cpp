@@ -1,10 +1,10 @@
 #include "transferpool.h"
 
 #include "idexceptions.h"
-#include "partfile.h"
 #include "tidantifreeze.h"
 #include "tidconnectioninterceptopenssl.h"
 #include "tidftp.h"
+#include "tidlogdebug.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -23,41 +23,14 @@ namespace {
 // runs at least this often.
 constexpr auto kWaitSlice = std::chrono::milliseconds(10);
 
-[[noreturn]] void RaiseCannotCreate(const QString &path, const QString &reason)
-{
-    throw EIdException(u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(path, reason));
-}
-
-bool Download(TIdFTP &session, const PooledTransfer &transfer, const TransferPool::StopQuery &stopped)
-{
-    // What arrived of a cut file stays for "Fortsetzen", as on the window's session.
-    PartFile part(transfer.localPath, PartFile::Leftover::Keep);
-    if (!part.Open())
-        RaiseCannotCreate(transfer.localPath, part.ErrorString());
-    session.SetTransferType(ftBinary);
-    if (transfer.size != 0 && !session.Retrieve(transfer.remotePath, part.Device()))
-        return false;
-    // A server may confirm a transfer the abort cut short; only the size tells.
-    const bool stopping = stopped();
-    const qint64 received = part.Device().size();
-    if (stopping && received != transfer.size)
-        return false;
-    // So may a server whose data connection broke off.
-    if (transfer.size > 0 && received != transfer.size)
-        throw EIdIncompleteFile(transfer.localPath, received, transfer.size);
-    if (!part.Commit(stopping ? QDateTime() : transfer.remoteTime))
-        RaiseCannotCreate(transfer.localPath, part.ErrorString());
-    return true;
-}
-
-bool Upload(TIdFTP &session, const PooledTransfer &transfer)
+DownloadOutcome Upload(TIdFTP &session, const PooledTransfer &transfer, const StopQuery &stopped)
 {
     session.SetTransferType(ftBinary);
     if (!session.StoreFile(transfer.localPath, transfer.remotePath))
-        return false;
+        return stopped() ? DownloadOutcome::Stopped : DownloadOutcome::Refused;
     if (transfer.remoteTime.isValid())
         session.SetModifiedTime(transfer.remotePath, transfer.remoteTime);
-    return true;
+    return DownloadOutcome::Completed;
 }
 
 } // namespace
@@ -71,11 +44,13 @@ struct TransferPool::Shared {
     bool closed = false; // nothing more will be added
     bool stopTaking = false;
     QString firstError;
-    bool refused = false;
+    QString refusal;
     std::atomic_bool cancel = false;
     std::atomic<qint64> bytesDone = 0;
     qint64 bytesQueued = 0;
     bool announceUtf8 = false;
+    bool logTraffic = false;
+    std::vector<Event> events;
 
     // The next file for a connection; none once the queue is closed and
     // empty, or the pool stopped.
@@ -91,17 +66,20 @@ struct TransferPool::Shared {
         return next;
     }
 
-    void Done(bool moved, const QString &error = QString())
+    // A refusal or a failure ends the taking, as it ends the walk of a
+    // single connection; the files running meanwhile complete.
+    void Done(DownloadOutcome outcome, const QString &refusalText = QString(), const QString &error = QString())
     {
         {
             const std::lock_guard guard(lock);
             --running;
-            if (!error.isEmpty() && firstError.isEmpty() && !cancel)
-                firstError = error;
-            else if (!moved && error.isEmpty() && !cancel)
-                refused = true;
-            if (!moved) {
-                cancel = true;
+            const bool failed = !error.isEmpty() || outcome == DownloadOutcome::Refused;
+            if (failed && !cancel) {
+                if (!error.isEmpty() && firstError.isEmpty() && refusal.isEmpty())
+                    firstError = error;
+                else if (error.isEmpty() && refusal.isEmpty() && firstError.isEmpty())
+                    refusal = refusalText;
+                stopTaking = true;
                 queue.clear();
             }
         }
@@ -116,18 +94,24 @@ struct TransferPool::Shared {
         }
         changed.notify_all();
     }
+
+    void Report(Event::Kind kind, int connection, const QString &text)
+    {
+        const std::lock_guard guard(lock);
+        events.push_back({kind, connection, text});
+    }
 };
 
-TransferPool::TransferPool(const TIdFTP &session, int connections, bool announceUtf8)
+TransferPool::TransferPool(const TIdFTP &session, int connections, bool announceUtf8, bool logTraffic)
     : m_shared(std::make_shared<Shared>())
 {
-    m_shared->connections = connections;
     m_shared->announceUtf8 = announceUtf8;
+    m_shared->logTraffic = logTraffic;
     for (int index = 0; index < connections; ++index) {
         // The profile is read here, on the caller's thread, which owns the session.
         auto copy = std::make_unique<TIdFTP>();
         CopyProfile(session, *copy);
-        m_threads.emplace_back(&TransferPool::Work, m_shared, std::move(copy));
+        m_unstarted.push_back(std::move(copy));
     }
 }
 
@@ -136,6 +120,20 @@ TransferPool::~TransferPool()
     Cancel();
     for (std::thread &thread : m_threads)
         thread.join();
+}
+
+// The connections log in once there is something to move, while the walk
+// goes on finding more.
+void TransferPool::StartConnections()
+{
+    {
+        const std::lock_guard guard(m_shared->lock);
+        m_shared->connections = int(m_unstarted.size());
+    }
+    int number = 2;
+    for (std::unique_ptr<TIdFTP> &session : m_unstarted)
+        m_threads.emplace_back(&TransferPool::Work, m_shared, std::move(session), number++);
+    m_unstarted.clear();
 }
 
 void TransferPool::Add(PooledTransfer transfer, NameEncoding encoding)
@@ -149,7 +147,10 @@ void TransferPool::Add(PooledTransfer transfer, NameEncoding encoding)
         m_shared->bytesQueued += std::max<qint64>(transfer.size, 0);
         m_shared->queue.push_back(std::move(transfer));
     }
+    if (!m_unstarted.empty())
+        StartConnections();
     m_shared->changed.notify_one();
+    DeliverEvents();
 }
 
 void TransferPool::StopTaking()
@@ -186,6 +187,7 @@ void TransferPool::Finish(TIdFTP &session, const std::function<Stop()> &stopWant
             Cancel();
         else if (stop == Stop::AfterRunningFiles)
             StopTaking();
+        DeliverEvents();
         {
             std::unique_lock guard(m_shared->lock);
             if (m_shared->queue.empty() && m_shared->running == 0)
@@ -199,7 +201,21 @@ void TransferPool::Finish(TIdFTP &session, const std::function<Stop()> &stopWant
             whileWaiting();
         }
     }
+    DeliverEvents();
     whileWaiting();
+}
+
+void TransferPool::DeliverEvents()
+{
+    std::vector<Event> events;
+    {
+        const std::lock_guard guard(m_shared->lock);
+        events.swap(m_shared->events);
+    }
+    if (!m_observer)
+        return;
+    for (const Event &event : events)
+        m_observer(event);
 }
 
 // Files that no extra connection is left for go over the caller's session,
@@ -215,12 +231,14 @@ bool TransferPool::RunOneOnSession(TIdFTP &session)
         m_shared->queue.pop_front();
         ++m_shared->running;
     }
+    if (m_observer)
+        m_observer({Event::Kind::FileStarted, 1, next->localPath});
     try {
-        const bool moved = Move(session, *next, [this] { return m_shared->cancel.load(); });
+        const DownloadOutcome outcome = Move(session, *next, [this] { return m_shared->cancel.load(); });
         m_shared->bytesDone += std::max<qint64>(next->size, 0);
-        m_shared->Done(moved);
-    } catch (const EIdException &) {
-        m_shared->Done(false);
+        m_shared->Done(outcome, next->remotePath + u": "_s + session.LastReplyLine());
+    } catch (const EIdException &error) {
+        m_shared->Done(DownloadOutcome::Refused, QString(), error.Message());
         throw;
     }
     return true;
@@ -241,7 +259,19 @@ QString TransferPool::FirstError() const
 bool TransferPool::TransferRefused() const
 {
     const std::lock_guard guard(m_shared->lock);
-    return m_shared->refused;
+    return !m_shared->refusal.isEmpty();
+}
+
+QString TransferPool::RefusalMessage() const
+{
+    const std::lock_guard guard(m_shared->lock);
+    return m_shared->refusal;
+}
+
+bool TransferPool::HasWork() const
+{
+    const std::lock_guard guard(m_shared->lock);
+    return !m_shared->queue.empty() || m_shared->running > 0;
 }
 
 qint64 TransferPool::BytesDone() const
@@ -261,11 +291,19 @@ int TransferPool::Connections() const
     return m_shared->connections;
 }
 
-bool TransferPool::Move(TIdFTP &session, const PooledTransfer &transfer, const StopQuery &stopped)
+DownloadOutcome TransferPool::Move(TIdFTP &session, const PooledTransfer &transfer, const StopQuery &stopped)
 {
-    if (transfer.direction == PooledTransfer::Direction::Download)
-        return Download(session, transfer, stopped);
-    return Upload(session, transfer);
+    if (transfer.direction == PooledTransfer::Direction::Upload)
+        return Upload(session, transfer, stopped);
+    FileDownload file;
+    file.remotePath = transfer.remotePath;
+    file.target = transfer.localPath;
+    file.knownSize = transfer.size;
+    file.remoteTime = transfer.remoteTime;
+    file.reservedNames = transfer.reservedNames;
+    // What arrived of a cut file stays for "Fortsetzen", as on the window's session.
+    file.leftover = PartFile::Leftover::Keep;
+    return ReceiveFile(session, file, stopped);
 }
 
 void TransferPool::CopyProfile(const TIdFTP &from, TIdFTP &to)
@@ -309,7 +347,7 @@ void TransferPool::CopyProfile(const TIdFTP &from, TIdFTP &to)
 // One extra connection: logs in, then moves files until the queue is done.
 // It has no host, so it never asks the user anything: a login or a server
 // certificate that would need the user's word ends this connection only.
-void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<TIdFTP> session)
+void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<TIdFTP> session, int number)
 {
     const auto ended = qScopeGuard([&] { shared->ConnectionEnded(); });
     // This thread's waits look at the cancel instead of pumping the window.
@@ -317,19 +355,36 @@ void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<T
         if (shared->cancel)
             session->Abort();
     });
-    std::unique_ptr<TIdConnectionInterceptOpenSSL> tls;
+    const auto report = [&shared, number](const QString &line) {
+        shared->Report(Event::Kind::Traffic, number, line);
+    };
+    session->OnStatus = [&report](TIdTCPConnection *, TIdStatus, const QString &text) { report(text); };
+    // As on the window's session, TLS connections log no traffic lines.
+    std::unique_ptr<TIdConnectionIntercept> layer;
     if (session->UseSSL) {
-        tls = std::make_unique<TIdConnectionInterceptOpenSSL>();
+        auto tls = std::make_unique<TIdConnectionInterceptOpenSSL>();
         tls->ConfigureFrom(*session);
-        session->SetIntercept(tls.get());
+        tls->OnStatusInfo = report;
+        layer = std::move(tls);
+    } else if (shared->logTraffic) {
+        auto logger = std::make_unique<TIdLogDebug>();
+        logger->Active = true;
+        logger->Target = ltNone;
+        logger->OnLogItem = [&report](QString &line) { report(line); };
+        layer = std::move(logger);
+    }
+    if (layer) {
+        session->SetIntercept(layer.get());
         session->SetInterceptEnabled(true);
     }
+    const auto detach = qScopeGuard([&session] { session->SetIntercept(nullptr); });
     // Servers that want to be told about UTF-8 are told on this connection too.
     try {
         session->ConnectAndLogin();
         if (session->LoggedIn() && shared->announceUtf8)
             session->SendCheckedList(u"OPTS UTF8 ON"_s, {});
-    } catch (const EIdException &) {
+    } catch (const EIdException &error) {
+        report(error.Message());
     }
     if (!session->LoggedIn() || !session->IsConnected())
         return;
@@ -343,15 +398,16 @@ void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<T
     session->OnWork = count;
     while (std::optional<PooledTransfer> next = shared->Take()) {
         session->Encoding = next->encoding;
+        shared->Report(Event::Kind::FileStarted, number, next->localPath);
         try {
-            shared->Done(Move(*session, *next, [&shared] { return shared->cancel.load(); }));
+            const DownloadOutcome outcome = Move(*session, *next, [&shared] { return shared->cancel.load(); });
+            shared->Done(outcome, next->remotePath + u": "_s + session->LastReplyLine());
         } catch (const EIdException &error) {
-            shared->Done(false, error.Message());
+            shared->Done(DownloadOutcome::Refused, QString(), error.Message());
         }
     }
     try {
         session->Quit();
     } catch (const EIdException &) {
     }
-    session->SetIntercept(nullptr);
 }

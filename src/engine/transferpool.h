@@ -1,9 +1,11 @@
 #pragma once
 
+#include "filedownload.h"
 #include "idglobal.h"
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -25,36 +27,56 @@ struct PooledTransfer {
     // gets it, an upload's file on the server through MFMT. None keeps the
     // time the copy was written.
     QDateTime remoteTime;
+    // A download's: the other names of the folder it is fetched from, which
+    // its part file must not take.
+    QStringList reservedNames;
     // How the walking session encodes names when the file is queued: a
     // listing may decide it only deep inside the walk.
     NameEncoding encoding = NameEncoding::Utf8;
 };
 
 // Extra connections to the server of a logged-in session, with its profile
-// and login, that move files while that session walks the folders. Each
-// connection runs on a thread of its own with a session of its own; the
-// caller's thread only queues files and waits. A connection the server
-// refuses (421, too many connections) leaves the pool smaller; with none
-// left, Finish() moves what remains over the caller's session.
+// and login, that move files while that session walks the folders. The
+// connections log in when the first file is queued; each runs on a thread
+// of its own with a session of its own, and the caller's thread only queues
+// files, waits, and hears what they did (see Event).
+//
+// The pool decides what one connection would: a file refused by the server
+// or a failure ends the taking of further files, and the files already
+// running complete. A connection the server refuses (421, too many
+// connections) leaves the pool smaller; with none left, Finish() moves what
+// remains over the caller's session.
 class TransferPool {
 public:
-    // Whether a stop is wanted; asked between the slices of a wait.
-    using StopQuery = std::function<bool()>;
     // What the user asked for while the pool waits.
     enum class Stop {
-        None,
+        None,              // every queued file is moved
         AfterRunningFiles, // queued files are dropped, running ones finish
         Now,               // running files are cut too
     };
+    // What a connection did, heard on the caller's thread.
+    struct Event {
+        enum class Kind {
+            Traffic,     // a line of the connection's session log
+            FileStarted, // text: the local path of a file it began to move
+        };
+        Kind kind = Kind::Traffic;
+        int connection = 0; // 2 for the first extra connection, the caller's session being 1
+        QString text;
+    };
+    using Observer = std::function<void(const Event &)>;
 
     // announceUtf8: the server named UTF8 among its features, so each
-    // connection sends OPTS UTF8 ON as the session did.
-    TransferPool(const TIdFTP &session, int connections, bool announceUtf8);
+    // connection sends OPTS UTF8 ON as the session did. logTraffic: the
+    // connections report their commands and replies as Traffic events.
+    TransferPool(const TIdFTP &session, int connections, bool announceUtf8, bool logTraffic = false);
     // Cancels what is still queued or running and waits for the threads.
     ~TransferPool();
     TransferPool(const TransferPool &) = delete;
     TransferPool &operator=(const TransferPool &) = delete;
 
+    // Events are delivered inside Add(), Finish() and DeliverEvents().
+    void SetObserver(Observer observer) { m_observer = std::move(observer); }
     // Names go out in the walking session's encoding as it stands now.
     void Add(PooledTransfer transfer, NameEncoding encoding);
     // Drops the queued files; the running ones finish.
@@ -66,6 +88,7 @@ public:
     // keep-alive), which may use the session.
     void Finish(TIdFTP &session, const std::function<Stop()> &stopWanted,
                 const std::function<void()> &whileWaiting);
+    void DeliverEvents();
 
     // Cancelled, failed or refused: the walk feeding the pool may stop.
     bool Stopped() const;
@@ -73,24 +96,32 @@ public:
     QString FirstError() const;
     // The server refused a transfer (not an error: the operation just ends).
     bool TransferRefused() const;
+    // The first refusal: the file's remote path and the server's reply.
+    QString RefusalMessage() const;
+    // Files queued or being moved.
+    bool HasWork() const;
     // Bytes moved and bytes queued over the pool's lifetime.
     qint64 BytesDone() const;
     qint64 BytesQueued() const;
     // Connections working or still logging in.
     int Connections() const;
 
-    // Moves one file over a session; false when it was refused or stopped.
-    // A download reaches its target only complete, through a part file.
-    static bool Move(TIdFTP &session, const PooledTransfer &transfer, const StopQuery &stopped);
+    // Moves one file over a session through the one way of finishing a file
+    // (ReceiveFile for a download). Refused and Stopped leave the target as
+    // it was.
+    static DownloadOutcome Move(TIdFTP &session, const PooledTransfer &transfer, const StopQuery &stopped);
     // The connection settings and login of a session, for another session
     // to the same server.
     static void CopyProfile(const TIdFTP &from, TIdFTP &to);
 
 private:
     struct Shared;
-    static void Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<TIdFTP> session);
+    static void Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<TIdFTP> session, int number);
+    void StartConnections();
     bool RunOneOnSession(TIdFTP &session);
 
     std::shared_ptr<Shared> m_shared;
+    std::vector<std::unique_ptr<TIdFTP>> m_unstarted;
     std::vector<std::thread> m_threads;
+    Observer m_observer;
 };

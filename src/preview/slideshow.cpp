@@ -4,7 +4,7 @@
 #include "idexceptions.h"
 #include "imagelibrary.h"
 #include "maintoolbar.h"
-#include "partfile.h"
+#include "filedownload.h"
 #include "pathrow.h"
 #include "remotebrowser.h"
 #include "remotelisting.h"
@@ -174,7 +174,7 @@ void Slideshow::FetchImages(const QList<GalleryImage> &images, const QString &re
         session.SetTransferType(ftBinary);
         m_window.Status()->SetPanelText(1, image.name);
         const QString localPath = imagesFolder + image.name;
-        if (FetchImage(WithTrailingSlash(remoteFolder) + image.name, localPath))
+        if (FetchImage(WithTrailingSlash(remoteFolder) + image.name, localPath, image.size))
             ShowFetchedImage(localPath);
         TIdAntiFreeze::DoProcessThrottled();
         if (StopRequested())
@@ -184,14 +184,21 @@ void Slideshow::FetchImages(const QList<GalleryImage> &images, const QString &re
 
 // A refused or cut transfer leaves no file behind; the load goes on with
 // the next picture unless it was asked to stop.
-bool Slideshow::FetchImage(const QString &remotePath, const QString &localPath)
+bool Slideshow::FetchImage(const QString &remotePath, const QString &localPath, qint64 listedSize)
 {
-    PartFile part(localPath);
-    if (!part.Open())
-        throw EIdException(
-            u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(localPath, part.ErrorString()));
-    // A cut transfer answers false with the session in step.
-    return m_window.IdFTP1.Retrieve(remotePath, part.Device()) && part.Commit();
+    FileDownload image;
+    image.remotePath = remotePath;
+    image.target = localPath;
+    image.knownSize = listedSize;
+    image.leftover = PartFile::Leftover::Remove;
+    // A cut transfer answers with the session in step; a picture that did
+    // not arrive whole is left out like a refused one.
+    try {
+        return ReceiveFile(m_window.IdFTP1, image, [this] { return StopRequested(); }) ==
+               DownloadOutcome::Completed;
+    } catch (const EIdIncompleteFile &) {
+        return false;
+    }
 }
 
 void Slideshow::ShowFetchedImage(const QString &localPath)

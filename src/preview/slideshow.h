@@ -41,7 +41,7 @@ private:
     TThumbFromFileForm *OpenThumbnailWindow();
     void LoadAfterListing();
     void FetchImages(const QList<GalleryImage> &images, const QString &remoteFolder);
-    bool FetchImage(const QString &remotePath, const QString &localPath);
+    bool FetchImage(const QString &remotePath, const QString &localPath, qint64 listedSize);
     void ShowFetchedImage(const QString &localPath);
     void FinishLoad(const QString &remoteFolder);
     bool StopRequested() const;

@@ -2,7 +2,7 @@
 
 #include "connectionprofile.h"
 #include "idexceptions.h"
-#include "partfile.h"
+#include "filedownload.h"
 #include "remotelisting.h"
 #include "searchhit.h"
 #include "searchsession.h"
@@ -46,19 +46,12 @@ bool HitDownloader::Connect(bool serverChanged)
 
 bool HitDownloader::Download(const SearchHit &hit, const QString &localPath)
 {
-    TIdFTP &ftp = m_session.Session();
-    ftp.SetTransferType(ftBinary);
-    PartFile file(localPath);
-    if (!file.Open())
-        throw EIdException(
-            u"Die Datei %1 kann nicht angelegt werden: %2"_s.arg(localPath, file.ErrorString()));
-    // A part file that was not committed goes away with the object.
-    if (!ftp.Retrieve(WithTrailingSlash(hit.folder) + hit.name, file.Device()))
-        return false;
-    if (!file.Commit())
-        throw EIdException(
-            u"Die Datei %1 kann nicht geschrieben werden: %2"_s.arg(localPath, file.ErrorString()));
-    return true;
+    FileDownload file;
+    file.remotePath = WithTrailingSlash(hit.folder) + hit.name;
+    file.target = localPath;
+    // A part file that was not committed goes away.
+    file.leftover = PartFile::Leftover::Remove;
+    return ReceiveFile(m_session.Session(), file, [] { return false; }) == DownloadOutcome::Completed;
 }
 
 void HitDownloader::Finish()

@@ -1,21 +1,21 @@
 #pragma once
 
-#include "folderwalk.h"
-#include "partfile.h"
+#include "folderdownload.h"
+#include "remotebrowser.h"
 #include "remoterow.h"
 #include "transferengine.h"
 
-#include <QDateTime>
 #include <QList>
+#include <QString>
 
-class PartFile;
-
-// Copies remote files and folder trees from the session's current folder
-// into a local folder. Folders are walked through the remote pane: the
-// engine enters each one, lets the pane list it and works from its rows.
 struct CopiedRemoteEntry;
 
-class DownloadEngine : public TransferEngine {
+// Copies remote files and folder trees from the session's current folder
+// into a local folder, through the program's one folder download
+// (FolderDownload). Folders are walked through the remote pane: the walk
+// enters each one, lets the pane list it and works from its rows; the
+// overwrite question decides on existing files.
+class DownloadEngine : public TransferEngine, private DownloadHost {
 public:
     DownloadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt);
 
@@ -35,28 +35,33 @@ public:
     bool FetchCopy(const QString &remotePath, const QString &target);
 
 private:
+    // The walk of one operation, with a pool when it moves many files.
+    void RunDownload(bool manyFiles, const std::function<void()> &walk);
     void DownloadEntries(const QList<RemoteRow> &entries, const QString &localFolder);
-    void DownloadLink(const RemoteRow &link, const QString &localFolder);
-    // The pane's folder joined with the name.
-    QString RemotePath(const QString &name) const;
-    // Downloads the folder that entering it (step) led into; afterwards
-    // returns to the folder above unless the user cancelled.
-    void WalkFolder(FolderWalk::Step step, const QString &name, const QString &localParent);
-    // listedSize is -1 when the listing gave none; SIZE asks then.
-    void FetchFile(const QString &name, const QString &localFolder, const QDateTime &remoteTime,
-                   qint64 listedSize);
-    // True when the file was written to target; what a cut transfer leaves
-    // stays beside it for "Fortsetzen" when leftover says so.
-    bool WriteTarget(const QString &name, const QString &target, qint64 size, const QDateTime &remoteTime,
-                     PartFile::Leftover leftover = PartFile::Leftover::Keep);
-    void ContinueTarget(const QString &name, const QString &target, const QDateTime &remoteTime);
-    bool CompleteTarget(PartFile &part, const QString &target, qint64 size, const QDateTime &remoteTime);
     void FinishSelection(const QString &rowToSelect);
     // Makes the folder holding remotePath the pane's folder; false when the
     // server refused to go there.
     bool ShowFolderOf(const QString &remotePath);
+    // The names the pane shows, which no part file may take.
+    QStringList PaneNames() const;
 
-    // The folders of the running download, from where it started down to
-    // the current one: links never lead it back.
-    FolderWalk m_walk;
+    // DownloadHost: the walk as the window shows it.
+    QList<WalkEntry> ListEnteredFolder(const QString &path) override;
+    void ReturnedToParent() override;
+    TransferChoice Decide(const DownloadCandidate &file) override;
+    bool MayContinue() override;
+    bool AbortWanted() override;
+    void Refused(const QString &message) override;
+    void FileStarting(const QString &name, qint64 size) override;
+    void Log(const QString &line) override { TransferEngine::Log(line); }
+    void BetweenSteps() override { LetEventsRun(); }
+    void WhileWaiting(const TransferPool &pool) override;
+
+    FolderDownload m_download;
+    // The folders above the one the walk stands in, as the pane showed
+    // them: on its way back the pane shows them again without listing.
+    QList<RemoteBrowser::ShownFolder> m_above;
 };
+
+// A pane row as the walk sees it.
+WalkEntry WalkEntryOf(const RemoteRow &row);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filedownload.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -40,10 +42,6 @@ struct ExistingTarget {
     // under the name) that the source could continue.
     bool resumable = false;
 };
-
-// What becomes of one file: left as it is, transferred whole, or continued
-// from the partial data that is there.
-enum class TransferChoice { Skip, Replace, Continue };
 
 // Whether a time stamp counts as later than another: by more than one
 // millisecond. An unknown time is never later.

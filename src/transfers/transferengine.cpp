@@ -16,11 +16,15 @@
 #include "tfrageueberschreiben.h"
 #include "tftpqvx.h"
 #include "tidantifreeze.h"
+#include "transferprogress.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
+
+const QString TransferEngine::kFilesMoving = u"Dateien werden übertragen..."_s;
 
 TransferEngine::TransferEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
     : m_window(window)
@@ -61,6 +65,7 @@ void TransferEngine::ForgetToAllAnswers()
 
 void TransferEngine::BeginOperation()
 {
+    m_cancelledByAnswer = false;
     Flags().OperationBusy = true;
     Flags().CancelRequested = false;
     Flags().AbortRequested = false;
@@ -105,7 +110,11 @@ TransferChoice TransferEngine::Decide(const ExistingTarget &target,
                                       const std::function<OverwriteQuestion()> &question)
 {
     const OverwriteRules rules{m_window.Settings.New_Only, m_window.Settings.No_Prompt_Overwrite};
-    return DecideTransfer(target, rules, Flags(), [&] { return m_prompt.Ask(question()); });
+    const bool cancelledBefore = Flags().CancelRequested;
+    const TransferChoice choice = DecideTransfer(target, rules, Flags(), [&] { return m_prompt.Ask(question()); });
+    if (!cancelledBefore && Flags().CancelRequested)
+        m_cancelledByAnswer = true;
+    return choice;
 }
 
 qint64 TransferEngine::ContinueFrom(const QString &name, qint64 partialSize, qint64 sourceSize)
@@ -126,17 +135,81 @@ void TransferEngine::RunOperation(const std::function<void()> &steps, const std:
     m_window.RunCommand([&] { RunWithEndSteps(steps, endSteps); });
 }
 
-void TransferEngine::RunWithPool(bool manyFiles, TWorkMode mode, const std::function<void()> &walk)
+std::unique_ptr<TransferPool> TransferEngine::CreatePool(bool manyFiles)
 {
     const int connections = m_window.Settings.Parallel_Transfers;
-    if (manyFiles && connections > 1 && Session().LoggedIn())
-        m_pool = std::make_unique<TransferPool>(Session(), connections,
-                                                TIdFTP::HasFeature(m_window.Features, u"UTF8"_s));
+    if (!manyFiles || connections <= 1 || !Session().LoggedIn())
+        return nullptr;
+    auto pool = std::make_unique<TransferPool>(Session(), connections,
+                                               TIdFTP::HasFeature(m_window.Features, u"UTF8"_s),
+                                               m_window.Session()->LogsTraffic());
+    pool->SetObserver([this](const TransferPool::Event &event) { OnPoolEvent(event); });
+    MarkTransfersStarted();
+    return pool;
+}
+
+void TransferEngine::MarkTransfersStarted()
+{
+    m_poolProgressShown = false;
+    m_transfersStartedAt = m_window.Session()->Progress().Now();
+}
+
+void TransferEngine::OnPoolEvent(const TransferPool::Event &event)
+{
+    if (event.kind == TransferPool::Event::Kind::Traffic) {
+        m_window.Session()->AddConnectionLogLine(event.text, event.connection);
+        return;
+    }
+    ShowFileName(QFileInfo(event.text).fileName());
+    // A listing of the walk said "Fertig"; the operation is not.
+    m_window.Status()->SetPanelText(2, kFilesMoving);
+}
+
+void TransferEngine::ShowPoolProgress(const TransferPool &pool, TWorkMode mode)
+{
+    TransferProgress &progress = m_window.Session()->Progress();
+    if (!m_poolProgressShown) {
+        m_poolProgressShown = true;
+        // Its speed counts from the operation's start: the connections have
+        // been moving files while the walk went on.
+        progress.WorkBegin(mode, pool.BytesQueued(), m_transfersStartedAt);
+    }
+    progress.Work(mode, pool.BytesDone());
+    // The session itself is quiet meanwhile: a server would drop it after
+    // its idle time, in the middle of a long folder.
+    m_window.KeepAliveTimer()->KeepWaitingSessionAlive();
+}
+
+void TransferEngine::EndPoolProgress(TWorkMode mode)
+{
+    if (m_poolProgressShown)
+        m_window.Session()->Progress().WorkEnd(mode);
+    m_poolProgressShown = false;
+}
+
+TransferPool::Stop TransferEngine::PoolStop() const
+{
+    if (Flags().AbortRequested)
+        return TransferPool::Stop::Now;
+    if (Flags().CancelRequested && !m_cancelledByAnswer)
+        return TransferPool::Stop::AfterRunningFiles;
+    return TransferPool::Stop::None;
+}
+
+void TransferEngine::StopForRefusal(const QString &message)
+{
+    Log(message);
+    Flags().CancelRequested = true;
+}
+
+void TransferEngine::RunWithPool(bool manyFiles, const std::function<void()> &walk)
+{
+    m_pool = CreatePool(manyFiles);
     // However the walk ends, the pool's connections stop with it.
     const auto dropPool = qScopeGuard([this] { m_pool.reset(); });
     walk();
     if (m_pool)
-        FinishPool(mode);
+        FinishPool();
 }
 
 bool TransferEngine::Queue(PooledTransfer transfer)
@@ -145,40 +218,24 @@ bool TransferEngine::Queue(PooledTransfer transfer)
         return false;
     m_pool->Add(std::move(transfer), Session().Encoding);
     // A failed or refused file ends the walk, as it does without the pool.
-    if (m_pool->Stopped())
-        Flags().CancelRequested = true;
+    if (m_pool->Stopped() && !Flags().CancelRequested) {
+        if (const QString refusal = m_pool->RefusalMessage(); !refusal.isEmpty())
+            StopForRefusal(refusal);
+        else
+            Flags().CancelRequested = true;
+    }
     return true;
 }
 
-// The window shows the pool's bytes as one transfer of everything queued.
-void TransferEngine::FinishPool(TWorkMode mode)
+void TransferEngine::FinishPool()
 {
-    TIdFTP &session = Session();
-    if (session.OnWorkBegin)
-        session.OnWorkBegin(&session, mode, m_pool->BytesQueued());
-    // The abort button stops the pool too.
-    Browser().UpdateCommandStates();
-    const auto endWork = qScopeGuard([&session, mode] {
-        if (session.OnWorkEnd)
-            session.OnWorkEnd(&session, mode);
-    });
-    // The session itself is quiet meanwhile: a server would drop it after
-    // its idle time, in the middle of a long folder.
-    const auto whileWaiting = [this, &session, mode] {
-        if (session.OnWork)
-            session.OnWork(&session, mode, m_pool->BytesDone());
-        m_window.KeepAliveTimer()->KeepWaitingSessionAlive();
-    };
-    const auto stopWanted = [this] {
-        if (Flags().AbortRequested)
-            return TransferPool::Stop::Now;
-        return Flags().CancelRequested ? TransferPool::Stop::AfterRunningFiles : TransferPool::Stop::None;
-    };
-    m_pool->Finish(session, stopWanted, whileWaiting);
+    const auto endProgress = qScopeGuard([this] { EndPoolProgress(wmWrite); });
+    m_pool->Finish(
+        Session(), [this] { return PoolStop(); }, [this] { ShowPoolProgress(*m_pool, wmWrite); });
     if (const QString error = m_pool->FirstError(); !error.isEmpty())
         throw EIdException(error);
-    if (m_pool->TransferRefused())
-        Flags().CancelRequested = true;
+    if (const QString refusal = m_pool->RefusalMessage(); !refusal.isEmpty() && !Flags().CancelRequested)
+        StopForRefusal(refusal);
 }
 
 QString WithTrailingSeparator(const QString &localPath)
@@ -197,10 +254,3 @@ QString ParentPath(const QString &remotePath)
     return path.left(slash);
 }
 
-bool IsSafeLocalName(const QString &name)
-{
-    // A backslash counts as a separator too: names travel on into results
-    // files and to systems where it is one.
-    return !name.isEmpty() && name != u"."_s && name != u".."_s && !name.contains(u'/') &&
-           !name.contains(u'\\') && !name.contains(QChar(u'\0'));
-}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "folderdownload.h"
 #include "idglobal.h"
 #include "overwritedecision.h"
 #include "transferpool.h"
@@ -26,6 +27,9 @@ public:
     TransferEngine &operator=(const TransferEngine &) = delete;
 
 protected:
+    // Status panel 2 while the files of a pool move.
+    static const QString kFilesMoving;
+
     TransferEngine(TFTPqvx &window, Tfrageueberschreiben &prompt);
     ~TransferEngine() = default;
 
@@ -66,11 +70,31 @@ protected:
     // an error is shown last, so the end steps' texts do not hide it.
     void RunOperation(const std::function<void()> &steps, const std::function<void()> &endSteps);
 
-    // Runs the walk of a transfer of many files. With Parallel_Transfers
-    // above 1 the files the walk queues go to a pool of extra connections,
-    // and the walk's end waits for them; progress counts the pool's bytes
-    // in the given mode. The first error of the pool ends the operation.
-    void RunWithPool(bool manyFiles, TWorkMode mode, const std::function<void()> &walk);
+    // A pool of extra connections for a transfer of many files, when
+    // Parallel_Transfers asks for more than one; none otherwise. Its
+    // connections' traffic goes to the session log, the file each takes up
+    // to status panel 0.
+    std::unique_ptr<TransferPool> CreatePool(bool manyFiles);
+    // Marks the start of an operation's transfers: the speed shown counts
+    // from here, also the bytes the pool moves while the walk goes on.
+    void MarkTransfersStarted();
+    // While the walk waits for the pool: the pool's bytes as one transfer
+    // of everything queued, and the keep-alive for the quiet session.
+    void ShowPoolProgress(const TransferPool &pool, TWorkMode mode);
+    void EndPoolProgress(TWorkMode mode);
+    // What the window's stop commands ask of the pool: the abort button
+    // cuts, "Datentransfer abbrechen" lets the running files finish, and a
+    // cancel answered in the overwrite question lets every file decided
+    // before it complete.
+    TransferPool::Stop PoolStop() const;
+    // The walk stops: the server refused (message names the path and the
+    // reply), or a folder could not be made.
+    void StopForRefusal(const QString &message);
+
+    // Runs the walk of an upload of many files. The files it queues
+    // (Queue) go to the pool, and the walk's end waits for them. The
+    // first error of the pool ends the operation.
+    void RunWithPool(bool manyFiles, const std::function<void()> &walk);
     // Hands a file to the running pool; false when there is none and the
     // caller moves the file itself.
     bool Queue(PooledTransfer transfer);
@@ -78,16 +102,18 @@ protected:
     TFTPqvx &m_window;
 
 private:
-    void FinishPool(TWorkMode mode);
+    void OnPoolEvent(const TransferPool::Event &event);
+    void FinishPool();
 
     Tfrageueberschreiben &m_prompt;
     std::unique_ptr<TransferPool> m_pool;
+    bool m_poolProgressShown = false;
+    qint64 m_transfersStartedAt = -1;
+    // The overwrite question's "Abbrechen" ended the walk.
+    bool m_cancelledByAnswer = false;
 };
 
 // A local path with "/" appended unless it is empty or ends with one.
 QString WithTrailingSeparator(const QString &localPath);
 // The remote folder holding a path: "/a/b" gives "/a", "/a" gives "/".
 QString ParentPath(const QString &remotePath);
-// A name from a server that may safely become a local file name: no path
-// separators ("/" or "\"), and not "." or "..".
-bool IsSafeLocalName(const QString &name);

@@ -43,7 +43,7 @@ void UploadEngine::UploadPaths(const QStringList &paths)
     const bool manyFiles = work.size() > 1 || std::any_of(work.begin(), work.end(), [](const QString &path) {
                                return QFileInfo(path).isDir();
                            });
-    RunOperation([&] { RunWithPool(manyFiles, wmWrite, uploadAll); }, [this] { FinishUpload(); });
+    RunOperation([&] { RunWithPool(manyFiles, uploadAll); }, [this] { FinishUpload(); });
 }
 
 void UploadEngine::UploadPath(const QString &path)
@@ -164,7 +164,7 @@ void UploadEngine::UploadFile(const QString &localFile)
     const QString remotePath = WithTrailingSlash(RemoteFolder()) + name;
     if (choice == TransferChoice::Replace &&
         Queue({PooledTransfer::Direction::Upload, remotePath, file.absoluteFilePath(), file.size(),
-               KeepsLocalTime() ? localTime : QDateTime()}))
+               KeepsLocalTime() ? localTime : QDateTime(), {}}))
         return;
     const bool stored = choice == TransferChoice::Continue
                             ? ContinueUpload(file, remotePath)

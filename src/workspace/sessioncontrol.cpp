@@ -418,6 +418,22 @@ void SessionControl::LogTraffic(QString &line)
     TIdAntiFreeze::DoProcessThrottled();
 }
 
+void SessionControl::AddConnectionLogLine(const QString &line, int connection)
+{
+    if (!m_logOn)
+        return;
+    const TIdFTP &ftp = m_window.IdFTP1;
+    const QString masked = MaskPasswords(line, {ftp.Password, ftp.Gateway_Password, ftp.SocksInfo.Password});
+    const QString mark = u"  [Verbindung %1]"_s.arg(connection);
+    for (const QString &reply : SplitReceivedReplies(masked))
+        AddLogLine(reply + mark);
+}
+
+bool SessionControl::LogsTraffic() const
+{
+    return m_logOn && !m_window.IdFTP1.UseSSL;
+}
+
 void SessionControl::SetLogging(bool on)
 {
     m_logOn = on;

@@ -38,6 +38,13 @@ public:
     void HandleCommandLine(const QStringList &arguments);
 
     void AddLogLine(const QString &line);
+    // A line of an extra connection's traffic, masked as the session's own
+    // and marked with the connection's number at its end (the log colours
+    // a failed reply by the code at its start).
+    void AddConnectionLogLine(const QString &line, int connection);
+    // Whether traffic lines are logged: logging is on and the session runs
+    // without TLS (a TLS session logs no traffic lines).
+    bool LogsTraffic() const;
     // Writes the log's lines with CR LF ends; false when that failed.
     bool WriteLog(const QString &fileName) const;
     bool LoggingOn() const { return m_logOn; }

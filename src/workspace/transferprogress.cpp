@@ -28,10 +28,10 @@ TransferProgress::TransferProgress(TFTPqvx &window)
 {
 }
 
-void TransferProgress::WorkBegin(TWorkMode mode, qint64 countMax)
+void TransferProgress::WorkBegin(TWorkMode mode, qint64 countMax, qint64 startedAt)
 {
     m_window.Flags.TransferActive = true;
-    m_startTime = m_clock();
+    m_startTime = startedAt >= 0 ? startedAt : m_clock();
     m_shownSinceBegin = false;
     m_bar.SetPosition(0);
     m_maximum = countMax > 0 ? countMax : (m_window.Flags.ExpectedSize > 0 ? m_window.Flags.ExpectedSize : 1);

@@ -25,7 +25,10 @@ public:
 
     void SetClock(Clock clock) { m_clock = std::move(clock); }
 
-    void WorkBegin(TWorkMode mode, qint64 countMax);
+    // startedAt: when the work began, for work that was under way before
+    // it was shown (the extra connections of a folder transfer); -1: now.
+    void WorkBegin(TWorkMode mode, qint64 countMax, qint64 startedAt = -1);
+    qint64 Now() const { return m_clock(); }
     void Work(TWorkMode mode, qint64 count);
     void WorkEnd(TWorkMode mode);
 

@@ -636,15 +636,138 @@ private slots:
         QVERIFY(QFileInfo(local.filePath(u"unten/leer"_s)).isDir());
         QCOMPARE(Commands(server).count(u"USER"_s), parallel == 1 ? 1 : 1 + parallel);
         QCOMPARE(Commands(server).count(u"SIZE"_s), 0);
-        // Each of the eleven folders entered once; one PWD names the root.
+        // Each of the eleven folders entered once, and checked with PWD
+        // that it is the folder asked for.
         QCOMPARE(Commands(server).count(u"CWD"_s), 11);
-        QCOMPARE(Commands(server).count(u"PWD"_s), 1);
+        QCOMPARE(Commands(server).count(u"PWD"_s), 11);
 
         RUN_OK(result, url + QStringList{u"put"_s, u"-r"_s, u"unten"_s, u"oben"_s}, local.path());
         for (auto file = files.begin(); file != files.end(); ++file)
             QCOMPARE(FileContent(server.rootDir() + u"/oben"_s + file.key().mid(4)),
                      options.files[file.key()]);
         QVERIFY(QFileInfo(server.rootDir() + u"/oben/leer"_s).isDir());
+    }
+
+    // A file is kept only as the server gave it: a transfer that ended
+    // early, a server that takes REST and sends from byte 0, listings that
+    // give every file the size 0, and a folder that holds a file under the
+    // part name of another. With one connection and with four.
+    void filesArriveAsTheServerHasThem_data()
+    {
+        QTest::addColumn<QString>("server"); // what the server does wrong
+        QTest::addColumn<int>("parallel");
+        QTest::addColumn<int>("exitCode");
+        for (int parallel : {1, 4}) {
+            const auto row = [parallel](const char *name) -> QTestData & {
+                return QTest::addRow("%s, %d", name, parallel) << QString::fromLatin1(name) << parallel;
+            };
+            row("226 after 40 %") << 3;
+            row("REST taken, sent from 0") << 0;
+            row("every size 0") << 0;
+            row("a file under the part name") << 0;
+        }
+    }
+
+    void filesArriveAsTheServerHasThem()
+    {
+        QFETCH(QString, server);
+        QFETCH(int, parallel);
+        QFETCH(int, exitCode);
+        RealFtpServer::Options options;
+        options.cutDownloadsReply = server == u"226 after 40 %"_s ? 226 : 0;
+        options.ignoreRestart = server == u"REST taken, sent from 0"_s;
+        options.cutFirstTransferAfter = options.ignoreRestart ? 5000 : 0;
+        options.zeroSizes = server == u"every size 0"_s;
+        const QByteArray content = RandomBytes(20000, 7);
+        options.files = {{u"baum/f"_s, content}, {u"baum/f.glimra-part"_s, RandomBytes(600, 8)},
+                         {u"baum/g.txt"_s, "kurz"}};
+        RealFtpServer ftp(options);
+        START_OR_SKIP(ftp, RealFtpServer::Kind::Pyftpdlib);
+        QTemporaryDir local;
+        QVERIFY(QDir().mkpath(local.filePath(u"unten"_s)));
+        QVERIFY(WriteFileContent(local.filePath(u"unten/f"_s), "alter Inhalt"));
+        const QStringList url{Url(ftp), u"--parallel"_s, QString::number(parallel)};
+
+        if (options.ignoreRestart) {
+            // The first transfer breaks off; --continue asks for the rest.
+            QVERIFY(RunCli(url + QStringList{u"get"_s, u"baum/f"_s, u"unten/f"_s}, local.path()).exitCode != 0);
+            const CliResult result = RunCli(
+                QStringList{u"--continue"_s} + url + QStringList{u"get"_s, u"baum/f"_s, u"unten/f"_s}, local.path());
+            QCOMPARE(result.exitCode, exitCode);
+            QVERIFY2(result.err.contains(u"nicht ab Byte 5000 gesendet"_s), qPrintable(result.err));
+            QCOMPARE(FileContent(local.filePath(u"unten/f"_s)), content);
+            return;
+        }
+        const CliResult single = RunCli(url + QStringList{u"get"_s, u"baum/f"_s, u"unten/f"_s}, local.path());
+        QCOMPARE(single.exitCode, exitCode);
+        const CliResult tree = RunCli(url + QStringList{u"get"_s, u"-r"_s, u"baum"_s, u"unten"_s}, local.path());
+        QCOMPARE(tree.exitCode, exitCode);
+        if (exitCode != 0) {
+            // The older copy stays as it was; the run says why.
+            QVERIFY2(single.err.contains(u"kam unvollständig an (8000 von 20000 Bytes)"_s), qPrintable(single.err));
+            QCOMPARE(FileContent(local.filePath(u"unten/f"_s)), QByteArray("alter Inhalt"));
+            return;
+        }
+        for (auto file = options.files.begin(); file != options.files.end(); ++file)
+            QCOMPARE(FileContent(local.filePath(u"unten"_s + file.key().mid(4))), file.value());
+        QCOMPARE(QDir(local.filePath(u"unten"_s)).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    }
+
+    // The local folder of "get -r" without a name comes from the server's
+    // name for the folder; one that would lead out of the current folder is
+    // refused, and nothing is written.
+    void localNamesFromTheServerStayInside_data()
+    {
+        QTest::addColumn<QByteArray>("pwd");
+        QTest::newRow("/..") << QByteArray("/..");
+        QTest::newRow("/t/..") << QByteArray("/t/..");
+        QTest::newRow("/") << QByteArray("/");
+    }
+
+    void localNamesFromTheServerStayInside()
+    {
+        QFETCH(QByteArray, pwd);
+        ScriptedServer server;
+        server.reply("220 ready").answer("331 Passwort?").answer("230 Angemeldet");
+        server.answer("200 TYPE I").answer("215 UNIX Type: L8").answer("200 TYPE A");
+        server.answer("500 HELP?").answer("500 FEAT?");
+        server.answer("250 Ok").answer("257 \"" + pwd + "\" is the current directory").answer("221 Bye");
+        QVERIFY(server.start());
+        QTemporaryDir parent;
+        QVERIFY(QDir().mkpath(parent.filePath(u"hier"_s)));
+        const CliResult result =
+            RunCli({u"ftp://u:p@127.0.0.1:%1/"_s.arg(server.port()), u"get"_s, u"-r"_s, u"t"_s},
+                   parent.filePath(u"hier"_s));
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY2(result.err.contains(u"bitte LOKAL angeben"_s), qPrintable(result.err));
+        QCOMPARE(QDir(parent.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{u"hier"_s});
+        QVERIFY(QDir(parent.filePath(u"hier"_s)).isEmpty());
+    }
+
+    // pyftpdlib lists a link to a folder as a folder: a link back up ends
+    // the walk there instead of filling the disk.
+    void linkLoopsEndTheWalk_data()
+    {
+        QTest::addColumn<int>("parallel");
+        QTest::newRow("1") << 1;
+        QTest::newRow("4") << 4;
+    }
+
+    void linkLoopsEndTheWalk()
+    {
+        QFETCH(int, parallel);
+        RealFtpServer server({.files = {{u"baum/a/datei.txt"_s, "Inhalt"}}});
+        QVERIFY(QFile::link(u".."_s, server.rootDir() + u"/baum/a/hoch"_s));
+        QVERIFY(QFile::link(u"."_s, server.rootDir() + u"/baum/kreis"_s));
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        QTemporaryDir local;
+        CliResult result;
+        RUN_OK(result, {Url(server), u"--parallel"_s, QString::number(parallel), u"get"_s, u"-r"_s, u"baum"_s},
+               local.path());
+        QCOMPARE(TreeOf(local.path()), (QMap<QString, QByteArray>{{u"baum/"_s, {}},
+                                                                  {u"baum/a/"_s, {}},
+                                                                  {u"baum/a/datei.txt"_s, "Inhalt"}}));
+        QVERIFY2(result.err.contains(u"Ordner übersprungen"_s), qPrintable(result.err));
     }
 
     void namesAsTheirBytes_data()

@@ -10,6 +10,7 @@
 #include <QTimeZone>
 
 #include <climits>
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -89,6 +90,56 @@ private slots:
             QCOMPARE(FileContent(target), after);
     }
 
+    // A file under a part name that no download of this program left as
+    // partial data is the user's, or one the same download fetches under
+    // that name: it is never emptied, continued or renamed, and a part file
+    // never takes a name the folder being fetched holds.
+    void filesThatOnlyHaveThePartName_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::newRow("a file of the user's") << u"user"_s;
+        QTest::newRow("a name of the fetched folder") << u"reserved"_s;
+        QTest::newRow("put there while the part was written") << u"replaced"_s;
+    }
+
+    void filesThatOnlyHaveThePartName()
+    {
+        QFETCH(QString, situation);
+        QTemporaryDir dir;
+        const QString target = dir.filePath(u"f"_s);
+        const QString partName = PartFile::PartPath(target);
+        const QStringList reserved = situation == u"reserved"_s ? QStringList{u"f.glimra-part"_s} : QStringList();
+        if (situation == u"user"_s)
+            QVERIFY(WriteFileContent(partName, "echt"));
+        QVERIFY(!PartFile::PartialData(target, reserved).exists());
+        {
+            PartFile part(target, PartFile::Leftover::Keep, reserved);
+            QVERIFY(part.Open());
+            QCOMPARE(part.Device().fileName() != partName, situation != u"replaced"_s);
+            part.Device().write("neu");
+            if (situation == u"replaced"_s) {
+                QVERIFY(WriteFileContent(dir.filePath(u"anders"_s), "echt"));
+                QCOMPARE(std::rename(QFile::encodeName(dir.filePath(u"anders"_s)).constData(),
+                                     QFile::encodeName(part.Device().fileName()).constData()),
+                         0);
+                QVERIFY(!part.Commit());
+                QVERIFY2(part.ErrorString().contains(u"ersetzt"_s), qPrintable(part.ErrorString()));
+            } else {
+                QVERIFY(part.Commit());
+                QCOMPARE(FileContent(target), QByteArray("neu"));
+            }
+        }
+        if (situation == u"replaced"_s) {
+            QCOMPARE(FileContent(partName), QByteArray("echt"));
+            QVERIFY(!QFileInfo::exists(target));
+        } else if (situation == u"user"_s) {
+            QCOMPARE(FileContent(partName), QByteArray("echt"));
+        }
+        // Reserved for the fetched folder: only the target was written.
+        if (situation == u"reserved"_s)
+            QCOMPARE(FilesIn(dir), QStringList{u"f"_s});
+    }
+
     // A link or a folder under a part name is skipped, whoever put it there.
     void takenPartNamesAreSkipped()
     {
@@ -134,7 +185,7 @@ private slots:
         QTemporaryDir dir;
         const QString target = dir.filePath(u"datei.bin"_s);
         if (leftBehind)
-            QVERIFY(WriteFileContent(PartFile::PartPath(target), "vor"));
+            LeavePartialData(target, "vor");
         if (targetThere)
             QVERIFY(WriteFileContent(target, "alt"));
         const QFileInfo partial = PartFile::PartialData(target);

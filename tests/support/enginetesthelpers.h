@@ -3,6 +3,7 @@
 // Helpers shared by the engine's tests. Header only, so that the support
 // library itself stays free of the engine.
 
+#include "partfile.h"
 #include "realftpserver.h"
 #include "scriptedserver.h"
 #include "tidftp.h"
@@ -10,8 +11,10 @@
 #include <QBuffer>
 #include <QByteArray>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -41,6 +44,33 @@ inline bool WriteFileContent(const QString &path, const QByteArray &bytes)
 
 // The size of the largest file in a folder: how far a download has got,
 // whatever name it writes to.
+// Every file below a folder with its bytes, by relative path; folders end in "/".
+inline QMap<QString, QByteArray> TreeOf(const QString &root)
+{
+    QMap<QString, QByteArray> tree;
+    QDirIterator entries(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    const QDir base(root);
+    while (entries.hasNext()) {
+        const QFileInfo entry = entries.nextFileInfo();
+        const QString relative = base.relativeFilePath(entry.filePath());
+        if (entry.isDir())
+            tree.insert(relative + u'/', QByteArray());
+        else
+            tree.insert(relative, FileContent(entry.filePath()));
+    }
+    return tree;
+}
+
+// What a cut download leaves: partial data under the target's part name,
+// marked as this program's.
+inline void LeavePartialData(const QString &target, const QByteArray &bytes)
+{
+    PartFile part(target, PartFile::Leftover::Keep);
+    QVERIFY(part.Open());
+    QCOMPARE(part.Device().write(bytes), bytes.size());
+}
+
 inline qint64 LargestFileIn(const QString &folder)
 {
     qint64 largest = 0;

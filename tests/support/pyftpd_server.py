@@ -10,6 +10,7 @@ as the server decoded it.
 import argparse
 import logging
 import os
+import stat
 import sys
 
 if "--implicit-tls" not in sys.argv and "--explicit-tls" not in sys.argv:
@@ -58,6 +59,10 @@ def parse_arguments():
     parser.add_argument("--no-rest", action="store_true", help="REST is an unknown command")
     parser.add_argument("--raw-names", action="store_true",
                         help="names that are no UTF-8 travel as their bytes instead of as '?'")
+    parser.add_argument("--ignore-rest", action="store_true",
+                        help="REST is accepted with 350, yet RETR sends from the first byte")
+    parser.add_argument("--zero-sizes", action="store_true",
+                        help="listings give every file the size 0 (SIZE tells the truth)")
     parser.add_argument("--cut-downloads", choices=("226", "426"),
                         help="RETR sends 40 %% of the file, closes the data connection and "
                              "answers with this code: 226 as if complete, 426 as broken off")
@@ -157,6 +162,33 @@ def broken_off_dtp_handler(base):
     return BrokenOffDtpHandler
 
 
+class IgnoreRestMixin:
+    """Agrees to REST and then sends the whole file all the same."""
+
+    def ftp_REST(self, line):
+        super().ftp_REST(line)
+        self._restart_position = 0
+
+
+class ZeroSizesFS(AbstractedFS):
+    """Lists every file with the size 0, as servers do for files they cannot
+    measure, or as a file that grew since the listing appears."""
+
+    @staticmethod
+    def _without_size(status):
+        if not stat.S_ISREG(status.st_mode):
+            return status
+        values = list(status)
+        values[stat.ST_SIZE] = 0
+        return os.stat_result(values)
+
+    def lstat(self, path):
+        return self._without_size(super().lstat(path))
+
+    def stat(self, path):
+        return self._without_size(super().stat(path))
+
+
 class UnixModeMixin:
     """Lists every entry's permissions in its MLSD line."""
 
@@ -250,6 +282,8 @@ def handler_class(arguments):
         mixins.append(CutDownloadsMixin)
     if arguments.unix_mode:
         mixins.append(UnixModeMixin)
+    if arguments.ignore_rest:
+        mixins.append(IgnoreRestMixin)
     tls = arguments.implicit_tls or arguments.explicit_tls
     if tls:
         from pyftpdlib.handlers import TLS_FTPHandler
@@ -287,7 +321,7 @@ def configure(handler, arguments):
     authorizer = DummyAuthorizer()
     authorizer.add_user(arguments.user, arguments.password, arguments.root, perm=FULL_PERMISSIONS)
     handler.authorizer = authorizer
-    handler.abstracted_fs = AbstractedFS
+    handler.abstracted_fs = ZeroSizesFS if arguments.zero_sizes else AbstractedFS
     handler.transcript = open(arguments.transcript, "a", encoding="utf8", errors="replace")
     handler.banner = "Glimra test server ready."
     handler.command_delay = arguments.command_delay / 1000.0

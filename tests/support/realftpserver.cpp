@@ -186,9 +186,10 @@ QString RealFtpServer::optionsProblem() const
 {
     const Options &o = m_options;
     if (o.kind != Kind::Pyftpdlib && (o.latin1Names || o.hideMlsd || o.unixModeFact || o.commandDelayMs > 0 ||
-                                      o.cutFirstTransferAfter > 0 || o.rateLimit > 0 || o.refuseRestart))
-        return u"latin1Names, hideMlsd, unixModeFact, commandDelayMs, cutFirstTransferAfter, rateLimit and "
-               u"refuseRestart are options of the pyftpdlib server"_s;
+                                      o.cutFirstTransferAfter > 0 || o.rateLimit > 0 || o.refuseRestart ||
+                                      o.ignoreRestart || o.zeroSizes))
+        return u"latin1Names, hideMlsd, unixModeFact, commandDelayMs, cutFirstTransferAfter, rateLimit, "
+               u"refuseRestart, ignoreRestart and zeroSizes are options of the pyftpdlib server"_s;
     if (o.implicitTls && o.explicitTls)
         return u"implicitTls and explicitTls exclude each other"_s;
     if (o.kind == Kind::PureFtpd && (o.implicitTls || o.explicitTls || o.refuseEpsv ||
@@ -269,6 +270,10 @@ std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) con
         arguments << u"--rate-limit"_s << QString::number(m_options.rateLimit);
     if (m_options.refuseRestart)
         arguments << u"--no-rest"_s;
+    if (m_options.ignoreRestart)
+        arguments << u"--ignore-rest"_s;
+    if (m_options.zeroSizes)
+        arguments << u"--zero-sizes"_s;
     if (m_options.rawNames)
         arguments << u"--raw-names"_s;
     if (m_options.cutDownloadsReply != 0)

@@ -83,6 +83,10 @@ public:
         int rateLimit = 0;
         // pyftpdlib only: REST is an unknown command.
         bool refuseRestart = false;
+        // pyftpdlib only: REST is answered 350, yet RETR sends from byte 0.
+        bool ignoreRestart = false;
+        // pyftpdlib only: listings give every file the size 0.
+        bool zeroSizes = false;
         // Passive data ports; 0 lets the server take any free port.
         int passivePortMin = 0;
         int passivePortMax = 0;

@@ -9,6 +9,7 @@
 #include "partfile.h"
 #include "remotebrowser.h"
 #include "remotepane.h"
+#include "sessionlogview.h"
 
 #include <QAction>
 
@@ -320,6 +321,159 @@ private slots:
         m_window.Download({u"baum"_s});
         QCOMPARE(m_window.Panel(2), u"Fertig"_s);
         QCOMPARE(TreeOf(m_window.LocalRoot()), WithFolders(files));
+    }
+
+    // Four connections decide what one decides. "Abbrechen" in the question
+    // lets every file decided before it arrive (also those only queued),
+    // and at the first file no extra connection logs in at all.
+    void cancelInTheQuestionKeepsWhatWasDecided_data()
+    {
+        QTest::addColumn<int>("existing"); // the file that exists locally and is asked about
+        QTest::newRow("at the last file") << 6;
+        QTest::newRow("at the first file") << 1;
+    }
+
+    void cancelInTheQuestionKeepsWhatWasDecided()
+    {
+        QFETCH(int, existing);
+        QMap<QString, QByteArray> files;
+        for (int file = 1; file <= 6; ++file)
+            files.insert(u"baum/n%1.bin"_s.arg(file), RandomBytes(150 * 1000, file));
+        // pyftpdlib holds a file back once a second's worth of it went out.
+        RealFtpServer server({.rateLimit = 100 * 1000, .files = files});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QMap<int, QMap<QString, QByteArray>> results;
+        for (int connections : {1, 4}) {
+            QVERIFY(m_window.Open(server));
+            m_window.Window()->Settings.Parallel_Transfers = connections;
+            const QString asked = u"baum/n%1.bin"_s.arg(existing);
+            QVERIFY(QDir().mkpath(m_window.Local(u"baum"_s)));
+            QVERIFY(WriteFileContent(m_window.Local(asked), "alt"));
+            server.clearTranscript();
+            {
+                OverwriteAnswers answers({u"Button5"_s});
+                m_window.Download({u"baum"_s});
+                QCOMPARE(answers.Questions().size(), 1);
+            }
+            QCOMPARE(m_window.Panel(2), u"Abgebrochen"_s);
+            results[connections] = TreeOf(m_window.LocalRoot());
+            if (existing == 1)
+                QCOMPARE(server.commands().filter(u"USER"_s).size(), 0);
+            m_window.Close();
+        }
+        QMap<QString, QByteArray> expected;
+        for (auto file = files.begin(); file != files.end() && file.key() != u"baum/n%1.bin"_s.arg(existing); ++file)
+            expected.insert(file.key(), file.value());
+        expected.insert(u"baum/"_s, {});
+        expected.insert(u"baum/n%1.bin"_s.arg(existing), "alt");
+        QCOMPARE(results[1], expected);
+        QCOMPARE(results[4], results[1]);
+    }
+
+    // A file the server refuses ends the walk as it does on one connection:
+    // the files before it are whole, the files already running on other
+    // connections complete, no part file stays, and the log names the file
+    // and the reply, marked with the connection that heard it.
+    void aRefusedFileEndsTheWalk()
+    {
+        QMap<QString, QByteArray> files;
+        for (int file = 1; file <= 8; ++file)
+            files.insert(u"baum/f%1.bin"_s.arg(file), RandomBytes(60 * 1000, file));
+        RealFtpServer server({.kind = Kind::Vsftpd, .files = files});
+        QVERIFY(QFile::setPermissions(server.rootDir() + u"/baum/f5.bin"_s, {}));
+        START_OR_SKIP(server, Kind::Vsftpd);
+        QMap<int, QMap<QString, QByteArray>> results;
+        for (int connections : {1, 4}) {
+            QVERIFY(m_window.Open(server, false));
+            m_window.Window()->Settings.Parallel_Transfers = connections;
+            m_window.Download({u"baum"_s});
+            QCOMPARE(m_window.Panel(2), u"Abgebrochen"_s);
+            const QStringList log = m_window.Window()->Log()->Lines();
+            const QStringList refusal = log.filter(u"f5.bin: 550"_s);
+            QVERIFY2(!refusal.isEmpty(), qPrintable(log.join(u'\n')));
+            QVERIFY2(log.filter(QRegularExpression(u"PASS (?!\\(HIDDEN\\))"_s)).isEmpty(), qPrintable(log.join(u'\n')));
+            if (connections > 1) {
+                const QStringList marked = log.filter(u"[Verbindung "_s);
+                QVERIFY2(!marked.filter(u"Gesendet: RETR"_s, Qt::CaseInsensitive).isEmpty(), qPrintable(log.join(u'\n')));
+                const QStringList replies = marked.filter(QRegularExpression(u"^Erh\\.: 550"_s));
+                QVERIFY2(!replies.isEmpty(), qPrintable(log.join(u'\n')));
+                QCOMPARE(SessionLogView::TextColor(replies.first(), false), QColor(Qt::red));
+            }
+            results[connections] = TreeOf(m_window.LocalRoot());
+            m_window.Close();
+        }
+        for (int connections : {1, 4}) {
+            const QMap<QString, QByteArray> &arrived = results[connections];
+            for (int file = 1; file <= 4; ++file) {
+                const QString name = u"baum/f%1.bin"_s.arg(file);
+                QCOMPARE(arrived.value(name), files.value(name));
+            }
+            for (auto file = arrived.begin(); file != arrived.end(); ++file) {
+                QVERIFY2(!file.key().contains(u"glimra-part"_s), qPrintable(file.key()));
+                if (!file.key().endsWith(u'/'))
+                    QCOMPARE(file.value(), files.value(file.key()));
+            }
+            QVERIFY(!arrived.contains(u"baum/f5.bin"_s));
+        }
+        QVERIFY(!results[1].contains(u"baum/f6.bin"_s));
+    }
+
+    // While the files move, the speed counts from the operation's start
+    // (the connections move files while the walk lists the next folders),
+    // panel 0 names a file that is moving, and panel 2 does not say
+    // "Fertig" before the last file is there.
+    void progressTellsWhatMoves()
+    {
+        QMap<QString, QByteArray> files;
+        for (int file = 1; file <= 40; ++file)
+            files.insert(u"baum/o%1/p%2.bin"_s.arg((file - 1) / 8).arg(file, 2, 10, QChar(u'0')),
+                         RandomBytes(20 * 1000, file));
+        // Entering a folder and fetching a file take a while, so the
+        // connections move files while the walk goes on.
+        RealFtpServer server(
+            {.commandDelayMs = 100, .delayedCommands = {u"CWD"_s, u"RETR"_s}, .files = files});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        for (int connections : {1, 4}) {
+            QVERIFY(m_window.Open(server));
+            TFTPqvx &window = *m_window.Window();
+            window.Settings.Parallel_Transfers = connections;
+            double firstSpeed = 0;
+            QStringList problems;
+            QTimer sample;
+            sample.setInterval(5);
+            connect(&sample, &QTimer::timeout, [&] {
+                const QMap<QString, QByteArray> arrived = TreeOf(m_window.LocalRoot());
+                const qsizetype complete = std::count_if(arrived.keyBegin(), arrived.keyEnd(), [](const QString &path) {
+                    return path.endsWith(u".bin"_s);
+                });
+                if (complete == files.size())
+                    return;
+                if (firstSpeed == 0 && window.Flags.TransferActive)
+                    firstSpeed = window.Session()->Progress().Speed();
+                // One connection shows its listings' "Fertig" between the files as it always did.
+                if (connections > 1 && m_window.Panel(2) == u"Fertig"_s && complete > 0)
+                    problems.append(u"Fertig with %1 files there"_s.arg(complete));
+                const QString shown = m_window.Panel(0);
+                if (shown.startsWith(u'p') && shown.mid(1, 2).toInt() > complete + connections + 1)
+                    problems.append(u"%1 shown with %2 files there"_s.arg(shown).arg(complete));
+            });
+            QElapsedTimer clock;
+            clock.start();
+            sample.start();
+            m_window.Download({u"baum"_s});
+            sample.stop();
+            const double averageSpeed = 40 * 20 * 1000 / 1024.0 / (double(clock.elapsed()) / 1000.0);
+            QCOMPARE(m_window.Panel(2), u"Fertig"_s);
+            QCOMPARE(TreeOf(m_window.LocalRoot()), WithFolders(files));
+            QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u"; "_s)));
+            // One connection shows each file's own speed.
+            if (connections > 1)
+                QVERIFY2(firstSpeed > 0 && firstSpeed < 3 * averageSpeed,
+                     qPrintable(u"%1 connections: first %2 KB/s, average %3 KB/s"_s.arg(connections)
+                                    .arg(firstSpeed)
+                                    .arg(averageSpeed)));
+            m_window.Close();
+        }
     }
 
     // The first error of the pool ends the operation with its message.

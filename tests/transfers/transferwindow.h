@@ -76,24 +76,6 @@ private:
     std::unique_ptr<QTemporaryDir> m_local;
 };
 
-// Every file below a folder with its bytes, by relative path; folders end in "/".
-inline QMap<QString, QByteArray> TreeOf(const QString &root)
-{
-    QMap<QString, QByteArray> tree;
-    QDirIterator entries(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                         QDirIterator::Subdirectories);
-    const QDir base(root);
-    while (entries.hasNext()) {
-        const QFileInfo entry = entries.nextFileInfo();
-        const QString relative = base.relativeFilePath(entry.filePath());
-        if (entry.isDir())
-            tree.insert(relative + u'/', QByteArray());
-        else
-            tree.insert(relative, FileContent(entry.filePath()));
-    }
-    return tree;
-}
-
 // Answers each overwrite question with the next button of the list.
 class OverwriteAnswers {
 public:
