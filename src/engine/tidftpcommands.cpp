@@ -125,14 +125,10 @@ void TIdFTP::ProbeFeatures(QStringList &features)
 void TIdFTP::ReadHelpWords(QStringList &features)
 {
     WriteLine(u"HELP"_s);
-    const QString first = ReadNonEmptyLine();
-    if (first.size() <= 3 || first.at(3) != u'-')
-        return;
-    const QString finalPrefix = first.left(3) + u' ';
-    for (;;) {
-        const QString line = ReadNonEmptyLine();
-        if (line.size() < 3 || line.left(4).trimmed() == "214"_L1 || line.startsWith(finalPrefix))
-            break;
+    ReadReply();
+    const QStringList &lines = ReplyLines();
+    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
+        const QString &line = lines[i];
         const QString words = line.startsWith("214-"_L1) ? line.mid(4).trimmed() : line;
         // simplified() knows every blank trimming does, a no-break space too.
         features.append(words.simplified().split(u' ', Qt::SkipEmptyParts));
