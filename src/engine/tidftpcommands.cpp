@@ -57,6 +57,26 @@ private:
     bool m_overflowed = false;
 };
 
+// 257 "/a""b" is current: gives /a"b.
+QString QuotedPathOf(const QString &line)
+{
+    qsizetype position = line.indexOf(u'"');
+    if (position < 0)
+        return {};
+    QString path;
+    for (++position; position < line.size(); ++position) {
+        if (line.at(position) != u'"') {
+            path += line.at(position);
+        } else if (position + 1 < line.size() && line.at(position + 1) == u'"') {
+            path += u'"';
+            ++position;
+        } else {
+            return path;
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 // --- listings ----------------------------------------------------------------
@@ -166,6 +186,12 @@ QString TIdFTP::CurrentDir()
     const qsizetype first = line.indexOf(u'"');
     const qsizetype second = first < 0 ? -1 : line.indexOf(u'"', first + 1);
     return second < 0 ? QString() : line.mid(first + 1, second - first - 1);
+}
+
+QString TIdFTP::CurrentFolderPath()
+{
+    SendChecked(u"PWD"_s, 257);
+    return QuotedPathOf(LastReplyLine());
 }
 
 bool TIdFTP::ChangeDir(const QString &path)
