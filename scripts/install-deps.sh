@@ -11,6 +11,8 @@ packages=(
   python3 python3-pyftpdlib python3-openssl
   vsftpd
   tinyproxy-bin
+  # the libraries of the unpacked ProFTPD packages (below)
+  libmemcached11 libmemcachedutil2 libpcre2-posix3 libhiredis0.14 libsodium23
   xvfb xauth x11-utils
 )
 if [ "${1:-}" = --fuzz ]; then
@@ -24,15 +26,20 @@ done
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
 
-# pure-ftpd conflicts with vsftpd as an installed package; the tests unpack
-# its package into a temporary folder, so only the package file is fetched.
+# pure-ftpd and ProFTPD conflict with vsftpd as installed packages; the tests
+# unpack their packages into temporary folders, so only the package files
+# are fetched.
 debs="$(cd "$(dirname "$0")/.." && pwd)/.cache/debs"
-if ! compgen -G "$debs/pure-ftpd_*.deb" >/dev/null; then
+fetch_deb() {
+  compgen -G "$debs/${1}_*.deb" >/dev/null && return 0
   mkdir -p "$debs"
-  (cd "$debs" && apt-get download -qq pure-ftpd 2>/dev/null) ||
-    { "${sudo_cmd[@]}" apt-get update -qq && (cd "$debs" && apt-get download -qq pure-ftpd 2>/dev/null); } ||
-    echo "pure-ftpd ließ sich nicht laden; seine Tests werden übersprungen."
-fi
+  (cd "$debs" && apt-get download -qq "$1" 2>/dev/null) ||
+    { "${sudo_cmd[@]}" apt-get update -qq && (cd "$debs" && apt-get download -qq "$1" 2>/dev/null); } ||
+    echo "$1 ließ sich nicht laden; die Tests, die es brauchen, werden übersprungen."
+}
+fetch_deb pure-ftpd
+fetch_deb proftpd-core
+fetch_deb proftpd-mod-crypto
 
 [ ${#missing[@]} -eq 0 ] && exit 0
 

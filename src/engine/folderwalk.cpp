@@ -132,7 +132,7 @@ void FolderWalk::StopHere()
 FolderIdentity FolderWalk::Identify()
 {
     FolderIdentity folder;
-    folder.path = FolderPath(m_session.CurrentDir());
+    folder.path = FolderPath(m_session.CurrentFolderPath());
     if (m_useUniqueFacts)
         folder.unique = UniqueFact(QString());
     return folder;

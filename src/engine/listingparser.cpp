@@ -288,7 +288,11 @@ public:
     {
         if (!line_.isEmpty())
             ReadMlsdFacts();
-        return Finish();
+        RemoteEntry entry = Finish();
+        // Named as a LIST line names a link, so that its target is read alike.
+        if (kind_ == RemoteEntry::Link && nameFound_ && !linkTarget_.isEmpty())
+            entry.name += " -> "_L1 + linkTarget_.toString();
+        return entry;
     }
 
     RemoteEntry ParseList()
@@ -429,6 +433,8 @@ private:
             } else if (value.compare("dir"_L1, Qt::CaseInsensitive) == 0) {
                 SetKind(RemoteEntry::Folder);
                 SetFolderSize();
+            } else {
+                ReadMlsdLinkType(value);
             }
         } else if (name.compare("size"_L1, Qt::CaseInsensitive) == 0) {
             if (kind_ != RemoteEntry::Folder && ToByteCount(value) >= 0)
@@ -440,6 +446,25 @@ private:
         } else if (name.compare("unix.mode"_L1, Qt::CaseInsensitive) == 0) {
             modeLetters_ = PermissionLettersOfMode(value);
             permissions_ = modeLetters_;
+        }
+    }
+
+    // "OS.unix=symlink", or "OS.unix=slink:target" with the target.
+    void ReadMlsdLinkType(QStringView value)
+    {
+        static constexpr QLatin1StringView kUnixType("OS.unix=");
+        if (!value.startsWith(kUnixType, Qt::CaseInsensitive))
+            return;
+        const QStringView unixType = value.sliced(kUnixType.size());
+        if (unixType.compare("symlink"_L1, Qt::CaseInsensitive) == 0) {
+            SetKind(RemoteEntry::Link);
+        } else if (unixType.startsWith("slink"_L1, Qt::CaseInsensitive)) {
+            const QStringView rest = unixType.sliced(5);
+            if (!rest.isEmpty() && rest.front() != u':')
+                return;
+            SetKind(RemoteEntry::Link);
+            if (!rest.isEmpty())
+                linkTarget_ = rest.sliced(1);
         }
     }
 
@@ -889,6 +914,7 @@ private:
     QStringView permissions_; // "rwxr-xr-x" when the listing gives them
     QString modeLetters_;     // the permissions of an MLSD mode fact
     QStringView name_ = u"Unbekannt";
+    QStringView linkTarget_; // named by an MLSD type fact
     bool nameFound_ = false;
     QStringView size_;
     bool sizeFound_ = false;

@@ -122,6 +122,9 @@ public:
     void ProbeFeatures(QStringList &features);
     static bool HasFeature(const QStringList &features, const QString &word);
     QString CurrentDir();
+    // The same PWD, read to the quote that ends the path: doubled quotes
+    // inside it ("/a""b") stand for one. Empty when no path is quoted.
+    QString CurrentFolderPath();
     bool ChangeDir(const QString &path);
     bool ChangeDirUp();
     bool MakeDir(const QString &path);

@@ -57,6 +57,26 @@ private:
     bool m_overflowed = false;
 };
 
+// 257 "/a""b" is current: gives /a"b.
+QString QuotedPathOf(const QString &line)
+{
+    qsizetype position = line.indexOf(u'"');
+    if (position < 0)
+        return {};
+    QString path;
+    for (++position; position < line.size(); ++position) {
+        if (line.at(position) != u'"') {
+            path += line.at(position);
+        } else if (position + 1 < line.size() && line.at(position + 1) == u'"') {
+            path += u'"';
+            ++position;
+        } else {
+            return path;
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 // --- listings ----------------------------------------------------------------
@@ -125,14 +145,10 @@ void TIdFTP::ProbeFeatures(QStringList &features)
 void TIdFTP::ReadHelpWords(QStringList &features)
 {
     WriteLine(u"HELP"_s);
-    const QString first = ReadNonEmptyLine();
-    if (first.size() <= 3 || first.at(3) != u'-')
-        return;
-    const QString finalPrefix = first.left(3) + u' ';
-    for (;;) {
-        const QString line = ReadNonEmptyLine();
-        if (line.size() < 3 || line.left(4).trimmed() == "214"_L1 || line.startsWith(finalPrefix))
-            break;
+    ReadReply();
+    const QStringList &lines = ReplyLines();
+    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
+        const QString &line = lines[i];
         const QString words = line.startsWith("214-"_L1) ? line.mid(4).trimmed() : line;
         // simplified() knows every blank trimming does, a no-break space too.
         features.append(words.simplified().split(u' ', Qt::SkipEmptyParts));
@@ -170,6 +186,12 @@ QString TIdFTP::CurrentDir()
     const qsizetype first = line.indexOf(u'"');
     const qsizetype second = first < 0 ? -1 : line.indexOf(u'"', first + 1);
     return second < 0 ? QString() : line.mid(first + 1, second - first - 1);
+}
+
+QString TIdFTP::CurrentFolderPath()
+{
+    SendChecked(u"PWD"_s, 257);
+    return QuotedPathOf(LastReplyLine());
 }
 
 bool TIdFTP::ChangeDir(const QString &path)

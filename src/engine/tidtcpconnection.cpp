@@ -334,19 +334,28 @@ int TIdTCPConnection::ReadReply(const QList<int> &allowedCodes)
     m_replyLines.clear();
     QString line = ReadNonEmptyLine();
     m_replyLines.append(line);
-    if (line.size() > 3 && line.at(3) == u'-') {
-        const QString endMarker = line.left(3) + u' ';
-        qint64 replySize = line.size();
-        do {
-            line = ReadNonEmptyLine();
-            m_replyLines.append(line);
-            replySize += line.size();
-            if (replySize > MaxLineLength)
-                RaiseLineTooLong();
-        } while (line.size() >= 4 && QStringView(line).left(4).compare(endMarker, Qt::CaseInsensitive) != 0);
-    }
+    if (line.size() > 3 && line.at(3) == u'-')
+        ReadReplyContinuation(line.left(3) + u' ', line.size());
     m_replyCode = ReplyCodeOf(LastReplyLine());
     return MatchReplyCode(m_replyCode, allowedCodes);
+}
+
+// Only a line that starts with the code and a blank, as received, ends a
+// multi-line reply: continuation lines may be short (" CCC") or padded with
+// blanks before a code (" 226 done"). Lines are kept trimmed, blank ones not.
+void TIdTCPConnection::ReadReplyContinuation(const QString &endMarker, qint64 replySize)
+{
+    for (;;) {
+        const QString received = ReadLine();
+        replySize += received.size();
+        if (replySize > MaxLineLength)
+            RaiseLineTooLong();
+        const QString line = received.trimmed();
+        if (!line.isEmpty())
+            m_replyLines.append(line);
+        if (QStringView(received).left(4).compare(endMarker, Qt::CaseInsensitive) == 0)
+            return;
+    }
 }
 
 int TIdTCPConnection::MatchReplyCode(int code, const QList<int> &allowedCodes)

@@ -134,6 +134,7 @@ private:
     QByteArrayView BufferedBytes() const;
     void ConsumeReadBuffer(qint64 count);
     void AppendToReadBuffer(QByteArrayView bytes);
+    void ReadReplyContinuation(const QString &endMarker, qint64 replySize);
     [[noreturn]] void RaiseLineTooLong();
     [[noreturn]] void RaiseReadTimeout();
 

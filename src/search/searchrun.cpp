@@ -42,5 +42,5 @@ void SearchRun::Search(const SearchTarget &target)
     ftp.SetTransferType(ftASCII);
     ftp.ProbeFeatures(m_features);
     SearchCrawler(ftp, m_features, m_matcher, m_cancelRequested, m_hooks.crawl)
-        .Crawl(server, ftp.CurrentDir());
+        .Crawl(server, ftp.CurrentFolderPath());
 }

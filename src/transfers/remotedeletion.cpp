@@ -192,7 +192,7 @@ void RemoteDeletion::LeaveFolder(const QString &name)
 
 QString RemoteDeletion::PathOf(const QString &name)
 {
-    return WithTrailingSlash(m_window.IdFTP1.CurrentDir()) + name;
+    return WithTrailingSlash(m_window.IdFTP1.CurrentFolderPath()) + name;
 }
 
 void RemoteDeletion::Log(const QString &line)

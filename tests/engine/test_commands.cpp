@@ -74,6 +74,15 @@ private slots:
             << QList<QByteArray>{"211-Features:\r\n MLST type*;size*;modify*;\r\n211 End"}
             << QStringList{u"FEAT"_s, u"PASV"_s, u"MLST type*;size*;modify*;"_s, u"MLSD"_s} << true
             << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s};
+        // ProFTPD with its TLS module: short lines in both replies.
+        QTest::newRow("short lines inside HELP and FEAT")
+            << QByteArray("214-The following commands are recognized:\r\n CWD PASV\r\n CCC*\r\n ab\r\n"
+                          "214 Direct comments to root\r\n")
+            << QList<QByteArray>{"211-Features:\r\n AUTH TLS\r\n CCC\r\n CLNT\r\n UTF8\r\n211 End",
+                                 "200 UTF8 set to on"}
+            << QStringList{u"CWD"_s,      u"PASV"_s, u"CCC*"_s, u"ab"_s,
+                           u"AUTH TLS"_s, u"CCC"_s,  u"CLNT"_s, u"UTF8"_s}
+            << true << QStringList{u"type A"_s, u"HELP"_s, u"FEAT"_s, u"OPTS UTF8 ON"_s};
         QTest::newRow("FEAT without UTF8") << QByteArray("214-Commands:\r\n FEAT PASV\r\n214 End\r\n")
                                            << QList<QByteArray>{"211-Features:\r\n MDTM\r\n211 End"}
                                            << QStringList{u"FEAT"_s, u"PASV"_s, u"MDTM"_s} << true

@@ -95,12 +95,21 @@ private slots:
         QTest::newRow("lines without the code inside")
             << QByteArray("211-Features:\r\n MDTM\r\n SIZE\r\n211 End\r\n")
             << QStringList{u"211-Features:"_s, u"MDTM"_s, u"SIZE"_s, u"211 End"_s} << 211 << QString();
-        QTest::newRow("indented final line ends the reply")
-            << QByteArray("250-first\r\n   250 done\r\n") << QStringList{u"250-first"_s, u"250 done"_s} << 250
+        // Only a line that begins with the code and a blank as received
+        // ends the reply; padded and short lines belong to it.
+        QTest::newRow("indented line with the code and a blank goes on")
+            << QByteArray("250-first\r\n   250 done\r\n250 end\r\n")
+            << QStringList{u"250-first"_s, u"250 done"_s, u"250 end"_s} << 250 << QString();
+        QTest::newRow("short lines go on")
+            << QByteArray("214-help\r\nab\r\n *\r\n214 end\r\n")
+            << QStringList{u"214-help"_s, u"ab"_s, u"*"_s, u"214 end"_s} << 214 << QString();
+        QTest::newRow("ProFTPD's FEAT")
+            << QByteArray("211-Features:\r\n AUTH TLS\r\n CCC\r\n CLNT\r\n211 End\r\n226 next\r\n")
+            << QStringList{u"211-Features:"_s, u"AUTH TLS"_s, u"CCC"_s, u"CLNT"_s, u"211 End"_s} << 211
+            << u"226 next"_s;
+        QTest::newRow("blank lines inside are skipped")
+            << QByteArray("220-a\r\n\r\n   \r\n220 b\r\n") << QStringList{u"220-a"_s, u"220 b"_s} << 220
             << QString();
-        QTest::newRow("a short line ends the reply early")
-            << QByteArray("214-help\r\nab\r\n214 end\r\n") << QStringList{u"214-help"_s, u"ab"_s} << 0
-            << u"214 end"_s;
         QTest::newRow("other code with a blank does not end it")
             << QByteArray("230-hello\r\n200 not yet\r\n230 in\r\n")
             << QStringList{u"230-hello"_s, u"200 not yet"_s, u"230 in"_s} << 230 << QString();

@@ -71,6 +71,18 @@ const ListingRow kMlsdRows[] = {
     {"size beyond 64 bits", u"type=file;size=99999999999999999999;modify=20031231235959; x", false, F, u"x",
      nullptr, nullptr},
     {"empty line", u"", false, -1, u"Unbekannt", nullptr, nullptr},
+    // Links, with the link's own size as LIST shows it.
+    {"ProFTPD link", u"modify=20261210052016;perm=adfrw;size=3;type=OS.unix=symlink;UNIX.mode=0777; linkdir",
+     true, L, u"linkdir", u"3", u"10.12.2026 05:20:16"},
+    {"pure-ftpd link with its target",
+     u"type=OS.unix=slink:/srv/ftp/dir;size=12;modify=20261210052252;UNIX.mode=0777; up", true, L,
+     u"up -> /srv/ftp/dir", u"12", u"10.12.2026 05:22:52"},
+    {"pure-ftpd link without a target", u"type=OS.unix=slink:;size=3;modify=20261210052252; linkdir", true, L,
+     u"linkdir", u"3", u"10.12.2026 05:22:52"},
+    {"link type in other letter case", u"Type=os.UNIX=SYMLINK;Size=5;Modify=20261210052252; l", true, L, u"l",
+     u"5", u"10.12.2026 05:22:52"},
+    {"other system-specific type", u"type=OS.unix=chr-13/29;size=0;modify=20261210052252; tty", true, F,
+     u"tty", u"0", u"10.12.2026 05:22:52"},
 };
 
 const ListingRow kUnixRows[] = {

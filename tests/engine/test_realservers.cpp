@@ -2,9 +2,12 @@
 // vsftpd, in passive and active mode, plain text. Files are checked byte for byte on
 // the server's disk and on ours. Aborts, data connections that fail and
 // listings beyond the limit leave the session in step with the server.
+// Links listed by pure-ftpd and ProFTPD read alike under MLSD and LIST.
 #include "enginetesthelpers.h"
 #include "idexceptions.h"
+#include "listingparser.h"
 #include "realftpserver.h"
+#include "remotelisting.h"
 #include "scriptedhost.h"
 #include "tidftp.h"
 
@@ -14,6 +17,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -232,6 +237,54 @@ private slots:
         QVERIFY(ftp.RemoveFile(u"Maße.txt"_s));
         QVERIFY(ftp.RemoveFile(u"Übergröße €.txt"_s));
         QCOMPARE(QDir(server.rootDir()).entryList(QDir::Files), QStringList());
+        ftp.Quit();
+    }
+
+    // Links read the same from MLSD as from LIST: ProFTPD's facts name them
+    // "OS.unix=symlink", pure-ftpd's "OS.unix=slink:" (with the target when
+    // it gives one).
+    void linksUnderMlsdAsUnderList_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::newRow("pure-ftpd") << RealFtpServer::Kind::PureFtpd;
+        QTest::newRow("ProFTPD") << RealFtpServer::Kind::ProFtpd;
+    }
+
+    void linksUnderMlsdAsUnderList()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        RealFtpServer server({kind});
+        QVERIFY(server.addFile(u"ordner/a.txt"_s, "a"));
+        QVERIFY(server.addFile(u"datei.txt"_s, "0123456789"));
+        const QByteArray root = QFile::encodeName(server.rootDir());
+        QCOMPARE(::symlink("ordner", (root + "/zum-ordner").constData()), 0);
+        QCOMPARE(::symlink("datei.txt", (root + "/zur-datei").constData()), 0);
+        START_OR_SKIP(server, kind);
+
+        TIdFTP ftp;
+        LogIn(ftp, server, true);
+        QVERIFY(ftp.LoggedIn());
+        QStringList features;
+        ftp.ProbeFeatures(features);
+        QVERIFY(TIdFTP::HasFeature(features, u"MLSD"_s));
+        const auto kinds = [](const QStringList &lines, bool mlsd) {
+            QMap<QString, int> kinds;
+            for (const QString &line : lines) {
+                const RemoteEntry entry = ParseListingLine(line, TimeCorrection(), mlsd);
+                if (entry.accepted && NamesFolderEntry(entry))
+                    kinds.insert(entry.name.section(u" -> "_s, 0, 0), entry.kind);
+            }
+            return kinds;
+        };
+        const QMap<QString, int> expected{{u"datei.txt"_s, RemoteEntry::File},
+                                          {u"ordner"_s, RemoteEntry::Folder},
+                                          {u"zum-ordner"_s, RemoteEntry::Link},
+                                          {u"zur-datei"_s, RemoteEntry::Link}};
+        QStringList lines;
+        ftp.ListFacts(lines);
+        QCOMPARE(kinds(lines, true), expected);
+        ftp.List(lines);
+        QCOMPARE(kinds(lines, false), expected);
         ftp.Quit();
     }
 

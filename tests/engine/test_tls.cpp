@@ -1,5 +1,5 @@
-// TLS from the first byte and after AUTH TLS against pyftpdlib and vsftpd
-// with a self-signed certificate: the certificate question, trusted roots,
+// TLS from the first byte and after AUTH TLS against pyftpdlib, vsftpd and
+// ProFTPD with a self-signed certificate: the certificate question, trusted roots,
 // host names, protected data connections that resume the control
 // connection's session, one whose handshake fails, and servers that refuse
 // AUTH TLS.
@@ -465,6 +465,71 @@ private slots:
         if (accept)
             session.ftp.Quit();
         QCOMPARE(server.commands().size() > 1, accept);
+    }
+
+    // ProFTPD with its TLS module loaded, as distributions run it, announces
+    // short lines (" CCC") in FEAT in every mode. Plain, after AUTH TLS and
+    // TLS from the first byte: the probe, MLSD, listing, download and
+    // upload, and the session still in step with the server afterwards.
+    void proFtpd_data()
+    {
+        QTest::addColumn<bool>("explicitTls");
+        QTest::addColumn<bool>("implicitTls");
+        QTest::addColumn<bool>("passive");
+        QTest::newRow("plain") << false << false << true;
+        QTest::newRow("AUTH TLS") << true << false << true;
+        QTest::newRow("AUTH TLS, active") << true << false << false;
+        QTest::newRow("implicit TLS") << false << true << true;
+    }
+
+    void proFtpd()
+    {
+        QFETCH(bool, explicitTls);
+        QFETCH(bool, implicitTls);
+        QFETCH(bool, passive);
+        const bool tls = explicitTls || implicitTls;
+        RealFtpServer::Options options;
+        options.kind = RealFtpServer::Kind::ProFtpd;
+        options.explicitTls = explicitTls;
+        options.implicitTls = implicitTls;
+        RealFtpServer server(options);
+        START_OR_SKIP(server, options.kind);
+        const QByteArray payload = RandomBytes(512 * 1024 + 3);
+        QVERIFY(server.addFile(u"daten.bin"_s, payload));
+
+        SecureSession session(server.host(), server.port());
+        TIdFTP &ftp = session.ftp;
+        ftp.Passive = passive;
+        if (tls) {
+            ftp.SSLExplicit = explicitTls;
+            ftp.RootCertificateFile = server.certificateFile();
+            session.connect(server);
+        } else {
+            ftp.UseSSL = false;
+            ftp.User = server.user();
+            ftp.Password = server.password();
+            ftp.ConnectAndLogin();
+        }
+        QVERIFY2(ftp.LoggedIn(), qPrintable(server.serverLog()));
+        QCOMPARE(ftp.ProtectsData(), tls);
+        QStringList features;
+        ftp.ProbeFeatures(features);
+        QVERIFY2(features.contains(u"CCC"_s) && TIdFTP::HasFeature(features, u"MLSD"_s),
+                 qPrintable(features.join(u'|')));
+        QCOMPARE(ftp.Passive, passive);
+        QStringList facts;
+        ftp.ListFacts(facts);
+        QVERIFY2(facts.filter(u"type=file;"_s).size() == 1 && facts.filter(u" daten.bin"_s).size() == 1,
+                 qPrintable(facts.join(u'\n')));
+
+        VerifyListDownloadUpload(ftp, server, payload);
+        if (QTest::currentTestFailed())
+            return;
+        VERIFY_IN_STEP_ON_REAL_SERVER(ftp);
+        ftp.Quit();
+        QVERIFY(session.host.certificateQuestions.isEmpty());
+        if (explicitTls)
+            QCOMPARE(server.commands().value(0), u"AUTH TLS"_s);
     }
 
     // What the server sends after its yes to AUTH TLS, before the

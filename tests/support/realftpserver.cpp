@@ -49,13 +49,30 @@ QString lastLines(const QString &text, int count)
     return lines.mid(qMax(0, lines.size() - count)).join(u'\n');
 }
 
-// The pure-ftpd package scripts/install-deps.sh downloaded, or empty.
+// A package file scripts/install-deps.sh downloaded, or empty.
+QString cachedPackage(const QString &name)
+{
+    const QDir cache(QStringLiteral(GLIMRA_DEB_CACHE_DIR));
+    const QStringList packages = cache.entryList({name + u"_*.deb"_s}, QDir::Files, QDir::Name);
+    return packages.isEmpty() ? QString() : cache.filePath(packages.last());
+}
+
 QString pureFtpdPackage()
 {
-    const QStringList packages =
-        QDir(QStringLiteral(GLIMRA_DEB_CACHE_DIR)).entryList({u"pure-ftpd_*.deb"_s}, QDir::Files, QDir::Name);
-    return packages.isEmpty() ? QString()
-                              : QDir(QStringLiteral(GLIMRA_DEB_CACHE_DIR)).filePath(packages.last());
+    return cachedPackage(u"pure-ftpd"_s);
+}
+
+// ProFTPD's server and its TLS module come in two packages.
+QStringList proFtpdPackages()
+{
+    QStringList packages;
+    for (const QString &name : {u"proftpd-core"_s, u"proftpd-mod-crypto"_s}) {
+        const QString package = cachedPackage(name);
+        if (package.isEmpty())
+            return {};
+        packages.append(package);
+    }
+    return packages;
 }
 
 // Runs a helper program to its end; its output, or nothing when it failed.
@@ -132,6 +149,17 @@ bool RealFtpServer::isAvailable(Kind kind, QString *why)
             return false;
         }
         return canChangeToServerUser(u"pure-ftpd"_s, why);
+    case Kind::ProFtpd:
+        if (proFtpdPackages().isEmpty()) {
+            setError(why, u"no proftpd-core and proftpd-mod-crypto packages in %1 (scripts/install-deps.sh "
+                          u"downloads them)"_s.arg(QStringLiteral(GLIMRA_DEB_CACHE_DIR)));
+            return false;
+        }
+        if (!QFileInfo(kDpkgDeb).isExecutable() || !QFileInfo(kOpenssl).isExecutable()) {
+            setError(why, u"dpkg-deb or openssl is missing"_s);
+            return false;
+        }
+        return canChangeToServerUser(u"ProFTPD"_s, why);
     }
     return false;
 }
@@ -176,6 +204,9 @@ bool RealFtpServer::start(QString *error)
     case Kind::PureFtpd:
         started = startPureFtpd(error);
         break;
+    case Kind::ProFtpd:
+        started = startProFtpd(error);
+        break;
     }
     if (!started)
         stop();
@@ -195,6 +226,10 @@ QString RealFtpServer::optionsProblem() const
     if (o.kind == Kind::PureFtpd && (o.implicitTls || o.explicitTls || o.refuseEpsv ||
                                      !o.masqueradeAddress.isEmpty() || o.dataConnectionTimeout > 0))
         return u"the pure-ftpd server takes none of the TLS, EPSV and data connection options"_s;
+    if (o.kind == Kind::ProFtpd &&
+        (o.ipv6 || o.refuseEpsv || !o.masqueradeAddress.isEmpty() || o.dataConnectionTimeout > 0 ||
+         o.maxPerIp > 0 || o.idleSessionTimeout > 0))
+        return u"the ProFTPD server takes none of the IPv6, EPSV and connection limit options"_s;
     return {};
 }
 
@@ -474,6 +509,111 @@ bool RealFtpServer::launchPureFtpdOnce(int listenPort, QString *error, bool *por
     return waitForListening(listenPort, u"pure-ftpd"_s, error, portTaken);
 }
 
+// Both packages are unpacked into the server's own folder; the libraries
+// they need are installed by scripts/install-deps.sh. The user file holds one
+// user mapped to "ftp", in the format of /etc/passwd.
+bool RealFtpServer::prepareProFtpd(QString *error) const
+{
+    const QString unpacked = folderPath(u"proftpd"_s);
+    if (!QFileInfo::exists(unpacked + u"/usr/sbin/proftpd"_s)) {
+        for (const QString &package : proFtpdPackages()) {
+            if (!runTool(kDpkgDeb, {u"-x"_s, package, unpacked}, error))
+                return false;
+        }
+    }
+    const auto hash = runTool(kOpenssl, {u"passwd"_s, u"-6"_s, password()}, error);
+    const passwd *account = ::getpwnam(kServerUser.toLocal8Bit().constData());
+    if (!hash || !account)
+        return false;
+    const QString line = u"%1:%2:%3:%4::%5:/bin/false\n"_s.arg(user(), QString::fromLatin1(hash->trimmed()))
+                             .arg(account->pw_uid)
+                             .arg(account->pw_gid)
+                             .arg(rootDir());
+    // ProFTPD refuses a user file that others may read.
+    QFile users(folderPath(u"proftpd.passwd"_s));
+    return users.open(QIODevice::WriteOnly | QIODevice::Truncate) && users.write(line.toUtf8()) >= 0 &&
+           users.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+}
+
+bool RealFtpServer::startProFtpd(QString *error)
+{
+    if (!prepareProFtpd(error))
+        return false;
+    return startOnFreePort(
+        [this](int port, QString *launchError, bool *portTaken) {
+            return launchProFtpdOnce(port, launchError, portTaken);
+        },
+        error);
+}
+
+bool RealFtpServer::launchProFtpdOnce(int listenPort, QString *error, bool *portTaken)
+{
+    const QString config = writeProFtpdConfig(listenPort);
+    if (config.isEmpty()) {
+        setError(error, u"cannot write the ProFTPD config"_s);
+        return false;
+    }
+    m_process = std::make_unique<ServerProcess>();
+    if (!m_process->start(folderPath(u"proftpd/usr/sbin/proftpd"_s), {u"-n"_s, u"-c"_s, config},
+                          folderPath(u"server.log"_s), ServerProcess::Output::Log, error))
+        return false;
+    return waitForListening(listenPort, u"ProFTPD"_s, error, portTaken);
+}
+
+// The TLS module is always loaded, as distributions set it up: the server
+// then announces AUTH TLS, CCC, PBSZ and PROT also to plain sessions.
+QString RealFtpServer::writeProFtpdConfig(int listenPort) const
+{
+    QStringList lines{
+        u"ServerType standalone"_s,
+        u"ServerName \"Glimra test\""_s,
+        u"DefaultAddress 127.0.0.1"_s,
+        u"SocketBindTight on"_s,
+        u"UseIPv6 off"_s,
+        u"Port %1"_s.arg(listenPort),
+        u"User %1"_s.arg(kServerUser),
+        u"Group nogroup"_s,
+        u"Umask 022"_s,
+        u"AllowOverwrite on"_s,
+        u"UseReverseDNS off"_s,
+        u"WtmpLog off"_s,
+        u"DelayEngine off"_s,
+        u"ControlsEngine off"_s,
+        u"PidFile %1"_s.arg(folderPath(u"proftpd.pid"_s)),
+        u"ScoreboardFile %1"_s.arg(folderPath(u"proftpd.scoreboard"_s)),
+        u"SystemLog %1"_s.arg(folderPath(u"server.log"_s)),
+        u"AuthPAM off"_s,
+        u"AuthOrder mod_auth_file.c"_s,
+        u"AuthUserFile %1"_s.arg(folderPath(u"proftpd.passwd"_s)),
+        u"RequireValidShell off"_s,
+        u"DefaultRoot ~"_s,
+        u"LogFormat commands \"%r\""_s,
+        u"ExtendedLog %1 ALL commands"_s.arg(transcriptFile()),
+        u"ModulePath %1"_s.arg(folderPath(u"proftpd/usr/lib/proftpd"_s)),
+        u"LoadModule mod_tls.c"_s,
+        u"TLSEngine on"_s,
+        u"TLSProtocol TLSv1.2 TLSv1.3"_s,
+        u"TLSLog %1"_s.arg(folderPath(u"server.log"_s)),
+    };
+    if (m_options.passivePortMin > 0)
+        lines << u"PassivePorts %1 %2"_s.arg(m_options.passivePortMin).arg(passivePortLast());
+    const auto certificate = SelfSignedCertificate::get(nullptr);
+    if (!certificate)
+        return {};
+    lines << u"TLSRSACertificateFile %1"_s.arg(certificate->certificateFile)
+          << u"TLSRSACertificateKeyFile %1"_s.arg(certificate->keyFile);
+    if (m_options.implicitTls)
+        lines << u"TLSOptions UseImplicitSSL"_s;
+    if (m_options.implicitTls || m_options.explicitTls)
+        lines << u"TLSRequired on"_s;
+    const QString path = folderPath(u"proftpd.conf"_s);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(lines.join(u'\n').toUtf8() + '\n') < 0)
+        return {};
+    return path;
+}
+
 QString RealFtpServer::host() const
 {
     return m_options.ipv6 ? u"::1"_s : u"127.0.0.1"_s;
@@ -510,7 +650,7 @@ QString RealFtpServer::certificateFile() const
 QString RealFtpServer::transcript() const
 {
     const QString text = QString::fromUtf8(readTranscriptBytes());
-    if (m_options.kind == Kind::Pyftpdlib)
+    if (m_options.kind == Kind::Pyftpdlib || m_options.kind == Kind::ProFtpd)
         return text;
     // vsftpd's log: ... FTP command: Client "127.0.0.1", "RETR a.txt"
     static const QRegularExpression commandLine(uR"re(FTP command: Client "[^"]*", "(.*)"$)re"_s,

@@ -27,10 +27,12 @@ class ServerProcess;
 // runs from the Debian package that scripts/install-deps.sh keeps in
 // .cache/debs, unpacked into the temporary folder (it conflicts with vsftpd
 // as an installed package); it logs in a virtual user mapped to "ftp", needs
-// root too, and records no transcript.
+// root too, and records no transcript. ProFTPD runs the same way from its
+// packages (core and the TLS module, which it always loads), logs in a user
+// of its own user file mapped to "ftp", and takes both TLS options.
 class RealFtpServer {
 public:
-    enum class Kind { Pyftpdlib, Vsftpd, PureFtpd };
+    enum class Kind { Pyftpdlib, Vsftpd, PureFtpd, ProFtpd };
 
     struct Options {
         Kind kind = Kind::Pyftpdlib;
@@ -39,7 +41,7 @@ public:
         bool implicitTls = false;
         // AUTH TLS before the login, which the server demands (a USER in clear
         // is refused), then PBSZ 0, PROT P and TLS on every data connection.
-        // pyftpdlib and vsftpd.
+        // pyftpdlib, vsftpd and ProFTPD.
         bool explicitTls = false;
         // Listens on ::1 instead of 127.0.0.1 (see hasIPv6Loopback()).
         bool ipv6 = false;
@@ -144,6 +146,10 @@ private:
     bool startPureFtpd(QString *error);
     bool preparePureFtpd(QString *error) const;
     bool launchPureFtpdOnce(int listenPort, QString *error, bool *portTaken);
+    bool startProFtpd(QString *error);
+    bool prepareProFtpd(QString *error) const;
+    bool launchProFtpdOnce(int listenPort, QString *error, bool *portTaken);
+    QString writeProFtpdConfig(int listenPort) const;
     // Starts a server that is given its port on a free port, trying again
     // when another program takes the port first.
     bool startOnFreePort(const std::function<bool(int, QString *, bool *)> &launch, QString *error);
