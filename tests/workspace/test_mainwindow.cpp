@@ -8,6 +8,7 @@
 #include "statuspanels.h"
 #include "tftpqvx.h"
 #include "tinifile.h"
+#include "tsetup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +16,9 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -26,6 +30,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -33,6 +38,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -441,6 +447,37 @@ private slots:
         QCOMPARE(Find<RemoteListView>(u"ListView1"_s)->ViewStyle(), stored ? 1 : 3);
         QCOMPARE(Find<QAction>(u"RemoteContextViewsView1"_s)->isChecked(), stored);
         QCOMPARE(Find<QAction>(u"LocalViewsAutoArrange"_s)->isChecked(), stored);
+    }
+
+    // Each group box of the settings dialog holds the settings of its topic
+    // and nothing else; the folder transfers' setting has a group of its own.
+    void settingsDialogGroups()
+    {
+        Tsetup dialog;
+        QMap<QString, QStringList> held;
+        for (const QGroupBox *group : dialog.findChildren<QGroupBox *>()) {
+            QStringList controls;
+            for (const QWidget *control : group->findChildren<QWidget *>()) {
+                if (qobject_cast<const QAbstractButton *>(control) || qobject_cast<const QSpinBox *>(control))
+                    controls << control->objectName();
+                else if (const auto *label = qobject_cast<const QLabel *>(control))
+                    controls << label->text();
+            }
+            held[group->title()] = controls;
+        }
+        QCOMPARE(held.value(u" Dateien überschreiben "_s),
+                 (QStringList{u"NoPromptOverwriteBox"_s, u"NewOnlyBox"_s, u"AllDeleteBox"_s,
+                              u"DeleteConfirmBox"_s}));
+        QCOMPARE(held.value(u" Startup "_s),
+                 (QStringList{u"LastFolderBox"_s, u"SizeSaveBox"_s, u"PosSaveBox"_s}));
+        const auto withParallel = std::find_if(held.cbegin(), held.cend(), [](const QStringList &controls) {
+            return controls.contains(u"ParallelTransfersBox"_s);
+        });
+        QVERIFY(withParallel != held.cend());
+        QStringList parallelGroup = withParallel.value();
+        parallelGroup.sort();
+        QCOMPARE(parallelGroup,
+                 (QStringList{u"Gleichzeitige Übertragungen bei Ordnern:"_s, u"ParallelTransfersBox"_s}));
     }
 
     void layoutFillsTheWindowWithoutOverlaps()
