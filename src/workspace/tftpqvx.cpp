@@ -292,13 +292,7 @@ void TFTPqvx::RunFirstActivation()
 void TFTPqvx::RestoreColumnWidths()
 {
     const auto restore = [](MultiViewList *list, const auto &widths) {
-        for (int column = 0; column < list->ColumnCount() && column < int(widths.size()); ++column) {
-            // A width of 0 would hide the column for good.
-            if (widths[column] > 0) {
-                list->SetColumnWidth(column, widths[column]);
-                list->KeepColumnWidths();
-            }
-        }
+        list->StartFromColumnWidths(QList<int>(widths.begin(), widths.end()));
     };
     if (Settings.Ansicht_Lokal_Save)
         restore(m_localPane->List, Settings.Left_Col);
