@@ -11,7 +11,7 @@ packages=(
   python3 python3-pyftpdlib python3-openssl
   vsftpd
   tinyproxy-bin
-  xvfb xauth x11-utils
+  xvfb xauth x11-utils openbox
 )
 if [ "${1:-}" = --fuzz ]; then
   packages+=(clang-14 libclang-rt-14-dev)

@@ -219,13 +219,14 @@ private slots:
         QTest::addColumn<QByteArray>("keys");
         QTest::addColumn<QRect>("expected");
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        const QRect designed(available.x() + (available.width() - 682) / 2,
-                             available.y() + (available.height() - 438) / 2, 682, 438);
-        // Centred with its frame: the frame's top left is given.
+        // The designed window's frame is centred.
+        const QRect designed(available.x() + (available.width() - 682) / 2 + kFrame,
+                             available.y() + (available.height() - 438) / 2 + kFrame, 682, 438);
+        // The saved values are the inner rectangle; centred is the frame.
         QTest::newRow("size only is centred")
             << QByteArray("Size_Save=-1\r\nLeft=100\r\nTop=100\r\nRight=500\r\nBottom=400\r\n")
-            << QRect((available.width() - 400 - 2 * kFrame) / 2, (available.height() - 300 - 2 * kFrame) / 2,
-                     400, 300);
+            << QRect((available.width() - 400 - 2 * kFrame) / 2 + kFrame,
+                     (available.height() - 300 - 2 * kFrame) / 2 + kFrame, 400, 300);
         QTest::newRow("position only")
             << QByteArray("Pos_Save=-1\r\nLeft=30\r\nTop=40\r\nRight=300\r\nBottom=400\r\n")
             << QRect(30, 40, 682, 438);
@@ -246,7 +247,7 @@ private slots:
         TFTPqvx *window = Start();
         QVERIFY(window);
         QCOMPARE(window->geometry().left() - window->frameGeometry().left(), kFrame);
-        QCOMPARE(QRect(window->pos(), window->size()), expected);
+        QCOMPARE(window->geometry(), expected);
     }
 
     QRect SavedRect() const
@@ -268,9 +269,8 @@ private slots:
         TFTPqvx *window = Start();
         QVERIFY(window);
         const QRect normal(QPoint(40, 30), QSize(600, 400));
-        window->move(normal.topLeft());
-        window->resize(normal.size());
-        QTRY_COMPARE(QRect(window->pos(), window->size()), normal);
+        window->setGeometry(normal);
+        QTRY_COMPARE(window->geometry(), normal);
         window->showMaximized();
         QTRY_VERIFY(window->isMaximized() && window->height() > 400);
         for (int round = 0; round < 2; ++round) {
@@ -284,7 +284,7 @@ private slots:
             QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
         }
         window->showNormal();
-        QTRY_COMPARE(QRect(window->pos(), window->size()), normal);
+        QTRY_COMPARE(window->geometry(), normal);
     }
 
     // Values a larger screen left behind (a window taller than this screen,
