@@ -13,7 +13,7 @@ packages=(
   tinyproxy-bin
   # the libraries of the unpacked ProFTPD packages (below)
   libmemcached11 libmemcachedutil2 libpcre2-posix3 libhiredis0.14 libsodium23
-  xvfb xauth x11-utils
+  xvfb xauth x11-utils openbox
 )
 if [ "${1:-}" = --fuzz ]; then
   packages+=(clang-14 libclang-rt-14-dev)

@@ -13,18 +13,39 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+namespace {
+
+QString FailureText(const std::exception_ptr &failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const EIdException &error) {
+        return error.Message();
+    } catch (const std::exception &error) {
+        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        return {};
+    }
+}
+
+} // namespace
+
 bool TIdTCPClient::OpenConnection()
 {
     if (m_socket.Allocated)
         return false;
     ResetConnection();
+    ConnectError.clear();
     try {
         // Allocated before there is a socket, so that closing the connection
         // from an event the wait runs ends the host name lookup too.
         m_socket.Allocated = true;
         m_socket.IP = BoundIP;
+        // Until an address is tried, the status texts name the host.
+        m_socket.PeerIP = Host;
         ConnectToFirstAnswering(PeerAddresses());
     } catch (...) {
+        ConnectError = FailureText(std::current_exception());
         try {
             CloseConnection();
         } catch (...) {

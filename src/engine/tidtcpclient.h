@@ -20,6 +20,10 @@ public:
     bool UseNagle = true;
     TSocksInfo SocksInfo;
     TNotifyEvent OnConnected;
+    // Why the last OpenConnection that returned false failed (a name that
+    // does not resolve, a refused connect, a time-out); empty after one that
+    // succeeded. The failure itself is no error of this layer.
+    QString ConnectError;
 
     // False for every failure of the socket part; a failure of the
     // interceptor's connect (the TLS handshake) is thrown.

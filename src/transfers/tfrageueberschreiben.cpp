@@ -12,6 +12,12 @@
 using namespace Qt::StringLiterals;
 using namespace PromptWindow;
 
+namespace {
+
+constexpr int kFieldWidth = 440;
+
+} // namespace
+
 Tfrageueberschreiben::Tfrageueberschreiben(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
@@ -52,19 +58,23 @@ Tfrageueberschreiben::Tfrageueberschreiben(QWidget *parent)
     auto *buttons = new QHBoxLayout;
     Button1 = AddAnswer(u"Button1"_s, u"Ja"_s, OverwriteAnswer::Yes);
     Button2 = AddAnswer(u"Button2"_s, u"Ja zu allen"_s, OverwriteAnswer::YesToAll);
-    Button6 = AddAnswer(u"Button6"_s, u"Fortsetzen"_s, OverwriteAnswer::Continue);
     Button3 = AddAnswer(u"Button3"_s, u"Nein"_s, OverwriteAnswer::No);
     Button4 = AddAnswer(u"Button4"_s, u"Nein zu allen"_s, OverwriteAnswer::NoToAll);
     Button5 = AddAnswer(u"Button5"_s, u"Abbrechen"_s, OverwriteAnswer::Cancel);
+    // The extra answer comes after the five usual ones, which keep their places.
+    Button6 = AddAnswer(u"Button6"_s, u"Fortsetzen"_s, OverwriteAnswer::Continue);
     Button1->setDefault(true);
-    for (QPushButton *button : {Button1, Button2, Button6, Button3, Button4, Button5})
+    for (QPushButton *button : {Button1, Button2, Button3, Button4, Button5, Button6})
         buttons->addWidget(button);
     Button6->hide();
 
+    // The fields give the window its designed width; the row of buttons may
+    // make it wider, so that every caption is shown whole.
+    Edit1->setMinimumWidth(kFieldWidth);
+    Edit2->setMinimumWidth(kFieldWidth);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addLayout(buttons);
-    setMinimumWidth(460);
 }
 
 QPushButton *Tfrageueberschreiben::AddAnswer(const QString &objectName, const QString &caption,

@@ -14,7 +14,7 @@ class TIniFile;
 // two bars, and the widths of the columns that exist.
 struct ClosingLayout {
     QString folder;
-    QRect windowRect;       // the normal (not maximized) rectangle: frame top left, inner size
+    QRect windowRect;       // the normal (not maximized) inner rectangle, without the frame
     bool maximized = false; // the window was maximized
     QSize splitArea;
     int paneBarPosition = 0; // x of the bar between local and remote pane

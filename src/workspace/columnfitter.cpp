@@ -55,6 +55,12 @@ void ColumnFitter::WatchModel(QAbstractItemModel *model)
     MeasureSoon();
 }
 
+void ColumnFitter::SetLeastWidths(const QList<int> &widths)
+{
+    m_leastWidths = widths;
+    MeasureSoon();
+}
+
 void ColumnFitter::Stop()
 {
     m_active = false;
@@ -76,7 +82,9 @@ void ColumnFitter::Measure()
     for (int column = 0; column < header->count(); ++column) {
         // QTreeView keeps its override protected; the base's is public.
         const QAbstractItemView *view = m_view;
-        const int content = column == m_stretchColumn ? 0 : view->sizeHintForColumn(column);
+        const bool stretch = column == m_stretchColumn;
+        const int content =
+            stretch ? 0 : std::max(view->sizeHintForColumn(column), m_leastWidths.value(column));
         m_contentWidths.append(std::max(content, header->sectionSizeHint(column)));
     }
     Apply();

@@ -26,6 +26,10 @@ public:
 
     // Follows the model the view shows now; call after every new model.
     void WatchModel(QAbstractItemModel *model);
+    // Widths the columns other than the stretch column keep at least (the
+    // ones saved at the last close), one entry per column; 0 or a missing
+    // entry asks for nothing.
+    void SetLeastWidths(const QList<int> &widths);
     void Stop();
     bool Active() const { return m_active; }
 
@@ -48,6 +52,7 @@ private:
     const int m_stretchColumn;
     QPointer<QAbstractItemModel> m_model;
     QList<int> m_contentWidths;
+    QList<int> m_leastWidths;
     QTimer m_measureTimer;
     bool m_active = true;
     bool m_applying = false;

@@ -1,8 +1,7 @@
 #include "keepalive.h"
 
+#include "sessiontalk.h"
 #include "tftpqvx.h"
-
-#include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
 
@@ -53,8 +52,6 @@ void KeepAlive::KeepWaitingSessionAlive()
 // a command pressed meanwhile is refused instead of cutting in.
 void KeepAlive::SendNoop()
 {
-    OperationFlags &flags = m_window.Flags;
-    flags.OperationBusy = true;
-    const auto idleAgain = qScopeGuard([&flags] { flags.OperationBusy = false; });
+    const SessionTalk talk(m_window);
     m_window.RunCommand([this] { m_window.IdFTP1.SendChecked(u"NOOP"_s, 200); });
 }

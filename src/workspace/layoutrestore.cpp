@@ -24,8 +24,8 @@ QSize SavedSize(const ApplicationSettings &settings)
 // pixels of frame that may stick out.
 bool FitsOn(const QRect &screen, const QRect &window, const QMargins &frame)
 {
-    const QRect outer(window.topLeft(), window.size().grownBy(frame));
-    return screen.adjusted(-kScreenSlack, -kScreenSlack, kScreenSlack, kScreenSlack).contains(outer);
+    return screen.adjusted(-kScreenSlack, -kScreenSlack, kScreenSlack, kScreenSlack)
+        .contains(window.marginsAdded(frame));
 }
 
 bool FitsOnAny(const QList<QRect> &screens, const QRect &window, const QMargins &frame)
@@ -34,11 +34,12 @@ bool FitsOnAny(const QList<QRect> &screens, const QRect &window, const QMargins 
                        [&](const QRect &screen) { return FitsOn(screen, window, frame); });
 }
 
+// The inner rectangle of a window whose frame is centred on the screen.
 QRect CentredOn(const QRect &screen, const QSize &size, const QMargins &frame)
 {
     const QSize outer = size.grownBy(frame);
-    return QRect(QPoint(screen.x() + (screen.width() - outer.width()) / 2,
-                        screen.y() + (screen.height() - outer.height()) / 2),
+    return QRect(QPoint(screen.x() + (screen.width() - outer.width()) / 2 + frame.left(),
+                        screen.y() + (screen.height() - outer.height()) / 2 + frame.top()),
                  size);
 }
 

@@ -9,12 +9,14 @@
 
 class ApplicationSettings;
 
-// The main window rectangle the saved settings ask for at start (the
-// frame's top left and the inner size), or nothing when the saved values are
-// switched off or the window would not fit on a screen; the window then
-// keeps its designed size, centred. screens are the available areas of the
-// screens, the window's own first; currentSize is the window's inner size
-// before restoring; frame the margins of its frame as far as known.
+// The main window rectangle the saved settings ask for at start, or nothing
+// when the saved values are switched off or the window would not fit on a
+// screen; the window then keeps its designed size, centred. The rectangle is
+// the window's inner one, without the frame the window manager adds: that is
+// what the window stores when it closes, so a start puts it back exactly
+// where it was, whatever frame it has. screens are the available areas of
+// the screens, the window's own first; currentSize is the window's inner
+// size before restoring; frame the margins of its frame.
 std::optional<QRect> RestoredWindowRect(const ApplicationSettings &settings, const QList<QRect> &screens,
                                         const QSize &currentSize, const QMargins &frame = {});
 

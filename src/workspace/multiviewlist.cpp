@@ -226,6 +226,17 @@ void MultiViewList::FitColumns(int stretchColumn)
         m_fitter = new ColumnFitter(m_details, stretchColumn);
 }
 
+void MultiViewList::StartFromColumnWidths(const QList<int> &widths)
+{
+    for (int column = 0; column < ColumnCount() && column < widths.size(); ++column) {
+        // A width of 0 would hide the column for good.
+        if (widths[column] > 0)
+            SetColumnWidth(column, widths[column]);
+    }
+    if (m_fitter)
+        m_fitter->SetLeastWidths(widths);
+}
+
 void MultiViewList::KeepColumnWidths()
 {
     if (m_fitter)

@@ -48,7 +48,12 @@ public:
     // the stretch column takes the rest of the view's width, until the user
     // sizes a column or KeepColumnWidths is called.
     void FitColumns(int stretchColumn);
-    // The widths set from now on stay as they are (the saved ones).
+    // Saved widths as the start: each column other than the stretch column
+    // keeps at least its saved width (and is still widened to its content),
+    // while the stretch column goes on taking the rest of the view's width.
+    // A width of 0 is no width and leaves its column as it is.
+    void StartFromColumnWidths(const QList<int> &widths);
+    // The widths set from now on stay as they are.
     void KeepColumnWidths();
     bool FitsColumns() const;
 

@@ -12,6 +12,7 @@
 #include "remotelistview.h"
 #include "remotepane.h"
 #include "sessioncontrol.h"
+#include "sessiontalk.h"
 #include "statuspanels.h"
 #include "tftpqvx.h"
 #include "ttreedlg1.h"
@@ -67,25 +68,6 @@ QString TypeName(const RemoteRow &row)
     const QString target = row.LinkTarget();
     return target.mid(target.lastIndexOf(u'/') + 1);
 }
-
-// Keeps the other commands out while a command that is no operation of its
-// own talks to the main session: the waits for the replies let them run.
-class SessionTalk {
-public:
-    explicit SessionTalk(OperationFlags &flags)
-        : m_flags(flags)
-        , m_wasBusy(flags.OperationBusy)
-    {
-        m_flags.OperationBusy = true;
-    }
-    ~SessionTalk() { m_flags.OperationBusy = m_wasBusy; }
-    SessionTalk(const SessionTalk &) = delete;
-    SessionTalk &operator=(const SessionTalk &) = delete;
-
-private:
-    OperationFlags &m_flags;
-    const bool m_wasBusy;
-};
 
 } // namespace
 
@@ -301,7 +283,7 @@ bool RemoteBrowser::ChangeRemoteFolder(const QString &target)
     QString folderLeft;
     bool changed = false;
     {
-        const SessionTalk talk(m_window.Flags);
+        const SessionTalk talk(m_window);
         const QString current = session.CurrentDir();
         folderLeft = current.mid(current.lastIndexOf(u'/') + 1);
         if (up)
@@ -364,7 +346,7 @@ void RemoteBrowser::OpenLink(const RemoteRow &row)
     QString path = target;
     bool isFile = false;
     {
-        const SessionTalk talk(m_window.Flags);
+        const SessionTalk talk(m_window);
         session.SetTransferType(ftASCII);
         if (!asItStands)
             path = WithTrailingSlash(session.CurrentDir()) + target;
@@ -383,7 +365,7 @@ void RemoteBrowser::OpenFile(const QString &path, const QString &localName)
     // on the folder that is current then.
     QString remotePath = path;
     if (!remotePath.startsWith(u'/')) {
-        const SessionTalk talk(m_window.Flags);
+        const SessionTalk talk(m_window);
         remotePath = WithTrailingSlash(m_window.IdFTP1.CurrentDir()) + path;
     }
     emit openFileRequested(remotePath, localName);

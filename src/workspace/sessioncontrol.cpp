@@ -3,6 +3,7 @@
 #include "activityindicator.h"
 #include "commandlinestart.h"
 #include "connectiontreestore.h"
+#include "idexceptions.h"
 #include "locallistview.h"
 #include "localpane.h"
 #include "maintoolbar.h"
@@ -215,7 +216,7 @@ void SessionControl::OpenSession(const SessionStart &start)
             ShowConnectButtons(false);
     });
 
-    ftp.ConnectAndLogin();
+    ConnectAndLogin();
     if (!ftp.IsConnected())
         return;
     ShowConnectedState();
@@ -225,6 +226,39 @@ void SessionControl::OpenSession(const SessionStart &start)
         ftp.ChangeDir(start.remoteFolder);
     m_window.Browser()->RefreshRemoteList(start.nameToSelect);
     QApplication::beep();
+}
+
+// A server that cannot be reached ends the connect without an error and
+// without a box; status panel 2 and the log still say which one and why, so
+// that a mistyped host is told apart from a server that is down. Errors of
+// the connect name the server too.
+void SessionControl::ConnectAndLogin()
+{
+    TIdFTP &ftp = m_window.IdFTP1;
+    ftp.ConnectError.clear();
+    m_certificateRefused = false;
+    try {
+        ftp.ConnectAndLogin();
+    } catch (const EIdSilentException &) {
+        throw;
+    } catch (const EIdOSSLError &error) {
+        // The user's own no to the certificate needs no explaining.
+        if (m_certificateRefused)
+            throw;
+        throw EIdOSSLError(
+            NotConnectedText(u"Die TLS-Verbindung kam nicht zustande (%1)."_s.arg(error.Message())));
+    } catch (const EIdException &error) {
+        throw EIdException(NotConnectedText(error.Message()));
+    }
+    if (!ftp.IsConnected() && !ftp.ConnectError.isEmpty())
+        m_window.ShowError(NotConnectedText(ftp.ConnectError));
+}
+
+// Host and Port are those that were tried: with a proxy, the proxy's.
+QString SessionControl::NotConnectedText(const QString &reason) const
+{
+    const TIdFTP &ftp = m_window.IdFTP1;
+    return u"Keine Verbindung zu %1 (Port %2): %3"_s.arg(ftp.Host).arg(ftp.Port).arg(reason.simplified());
 }
 
 // With SSL the TLS layer sits between session and socket, and no traffic
@@ -393,7 +427,9 @@ bool SessionControl::AcceptServerCertificate(const ServerCertificateInfo &certif
 {
     if (!m_certificateDialog)
         m_certificateDialog = new TCertfkDlg1(&m_window);
-    return m_certificateDialog->Ask(certificate);
+    const bool accepted = m_certificateDialog->Ask(certificate);
+    m_certificateRefused = !accepted;
+    return accepted;
 }
 
 // --- the log ------------------------------------------------------------------------

@@ -88,6 +88,8 @@ private:
     void ApplyMainWindowValues(const MainWindowValues &values);
     void WarnUnfitProfile();
     void OpenSession(const SessionStart &start);
+    void ConnectAndLogin();
+    QString NotConnectedText(const QString &reason) const;
     void AttachInterceptor();
     void ShowConnectedState();
     void EnterLocalStartFolder();
@@ -104,6 +106,7 @@ private:
     void LogAndPump(const QString &line);
 
     TFTPqvx &m_window;
+    bool m_certificateRefused = false; // the user said no to the last certificate question
     QString m_serverDisplayName;
     bool m_logOn = true;
     int m_logLimit = 1000;

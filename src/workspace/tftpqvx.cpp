@@ -33,6 +33,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -70,6 +71,7 @@ TFTPqvx::TFTPqvx(const QStringList &arguments, QWidget *parent)
     m_browser = new RemoteBrowser(*this);
     resize(kDesignedSize);
     CentreOnScreen();
+    m_normalRect = geometry();
     m_remotePane->DisableCommands();
     m_localPane->RefreshRemoteItem->setEnabled(false);
     ReadSettings();
@@ -292,13 +294,7 @@ void TFTPqvx::RunFirstActivation()
 void TFTPqvx::RestoreColumnWidths()
 {
     const auto restore = [](MultiViewList *list, const auto &widths) {
-        for (int column = 0; column < list->ColumnCount() && column < int(widths.size()); ++column) {
-            // A width of 0 would hide the column for good.
-            if (widths[column] > 0) {
-                list->SetColumnWidth(column, widths[column]);
-                list->KeepColumnWidths();
-            }
-        }
+        list->StartFromColumnWidths(QList<int>(widths.begin(), widths.end()));
     };
     if (Settings.Ansicht_Lokal_Save)
         restore(m_localPane->List, Settings.Left_Col);
@@ -316,17 +312,25 @@ void TFTPqvx::RestoreWindowRect()
         if (other != own)
             screens.append(other->availableGeometry());
     }
-    const QRect frame = frameGeometry();
-    const QRect inner = geometry();
-    const QMargins frameMargins(inner.left() - frame.left(), inner.top() - frame.top(),
-                                frame.right() - inner.right(), frame.bottom() - inner.bottom());
-    if (const std::optional<QRect> saved = RestoredWindowRect(Settings, screens, size(), frameMargins)) {
-        resize(saved->size());
-        move(saved->topLeft());
-    }
+    if (const std::optional<QRect> saved = RestoredWindowRect(Settings, screens, size(), ExpectedFrame()))
+        setGeometry(*saved);
+    m_normalRect = geometry();
     // The rectangle above is the one the window returns to from maximized.
     if (Settings.Size_Save && Settings.Maximized)
         setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+// The frame around the window. A window manager frames a window only once it
+// is on the screen; until then a title bar of the usual height is assumed,
+// so that a saved place never hides the title bar above the screen's edge.
+QMargins TFTPqvx::ExpectedFrame() const
+{
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    if (frame != inner)
+        return QMargins(inner.left() - frame.left(), inner.top() - frame.top(), frame.right() - inner.right(),
+                        frame.bottom() - inner.bottom());
+    return QMargins(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this), 0, 0);
 }
 
 void TFTPqvx::RestoreSplitPositions()
@@ -356,20 +360,36 @@ void TFTPqvx::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     m_status->SetWindowWidth(width());
+    RememberNormalRect();
 }
 
-// The rectangle the window has when it is neither maximized nor full
-// screen, as move() and resize() take it: the frame's top left and the inner
-// size. Stored instead of the maximized one, it never outgrows the screen.
+// The inner rectangle the window has when it is neither maximized nor full
+// screen, without the frame: what setGeometry() takes, so that a start puts
+// the window back exactly where it was, whatever its frame (which may differ
+// between the normal and the maximized window). Stored instead of the
+// maximized one, it never outgrows the screen.
 QRect TFTPqvx::NormalWindowRect() const
 {
-    if (!isMaximized() && !isFullScreen())
-        return QRect(pos(), size());
-    const QRect normal = normalGeometry();
-    if (!normal.isValid())
-        return QRect(pos(), size());
-    const QPoint frameOffset = geometry().topLeft() - pos();
-    return QRect(normal.topLeft() - frameOffset, normal.size());
+    return InNormalState() ? geometry() : m_normalRect;
+}
+
+bool TFTPqvx::InNormalState() const
+{
+    return !(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized));
+}
+
+// The window manager maximizes without telling the window its normal
+// rectangle, so the window keeps it itself.
+void TFTPqvx::RememberNormalRect()
+{
+    if (isVisible() && InNormalState())
+        m_normalRect = geometry();
+}
+
+void TFTPqvx::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    RememberNormalRect();
 }
 
 void TFTPqvx::OpenSettingsDialog()

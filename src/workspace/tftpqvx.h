@@ -131,6 +131,7 @@ signals:
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -149,6 +150,9 @@ private:
     void SaveSettings();
     ClosingLayout CurrentLayout() const;
     QRect NormalWindowRect() const;
+    bool InNormalState() const;
+    void RememberNormalRect();
+    QMargins ExpectedFrame() const;
     void OpenSettingsDialog();
     void ShowAbout();
 
@@ -157,6 +161,7 @@ private:
     bool m_firstActivationPending = true;
     bool m_closeSequenceDone = false;
     int m_commandDepth = 0;
+    QRect m_normalRect; // the inner rectangle of the window when last neither maximized nor full screen
 
     MainToolBar *m_toolBar = nullptr;
     PathRow *m_pathRow = nullptr;

@@ -26,7 +26,8 @@ Tsetup::Tsetup(QWidget *parent)
     groups->addWidget(BuildOverwriteGroup(), 1, 0);
     groups->addWidget(BuildLocalViewGroup(), 0, 1);
     groups->addWidget(BuildRemoteViewGroup(), 1, 1);
-    groups->addWidget(BuildSessionGroup(), 2, 0, 1, 2);
+    groups->addWidget(BuildTransfersGroup(), 2, 0, 1, 2);
+    groups->addWidget(BuildSessionGroup(), 3, 0, 1, 2);
 
     auto *ok = new QPushButton(u"OK"_s, this);
     ok->setObjectName(u"OKBtn"_s);
@@ -88,16 +89,22 @@ QGroupBox *Tsetup::BuildOverwriteGroup()
         AddCheckBox(group, u"AllDeleteBox"_s, u"Löschen von mehreren Objekten auf dem FTP Server zulassen"_s);
     m_deleteConfirm =
         AddCheckBox(group, u"DeleteConfirmBox"_s, u"Das Löschen eines FTP Objektes bestätigen"_s);
+    return group;
+}
+
+QGroupBox *Tsetup::BuildTransfersGroup()
+{
+    QGroupBox *group = AddGroup(u" Übertragungen "_s, u"TransfersGroup"_s);
     m_parallelTransfers = new QSpinBox(group);
     m_parallelTransfers->setObjectName(u"ParallelTransfersBox"_s);
     m_parallelTransfers->setRange(1, ApplicationSettings::kMaxParallelTransfers);
-    auto *parallelRow = new QHBoxLayout;
-    auto *parallelLabel = new QLabel(u"Gleichzeitige Übertragungen bei Ordnern:"_s, group);
-    parallelLabel->setBuddy(m_parallelTransfers);
-    parallelRow->addWidget(parallelLabel);
-    parallelRow->addWidget(m_parallelTransfers);
-    parallelRow->addStretch(1);
-    static_cast<QVBoxLayout *>(group->layout())->addLayout(parallelRow);
+    auto *row = new QHBoxLayout;
+    auto *label = new QLabel(u"Gleichzeitige Übertragungen bei Ordnern:"_s, group);
+    label->setBuddy(m_parallelTransfers);
+    row->addWidget(label);
+    row->addWidget(m_parallelTransfers);
+    row->addStretch(1);
+    static_cast<QVBoxLayout *>(group->layout())->addLayout(row);
     return group;
 }
 

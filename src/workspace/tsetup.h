@@ -11,7 +11,7 @@ class QRadioButton;
 class QSpinBox;
 
 // The settings dialog ("Einstellungen"): seventeen of the application
-// settings in five group boxes. OK stores the controls into the in-memory
+// settings in six group boxes. OK stores the controls into the in-memory
 // settings; the file is written when the program closes.
 class Tsetup : public QDialog {
     Q_OBJECT
@@ -30,6 +30,7 @@ private:
     QGroupBox *BuildLocalViewGroup();
     QGroupBox *BuildRemoteViewGroup();
     QGroupBox *BuildOverwriteGroup();
+    QGroupBox *BuildTransfersGroup();
     QGroupBox *BuildSessionGroup();
     QGroupBox *AddGroup(const QString &caption, const QString &objectName);
     QCheckBox *AddCheckBox(QGroupBox *group, const QString &objectName, const QString &caption);

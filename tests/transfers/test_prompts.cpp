@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -213,6 +214,58 @@ private slots:
         QCOMPARE(shown, (QStringList{u"/home/u/a.txt"_s, u"05.03.2024 10:20:30"_s, u"12 Byte"_s, u"a.txt"_s,
                                      u"06.03.2024 11:00:00"_s, u"3000000000 Byte"_s}));
         QVERIFY(!prompt.isVisible());
+    }
+
+    // The five answers keep their places, "Fortsetzen" comes after them
+    // where it is offered, and every caption is shown whole.
+    void overwritePromptButtons_data()
+    {
+        QTest::addColumn<bool>("offerContinue");
+        QTest::newRow("five answers") << false;
+        QTest::newRow("with Fortsetzen") << true;
+    }
+
+    void overwritePromptButtons()
+    {
+        QFETCH(bool, offerContinue);
+        Tfrageueberschreiben prompt;
+        QStringList order;
+        QStringList cut;
+        PromptAnswer<Tfrageueberschreiben> answer([&](Tfrageueberschreiben &dialog, int) {
+            QList<QPushButton *> shown;
+            for (QPushButton *button : dialog.findChildren<QPushButton *>()) {
+                if (button->isVisible())
+                    shown << button;
+            }
+            std::sort(shown.begin(), shown.end(),
+                      [](const QPushButton *a, const QPushButton *b) { return a->x() < b->x(); });
+            for (const QPushButton *button : shown) {
+                order << button->text();
+                QStyleOptionButton option;
+                option.initFrom(button);
+                option.text = button->text();
+                const QRect room =
+                    button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+                if (button->fontMetrics().horizontalAdvance(button->text()) > room.width() ||
+                    button->width() < button->sizeHint().width() ||
+                    !dialog.rect().contains(button->geometry()))
+                    cut << button->text();
+            }
+            dialog.Button3->click();
+        });
+        OverwriteQuestion question{u"/home/u/ein/recht/langer/pfad/zur/vorhandenen/datei.txt"_s,
+                                   u"05.03.2024 10:20:30"_s,
+                                   SizeText(12),
+                                   u"datei.txt"_s,
+                                   u"06.03.2024 11:00:00"_s,
+                                   SizeText(3000000000LL)};
+        question.offerContinue = offerContinue;
+        QCOMPARE(prompt.Ask(question), OverwriteAnswer::No);
+        QStringList expected{u"Ja"_s, u"Ja zu allen"_s, u"Nein"_s, u"Nein zu allen"_s, u"Abbrechen"_s};
+        if (offerContinue)
+            expected << u"Fortsetzen"_s;
+        QCOMPARE(order, expected);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u", "_s)));
     }
 
     void renamePrompt_data()

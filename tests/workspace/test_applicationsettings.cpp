@@ -234,7 +234,8 @@ private slots:
     }
 
     // The frame counts: a window whose inner size just fits would stick out
-    // with its title bar.
+    // with its title bar; the rectangle is the inner one, inside the
+    // centred frame.
     void windowRectangleWithFrame()
     {
         ApplicationSettings settings;
@@ -243,7 +244,7 @@ private slots:
         settings.Bottom = 770;
         const QList<QRect> screen{QRect(0, 0, 1280, 800)};
         QCOMPARE(RestoredWindowRect(settings, screen, QSize(), QMargins(2, 28, 2, 2)),
-                 QRect(138, 0, 1000, 770));
+                 QRect(140, 28, 1000, 770));
         settings.Bottom = 790;
         QVERIFY(!RestoredWindowRect(settings, screen, QSize(), QMargins(2, 28, 2, 2)));
         QVERIFY(RestoredWindowRect(settings, screen, QSize()));

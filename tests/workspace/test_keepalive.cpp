@@ -5,9 +5,12 @@
 #include "remotesessionfixture.h"
 
 #include "keepalive.h"
+#include "remotelistview.h"
 #include "remotepane.h"
 #include "statuspanels.h"
 
+#include <QMenu>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -109,6 +112,63 @@ private slots:
 
         // Once quiet, it does speak.
         QTRY_VERIFY_WITH_TIMEOUT(Noops(server) > 0, 5000);
+        VERIFY_IN_STEP_ON_REAL_SERVER(window->IdFTP1);
+    }
+
+    // While the NOOP waits, the session counts as busy; a selection change
+    // or a context menu then computes the commands disabled. Once the answer
+    // is in, the commands are there again without any further event.
+    void commandStatesFollowTheWait_data()
+    {
+        QTest::addColumn<bool>("contextMenu");
+        QTest::newRow("selection changed meanwhile") << false;
+        QTest::newRow("context menu opened meanwhile") << true;
+    }
+
+    void commandStatesFollowTheWait()
+    {
+        QFETCH(bool, contextMenu);
+        RealFtpServer server(
+            {.commandDelayMs = 1200, .delayedCommands = {u"NOOP"_s}, .files = {{u"da.txt"_s, "x"}}});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        TFTPqvx *window = Open(server, 1, true);
+        QVERIFY(window);
+        RemotePane *pane = window->Remote();
+        RemoteListView *list = window->Browser()->List();
+        const int file = RowNamed(list, u"da.txt"_s);
+        QVERIFY(file > 0);
+        if (contextMenu)
+            list->SelectRow(file);
+        QVERIFY(pane->RefreshButton->isEnabled());
+
+        // The NOOP waits inside the keep-alive's timer, with the event loop
+        // running: the user's action comes from within that wait.
+        bool actedMeanwhile = false;
+        bool disabledMeanwhile = false;
+        QTimer user;
+        user.setInterval(20);
+        connect(&user, &QTimer::timeout, this, [&] {
+            if (!window->Flags.OperationBusy || actedMeanwhile)
+                return;
+            actedMeanwhile = true;
+            // One NOOP is enough.
+            window->KeepAliveTimer()->SetInterval(0);
+            if (contextMenu)
+                emit pane->ContextMenu->aboutToShow();
+            else
+                list->SelectRow(file);
+            disabledMeanwhile = !pane->RefreshButton->isEnabled() && !pane->SpeedButton3->isEnabled();
+        });
+        user.start();
+        QTRY_VERIFY_WITH_TIMEOUT(actedMeanwhile && !window->Flags.OperationBusy, 5000);
+        user.stop();
+        QVERIFY(disabledMeanwhile);
+        QVERIFY(Noops(server) >= 1);
+        for (const QWidget *button :
+             {static_cast<QWidget *>(pane->RefreshButton), static_cast<QWidget *>(pane->SpeedButton3),
+              static_cast<QWidget *>(pane->SpeedButton9), static_cast<QWidget *>(pane->SpeedButton5)})
+            QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
+        QVERIFY(pane->download1->isEnabled());
         VERIFY_IN_STEP_ON_REAL_SERVER(window->IdFTP1);
     }
 };

@@ -8,6 +8,7 @@
 #include "statuspanels.h"
 #include "tftpqvx.h"
 #include "tinifile.h"
+#include "tsetup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +16,9 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -26,6 +30,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -33,6 +38,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <numeric>
 
 using namespace Qt::StringLiterals;
 
@@ -213,13 +219,14 @@ private slots:
         QTest::addColumn<QByteArray>("keys");
         QTest::addColumn<QRect>("expected");
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        const QRect designed(available.x() + (available.width() - 682) / 2,
-                             available.y() + (available.height() - 438) / 2, 682, 438);
-        // Centred with its frame: the frame's top left is given.
+        // The designed window's frame is centred.
+        const QRect designed(available.x() + (available.width() - 682) / 2 + kFrame,
+                             available.y() + (available.height() - 438) / 2 + kFrame, 682, 438);
+        // The saved values are the inner rectangle; centred is the frame.
         QTest::newRow("size only is centred")
             << QByteArray("Size_Save=-1\r\nLeft=100\r\nTop=100\r\nRight=500\r\nBottom=400\r\n")
-            << QRect((available.width() - 400 - 2 * kFrame) / 2, (available.height() - 300 - 2 * kFrame) / 2,
-                     400, 300);
+            << QRect((available.width() - 400 - 2 * kFrame) / 2 + kFrame,
+                     (available.height() - 300 - 2 * kFrame) / 2 + kFrame, 400, 300);
         QTest::newRow("position only")
             << QByteArray("Pos_Save=-1\r\nLeft=30\r\nTop=40\r\nRight=300\r\nBottom=400\r\n")
             << QRect(30, 40, 682, 438);
@@ -240,7 +247,7 @@ private slots:
         TFTPqvx *window = Start();
         QVERIFY(window);
         QCOMPARE(window->geometry().left() - window->frameGeometry().left(), kFrame);
-        QCOMPARE(QRect(window->pos(), window->size()), expected);
+        QCOMPARE(window->geometry(), expected);
     }
 
     QRect SavedRect() const
@@ -262,9 +269,8 @@ private slots:
         TFTPqvx *window = Start();
         QVERIFY(window);
         const QRect normal(QPoint(40, 30), QSize(600, 400));
-        window->move(normal.topLeft());
-        window->resize(normal.size());
-        QTRY_COMPARE(QRect(window->pos(), window->size()), normal);
+        window->setGeometry(normal);
+        QTRY_COMPARE(window->geometry(), normal);
         window->showMaximized();
         QTRY_VERIFY(window->isMaximized() && window->height() > 400);
         for (int round = 0; round < 2; ++round) {
@@ -278,7 +284,7 @@ private slots:
             QVERIFY(window->screen()->availableGeometry().contains(window->frameGeometry()));
         }
         window->showNormal();
-        QTRY_COMPARE(QRect(window->pos(), window->size()), normal);
+        QTRY_COMPARE(window->geometry(), normal);
     }
 
     // Values a larger screen left behind (a window taller than this screen,
@@ -329,12 +335,16 @@ private slots:
         QCOMPARE(local->currentWidget(), static_cast<QWidget *>(local->IconView()));
         QCOMPARE(remote->ViewStyle(), 2);
         const QList<int> remoteWidths = remote->ColumnWidths();
-        QCOMPARE(remoteWidths.value(0), 222);
-        QCOMPARE(remoteWidths.value(1), 70);
-        QVERIFY(remoteWidths.value(2) >= 100); // not saved: as wide as the dates need
-        QCOMPARE(remoteWidths.value(3), 80);
-        QCOMPARE(local->ColumnWidths().value(1), 80); // a saved 0 would hide the column
-        QCOMPARE(local->ColumnWidths().value(2), 55);
+        // A saved name width is where the column starts; it takes the free width.
+        QVERIFY(remote->FitsColumns());
+        QCOMPARE(std::accumulate(remoteWidths.cbegin(), remoteWidths.cend(), 0),
+                 remote->DetailsView()->viewport()->width());
+        // Not saved: as wide as their content and captions need.
+        const QHeaderView *remoteHeader = remote->DetailsView()->header();
+        for (int column = 1; column < 4; ++column)
+            QVERIFY(remoteWidths.value(column) >= remoteHeader->sectionSizeHint(column));
+        QVERIFY(local->ColumnWidths().value(1) > 20); // a saved 0 would hide the column
+        QVERIFY(local->ColumnWidths().value(2) >= 55);
         for (const QString &checked :
              {u"LocalViewsView0"_s, u"RemoteContextViewsView2"_s, u"RemoteButtonViewsView2"_s,
               u"RemoteContextViewsAutoArrange"_s, u"RemoteButtonViewsAutoArrange"_s})
@@ -441,6 +451,37 @@ private slots:
         QCOMPARE(Find<RemoteListView>(u"ListView1"_s)->ViewStyle(), stored ? 1 : 3);
         QCOMPARE(Find<QAction>(u"RemoteContextViewsView1"_s)->isChecked(), stored);
         QCOMPARE(Find<QAction>(u"LocalViewsAutoArrange"_s)->isChecked(), stored);
+    }
+
+    // Each group box of the settings dialog holds the settings of its topic
+    // and nothing else; the folder transfers' setting has a group of its own.
+    void settingsDialogGroups()
+    {
+        Tsetup dialog;
+        QMap<QString, QStringList> held;
+        for (const QGroupBox *group : dialog.findChildren<QGroupBox *>()) {
+            QStringList controls;
+            for (const QWidget *control : group->findChildren<QWidget *>()) {
+                if (qobject_cast<const QAbstractButton *>(control) || qobject_cast<const QSpinBox *>(control))
+                    controls << control->objectName();
+                else if (const auto *label = qobject_cast<const QLabel *>(control))
+                    controls << label->text();
+            }
+            held[group->title()] = controls;
+        }
+        QCOMPARE(held.value(u" Dateien überschreiben "_s),
+                 (QStringList{u"NoPromptOverwriteBox"_s, u"NewOnlyBox"_s, u"AllDeleteBox"_s,
+                              u"DeleteConfirmBox"_s}));
+        QCOMPARE(held.value(u" Startup "_s),
+                 (QStringList{u"LastFolderBox"_s, u"SizeSaveBox"_s, u"PosSaveBox"_s}));
+        const auto withParallel = std::find_if(held.cbegin(), held.cend(), [](const QStringList &controls) {
+            return controls.contains(u"ParallelTransfersBox"_s);
+        });
+        QVERIFY(withParallel != held.cend());
+        QStringList parallelGroup = withParallel.value();
+        parallelGroup.sort();
+        QCOMPARE(parallelGroup,
+                 (QStringList{u"Gleichzeitige Übertragungen bei Ordnern:"_s, u"ParallelTransfersBox"_s}));
     }
 
     void layoutFillsTheWindowWithoutOverlaps()

@@ -125,27 +125,47 @@ private slots:
         QCOMPARE(list->ColumnWidths(), chosen);
     }
 
-    // Widths saved with "Ansicht beim Beenden speichern" stay as saved.
-    void restoredWidthsAreKept()
+    // Widths saved with "Ansicht beim Beenden speichern" (here from a small
+    // window) are where the columns start: a column keeps at least its saved
+    // width and is widened to its content, and the name column still takes
+    // the free width of the larger window.
+    void restoredWidthsAreAStartingPoint()
     {
         m_fixture.Close();
         QTemporaryDir home;
         qputenv("HOME", QFile::encodeName(home.path()));
+        const QString longName = u"Ein längerer Dateiname.txt"_s;
+        WriteFileContent(home.filePath(longName), "x");
         const QString settings = home.filePath(u"Documents/QvxORNAFTPGlimra/glimra.ini"_s);
         QVERIFY(QDir().mkpath(QFileInfo(settings).absolutePath()));
         QFile file(settings);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[StartUp]\r\nAnsicht_FTP_Save=-1\r\nRight_Col0=111\r\nRight_Col2=222\r\n");
+        file.write("[StartUp]\r\nAnsicht_FTP_Save=-1\r\nAnsicht_Lokal_Save=-1\r\nRight_Col0=61\r\n"
+                   "Right_Col1=12\r\nRight_Col3=150\r\nLeft_Col0=61\r\nLeft_Col1=12\r\n");
         file.close();
         TFTPqvx window;
+        window.resize(1400, 800);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTest::qWait(20);
-        const RemoteListView *list = window.Remote()->List;
-        QVERIFY(!list->FitsColumns());
-        QCOMPARE(list->ColumnWidths().value(0), 111);
-        QCOMPARE(list->ColumnWidths().value(2), 222);
-        QVERIFY(window.Local()->List->FitsColumns());
+
+        const RemoteListView *remote = window.Remote()->List;
+        const QTreeView *remoteView = remote->DetailsView();
+        QVERIFY(remote->FitsColumns());
+        QTRY_COMPARE(SumOf(remote->ColumnWidths()), remoteView->viewport()->width());
+        QVERIFY(remote->ColumnWidths().value(0) > 300);
+        QVERIFY(remote->ColumnWidths().value(1) >= remoteView->header()->sectionSizeHint(1));
+        QCOMPARE(remote->ColumnWidths().value(3), 150);
+
+        LocalListView *local = window.Local()->List;
+        QTreeView *localView = local->DetailsView();
+        QVERIFY(local->FitsColumns());
+        QTRY_VERIFY(local->Model()->rowCount(localView->rootIndex()) > 0);
+        // The name column has the file's symbol beside the text.
+        const int nameRoom =
+            localView->fontMetrics().horizontalAdvance(longName) + localView->iconSize().width() + 16;
+        QTRY_VERIFY2(local->ColumnWidths().value(0) > nameRoom && CutTexts(localView, 1).isEmpty(),
+                     qPrintable(u"%1 > %2"_s.arg(local->ColumnWidths().value(0)).arg(nameRoom)));
+        QTRY_COMPARE(SumOf(local->ColumnWidths()), localView->viewport()->width());
     }
 
     void localColumnsShowDatesAndTypesWhole()

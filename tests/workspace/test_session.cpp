@@ -2,11 +2,13 @@
 #include "activityindicator.h"
 #include "connectiontreestore.h"
 #include "enginetesthelpers.h"
+#include "freeport.h"
 #include "maintoolbar.h"
 #include "remotebrowser.h"
 #include "sessioncontrol.h"
 #include "sessionlogview.h"
 #include "sessionwindow.h"
+#include "socketapi.h"
 #include "statuspanels.h"
 #include "tcertfkdlg1.h"
 #include "tftpqvx.h"
@@ -22,7 +24,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -42,6 +46,7 @@ struct Connection {
     bool explicitTls = false;
     bool log = true;
     QString remoteFolder;
+    int timeout = 5000;
 };
 
 Connection ConnectionTo(const RealFtpServer &server)
@@ -66,6 +71,7 @@ ConnectionProfile ProfileOf(const Connection &connection)
     profile.SSL_Explicit = connection.explicitTls;
     profile.Log = connection.log;
     profile.FTPOrdner = connection.remoteFolder;
+    profile.Timeout = connection.timeout;
     return profile;
 }
 
@@ -277,6 +283,67 @@ private slots:
         QCOMPARE(warning, u"Die Verbindungseigenschaften sind mangelhaft."_s);
         QVERIFY(ConnectButton()->isEnabled());
         QVERIFY(!m_window->IdFTP1.IsConnected());
+    }
+
+    // A server that cannot be reached ends the connect without a box, but
+    // status panel 2 and the log say which server and why, in German.
+    void aFailedConnectSaysWhy_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("nothing listens on the port") << u"127.0.0.1"_s << false << u"abgelehnt"_s;
+        QTest::newRow("host name not found")
+            << u"ftp.vertippt.example"_s << false
+            << u"Der Host-Name ftp.vertippt.example konnte nicht aufgelöst werden."_s;
+        QTest::newRow("name lookup too slow")
+            << u"langsam.example"_s << false << u"konnte nicht rechtzeitig aufgelöst werden"_s;
+        QTest::newRow("TLS against a server without it")
+            << u"127.0.0.1"_s << true << u"Die TLS-Verbindung kam nicht zustande"_s;
+    }
+
+    void aFailedConnectSaysWhy()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, tls);
+        QFETCH(QString, reason);
+        // Names resolve here, without asking any name server.
+        SocketApi::SetResolver([](const QString &name) {
+            if (name == u"langsam.example"_s)
+                QThread::msleep(3000);
+            return QStringList();
+        });
+        const auto systemResolver = qScopeGuard([] { SocketApi::SetResolver({}); });
+        RealFtpServer server({});
+        if (tls)
+            START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        Connection connection;
+        connection.host = host;
+        connection.port = tls ? server.port() : FreeLocalPort();
+        connection.ssl = tls;
+        connection.timeout = 1000;
+        QVERIFY(Start());
+        Save(connection);
+        int boxes = 0;
+        ModalAnswer<QMessageBox> noBox([&](QMessageBox &box) {
+            ++boxes;
+            box.accept();
+        });
+        ConnectThroughManager(connection.name);
+
+        VerifyDisconnectedWindow();
+        QCOMPARE(boxes, 0);
+        const QString shown = Panel(2);
+        QVERIFY2(shown.startsWith(u"Keine Verbindung zu %1 (Port %2): "_s.arg(host).arg(connection.port)),
+                 qPrintable(shown));
+        QVERIFY2(shown.contains(reason), qPrintable(shown));
+        QVERIFY2(LogLines().contains(shown), qPrintable(LogLines().join(u'\n')));
+        QVERIFY(!shown.contains(u'\n') && !shown.contains(u'\r'));
+        // The status texts name the host, also when no address was found.
+        QVERIFY2(!AnyLineContains(LogLines(), u"Verbindung zu  wird getrennt."_s),
+                 qPrintable(LogLines().join(u'\n')));
+        if (!tls && reason.contains(u"Host-Name"_s))
+            QVERIFY(LogLines().contains(u"Verbindung zu %1 wird getrennt."_s.arg(host)));
     }
 
     void aServerThatDiesMidListingLeavesTheWindowUsable()
