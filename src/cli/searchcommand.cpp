@@ -119,6 +119,12 @@ void PrintHit(const SearchHit &hit)
     std::fflush(stdout);
 }
 
+// Notes go to the error output: the standard output holds only hits.
+void PrintNote(const QString &text)
+{
+    std::fprintf(stderr, "glimra-cli: %s\n", text.toUtf8().constData());
+}
+
 } // namespace
 
 SearchCommandLine ParseSearchCommandLine(const QStringList &arguments)
@@ -171,11 +177,15 @@ int RunSearchCommand(const SearchCommandLine &line)
     TIdFTP ftp;
     SearchSession session(ftp);
     const bool cancelRequested = false;
+    hooks.crawl.log = [](const QString &text) { PrintNote(text); };
+    SearchRun run(session, *matcher, cancelRequested, hooks);
     try {
-        SearchRun(session, *matcher, cancelRequested, hooks).Run(targets);
+        run.Run(targets);
     } catch (const EIdException &error) {
         throw CliFailure{kExitNetwork, u"Die Suche ist abgebrochen: %1"_s.arg(error.Message())};
     }
+    if (run.SkippedFolders() > 0)
+        PrintNote(SkippedFoldersText(run.SkippedFolders()));
     if (!line.resultsFile.isEmpty() && !ResultsFile::Write(line.resultsFile, hits))
         throw CliFailure{kExitUsage,
                          u"Die Ergebnisdatei %1 kann nicht geschrieben werden."_s.arg(line.resultsFile)};
