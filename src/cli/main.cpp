@@ -7,6 +7,7 @@
 #include "searchcommand.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
 #include <cstdio>
 
@@ -61,5 +62,8 @@ int Run(const QStringList &arguments)
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
+    // Dates are written as the window writes them, whatever the locale of
+    // the environment: a results file must load and sort alike in both.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     return Run(QCoreApplication::arguments().mid(1));
 }

@@ -56,15 +56,13 @@ qint64 ParseSize(const QString &text)
     return size;
 }
 
-void AddTerm(std::array<QString, 3> &row, const QString &option, const QString &term)
+// The n-th --and or --or fills the n-th field of its row, an empty value
+// too: terms only in the second and third AND field are a search of their own.
+void SetTerm(std::array<QString, 3> &row, int &termsGiven, const QString &option, const QString &term)
 {
-    for (QString &slot : row) {
-        if (slot.isEmpty()) {
-            slot = term;
-            return;
-        }
-    }
-    UsageError(u"%1 ist höchstens dreimal erlaubt."_s.arg(option));
+    if (termsGiven == int(row.size()))
+        UsageError(u"%1 ist höchstens dreimal erlaubt."_s.arg(option));
+    row[std::size_t(termsGiven++)] = term;
 }
 
 bool TakesValue(const QString &name)
@@ -74,15 +72,20 @@ bool TakesValue(const QString &name)
     return options.contains(name);
 }
 
-void SetValue(SearchCommandLine &line, const QString &name, const QString &value)
+struct TermsGiven {
+    int andTerms = 0;
+    int orTerms = 0;
+};
+
+void SetValue(SearchCommandLine &line, TermsGiven &given, const QString &name, const QString &value)
 {
     SearchCriteria &criteria = line.criteria;
     if (name == u"--tree"_s)
         line.treeFolder = value;
     else if (name == u"--and"_s)
-        AddTerm(criteria.andTerms, name, value);
+        SetTerm(criteria.andTerms, given.andTerms, name, value);
     else if (name == u"--or"_s)
-        AddTerm(criteria.orTerms, name, value);
+        SetTerm(criteria.orTerms, given.orTerms, name, value);
     else if (name == u"--patterns"_s)
         criteria.patternText = value;
     else if (name == u"--max-size"_s)
@@ -119,11 +122,18 @@ void PrintHit(const SearchHit &hit)
     std::fflush(stdout);
 }
 
+// Notes go to the error output: the standard output holds only hits.
+void PrintNote(const QString &text)
+{
+    std::fprintf(stderr, "glimra-cli: %s\n", text.toUtf8().constData());
+}
+
 } // namespace
 
 SearchCommandLine ParseSearchCommandLine(const QStringList &arguments)
 {
     SearchCommandLine line;
+    TermsGiven termsGiven;
     bool names = false;
     bool content = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -141,7 +151,7 @@ SearchCommandLine ParseSearchCommandLine(const QStringList &arguments)
         } else if (!TakesValue(argument)) {
             UsageError(u"Unbekannte Option: %1"_s.arg(argument));
         } else if (i + 1 < arguments.size()) {
-            SetValue(line, argument, arguments[++i]);
+            SetValue(line, termsGiven, argument, arguments[++i]);
         } else {
             UsageError(u"Die Option %1 braucht einen Wert."_s.arg(argument));
         }
@@ -171,11 +181,15 @@ int RunSearchCommand(const SearchCommandLine &line)
     TIdFTP ftp;
     SearchSession session(ftp);
     const bool cancelRequested = false;
+    hooks.crawl.log = [](const QString &text) { PrintNote(text); };
+    SearchRun run(session, *matcher, cancelRequested, hooks);
     try {
-        SearchRun(session, *matcher, cancelRequested, hooks).Run(targets);
+        run.Run(targets);
     } catch (const EIdException &error) {
         throw CliFailure{kExitNetwork, u"Die Suche ist abgebrochen: %1"_s.arg(error.Message())};
     }
+    if (run.SkippedFolders() > 0)
+        PrintNote(SkippedFoldersText(run.SkippedFolders()));
     if (!line.resultsFile.isEmpty() && !ResultsFile::Write(line.resultsFile, hits))
         throw CliFailure{kExitUsage,
                          u"Die Ergebnisdatei %1 kann nicht geschrieben werden."_s.arg(line.resultsFile)};

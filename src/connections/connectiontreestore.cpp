@@ -62,11 +62,15 @@ ConnectionTreeStore::ConnectionTreeStore(const QString &rootFolder)
 
 // --- paths -------------------------------------------------------------------
 
+// Group names compare ignoring case, as in the tree: "linux" is the
+// folder "Linux" when that exists.
 QString ConnectionTreeStore::GroupFolder(const QString &groupPath) const
 {
     QString folder = m_root;
-    for (const QString &name : groupPath.split(u'/', Qt::SkipEmptyParts))
-        folder = JoinPath(folder, name);
+    for (const QString &name : groupPath.split(u'/', Qt::SkipEmptyParts)) {
+        const QString existing = FindIgnoringCase(folder, name);
+        folder = existing.isEmpty() ? JoinPath(folder, name) : existing;
+    }
     return folder;
 }
 

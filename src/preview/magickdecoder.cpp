@@ -48,8 +48,13 @@ public:
         // otherwise pick one by the bytes, PostScript included.
         const QByteArray name = coder + ':';
         std::strncpy(m_info->filename, name.constData(), sizeof(m_info->filename) - 1);
-        m_info->subimage = 0;
-        m_info->subrange = 1;
+        // Only the first page of a file of pages. The Photo CD coder takes
+        // this choice as one of its resolutions instead (0 being the
+        // smallest), and without one it reads the base resolution.
+        if (coder != "PCD") {
+            m_info->subimage = 0;
+            m_info->subrange = 1;
+        }
     }
     ~Reading()
     {

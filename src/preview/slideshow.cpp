@@ -1,6 +1,7 @@
 #include "slideshow.h"
 
 #include "endsteps.h"
+#include "folderemptying.h"
 #include "idexceptions.h"
 #include "imagelibrary.h"
 #include "maintoolbar.h"
@@ -152,8 +153,7 @@ void Slideshow::LoadGallery()
     });
     if (m_thumbnails)
         m_thumbnails->BeginLoad();
-    // What cannot be deleted stays; its picture is fetched over it.
-    DataFolders::DeleteFilesIn(m_window.Folders().ImagesFolder());
+    FolderEmptying::EmptyInBackground(m_window.Folders().ImagesFolder(), m_window.Folders().TmpFolder());
     RunWithEndSteps([&] { FetchImages(images, remoteFolder); }, [&] { FinishLoad(remoteFolder); });
 }
 

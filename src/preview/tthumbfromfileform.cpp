@@ -208,10 +208,15 @@ void TThumbFromFileForm::RefreshLoadingState()
     ImageLibThumbnails1->SetInputEnabled(!Loading() && !m_saving);
 }
 
+// During a load it stops the fetching only: the pictures already fetched
+// are still decoded and shown, so the grid holds what the images folder
+// holds. Otherwise it stops the decoding of a reload.
 void TThumbFromFileForm::Cancel()
 {
-    ImageLibThumbnails1->CancelDecoding();
-    emit cancelRequested();
+    if (m_loadRunning)
+        emit cancelRequested();
+    else
+        ImageLibThumbnails1->CancelDecoding();
 }
 
 // --- status bar ------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "contentscanner.h"
 #include "folderwalk.h"
+#include "idexceptions.h"
 #include "listingparser.h"
 #include "remotelisting.h"
 #include "searchcriteria.h"
@@ -23,6 +24,7 @@ SearchCrawler::SearchCrawler(TIdFTP &session, const QStringList &features, const
 void SearchCrawler::Crawl(const QString &server, const QString &startFolder)
 {
     m_server = server;
+    m_serverLost = false;
     FolderWalk walk(m_session, m_features, FolderWalk::Revisits::Never);
     m_walk = &walk;
     walk.Begin();
@@ -33,16 +35,36 @@ void SearchCrawler::Crawl(const QString &server, const QString &startFolder)
 
 void SearchCrawler::CrawlCurrentFolder(const QString &folder)
 {
-    if (m_cancelRequested)
+    if (Stopping())
         return;
     if (m_hooks.folderEntered)
         m_hooks.folderEntered(folder);
-    const RemoteListing listing = ListRemoteFolder(m_session, m_features);
-    for (const QString &line : listing.lines) {
-        if (m_cancelRequested)
+    const std::optional<RemoteListing> listing = ListFolder(folder);
+    if (!listing)
+        return;
+    for (const QString &line : listing->lines) {
+        if (Stopping())
             break;
         TIdAntiFreeze::DoProcessThrottled();
-        ReadEntry(line, listing.mlsd, folder);
+        ReadEntry(line, listing->mlsd, folder);
+    }
+}
+
+// One folder whose listing fails (too large, broken off) must not cost the
+// hits of every other folder and server.
+std::optional<RemoteListing> SearchCrawler::ListFolder(const QString &folder)
+{
+    try {
+        return ListRemoteFolder(m_session, m_features);
+    } catch (const EIdException &error) {
+        ++m_skippedFolders;
+        m_serverLost = !m_session.IsConnected();
+        Log(u"Ordner übersprungen, die Auflistung ist fehlgeschlagen: %1 (%2)"_s.arg(folder,
+                                                                                     error.Message()));
+        if (m_serverLost)
+            Log(u"Die Verbindung zu %1 ist verloren, der Rest des Servers wird nicht durchsucht."_s.arg(
+                m_server));
+        return std::nullopt;
     }
 }
 
@@ -65,7 +87,7 @@ void SearchCrawler::CrawlSubfolder(const QString &path)
     case FolderWalk::Step::Entered:
         CrawlCurrentFolder(path);
         // A cancelled crawl sends nothing more before it quits.
-        if (m_cancelRequested)
+        if (Stopping())
             m_walk->StopHere();
         else
             m_walk->ReturnToParent();

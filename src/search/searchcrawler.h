@@ -6,11 +6,13 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class FolderWalk;
 class SearchMatcher;
 class TIdFTP;
 struct RemoteEntry;
+struct RemoteListing;
 
 // Walks a server's folder tree below a start folder with a logged-in
 // session, one listing per folder, tests every listed file and reports the
@@ -35,11 +37,16 @@ public:
                   const bool &cancelRequested, Hooks hooks);
 
     // Crawls the session's current folder, whose path is startFolder;
-    // server names the server in the hits.
+    // server names the server in the hits. A folder whose listing fails is
+    // skipped (and logged); when the server is lost with it, the crawl ends.
     void Crawl(const QString &server, const QString &startFolder);
+    // Folders skipped because their listing failed, over every Crawl.
+    int SkippedFolders() const { return m_skippedFolders; }
 
 private:
+    bool Stopping() const { return m_cancelRequested || m_serverLost; }
     void CrawlCurrentFolder(const QString &folder);
+    std::optional<RemoteListing> ListFolder(const QString &folder);
     void ReadEntry(const QString &line, bool mlsd, const QString &folder);
     void CrawlSubfolder(const QString &path);
     void TestFile(const QString &folder, const RemoteEntry &entry);
@@ -53,4 +60,6 @@ private:
     Hooks m_hooks;
     QString m_server;
     FolderWalk *m_walk = nullptr; // while Crawl runs
+    bool m_serverLost = false;
+    int m_skippedFolders = 0;
 };

@@ -6,6 +6,18 @@
 
 #include <QScopeGuard>
 
+using namespace Qt::StringLiterals;
+
+QString SkippedFoldersText(int skippedFolders)
+{
+    if (skippedFolders <= 0)
+        return QString();
+    if (skippedFolders == 1)
+        return u"Ein Ordner wurde übersprungen, weil seine Auflistung fehlschlug (siehe Protokoll)."_s;
+    return u"%1 Ordner wurden übersprungen, weil ihre Auflistung fehlschlug (siehe Protokoll)."_s.arg(
+        skippedFolders);
+}
+
 SearchRun::SearchRun(SearchSession &session, const SearchMatcher &matcher, const bool &cancelRequested,
                      Hooks hooks)
     : m_session(session)
@@ -41,6 +53,7 @@ void SearchRun::Search(const SearchTarget &target)
         m_hooks.serverReached(server);
     ftp.SetTransferType(ftASCII);
     ftp.ProbeFeatures(m_features);
-    SearchCrawler(ftp, m_features, m_matcher, m_cancelRequested, m_hooks.crawl)
-        .Crawl(server, ftp.CurrentFolderPath());
+    SearchCrawler crawler(ftp, m_features, m_matcher, m_cancelRequested, m_hooks.crawl);
+    crawler.Crawl(server, ftp.CurrentFolderPath());
+    m_skippedFolders += crawler.SkippedFolders();
 }

@@ -9,6 +9,9 @@
 class SearchMatcher;
 class SearchSession;
 
+// The end report's line on folders whose listing failed; empty for none.
+QString SkippedFoldersText(int skippedFolders);
+
 // A saved connection to search: its section in a connection file.
 struct SearchTarget {
     QString connectionFile;
@@ -35,6 +38,8 @@ public:
     // error of the session during a crawl ends the connection with Quit and
     // the whole run: it is thrown on.
     void Run(const QList<SearchTarget> &targets);
+    // Folders left out because their listing failed, over the whole run.
+    int SkippedFolders() const { return m_skippedFolders; }
 
 private:
     void Search(const SearchTarget &target);
@@ -44,4 +49,5 @@ private:
     const bool &m_cancelRequested;
     Hooks m_hooks;
     QStringList m_features;
+    int m_skippedFolders = 0;
 };

@@ -2,13 +2,30 @@
 
 #include "overwritedecision.h"
 
+#include "tinifile.h"
+
+#include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
+#include <iterator>
+
+using namespace Qt::StringLiterals;
 
 void OpenedCopies::Watch(const QString &localPath, const QString &remotePath, const ServerIdentity &server)
 {
     Forget(localPath);
     const QDateTime now = ModificationTime(localPath);
     m_copies.append({localPath, remotePath, server, now, now, State::Quiet});
+}
+
+void OpenedCopies::WatchKept(const Copy &kept)
+{
+    Forget(kept.localPath);
+    Copy copy = kept;
+    copy.lastSeen = ModificationTime(kept.localPath);
+    copy.state = State::Quiet;
+    m_copies.append(copy);
 }
 
 void OpenedCopies::Forget(const QString &localPath)
@@ -128,6 +145,13 @@ QStringList OpenedCopies::UnsavedCopies() const
     return paths;
 }
 
+QList<OpenedCopies::Copy> OpenedCopies::CopiesWithUnsavedChange() const
+{
+    QList<Copy> unsaved;
+    std::copy_if(m_copies.begin(), m_copies.end(), std::back_inserter(unsaved), IsUnsaved);
+    return unsaved;
+}
+
 bool OpenedCopies::IsUnsaved(const Copy &copy)
 {
     const QDateTime now = ModificationTime(copy.localPath);
@@ -144,3 +168,48 @@ QDateTime ModificationTime(const QString &path)
     const QFileInfo file(path);
     return file.exists() ? file.lastModified() : QDateTime();
 }
+
+namespace KeptCopies {
+
+QList<OpenedCopies::Copy> Read(const QString &recordFile)
+{
+    const TIniFile record(recordFile);
+    QList<OpenedCopies::Copy> copies;
+    for (const QString &section : record.ReadSections()) {
+        OpenedCopies::Copy copy;
+        copy.localPath = record.ReadString(section, u"LocalPath"_s, QString());
+        copy.remotePath = record.ReadString(section, u"RemotePath"_s, QString());
+        copy.server.host = record.ReadString(section, u"Host"_s, QString());
+        copy.server.port = record.ReadInteger(section, u"Port"_s, 0);
+        copy.server.user = record.ReadString(section, u"User"_s, QString());
+        bool ok = false;
+        const qint64 onServer = record.ReadString(section, u"OnServer"_s, QString()).toLongLong(&ok);
+        if (copy.localPath.isEmpty() || copy.remotePath.isEmpty() || !ok)
+            continue;
+        copy.onServer = QDateTime::fromMSecsSinceEpoch(onServer);
+        copies.append(copy);
+    }
+    return copies;
+}
+
+bool Write(const QString &recordFile, const QList<OpenedCopies::Copy> &copies)
+{
+    if (!QFile::remove(recordFile) && QFile::exists(recordFile))
+        return false;
+    if (copies.isEmpty())
+        return true;
+    TIniFile record(recordFile);
+    for (qsizetype i = 0; i < copies.size(); ++i) {
+        const OpenedCopies::Copy &copy = copies[i];
+        const QString section = QString::number(i);
+        record.WriteString(section, u"LocalPath"_s, copy.localPath);
+        record.WriteString(section, u"RemotePath"_s, copy.remotePath);
+        record.WriteString(section, u"Host"_s, copy.server.host);
+        record.WriteInteger(section, u"Port"_s, copy.server.port);
+        record.WriteString(section, u"User"_s, copy.server.user);
+        record.WriteString(section, u"OnServer"_s, QString::number(copy.onServer.toMSecsSinceEpoch()));
+    }
+    return record.UpdateFile();
+}
+
+} // namespace KeptCopies

@@ -42,6 +42,9 @@ public:
     // Watches the file at localPath as it is now, as the server's content;
     // a copy watched at that path before is replaced.
     void Watch(const QString &localPath, const QString &remotePath, const ServerIdentity &server);
+    // Watches a copy kept from an earlier run, whose server holds the
+    // content of onServer; its change is offered once its server is connected.
+    void WatchKept(const Copy &kept);
     void Forget(const QString &localPath);
     const Copy *Find(const QString &localPath) const;
     bool IsEmpty() const { return m_copies.isEmpty(); }
@@ -71,6 +74,7 @@ public:
     bool HasUnsavedChange(const QString &localPath) const;
     // The copies with an unsaved change, by local path.
     QStringList UnsavedCopies() const;
+    QList<Copy> CopiesWithUnsavedChange() const;
 
 private:
     Copy *Mutable(const QString &localPath);
@@ -78,6 +82,15 @@ private:
 
     QList<Copy> m_copies;
 };
+
+// The copies kept at a program end because their change is not on the
+// server, recorded for the runs that follow: each stays until it is saved
+// back or the user declines its change.
+namespace KeptCopies {
+QList<OpenedCopies::Copy> Read(const QString &recordFile);
+// An empty list removes the record.
+bool Write(const QString &recordFile, const QList<OpenedCopies::Copy> &copies);
+} // namespace KeptCopies
 
 // Whether two modification times differ by more than one millisecond.
 bool TimesDiffer(const QDateTime &a, const QDateTime &b);

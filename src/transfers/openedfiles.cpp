@@ -9,6 +9,7 @@
 #include "uploadengine.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
@@ -19,6 +20,9 @@ namespace {
 
 // How often the copies' modification times are read.
 constexpr int kWatchMs = 500;
+
+// Beside the work folder, whose files the program end deletes.
+constexpr QStringView kKeptCopiesRecord = u"kept_copies";
 
 } // namespace
 
@@ -34,8 +38,43 @@ OpenedFiles::OpenedFiles(TFTPqvx &window, DownloadEngine &downloads, UploadEngin
             [this] { m_copies.ServerConnected(); });
     // The window may ask after this object is gone, while it is being destroyed.
     window.UnsavedCopies = [self = QPointer<OpenedFiles>(this)] {
-        return self ? self->m_copies.UnsavedCopies() : QStringList();
+        return self ? self->KeepUnsavedCopies() : QStringList();
     };
+    WatchKeptCopies();
+}
+
+QString OpenedFiles::KeptCopiesRecord() const
+{
+    return m_window.Folders().RootFolder() + kKeptCopiesRecord.toString();
+}
+
+// Copies kept by earlier runs are watched as if opened in this one, so their
+// change is offered again and the program end keeps them again.
+void OpenedFiles::WatchKeptCopies()
+{
+    const QString workFolder = QDir(m_window.Folders().WorkFolder()).absolutePath();
+    for (const OpenedCopies::Copy &kept : KeptCopies::Read(KeptCopiesRecord())) {
+        const QFileInfo file(kept.localPath);
+        if (file.absolutePath() == workFolder && file.isFile())
+            m_copies.WatchKept(kept);
+    }
+    if (!m_copies.IsEmpty())
+        m_watch.start();
+}
+
+// The program ends: the copies whose change is not on the server stay in the
+// work folder, and the record lets the next run watch them again.
+QStringList OpenedFiles::KeepUnsavedCopies() const
+{
+    const QList<OpenedCopies::Copy> unsaved = m_copies.CopiesWithUnsavedChange();
+    if (!KeptCopies::Write(KeptCopiesRecord(), unsaved))
+        m_window.ShowError(
+            u"Die Liste der behaltenen Dateien konnte nicht in \"%1\" gespeichert werden."_s.arg(
+                KeptCopiesRecord()));
+    QStringList paths;
+    for (const OpenedCopies::Copy &copy : unsaved)
+        paths.append(copy.localPath);
+    return paths;
 }
 
 OpenedFiles::~OpenedFiles() = default;

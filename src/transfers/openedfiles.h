@@ -36,6 +36,9 @@ public:
     QMessageBox *Question() const { return m_question; }
 
 private:
+    QString KeptCopiesRecord() const;
+    void WatchKeptCopies();
+    QStringList KeepUnsavedCopies() const;
     void Launch(const QString &localPath, const QString &remotePath);
     void LookAtCopies();
     void OfferNext();

@@ -9,6 +9,7 @@
 #include "resultsfile.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -21,15 +22,15 @@ struct CliResult {
     QString err;
 };
 
-CliResult RunSearch(const QStringList &arguments)
+CliResult RunCli(const QStringList &arguments, const QString &locale = u"de_DE.UTF-8"_s)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"TZ"_s, u"UTC"_s);
-    environment.insert(u"LC_ALL"_s, u"de_DE.UTF-8"_s);
+    environment.insert(u"LC_ALL"_s, locale);
+    environment.insert(u"LANG"_s, locale);
     process.setProcessEnvironment(environment);
-    process.start(qEnvironmentVariable("GLIMRA_BINARY_DIR") + u"/src/cli/glimra-cli"_s,
-                  QStringList{u"search"_s} + arguments);
+    process.start(qEnvironmentVariable("GLIMRA_BINARY_DIR") + u"/src/cli/glimra-cli"_s, arguments);
     CliResult result;
     if (!process.waitForFinished(30000)) {
         process.kill();
@@ -41,6 +42,11 @@ CliResult RunSearch(const QStringList &arguments)
     result.lines.sort();
     result.err = QString::fromUtf8(process.readAllStandardError());
     return result;
+}
+
+CliResult RunSearch(const QStringList &arguments)
+{
+    return RunCli(QStringList{u"search"_s} + arguments);
 }
 
 // server, folder and name of each output line
@@ -87,6 +93,12 @@ private slots:
                                  << QStringList{text};
         QTest::newRow("case counts") << QStringList{u"--case"_s, u"--and"_s, u"WELT"_s, u"Arbeit"_s} << 1
                                      << QStringList{};
+        QTest::newRow("names, AND terms only in the second field")
+            << QStringList{u"--names"_s, u"--and"_s, QString(), u"--and"_s, u"brief"_s, u"Arbeit"_s} << 1
+            << QStringList{};
+        QTest::newRow("names, an empty first OR term")
+            << QStringList{u"--names"_s, u"--or"_s, QString(), u"--or"_s, u"brief"_s, u"Arbeit"_s} << 0
+            << QStringList{text};
         QTest::newRow("names") << QStringList{u"--names"_s, u"--or"_s, u"brief"_s,
                                               u"--or"_s,    u"c."_s,   u"Arbeit"_s}
                                << 0 << QStringList{wav, text};
@@ -147,6 +159,41 @@ private slots:
         QCOMPARE(result.lines.first(),
                  QStringList({hit.server, hit.folder, hit.name, hit.sizeText, hit.dateText}).join(u'\t'));
         QCOMPARE(hit.sizeText, u"3"_s);
+    }
+
+    // The window reads results files with German date texts; the tool
+    // writes the same texts under any locale.
+    void datesAreTheWindowsWhateverTheLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("C") << u"C"_s;
+        QTest::newRow("English") << u"en_US.UTF-8"_s;
+        QTest::newRow("French") << u"fr_FR.UTF-8"_s;
+    }
+
+    void datesAreTheWindowsWhateverTheLocale()
+    {
+        QFETCH(QString, locale);
+        const QRegularExpression windowDate(u"^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d$"_s);
+        const QString file = m_tree.Path(u"datum.toserve"_s);
+        const CliResult search = RunCli({u"search"_s, u"--tree"_s, m_tree.TreeFolder(), u"--patterns"_s,
+                                         u"*.mp3"_s, u"--toserve"_s, file, u"Arbeit"_s},
+                                        locale);
+        QVERIFY2(search.exitCode == 0, qPrintable(search.err));
+        const QString hitDate = search.lines.value(0).section(u'\t', 4, 4);
+        QVERIFY2(windowDate.match(hitDate).hasMatch(), qPrintable(hitDate));
+        const auto hits = ResultsFile::Read(file);
+        QVERIFY(hits && hits->size() == 1);
+        QCOMPARE(hits->first().dateText, hitDate);
+
+        const QString url = u"ftp://%1:%2@127.0.0.1:%3/musik"_s.arg(m_server->user(), m_server->password())
+                                .arg(m_server->port());
+        const CliResult listing = RunCli({url, u"ls"_s}, locale);
+        QVERIFY2(listing.exitCode == 0, qPrintable(listing.err));
+        const QStringList fileRows = listing.lines.filter(QRegularExpression(u"^-\\t"_s));
+        QCOMPARE(fileRows.size(), 1);
+        const QString listedDate = fileRows.first().section(u'\t', 2, 2);
+        QVERIFY2(windowDate.match(listedDate).hasMatch(), qPrintable(listedDate));
     }
 
 private:

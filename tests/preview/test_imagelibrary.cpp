@@ -53,6 +53,8 @@ private slots:
         QTest::newRow("TGA") << u"g.tga"_s << MagickPictureBytes(landscape, "TGA") << QSize(400, 300);
         QTest::newRow("PCX, through GraphicsMagick")
             << u"h.pcx"_s << MagickPictureBytes(portrait, "PCX") << QSize(48, 64);
+        QTest::newRow("Photo CD at its base resolution")
+            << u"k.pcd"_s << MagickPictureBytes(SamplePicture({768, 512}), "PCD") << QSize(768, 512);
         QTest::newRow("a JPEG named .png") << u"i.png"_s << QtPictureBytes(portrait, "jpg") << QSize(48, 64);
         QTest::newRow("empty file") << u"leer.jpg"_s << QByteArray() << QSize();
         QTest::newRow("broken PNG") << u"kaputt.png"_s << QByteArray("\x89PNG\r\n\x1a\nnot a picture")

@@ -5,6 +5,7 @@
 #include "../transfers/transferwindow.h"
 #include "testpictures.h"
 
+#include "folderemptying.h"
 #include "maintoolbar.h"
 #include "operationflags.h"
 #include "sessionlogview.h"
@@ -12,6 +13,7 @@
 #include "timagelibthumbnails.h"
 #include "tthumbfromfileform.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -262,6 +264,88 @@ private slots:
         window.Browser()->RefreshRemoteList();
         QCOMPARE(m_window.Panel(2), u"Fertig"_s);
         QVERIFY(RowNamed(m_window.List(), u"z.jpg"_s) > 0);
+    }
+
+    // "Abbrechen" ends the fetching only: every picture fetched before it
+    // is still decoded and shown.
+    void abbrechenShowsThePicturesFetchedBeforeIt()
+    {
+        QMap<QString, QByteArray> files;
+        const QByteArray photo = QtPictureBytes(SamplePicture({1200, 900}), "png");
+        for (int number = 0; number < 30; ++number)
+            files.insert(u"a%1.png"_s.arg(number, 2, 10, QChar(u'0')), photo);
+        RealFtpServer server({.files = files});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(Open(server));
+        const QString images = Window().Folders().ImagesFolder();
+
+        int decodingAtPress = 0;
+        QTimer press;
+        press.setInterval(1);
+        connect(&press, &QTimer::timeout, [&] {
+            TThumbFromFileForm *thumbnails = Show().ThumbnailWindow();
+            if (decodingAtPress > 0 || !thumbnails)
+                return;
+            const TImageLibThumbnails *grid = thumbnails->ImageLibThumbnails1;
+            if (grid->Pending() == 0 || grid->Count() + grid->Pending() < 3)
+                return;
+            decodingAtPress = grid->Pending();
+            thumbnails->SpeedButton1->click();
+        });
+        press.start();
+        Window().ToolBar()->SpeedButton20->click();
+        press.stop();
+
+        QVERIFY(decodingAtPress > 0);
+        TThumbFromFileForm *thumbnails = FinishedThumbnails();
+        QVERIFY(thumbnails);
+        const QStringList fetched = FilesIn(images).keys();
+        QVERIFY2(fetched.size() < 30, qPrintable(QString::number(fetched.size())));
+        QCOMPARE(SortedCaseless(ShownNames(*thumbnails->ImageLibThumbnails1)), SortedCaseless(fetched));
+        QCOMPARE(thumbnails->PanelText(0), TThumbFromFileForm::CountText(int(fetched.size())));
+        QCOMPARE(thumbnails->PanelText(1), u"Fertig"_s);
+        CheckNothingRuns();
+    }
+
+    // What the previous load left in the images folder goes without holding
+    // the window: no turn of its event loop waits longer than 50 ms, and the
+    // folder holds only the new pictures and the user's own sub folder.
+    void emptyingTheImagesFolderDoesNotHoldTheWindow()
+    {
+        const QByteArray picture = QtPictureBytes(SamplePicture({40, 30}), "jpg");
+        RealFtpServer server({.files = {{u"a.jpg"_s, picture}, {u"b.jpg"_s, picture}}});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(Open(server));
+        Window().ToolBar()->SpeedButton20->click();
+        QVERIFY(FinishedThumbnails());
+
+        const QString images = Window().Folders().ImagesFolder();
+        for (int number = 0; number < 8000; ++number)
+            QVERIFY(WriteFileContent(images + u"alt%1.jpg"_s.arg(number), QByteArray()));
+        QVERIFY(QDir().mkpath(images + u"eigene"_s));
+        QVERIFY(WriteFileContent(images + u"eigene/behalten.jpg"_s, picture));
+
+        QElapsedTimer clock;
+        qint64 lastTurn = 0;
+        qint64 longestGap = 0;
+        QTimer turns;
+        turns.setInterval(1);
+        connect(&turns, &QTimer::timeout, [&] {
+            longestGap = std::max(longestGap, clock.elapsed() - lastTurn);
+            lastTurn = clock.elapsed();
+        });
+        turns.start();
+        clock.start();
+        Window().ToolBar()->SpeedButton20->click();
+        QVERIFY(FinishedThumbnails());
+        turns.stop();
+        QVERIFY2(longestGap <= 50, qPrintable(u"%1 ms"_s.arg(longestGap)));
+
+        FolderEmptying::WaitForDeletions();
+        QCOMPARE(FilesIn(images).keys(), (QStringList{u"a.jpg"_s, u"b.jpg"_s}));
+        QVERIFY(QFileInfo::exists(images + u"eigene/behalten.jpg"_s));
+        QCOMPARE(QDir(Window().Folders().TmpFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList());
     }
 
     // A name that would leave the images folder is skipped with a log line.

@@ -87,6 +87,7 @@ struct SearchOutcome {
     QList<SearchHit> hits;
     QStringList log;
     QStringList testedFiles;
+    int skippedFolders = 0;
 };
 
 inline QStringList HitPaths(const QList<SearchHit> &hits)

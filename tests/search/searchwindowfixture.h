@@ -98,7 +98,8 @@ public:
         QStringList messages;
         ModalAnswer<QMessageBox> closing(
             [&messages](QMessageBox &box) {
-                messages.append(box.text());
+                messages.append(box.informativeText().isEmpty() ? box.text()
+                                                                : box.text() + u'\n' + box.informativeText());
                 box.accept();
             },
             10);

@@ -49,6 +49,7 @@ public:
         const bool noCancel = false;
         const auto matcher = SearchMatcher::Prepare(criteria);
         TIdFTP ftp;
+        ftp.MaxListingSize = m_maxListingSize;
         SearchSession session(ftp);
         session.OnLog = [&outcome](const QString &line) { outcome.log.append(line); };
         session.SetLogging(true);
@@ -60,12 +61,18 @@ public:
             if (afterFileTested)
                 afterFileTested(outcome);
         };
-        SearchRun(session, *matcher, cancel ? *cancel : noCancel, hooks).Run(m_tree.TargetsAt(path));
+        SearchRun run(session, *matcher, cancel ? *cancel : noCancel, hooks);
+        run.Run(m_tree.TargetsAt(path));
+        outcome.skippedFolders = run.SkippedFolders();
         return outcome;
     }
 
 private slots:
-    void init() { QVERIFY(m_tree.Prepare()); }
+    void init()
+    {
+        QVERIFY(m_tree.Prepare());
+        m_maxListingSize = TIdFTP::kDefaultMaxListingSize;
+    }
 
     void aMusicSearchListsEveryMp3WithoutDownloading_data() { AddServerKindRows(); }
 
@@ -199,6 +206,32 @@ private slots:
         QVERIFY(outcome.log.join(u'\n').contains(u"mehr als 64 Ebenen"_s));
     }
 
+    // A listing that fails costs its own folder only: the crawl goes on
+    // with the next folder and the next server and counts what it skipped.
+    void aFolderWhoseListingFailsIsSkipped_data() { AddServerKindRows(); }
+
+    void aFolderWhoseListingFailsIsSkipped()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QMap<QString, QByteArray> files{{u"a/lied.mp3"_s, "x"}, {u"z/ende.mp3"_s, "x"}};
+        for (int file = 0; file < 200; ++file)
+            files.insert(u"gross/eine-datei-mit-einem-recht-langen-namen-%1.mp3"_s.arg(file), "x");
+        RealFtpServer server({.kind = kind, .files = files});
+        START_OR_SKIP(server, kind);
+        QVERIFY(m_tree.Save(u"G"_s, u"Eins"_s, ProfileFor(server)));
+        QVERIFY(m_tree.Save(u"G"_s, u"Zwei"_s, ProfileFor(server, u"localhost"_s)));
+        m_maxListingSize = 4096;
+
+        const SearchOutcome outcome = Search(u"G"_s, MusicSearch());
+        QCOMPARE(HitPaths(outcome.hits),
+                 (QStringList{u"127.0.0.1:/a/lied.mp3"_s, u"127.0.0.1:/z/ende.mp3"_s,
+                              u"localhost:/a/lied.mp3"_s, u"localhost:/z/ende.mp3"_s}));
+        QCOMPARE(outcome.skippedFolders, 2);
+        QCOMPARE(outcome.log.filter(u"Ordner übersprungen"_s).size(), 2);
+        QVERIFY(outcome.log.filter(u"Ordner übersprungen"_s).first().contains(u"/gross"_s));
+        QTRY_COMPARE(server.commands().filter(u"QUIT"_s, Qt::CaseInsensitive).size(), 2);
+    }
+
     void aCancelStopsBeforeTheNextListingLine()
     {
         RealFtpServer server({.files = {{u"a/1.mp3"_s, "x"}, {u"a/2.mp3"_s, "x"}, {u"a/3.mp3"_s, "x"}}});
@@ -250,6 +283,7 @@ private slots:
 
 private:
     ConnectionTreeFixture m_tree;
+    qint64 m_maxListingSize = TIdFTP::kDefaultMaxListingSize;
 };
 
 QTEST_GUILESS_MAIN(CrawlTest)

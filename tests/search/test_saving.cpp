@@ -91,6 +91,10 @@ private slots:
                  HitOn(u"127.0.0.1"_s, u"/pub"_s, u"b.txt"_s)});
         QCOMPARE(Logins(first), 1);
         QCOMPARE(Saved(), (QStringList{u"a1.txt=A1"_s, u"a3.txt=A3"_s, u"b.txt=B"_s}));
+        // The save window's log hides the password as every log does.
+        const QStringList log = m_fixture.Searching().SaveWindow()->ListBox1->Lines();
+        QVERIFY(log.contains(u"Gesendet: PASS (HIDDEN)<EOL>"_s));
+        QVERIFY(log.filter(first.password()).isEmpty());
 
         Clear();
         first.clearTranscript();

@@ -100,6 +100,27 @@ private slots:
         QVERIFY(log.size() <= TSuchergDlg::kLogLimit);
     }
 
+    // A folder whose listing fails is left out; the search goes on and its
+    // end says how many folders it left out.
+    void aFailingListingIsSkippedAndReported()
+    {
+        RealFtpServer::Options options = FoldersWithSongs(2);
+        for (int file = 0; file < 200; ++file)
+            options.files.insert(u"gross/eine-datei-mit-einem-recht-langen-namen-%1.txt"_s.arg(file), "x");
+        RealFtpServer server(options);
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        QVERIFY(m_fixture.Save(QString(), u"Server"_s, ProfileFor(server)));
+        m_fixture.Window()->IdFTPSearch.MaxListingSize = 4096;
+
+        QCOMPARE(m_fixture.RunSearch({u"Server"_s}, ChooseMusic),
+                 QStringList{u"Der Suchvorgang abgeschlossen\nEin Ordner wurde übersprungen, weil seine "
+                             u"Auflistung fehlschlug (siehe Protokoll)."_s});
+        QStringList rows = m_fixture.RowTexts();
+        rows.sort();
+        QCOMPARE(rows, (QStringList{u"127.0.0.1 /ordner0 lied.mp3"_s, u"127.0.0.1 /ordner1 lied.mp3"_s}));
+        QCOMPARE(m_fixture.Results().ListBox1->Lines().filter(u"Ordner übersprungen"_s).size(), 1);
+    }
+
     void aCancelStopsOnlyTheSearch()
     {
         RealFtpServer server(FoldersWithSongs(40));

@@ -79,6 +79,19 @@ private:
         return QTest::qWaitFor(shown, timeoutMs) ? Opened().Question() : nullptr;
     }
 
+    // Closes the main window as the user does; returns the texts of the
+    // messages the program end showed.
+    QStringList CloseTheProgram()
+    {
+        QStringList shown;
+        PromptAnswer<QMessageBox> told([&shown](QMessageBox &box, int) {
+            shown.append(box.text());
+            box.accept();
+        });
+        m_window.Window()->close();
+        return shown;
+    }
+
     void Answer(QMessageBox::StandardButton button, const QString &copy)
     {
         QMessageBox *question = AwaitQuestion();
@@ -351,16 +364,28 @@ private slots:
         QTRY_COMPARE(m_window.Panel(2), note);
 
         // The program ends: the unsaved copy stays, and the user is told where.
-        QString farewell;
-        PromptAnswer<QMessageBox> told([&](QMessageBox &box, int) {
-            farewell = box.text();
-            box.accept();
-        });
-        m_window.Window()->close();
-        QCOMPARE(told.Answered(), 1);
-        QVERIFY2(farewell.contains(changed), qPrintable(farewell));
+        QStringList farewell = CloseTheProgram();
+        QCOMPARE(farewell.size(), 1);
+        QVERIFY2(farewell.first().contains(changed), qPrintable(farewell.first()));
         QCOMPARE(FileContent(changed), QByteArray("neu"));
         QVERIFY(!QFileInfo::exists(unchanged));
+
+        // The next run did not open it: the change is offered once its
+        // server is connected, and the end keeps it and says so again.
+        QVERIFY(m_window.Reopen(server));
+        Answer(QMessageBox::Yes, changed);
+        QTRY_COMPARE(m_window.Panel(2), note);
+        farewell = CloseTheProgram();
+        QCOMPARE(farewell.size(), 1);
+        QVERIFY2(farewell.first().contains(changed), qPrintable(farewell.first()));
+        QCOMPARE(FileContent(changed), QByteArray("neu"));
+
+        // Declining the change lets it go at the end that follows.
+        QVERIFY(m_window.Reopen(server));
+        Answer(QMessageBox::No, changed);
+        QTRY_VERIFY(!Opened().Copies().HasUnsavedChange(changed));
+        QCOMPARE(CloseTheProgram(), QStringList());
+        QVERIFY(!QFileInfo::exists(changed));
     }
 };
 

@@ -37,6 +37,15 @@ public:
         m_fixture.Connect(server, useMlsd);
         return Window()->IdFTP1.IsConnected() && Window()->Local()->List->SetFolder(m_local->path());
     }
+    // The program's next run over the same data folders, logged in again.
+    bool Reopen(RealFtpServer &server)
+    {
+        if (!m_fixture.ReopenWindow())
+            return false;
+        InstallTransfers(*Window());
+        m_fixture.Connect(server);
+        return Window()->IdFTP1.IsConnected();
+    }
     void Close() { m_fixture.Close(); }
     // Logs in again, after a disconnect, as a connect does.
     void Reconnect(RealFtpServer &server, bool useMlsd = true) { m_fixture.Connect(server, useMlsd); }

@@ -239,6 +239,36 @@ private slots:
         QVERIFY2(host.log.first().contains(u"..\\..\\x"_s), qPrintable(host.log.first()));
     }
 
+    // A listed group names the folder of that name whatever its letter case:
+    // present entries are not offered again and no second folder appears.
+    void groupsAreFoundIgnoringCase_data()
+    {
+        QTest::addColumn<QString>("listedGroup");
+        QTest::addColumn<QString>("inhaltName");
+        QTest::newRow("lower case") << u"linux"_s << u"inhalt.ini"_s;
+        QTest::newRow("upper case, nested") << u"ÖFFENTLICH\\LINUX"_s << u"inhalt.ini"_s;
+        QTest::newRow("file name in other case") << u"LiNuX"_s << u"INHALT.INI"_s;
+    }
+
+    void groupsAreFoundIgnoringCase()
+    {
+        QFETCH(QString, listedGroup);
+        QFETCH(QString, inhaltName);
+        const QString folder = listedGroup.contains(u'\\') ? u"Öffentlich/Linux"_s : u"Linux"_s;
+        Put(folder + u'/' + inhaltName, "[KERNEL ARCHIV]\r\nFTP_Server=k.example\r\n");
+        Put(u"../FTPAdressen.txt"_s, kSignature +
+                                         ListedSection("Kernel Archiv", listedGroup.toUtf8(), "k.example") +
+                                         ListedSection("Neu", listedGroup.toUtf8(), "n.example"));
+        const QStringList before = FilesBelow(m_root);
+
+        ScriptedMergeHost host({EntryAnswer::Add});
+        QCOMPARE(Merge(host, {}), 1);
+        QCOMPARE(host.asked, QStringList{u"Neu"_s});
+        QCOMPARE(FilesBelow(m_root), before);
+        QCOMPARE(TIniFile(Path(folder + u'/' + inhaltName)).ReadSections(),
+                 (QStringList{u"KERNEL ARCHIV"_s, u"Neu"_s}));
+    }
+
     // "Abbrechen" during the merge keeps what was added; the progress
     // says where the run stood.
     void stoppingKeepsTheEntriesAddedSoFar()

@@ -54,6 +54,20 @@ public:
         return m_window.get();
     }
 
+    // The next run of the program: a new window over the same home.
+    TFTPqvx *ReopenWindow()
+    {
+        if (m_window && m_window->IdFTP1.IsConnected())
+            m_window->IdFTP1.CloseConnection();
+        m_window.reset();
+        m_window = std::make_unique<TFTPqvx>();
+        m_window->CreateDialogs();
+        m_window->show();
+        if (!QTest::qWaitForWindowExposed(m_window.get()))
+            return nullptr;
+        return m_window.get();
+    }
+
     // Logs the main session in and lists the server's first folder, as a
     // connect does, without the connection manager.
     void Connect(const RealFtpServer &server, bool useMlsd = true)

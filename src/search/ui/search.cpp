@@ -185,6 +185,7 @@ void Search::Run(const SearchMatcher &matcher, const QList<SearchTarget> &target
     ShowResults();
     m_session.SetLogging(true);
     bool finished = false;
+    int skippedFolders = 0;
     {
         const auto restore = qScopeGuard([this] {
             m_session.SetLogging(false);
@@ -192,14 +193,19 @@ void Search::Run(const SearchMatcher &matcher, const QList<SearchTarget> &target
             ShowSearching(false);
         });
         m_window.RunCommand([&] {
-            SearchRun(m_session, matcher, m_cancelRequested, DisplayHooks()).Run(targets);
+            SearchRun run(m_session, matcher, m_cancelRequested, DisplayHooks());
+            run.Run(targets);
+            skippedFolders = run.SkippedFolders();
             finished = true;
         });
     }
     if (!finished || m_closing)
         return;
     QApplication::beep();
-    QMessageBox::information(&m_window, QString(), u"Der Suchvorgang abgeschlossen"_s);
+    QMessageBox done(QMessageBox::Information, QString(), u"Der Suchvorgang abgeschlossen"_s, QMessageBox::Ok,
+                     &m_window);
+    done.setInformativeText(SkippedFoldersText(skippedFolders));
+    done.exec();
     ShowResults();
 }
 

@@ -1,5 +1,6 @@
 #include "tssavedlg.h"
 
+#include "passwordmask.h"
 #include "searchhit.h"
 #include "sessionlogview.h"
 #include "tidantifreeze.h"
@@ -50,7 +51,10 @@ TssaveDlg::TssaveDlg(QWidget *parent)
     layout->addWidget(StatusBar1);
     resize(489, 169);
 
-    m_session.OnLog = [this](const QString &line) { AddLogLine(line); };
+    m_session.OnLog = [this](const QString &line) {
+        AddLogLine(
+            MaskPasswords(line, {IdFTP1.Password, IdFTP1.Gateway_Password, IdFTP1.SocksInfo.Password}));
+    };
     IdFTP1.OnWorkBegin = [this](TIdTCPConnection *, TWorkMode mode, qint64 countMax) {
         WorkBegin(mode, countMax);
     };
