@@ -206,7 +206,7 @@ void PutTree(CliSession &session, const CommandLine &line)
     // Relative names are taken from the folder the login ends in.
     QString remoteRoot = remote;
     if (!remote.startsWith(u'/')) {
-        const QString start = session.Connected().CurrentDir();
+        const QString start = session.Connected().CurrentFolderPath();
         if (start.isEmpty())
             session.Refused(u"Der Server nennt keinen aktuellen Ordner."_s);
         remoteRoot = Joined(start, remote);

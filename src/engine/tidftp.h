@@ -145,6 +145,7 @@ public:
     PassiveTarget EnterPassive();
     // EPSV; nothing when the server refuses it.
     std::optional<PassiveTarget> EnterExtendedPassive();
+    std::optional<PassiveTarget> ReadExtendedPassiveReply();
     // EPSV, or PASV when the server refused EPSV before in this session.
     PassiveTarget EnterPassiveMode();
     // PORT, or EPRT for an IPv6 address.
@@ -189,6 +190,7 @@ private:
     bool TransferActive(const QString &command, const QList<int> &preliminaryCodes,
                         const DataMover &moveData);
     bool AskToRestart();
+    std::optional<PassiveTarget> SendWithExtendedPassive(const QString &command);
     void SendTransferCommand(const QString &command);
     bool ReadPreliminaryReply(const QList<int> &positiveCodes);
     bool FinishTransfer(bool dataMoved, const std::exception_ptr &failure);
@@ -214,6 +216,9 @@ private:
     bool m_loggedIn = false;
     bool m_protectData = false;
     bool m_extendedPassiveRefused = false;
+    // EPSV was answered on this session: the next ones go out together with
+    // their transfer command.
+    bool m_extendedPassiveWorks = false;
     QString m_systemType;
     TIdFTPTransferType m_transferType = ftBinary;
 };

@@ -92,7 +92,13 @@ TIdFTP::PassiveTarget TIdFTP::EnterPassive()
 // address is the one the control connection goes to.
 std::optional<TIdFTP::PassiveTarget> TIdFTP::EnterExtendedPassive()
 {
-    if (SendChecked(u"EPSV"_s, 229) != 229) {
+    WriteLine(u"EPSV"_s);
+    return ReadExtendedPassiveReply();
+}
+
+std::optional<TIdFTP::PassiveTarget> TIdFTP::ReadExtendedPassiveReply()
+{
+    if (ReadReply({229}) != 229) {
         if (!IsConnected())
             throw EIdConnClosedGracefully();
         return std::nullopt;
@@ -108,6 +114,7 @@ std::optional<TIdFTP::PassiveTarget> TIdFTP::EnterExtendedPassive()
     const int port = fields.value(3).toInt(&ok);
     if (fields.size() != 5 || !ok || port < 1 || port > 65535)
         RaiseBadPassiveReply(line, u"EPSV");
+    m_extendedPassiveWorks = true;
     return PassiveTarget{Binding().PeerIP, port};
 }
 
@@ -243,20 +250,55 @@ bool TIdFTP::TransferPassive(const QString &command, const QList<int> &prelimina
                              const DataMover &moveData)
 {
     SetActivity(3);
-    const PassiveTarget peer = EnterPassiveMode();
-    if (m_transfer->abortRequested || !AskToRestart())
+    std::optional<PassiveTarget> peer = SendWithExtendedPassive(command);
+    if (!peer) {
+        if (m_transfer->phase != TransferState::Phase::Preparing)
+            return false;
+        peer = EnterPassiveMode();
+        if (m_transfer->abortRequested || !AskToRestart())
+            return false;
+        SendTransferCommand(command);
+    }
+    if (m_transfer->abortRequested)
         return false;
-    SendTransferCommand(command);
     SetActivity(1);
     auto &data = CreateDataConnection<TIdTCPClient>();
     data.SocksInfo = SocksInfo;
-    data.Host = peer.address;
-    data.Port = peer.port;
+    data.Host = peer->address;
+    data.Port = peer->port;
     if (!data.OpenConnection() || !ReadPreliminaryReply(preliminaryCodes))
         return false;
     SecureDataConnection(data);
     moveData(data);
     return true;
+}
+
+// Once EPSV has worked on this session, the transfer command goes out right
+// behind it: the server answers EPSV, waits for the data connection and
+// then answers the command, which saves a round trip per file. Not with
+// REST, which must come right before the command. Nothing when the way
+// through PASV is to be taken; a refused EPSV has then been answered, and
+// so has the command that came with it.
+std::optional<TIdFTP::PassiveTarget> TIdFTP::SendWithExtendedPassive(const QString &command)
+{
+    if (!m_extendedPassiveWorks || m_extendedPassiveRefused || m_transfer->restartAt > 0 ||
+        m_transfer->abortRequested)
+        return std::nullopt;
+    WriteLine(u"EPSV"_s);
+    SendTransferCommand(command);
+    std::optional<PassiveTarget> peer = ReadExtendedPassiveReply();
+    if (peer)
+        return peer;
+    m_extendedPassiveWorks = false;
+    m_extendedPassiveRefused = true;
+    // The command came without a data connection; the server refuses it.
+    ReadReply();
+    if (ReplyCode() >= 100 && ReplyCode() < 200) {
+        m_transfer->phase = TransferState::Phase::Running;
+        return std::nullopt;
+    }
+    m_transfer->phase = TransferState::Phase::Preparing;
+    return std::nullopt;
 }
 
 bool TIdFTP::TransferActive(const QString &command, const QList<int> &preliminaryCodes,

@@ -293,6 +293,33 @@ private slots:
         QCOMPARE(FileContent(m_window.Local(u"voll.txt"_s)), QByteArray("content"));
     }
 
+    // A file that changed between the listing and its transfer: what
+    // arrives must match the size the server gave, or the local file stays
+    // as it was and the message says how much came.
+    void aFileThatChangedSinceTheListing_data()
+    {
+        QTest::addColumn<QByteArray>("now");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("grew") << QByteArray(100, 'x') << u"kam länger an als angekündigt (100 statt 50 Bytes)"_s;
+        QTest::newRow("shrank") << QByteArray(20, 'x') << u"kam unvollständig an (20 von 50 Bytes)"_s;
+    }
+
+    void aFileThatChangedSinceTheListing()
+    {
+        QFETCH(QByteArray, now);
+        QFETCH(QString, message);
+        RealFtpServer server({.files = {{u"datei.bin"_s, QByteArray(50, 'a')}}});
+        START_OR_SKIP(server, Kind::Pyftpdlib);
+        QVERIFY(m_window.Open(server));
+        QVERIFY(WriteFileContent(m_window.Local(u"datei.bin"_s), "alt"));
+        QVERIFY(WriteFileContent(server.rootDir() + u"/datei.bin"_s, now));
+        m_window.Window()->Settings.No_Prompt_Overwrite = true;
+        m_window.Download({u"datei.bin"_s});
+        QVERIFY2(m_window.Panel(2).contains(message), qPrintable(m_window.Panel(2)));
+        QCOMPARE(FileContent(m_window.Local(u"datei.bin"_s)), QByteArray("alt"));
+        QCOMPARE(QDir(m_window.LocalRoot()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
     // A size the listing gave is used as it stands: no SIZE for those files,
     // and the transfers still run in binary type after the listing's ASCII.
     // A link's listed size is its own, so its target's size is asked for.
