@@ -9,7 +9,37 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Holds small writes on a socket back while it lives, and sends them as one.
+class SendsHeldTogether {
+public:
+    explicit SendsHeldTogether(int socket)
+        : m_socket(socket)
+    {
+        Cork(1);
+    }
+    ~SendsHeldTogether() { Cork(0); }
+    SendsHeldTogether(const SendsHeldTogether &) = delete;
+    SendsHeldTogether &operator=(const SendsHeldTogether &) = delete;
+
+private:
+    void Cork(int on) const
+    {
+        if (m_socket >= 0)
+            ::setsockopt(m_socket, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
+    }
+
+    int m_socket;
+};
+
+} // namespace
 
 namespace {
 
@@ -284,8 +314,13 @@ std::optional<TIdFTP::PassiveTarget> TIdFTP::SendWithExtendedPassive(const QStri
     if (!m_extendedPassiveWorks || m_extendedPassiveRefused || m_transfer->restartAt > 0 ||
         m_transfer->abortRequested)
         return std::nullopt;
-    WriteLine(u"EPSV"_s);
-    SendTransferCommand(command);
+    {
+        // Both commands leave in one segment: servers read a command only
+        // once they have dealt with the one before.
+        const SendsHeldTogether held(Binding().Handle);
+        WriteLine(u"EPSV"_s);
+        SendTransferCommand(command);
+    }
     std::optional<PassiveTarget> peer = ReadExtendedPassiveReply();
     if (peer)
         return peer;
