@@ -230,8 +230,9 @@ QList<WalkEntry> DownloadEngine::ListEnteredFolder(const QString &path)
     m_above.append(Browser().Shown());
     // The walk asked PWD on the way in.
     Browser().ListEnteredFolder(path);
-    // The listing's "Fertig" is not the operation's while files still move.
-    if (m_download.Pool() && m_download.Pool()->HasWork())
+    // The listing's "Fertig" is not the operation's: the pool's files move
+    // until the operation's end.
+    if (m_download.HasPool())
         m_window.Status()->SetPanelText(2, kFilesMoving);
     const RemoteListModel &rows = *Browser().List()->Rows();
     QList<WalkEntry> entries;
