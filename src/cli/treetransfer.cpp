@@ -82,7 +82,10 @@ public:
             m_refusal = message;
     }
 
-    void Log(const QString &line) override { std::fprintf(stderr, "glimra-cli: %s\n", line.toUtf8().constData()); }
+    void Log(const QString &line) override
+    {
+        std::fprintf(stderr, "glimra-cli: %s\n", line.toUtf8().constData());
+    }
 
 private:
     CliSession &m_session;

@@ -184,7 +184,8 @@ void FolderDownload::DownloadFile(const QString &folder, const WalkEntry &file, 
     Transfer(candidate, choice, reserved);
 }
 
-void FolderDownload::Transfer(const DownloadCandidate &file, TransferChoice choice, const QStringList &siblings)
+void FolderDownload::Transfer(const DownloadCandidate &file, TransferChoice choice,
+                              const QStringList &siblings)
 {
     if (choice == TransferChoice::Skip)
         return;
@@ -206,7 +207,8 @@ void FolderDownload::Transfer(const DownloadCandidate &file, TransferChoice choi
     // ever start a file anew.
     if (choice == TransferChoice::Continue) {
         m_host.FileStarting(file.entry.name, file.size - std::max<qint64>(file.partial.size(), 0));
-        outcome = ContinueFile(m_session, download, stopped, [this](const QString &line) { m_host.Log(line); });
+        outcome =
+            ContinueFile(m_session, download, stopped, [this](const QString &line) { m_host.Log(line); });
     } else {
         m_host.FileStarting(file.entry.name, file.size);
         outcome = ReceiveFile(m_session, download, stopped);
@@ -242,7 +244,8 @@ void FolderDownload::Finish()
     if (!m_pool)
         return;
     const std::unique_ptr<TransferPool> pool = std::move(m_pool);
-    pool->Finish(m_session, [this] { return StopWanted(); }, [this, &pool] { m_host.WhileWaiting(*pool); });
+    pool->Finish(
+        m_session, [this] { return StopWanted(); }, [this, &pool] { m_host.WhileWaiting(*pool); });
     if (const QString error = pool->FirstError(); !error.isEmpty())
         throw EIdException(error);
     if (const QString refusal = pool->RefusalMessage(); !refusal.isEmpty() && m_host.MayContinue())

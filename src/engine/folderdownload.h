@@ -65,7 +65,11 @@ public:
     // it and the server's reply), or a local folder could not be made.
     virtual void Refused(const QString &message) = 0;
     // A file starts to move over the walking session (size -1: unknown).
-    virtual void FileStarting(const QString &name, qint64 size) { Q_UNUSED(name) Q_UNUSED(size) }
+    virtual void FileStarting(const QString &name, qint64 size)
+    {
+        Q_UNUSED(name)
+        Q_UNUSED(size)
+    }
     virtual void Log(const QString &line) = 0;
     // Between steps, and while waiting for the pool: let events run, show
     // progress, keep the session alive.
@@ -121,7 +125,6 @@ public:
     // The folder the walk stands in, as the server named it.
     QString CurrentFolder() const { return m_walk.CurrentPath(); }
     bool HasPool() const { return m_pool != nullptr; }
-    const TransferPool *Pool() const { return m_pool.get(); }
 
 private:
     void WalkEntered(const QString &folder, const QString &name, const QString &localParent);

@@ -79,9 +79,10 @@ namespace {
 
 QString IncompleteFileText(const QString &path, qint64 received, qint64 expected)
 {
-    const QString format = received > expected
-                               ? u"Die Datei %1 kam länger an als angekündigt (%2 statt %3 Bytes) und wurde nicht gespeichert."_s
-                               : u"Die Datei %1 kam unvollständig an (%2 von %3 Bytes) und wurde nicht gespeichert."_s;
+    const QString format =
+        received > expected
+            ? u"Die Datei %1 kam länger an als angekündigt (%2 statt %3 Bytes) und wurde nicht gespeichert."_s
+            : u"Die Datei %1 kam unvollständig an (%2 von %3 Bytes) und wurde nicht gespeichert."_s;
     return format.arg(path, QString::number(received), QString::number(expected));
 }
 

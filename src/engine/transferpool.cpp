@@ -68,7 +68,8 @@ struct TransferPool::Shared {
 
     // A refusal or a failure ends the taking, as it ends the walk of a
     // single connection; the files running meanwhile complete.
-    void Done(DownloadOutcome outcome, const QString &refusalText = QString(), const QString &error = QString())
+    void Done(DownloadOutcome outcome, const QString &refusalText = QString(),
+              const QString &error = QString())
     {
         {
             const std::lock_guard guard(lock);
@@ -268,12 +269,6 @@ QString TransferPool::RefusalMessage() const
     return m_shared->refusal;
 }
 
-bool TransferPool::HasWork() const
-{
-    const std::lock_guard guard(m_shared->lock);
-    return !m_shared->queue.empty() || m_shared->running > 0;
-}
-
 qint64 TransferPool::BytesDone() const
 {
     return m_shared->bytesDone;
@@ -400,7 +395,8 @@ void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<T
         session->Encoding = next->encoding;
         shared->Report(Event::Kind::FileStarted, number, next->localPath);
         try {
-            const DownloadOutcome outcome = Move(*session, *next, [&shared] { return shared->cancel.load(); });
+            const DownloadOutcome outcome =
+                Move(*session, *next, [&shared] { return shared->cancel.load(); });
             shared->Done(outcome, next->remotePath + u": "_s + session->LastReplyLine());
         } catch (const EIdException &error) {
             shared->Done(DownloadOutcome::Refused, QString(), error.Message());

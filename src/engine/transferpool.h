@@ -98,8 +98,6 @@ public:
     bool TransferRefused() const;
     // The first refusal: the file's remote path and the server's reply.
     QString RefusalMessage() const;
-    // Files queued or being moved.
-    bool HasWork() const;
     // Bytes moved and bytes queued over the pool's lifetime.
     qint64 BytesDone() const;
     qint64 BytesQueued() const;

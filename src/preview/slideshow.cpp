@@ -1,11 +1,11 @@
 #include "slideshow.h"
 
 #include "endsteps.h"
+#include "filedownload.h"
 #include "folderemptying.h"
 #include "idexceptions.h"
 #include "imagelibrary.h"
 #include "maintoolbar.h"
-#include "filedownload.h"
 #include "pathrow.h"
 #include "remotebrowser.h"
 #include "remotelisting.h"
@@ -159,7 +159,6 @@ void Slideshow::LoadGallery()
 
 void Slideshow::FetchImages(const QList<GalleryImage> &images, const QString &remoteFolder)
 {
-    TIdFTP &session = m_window.IdFTP1;
     const QString imagesFolder = m_window.Folders().ImagesFolder();
     for (const GalleryImage &image : images) {
         TIdAntiFreeze::DoProcessThrottled();
@@ -171,7 +170,6 @@ void Slideshow::FetchImages(const QList<GalleryImage> &images, const QString &re
             continue;
         }
         m_window.Flags.ExpectedSize = image.size;
-        session.SetTransferType(ftBinary);
         m_window.Status()->SetPanelText(1, image.name);
         const QString localPath = imagesFolder + image.name;
         if (FetchImage(WithTrailingSlash(remoteFolder) + image.name, localPath, image.size))

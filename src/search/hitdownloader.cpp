@@ -1,8 +1,8 @@
 #include "hitdownloader.h"
 
 #include "connectionprofile.h"
-#include "idexceptions.h"
 #include "filedownload.h"
+#include "idexceptions.h"
 #include "remotelisting.h"
 #include "searchhit.h"
 #include "searchsession.h"

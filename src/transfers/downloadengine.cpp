@@ -134,7 +134,8 @@ bool DownloadEngine::FetchCopy(const QString &remotePath, const QString &target)
         copy.target = target;
         copy.knownSize = size;
         copy.leftover = PartFile::Leftover::Remove;
-        const DownloadOutcome outcome = ReceiveFile(Session(), copy, [this] { return Flags().CancelRequested; });
+        const DownloadOutcome outcome =
+            ReceiveFile(Session(), copy, [this] { return Flags().CancelRequested; });
         if (outcome == DownloadOutcome::Refused)
             Flags().CancelRequested = true;
         written = outcome == DownloadOutcome::Completed;

@@ -111,7 +111,8 @@ TransferChoice TransferEngine::Decide(const ExistingTarget &target,
 {
     const OverwriteRules rules{m_window.Settings.New_Only, m_window.Settings.No_Prompt_Overwrite};
     const bool cancelledBefore = Flags().CancelRequested;
-    const TransferChoice choice = DecideTransfer(target, rules, Flags(), [&] { return m_prompt.Ask(question()); });
+    const TransferChoice choice =
+        DecideTransfer(target, rules, Flags(), [&] { return m_prompt.Ask(question()); });
     if (!cancelledBefore && Flags().CancelRequested)
         m_cancelledByAnswer = true;
     return choice;
@@ -253,4 +254,3 @@ QString ParentPath(const QString &remotePath)
         return slash == 0 ? u"/"_s : QString();
     return path.left(slash);
 }
-

@@ -162,9 +162,12 @@ void UploadEngine::UploadFile(const QString &localFile)
     if (choice == TransferChoice::Skip)
         return;
     const QString remotePath = WithTrailingSlash(RemoteFolder()) + name;
-    if (choice == TransferChoice::Replace &&
-        Queue({PooledTransfer::Direction::Upload, remotePath, file.absoluteFilePath(), file.size(),
-               KeepsLocalTime() ? localTime : QDateTime(), {}}))
+    if (choice == TransferChoice::Replace && Queue({PooledTransfer::Direction::Upload,
+                                                    remotePath,
+                                                    file.absoluteFilePath(),
+                                                    file.size(),
+                                                    KeepsLocalTime() ? localTime : QDateTime(),
+                                                    {}}))
         return;
     const bool stored = choice == TransferChoice::Continue
                             ? ContinueUpload(file, remotePath)

@@ -679,7 +679,8 @@ private slots:
         options.cutFirstTransferAfter = options.ignoreRestart ? 5000 : 0;
         options.zeroSizes = server == u"every size 0"_s;
         const QByteArray content = RandomBytes(20000, 7);
-        options.files = {{u"baum/f"_s, content}, {u"baum/f.glimra-part"_s, RandomBytes(600, 8)},
+        options.files = {{u"baum/f"_s, content},
+                         {u"baum/f.glimra-part"_s, RandomBytes(600, 8)},
                          {u"baum/g.txt"_s, "kurz"}};
         RealFtpServer ftp(options);
         START_OR_SKIP(ftp, RealFtpServer::Kind::Pyftpdlib);
@@ -690,9 +691,11 @@ private slots:
 
         if (options.ignoreRestart) {
             // The first transfer breaks off; --continue asks for the rest.
-            QVERIFY(RunCli(url + QStringList{u"get"_s, u"baum/f"_s, u"unten/f"_s}, local.path()).exitCode != 0);
-            const CliResult result = RunCli(
-                QStringList{u"--continue"_s} + url + QStringList{u"get"_s, u"baum/f"_s, u"unten/f"_s}, local.path());
+            QVERIFY(RunCli(url + QStringList{u"get"_s, u"baum/f"_s, u"unten/f"_s}, local.path()).exitCode !=
+                    0);
+            const CliResult result =
+                RunCli(QStringList{u"--continue"_s} + url + QStringList{u"get"_s, u"baum/f"_s, u"unten/f"_s},
+                       local.path());
             QCOMPARE(result.exitCode, exitCode);
             QVERIFY2(result.err.contains(u"nicht ab Byte 5000 gesendet"_s), qPrintable(result.err));
             QCOMPARE(FileContent(local.filePath(u"unten/f"_s)), content);
@@ -700,11 +703,13 @@ private slots:
         }
         const CliResult single = RunCli(url + QStringList{u"get"_s, u"baum/f"_s, u"unten/f"_s}, local.path());
         QCOMPARE(single.exitCode, exitCode);
-        const CliResult tree = RunCli(url + QStringList{u"get"_s, u"-r"_s, u"baum"_s, u"unten"_s}, local.path());
+        const CliResult tree =
+            RunCli(url + QStringList{u"get"_s, u"-r"_s, u"baum"_s, u"unten"_s}, local.path());
         QCOMPARE(tree.exitCode, exitCode);
         if (exitCode != 0) {
             // The older copy stays as it was; the run says why.
-            QVERIFY2(single.err.contains(u"kam unvollständig an (8000 von 20000 Bytes)"_s), qPrintable(single.err));
+            QVERIFY2(single.err.contains(u"kam unvollständig an (8000 von 20000 Bytes)"_s),
+                     qPrintable(single.err));
             QCOMPARE(FileContent(local.filePath(u"unten/f"_s)), QByteArray("alter Inhalt"));
             return;
         }
@@ -740,7 +745,8 @@ private slots:
                    parent.filePath(u"hier"_s));
         QCOMPARE(result.exitCode, 2);
         QVERIFY2(result.err.contains(u"bitte LOKAL angeben"_s), qPrintable(result.err));
-        QCOMPARE(QDir(parent.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{u"hier"_s});
+        QCOMPARE(QDir(parent.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{u"hier"_s});
         QVERIFY(QDir(parent.filePath(u"hier"_s)).isEmpty());
     }
 
@@ -762,11 +768,12 @@ private slots:
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         QTemporaryDir local;
         CliResult result;
-        RUN_OK(result, {Url(server), u"--parallel"_s, QString::number(parallel), u"get"_s, u"-r"_s, u"baum"_s},
+        RUN_OK(result,
+               {Url(server), u"--parallel"_s, QString::number(parallel), u"get"_s, u"-r"_s, u"baum"_s},
                local.path());
-        QCOMPARE(TreeOf(local.path()), (QMap<QString, QByteArray>{{u"baum/"_s, {}},
-                                                                  {u"baum/a/"_s, {}},
-                                                                  {u"baum/a/datei.txt"_s, "Inhalt"}}));
+        QCOMPARE(TreeOf(local.path()),
+                 (QMap<QString, QByteArray>{
+                     {u"baum/"_s, {}}, {u"baum/a/"_s, {}}, {u"baum/a/datei.txt"_s, "Inhalt"}}));
         QVERIFY2(result.err.contains(u"Ordner übersprungen"_s), qPrintable(result.err));
     }
 

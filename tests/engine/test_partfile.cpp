@@ -108,7 +108,8 @@ private slots:
         QTemporaryDir dir;
         const QString target = dir.filePath(u"f"_s);
         const QString partName = PartFile::PartPath(target);
-        const QStringList reserved = situation == u"reserved"_s ? QStringList{u"f.glimra-part"_s} : QStringList();
+        const QStringList reserved =
+            situation == u"reserved"_s ? QStringList{u"f.glimra-part"_s} : QStringList();
         if (situation == u"user"_s)
             QVERIFY(WriteFileContent(partName, "echt"));
         QVERIFY(!PartFile::PartialData(target, reserved).exists());

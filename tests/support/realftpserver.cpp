@@ -216,9 +216,9 @@ bool RealFtpServer::start(QString *error)
 QString RealFtpServer::optionsProblem() const
 {
     const Options &o = m_options;
-    if (o.kind != Kind::Pyftpdlib && (o.latin1Names || o.hideMlsd || o.unixModeFact || o.commandDelayMs > 0 ||
-                                      o.cutFirstTransferAfter > 0 || o.rateLimit > 0 || o.refuseRestart ||
-                                      o.ignoreRestart || o.zeroSizes))
+    if (o.kind != Kind::Pyftpdlib &&
+        (o.latin1Names || o.hideMlsd || o.unixModeFact || o.commandDelayMs > 0 ||
+         o.cutFirstTransferAfter > 0 || o.rateLimit > 0 || o.refuseRestart || o.ignoreRestart || o.zeroSizes))
         return u"latin1Names, hideMlsd, unixModeFact, commandDelayMs, cutFirstTransferAfter, rateLimit, "
                u"refuseRestart, ignoreRestart and zeroSizes are options of the pyftpdlib server"_s;
     if (o.implicitTls && o.explicitTls)

@@ -300,7 +300,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("now");
         QTest::addColumn<QString>("message");
-        QTest::newRow("grew") << QByteArray(100, 'x') << u"kam länger an als angekündigt (100 statt 50 Bytes)"_s;
+        QTest::newRow("grew") << QByteArray(100, 'x')
+                              << u"kam länger an als angekündigt (100 statt 50 Bytes)"_s;
         QTest::newRow("shrank") << QByteArray(20, 'x') << u"kam unvollständig an (20 von 50 Bytes)"_s;
     }
 

@@ -362,7 +362,8 @@ private slots:
             m_window.Close();
         }
         QMap<QString, QByteArray> expected;
-        for (auto file = files.begin(); file != files.end() && file.key() != u"baum/n%1.bin"_s.arg(existing); ++file)
+        for (auto file = files.begin(); file != files.end() && file.key() != u"baum/n%1.bin"_s.arg(existing);
+             ++file)
             expected.insert(file.key(), file.value());
         expected.insert(u"baum/"_s, {});
         expected.insert(u"baum/n%1.bin"_s.arg(existing), "alt");
@@ -391,10 +392,12 @@ private slots:
             const QStringList log = m_window.Window()->Log()->Lines();
             const QStringList refusal = log.filter(u"f5.bin: 550"_s);
             QVERIFY2(!refusal.isEmpty(), qPrintable(log.join(u'\n')));
-            QVERIFY2(log.filter(QRegularExpression(u"PASS (?!\\(HIDDEN\\))"_s)).isEmpty(), qPrintable(log.join(u'\n')));
+            QVERIFY2(log.filter(QRegularExpression(u"PASS (?!\\(HIDDEN\\))"_s)).isEmpty(),
+                     qPrintable(log.join(u'\n')));
             if (connections > 1) {
                 const QStringList marked = log.filter(u"[Verbindung "_s);
-                QVERIFY2(!marked.filter(u"Gesendet: RETR"_s, Qt::CaseInsensitive).isEmpty(), qPrintable(log.join(u'\n')));
+                QVERIFY2(!marked.filter(u"Gesendet: RETR"_s, Qt::CaseInsensitive).isEmpty(),
+                         qPrintable(log.join(u'\n')));
                 const QStringList replies = marked.filter(QRegularExpression(u"^Erh\\.: 550"_s));
                 QVERIFY2(!replies.isEmpty(), qPrintable(log.join(u'\n')));
                 QCOMPARE(SessionLogView::TextColor(replies.first(), false), QColor(Qt::red));
@@ -443,9 +446,9 @@ private slots:
             sample.setInterval(5);
             connect(&sample, &QTimer::timeout, [&] {
                 const QMap<QString, QByteArray> arrived = TreeOf(m_window.LocalRoot());
-                const qsizetype complete = std::count_if(arrived.keyBegin(), arrived.keyEnd(), [](const QString &path) {
-                    return path.endsWith(u".bin"_s);
-                });
+                const qsizetype complete =
+                    std::count_if(arrived.keyBegin(), arrived.keyEnd(),
+                                  [](const QString &path) { return path.endsWith(u".bin"_s); });
                 if (complete == files.size())
                     return;
                 if (firstSpeed == 0 && window.Flags.TransferActive)
@@ -469,9 +472,9 @@ private slots:
             // One connection shows each file's own speed.
             if (connections > 1)
                 QVERIFY2(firstSpeed > 0 && firstSpeed < 3 * averageSpeed,
-                     qPrintable(u"%1 connections: first %2 KB/s, average %3 KB/s"_s.arg(connections)
-                                    .arg(firstSpeed)
-                                    .arg(averageSpeed)));
+                         qPrintable(u"%1 connections: first %2 KB/s, average %3 KB/s"_s.arg(connections)
+                                        .arg(firstSpeed)
+                                        .arg(averageSpeed)));
             m_window.Close();
         }
     }
