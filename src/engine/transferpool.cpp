@@ -306,6 +306,8 @@ void TransferPool::CopyProfile(const TIdFTP &from, TIdFTP &to)
     to.Host = from.Host;
     to.Port = from.Port;
     to.ResolveTimeout = from.ResolveTimeout;
+    // A server that goes silent ends an extra connection's wait as it ends the session's.
+    to.ReadTimeout = from.ReadTimeout;
     to.BoundIP = from.BoundIP;
     to.UseNagle = from.UseNagle;
     to.SocksInfo = from.SocksInfo;

@@ -11,15 +11,18 @@
 #include "remotebrowser.h"
 #include "remotelistmodel.h"
 #include "remotelistview.h"
+#include "sessionlogview.h"
 #include "tftpqvx.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <QTreeView>
 
@@ -65,6 +68,7 @@ public:
         m_window->show();
         if (!QTest::qWaitForWindowExposed(m_window.get()))
             return nullptr;
+        WatchForHangs();
         return m_window.get();
     }
 
@@ -80,6 +84,10 @@ public:
         session.Passive = true;
         session.MListart = useMlsd;
         session.UseNagle = false;
+        // As a connect through the window does: a silent server ends the wait
+        // with an error instead of holding the test until its time runs out.
+        if (session.ReadTimeout == TIdTCPConnection::kWaitForever)
+            session.ReadTimeout = kReplyWaitMs;
         // Listed times stay as the server gives them.
         session.TimeCorrection.DateTimeNo = true;
         session.ConnectAndLogin();
@@ -99,8 +107,35 @@ public:
     QString Home() const { return m_home->path(); }
 
 private:
+    static constexpr int kReplyWaitMs = 30000;
+    static constexpr int kHangReportMs = 90000;
+
+    // A test that waits far longer than any should prints what the window
+    // shows, the dialog in front and the session log, before its time runs out.
+    void WatchForHangs()
+    {
+        m_hangReport = std::make_unique<QTimer>();
+        m_hangReport->setSingleShot(true);
+        QObject::connect(m_hangReport.get(), &QTimer::timeout, [this] {
+            if (!m_window)
+                return;
+            qWarning().noquote() << "Still waiting after" << kHangReportMs / 1000 << "s. Dialog in front:"
+                                 << (QApplication::activeModalWidget()
+                                         ? QApplication::activeModalWidget()->metaObject()->className()
+                                         : "none");
+            for (const QWidget *widget : QApplication::topLevelWidgets())
+                if (widget->isVisible() && widget != m_window.get())
+                    qWarning().noquote() << "  shown:" << widget->metaObject()->className()
+                                         << widget->windowTitle();
+            for (const QString &line : m_window->Log()->Lines())
+                qWarning().noquote() << "  log:" << line;
+        });
+        m_hangReport->start(kHangReportMs);
+    }
+
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<TFTPqvx> m_window;
+    std::unique_ptr<QTimer> m_hangReport;
 };
 
 // --- reading and driving the remote list ---------------------------------
