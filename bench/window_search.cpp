@@ -121,8 +121,8 @@ int main(int argc, char *argv[])
 
     TFTPqvx window;
     window.CreateDialogs();
-    InstallTransfers(window);
-    Search &search = InstallSearch(window);
+    InstallTransfers(window.Parts());
+    Search &search = InstallSearch(window.Parts());
     window.show();
     QApplication::processEvents();
     if (!SaveConnection(window, arguments)) {

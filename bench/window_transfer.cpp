@@ -48,7 +48,7 @@ int main(int argc, char *argv[])
 
     TFTPqvx window;
     window.CreateDialogs();
-    InstallTransfers(window);
+    InstallTransfers(window.Parts());
     if (arguments.size() == 8)
         window.Settings.Parallel_Transfers = arguments[7].toInt();
     window.show();
@@ -57,16 +57,16 @@ int main(int argc, char *argv[])
 
     QElapsedTimer clock;
     clock.start();
-    TIdFTP &session = window.IdFTP1;
+    TIdFTP &session = window.Main().Connection;
     session.Host = arguments[1];
     session.Port = arguments[2].toInt();
     session.User = arguments[3];
     session.Password = arguments[4];
     session.Passive = true;
     session.UseNagle = false;
-    window.RunCommand([&] {
+    window.Main().RunCommand([&] {
         session.ConnectAndLogin();
-        session.ProbeFeatures(window.Features);
+        session.ProbeFeatures(window.Main().Features);
         window.Browser()->RefreshRemoteList();
     });
     RemoteListView *list = window.Remote()->List;

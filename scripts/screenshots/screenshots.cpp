@@ -216,12 +216,12 @@ int main(int argc, char **argv)
     InstallUserInterfacePump();
 
     TFTPqvx window;
-    InstallSlideshow(window);
+    InstallSlideshow(window.Parts());
     SaveSampleConnections();
     window.CreateDialogs();
-    InstallTransfers(window);
-    InstallSearch(window);
-    InstallListUpdate(window);
+    InstallTransfers(window.Parts());
+    InstallSearch(window.Parts());
+    InstallListUpdate(window.Parts());
     window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))
@@ -234,7 +234,7 @@ int main(int argc, char **argv)
             done = PickInManager(manager, u"Demo"_s, folder.filePath(u"connection-manager.png"_s)) && done;
         });
         window.Session()->Connect();
-        done = done && pick.Answered() == 1 && window.IdFTP1.LoggedIn();
+        done = done && pick.Answered() == 1 && window.Main().Connection.LoggedIn();
     }
     done = done && SaveScreen(window, folder.filePath(u"main-window.png"_s));
     done = done && ShowFolderTree(window, folder.filePath(u"folder-tree.png"_s));

@@ -12,11 +12,14 @@
 #include "remotepane.h"
 #include "sessioncontrol.h"
 #include "statuspanels.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
+#include "windowparts.h"
 #include "thumbnailbounds.h"
 #include "tidantifreeze.h"
 #include "transferengine.h"
 #include "tthumbfromfileform.h"
+#include "applicationsettings.h"
+#include "datafolders.h"
 
 #include <QAction>
 #include <QApplication>
@@ -52,31 +55,32 @@ QList<GalleryImage> ImagesToFetch(const std::vector<RemotePaneEntry> &entries)
 
 } // namespace
 
-Slideshow::Slideshow(TFTPqvx &window)
-    : QObject(&window)
-    , m_window(window)
+Slideshow::Slideshow(WindowParts &parts)
+    : QObject(parts.window)
+    , m_parts(parts)
+    , m_session(*parts.session)
 {
     setObjectName(u"Slideshow"_s);
     ConnectCommands();
     // Closing the main window closes the thumbnail window first, so that
     // its bounds are among the settings written then.
-    window.installEventFilter(this);
+    parts.window->installEventFilter(this);
 }
 
-Slideshow *Slideshow::Of(const TFTPqvx &window)
+Slideshow *Slideshow::Of(const QObject &window)
 {
     return window.findChild<Slideshow *>(u"Slideshow"_s, Qt::FindDirectChildrenOnly);
 }
 
 void Slideshow::ConnectCommands()
 {
-    connect(m_window.ToolBar()->SpeedButton20, &QToolButton::clicked, this, &Slideshow::ShowGallery);
+    connect(m_parts.toolBar->SpeedButton20, &QToolButton::clicked, this, &Slideshow::ShowGallery);
     // Once the listing has finished in full: its flags cleared, its rows shown.
-    connect(m_window.Browser(), &RemoteBrowser::galleryLoadRequested, this, &Slideshow::LoadAfterListing,
+    connect(m_parts.browser, &RemoteBrowser::galleryLoadRequested, this, &Slideshow::LoadAfterListing,
             Qt::QueuedConnection);
     // The main window's abort commands stop a load as they stop a transfer;
     // the button has cut the running one already.
-    RemotePane *pane = m_window.Remote();
+    RemotePane *pane = m_parts.remote;
     connect(pane->SpeedButton10, &QToolButton::clicked, this, &Slideshow::StopAfterThisImage);
     connect(pane->Datentransferabbrechen1, &QAction::triggered, this, &Slideshow::StopAfterThisImage);
 }
@@ -94,15 +98,15 @@ void Slideshow::ShowGallery()
         m_thumbnails->ShowAndRestore();
     else
         OpenThumbnailWindow();
-    if (m_window.IdFTP1.IsConnected())
-        m_window.RunSessionCommand([this] { LoadGallery(); });
+    if (m_session.Connection.IsConnected())
+        m_session.RunSessionCommand([this] { LoadGallery(); });
 }
 
 TThumbFromFileForm *Slideshow::OpenThumbnailWindow()
 {
-    m_thumbnails = new TThumbFromFileForm(m_window.Settings, m_window.Folders().ImagesFolder(), &m_window);
-    if (const QScreen *screen = m_window.screen()) {
-        if (const std::optional<QRect> bounds = RestoredThumbnailBounds(m_window.Settings, screen->size())) {
+    m_thumbnails = new TThumbFromFileForm(*m_parts.settings, m_parts.folders->ImagesFolder(), m_parts.window);
+    if (const QScreen *screen = m_parts.window->screen()) {
+        if (const std::optional<QRect> bounds = RestoredThumbnailBounds(*m_parts.settings, screen->size())) {
             m_thumbnails->resize(bounds->size());
             m_thumbnails->move(bounds->topLeft());
         }
@@ -116,7 +120,7 @@ TThumbFromFileForm *Slideshow::OpenThumbnailWindow()
 bool Slideshow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Close) {
-        if (watched == &m_window && m_thumbnails) {
+        if (watched == m_parts.window && m_thumbnails) {
             m_thumbnails->close();
         } else if (watched == m_thumbnails) {
             // Whoever closes the window no longer wants its pictures.
@@ -134,43 +138,43 @@ bool Slideshow::eventFilter(QObject *watched, QEvent *event)
 // with them.
 void Slideshow::LoadAfterListing()
 {
-    if (m_window.SessionIdle())
-        m_window.RunCommand([this] { LoadGallery(); });
+    if (m_session.SessionIdle())
+        m_session.RunCommand([this] { LoadGallery(); });
 }
 
 void Slideshow::LoadGallery()
 {
-    if (m_loadRunning || !m_window.SessionIdle())
+    if (m_loadRunning || !m_session.SessionIdle())
         return;
-    const QString remoteFolder = m_window.Paths()->Edit1->text();
-    const QList<GalleryImage> images = ImagesToFetch(m_window.Browser()->Entries());
+    const QString remoteFolder = m_parts.paths->Edit1->text();
+    const QList<GalleryImage> images = ImagesToFetch(m_parts.browser->Entries());
     m_stopRequested = false;
     m_loadRunning = true;
-    m_window.Browser()->SetThumbnailsLoading(true);
+    m_parts.browser->SetThumbnailsLoading(true);
     const auto loaded = qScopeGuard([this] {
         m_loadRunning = false;
-        m_window.Browser()->SetThumbnailsLoading(false);
+        m_parts.browser->SetThumbnailsLoading(false);
     });
     if (m_thumbnails)
         m_thumbnails->BeginLoad();
-    FolderEmptying::EmptyInBackground(m_window.Folders().ImagesFolder(), m_window.Folders().TmpFolder());
+    FolderEmptying::EmptyInBackground(m_parts.folders->ImagesFolder(), m_parts.folders->TmpFolder());
     RunWithEndSteps([&] { FetchImages(images, remoteFolder); }, [&] { FinishLoad(remoteFolder); });
 }
 
 void Slideshow::FetchImages(const QList<GalleryImage> &images, const QString &remoteFolder)
 {
-    const QString imagesFolder = m_window.Folders().ImagesFolder();
+    const QString imagesFolder = m_parts.folders->ImagesFolder();
     for (const GalleryImage &image : images) {
         TIdAntiFreeze::DoProcessThrottled();
         if (StopRequested())
             return;
         if (!IsSafeLocalName(image.name)) {
-            m_window.Session()->AddLogLine(u"Bild übersprungen, sein Name taugt nicht als lokaler Name: "_s +
+            m_parts.control->AddLogLine(u"Bild übersprungen, sein Name taugt nicht als lokaler Name: "_s +
                                            image.name);
             continue;
         }
-        m_window.Flags.ExpectedSize = image.size;
-        m_window.Status()->SetPanelText(1, image.name);
+        m_session.Flags.ExpectedSize = image.size;
+        m_parts.status->SetPanelText(1, image.name);
         const QString localPath = imagesFolder + image.name;
         if (FetchImage(WithTrailingSlash(remoteFolder) + image.name, localPath, image.size))
             ShowFetchedImage(localPath);
@@ -192,7 +196,7 @@ bool Slideshow::FetchImage(const QString &remotePath, const QString &localPath, 
     // A cut transfer answers with the session in step; a picture that did
     // not arrive whole is left out like a refused one.
     try {
-        return ReceiveFile(m_window.IdFTP1, image, [this] { return StopRequested(); }) ==
+        return ReceiveFile(m_session.Connection, image, [this] { return StopRequested(); }) ==
                DownloadOutcome::Completed;
     } catch (const EIdIncompleteFile &) {
         return false;
@@ -214,14 +218,14 @@ void Slideshow::ShowFetchedImage(const QString &localPath)
 
 void Slideshow::FinishLoad(const QString &remoteFolder)
 {
-    m_window.Status()->SetPanelText(1, QString());
+    m_parts.status->SetPanelText(1, QString());
     if (m_thumbnails)
         m_thumbnails->FinishLoad(remoteFolder);
 }
 
 bool Slideshow::StopRequested() const
 {
-    return m_stopRequested || !m_window.IdFTP1.IsConnected();
+    return m_stopRequested || !m_session.Connection.IsConnected();
 }
 
 void Slideshow::CancelLoad()
@@ -230,7 +234,7 @@ void Slideshow::CancelLoad()
         return;
     StopAfterThisImage();
     // Cuts the picture being fetched; between pictures it sends nothing.
-    m_window.IdFTP1.Abort();
+    m_session.Connection.Abort();
 }
 
 void Slideshow::StopAfterThisImage()
@@ -240,9 +244,9 @@ void Slideshow::StopAfterThisImage()
     m_stopRequested = true;
 }
 
-Slideshow &InstallSlideshow(TFTPqvx &window)
+Slideshow &InstallSlideshow(WindowParts &parts)
 {
-    if (Slideshow *installed = Slideshow::Of(window))
+    if (Slideshow *installed = Slideshow::Of(*parts.window))
         return *installed;
-    return *new Slideshow(window);
+    return *new Slideshow(parts);
 }

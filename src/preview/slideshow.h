@@ -3,7 +3,8 @@
 #include <QObject>
 #include <QPointer>
 
-class TFTPqvx;
+class MainSession;
+struct WindowParts;
 class TThumbFromFileForm;
 struct GalleryImage;
 
@@ -17,10 +18,10 @@ class Slideshow : public QObject {
     Q_OBJECT
 
 public:
-    explicit Slideshow(TFTPqvx &window);
+    explicit Slideshow(WindowParts &parts);
 
     // The slideshow installed on the window, or null.
-    static Slideshow *Of(const TFTPqvx &window);
+    static Slideshow *Of(const QObject &window);
 
     // "Diavorschau": shows the thumbnail window and, when the session is
     // free, loads the gallery; without a connection the window shows the
@@ -47,11 +48,12 @@ private:
     bool StopRequested() const;
     void StopAfterThisImage();
 
-    TFTPqvx &m_window;
+    WindowParts &m_parts;
+    MainSession &m_session;
     QPointer<TThumbFromFileForm> m_thumbnails;
     bool m_loadRunning = false;
     bool m_stopRequested = false;
 };
 
 // Called once after the main window was made.
-Slideshow &InstallSlideshow(TFTPqvx &window);
+Slideshow &InstallSlideshow(WindowParts &parts);

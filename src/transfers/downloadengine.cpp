@@ -11,7 +11,8 @@
 #include "remotelistview.h"
 #include "remoteoperationrules.h"
 #include "statuspanels.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
+#include "windowparts.h"
 #include "tidftp.h"
 
 #include <QApplication>
@@ -20,9 +21,9 @@
 
 using namespace Qt::StringLiterals;
 
-DownloadEngine::DownloadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
-    : TransferEngine(window, prompt)
-    , m_download(window.IdFTP1, window.Features, *this)
+DownloadEngine::DownloadEngine(WindowParts &parts, Tfrageueberschreiben &prompt)
+    : TransferEngine(parts, prompt)
+    , m_download(parts.session->Connection, parts.session->Features, *this)
 {
 }
 
@@ -61,7 +62,7 @@ void DownloadEngine::DownloadSelection()
     }
     if (selected != 1)
         rowToSelect.clear();
-    const QString localFolder = m_window.Local()->List->Folder();
+    const QString localFolder = m_parts.local->List->Folder();
 
     const bool manyFiles = work.size() > 1 || std::any_of(work.begin(), work.end(), [](const RemoteRow &row) {
                                return row.Kind() != RemoteRow::kFile;
@@ -78,7 +79,7 @@ void DownloadEngine::DownloadCopied(const QList<CopiedRemoteEntry> &entries)
     ForgetToAllAnswers();
     // The list may change while the download lets events run.
     const QList<CopiedRemoteEntry> work = entries;
-    const QString localFolder = m_window.Local()->List->Folder();
+    const QString localFolder = m_parts.local->List->Folder();
     const QString startFolder = RemoteFolder();
     bool moved = false;
     const auto downloadAll = [&] {
@@ -173,10 +174,10 @@ void DownloadEngine::FinishSelection(const QString &rowToSelect)
                     [&] {
                         // Shown after the listing, whose "Fertig" would hide it.
                         if (flags.CancelRequested)
-                            m_window.Status()->SetPanelText(2, u"Abgebrochen"_s);
+                            m_parts.status->SetPanelText(2, u"Abgebrochen"_s);
                         QApplication::beep();
                         Browser().UpdateCommandStates();
-                        m_window.Local()->List->Reload();
+                        m_parts.local->List->Reload();
                     });
 }
 
@@ -234,7 +235,7 @@ QList<WalkEntry> DownloadEngine::ListEnteredFolder(const QString &path)
     // The listing's "Fertig" is not the operation's: the pool's files move
     // until the operation's end.
     if (m_download.HasPool())
-        m_window.Status()->SetPanelText(2, kFilesMoving);
+        m_parts.status->SetPanelText(2, kFilesMoving);
     const RemoteListModel &rows = *Browser().List()->Rows();
     QList<WalkEntry> entries;
     entries.reserve(rows.Count());

@@ -17,7 +17,7 @@ struct CopiedRemoteEntry;
 // overwrite question decides on existing files.
 class DownloadEngine : public TransferEngine, private DownloadHost {
 public:
-    DownloadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt);
+    DownloadEngine(WindowParts &parts, Tfrageueberschreiben &prompt);
 
     // The download button and "Downloaden": the selected files and folders
     // into the local pane's folder.

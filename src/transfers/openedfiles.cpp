@@ -4,9 +4,11 @@
 #include "remotelisting.h"
 #include "sessioncontrol.h"
 #include "statuspanels.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
+#include "windowparts.h"
 #include "twaitdlg1.h"
 #include "uploadengine.h"
+#include "datafolders.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -26,18 +28,19 @@ constexpr QStringView kKeptCopiesRecord = u"kept_copies";
 
 } // namespace
 
-OpenedFiles::OpenedFiles(TFTPqvx &window, DownloadEngine &downloads, UploadEngine &uploads)
-    : m_window(window)
+OpenedFiles::OpenedFiles(WindowParts &parts, DownloadEngine &downloads, UploadEngine &uploads)
+    : m_parts(parts)
+    , m_session(*parts.session)
     , m_downloads(downloads)
     , m_uploads(uploads)
 {
     setObjectName(u"OpenedFiles"_s);
     m_watch.setInterval(kWatchMs);
     connect(&m_watch, &QTimer::timeout, this, &OpenedFiles::LookAtCopies);
-    connect(window.Session(), &SessionControl::sessionConnected, this,
+    connect(parts.control, &SessionControl::sessionConnected, this,
             [this] { m_copies.ServerConnected(); });
     // The window may ask after this object is gone, while it is being destroyed.
-    window.UnsavedCopies = [self = QPointer<OpenedFiles>(this)] {
+    parts.unsavedCopies = [self = QPointer<OpenedFiles>(this)] {
         return self ? self->KeepUnsavedCopies() : QStringList();
     };
     WatchKeptCopies();
@@ -45,14 +48,14 @@ OpenedFiles::OpenedFiles(TFTPqvx &window, DownloadEngine &downloads, UploadEngin
 
 QString OpenedFiles::KeptCopiesRecord() const
 {
-    return m_window.Folders().RootFolder() + kKeptCopiesRecord.toString();
+    return m_parts.folders->RootFolder() + kKeptCopiesRecord.toString();
 }
 
 // Copies kept by earlier runs are watched as if opened in this one, so their
 // change is offered again and the program end keeps them again.
 void OpenedFiles::WatchKeptCopies()
 {
-    const QString workFolder = QDir(m_window.Folders().WorkFolder()).absolutePath();
+    const QString workFolder = QDir(m_parts.folders->WorkFolder()).absolutePath();
     for (const OpenedCopies::Copy &kept : KeptCopies::Read(KeptCopiesRecord())) {
         const QFileInfo file(kept.localPath);
         if (file.absolutePath() == workFolder && file.isFile())
@@ -68,7 +71,7 @@ QStringList OpenedFiles::KeepUnsavedCopies() const
 {
     const QList<OpenedCopies::Copy> unsaved = m_copies.CopiesWithUnsavedChange();
     if (!KeptCopies::Write(KeptCopiesRecord(), unsaved))
-        m_window.ShowError(
+        m_session.ReportError(
             u"Die Liste der behaltenen Dateien konnte nicht in \"%1\" gespeichert werden."_s.arg(
                 KeptCopiesRecord()));
     QStringList paths;
@@ -85,7 +88,7 @@ void OpenedFiles::Open(const QString &remotePath, const QString &localName)
         ShowNote(u"Nicht geöffnet, der Name taugt nicht als lokaler Name: "_s + localName);
         return;
     }
-    const QString localPath = m_window.Folders().WorkFolder() + localName;
+    const QString localPath = m_parts.folders->WorkFolder() + localName;
     if (m_copies.HasUnsavedChange(localPath)) {
         // Fetching the file again would overwrite the edit.
         ShowNote(u"Nicht neu geladen: \"%1\" enthält eine Änderung, die noch nicht auf dem Server "
@@ -135,7 +138,7 @@ void OpenedFiles::OfferNext()
     // the question waits for its answer.
     m_question = new QMessageBox(QMessageBox::Question, u"Geänderte Datei speichern"_s,
                                  u"Die Datei \"%1\" ist geändert worden. Speichern?"_s.arg(localPath),
-                                 QMessageBox::Yes | QMessageBox::No, &m_window);
+                                 QMessageBox::Yes | QMessageBox::No, m_parts.window);
     m_question->setObjectName(u"SaveBackQuestion"_s);
     m_question->setAttribute(Qt::WA_DeleteOnClose);
     // Queued: the save-back pumps events while it waits on the server, and
@@ -156,7 +159,7 @@ void OpenedFiles::Answer(const QString &localPath, bool save)
         m_copies.Declined(localPath);
     else if (!ConnectedTo(copy->server))
         m_copies.NotSaved(localPath); // offered again when its server is connected
-    else if (m_window.SessionIdle())
+    else if (m_session.SessionIdle())
         SaveBack(localPath);
     else
         OpenWaitWindow(localPath);
@@ -167,7 +170,7 @@ void OpenedFiles::Answer(const QString &localPath, bool save)
 void OpenedFiles::OpenWaitWindow(const QString &localPath)
 {
     m_copies.Saving(localPath);
-    auto *wait = new TWaitDlg1(&m_window, localPath);
+    auto *wait = new TWaitDlg1(m_parts.window, localPath);
     connect(wait, &TWaitDlg1::tick, this, [this, wait] { WaitTick(wait); });
     // "Abbrechen", the window frame, or a server that is gone: the change stays.
     connect(wait, &QObject::destroyed, this, [this, localPath] {
@@ -185,7 +188,7 @@ void OpenedFiles::WaitTick(TWaitDlg1 *wait)
         wait->close();
         return;
     }
-    if (!m_window.SessionIdle())
+    if (!m_session.SessionIdle())
         return;
     const QPointer<TWaitDlg1> guard(wait);
     wait->ShowSaving();
@@ -213,7 +216,7 @@ void OpenedFiles::SaveBack(const QString &localPath)
 
 std::optional<ServerIdentity> OpenedFiles::ConnectedServer() const
 {
-    const TIdFTP &session = m_window.IdFTP1;
+    const TIdFTP &session = m_session.Connection;
     if (!session.IsConnected())
         return std::nullopt;
     return ServerIdentity{session.Host, session.Port, session.User};
@@ -226,5 +229,5 @@ bool OpenedFiles::ConnectedTo(const ServerIdentity &server) const
 
 void OpenedFiles::ShowNote(const QString &text)
 {
-    m_window.ShowError(text);
+    m_session.ReportError(text);
 }

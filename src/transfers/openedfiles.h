@@ -10,7 +10,8 @@
 #include <optional>
 
 class DownloadEngine;
-class TFTPqvx;
+class MainSession;
+struct WindowParts;
 class TWaitDlg1;
 class UploadEngine;
 
@@ -24,7 +25,7 @@ class OpenedFiles : public QObject {
     Q_OBJECT
 
 public:
-    OpenedFiles(TFTPqvx &window, DownloadEngine &downloads, UploadEngine &uploads);
+    OpenedFiles(WindowParts &parts, DownloadEngine &downloads, UploadEngine &uploads);
     ~OpenedFiles() override;
 
     // The remote pane's open command for a file, or a link to one:
@@ -50,7 +51,8 @@ private:
     bool ConnectedTo(const ServerIdentity &server) const;
     void ShowNote(const QString &text);
 
-    TFTPqvx &m_window;
+    WindowParts &m_parts;
+    MainSession &m_session;
     DownloadEngine &m_downloads;
     UploadEngine &m_uploads;
     OpenedCopies m_copies;

@@ -6,7 +6,9 @@
 #include "remotelisting.h"
 #include "remotelistview.h"
 #include "sessioncontrol.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
+#include "windowparts.h"
+#include "applicationsettings.h"
 
 #include <QApplication>
 
@@ -14,30 +16,31 @@
 
 using namespace Qt::StringLiterals;
 
-RemoteDeletion::RemoteDeletion(TFTPqvx &window, AskUser askUser)
-    : m_window(window)
+RemoteDeletion::RemoteDeletion(WindowParts &parts, AskUser askUser)
+    : m_parts(parts)
+    , m_session(*parts.session)
     , m_askUser(std::move(askUser))
-    , m_walk(window.IdFTP1, window.Features, FolderWalk::Revisits::Never)
+    , m_walk(parts.session->Connection, parts.session->Features, FolderWalk::Revisits::Never)
 {
 }
 
 bool RemoteDeletion::MayStart() const
 {
-    if (!m_window.SessionIdle())
+    if (!m_session.SessionIdle())
         return false;
     const qsizetype entries = TakeDeleteList().size();
-    return m_window.Settings.All_Delete ? entries > 0 : entries == 1;
+    return m_parts.settings->All_Delete ? entries > 0 : entries == 1;
 }
 
 bool RemoteDeletion::MayGoOn() const
 {
-    const OperationFlags &flags = m_window.Flags;
-    return m_window.IdFTP1.IsConnected() && !flags.TransferActive && !flags.CancelRequested;
+    const OperationFlags &flags = m_session.Flags;
+    return m_session.Connection.IsConnected() && !flags.TransferActive && !flags.CancelRequested;
 }
 
 QList<RemoteDeletion::Target> RemoteDeletion::TakeDeleteList() const
 {
-    const RemoteListView *list = m_window.Browser()->List();
+    const RemoteListView *list = m_parts.browser->List();
     QList<Target> targets;
     for (int row : list->SelectedRows()) {
         const RemoteRow &entry = list->Row(row);
@@ -51,8 +54,8 @@ void RemoteDeletion::DeleteSelection()
 {
     if (!MayStart())
         return;
-    OperationFlags &flags = m_window.Flags;
-    RemoteBrowser *browser = m_window.Browser();
+    OperationFlags &flags = m_session.Flags;
+    RemoteBrowser *browser = m_parts.browser;
     flags.YesToAll = false;
     flags.CancelRequested = false;
     m_refusal.clear();
@@ -60,7 +63,7 @@ void RemoteDeletion::DeleteSelection()
     browser->UpdateCommandStates();
     const QList<Target> selected = TakeDeleteList();
     const auto deleteAll = [&] {
-        const bool mlsd = ListsWithMlsd(m_window.IdFTP1, m_window.Features);
+        const bool mlsd = ListsWithMlsd(m_session.Connection, m_session.Features);
         for (const Target &target : WithLinksTold(selected, mlsd)) {
             if (target.kind == RemoteRow::kFolder)
                 DeleteRemoteFolder(target.name);
@@ -77,14 +80,14 @@ void RemoteDeletion::DeleteSelection()
         RunWithEndSteps([browser] { browser->RefreshRemoteList(); },
                         [&] {
                             if (!m_refusal.isEmpty())
-                                m_window.ShowError(m_refusal);
+                                m_session.ReportError(m_refusal);
                             QApplication::beep();
                             browser->UpdateCommandStates();
                         });
     };
     // The error goes to the status bar after the end steps, whose listing
     // would otherwise cover it with "Fertig".
-    m_window.RunCommand([&] { RunWithEndSteps(deleteAll, endSteps); });
+    m_session.RunCommand([&] { RunWithEndSteps(deleteAll, endSteps); });
 }
 
 void RemoteDeletion::DeleteRemoteFile(const QString &name)
@@ -92,13 +95,13 @@ void RemoteDeletion::DeleteRemoteFile(const QString &name)
     if (!MayGoOn())
         return;
     const QString path = PathOf(name);
-    const bool confirm = m_window.Settings.Delete_Confirm;
-    if (!DecideDelete(confirm, m_window.Flags, [&] { return m_askUser(path, u"Datei"_s); }))
+    const bool confirm = m_parts.settings->Delete_Confirm;
+    if (!DecideDelete(confirm, m_session.Flags, [&] { return m_askUser(path, u"Datei"_s); }))
         return;
     // What is deleted stays deleted; the rest of the operation is dropped.
-    if (!m_window.IdFTP1.RemoveFile(path)) {
-        m_window.Flags.CancelRequested = true;
-        m_refusal = u"%1 wurde nicht gelöscht: %2"_s.arg(path, m_window.IdFTP1.LastReplyLine());
+    if (!m_session.Connection.RemoveFile(path)) {
+        m_session.Flags.CancelRequested = true;
+        m_refusal = u"%1 wurde nicht gelöscht: %2"_s.arg(path, m_session.Connection.LastReplyLine());
     }
 }
 
@@ -118,9 +121,9 @@ void RemoteDeletion::DeleteRemoteFolder(const QString &name)
 
 void RemoteDeletion::EmptyCurrentFolder()
 {
-    TIdFTP &session = m_window.IdFTP1;
-    m_window.Browser()->RefreshRemoteList();
-    const RemoteListing listing = ListRemoteFolder(session, m_window.Features);
+    TIdFTP &session = m_session.Connection;
+    m_parts.browser->RefreshRemoteList();
+    const RemoteListing listing = ListRemoteFolder(session, m_session.Features);
     QList<Target> entries;
     for (const QString &line : listing.lines) {
         if (!MayNameEntry(line))
@@ -130,7 +133,7 @@ void RemoteDeletion::EmptyCurrentFolder()
             entries.append({KindLetter(entry.kind), entry.name});
     }
     for (const Target &entry : WithLinksTold(entries, listing.mlsd)) {
-        if (m_window.Flags.CancelRequested)
+        if (m_session.Flags.CancelRequested)
             break;
         // Links stay, and with them the folder that holds them.
         if (entry.kind == RemoteRow::kFile)
@@ -164,7 +167,7 @@ QList<RemoteDeletion::Target> RemoteDeletion::WithLinksTold(const QList<Target> 
 
 QHash<QString, QChar> RemoteDeletion::KindsInListForm()
 {
-    TIdFTP &session = m_window.IdFTP1;
+    TIdFTP &session = m_session.Connection;
     QStringList lines;
     session.SetTransferType(ftASCII);
     session.List(lines);
@@ -185,17 +188,17 @@ void RemoteDeletion::LeaveFolder(const QString &name)
 {
     m_walk.ReturnToParent();
     // A folder that still holds a kept file refuses RMD; it simply stays.
-    if (!m_window.Flags.CancelRequested)
-        m_window.IdFTP1.RemoveDir(PathOf(name));
-    m_window.Browser()->RefreshRemoteList();
+    if (!m_session.Flags.CancelRequested)
+        m_session.Connection.RemoveDir(PathOf(name));
+    m_parts.browser->RefreshRemoteList();
 }
 
 QString RemoteDeletion::PathOf(const QString &name)
 {
-    return WithTrailingSlash(m_window.IdFTP1.CurrentFolderPath()) + name;
+    return WithTrailingSlash(m_session.Connection.CurrentFolderPath()) + name;
 }
 
 void RemoteDeletion::Log(const QString &line)
 {
-    m_window.Session()->AddLogLine(line);
+    m_parts.control->AddLogLine(line);
 }

@@ -9,7 +9,8 @@
 
 #include <functional>
 
-class TFTPqvx;
+class MainSession;
+struct WindowParts;
 
 // Deletes the selected entries of the remote pane on the server: files
 // after the delete prompt, folders with everything in them. Folders are
@@ -21,7 +22,7 @@ public:
     // Shows the delete prompt for an object's full remote path and kind text.
     using AskUser = std::function<DeleteAnswer(const QString &remotePath, const QString &kindText)>;
 
-    RemoteDeletion(TFTPqvx &window, AskUser askUser);
+    RemoteDeletion(WindowParts &parts, AskUser askUser);
 
     void DeleteSelection();
 
@@ -48,7 +49,8 @@ private:
 
     void Log(const QString &line);
 
-    TFTPqvx &m_window;
+    WindowParts &m_parts;
+    MainSession &m_session;
     AskUser m_askUser;
     FolderWalk m_walk;
     // Why the server refused a file, shown once the pane is listed again.

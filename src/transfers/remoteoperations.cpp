@@ -7,8 +7,10 @@
 #include "remotelistview.h"
 #include "remotepane.h"
 #include "tfragedelete.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
+#include "windowparts.h"
 #include "ttreedlg1.h"
+#include "remotebrowser.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -23,11 +25,12 @@
 
 using namespace Qt::StringLiterals;
 
-RemoteOperations::RemoteOperations(TFTPqvx &window)
-    : QObject(&window)
-    , m_window(window)
-    , m_deletePrompt(new Tfragedelete(&window))
-    , m_deletion(window, [prompt = m_deletePrompt](const QString &path, const QString &kind) {
+RemoteOperations::RemoteOperations(WindowParts &parts)
+    : QObject(parts.window)
+    , m_parts(parts)
+    , m_session(*parts.session)
+    , m_deletePrompt(new Tfragedelete(parts.window))
+    , m_deletion(parts, [prompt = m_deletePrompt](const QString &path, const QString &kind) {
         return prompt->Ask(path, kind);
     })
 {
@@ -35,16 +38,16 @@ RemoteOperations::RemoteOperations(TFTPqvx &window)
     ConnectCommands();
 }
 
-RemoteOperations *InstallRemoteOperations(TFTPqvx &window)
+RemoteOperations *InstallRemoteOperations(WindowParts &parts)
 {
-    return new RemoteOperations(window);
+    return new RemoteOperations(parts);
 }
 
 void RemoteOperations::ConnectCommands()
 {
-    RemotePane *pane = m_window.Remote();
+    RemotePane *pane = m_parts.remote;
     const auto run = [this](auto operation) {
-        return [this, operation] { m_window.RunSessionCommand(operation); };
+        return [this, operation] { m_session.RunSessionCommand(operation); };
     };
     const auto deleteSelection = [this] { DeleteSelection(); };
     const auto createFolder = [this] { CreateRemoteFolder(); };
@@ -55,24 +58,24 @@ void RemoteOperations::ConnectCommands()
     connect(pane->SpeedButton5, &QToolButton::clicked, this, run(createFolder));
     connect(pane->NeuerOrdner1, &QAction::triggered, this, run(createFolder));
     connect(pane->Bewegen1, &QAction::triggered, this, run(moveSelection));
-    m_window.Browser()->SetRenameHandler([this](const QString &oldCaption, const QString &typedName) {
+    m_parts.browser->SetRenameHandler([this](const QString &oldCaption, const QString &typedName) {
         return RenameEntry(oldCaption, typedName);
     });
 }
 
 bool RemoteOperations::Idle() const
 {
-    return m_window.SessionIdle();
+    return m_session.SessionIdle();
 }
 
 void RemoteOperations::RunAsOperation(const std::function<void()> &talk)
 {
-    OperationFlags &flags = m_window.Flags;
+    OperationFlags &flags = m_session.Flags;
     flags.OperationBusy = true;
-    m_window.Browser()->UpdateCommandStates();
+    m_parts.browser->UpdateCommandStates();
     const auto idleAgain = qScopeGuard([&] {
         flags.OperationBusy = false;
-        m_window.Browser()->UpdateCommandStates();
+        m_parts.browser->UpdateCommandStates();
     });
     talk();
 }
@@ -86,17 +89,17 @@ void RemoteOperations::CreateRemoteFolder()
 {
     if (!Idle())
         return;
-    RemoteListView *list = m_window.Browser()->List();
+    RemoteListView *list = m_parts.browser->List();
     QStringList names;
     for (int row = 0; row < list->RowCount(); ++row)
         names.append(list->Row(row).name);
     const QString name = NewFolderName(names);
-    TIdFTP &session = m_window.IdFTP1;
+    TIdFTP &session = m_session.Connection;
     bool made = false;
     RunAsOperation([&] { made = session.MakeDir(WithTrailingSlash(session.CurrentDir()) + name); });
     if (!made)
         return;
-    m_window.Browser()->RefreshRemoteList(name);
+    m_parts.browser->RefreshRemoteList(name);
     const int row = list->Rows()->FindCaption(name);
     if (row < 0)
         return;
@@ -109,14 +112,14 @@ RemoteBrowser::RenameOutcome RemoteOperations::RenameEntry(const QString &oldCap
                                                            const QString &typedName)
 {
     using Outcome = RemoteBrowser::RenameOutcome;
-    const RemoteListModel *rows = m_window.Browser()->List()->Rows();
+    const RemoteListModel *rows = m_parts.browser->List()->Rows();
     const int row = rows->FindCaption(oldCaption);
     if (!Idle() || row < 0 || rows->Row(row).IsParent())
         return Outcome::Restore;
     const bool isLink = rows->Row(row).Kind() == RemoteRow::kLink;
     const QString oldName = ServerName(oldCaption, isLink);
     const QString newName = ServerName(typedName, isLink);
-    TIdFTP &session = m_window.IdFTP1;
+    TIdFTP &session = m_session.Connection;
     // No row is dragged away while the server is asked.
     const QList<bool> dragging = SetRowDragging({});
     bool renamed = false;
@@ -135,7 +138,7 @@ RemoteBrowser::RenameOutcome RemoteOperations::RenameEntry(const QString &oldCap
 QList<bool> RemoteOperations::SetRowDragging(const QList<bool> &enabled)
 {
     QList<bool> before;
-    const QList<QAbstractItemView *> views = m_window.Browser()->List()->Views();
+    const QList<QAbstractItemView *> views = m_parts.browser->List()->Views();
     for (qsizetype n = 0; n < views.size(); ++n) {
         before.append(views[n]->dragEnabled());
         views[n]->setDragEnabled(n < enabled.size() && enabled[n]);
@@ -145,11 +148,11 @@ QList<bool> RemoteOperations::SetRowDragging(const QList<bool> &enabled)
 
 void RemoteOperations::MoveSelection()
 {
-    OperationFlags &flags = m_window.Flags;
-    TTreeDlg1 *folderTree = m_window.Browser()->FolderTree();
+    OperationFlags &flags = m_session.Flags;
+    TTreeDlg1 *folderTree = m_parts.browser->FolderTree();
     if (!Idle() || !folderTree)
         return;
-    RemoteListView *list = m_window.Browser()->List();
+    RemoteListView *list = m_parts.browser->List();
     QStringList names;
     QList<QPersistentModelIndex> rows;
     for (int row : list->SelectedRows()) {
@@ -167,11 +170,11 @@ void RemoteOperations::MoveSelection()
     RunAsOperation([&] {
         // Persistent indexes follow their rows should the list be sorted meanwhile.
         QList<QPersistentModelIndex> moved;
-        const QString sourceFolder = WithTrailingSlash(m_window.Paths()->Edit1->text().trimmed());
+        const QString sourceFolder = WithTrailingSlash(m_parts.paths->Edit1->text().trimmed());
         const QString targetFolder = WithTrailingSlash(*target);
-        m_window.RunCommand([&] {
+        m_session.RunCommand([&] {
             for (qsizetype n = 0; n < names.size(); ++n) {
-                if (m_window.IdFTP1.Rename(sourceFolder + names[n], targetFolder + names[n]))
+                if (m_session.Connection.Rename(sourceFolder + names[n], targetFolder + names[n]))
                     moved.append(rows[n]);
                 else
                     flags.CancelRequested = true;

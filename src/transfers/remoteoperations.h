@@ -7,7 +7,8 @@
 
 #include <QObject>
 
-class TFTPqvx;
+class MainSession;
+struct WindowParts;
 class Tfragedelete;
 
 // The operations on server entries that move no file content: delete, new
@@ -19,7 +20,7 @@ class RemoteOperations : public QObject {
 public:
     // Creates the delete prompt and wires the remote pane's buttons, menu
     // items and in-place rename to the operations.
-    explicit RemoteOperations(TFTPqvx &window);
+    explicit RemoteOperations(WindowParts &parts);
 
     void DeleteSelection();
     void CreateRemoteFolder();
@@ -33,7 +34,7 @@ public:
 
 private:
     void ConnectCommands();
-    // The main session is free for a command (TFTPqvx::SessionIdle).
+    // The main session is free for a command (MainSession::SessionIdle).
     bool Idle() const;
     // Talks to the server as an operation of its own, so that no other
     // command is let in while it waits.
@@ -42,10 +43,11 @@ private:
     // returns the states it had.
     QList<bool> SetRowDragging(const QList<bool> &enabled);
 
-    TFTPqvx &m_window;
+    WindowParts &m_parts;
+    MainSession &m_session;
     Tfragedelete *m_deletePrompt;
     RemoteDeletion m_deletion;
 };
 
 // Puts the remote file operations on the main window; the window owns them.
-RemoteOperations *InstallRemoteOperations(TFTPqvx &window);
+RemoteOperations *InstallRemoteOperations(WindowParts &parts);

@@ -14,9 +14,11 @@
 #include "sessioncontrol.h"
 #include "statuspanels.h"
 #include "tfrageueberschreiben.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
+#include "windowparts.h"
 #include "tidantifreeze.h"
 #include "transferprogress.h"
+#include "applicationsettings.h"
 
 #include <QFileInfo>
 #include <QLineEdit>
@@ -26,30 +28,31 @@ using namespace Qt::StringLiterals;
 
 const QString TransferEngine::kFilesMoving = u"Dateien werden übertragen..."_s;
 
-TransferEngine::TransferEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
-    : m_window(window)
+TransferEngine::TransferEngine(WindowParts &parts, Tfrageueberschreiben &prompt)
+    : m_parts(parts)
+    , m_session(*parts.session)
     , m_prompt(prompt)
 {
 }
 
 TIdFTP &TransferEngine::Session() const
 {
-    return m_window.IdFTP1;
+    return m_session.Connection;
 }
 
 OperationFlags &TransferEngine::Flags() const
 {
-    return m_window.Flags;
+    return m_session.Flags;
 }
 
 RemoteBrowser &TransferEngine::Browser() const
 {
-    return *m_window.Browser();
+    return *m_parts.browser;
 }
 
 bool TransferEngine::ReadyToStart() const
 {
-    return m_window.SessionIdle();
+    return m_session.SessionIdle();
 }
 
 bool TransferEngine::ReadyForStep() const
@@ -74,7 +77,7 @@ void TransferEngine::BeginOperation()
 
 QString TransferEngine::RemoteFolder() const
 {
-    return m_window.Paths()->Edit1->text();
+    return m_parts.paths->Edit1->text();
 }
 
 bool TransferEngine::FindRemoteRow(const QString &name, QDateTime *timestamp, QString *sizeText) const
@@ -98,7 +101,7 @@ void TransferEngine::ShowFileName(const QString &name)
     // The panel asks to be drawn again, and the next turn of the pump draws
     // just the panel: drawing the whole window for every file would cost
     // more than fetching a small file.
-    m_window.Status()->SetPanelText(0, name);
+    m_parts.status->SetPanelText(0, name);
 }
 
 void TransferEngine::LetEventsRun()
@@ -109,7 +112,7 @@ void TransferEngine::LetEventsRun()
 TransferChoice TransferEngine::Decide(const ExistingTarget &target,
                                       const std::function<OverwriteQuestion()> &question)
 {
-    const OverwriteRules rules{m_window.Settings.New_Only, m_window.Settings.No_Prompt_Overwrite};
+    const OverwriteRules rules{m_parts.settings->New_Only, m_parts.settings->No_Prompt_Overwrite};
     const bool cancelledBefore = Flags().CancelRequested;
     const TransferChoice choice =
         DecideTransfer(target, rules, Flags(), [&] { return m_prompt.Ask(question()); });
@@ -128,22 +131,22 @@ qint64 TransferEngine::ContinueFrom(const QString &name, qint64 partialSize, qin
 
 void TransferEngine::Log(const QString &line)
 {
-    m_window.Session()->AddLogLine(line);
+    m_parts.control->AddLogLine(line);
 }
 
 void TransferEngine::RunOperation(const std::function<void()> &steps, const std::function<void()> &endSteps)
 {
-    m_window.RunCommand([&] { RunWithEndSteps(steps, endSteps); });
+    m_session.RunCommand([&] { RunWithEndSteps(steps, endSteps); });
 }
 
 std::unique_ptr<TransferPool> TransferEngine::CreatePool(bool manyFiles)
 {
-    const int connections = m_window.Settings.Parallel_Transfers;
+    const int connections = m_parts.settings->Parallel_Transfers;
     if (!manyFiles || connections <= 1 || !Session().LoggedIn())
         return nullptr;
     auto pool = std::make_unique<TransferPool>(Session(), connections,
-                                               TIdFTP::HasFeature(m_window.Features, u"UTF8"_s),
-                                               m_window.Session()->LogsTraffic());
+                                               TIdFTP::HasFeature(m_session.Features, u"UTF8"_s),
+                                               m_parts.control->LogsTraffic());
     pool->SetObserver([this](const TransferPool::Event &event) { OnPoolEvent(event); });
     MarkTransfersStarted();
     return pool;
@@ -152,23 +155,23 @@ std::unique_ptr<TransferPool> TransferEngine::CreatePool(bool manyFiles)
 void TransferEngine::MarkTransfersStarted()
 {
     m_poolProgressShown = false;
-    m_transfersStartedAt = m_window.Session()->Progress().Now();
+    m_transfersStartedAt = m_parts.control->Progress().Now();
 }
 
 void TransferEngine::OnPoolEvent(const TransferPool::Event &event)
 {
     if (event.kind == TransferPool::Event::Kind::Traffic) {
-        m_window.Session()->AddConnectionLogLine(event.text, event.connection);
+        m_parts.control->AddConnectionLogLine(event.text, event.connection);
         return;
     }
     ShowFileName(QFileInfo(event.text).fileName());
     // A listing of the walk said "Fertig"; the operation is not.
-    m_window.Status()->SetPanelText(2, kFilesMoving);
+    m_parts.status->SetPanelText(2, kFilesMoving);
 }
 
 void TransferEngine::ShowPoolProgress(const TransferPool &pool, TWorkMode mode)
 {
-    TransferProgress &progress = m_window.Session()->Progress();
+    TransferProgress &progress = m_parts.control->Progress();
     if (!m_poolProgressShown) {
         m_poolProgressShown = true;
         // Its speed counts from the operation's start: the connections have
@@ -178,13 +181,13 @@ void TransferEngine::ShowPoolProgress(const TransferPool &pool, TWorkMode mode)
     progress.Work(mode, pool.BytesDone());
     // The session itself is quiet meanwhile: a server would drop it after
     // its idle time, in the middle of a long folder.
-    m_window.KeepAliveTimer()->KeepWaitingSessionAlive();
+    m_parts.keepAlive->KeepWaitingSessionAlive();
 }
 
 void TransferEngine::EndPoolProgress(TWorkMode mode)
 {
     if (m_poolProgressShown)
-        m_window.Session()->Progress().WorkEnd(mode);
+        m_parts.control->Progress().WorkEnd(mode);
     m_poolProgressShown = false;
 }
 

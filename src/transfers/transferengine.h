@@ -13,7 +13,8 @@
 class QDateTime;
 class RemoteBrowser;
 class Tfrageueberschreiben;
-class TFTPqvx;
+class MainSession;
+struct WindowParts;
 class TIdFTP;
 struct OperationFlags;
 struct RemoteRow;
@@ -30,14 +31,14 @@ protected:
     // Status panel 2 while the files of a pool move.
     static const QString kFilesMoving;
 
-    TransferEngine(TFTPqvx &window, Tfrageueberschreiben &prompt);
+    TransferEngine(WindowParts &parts, Tfrageueberschreiben &prompt);
     ~TransferEngine() = default;
 
     TIdFTP &Session() const;
     OperationFlags &Flags() const;
     RemoteBrowser &Browser() const;
 
-    // The main session is free for a command (TFTPqvx::SessionIdle).
+    // The main session is free for a command (MainSession::SessionIdle).
     bool ReadyToStart() const;
     // Connected, no transfer running and no cancel asked for.
     bool ReadyForStep() const;
@@ -99,7 +100,8 @@ protected:
     // caller moves the file itself.
     bool Queue(PooledTransfer transfer);
 
-    TFTPqvx &m_window;
+    WindowParts &m_parts;
+    MainSession &m_session;
 
 private:
     void OnPoolEvent(const TransferPool::Event &event);

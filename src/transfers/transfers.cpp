@@ -7,7 +7,8 @@
 #include "remotepane.h"
 #include "tasrewrdlg.h"
 #include "tfrageueberschreiben.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
+#include "windowparts.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -16,32 +17,32 @@
 
 using namespace Qt::StringLiterals;
 
-Transfers::Transfers(TFTPqvx &window)
-    : QObject(&window)
-    , m_overwritePrompt(new Tfrageueberschreiben(&window))
-    , m_renamePrompt(new TasrewrDlg(&window))
-    , m_downloads(window, *m_overwritePrompt)
-    , m_uploads(window, *m_overwritePrompt)
-    , m_opened(window, m_downloads, m_uploads)
+Transfers::Transfers(WindowParts &parts)
+    : QObject(parts.window)
+    , m_overwritePrompt(new Tfrageueberschreiben(parts.window))
+    , m_renamePrompt(new TasrewrDlg(parts.window))
+    , m_downloads(parts, *m_overwritePrompt)
+    , m_uploads(parts, *m_overwritePrompt)
+    , m_opened(parts, m_downloads, m_uploads)
 {
     setObjectName(u"Transfers"_s);
-    ConnectCommands(window);
-    ConnectCopyAndPaste(window);
+    ConnectCommands(parts);
+    ConnectCopyAndPaste(parts);
 }
 
-Transfers *Transfers::Of(const TFTPqvx &window)
+Transfers *Transfers::Of(const QObject &window)
 {
     return window.findChild<Transfers *>(u"Transfers"_s, Qt::FindDirectChildrenOnly);
 }
 
-void Transfers::ConnectCommands(TFTPqvx &window)
+void Transfers::ConnectCommands(WindowParts &parts)
 {
-    RemoteBrowser *remote = window.Browser();
+    RemoteBrowser *remote = parts.browser;
     connect(remote, &RemoteBrowser::downloadSelectionRequested, this,
-            [this, &window] { window.RunSessionCommand([this] { m_downloads.DownloadSelection(); }); });
+            [this, &parts] { parts.session->RunSessionCommand([this] { m_downloads.DownloadSelection(); }); });
     // The upload button and drops onto the remote list name the paths.
-    connect(remote, &RemoteBrowser::uploadRequested, this, [this, &window](const QStringList &paths) {
-        window.RunSessionCommand([this, &paths] { m_uploads.UploadPaths(paths); });
+    connect(remote, &RemoteBrowser::uploadRequested, this, [this, &parts](const QStringList &paths) {
+        parts.session->RunSessionCommand([this, &paths] { m_uploads.UploadPaths(paths); });
     });
     // Asked for inside the gate of the remote pane's open command.
     connect(remote, &RemoteBrowser::openFileRequested, this,
@@ -50,27 +51,27 @@ void Transfers::ConnectCommands(TFTPqvx &window)
             });
 }
 
-void Transfers::ConnectCopyAndPaste(TFTPqvx &window)
+void Transfers::ConnectCopyAndPaste(WindowParts &parts)
 {
     // Copying reads the rows, which a listing under way has emptied.
-    connect(window.Remote()->Kopieren1, &QAction::triggered, this, [&window] {
-        window.RunSessionCommand([&window] {
-            window.CopyList = CopiedEntries(window.Browser()->Entries(), window.Paths()->Edit1->text());
-            window.Local()->Einfgen1->setEnabled(!window.CopyList.isEmpty());
+    connect(parts.remote->Kopieren1, &QAction::triggered, this, [&parts] {
+        parts.session->RunSessionCommand([&parts] {
+            parts.session->CopyList = CopiedEntries(parts.browser->Entries(), parts.paths->Edit1->text());
+            parts.local->Einfgen1->setEnabled(!parts.session->CopyList.isEmpty());
         });
     });
-    connect(window.Local()->Einfgen1, &QAction::triggered, this, [this, &window] {
-        window.RunSessionCommand([this, &window] { m_downloads.DownloadCopied(window.CopyList); });
+    connect(parts.local->Einfgen1, &QAction::triggered, this, [this, &parts] {
+        parts.session->RunSessionCommand([this, &parts] { m_downloads.DownloadCopied(parts.session->CopyList); });
     });
-    connect(window.Remote()->Einfgeh1, &QAction::triggered, this, [this, &window] {
-        window.RunSessionCommand(
+    connect(parts.remote->Einfgeh1, &QAction::triggered, this, [this, &parts] {
+        parts.session->RunSessionCommand(
             [this] { m_uploads.UploadPaths(LocalFilesIn(QGuiApplication::clipboard()->mimeData())); });
     });
 }
 
-Transfers &InstallTransfers(TFTPqvx &window)
+Transfers &InstallTransfers(WindowParts &parts)
 {
-    if (Transfers *installed = Transfers::Of(window))
+    if (Transfers *installed = Transfers::Of(*parts.window))
         return *installed;
-    return *new Transfers(window);
+    return *new Transfers(parts);
 }

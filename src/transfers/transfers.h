@@ -9,7 +9,8 @@
 #include <QObject>
 #include <QPointer>
 
-class TFTPqvx;
+class MainSession;
+struct WindowParts;
 
 // The transfer work of the main window: the prompt windows, created once
 // at start and reused, the download and upload engines, opening remote
@@ -19,10 +20,10 @@ class Transfers : public QObject {
     Q_OBJECT
 
 public:
-    explicit Transfers(TFTPqvx &window);
+    explicit Transfers(WindowParts &parts);
 
     // The transfers installed on the window, or null.
-    static Transfers *Of(const TFTPqvx &window);
+    static Transfers *Of(const QObject &window);
 
     DownloadEngine &Downloads() { return m_downloads; }
     UploadEngine &Uploads() { return m_uploads; }
@@ -31,8 +32,8 @@ public:
     TasrewrDlg *RenamePrompt() const { return m_renamePrompt; }
 
 private:
-    void ConnectCommands(TFTPqvx &window);
-    void ConnectCopyAndPaste(TFTPqvx &window);
+    void ConnectCommands(WindowParts &parts);
+    void ConnectCopyAndPaste(WindowParts &parts);
 
     QPointer<Tfrageueberschreiben> m_overwritePrompt;
     QPointer<TasrewrDlg> m_renamePrompt;
@@ -42,4 +43,4 @@ private:
 };
 
 // Called once after the main window was made.
-Transfers &InstallTransfers(TFTPqvx &window);
+Transfers &InstallTransfers(WindowParts &parts);

@@ -8,7 +8,9 @@
 #include "operationflags.h"
 #include "remotebrowser.h"
 #include "remotelisting.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
+#include "windowparts.h"
+#include "applicationsettings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,8 +20,8 @@
 
 using namespace Qt::StringLiterals;
 
-UploadEngine::UploadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt)
-    : TransferEngine(window, prompt)
+UploadEngine::UploadEngine(WindowParts &parts, Tfrageueberschreiben &prompt)
+    : TransferEngine(parts, prompt)
 {
 }
 
@@ -29,7 +31,7 @@ void UploadEngine::UploadPaths(const QStringList &paths)
         return;
     ForgetToAllAnswers();
     BeginOperation();
-    m_window.Local()->SpeedButton18->setEnabled(false);
+    m_parts.local->SpeedButton18->setEnabled(false);
     m_walk.clear();
     // The caller's list may change while the upload lets events run.
     const QStringList work = paths;
@@ -62,7 +64,7 @@ void UploadEngine::FinishUpload()
     flags.TransferActive = false;
     RunWithEndSteps([this] { Browser().RefreshRemoteList(); },
                     [this] {
-                        m_window.Local()->SpeedButton18->setEnabled(true);
+                        m_parts.local->SpeedButton18->setEnabled(true);
                         Browser().UpdateCommandStates();
                         if (Flags().CancelRequested)
                             Browser().RefreshCommand();
@@ -202,7 +204,7 @@ void UploadEngine::KeepLocalTime(const QString &remotePath, const QDateTime &loc
 
 bool UploadEngine::KeepsLocalTime() const
 {
-    return m_window.Settings.Keep_Upload_Time && TIdFTP::HasFeature(m_window.Features, u"MFMT"_s);
+    return m_parts.settings->Keep_Upload_Time && TIdFTP::HasFeature(m_session.Features, u"MFMT"_s);
 }
 
 bool UploadEngine::StoreCopy(const QString &localFile, const QString &remotePath)

@@ -13,7 +13,7 @@ class QFileInfo;
 // each folder.
 class UploadEngine : public TransferEngine {
 public:
-    UploadEngine(TFTPqvx &window, Tfrageueberschreiben &prompt);
+    UploadEngine(WindowParts &parts, Tfrageueberschreiben &prompt);
 
     // The upload button (with the local pane's selected entries), entries
     // dropped onto the remote list, and files pasted from the desktop.

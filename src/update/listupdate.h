@@ -3,7 +3,8 @@
 #include <QObject>
 #include <QPointer>
 
-class TFTPqvx;
+class MainSession;
+struct WindowParts;
 class TUpdateDlg;
 
 // The main window's connection list update: the tool button opens the
@@ -13,10 +14,10 @@ class ListUpdate : public QObject {
     Q_OBJECT
 
 public:
-    explicit ListUpdate(TFTPqvx &window);
+    explicit ListUpdate(WindowParts &parts);
 
     // The update installed on the window, or null.
-    static ListUpdate *Of(const TFTPqvx &window);
+    static ListUpdate *Of(const QObject &window);
 
     void OpenListUpdate();
     // The update window while it is open.
@@ -25,9 +26,10 @@ public:
 private:
     void Report(int newEntries);
 
-    TFTPqvx &m_window;
+    WindowParts &m_parts;
+    MainSession &m_session;
     QPointer<TUpdateDlg> m_dialog;
 };
 
 // Called once after the main window was made.
-ListUpdate &InstallListUpdate(TFTPqvx &window);
+ListUpdate &InstallListUpdate(WindowParts &parts);

@@ -1,13 +1,13 @@
 #include "keepalive.h"
 
 #include "sessiontalk.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
 
 using namespace Qt::StringLiterals;
 
-KeepAlive::KeepAlive(TFTPqvx &window)
-    : QObject(&window)
-    , m_window(window)
+KeepAlive::KeepAlive(MainSession &session, QObject *parent)
+    : QObject(parent)
+    , m_session(session)
 {
     setObjectName(u"KeepAlive"_s);
     m_timer.setSingleShot(true);
@@ -38,20 +38,20 @@ void KeepAlive::Tick()
         return;
     }
     m_timer.start(int(interval));
-    if (m_window.SessionIdle() && !m_window.CommandRunning())
+    if (m_session.SessionIdle() && !m_session.CommandRunning())
         SendNoop();
 }
 
 void KeepAlive::KeepWaitingSessionAlive()
 {
     if (m_seconds > 0 && m_sinceTraffic.elapsed() >= qint64(m_seconds) * 1000)
-        m_window.IdFTP1.SendChecked(u"NOOP"_s, 200);
+        m_session.Connection.SendChecked(u"NOOP"_s, 200);
 }
 
 // While the NOOP waits for its answer, the session counts as busy, so that
 // a command pressed meanwhile is refused instead of cutting in.
 void KeepAlive::SendNoop()
 {
-    const SessionTalk talk(m_window);
-    m_window.RunCommand([this] { m_window.IdFTP1.SendChecked(u"NOOP"_s, 200); });
+    const SessionTalk talk(m_session);
+    m_session.RunCommand([this] { m_session.Connection.SendChecked(u"NOOP"_s, 200); });
 }

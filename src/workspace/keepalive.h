@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QTimer>
 
-class TFTPqvx;
+class MainSession;
 
 // Keeps a quiet main session from being dropped by its server: once the
 // control connection has carried nothing for the interval, it sends NOOP.
@@ -15,7 +15,7 @@ class KeepAlive : public QObject {
     Q_OBJECT
 
 public:
-    explicit KeepAlive(TFTPqvx &window);
+    KeepAlive(MainSession &session, QObject *parent);
 
     // Seconds of quiet before a NOOP; 0 switches it off.
     void SetInterval(int seconds);
@@ -31,7 +31,7 @@ private:
     void Tick();
     void SendNoop();
 
-    TFTPqvx &m_window;
+    MainSession &m_session;
     QTimer m_timer;
     QElapsedTimer m_sinceTraffic;
     int m_seconds = 0;

@@ -4,7 +4,8 @@
 #include "localpane.h"
 #include "remotebrowser.h"
 #include "remotelistmodel.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
+#include "windowparts.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -28,12 +29,12 @@ QString WithSlash(const QString &folder)
 
 } // namespace
 
-LocalBrowser::LocalBrowser(TFTPqvx &window, RemoteBrowser &remote)
+LocalBrowser::LocalBrowser(const WindowParts &parts, RemoteBrowser &remote)
     : QObject(&remote)
-    , m_window(window)
+    , m_parts(parts)
     , m_remote(remote)
 {
-    LocalPane *pane = window.Local();
+    LocalPane *pane = parts.local;
     LocalListView *list = pane->List;
     ResetDropTarget();
     connect(list, &LocalListView::folderChanged, this, [this] {
@@ -53,25 +54,24 @@ LocalBrowser::LocalBrowser(TFTPqvx &window, RemoteBrowser &remote)
             [this, list] { emit m_remote.uploadRequested(list->SelectedPaths()); });
     connect(pane->RefreshRemoteItem, &QAction::triggered, &m_remote, &RemoteBrowser::RefreshCommand);
     connect(pane->ContextMenu, &QMenu::aboutToShow, this,
-            [this, pane] { pane->Einfgen1->setEnabled(!m_window.CopyList.isEmpty()); });
-}
-
-QAction *LocalBrowser::RefreshRemoteItem() const
-{
-    return m_window.Local()->RefreshRemoteItem;
+            [this, pane] { pane->Einfgen1->setEnabled(!m_parts.session->CopyList.isEmpty()); });
+    connect(&m_remote, &RemoteBrowser::commandStatesApplied, this, [this, pane](bool refreshEnabled) {
+        pane->RefreshRemoteItem->setEnabled(refreshEnabled);
+        UpdateUploadButton();
+    });
 }
 
 void LocalBrowser::ResetDropTarget()
 {
-    m_dropTarget = WithSlash(m_window.Local()->List->Folder());
+    m_dropTarget = WithSlash(m_parts.local->List->Folder());
 }
 
 void LocalBrowser::UpdateUploadButton()
 {
-    const LocalListView *list = m_window.Local()->List;
+    const LocalListView *list = m_parts.local->List;
     const bool enabled =
         list->SelectionModel()->hasSelection() && QFileInfo(m_dropTarget).isDir() && m_remote.Ready();
-    m_window.Local()->SpeedButton18->setEnabled(enabled);
+    m_parts.local->SpeedButton18->setEnabled(enabled);
 }
 
 bool LocalBrowser::eventFilter(QObject *watched, QEvent *event)
@@ -102,12 +102,12 @@ bool LocalBrowser::AcceptsDrag(const QDropEvent *event) const
     // within this list or from elsewhere are refused.
     const QMimeData *data = event->mimeData();
     return data && data->hasFormat(RemoteListModel::kMimeType) && m_remote.Ready() &&
-           QFileInfo(m_window.Local()->List->Folder()).isDir();
+           QFileInfo(m_parts.local->List->Folder()).isDir();
 }
 
 QString LocalBrowser::FolderUnder(QObject *viewport, const QDropEvent *event) const
 {
-    const LocalListView *list = m_window.Local()->List;
+    const LocalListView *list = m_parts.local->List;
     for (const QAbstractItemView *view : list->Views()) {
         if (view->viewport() != viewport)
             continue;
@@ -134,7 +134,7 @@ bool LocalBrowser::HandleDrag(QObject *viewport, QDropEvent *event)
 
 void LocalBrowser::DropRemoteEntries(const QString &targetFolder)
 {
-    LocalListView *list = m_window.Local()->List;
+    LocalListView *list = m_parts.local->List;
     list->SetFolder(QFileInfo(targetFolder).isDir() ? targetFolder : list->Folder());
     QCoreApplication::processEvents();
     // The download waits for the server; the drag that brought the rows

@@ -7,7 +7,7 @@ class QAction;
 class QDropEvent;
 class QEvent;
 class RemoteBrowser;
-class TFTPqvx;
+struct WindowParts;
 
 // What the local pane does that depends on the session: the upload button's
 // state, Ctrl+A, remote entries dropped onto the list (which download into
@@ -17,13 +17,12 @@ class LocalBrowser : public QObject {
     Q_OBJECT
 
 public:
-    LocalBrowser(TFTPqvx &window, RemoteBrowser &remote);
+    LocalBrowser(const WindowParts &parts, RemoteBrowser &remote);
 
     // The folder a drop from the remote pane would download into, with "/":
     // the shown folder, or the subfolder entry under the pointer.
     const QString &DropTarget() const { return m_dropTarget; }
     void UpdateUploadButton();
-    QAction *RefreshRemoteItem() const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -35,7 +34,7 @@ private:
     QString FolderUnder(QObject *viewport, const QDropEvent *event) const;
     void DropRemoteEntries(const QString &targetFolder);
 
-    TFTPqvx &m_window;
+    const WindowParts &m_parts;
     RemoteBrowser &m_remote;
     QString m_dropTarget;
 };

@@ -2,7 +2,7 @@
 
 #include "idexceptions.h"
 #include "listingparser.h"
-#include "localbrowser.h"
+#include "mainsession.h"
 #include "maintoolbar.h"
 #include "pathrow.h"
 #include "rawlisting.h"
@@ -11,11 +11,13 @@
 #include "remotelistmodel.h"
 #include "remotelistview.h"
 #include "remotepane.h"
-#include "sessioncontrol.h"
+#include "applicationsettings.h"
+#include "datafolders.h"
+#include "sessionhost.h"
 #include "sessiontalk.h"
 #include "statuspanels.h"
-#include "tftpqvx.h"
 #include "ttreedlg1.h"
+#include "windowparts.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -83,12 +85,13 @@ QStringList LocalFilesIn(const QMimeData *data)
     return paths;
 }
 
-RemoteBrowser::RemoteBrowser(TFTPqvx &window)
-    : QObject(&window)
-    , m_window(window)
+RemoteBrowser::RemoteBrowser(const WindowParts &parts)
+    : QObject(parts.window)
+    , m_parts(parts)
+    , m_session(*parts.session)
 {
-    m_local = new LocalBrowser(window, *this);
     ConnectCommands();
+    connect(&m_session, &MainSession::stateChanged, this, &RemoteBrowser::UpdateCommandStates);
     List()->SetPlaceholderText(kNotConnectedHint);
 }
 
@@ -96,7 +99,7 @@ RemoteBrowser::~RemoteBrowser() = default;
 
 RemoteListView *RemoteBrowser::List() const
 {
-    return m_window.Remote()->List;
+    return m_parts.remote->List;
 }
 
 std::vector<RemotePaneEntry> RemoteBrowser::Entries() const
@@ -106,18 +109,22 @@ std::vector<RemotePaneEntry> RemoteBrowser::Entries() const
 
 bool RemoteBrowser::Ready() const
 {
-    return m_window.SessionIdle();
+    return m_session.SessionIdle();
 }
 
 void RemoteBrowser::SetThumbnailsLoading(bool loading)
 {
-    m_thumbnailsLoading = loading;
-    UpdateCommandStates();
+    m_session.SetThumbnailsLoading(loading);
+}
+
+bool RemoteBrowser::ThumbnailsLoading() const
+{
+    return m_session.ThumbnailsLoading();
 }
 
 void RemoteBrowser::RunSessionCommand(const std::function<void()> &command)
 {
-    m_window.RunSessionCommand(command);
+    m_session.RunSessionCommand(command);
 }
 
 // --- listing -------------------------------------------------------------
@@ -134,13 +141,13 @@ void RemoteBrowser::ListEnteredFolder(const QString &path)
 
 void RemoteBrowser::ListCurrentFolder(const QString &nameToSelect, const QString &knownPath)
 {
-    TIdFTP &session = m_window.IdFTP1;
-    OperationFlags &flags = m_window.Flags;
+    TIdFTP &session = m_session.Connection;
+    OperationFlags &flags = m_session.Flags;
     // A second listing inside the waits of a running one would interleave
     // two conversations on the one control connection.
-    if (!session.IsConnected() || flags.TransferActive || flags.ListingBusy || m_thumbnailsLoading)
+    if (!session.IsConnected() || flags.TransferActive || flags.ListingBusy || m_session.ThumbnailsLoading())
         return;
-    m_window.Status()->SetPanelText(2, u"Lese Inhalte..."_s);
+    m_parts.status->SetPanelText(2, u"Lese Inhalte..."_s);
     List()->SetPlaceholderText(QString());
     ShowParentOnly();
     flags.ListingBusy = true;
@@ -148,7 +155,7 @@ void RemoteBrowser::ListCurrentFolder(const QString &nameToSelect, const QString
     std::vector<RemoteRow> rows{ParentRow()};
     try {
         session.SetTransferType(ftASCII);
-        m_window.Paths()->SetRemoteFolder(knownPath.isEmpty() ? session.CurrentDir() : knownPath);
+        m_parts.paths->SetRemoteFolder(knownPath.isEmpty() ? session.CurrentDir() : knownPath);
         ReadListing(rows);
     } catch (...) {
         FinishListing(std::move(rows), nameToSelect, generation);
@@ -160,7 +167,7 @@ void RemoteBrowser::ListCurrentFolder(const QString &nameToSelect, const QString
 RemoteBrowser::ShownFolder RemoteBrowser::Shown() const
 {
     const RemoteListModel &model = *List()->Rows();
-    ShownFolder shown{m_window.Paths()->RemoteFolder(), {}};
+    ShownFolder shown{m_parts.paths->RemoteFolder(), {}};
     shown.rows.reserve(std::size_t(model.Count()));
     for (int index = 0; index < model.Count(); ++index)
         shown.rows.push_back(model.Row(index));
@@ -169,10 +176,10 @@ RemoteBrowser::ShownFolder RemoteBrowser::Shown() const
 
 void RemoteBrowser::ShowAgain(ShownFolder shown)
 {
-    if (!m_window.IdFTP1.IsConnected())
+    if (!m_session.Connection.IsConnected())
         return;
-    m_window.Paths()->SetRemoteFolder(shown.path);
-    List()->Rows()->SetRows(std::move(shown.rows), m_window.Settings.ftplist_s, m_window.Settings.ftplist_r);
+    m_parts.paths->SetRemoteFolder(shown.path);
+    List()->Rows()->SetRows(std::move(shown.rows), m_parts.settings->ftplist_s, m_parts.settings->ftplist_r);
     List()->ClearSelection();
 }
 
@@ -185,12 +192,12 @@ void RemoteBrowser::ShowParentOnly()
 
 void RemoteBrowser::ReadListing(std::vector<RemoteRow> &rows)
 {
-    TIdFTP &session = m_window.IdFTP1;
-    const RemoteListing listing = ListRemoteFolder(session, m_window.Features);
+    TIdFTP &session = m_session.Connection;
+    const RemoteListing listing = ListRemoteFolder(session, m_session.Features);
     rows.reserve(std::size_t(listing.lines.size()) + 1);
     for (const QString &line : listing.lines) {
         if (IsTotalLine(line)) {
-            m_window.Status()->SetPanelText(1, line);
+            m_parts.status->SetPanelText(1, line);
             continue;
         }
         // The parser lets the window run now and then (throttled).
@@ -218,7 +225,7 @@ int RemoteBrowser::SymbolOf(const RemoteRow &row)
     const QString target = row.name.contains(u"->"_s) ? row.LinkTarget() : row.name;
     const bool link = row.Kind() == RemoteRow::kLink;
     // A link's target may be a folder: only a size tells a file.
-    if ((link || target.contains(u'/')) && m_window.IdFTP1.FileSize(target) < 0)
+    if ((link || target.contains(u'/')) && m_session.Connection.FileSize(target) < 0)
         return kFolderLinkSymbol;
     const bool address = !AddressIn(target).isEmpty();
     return List()->Rows()->Symbols().SymbolFor(TypeName(row), row.IsLink(), address);
@@ -227,12 +234,12 @@ int RemoteBrowser::SymbolOf(const RemoteRow &row)
 void RemoteBrowser::FinishListing(std::vector<RemoteRow> rows, const QString &nameToSelect,
                                   quint64 generation)
 {
-    OperationFlags &flags = m_window.Flags;
+    OperationFlags &flags = m_session.Flags;
     RemoteListView *list = List();
     // Emptied meanwhile because the session ended: the rows are out of date.
     const bool current = generation == m_generation;
     if (current) {
-        list->Rows()->SetRows(std::move(rows), m_window.Settings.ftplist_s, m_window.Settings.ftplist_r);
+        list->Rows()->SetRows(std::move(rows), m_parts.settings->ftplist_s, m_parts.settings->ftplist_r);
         const int selected = nameToSelect.isEmpty() ? -1 : list->Rows()->FindCaption(nameToSelect);
         if (selected >= 0)
             list->SelectRow(selected);
@@ -241,18 +248,18 @@ void RemoteBrowser::FinishListing(std::vector<RemoteRow> rows, const QString &na
     }
     // The listing is over before anything that may start the next command.
     flags.ListingBusy = false;
-    m_window.SetActivity(m_window.IdFTP1.IsConnected() ? 1 : 0);
-    if (m_window.Settings.DiaShow)
+    m_parts.host->SetActivity(m_session.Connection.IsConnected() ? 1 : 0);
+    if (m_parts.settings->DiaShow)
         emit galleryLoadRequested();
     UpdateCommandStates();
     if (current)
-        m_window.Status()->SetPanelText(2, u"Fertig"_s);
+        m_parts.status->SetPanelText(2, u"Fertig"_s);
 }
 
 void RemoteBrowser::ClearRemoteList()
 {
     ++m_generation;
-    m_window.Paths()->SetRemoteFolder(QString());
+    m_parts.paths->SetRemoteFolder(QString());
     List()->Rows()->SetRows({}, 0, -1);
     List()->SetPlaceholderText(kNotConnectedHint);
     List()->Rows()->Symbols().DropAdded();
@@ -263,7 +270,7 @@ void RemoteBrowser::ClearRemoteList()
 
 void RemoteBrowser::SortByColumn(int column)
 {
-    ApplicationSettings &settings = m_window.Settings;
+    ApplicationSettings &settings = *m_parts.settings;
     if (settings.ftplist_s == column)
         settings.ftplist_r = -settings.ftplist_r;
     else
@@ -276,14 +283,14 @@ void RemoteBrowser::SortByColumn(int column)
 
 bool RemoteBrowser::ChangeRemoteFolder(const QString &target)
 {
-    TIdFTP &session = m_window.IdFTP1;
-    if (!session.IsConnected() || m_window.Flags.TransferActive || m_window.Flags.ListingBusy)
+    TIdFTP &session = m_session.Connection;
+    if (!session.IsConnected() || m_session.Flags.TransferActive || m_session.Flags.ListingBusy)
         return false;
     const bool up = target.isEmpty() || target == u".."_s;
     QString folderLeft;
     bool changed = false;
     {
-        const SessionTalk talk(m_window);
+        const SessionTalk talk(m_session);
         const QString current = session.CurrentDir();
         folderLeft = current.mid(current.lastIndexOf(u'/') + 1);
         if (up)
@@ -311,7 +318,7 @@ void RemoteBrowser::ChangeToTypedFolder(const QString &typed)
         return;
     // The listing of the folder kept has said "Fertig"; say why it was kept.
     if (!ChangeRemoteFolder(path))
-        m_window.Status()->SetPanelText(2, u"Der Ordner „%1“ wurde nicht gefunden."_s.arg(path));
+        m_parts.status->SetPanelText(2, u"Der Ordner „%1“ wurde nicht gefunden."_s.arg(path));
 }
 
 void RemoteBrowser::OpenRemoteEntry()
@@ -341,12 +348,12 @@ void RemoteBrowser::OpenLink(const RemoteRow &row)
         QDesktopServices::openUrl(address);
         return;
     }
-    TIdFTP &session = m_window.IdFTP1;
+    TIdFTP &session = m_session.Connection;
     const bool asItStands = target.startsWith(u'.') || target.contains(u'/');
     QString path = target;
     bool isFile = false;
     {
-        const SessionTalk talk(m_window);
+        const SessionTalk talk(m_session);
         session.SetTransferType(ftASCII);
         if (!asItStands)
             path = WithTrailingSlash(session.CurrentDir()) + target;
@@ -365,8 +372,8 @@ void RemoteBrowser::OpenFile(const QString &path, const QString &localName)
     // on the folder that is current then.
     QString remotePath = path;
     if (!remotePath.startsWith(u'/')) {
-        const SessionTalk talk(m_window);
-        remotePath = WithTrailingSlash(m_window.IdFTP1.CurrentDir()) + path;
+        const SessionTalk talk(m_session);
+        remotePath = WithTrailingSlash(m_session.Connection.CurrentDir()) + path;
     }
     emit openFileRequested(remotePath, localName);
 }
@@ -381,20 +388,20 @@ void RemoteBrowser::RefreshCommand()
 
 void RemoteBrowser::ShowRawListing()
 {
-    OperationFlags &flags = m_window.Flags;
+    OperationFlags &flags = m_session.Flags;
     if (!Ready())
         return;
     flags.ListingBusy = true;
     RemoteListing listing;
     try {
-        listing = ListRemoteFolder(m_window.IdFTP1, m_window.Features);
+        listing = ListRemoteFolder(m_session.Connection, m_session.Features);
     } catch (...) {
         flags.ListingBusy = false;
         throw;
     }
     flags.ListingBusy = false;
     const QString path =
-        RawListingPath(m_window.Folders().NewTemporaryFileName(), m_window.Session()->ServerDisplayName());
+        RawListingPath(m_parts.folders->NewTemporaryFileName(), m_session.ServerDisplayName());
     if (WriteRawListing(path, listing.lines))
         QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
@@ -442,7 +449,7 @@ void RemoteBrowser::ApplyRename(const QPersistentModelIndex &index, const QStrin
 
 void RemoteBrowser::ConnectCommands()
 {
-    RemotePane *pane = m_window.Remote();
+    RemotePane *pane = m_parts.remote;
     RemoteListView *list = pane->List;
     connect(list, &MultiViewList::itemDoubleClicked, this,
             [this] { RunSessionCommand([this] { OpenRemoteEntry(); }); });
@@ -466,23 +473,23 @@ void RemoteBrowser::ConnectCommands()
     onClick(pane->SpeedButton6, pane->Umbenenneb1, [this] { StartRename(); });
     onClick(pane->FolderTreeButton, pane->FolderTreeItem, [this] { ShowFolderTree(); });
     // Stopping is the one command meant for a running operation.
-    onClick(pane->SpeedButton10, nullptr, [this] { m_window.RunCommand([this] { AbortTransfer(); }); });
+    onClick(pane->SpeedButton10, nullptr, [this] { m_session.RunCommand([this] { AbortTransfer(); }); });
     connect(pane->Datentransferabbrechen1, &QAction::triggered, this,
-            [this] { m_window.Flags.CancelRequested = true; });
+            [this] { m_session.Flags.CancelRequested = true; });
     connect(pane->RawListingItem, &QAction::triggered, this,
             [this] { RunSessionCommand([this] { ShowRawListing(); }); });
     connect(pane->ContextMenu, &QMenu::aboutToShow, this, &RemoteBrowser::PrepareContextMenu);
-    connect(m_window.Paths(), &PathRow::remotePathEntered, this,
+    connect(m_parts.paths, &PathRow::remotePathEntered, this,
             [this](const QString &path) { RunSessionCommand([this, path] { ChangeToTypedFolder(path); }); });
 }
 
 void RemoteBrowser::AbortTransfer()
 {
-    OperationFlags &flags = m_window.Flags;
+    OperationFlags &flags = m_session.Flags;
     flags.CancelRequested = true;
     flags.AbortRequested = true;
-    if (m_window.IdFTP1.IsConnected() && (flags.OperationBusy || flags.TransferActive))
-        m_window.IdFTP1.Abort();
+    if (m_session.Connection.IsConnected() && (flags.OperationBusy || flags.TransferActive))
+        m_session.Connection.Abort();
 }
 
 void RemoteBrowser::UpdateCommandStates()
@@ -492,19 +499,19 @@ void RemoteBrowser::UpdateCommandStates()
 
 void RemoteBrowser::ApplyCommandStates(bool askClipboard)
 {
-    if (m_window.FirstActivationPending())
+    if (m_parts.firstActivationPending())
         return;
     RemoteListView *list = List();
     const QList<int> selected = list->SelectedRows();
     RemoteCommandInputs in;
-    in.connected = m_window.IdFTP1.IsConnected();
-    in.transferActive = m_window.Flags.TransferActive;
-    in.operationBusy = m_window.Flags.OperationBusy;
-    in.thumbnailsLoading = m_thumbnailsLoading;
+    in.connected = m_session.Connection.IsConnected();
+    in.transferActive = m_session.Flags.TransferActive;
+    in.operationBusy = m_session.Flags.OperationBusy;
+    in.thumbnailsLoading = m_session.ThumbnailsLoading();
     in.selectedCount = int(selected.size());
     in.parentSelected = !selected.isEmpty() && list->Row(selected.first()).IsParent();
     in.onlySelectedIsFolder = selected.size() == 1 && list->Row(selected.first()).IsFolder();
-    in.allDelete = m_window.Settings.All_Delete;
+    in.allDelete = m_parts.settings->All_Delete;
     // Only the context menu offers "Einfügen"; the clipboard is asked when it opens.
     if (askClipboard) {
         const QMimeData *clipboard = QGuiApplication::clipboard()->mimeData();
@@ -512,7 +519,7 @@ void RemoteBrowser::ApplyCommandStates(bool askClipboard)
     }
     const RemoteCommandStates states = ComputeRemoteCommandStates(in);
 
-    RemotePane *pane = m_window.Remote();
+    RemotePane *pane = m_parts.remote;
     const auto enable = [](bool on, std::initializer_list<QObject *> controls) {
         for (QObject *control : controls) {
             if (auto *widget = qobject_cast<QWidget *>(control))
@@ -527,17 +534,17 @@ void RemoteBrowser::ApplyCommandStates(bool askClipboard)
     enable(states.remove, {pane->SpeedButton7, pane->entfernen1});
     enable(states.move, {pane->Bewegen1});
     enable(states.refresh, {pane->RefreshButton, pane->RefreshItem, pane->FolderTreeButton,
-                            pane->FolderTreeItem, pane->RawListingItem, m_local->RefreshRemoteItem()});
+                            pane->FolderTreeItem, pane->RawListingItem});
     enable(states.open, {pane->SpeedButton9, pane->AnsehenAusfhren1});
     enable(states.abort, {pane->SpeedButton10, pane->Datentransferabbrechen1});
-    enable(states.editEntries, {m_window.ToolBar()->SpeedButton11, m_window.ToolBar()->SaveLogButton});
-    enable(states.settings, {m_window.ToolBar()->SpeedButton17});
+    enable(states.editEntries, {m_parts.toolBar->SpeedButton11, m_parts.toolBar->SaveLogButton});
+    enable(states.settings, {m_parts.toolBar->SpeedButton17});
     enable(states.copy, {pane->Kopieren1});
     enable(states.paste, {pane->Einfgeh1});
     list->SetDropsAccepted(states.drops);
-    m_window.Paths()->SetRemotePathEditable(states.refresh);
+    m_parts.paths->SetRemotePathEditable(states.refresh);
     list->Rows()->SetEditingAllowed(states.editCaption);
-    m_local->UpdateUploadButton();
+    emit commandStatesApplied(states.refresh);
 }
 
 void RemoteBrowser::PrepareContextMenu()
@@ -588,8 +595,8 @@ bool RemoteBrowser::HandleKey(QKeyEvent *key)
         List()->SelectAllButParent();
     else if (refresh)
         RefreshCommand();
-    else if (m_window.Remote()->SpeedButton7->isEnabled())
-        m_window.Remote()->SpeedButton7->click();
+    else if (m_parts.remote->SpeedButton7->isEnabled())
+        m_parts.remote->SpeedButton7->click();
     return true;
 }
 
@@ -617,7 +624,7 @@ bool RemoteBrowser::HandleDrag(QEvent *event)
 void RemoteBrowser::CreateFolderTreeDialog()
 {
     if (!m_folderTree)
-        m_folderTree = new TTreeDlg1(m_window);
+        m_folderTree = new TTreeDlg1(m_parts);
 }
 
 TTreeDlg1 *RemoteBrowser::FolderTree() const

@@ -10,13 +10,13 @@
 #include <functional>
 #include <vector>
 
-class LocalBrowser;
+class MainSession;
 class QKeyEvent;
 class QMimeData;
 class RemoteListView;
-class TFTPqvx;
 class TTreeDlg1;
 struct RemoteEntry;
+struct WindowParts;
 
 // The local files among the addresses of dropped or copied data, by their
 // paths; other addresses are left out.
@@ -38,7 +38,7 @@ public:
     };
     using RenameHandler = std::function<RenameOutcome(const QString &oldCaption, const QString &newCaption)>;
 
-    explicit RemoteBrowser(TFTPqvx &window);
+    explicit RemoteBrowser(const WindowParts &parts);
     ~RemoteBrowser() override;
 
     void RefreshRemoteList(const QString &nameToSelect = QString());
@@ -78,11 +78,11 @@ public:
     void StartRename();
     void SetRenameHandler(RenameHandler handler) { m_renameHandler = std::move(handler); }
 
-    // The main session is free for a command (TFTPqvx::SessionIdle).
+    // The main session is free for a command (MainSession::SessionIdle).
     bool Ready() const;
     // The thumbnail window sets this while it loads images.
     void SetThumbnailsLoading(bool loading);
-    bool ThumbnailsLoading() const { return m_thumbnailsLoading; }
+    bool ThumbnailsLoading() const;
 
     RemoteListView *List() const;
     // The pane's rows with their selection, in display order.
@@ -95,7 +95,6 @@ public:
     void ShowFolderTree();
     // Closes the folder tree window when it is shown (the program ends).
     void CloseFolderTree();
-    LocalBrowser *Local() const { return m_local; }
 
 signals:
     // The entry points of the transfer work: download the remote selection
@@ -106,6 +105,9 @@ signals:
     void openFileRequested(const QString &remotePath, const QString &localName);
     // A listing has finished while the DiaShow setting is on.
     void galleryLoadRequested();
+    // The command states were computed anew; refreshEnabled: the remote
+    // folder may be read again now.
+    void commandStatesApplied(bool refreshEnabled);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -133,11 +135,10 @@ private:
     bool AcceptsDrop(const QMimeData *data) const;
     void RunSessionCommand(const std::function<void()> &command);
 
-    TFTPqvx &m_window;
-    LocalBrowser *m_local = nullptr;
+    const WindowParts &m_parts;
+    MainSession &m_session;
     QPointer<TTreeDlg1> m_folderTree;
     RenameHandler m_renameHandler;
-    bool m_thumbnailsLoading = false;
     // Counts the times the list was emptied for a lost session: a listing
     // that was still running then must not fill it again.
     quint64 m_generation = 0;

@@ -1,11 +1,14 @@
 #include "sessioncontrol.h"
 
 #include "activityindicator.h"
+#include "applicationsettings.h"
 #include "commandlinestart.h"
 #include "connectiontreestore.h"
+#include "datafolders.h"
 #include "idexceptions.h"
 #include "locallistview.h"
 #include "localpane.h"
+#include "mainsession.h"
 #include "maintoolbar.h"
 #include "passwordmask.h"
 #include "receivedreplies.h"
@@ -16,7 +19,7 @@
 #include "sessionlogview.h"
 #include "statuspanels.h"
 #include "tcertfkdlg1.h"
-#include "tftpqvx.h"
+#include "windowparts.h"
 #include "tgetpwddlg.h"
 #include "tidantifreeze.h"
 #include "tidconnectioninterceptopenssl.h"
@@ -53,11 +56,12 @@ constexpr int kShortestReplyWait = 1000;
 
 } // namespace
 
-SessionControl::SessionControl(TFTPqvx &window)
-    : QObject(&window)
-    , m_window(window)
+SessionControl::SessionControl(const WindowParts &parts)
+    : QObject(parts.window)
+    , m_parts(parts)
+    , m_session(*parts.session)
     , m_logInterceptor(std::make_unique<TIdLogDebug>())
-    , m_progress(std::make_unique<TransferProgress>(window))
+    , m_progress(std::make_unique<TransferProgress>(parts))
 {
     WireSession();
     WireCommands();
@@ -65,10 +69,15 @@ SessionControl::SessionControl(TFTPqvx &window)
 
 SessionControl::~SessionControl() = default;
 
+const QString &SessionControl::ServerDisplayName() const
+{
+    return m_session.ServerDisplayName();
+}
+
 void SessionControl::WireSession()
 {
-    TIdFTP &ftp = m_window.IdFTP1;
-    ftp.setSessionHost(&m_window);
+    TIdFTP &ftp = m_session.Connection;
+    ftp.setSessionHost(m_parts.host);
     ftp.UseNagle = false;
     ftp.SocksInfo.Port = 1080;
     ftp.OnConnected = [this](TIdTCPConnection *) { HandleConnected(); };
@@ -85,7 +94,7 @@ void SessionControl::WireSession()
 
 void SessionControl::DetachFromSession()
 {
-    TIdFTP &ftp = m_window.IdFTP1;
+    TIdFTP &ftp = m_session.Connection;
     ftp.setSessionHost(nullptr);
     ftp.OnConnected = nullptr;
     ftp.OnDisconnected = nullptr;
@@ -99,12 +108,12 @@ void SessionControl::DetachFromSession()
 
 void SessionControl::WireCommands()
 {
-    const MainToolBar *bar = m_window.ToolBar();
+    const MainToolBar *bar = m_parts.toolBar;
     connect(bar->SpeedButton1, &QToolButton::clicked, this, &SessionControl::Connect);
     connect(bar->SpeedButton2, &QToolButton::clicked, this, &SessionControl::Disconnect);
     connect(bar->SpeedButton11, &QToolButton::clicked, this, &SessionControl::EditConnections);
     connect(bar->SaveLogButton, &QToolButton::clicked, this, &SessionControl::SaveLog);
-    const SessionLogView *log = m_window.Log();
+    const SessionLogView *log = m_parts.log;
     connect(log->SaveLogItem, &QAction::triggered, this, &SessionControl::SaveLog);
     connect(log->ToggleLogItem, &QAction::triggered, this, &SessionControl::ToggleLogging);
 }
@@ -113,13 +122,13 @@ void SessionControl::WireCommands()
 
 void SessionControl::Connect()
 {
-    m_window.RunCommand([this] { ConnectThroughManager(); });
+    m_session.RunCommand([this] { ConnectThroughManager(); });
 }
 
 void SessionControl::ConnectThroughManager()
 {
-    TVerblist *manager = m_window.ConnectionManager();
-    if (!manager || !m_window.ToolBar()->SpeedButton1->isEnabled())
+    TVerblist *manager = m_parts.connectionManager();
+    if (!manager || !m_parts.toolBar->SpeedButton1->isEnabled())
         return;
     ForgetServerLists();
     manager->SetMode(TVerblist::Mode::Connect);
@@ -127,7 +136,7 @@ void SessionControl::ConnectThroughManager()
         return;
     if (manager->AppliedValues())
         ApplyMainWindowValues(*manager->AppliedValues());
-    if (!IsFitToConnect(m_window.IdFTP1)) {
+    if (!IsFitToConnect(m_session.Connection)) {
         WarnUnfitProfile();
         return;
     }
@@ -144,10 +153,10 @@ void SessionControl::HandleCommandLine(const QStringList &arguments)
         emit resultsFileRequested(start.file);
         break;
     case CommandLineStart::Kind::ConnectionFile:
-        m_window.RunCommand([&] { StartFromConnectionFile(start.file); });
+        m_session.RunCommand([&] { StartFromConnectionFile(start.file); });
         break;
     case CommandLineStart::Kind::Server:
-        m_window.RunCommand([&] { StartFromSavedServer(start); });
+        m_session.RunCommand([&] { StartFromSavedServer(start); });
         break;
     }
 }
@@ -155,7 +164,7 @@ void SessionControl::HandleCommandLine(const QStringList &arguments)
 // A connection file never asks for SSL and is not checked before connecting.
 void SessionControl::StartFromConnectionFile(const QString &fileName)
 {
-    const std::optional<MainWindowValues> values = ApplyConnectionFile(fileName, m_window.IdFTP1);
+    const std::optional<MainWindowValues> values = ApplyConnectionFile(fileName, m_session.Connection);
     if (!values)
         return;
     ForgetServerLists();
@@ -168,13 +177,13 @@ void SessionControl::StartFromConnectionFile(const QString &fileName)
 void SessionControl::StartFromSavedServer(const CommandLineStart &start)
 {
     const std::optional<MainWindowValues> values =
-        ConnectionTreeStore(m_window.Folders().TreeFolder())
-            .FindConnectionByServer(start.host, m_window.IdFTP1, ProfileReading::ConnectionManager);
+        ConnectionTreeStore(m_parts.folders->TreeFolder())
+            .FindConnectionByServer(start.host, m_session.Connection, ProfileReading::ConnectionManager);
     if (!values)
         return;
     ForgetServerLists();
     ApplyMainWindowValues(*values);
-    if (!IsFitToConnect(m_window.IdFTP1)) {
+    if (!IsFitToConnect(m_session.Connection)) {
         WarnUnfitProfile();
         return;
     }
@@ -183,8 +192,8 @@ void SessionControl::StartFromSavedServer(const CommandLineStart &start)
 
 void SessionControl::ForgetServerLists()
 {
-    m_window.CopyList.clear();
-    m_window.Features.clear();
+    m_session.CopyList.clear();
+    m_session.Features.clear();
 }
 
 void SessionControl::ApplyMainWindowValues(const MainWindowValues &values)
@@ -194,25 +203,25 @@ void SessionControl::ApplyMainWindowValues(const MainWindowValues &values)
     m_remoteStartFolder = values.FTPOrdner;
     m_localStartFolder = values.LocalFolder;
     TIdAntiFreeze::SetIdleTimeOut(values.Timeout);
-    m_window.IdFTP1.ResolveTimeout = values.Timeout;
-    m_window.IdFTP1.ReadTimeout = std::max(values.Timeout, kShortestReplyWait);
+    m_session.Connection.ResolveTimeout = values.Timeout;
+    m_session.Connection.ReadTimeout = std::max(values.Timeout, kShortestReplyWait);
 }
 
 void SessionControl::WarnUnfitProfile()
 {
-    QMessageBox::warning(&m_window, QString(), kUnfitProfileWarning.toString());
+    QMessageBox::warning(m_parts.window, QString(), kUnfitProfileWarning.toString());
 }
 
 void SessionControl::OpenSession(const SessionStart &start)
 {
-    TIdFTP &ftp = m_window.IdFTP1;
+    TIdFTP &ftp = m_session.Connection;
     AttachInterceptor();
-    m_window.ToolBar()->SpeedButton1->setEnabled(false);
-    m_serverDisplayName = ftp.Host;
+    m_parts.toolBar->SpeedButton1->setEnabled(false);
+    m_session.SetServerDisplayName(ftp.Host);
     SetLogging(m_logOn);
-    ftp.TimeCorrection.WSTime_Use = m_window.Settings.WSTime_Use;
+    ftp.TimeCorrection.WSTime_Use = m_parts.settings->WSTime_Use;
     const auto restoreButtons = qScopeGuard([this] {
-        if (!m_window.IdFTP1.IsConnected())
+        if (!m_session.Connection.IsConnected())
             ShowConnectButtons(false);
     });
 
@@ -221,10 +230,10 @@ void SessionControl::OpenSession(const SessionStart &start)
         return;
     ShowConnectedState();
     EnterLocalStartFolder();
-    ftp.ProbeFeatures(m_window.Features);
+    ftp.ProbeFeatures(m_session.Features);
     if (!start.remoteFolder.isEmpty())
         ftp.ChangeDir(start.remoteFolder);
-    m_window.Browser()->RefreshRemoteList(start.nameToSelect);
+    m_parts.browser->RefreshRemoteList(start.nameToSelect);
     QApplication::beep();
 }
 
@@ -234,7 +243,7 @@ void SessionControl::OpenSession(const SessionStart &start)
 // the connect name the server too.
 void SessionControl::ConnectAndLogin()
 {
-    TIdFTP &ftp = m_window.IdFTP1;
+    TIdFTP &ftp = m_session.Connection;
     ftp.ConnectError.clear();
     m_certificateRefused = false;
     try {
@@ -251,13 +260,13 @@ void SessionControl::ConnectAndLogin()
         throw EIdException(NotConnectedText(error.Message()));
     }
     if (!ftp.IsConnected() && !ftp.ConnectError.isEmpty())
-        m_window.ShowError(NotConnectedText(ftp.ConnectError));
+        m_session.ReportError(NotConnectedText(ftp.ConnectError));
 }
 
 // Host and Port are those that were tried: with a proxy, the proxy's.
 QString SessionControl::NotConnectedText(const QString &reason) const
 {
-    const TIdFTP &ftp = m_window.IdFTP1;
+    const TIdFTP &ftp = m_session.Connection;
     return u"Keine Verbindung zu %1 (Port %2): %3"_s.arg(ftp.Host).arg(ftp.Port).arg(reason.simplified());
 }
 
@@ -265,7 +274,7 @@ QString SessionControl::NotConnectedText(const QString &reason) const
 // lines are logged; otherwise the log interceptor watches the traffic.
 void SessionControl::AttachInterceptor()
 {
-    TIdFTP &ftp = m_window.IdFTP1;
+    TIdFTP &ftp = m_session.Connection;
     ftp.SetInterceptEnabled(false);
     if (ftp.UseSSL) {
         auto layer = std::make_unique<TIdConnectionInterceptOpenSSL>();
@@ -281,45 +290,45 @@ void SessionControl::AttachInterceptor()
 
 void SessionControl::ShowConnectedState()
 {
-    m_window.setWindowTitle(TFTPqvx::ProgramTitle() + u" - "_s + m_serverDisplayName);
-    StatusPanels *status = m_window.Status();
-    status->SetPanelText(1, m_serverDisplayName);
+    m_session.NotifyStarted();
+    StatusPanels *status = m_parts.status;
+    status->SetPanelText(1, m_session.ServerDisplayName());
     status->SetPanelText(2, u"Connected"_s);
-    status->SetPanelText(3, m_window.IdFTP1.SystemType());
-    m_window.ToolBar()->Indicator->setToolTip(m_serverDisplayName);
+    status->SetPanelText(3, m_session.Connection.SystemType());
+    m_parts.toolBar->Indicator->setToolTip(m_session.ServerDisplayName());
     UpdateSessionSymbols();
 }
 
 void SessionControl::EnterLocalStartFolder()
 {
     if (!m_localStartFolder.isEmpty() && QFileInfo(m_localStartFolder).isDir())
-        m_window.Local()->List->SetFolder(m_localStartFolder);
+        m_parts.local->List->SetFolder(m_localStartFolder);
 }
 
 void SessionControl::ShowConnectButtons(bool connected)
 {
-    m_window.ToolBar()->SpeedButton1->setEnabled(!connected);
-    m_window.ToolBar()->SpeedButton2->setEnabled(connected);
+    m_parts.toolBar->SpeedButton1->setEnabled(!connected);
+    m_parts.toolBar->SpeedButton2->setEnabled(connected);
 }
 
 // --- disconnecting --------------------------------------------------------------
 
 void SessionControl::Disconnect()
 {
-    m_window.RunCommand([this] { DisconnectSession(); });
+    m_session.RunCommand([this] { DisconnectSession(); });
 }
 
 // The window returns to its disconnected state even when the goodbye fails;
 // the failure is shown afterwards.
 void SessionControl::DisconnectSession()
 {
-    TIdFTP &ftp = m_window.IdFTP1;
+    TIdFTP &ftp = m_session.Connection;
     std::exception_ptr failure;
     try {
         if (ftp.IsConnected() && ftp.LoggedIn()) {
-            if (m_window.Flags.TransferActive) {
-                m_window.Flags.CancelRequested = true;
-                m_window.Flags.AbortRequested = true;
+            if (m_session.Flags.TransferActive) {
+                m_session.Flags.CancelRequested = true;
+                m_session.Flags.AbortRequested = true;
                 ftp.Abort();
             }
             ftp.Quit();
@@ -330,8 +339,8 @@ void SessionControl::DisconnectSession()
         failure = std::current_exception();
     }
     ReturnToDisconnectedState();
-    if (!m_window.StartedWithArguments())
-        DataFolders::DeleteFilesIn(m_window.Folders().TmpFolder());
+    if (!m_parts.startedWithArguments)
+        DataFolders::DeleteFilesIn(m_parts.folders->TmpFolder());
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -344,58 +353,58 @@ void SessionControl::ConnectionLost()
 void SessionControl::ReturnToDisconnectedState()
 {
     HandleDisconnected();
-    m_window.Flags.TransferActive = false;
-    m_window.Flags.OperationBusy = false;
-    m_window.Flags.ListingBusy = false;
-    m_window.CopyList.clear();
-    m_window.SetActivity(0);
+    m_session.Flags.TransferActive = false;
+    m_session.Flags.OperationBusy = false;
+    m_session.Flags.ListingBusy = false;
+    m_session.CopyList.clear();
+    m_parts.host->SetActivity(0);
     // With the flags cleared, uploads and drops onto the remote list switch off at once.
-    m_window.Browser()->UpdateCommandStates();
+    m_parts.browser->UpdateCommandStates();
 }
 
 // --- the session's events ---------------------------------------------------------
 
 void SessionControl::HandleConnected()
 {
-    m_window.Status()->SetPanelText(2, u"Connected"_s);
+    m_parts.status->SetPanelText(2, u"Connected"_s);
     ShowConnectButtons(true);
-    m_window.Flags.OperationBusy = false;
-    m_window.SetActivity(1);
+    m_session.Flags.OperationBusy = false;
+    m_parts.host->SetActivity(1);
     UpdateSessionSymbols();
-    if (TTreeDlg1 *folderTree = m_window.Browser()->FolderTree())
+    if (TTreeDlg1 *folderTree = m_parts.browser->FolderTree())
         folderTree->SessionStarted();
     emit sessionConnected();
 }
 
 void SessionControl::HandleDisconnected()
 {
-    m_window.CopyList.clear();
-    StatusPanels *status = m_window.Status();
+    m_session.CopyList.clear();
+    StatusPanels *status = m_parts.status;
     status->SetPanelText(1, QString());
     status->SetPanelText(2, u"Disconnected"_s);
     status->SetPanelText(3, QString());
-    m_window.setWindowTitle(TFTPqvx::ProgramTitle());
+    m_session.NotifyEnded();
     ShowConnectButtons(false);
     // Also empties and closes the folder tree window.
-    m_window.Browser()->ClearRemoteList();
-    RemotePane *remote = m_window.Remote();
+    m_parts.browser->ClearRemoteList();
+    RemotePane *remote = m_parts.remote;
     remote->SpeedButton5->setEnabled(false);
     remote->RefreshButton->setEnabled(false);
     remote->FolderTreeButton->setEnabled(false);
     remote->RawListingItem->setEnabled(false);
-    m_window.ToolBar()->Indicator->setToolTip(u"Disconnected"_s);
-    m_window.SetActivity(0);
-    m_window.IdFTP1.SetLoggedIn(false);
+    m_parts.toolBar->Indicator->setToolTip(u"Disconnected"_s);
+    m_parts.host->SetActivity(0);
+    m_session.Connection.SetLoggedIn(false);
     UpdateSessionSymbols();
 }
 
 void SessionControl::UpdateSessionSymbols()
 {
-    const TIdFTP &ftp = m_window.IdFTP1;
-    const TIdFTP &search = m_window.IdFTPSearch;
+    const TIdFTP &ftp = m_session.Connection;
+    const TIdFTP &search = *m_parts.searchSession;
     const bool connected = ftp.IsConnected();
     const bool searching = search.IsConnected();
-    m_window.Status()->SetSessionSymbols(connected, connected && ftp.UseSSL, searching,
+    m_parts.status->SetSessionSymbols(connected, connected && ftp.UseSSL, searching,
                                          searching && search.UseSSL);
 }
 
@@ -403,14 +412,14 @@ void SessionControl::UpdateSessionSymbols()
 
 bool SessionControl::AskCredentials(const QString &caption, QString &user, QString &password)
 {
-    return m_window.CredentialsDialog()->Ask(caption, user, password);
+    return m_parts.credentials()->Ask(caption, user, password);
 }
 
 QString SessionControl::SslKeyPassword(bool askUser, const QString &storedPassword)
 {
     QString password = storedPassword;
     if (askUser) {
-        QInputDialog box(&m_window);
+        QInputDialog box(m_parts.window);
         box.setObjectName(u"SslPasswordBox"_s);
         box.setWindowTitle(u"Kennwort für SSL"_s);
         box.setLabelText(u"Kennwort des privaten Schlüssels:"_s);
@@ -426,7 +435,7 @@ QString SessionControl::SslKeyPassword(bool askUser, const QString &storedPasswo
 bool SessionControl::AcceptServerCertificate(const ServerCertificateInfo &certificate)
 {
     if (!m_certificateDialog)
-        m_certificateDialog = new TCertfkDlg1(&m_window);
+        m_certificateDialog = new TCertfkDlg1(m_parts.window);
     const bool accepted = m_certificateDialog->Ask(certificate);
     m_certificateRefused = !accepted;
     return accepted;
@@ -436,7 +445,7 @@ bool SessionControl::AcceptServerCertificate(const ServerCertificateInfo &certif
 
 void SessionControl::AddLogLine(const QString &line)
 {
-    m_window.Log()->AddLine(line, m_logLimit);
+    m_parts.log->AddLine(line, m_logLimit);
 }
 
 void SessionControl::LogAndPump(const QString &line)
@@ -447,7 +456,7 @@ void SessionControl::LogAndPump(const QString &line)
 
 void SessionControl::LogTraffic(QString &line)
 {
-    const TIdFTP &ftp = m_window.IdFTP1;
+    const TIdFTP &ftp = m_session.Connection;
     line = MaskPasswords(line, {ftp.Password, ftp.Gateway_Password, ftp.SocksInfo.Password});
     for (const QString &reply : SplitReceivedReplies(line))
         AddLogLine(reply);
@@ -458,7 +467,7 @@ void SessionControl::AddConnectionLogLine(const QString &line, int connection)
 {
     if (!m_logOn)
         return;
-    const TIdFTP &ftp = m_window.IdFTP1;
+    const TIdFTP &ftp = m_session.Connection;
     const QString masked = MaskPasswords(line, {ftp.Password, ftp.Gateway_Password, ftp.SocksInfo.Password});
     const QString mark = u"  [Verbindung %1]"_s.arg(connection);
     for (const QString &reply : SplitReceivedReplies(masked))
@@ -467,14 +476,14 @@ void SessionControl::AddConnectionLogLine(const QString &line, int connection)
 
 bool SessionControl::LogsTraffic() const
 {
-    return m_logOn && !m_window.IdFTP1.UseSSL;
+    return m_logOn && !m_session.Connection.UseSSL;
 }
 
 void SessionControl::SetLogging(bool on)
 {
     m_logOn = on;
     m_logInterceptor->Active = on;
-    m_window.Log()->ToggleLogItem->setText(on ? kLogOffCaption : kLogOnCaption);
+    m_parts.log->ToggleLogItem->setText(on ? kLogOffCaption : kLogOnCaption);
 }
 
 void SessionControl::ToggleLogging()
@@ -484,8 +493,8 @@ void SessionControl::ToggleLogging()
 
 void SessionControl::EditConnections()
 {
-    TVerblist *manager = m_window.ConnectionManager();
-    if (!manager || m_window.Flags.TransferActive || m_window.Flags.OperationBusy)
+    TVerblist *manager = m_parts.connectionManager();
+    if (!manager || m_session.Flags.TransferActive || m_session.Flags.OperationBusy)
         return;
     manager->SetMode(TVerblist::Mode::Manage);
     manager->exec();
@@ -493,7 +502,7 @@ void SessionControl::EditConnections()
 
 void SessionControl::SaveLog()
 {
-    QFileDialog dialog(&m_window, u"Log Datei speichern"_s, m_window.Folders().RootFolder());
+    QFileDialog dialog(m_parts.window, u"Log Datei speichern"_s, m_parts.folders->RootFolder());
     dialog.setObjectName(u"SaveLogDialog"_s);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
@@ -507,13 +516,13 @@ void SessionControl::SaveLog()
         return;
     const QString fileName = dialog.selectedFiles().constFirst();
     if (!WriteLog(fileName))
-        m_window.ShowError(u"Die Logdatei %1 konnte nicht geschrieben werden."_s.arg(fileName));
+        m_session.ReportError(u"Die Logdatei %1 konnte nicht geschrieben werden."_s.arg(fileName));
 }
 
 bool SessionControl::WriteLog(const QString &fileName) const
 {
     QByteArray bytes;
-    for (const QString &line : m_window.Log()->Lines())
+    for (const QString &line : m_parts.log->Lines())
         bytes += line.toUtf8() + "\r\n";
     return SaveFileAtomically(fileName, bytes);
 }

@@ -12,10 +12,11 @@
 struct CommandLineStart;
 struct ServerCertificateInfo;
 class TCertfkDlg1;
-class TFTPqvx;
+class MainSession;
 class TIdConnectionInterceptOpenSSL;
 class TIdLogDebug;
 class TransferProgress;
+struct WindowParts;
 
 // Connects the main session and disconnects it, shows the connection state
 // (caption, status panels, activity lamp, the two buttons), keeps the
@@ -26,10 +27,10 @@ class SessionControl : public QObject {
     Q_OBJECT
 
 public:
-    explicit SessionControl(TFTPqvx &window);
+    explicit SessionControl(const WindowParts &parts);
     ~SessionControl() override;
 
-    // The user's commands. Each runs through the window's error display.
+    // The user's commands. Each runs through the session's error display.
     void Connect();         // "Verbinden"
     void Disconnect();      // "Trennen", also when the program closes
     void EditConnections(); // "Einträge bearbeiten"
@@ -57,7 +58,7 @@ public:
     void ConnectionLost();
 
     // The host as the applied profile named it, for captions and panels.
-    const QString &ServerDisplayName() const { return m_serverDisplayName; }
+    const QString &ServerDisplayName() const;
     TransferProgress &Progress() { return *m_progress; }
     // Status panel 0: a symbol for each connected session and its lock.
     void UpdateSessionSymbols();
@@ -105,9 +106,9 @@ private:
     void LogTraffic(QString &line);
     void LogAndPump(const QString &line);
 
-    TFTPqvx &m_window;
+    const WindowParts &m_parts;
+    MainSession &m_session;
     bool m_certificateRefused = false; // the user said no to the last certificate question
-    QString m_serverDisplayName;
     bool m_logOn = true;
     int m_logLimit = 1000;
     QString m_remoteStartFolder;

@@ -1,18 +1,16 @@
 #include "sessiontalk.h"
 
-#include "remotebrowser.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
 
-SessionTalk::SessionTalk(TFTPqvx &window)
-    : m_window(window)
-    , m_wasBusy(window.Flags.OperationBusy)
+SessionTalk::SessionTalk(MainSession &session)
+    : m_session(session)
+    , m_wasBusy(session.Flags.OperationBusy)
 {
-    m_window.Flags.OperationBusy = true;
+    m_session.Flags.OperationBusy = true;
 }
 
 SessionTalk::~SessionTalk()
 {
-    m_window.Flags.OperationBusy = m_wasBusy;
-    if (RemoteBrowser *browser = m_window.Browser())
-        browser->UpdateCommandStates();
+    m_session.Flags.OperationBusy = m_wasBusy;
+    m_session.NotifyStateChanged();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-class TFTPqvx;
+class MainSession;
 
 // Keeps the other commands out while a command that is no operation of its
 // own (a keep-alive NOOP, a change of folder) talks to the main session: the
@@ -11,12 +11,12 @@ class TFTPqvx;
 // during the talk computed them with the session busy.
 class SessionTalk {
 public:
-    explicit SessionTalk(TFTPqvx &window);
+    explicit SessionTalk(MainSession &session);
     ~SessionTalk();
     SessionTalk(const SessionTalk &) = delete;
     SessionTalk &operator=(const SessionTalk &) = delete;
 
 private:
-    TFTPqvx &m_window;
+    MainSession &m_session;
     const bool m_wasBusy;
 };

@@ -5,6 +5,7 @@
 #include "idexceptions.h"
 #include "keepalive.h"
 #include "layoutrestore.h"
+#include "localbrowser.h"
 #include "locallistview.h"
 #include "localpane.h"
 #include "maintoolbar.h"
@@ -67,8 +68,12 @@ TFTPqvx::TFTPqvx(const QStringList &arguments, QWidget *parent)
     setObjectName(u"FTPqvx"_s);
     setWindowTitle(ProgramTitle());
     BuildLayout();
-    m_session = new SessionControl(*this);
-    m_browser = new RemoteBrowser(*this);
+    FillParts();
+    m_browser = new RemoteBrowser(m_parts);
+    m_parts.browser = m_browser;
+    new LocalBrowser(m_parts, *m_browser);
+    m_session = new SessionControl(m_parts);
+    m_parts.control = m_session;
     resize(kDesignedSize);
     CentreOnScreen();
     m_normalRect = geometry();
@@ -76,9 +81,37 @@ TFTPqvx::TFTPqvx(const QStringList &arguments, QWidget *parent)
     m_localPane->RefreshRemoteItem->setEnabled(false);
     ReadSettings();
     m_remotePane->List->SetSortSymbols(Settings.ftplist_s, Settings.ftplist_r);
-    m_keepAlive = new KeepAlive(*this);
+    m_keepAlive = new KeepAlive(m_main, this);
     m_keepAlive->SetInterval(Settings.KeepAlive);
+    m_parts.keepAlive = m_keepAlive;
     ConnectCommands();
+}
+
+void TFTPqvx::FillParts()
+{
+    m_parts.window = this;
+    m_parts.host = this;
+    m_parts.session = &m_main;
+    m_parts.searchSession = &IdFTPSearch;
+    m_parts.settings = &Settings;
+    m_parts.folders = &m_folders;
+    m_parts.startedWithArguments = StartedWithArguments();
+    m_parts.toolBar = m_toolBar;
+    m_parts.paths = m_pathRow;
+    m_parts.local = m_localPane;
+    m_parts.remote = m_remotePane;
+    m_parts.log = m_log;
+    m_parts.progress = m_progress;
+    m_parts.status = m_status;
+    m_parts.credentials = [this] { return CredentialsDialog(); };
+    m_parts.firstActivationPending = [this] { return m_firstActivationPending; };
+    m_parts.connectionManager = [this] { return m_verblist; };
+    // Commands read the remote folder from the path field.
+    connect(&m_main, &MainSession::commandStarting, m_pathRow, &PathRow::DiscardRemoteTyping);
+    connect(&m_main, &MainSession::errorReported, this, &TFTPqvx::ShowError);
+    connect(&m_main, &MainSession::started, this,
+            [this] { setWindowTitle(ProgramTitle() + u" - "_s + m_main.ServerDisplayName()); });
+    connect(&m_main, &MainSession::ended, this, [this] { setWindowTitle(ProgramTitle()); });
 }
 
 TFTPqvx::~TFTPqvx()
@@ -96,7 +129,7 @@ void TFTPqvx::CreateDialogs()
     m_verblist = new TVerblist(this);
     m_verblist->SetTreeFolder(m_folders.TreeFolder());
     m_verblist->SetPropertiesDialog(m_pagesDlg);
-    m_verblist->SetSession(&IdFTP1);
+    m_verblist->SetSession(&m_main.Connection);
     m_verblist->SetShortcutFolders(m_folders.LinksFolder(),
                                    QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     m_setup = new Tsetup(this);
@@ -191,42 +224,6 @@ void TFTPqvx::CentreOnScreen()
     }
 }
 
-void TFTPqvx::RunCommand(const std::function<void()> &command)
-{
-    ++m_commandDepth;
-    const auto done = qScopeGuard([this] { --m_commandDepth; });
-    try {
-        command();
-    } catch (const EIdException &error) {
-        ShowError(error.Message());
-    } catch (const std::exception &error) {
-        ShowError(QString::fromUtf8(error.what()));
-    }
-}
-
-bool TFTPqvx::SessionIdle() const
-{
-    return IdFTP1.IsConnected() && !SessionBusy();
-}
-
-bool TFTPqvx::SessionBusy() const
-{
-    return Flags.OperationBusy || Flags.TransferActive || Flags.ListingBusy ||
-           (m_browser && m_browser->ThumbnailsLoading());
-}
-
-bool TFTPqvx::RunSessionCommand(const std::function<void()> &command)
-{
-    if (!SessionIdle()) {
-        QApplication::beep();
-        return false;
-    }
-    // Commands read the remote folder from the path field.
-    m_pathRow->DiscardRemoteTyping();
-    RunCommand(command);
-    return true;
-}
-
 void TFTPqvx::ShowError(const QString &message)
 {
     m_status->SetPanelText(2, message);
@@ -253,7 +250,7 @@ void TFTPqvx::ConnectionLost()
 
 void TFTPqvx::SetTransferActive(bool active)
 {
-    Flags.TransferActive = active;
+    m_main.Flags.TransferActive = active;
 }
 
 QString TFTPqvx::SslKeyPassword(bool askUser, const QString &storedPassword)
@@ -394,7 +391,7 @@ void TFTPqvx::moveEvent(QMoveEvent *event)
 
 void TFTPqvx::OpenSettingsDialog()
 {
-    if (!m_setup || Flags.OperationBusy)
+    if (!m_setup || m_main.Flags.OperationBusy)
         return;
     if (!m_setup->Edit(Settings))
         return;
@@ -422,20 +419,20 @@ void TFTPqvx::closeEvent(QCloseEvent *event)
 
 void TFTPqvx::DisconnectSessionsForClose()
 {
-    emit closingSessions();
+    m_main.NotifyClosing();
     m_session->Disconnect();
 }
 
 void TFTPqvx::RunCloseSequence()
 {
-    Flags.CancelRequested = true;
-    Flags.AbortRequested = true;
+    m_main.Flags.CancelRequested = true;
+    m_main.Flags.AbortRequested = true;
     // The folder tree window and the thumbnail window are closed here by the
     // parts that own them; the sessions were disconnected before.
     m_browser->CloseFolderTree();
-    CopyList.clear();
-    Features.clear();
-    const QStringList unsaved = UnsavedCopies ? UnsavedCopies() : QStringList();
+    m_main.CopyList.clear();
+    m_main.Features.clear();
+    const QStringList unsaved = m_parts.unsavedCopies ? m_parts.unsavedCopies() : QStringList();
     if (!StartedWithArguments())
         DataFolders::DeleteFilesIn(m_folders.WorkFolder(), unsaved);
     if (!unsaved.isEmpty())
@@ -481,7 +478,7 @@ ClosingLayout TFTPqvx::CurrentLayout() const
     layout.logBarPosition = m_splitArea->sizes().value(0);
     layout.localColumnWidths = m_localPane->List->ColumnWidths();
     layout.remoteColumnWidths = m_remotePane->List->ColumnWidths();
-    if (SearchColumnWidths)
-        layout.searchColumnWidths = SearchColumnWidths();
+    if (m_parts.searchColumnWidths)
+        layout.searchColumnWidths = m_parts.searchColumnWidths();
     return layout;
 }

@@ -2,9 +2,10 @@
 
 #include "applicationsettings.h"
 #include "datafolders.h"
-#include "operationflags.h"
+#include "mainsession.h"
 #include "sessionhost.h"
 #include "tidftp.h"
+#include "windowparts.h"
 
 #include <QMainWindow>
 
@@ -26,17 +27,12 @@ class TPagesDlg;
 class Tsetup;
 class TVerblist;
 
-// A remote entry remembered by "Kopieren": its kind letter ('d' folder,
-// '-' file) and its full path on the server.
-struct CopiedRemoteEntry {
-    QChar kind;
-    QString path;
-};
-
 // The main window: tool bar, path row, the local and the remote pane side
 // by side, the session log under them, the progress bar and the status bar.
 // Creating it makes the data folders and reads the settings; its first
 // showing restores the saved layout; closing it writes the settings back.
+// It builds and lays out; the main session is an object of its own
+// (Main()), and what works beside the window gets its parts (Parts()).
 class TFTPqvx : public QMainWindow, public SessionHost {
     Q_OBJECT
 
@@ -68,42 +64,17 @@ public:
     // Shows both panes in the views of the settings, with the menu check marks.
     void ApplyViewSettings();
 
-    OperationFlags Flags;
-    ApplicationSettings Settings;
-    TIdFTP IdFTP1;                     // the main session
-    TIdFTP IdFTPSearch;                // the search's session, beside the main one
-    QStringList Features;              // what the server's HELP offered
-    QList<CopiedRemoteEntry> CopyList; // remote entries copied for pasting
-    // The opened copies in the work folder whose change is not on the server
-    // yet: the program end keeps them and tells the user where they are.
-    std::function<QStringList()> UnsavedCopies;
+    MainSession &Main() { return m_main; }
+    const MainSession &Main() const { return m_main; }
+    WindowParts &Parts() { return m_parts; }
 
-    // The column widths of the search results window, once it exists; they
-    // are written with the settings when the program ends.
-    std::function<QList<int>()> SearchColumnWidths;
+    ApplicationSettings Settings;
+    TIdFTP IdFTPSearch; // the search's session, beside the main one
 
     SessionControl *Session() const { return m_session; }
     RemoteBrowser *Browser() const { return m_browser; }
 
-    // Runs a user command. An engine or file error that the command does not
-    // handle itself ends up in status panel 2 and the session log; no box.
-    void RunCommand(const std::function<void()> &command);
-    // A command of RunCommand is under way, perhaps waiting for the server
-    // with the event loop running; several single commands (MKD, rename)
-    // set no operation flag, so only this tells that they are talking.
-    bool CommandRunning() const { return m_commandDepth > 0; }
-    // The one place that decides whether a command may talk to the main
-    // session now: connected, and no operation, transfer, listing or gallery
-    // load under way. The engine's waits let events run, so a command let in
-    // during any of those would cut into that conversation.
-    bool SessionIdle() const;
-    // An operation, transfer, listing or gallery load runs on the main
-    // session; windows that wait modally are not opened meanwhile, since
-    // they would hold that operation until they close.
-    bool SessionBusy() const;
-    // Runs a command that talks to the main session, through RunCommand,
-    // when the session is idle; otherwise beeps. True when it ran.
-    bool RunSessionCommand(const std::function<void()> &command);
+    // Status panel 2 and the session log; no box.
     void ShowError(const QString &message);
 
     MainToolBar *ToolBar() const { return m_toolBar; }
@@ -123,11 +94,6 @@ public:
     // Made on first use when CreateDialogs has not run.
     TGetpwdDlg *CredentialsDialog();
 
-signals:
-    // The window closes: sessions beside the main one stop their transfers
-    // and quit now, before the main session is disconnected.
-    void closingSessions();
-
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -136,6 +102,7 @@ protected:
 
 private:
     void BuildLayout();
+    void FillParts();
     void ConnectCommands();
     void ReadSettings();
     void CentreOnScreen();
@@ -156,11 +123,12 @@ private:
     void OpenSettingsDialog();
     void ShowAbout();
 
+    MainSession m_main;
+    WindowParts m_parts;
     const QStringList m_arguments;
     DataFolders m_folders;
     bool m_firstActivationPending = true;
     bool m_closeSequenceDone = false;
-    int m_commandDepth = 0;
     QRect m_normalRect; // the inner rectangle of the window when last neither maximized nor full screen
 
     MainToolBar *m_toolBar = nullptr;

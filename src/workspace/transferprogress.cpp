@@ -1,9 +1,10 @@
 #include "transferprogress.h"
 
-#include "remotebrowser.h"
+#include "mainsession.h"
+#include "sessionhost.h"
 #include "statuspanels.h"
-#include "tftpqvx.h"
 #include "tidantifreeze.h"
+#include "windowparts.h"
 
 #include <QLocale>
 
@@ -21,24 +22,25 @@ qint64 SteadyMilliseconds()
 
 } // namespace
 
-TransferProgress::TransferProgress(TFTPqvx &window)
-    : m_window(window)
+TransferProgress::TransferProgress(const WindowParts &parts)
+    : m_parts(parts)
     , m_clock(SteadyMilliseconds)
-    , m_bar(window.Progress())
+    , m_bar(parts.progress)
 {
 }
 
 void TransferProgress::WorkBegin(TWorkMode mode, qint64 countMax, qint64 startedAt)
 {
-    m_window.Flags.TransferActive = true;
+    OperationFlags &flags = m_parts.session->Flags;
+    flags.TransferActive = true;
     m_startTime = startedAt >= 0 ? startedAt : m_clock();
     m_shownSinceBegin = false;
     m_bar.SetPosition(0);
-    m_maximum = countMax > 0 ? countMax : (m_window.Flags.ExpectedSize > 0 ? m_window.Flags.ExpectedSize : 1);
+    m_maximum = countMax > 0 ? countMax : (flags.ExpectedSize > 0 ? flags.ExpectedSize : 1);
     m_bar.SetMaximum(m_maximum);
     m_speed = 0;
-    m_window.Browser()->UpdateCommandStates();
-    m_window.Status()->SetPanelText(1, mode == wmRead ? u"Download beginnt..."_s : u"Uploade beginnt..."_s);
+    m_parts.session->NotifyStateChanged();
+    m_parts.status->SetPanelText(1, mode == wmRead ? u"Download beginnt..."_s : u"Uploade beginnt..."_s);
 }
 
 void TransferProgress::Work(TWorkMode mode, qint64 count)
@@ -58,18 +60,19 @@ void TransferProgress::Work(TWorkMode mode, qint64 count)
 void TransferProgress::WorkEnd(TWorkMode)
 {
     // A transfer cut off by "Trennen" ends after the session: the lamp stays off.
-    m_window.SetActivity(m_window.IdFTP1.IsConnected() ? 1 : 0);
-    m_window.Status()->SetPanelText(1, u"Transfer complete."_s);
-    m_window.Flags.ExpectedSize = 0;
-    m_window.Flags.TransferActive = false;
+    MainSession &session = *m_parts.session;
+    m_parts.host->SetActivity(session.Connection.IsConnected() ? 1 : 0);
+    m_parts.status->SetPanelText(1, u"Transfer complete."_s);
+    session.Flags.ExpectedSize = 0;
+    session.Flags.TransferActive = false;
     m_bar.SetPosition(0);
     m_speed = 0;
-    m_window.Browser()->UpdateCommandStates();
+    session.NotifyStateChanged();
 }
 
 void TransferProgress::Show(TWorkMode mode, qint64 count)
 {
-    m_window.Status()->SetPanelText(1, ProgressText(mode, m_speed, count, m_maximum, QLocale()));
+    m_parts.status->SetPanelText(1, ProgressText(mode, m_speed, count, m_maximum, QLocale()));
     if (count >= 1)
         m_bar.SetPosition(std::min(count, m_maximum));
 }

@@ -8,11 +8,11 @@
 #include <functional>
 
 class QLocale;
-class TFTPqvx;
+struct WindowParts;
 
 // Speed, bytes done and the expected total of the main session's transfers
 // (listings included) in status panel 1 and the progress bar, from the
-// session's work events; keeps the window's TransferActive flag. Every event
+// session's work events; keeps the session's TransferActive flag. Every event
 // updates the numbers, but the display follows at most about 20 times a
 // second, so drawing never slows a fast transfer.
 class TransferProgress {
@@ -21,7 +21,7 @@ public:
     using Clock = std::function<qint64()>;
     static constexpr int kDisplayInterval = 50;
 
-    explicit TransferProgress(TFTPqvx &window);
+    explicit TransferProgress(const WindowParts &parts);
 
     void SetClock(Clock clock) { m_clock = std::move(clock); }
 
@@ -47,7 +47,7 @@ public:
 private:
     void Show(TWorkMode mode, qint64 count);
 
-    TFTPqvx &m_window;
+    const WindowParts &m_parts;
     Clock m_clock;
     qint64 m_startTime = 0;
     qint64 m_lastShown = 0;

@@ -2,12 +2,11 @@
 
 #include "foldertreewalk.h"
 #include "pathrow.h"
-#include "remotebrowser.h"
+#include "mainsession.h"
 #include "remotelisting.h"
 #include "remotelistview.h"
 #include "remotepane.h"
-#include "sessioncontrol.h"
-#include "tftpqvx.h"
+#include "windowparts.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -49,9 +48,10 @@ QIcon FolderSymbol(const QStyle *style)
 
 } // namespace
 
-TTreeDlg1::TTreeDlg1(TFTPqvx &window)
-    : QDialog(&window, Qt::Tool)
-    , m_window(window)
+TTreeDlg1::TTreeDlg1(const WindowParts &parts)
+    : QDialog(parts.window, Qt::Tool)
+    , m_parts(parts)
+    , m_session(*parts.session)
 {
     setObjectName(u"TreeDlg1"_s);
     setSizeGripEnabled(true);
@@ -132,7 +132,7 @@ void TTreeDlg1::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     setResult(QDialog::Rejected);
     if (!m_building)
-        SpeedButton1->setEnabled(m_window.IdFTP1.IsConnected());
+        SpeedButton1->setEnabled(m_session.Connection.IsConnected());
     // The walk waits for the server: it starts once the window is up.
     if (TreeView1->topLevelItemCount() == 0)
         QMetaObject::invokeMethod(this, &TTreeDlg1::BuildWhenEmpty, Qt::QueuedConnection);
@@ -143,15 +143,15 @@ void TTreeDlg1::showEvent(QShowEvent *event)
 // flag; only the command that asks for a folder here is not.
 void TTreeDlg1::BuildWhenEmpty()
 {
-    const bool sessionFree = m_window.SessionIdle() && (!m_window.CommandRunning() || m_choosing);
+    const bool sessionFree = m_session.SessionIdle() && (!m_session.CommandRunning() || m_choosing);
     if (TreeView1->topLevelItemCount() == 0 && isVisible() && sessionFree)
-        m_window.RunCommand([this] { Build(); });
+        m_session.RunCommand([this] { Build(); });
 }
 
 void TTreeDlg1::Refresh()
 {
     setResult(QDialog::Rejected);
-    m_window.RunSessionCommand([this] { Build(); });
+    m_session.RunSessionCommand([this] { Build(); });
 }
 
 void TTreeDlg1::Build()
@@ -159,27 +159,27 @@ void TTreeDlg1::Build()
     if (m_building)
         return;
     m_building = true;
-    setWindowTitle(m_window.Session()->ServerDisplayName());
+    setWindowTitle(m_session.ServerDisplayName());
     TreeView1->clear();
     SpeedButton1->setEnabled(false);
-    m_window.Remote()->FolderTreeButton->setEnabled(false);
+    m_parts.remote->FolderTreeButton->setEnabled(false);
 
-    TIdFTP &session = m_window.IdFTP1;
-    OperationFlags &flags = m_window.Flags;
+    TIdFTP &session = m_session.Connection;
+    OperationFlags &flags = m_session.Flags;
     // A walk is an operation of its own: a stop asked for earlier is over.
     flags.CancelRequested = false;
     QString rememberedFolder;
     bool scanned = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     flags.OperationBusy = true;
-    m_window.Browser()->UpdateCommandStates();
+    m_session.NotifyStateChanged();
     try {
         session.SetTransferType(ftASCII);
         rememberedFolder = session.CurrentDir();
-        const RemoteListView *pane = m_window.Remote()->List;
-        const QString shownFolder = WithTrailingSlash(m_window.Paths()->RemoteFolder());
+        const RemoteListView *pane = m_parts.remote->List;
+        const QString shownFolder = WithTrailingSlash(m_parts.paths->RemoteFolder());
         FolderTreeWalk walk(
-            session, m_window.Features, flags.CancelRequested,
+            session, m_session.Features, flags.CancelRequested,
             pane->ShowsOnlyParent() ? shownFolder : QString(),
             [this](QTreeWidgetItem *parent, const QString &name) { return AddFolder(parent, name); });
         scanned = walk.Scan(nullptr, u"/"_s);
@@ -196,18 +196,18 @@ void TTreeDlg1::FinishBuild(const QString &rememberedFolder)
 {
     // The way back still belongs to the walk: its wait lets other commands run.
     const auto finish = qScopeGuard([this] {
-        m_window.Flags.OperationBusy = false;
+        m_session.Flags.OperationBusy = false;
         QApplication::restoreOverrideCursor();
         m_building = false;
         SpeedButton1->setEnabled(true);
-        m_window.Browser()->UpdateCommandStates();
-        RemotePane *pane = m_window.Remote();
+        m_session.NotifyStateChanged();
+        RemotePane *pane = m_parts.remote;
         pane->FolderTreeButton->setEnabled(pane->RefreshButton->isEnabled());
         if (m_emptyAfterBuild)
             EmptyTree();
     });
-    if (m_window.IdFTP1.IsConnected())
-        m_window.IdFTP1.ChangeDir(rememberedFolder);
+    if (m_session.Connection.IsConnected())
+        m_session.Connection.ChangeDir(rememberedFolder);
 }
 
 QTreeWidgetItem *TTreeDlg1::AddFolder(QTreeWidgetItem *parent, const QString &name)
@@ -247,7 +247,7 @@ void TTreeDlg1::done(int result)
     // The stop request belongs to whatever runs on the session: only this
     // window's own walk is stopped by closing it.
     if (m_building) {
-        m_window.Flags.CancelRequested = true;
+        m_session.Flags.CancelRequested = true;
         QCoreApplication::processEvents();
     }
     QDialog::done(result);

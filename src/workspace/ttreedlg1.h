@@ -8,7 +8,8 @@ class QLabel;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
-class TFTPqvx;
+class MainSession;
+struct WindowParts;
 
 // The folder tree of the connected server. It is built by walking every
 // folder once, after the window has appeared, and kept until "Aktualisieren"
@@ -18,7 +19,7 @@ class TTreeDlg1 : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TTreeDlg1(TFTPqvx &window);
+    explicit TTreeDlg1(const WindowParts &parts);
 
     // Shows the tree without blocking the main window.
     void Browse();
@@ -60,7 +61,8 @@ private:
     void UpdateChooseButton();
     void EmptyTree();
 
-    TFTPqvx &m_window;
+    const WindowParts &m_parts;
+    MainSession &m_session;
     QString m_chosenFolder;
     bool m_building = false;
     bool m_choosing = false; // ChooseFolder's window is open

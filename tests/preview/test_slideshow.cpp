@@ -63,7 +63,7 @@ private:
     TransferWindow m_window;
 
     TFTPqvx &Window() { return *m_window.Window(); }
-    Slideshow &Show() { return InstallSlideshow(Window()); }
+    Slideshow &Show() { return InstallSlideshow(Window().Parts()); }
 
     bool Open(RealFtpServer &server, bool diaShow = false)
     {
@@ -87,7 +87,7 @@ private:
 
     void CheckNothingRuns()
     {
-        const OperationFlags &flags = Window().Flags;
+        const OperationFlags &flags = Window().Main().Flags;
         QVERIFY(!flags.OperationBusy && !flags.TransferActive && !flags.ListingBusy);
         QVERIFY(!Window().Browser()->ThumbnailsLoading());
         QVERIFY(!Show().LoadRunning());
@@ -127,7 +127,7 @@ private slots:
         QCOMPARE(thumbnails->windowTitle(), u"Diashow - /"_s);
         QCOMPARE(m_window.Panel(1), QString());
         CheckNothingRuns();
-        QVERIFY(!Window().Flags.CancelRequested);
+        QVERIFY(!Window().Main().Flags.CancelRequested);
 
         // The session goes on as before.
         Window().Browser()->RefreshRemoteList();
@@ -197,7 +197,7 @@ private slots:
         QTimer pressAbort;
         pressAbort.setInterval(1);
         connect(&pressAbort, &QTimer::timeout, [&] {
-            if (!pressed && window.Flags.TransferActive &&
+            if (!pressed && window.Main().Flags.TransferActive &&
                 LargestFileIn(m_window.Local(u"baum/unten"_s)) > 4 * 1024 * 1024) {
                 pressed = true;
                 window.Remote()->SpeedButton10->click();
@@ -213,7 +213,7 @@ private slots:
         // The download went into "unten" first and fetched b.jpg and part of
         // gross.bin; the walk's listings fetched no picture of their own.
         QCOMPARE(Retrieved(server), (QStringList{u"b.jpg"_s, u"gross.bin"_s}));
-        QVERIFY(window.IdFTP1.IsConnected());
+        QVERIFY(window.Main().Connection.IsConnected());
         CheckNothingRuns();
     }
 
@@ -244,7 +244,7 @@ private slots:
             // Commands for the session are refused while the load runs.
             window.ToolBar()->SpeedButton20->click();
             window.Browser()->RefreshRemoteList();
-            refused = Retrieved(server).size() == 2 && !window.Flags.ListingBusy;
+            refused = Retrieved(server).size() == 2 && !window.Main().Flags.ListingBusy;
             thumbnails->SpeedButton1->click();
         });
         press.start();
@@ -255,7 +255,7 @@ private slots:
         QVERIFY(refused);
         QCOMPARE(Retrieved(server), (QStringList{u"a.jpg"_s, u"m-riesig.jpg"_s}));
         QVERIFY(!QFile::exists(big));
-        QVERIFY(!window.Flags.CancelRequested);
+        QVERIFY(!window.Main().Flags.CancelRequested);
         CheckNothingRuns();
         TThumbFromFileForm *thumbnails = FinishedThumbnails();
         QVERIFY(thumbnails);

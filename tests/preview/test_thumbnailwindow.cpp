@@ -84,7 +84,7 @@ private:
     {
         QVERIFY(m_session.PrepareHome());
         QVERIFY(m_session.Open());
-        InstallSlideshow(Window());
+        InstallSlideshow(Window().Parts());
         QVERIFY(WriteFiles(ImagesFolder(), files));
     }
 

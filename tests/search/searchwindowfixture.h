@@ -40,8 +40,8 @@ public:
     {
         m_window = std::make_unique<TFTPqvx>(arguments);
         m_window->CreateDialogs();
-        InstallTransfers(*m_window);
-        InstallSearch(*m_window);
+        InstallTransfers(m_window->Parts());
+        InstallSearch(m_window->Parts());
         m_window->show();
         return QTest::qWaitForWindowExposed(m_window.get()) ? m_window.get() : nullptr;
     }
@@ -57,7 +57,7 @@ public:
 
     void Close()
     {
-        for (TIdFTP *session : {&m_window->IdFTP1, &m_window->IdFTPSearch}) {
+        for (TIdFTP *session : {&m_window->Main().Connection, &m_window->IdFTPSearch}) {
             if (session->IsConnected())
                 session->CloseConnection();
         }

@@ -134,7 +134,7 @@ private slots:
         QCOMPARE(m_fixture.RunSearch({u"Server"_s}, ChooseMusic),
                  QStringList{u"Der Suchvorgang abgeschlossen"_s});
         QCOMPARE(m_fixture.Rows().rowCount(), 1);
-        QVERIFY(!m_fixture.Window()->Flags.CancelRequested);
+        QVERIFY(!m_fixture.Window()->Main().Flags.CancelRequested);
         QTRY_VERIFY(server.commands().last().startsWith(u"QUIT"_s, Qt::CaseInsensitive));
     }
 
@@ -164,7 +164,7 @@ private slots:
         QVERIFY(m_fixture.Save(QString(), u"Server"_s, ProfileFor(server)));
         TFTPqvx *window = m_fixture.Window();
         LogIn(*window, server);
-        QVERIFY(window->IdFTP1.ChangeDir(u"/haupt"_s));
+        QVERIFY(window->Main().Connection.ChangeDir(u"/haupt"_s));
         const QTemporaryDir local;
 
         bool searchRan = false;
@@ -176,8 +176,8 @@ private slots:
         const auto mainSessionWork = [&] {
             // The search leaves the main session idle: its commands are let in.
             searchRan = m_fixture.Searching().Running() && window->IdFTPSearch.IsConnected() &&
-                        window->RunSessionCommand([&] { window->Browser()->RefreshRemoteList(); }) &&
-                        window->RunSessionCommand([&] {
+                        window->Main().RunSessionCommand([&] { window->Browser()->RefreshRemoteList(); }) &&
+                        window->Main().RunSessionCommand([&] {
                             Transfers::Of(*window)->Downloads().DownloadFile(u"bericht.txt"_s, local.path());
                         });
             listed = Captions(window->Remote()->List);
@@ -195,7 +195,7 @@ private slots:
         QCOMPARE(listed, (QStringList{u".."_s, u"bericht.txt"_s}));
         QCOMPARE(downloaded, QByteArray("Bericht"));
         QCOMPARE(m_fixture.Rows().rowCount(), 150);
-        QVERIFY(window->IdFTP1.LoggedIn());
+        QVERIFY(window->Main().Connection.LoggedIn());
     }
 
     // --- the options dialog -----------------------------------------------------------
@@ -474,24 +474,24 @@ private slots:
         TFTPqvx started(arguments);
         started.CreateDialogs();
         started.show();
-        QTRY_VERIFY(started.IdFTP1.LoggedIn());
+        QTRY_VERIFY(started.Main().Connection.LoggedIn());
         QTRY_COMPARE(SelectedCaptions(started.Remote()->List), QStringList{u"urlaub.jpg"_s});
-        QCOMPARE(started.IdFTP1.CurrentDir(), u"/bilder"_s);
-        QCOMPARE(started.IdFTP1.UseSSL, tls);
-        started.IdFTP1.CloseConnection();
+        QCOMPARE(started.Main().Connection.CurrentDir(), u"/bilder"_s);
+        QCOMPARE(started.Main().Connection.UseSSL, tls);
+        started.Main().Connection.CloseConnection();
     }
 
 private:
     static void LogIn(TFTPqvx &window, const RealFtpServer &server)
     {
-        TIdFTP &session = window.IdFTP1;
+        TIdFTP &session = window.Main().Connection;
         session.Host = server.host();
         session.Port = server.port();
         session.User = server.user();
         session.Password = server.password();
         session.Passive = true;
         session.ConnectAndLogin();
-        session.ProbeFeatures(window.Features);
+        session.ProbeFeatures(window.Main().Features);
     }
 
     SearchWindowFixture m_fixture;

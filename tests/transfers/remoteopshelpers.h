@@ -166,7 +166,7 @@ public:
     {
         TFTPqvx *window = m_session.OpenWindow();
         if (window)
-            m_operations = InstallRemoteOperations(*window);
+            m_operations = InstallRemoteOperations(window->Parts());
         return window;
     }
 

@@ -258,8 +258,8 @@ private slots:
         QVERIFY(m_local->isValid());
         TFTPqvx *window = m_fixture.OpenWindow();
         QVERIFY(window);
-        InstallRemoteOperations(*window);
-        InstallTransfers(*window);
+        InstallRemoteOperations(window->Parts());
+        InstallTransfers(window->Parts());
         window->Settings.Delete_Confirm = false;
         window->Settings.All_Delete = true;
     }
@@ -308,7 +308,7 @@ private slots:
         m_fixture.Connect(server, mlsd);
         TIdAntiFreeze::SetIdleTimeOut(10);
         TFTPqvx *window = Window();
-        QVERIFY(window->IdFTP1.IsConnected());
+        QVERIFY(window->Main().Connection.IsConnected());
         window->Local()->List->SetFolder(m_local->path());
 
         const QString upload = m_local->filePath(u"up"_s);
@@ -347,7 +347,7 @@ private slots:
 private:
     bool Busy() const
     {
-        const OperationFlags &flags = Window()->Flags;
+        const OperationFlags &flags = Window()->Main().Flags;
         return flags.OperationBusy || flags.TransferActive || flags.ListingBusy ||
                Window()->Browser()->FolderTree()->IsBuilding();
     }
@@ -374,7 +374,7 @@ private:
         SelectCaptions(Pane()->List, copied);
         Window()->Browser()->UpdateCommandStates();
         Pane()->Kopieren1->trigger();
-        QCOMPARE(Window()->CopyList.size(), copied.size());
+        QCOMPARE(Window()->Main().CopyList.size(), copied.size());
         Pane()->List->ClearSelection();
         auto *clipboard = new QMimeData;
         clipboard->setUrls(
@@ -575,11 +575,11 @@ private:
     // an idle session (the folder tree the presses opened) keeps waiting.
     void VerifyInStep(const QString &folder)
     {
-        TIdFTP &session = Window()->IdFTP1;
+        TIdFTP &session = Window()->Main().Connection;
         QVERIFY(session.IsConnected());
         QList<int> codes;
         QString pwdReply;
-        Window()->RunCommand([&] {
+        Window()->Main().RunCommand([&] {
             codes = {session.SendCommand(u"SYST"_s, 215), session.SendCommand(u"NOOP"_s, 200),
                      session.SendCommand(u"PWD"_s, 257)};
             pwdReply = session.LastReplyLine();

@@ -86,14 +86,14 @@ private slots:
             selection.append(link);
         Copy(selection);
         QStringList paths;
-        for (const CopiedRemoteEntry &entry : std::as_const(window->CopyList))
+        for (const CopiedRemoteEntry &entry : std::as_const(window->Main().CopyList))
             paths.append(entry.kind + u' ' + entry.path);
         QCOMPARE(paths, (QStringList{u"d /quelle/ordner"_s, u"- /quelle/a.txt"_s, u"- /quelle/größe.bin"_s}));
 
         // Pasted while another folder with namesakes is shown.
         window->Browser()->ChangeRemoteFolder(u"/ziel"_s);
         PasteFromServer();
-        QTRY_VERIFY(!window->Flags.OperationBusy);
+        QTRY_VERIFY(!window->Main().Flags.OperationBusy);
         QMap<QString, QByteArray> expected = copied;
         expected.insert(u"ordner/"_s, {});
         expected.insert(u"ordner/tief/"_s, {});
@@ -101,11 +101,11 @@ private slots:
         QCOMPARE(m_window.ShownFolder(), u"/ziel"_s);
         QCOMPARE(m_window.Panel(2), u"Fertig"_s);
         // The list stays for pasting into another folder.
-        QCOMPARE(window->CopyList.size(), 3);
+        QCOMPARE(window->Main().CopyList.size(), 3);
 
         // Gone with the session.
         window->Session()->Disconnect();
-        QVERIFY(window->CopyList.isEmpty());
+        QVERIFY(window->Main().CopyList.isEmpty());
         OpenMenus();
         QVERIFY(!LocalSide()->Einfgen1->isEnabled());
     }
@@ -123,7 +123,7 @@ private slots:
         window->Browser()->ChangeRemoteFolder(u"quelle"_s);
 
         Copy({u".."_s, u"verweis -> z.txt"_s});
-        QVERIFY(window->CopyList.isEmpty());
+        QVERIFY(window->Main().CopyList.isEmpty());
         OpenMenus();
         QVERIFY(!LocalSide()->Einfgen1->isEnabled());
 
@@ -131,7 +131,7 @@ private slots:
         QVERIFY(QDir(server.rootDir() + u"/quelle/weg"_s).removeRecursively());
         window->Browser()->ChangeRemoteFolder(u".."_s);
         PasteFromServer();
-        QTRY_VERIFY(!window->Flags.OperationBusy);
+        QTRY_VERIFY(!window->Main().Flags.OperationBusy);
         QCOMPARE(m_window.Panel(2), u"Abgebrochen"_s);
         QVERIFY(TreeOf(m_window.LocalRoot()).isEmpty());
         QCOMPARE(m_window.ShownFolder(), u"/"_s);
@@ -139,7 +139,7 @@ private slots:
         // The stop does not carry over into the next paste.
         QVERIFY(server.addFolder(u"quelle/weg"_s));
         PasteFromServer();
-        QTRY_VERIFY(!window->Flags.OperationBusy);
+        QTRY_VERIFY(!window->Main().Flags.OperationBusy);
         QCOMPARE(TreeOf(m_window.LocalRoot()),
                  (QMap<QString, QByteArray>{{u"weg/"_s, {}}, {u"z.txt"_s, "z"}}));
     }
@@ -179,7 +179,7 @@ private slots:
         OpenMenus();
         QVERIFY(Remote()->Einfgeh1->isEnabled());
         Remote()->Einfgeh1->trigger();
-        QTRY_VERIFY(!m_window.Window()->Flags.OperationBusy);
+        QTRY_VERIFY(!m_window.Window()->Main().Flags.OperationBusy);
         QMap<QString, QByteArray> expected = local;
         expected.insert(u"mappe/"_s, {});
         expected.insert(u"mappe/unter/"_s, {});

@@ -96,7 +96,7 @@ private slots:
             QCOMPARE(Modified(m_window.Local(time.key())), Listed(time.value()));
         QCOMPARE(m_window.ShownFolder(), u"/"_s);
         QCOMPARE(m_window.Panel(2), u"Fertig"_s);
-        QVERIFY(!m_window.Window()->Flags.OperationBusy);
+        QVERIFY(!m_window.Window()->Main().Flags.OperationBusy);
 
         // Again into the existing tree: local files stay, changed ones are
         // replaced without a question.
@@ -164,7 +164,7 @@ private slots:
         };
         QCOMPARE(TreeOf(m_window.LocalRoot()).keys().join(u" "_s), expected.join(u" "_s));
         QCOMPARE(m_window.ShownFolder(), u"/oben"_s);
-        QCOMPARE(m_window.Window()->IdFTP1.CurrentDir(), u"/oben"_s);
+        QCOMPARE(m_window.Window()->Main().Connection.CurrentDir(), u"/oben"_s);
         QCOMPARE(m_window.Panel(2), u"Fertig"_s);
     }
 
@@ -231,7 +231,7 @@ private slots:
                 QCOMPARE(FileContent(local), "local " + name.toUtf8());
         }
         QCOMPARE(m_window.ShownFolder(), endFolder);
-        QCOMPARE(m_window.Window()->IdFTP1.CurrentDir(), endFolder);
+        QCOMPARE(m_window.Window()->Main().Connection.CurrentDir(), endFolder);
         QCOMPARE(m_window.Panel(2), status);
         // The next download asks again, from the first existing file on.
         m_window.Window()->Browser()->ChangeRemoteFolder(u"/"_s);
@@ -458,7 +458,7 @@ private slots:
         pressCancel.setInterval(1);
         bool pressed = false;
         connect(&pressCancel, &QTimer::timeout, [&] {
-            if (!pressed && window.Flags.TransferActive &&
+            if (!pressed && window.Main().Flags.TransferActive &&
                 LargestFileIn(m_window.LocalRoot()) > 4 * 1024 * 1024) {
                 QVERIFY(window.Remote()->SpeedButton10->isEnabled());
                 pressed = true;
@@ -487,9 +487,9 @@ private slots:
         if (button)
             expectedFiles.append(u"gross.bin.glimra-part"_s);
         QCOMPARE(QDir(m_window.LocalRoot()).entryList(QDir::Files | QDir::Hidden), expectedFiles);
-        QVERIFY(!window.Flags.TransferActive && !window.Flags.OperationBusy);
+        QVERIFY(!window.Main().Flags.TransferActive && !window.Main().Flags.OperationBusy);
         // The session goes on: a listing and another download work.
-        QVERIFY(window.IdFTP1.IsConnected());
+        QVERIFY(window.Main().Connection.IsConnected());
         window.Browser()->RefreshRemoteList();
         QCOMPARE(m_window.Panel(2), u"Fertig"_s);
         QVERIFY(RowNamed(m_window.List(), u"gross.bin"_s) > 0);
@@ -517,7 +517,7 @@ private slots:
         QCOMPARE(FileContent(m_window.Local(u"langsam.bin"_s)), content);
         QVERIFY2(!server.commands().contains(u"NOOP"_s), qPrintable(server.commands().join(u" | "_s)));
         QTRY_VERIFY_WITH_TIMEOUT(server.commands().contains(u"NOOP"_s), 5000);
-        VERIFY_IN_STEP_ON_REAL_SERVER(m_window.Window()->IdFTP1);
+        VERIFY_IN_STEP_ON_REAL_SERVER(m_window.Window()->Main().Connection);
     }
 
     void fileBeyondTwoGiB()
@@ -537,9 +537,9 @@ private slots:
         QTimer watch;
         watch.setInterval(1);
         connect(&watch, &QTimer::timeout, [&] {
-            if (!window.Flags.TransferActive)
+            if (!window.Main().Flags.TransferActive)
                 return;
-            expectedSize = std::max(expectedSize, window.Flags.ExpectedSize);
+            expectedSize = std::max(expectedSize, window.Main().Flags.ExpectedSize);
             barMaximum = std::max(barMaximum, window.Session()->Progress().Maximum());
             const QProgressBar *bar = window.Progress();
             barFilled = std::max(barFilled, double(bar->value()) / bar->maximum());

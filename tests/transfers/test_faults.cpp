@@ -59,9 +59,9 @@ private:
     void VerifySessionGoesOn()
     {
         TFTPqvx &window = *m_window.Window();
-        QVERIFY(!window.Flags.TransferActive && !window.Flags.OperationBusy && !window.Flags.ListingBusy);
-        QVERIFY(window.IdFTP1.IsConnected());
-        VERIFY_IN_STEP_ON_REAL_SERVER(window.IdFTP1);
+        QVERIFY(!window.Main().Flags.TransferActive && !window.Main().Flags.OperationBusy && !window.Main().Flags.ListingBusy);
+        QVERIFY(window.Main().Connection.IsConnected());
+        VERIFY_IN_STEP_ON_REAL_SERVER(window.Main().Connection);
     }
 
 private slots:
@@ -196,8 +196,8 @@ private slots:
         ScriptedServer server;
         server.setDrainTimeout(100);
         server.answer("200 Type set to A").command().send("257-\"/pub\" is the current\r\n").pause(3000);
-        QVERIFY(ConnectWithoutLogin(window->IdFTP1, server));
-        window->IdFTP1.ReadTimeout = 1000;
+        QVERIFY(ConnectWithoutLogin(window->Main().Connection, server));
+        window->Main().Connection.ReadTimeout = 1000;
         int ticks = 0;
         QTimer clock;
         connect(&clock, &QTimer::timeout, [&] { ++ticks; });
@@ -205,7 +205,7 @@ private slots:
         QElapsedTimer waited;
         waited.start();
 
-        QVERIFY(window->RunSessionCommand([&] { window->Browser()->RefreshRemoteList(); }));
+        QVERIFY(window->Main().RunSessionCommand([&] { window->Browser()->RefreshRemoteList(); }));
 
         QVERIFY2(waited.elapsed() >= 1000 && waited.elapsed() < 2500,
                  qPrintable(QString::number(waited.elapsed())));
@@ -213,8 +213,8 @@ private slots:
         QCOMPARE(
             window->Status()->PanelText(2),
             u"Zeitüberschreitung: Der Server hat 1000 ms lang nicht geantwortet; die Verbindung wurde getrennt."_s);
-        QVERIFY(!window->IdFTP1.IsConnected());
-        QVERIFY(!window->Flags.ListingBusy && !window->Flags.OperationBusy);
+        QVERIFY(!window->Main().Connection.IsConnected());
+        QVERIFY(!window->Main().Flags.ListingBusy && !window->Main().Flags.OperationBusy);
         QVERIFY(window->ToolBar()->SpeedButton1->isEnabled());
         QCOMPARE(server.transcript(), (QStringList{u"type A"_s, u"PWD"_s}));
         fixture.Close();

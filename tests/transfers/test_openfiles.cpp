@@ -168,7 +168,7 @@ private slots:
 
         DoubleClick(caption);
         QCOMPARE(m_window.ShownFolder(), shownAfter);
-        QVERIFY(!m_window.Window()->Flags.OperationBusy);
+        QVERIFY(!m_window.Window()->Main().Flags.OperationBusy);
         const QStringList verbs = Verbs(server.commands());
         if (openedUrl.isEmpty() || openedUrl.contains(u"://"_s)) {
             QVERIFY2(!verbs.contains(u"RETR"_s), qPrintable(verbs.join(u' ')));
@@ -210,7 +210,7 @@ private slots:
         QVERIFY(EditCopy(copy, "Erste Fassung", 10));
         Answer(QMessageBox::Yes, copy);
         QTRY_COMPARE(FileContent(onServer), QByteArray("Erste Fassung"));
-        QTRY_VERIFY(!m_window.Window()->Flags.OperationBusy);
+        QTRY_VERIFY(!m_window.Window()->Main().Flags.OperationBusy);
         QVERIFY(server.commands().contains(u"STOR /texte/brief.txt"_s));
         QCOMPARE(SelectedCaptions(m_window.List()), QStringList{u"brief.txt"_s});
 
@@ -227,7 +227,7 @@ private slots:
         Answer(QMessageBox::Yes, copy);
         QTRY_COMPARE(FileContent(onServer), QByteArray("Dritte Fassung"));
         QVERIFY(!QFileInfo::exists(server.rootDir() + u"/brief.txt"_s));
-        QTRY_VERIFY(!m_window.Window()->Flags.OperationBusy);
+        QTRY_VERIFY(!m_window.Window()->Main().Flags.OperationBusy);
         QCOMPARE(m_window.ShownFolder(), u"/"_s);
         QVERIFY(!Opened().Copies().HasUnsavedChange(copy));
     }
@@ -257,7 +257,7 @@ private slots:
         QTimer watcher;
         watcher.setInterval(5);
         connect(&watcher, &QTimer::timeout, this, [&] {
-            const bool busy = !window->SessionIdle();
+            const bool busy = !window->Main().SessionIdle();
             if (QMessageBox *question = Opened().Question(); question && question->isVisible()) {
                 askedWhileBusy = busy;
                 question->button(QMessageBox::Yes)->click();
@@ -301,7 +301,7 @@ private slots:
         const QString copy = WorkCopy(u"a.txt"_s);
         TFTPqvx *window = m_window.Window();
         // The session stays busy as long as the test says.
-        window->Flags.OperationBusy = true;
+        window->Main().Flags.OperationBusy = true;
         QVERIFY(EditCopy(copy, "geändert", 10));
         Answer(QMessageBox::Yes, copy);
         QTRY_VERIFY(window->findChild<TWaitDlg1 *>() && window->findChild<TWaitDlg1 *>()->isVisible());
@@ -310,7 +310,7 @@ private slots:
         QVERIFY(wait->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         wait->CancelButton->click();
         QTRY_VERIFY(!window->findChild<TWaitDlg1 *>());
-        window->Flags.OperationBusy = false;
+        window->Main().Flags.OperationBusy = false;
         QTest::qWait(1200);
         QCOMPARE(FileContent(server.rootDir() + u"/a.txt"_s), QByteArray("a"));
         QVERIFY(Opened().Copies().HasUnsavedChange(copy));
@@ -358,7 +358,7 @@ private slots:
 
         // Connected again: offered again.
         m_window.Window()->Session()->Disconnect();
-        QVERIFY(!m_window.Window()->IdFTP1.IsConnected());
+        QVERIFY(!m_window.Window()->Main().Connection.IsConnected());
         m_window.Reconnect(server);
         Answer(QMessageBox::Yes, changed);
         QTRY_COMPARE(m_window.Panel(2), note);

@@ -107,18 +107,18 @@ private slots:
         QCOMPARE(CountOf(commands, u"USER"_s), 4);
         QCOMPARE(CountOf(commands, u"RETR"_s), 300);
         QCOMPARE(CountOf(commands, u"SIZE"_s), 0);
-        QVERIFY(!window.Flags.OperationBusy && !window.Flags.TransferActive);
+        QVERIFY(!window.Main().Flags.OperationBusy && !window.Main().Flags.TransferActive);
 
         window.Browser()->ChangeRemoteFolder(u"ziel"_s);
         window.Local()->List->Reload();
         m_window.Upload({u"baum"_s});
-        QTRY_VERIFY(!window.Flags.OperationBusy);
+        QTRY_VERIFY(!window.Main().Flags.OperationBusy);
         QCOMPARE(TreeOf(server.rootDir() + u"/ziel"_s), WithFolders(files));
         QCOMPARE(CountOf(server.commands(), u"STOR"_s), 300);
         QCOMPARE(m_window.ShownFolder(), u"/ziel"_s);
         // Each connection gives its files the local time where the server
         // offers MFMT (pyftpdlib does, this vsftpd does not).
-        const bool keepsTimes = TIdFTP::HasFeature(window.Features, u"MFMT"_s);
+        const bool keepsTimes = TIdFTP::HasFeature(window.Main().Features, u"MFMT"_s);
         QCOMPARE(keepsTimes, kind == Kind::Pyftpdlib);
         QCOMPARE(CountOf(server.commands(), u"MFMT"_s), keepsTimes ? 300 : 0);
         if (keepsTimes) {
@@ -260,7 +260,7 @@ private slots:
                      qPrintable(file.key()));
         }
         QVERIFY2(button ? partFiles > 0 : partFiles == 0, qPrintable(QString::number(partFiles)));
-        QVERIFY(!window.Flags.OperationBusy && !window.Flags.TransferActive);
+        QVERIFY(!window.Main().Flags.OperationBusy && !window.Main().Flags.TransferActive);
 
         server.clearTranscript();
         {
@@ -296,7 +296,7 @@ private slots:
         QCOMPARE(m_window.Panel(2), u"Fertig"_s);
         QCOMPARE(TreeOf(m_window.LocalRoot()), WithFolders(files));
         QVERIFY2(CountOf(server.commands(), u"NOOP"_s) >= 1, qPrintable(server.commands().join(u" | "_s)));
-        VERIFY_IN_STEP_ON_REAL_SERVER(window.IdFTP1);
+        VERIFY_IN_STEP_ON_REAL_SERVER(window.Main().Connection);
     }
 
     // vsftpd limits the connections from one address: the pool works with
@@ -451,7 +451,7 @@ private slots:
                                   [](const QString &path) { return path.endsWith(u".bin"_s); });
                 if (complete == files.size())
                     return;
-                if (firstSpeed == 0 && window.Flags.TransferActive)
+                if (firstSpeed == 0 && window.Main().Flags.TransferActive)
                     firstSpeed = window.Session()->Progress().Speed();
                 // One connection shows its listings' "Fertig" between the files as it always did.
                 if (connections > 1 && m_window.Panel(2) == u"Fertig"_s && complete > 0)
@@ -495,7 +495,7 @@ private slots:
 
         m_window.Download({u"baum"_s});
         QVERIFY2(m_window.Panel(2).contains(u"kann nicht angelegt werden"_s), qPrintable(m_window.Panel(2)));
-        QVERIFY(!m_window.Window()->Flags.OperationBusy);
+        QVERIFY(!m_window.Window()->Main().Flags.OperationBusy);
         const QStringList left = QDir(m_window.Local(u"baum"_s)).entryList(QDir::Files | QDir::Hidden);
         QVERIFY(left.filter(u"glimra-part"_s).isEmpty());
         for (const QString &name : left)

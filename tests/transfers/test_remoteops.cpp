@@ -153,10 +153,10 @@ private slots:
         QCOMPARE(FileContent(ftp.rootDir() + u"/ziel/a ä.txt"_s), QByteArray("a"));
         QCOMPARE(FileContent(ftp.rootDir() + u"/ziel/b.txt"_s), QByteArray("b"));
         QCOMPARE(Captions(List()), (QStringList{u".."_s, u"ziel"_s, u"c.txt"_s}));
-        QVERIFY(window->Flags.CancelRequested);
-        QVERIFY(!window->Flags.OperationBusy);
+        QVERIFY(window->Main().Flags.CancelRequested);
+        QVERIFY(!window->Main().Flags.OperationBusy);
         QCOMPARE(m_fixture.ShownFolder(), u"/"_s);
-        QCOMPARE(window->IdFTP1.CurrentDir(), u"/"_s);
+        QCOMPARE(window->Main().Connection.CurrentDir(), u"/"_s);
     }
 
     // Only ".." selected, or the tree closed without a choice: nothing moves.
@@ -187,8 +187,8 @@ private slots:
         QCOMPARE(ftp.commands().filter(u"RNFR"_s), QStringList{});
         QVERIFY(ExistsOnServer(ftp, u"a.txt"_s));
         QCOMPARE(Captions(List()), (QStringList{u".."_s, u"ziel"_s, u"a.txt"_s}));
-        QVERIFY(!m_fixture.Window()->Flags.CancelRequested);
-        QVERIFY(!m_fixture.Window()->Flags.OperationBusy);
+        QVERIFY(!m_fixture.Window()->Main().Flags.CancelRequested);
+        QVERIFY(!m_fixture.Window()->Main().Flags.OperationBusy);
     }
 };
 

@@ -81,12 +81,12 @@ private slots:
         // The folder goes only when it was emptied.
         QCOMPARE(ExistsOnServer(ftp, u"box"_s), filesLeft > 0);
         QVERIFY(ExistsOnServer(ftp, u"other.txt"_s));
-        QTEST(window->Flags.CancelRequested, "cancelled");
+        QTEST(window->Main().Flags.CancelRequested, "cancelled");
         // The session is back where the delete started, and the pane shows it.
-        QCOMPARE(window->IdFTP1.CurrentDir(), u"/"_s);
+        QCOMPARE(window->Main().Connection.CurrentDir(), u"/"_s);
         QCOMPARE(m_fixture.ShownFolder(), u"/"_s);
         QCOMPARE(RowNamed(m_fixture.List(), u"box"_s) >= 0, filesLeft > 0);
-        QVERIFY(!window->Flags.OperationBusy);
+        QVERIFY(!window->Main().Flags.OperationBusy);
         QVERIFY(m_fixture.Pane()->SpeedButton5->isEnabled());
     }
 
@@ -144,7 +144,7 @@ private slots:
         QVERIFY(ExistsOnServer(ftp, u"target.txt"_s));
         QVERIFY(!ExistsOnServer(ftp, u"box/a.txt"_s));
         QVERIFY(QFileInfo(ftp.rootDir() + u"/box/inner"_s).isSymLink());
-        QVERIFY(!window->Flags.CancelRequested);
+        QVERIFY(!window->Main().Flags.CancelRequested);
         QCOMPARE(Captions(m_fixture.List()), (QStringList{u".."_s, u"box"_s, u"target.txt"_s}));
     }
 
@@ -197,8 +197,8 @@ private slots:
             if (!gone.contains(link))
                 QVERIFY2(QFileInfo(ftp.rootDir() + u'/' + link).isSymLink(), qPrintable(link));
         }
-        QVERIFY(!window->Flags.OperationBusy);
-        QCOMPARE(window->IdFTP1.CurrentDir(), folder);
+        QVERIFY(!window->Main().Flags.OperationBusy);
+        QCOMPARE(window->Main().Connection.CurrentDir(), folder);
         QCOMPARE(m_fixture.ShownFolder(), folder);
     }
 
@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(prompt.asked, (QStringList{u"/a.txt"_s, u"/b.txt"_s}));
         QVERIFY(!ExistsOnServer(ftp, u"a.txt"_s));
         QVERIFY(ExistsOnServer(ftp, u"c.txt"_s));
-        QVERIFY(window->Flags.CancelRequested);
+        QVERIFY(window->Main().Flags.CancelRequested);
         QCOMPARE(Captions(m_fixture.List()), (QStringList{u".."_s, u"c.txt"_s}));
         const QString status = window->Status()->PanelText(2);
         QVERIFY2(status.startsWith(u"/b.txt wurde nicht gelöscht: 550"_s), qPrintable(status));
@@ -251,7 +251,7 @@ private slots:
                                      u"/Ordner \"Ä\"/Übel.txt"_s}));
         QVERIFY(!ExistsOnServer(ftp, u"Größe.txt"_s));
         QVERIFY(!ExistsOnServer(ftp, u"Ordner \"Ä\""_s));
-        QVERIFY(!m_fixture.Window()->Flags.CancelRequested);
+        QVERIFY(!m_fixture.Window()->Main().Flags.CancelRequested);
         QCOMPARE(QDir(ftp.rootDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
     }
 };

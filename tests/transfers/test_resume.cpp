@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(server.commands().contains(u"REST %1"_s.arg(kCut)), !shrinks);
         if (!logged.isEmpty())
             QVERIFY2(Logged(*m_window.Window(), logged), qPrintable(logged));
-        VERIFY_IN_STEP_ON_REAL_SERVER(m_window.Window()->IdFTP1);
+        VERIFY_IN_STEP_ON_REAL_SERVER(m_window.Window()->Main().Connection);
     }
 
     // A smaller local file of that name is continued from a copy: it stays
@@ -189,7 +189,7 @@ private slots:
 
         Upload(local);
         QCOMPARE(QFileInfo(remote).size(), kCut);
-        QVERIFY(!m_window.Window()->Flags.OperationBusy);
+        QVERIFY(!m_window.Window()->Main().Flags.OperationBusy);
 
         Answer(u"Button6"_s);
         server.clearTranscript();
@@ -200,7 +200,7 @@ private slots:
         QCOMPARE(FileContent(remote), kFile);
         QVERIFY(server.commands().contains(continuation));
         QCOMPARE(server.commands().contains(u"REST %1"_s.arg(kCut)), true);
-        VERIFY_IN_STEP_ON_REAL_SERVER(m_window.Window()->IdFTP1);
+        VERIFY_IN_STEP_ON_REAL_SERVER(m_window.Window()->Main().Connection);
     }
 
     // With the setting on, an uploaded file keeps its local time on a server
@@ -220,7 +220,7 @@ private slots:
         START_OR_SKIP(server, Kind::Pyftpdlib);
         QVERIFY(m_window.Open(server));
         TFTPqvx &window = *m_window.Window();
-        QVERIFY(TIdFTP::HasFeature(window.Features, u"MFMT"_s));
+        QVERIFY(TIdFTP::HasFeature(window.Main().Features, u"MFMT"_s));
         window.Settings.Keep_Upload_Time = keepTime;
         const QString local = m_window.Local(u"alt.txt"_s);
         QVERIFY(WriteFileContent(local, "aus alten Zeiten"));

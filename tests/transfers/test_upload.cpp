@@ -59,8 +59,8 @@ private slots:
         QCOMPARE(TreeOf(server.rootDir() + u"/quelle"_s).keys(), expected.keys());
         QCOMPARE(TreeOf(server.rootDir() + u"/quelle"_s), expected);
         QCOMPARE(m_window.ShownFolder(), u"/"_s);
-        QCOMPARE(m_window.Window()->IdFTP1.CurrentDir(), u"/"_s);
-        QVERIFY(!m_window.Window()->Flags.OperationBusy);
+        QCOMPARE(m_window.Window()->Main().Connection.CurrentDir(), u"/"_s);
+        QVERIFY(!m_window.Window()->Main().Flags.OperationBusy);
         QVERIFY(m_window.Window()->Local()->SpeedButton18->isEnabled());
     }
 
@@ -83,10 +83,10 @@ private slots:
         QCOMPARE(prompts.Questions().size(), 1);
         QCOMPARE(FileContent(server.rootDir() + u"/start/quelle/a/b/x.txt"_s), QByteArray("old x"));
         QCOMPARE(FileContent(server.rootDir() + u"/start/quelle/a/b/y.txt"_s), QByteArray("old y"));
-        QCOMPARE(m_window.Window()->IdFTP1.CurrentDir(), u"/start"_s);
+        QCOMPARE(m_window.Window()->Main().Connection.CurrentDir(), u"/start"_s);
         QCOMPARE(m_window.ShownFolder(), u"/start"_s);
-        QVERIFY(m_window.Window()->Flags.CancelRequested);
-        QVERIFY(!m_window.Window()->Flags.OperationBusy);
+        QVERIFY(m_window.Window()->Main().Flags.CancelRequested);
+        QVERIFY(!m_window.Window()->Main().Flags.OperationBusy);
     }
 
     // A link row is the entry of its own name: a file upload onto it asks
@@ -124,8 +124,8 @@ private slots:
         QCOMPARE(FileContent(server.rootDir() + u"/ziel.txt"_s), QByteArray("target"));
         QCOMPARE(FileContent(server.rootDir() + u"/unter/echt/inhalt.txt"_s), QByteArray("inside"));
         QCOMPARE(FileContent(server.rootDir() + u"/z.txt"_s), QByteArray("last"));
-        QVERIFY(!m_window.Window()->Flags.CancelRequested);
-        QCOMPARE(m_window.Window()->IdFTP1.CurrentDir(), u"/"_s);
+        QVERIFY(!m_window.Window()->Main().Flags.CancelRequested);
+        QCOMPARE(m_window.Window()->Main().Connection.CurrentDir(), u"/"_s);
         QCOMPARE(m_window.ShownFolder(), u"/"_s);
     }
 

@@ -33,18 +33,18 @@ public:
         m_local = std::make_unique<QTemporaryDir>();
         if (!m_fixture.OpenWindow() || !m_local->isValid())
             return false;
-        InstallTransfers(*Window());
+        InstallTransfers(Window()->Parts());
         m_fixture.Connect(server, useMlsd);
-        return Window()->IdFTP1.IsConnected() && Window()->Local()->List->SetFolder(m_local->path());
+        return Window()->Main().Connection.IsConnected() && Window()->Local()->List->SetFolder(m_local->path());
     }
     // The program's next run over the same data folders, logged in again.
     bool Reopen(RealFtpServer &server)
     {
         if (!m_fixture.ReopenWindow())
             return false;
-        InstallTransfers(*Window());
+        InstallTransfers(Window()->Parts());
         m_fixture.Connect(server);
-        return Window()->IdFTP1.IsConnected();
+        return Window()->Main().Connection.IsConnected();
     }
     void Close() { m_fixture.Close(); }
     // Logs in again, after a disconnect, as a connect does.

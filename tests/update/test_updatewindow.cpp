@@ -110,7 +110,7 @@ private slots:
         QVERIFY(m_fixture.PrepareHome());
         m_window = m_fixture.Open();
         QVERIFY(m_window);
-        InstallListUpdate(*m_window);
+        InstallListUpdate(m_window->Parts());
         m_log.clear();
         m_prompts.clear();
     }
@@ -338,13 +338,13 @@ private slots:
         SetListAddress(u"updates/FTPAdressen.txt"_s, FiveEntries());
         PromptAnswer<TeeinfDlg> prompts([](TeeinfDlg &prompt, int) { prompt.YesToAllBtn->click(); });
         ModalAnswer<TVerblist> manager([](TVerblist &window) { window.reject(); });
-        MessageBoxes report(QMessageBox::Yes, [&] { m_window->Flags.TransferActive = transferRuns; });
+        MessageBoxes report(QMessageBox::Yes, [&] { m_window->Main().Flags.TransferActive = transferRuns; });
         m_onLogLine = [&](const QString &line) {
             if (line.startsWith(u"Neuer Eintrag: "_s) && --stopAfter == 0)
                 ListUpdate::Of(*m_window)->UpdateWindow()->Button1->click();
         };
         RunUpdate();
-        m_window->Flags.TransferActive = false;
+        m_window->Main().Flags.TransferActive = false;
 
         QCOMPARE(prompts.Answered(), 1);
         const QStringList added = TIniFile(Root() + u"Inhaltsverzeichnis/Linux/inhalt.ini"_s).ReadSections();

@@ -60,8 +60,8 @@ public:
     // The next run of the program: a new window over the same home.
     TFTPqvx *ReopenWindow()
     {
-        if (m_window && m_window->IdFTP1.IsConnected())
-            m_window->IdFTP1.CloseConnection();
+        if (m_window && m_window->Main().Connection.IsConnected())
+            m_window->Main().Connection.CloseConnection();
         m_window.reset();
         m_window = std::make_unique<TFTPqvx>();
         m_window->CreateDialogs();
@@ -76,7 +76,7 @@ public:
     // connect does, without the connection manager.
     void Connect(const RealFtpServer &server, bool useMlsd = true)
     {
-        TIdFTP &session = m_window->IdFTP1;
+        TIdFTP &session = m_window->Main().Connection;
         session.Host = server.host();
         session.Port = server.port();
         session.User = server.user();
@@ -91,14 +91,14 @@ public:
         // Listed times stay as the server gives them.
         session.TimeCorrection.DateTimeNo = true;
         session.ConnectAndLogin();
-        session.ProbeFeatures(m_window->Features);
+        session.ProbeFeatures(m_window->Main().Features);
         m_window->Browser()->RefreshRemoteList();
     }
 
     void Close()
     {
-        if (m_window && m_window->IdFTP1.IsConnected())
-            m_window->IdFTP1.CloseConnection();
+        if (m_window && m_window->Main().Connection.IsConnected())
+            m_window->Main().Connection.CloseConnection();
         m_window.reset();
         m_home.reset();
     }

@@ -103,9 +103,9 @@ private slots:
         QVERIFY(!Tree()->SpeedButton2->isEnabled());
         QVERIFY(Tree()->SpeedButton1->isEnabled());
         QVERIFY(m_fixture.Window()->Remote()->FolderTreeButton->isEnabled());
-        QVERIFY(!m_fixture.Window()->Flags.OperationBusy);
+        QVERIFY(!m_fixture.Window()->Main().Flags.OperationBusy);
         // The session is back where the pane is.
-        QCOMPARE(m_fixture.Window()->IdFTP1.CurrentDir(), u"/a"_s);
+        QCOMPARE(m_fixture.Window()->Main().Connection.CurrentDir(), u"/a"_s);
         QCOMPARE(Captions(m_fixture.Window()->Remote()->List), paneRows);
 
         Tree()->SpeedButton12->click();
@@ -199,10 +199,10 @@ private slots:
         QVERIFY2(listed <= listedAtClose + 1, qPrintable(server.transcript()));
         QVERIFY(listed < 41);
         QVERIFY(Tree()->TreeView1->topLevelItemCount() > 0); // what was found stays
-        QCOMPARE(m_fixture.Window()->IdFTP1.CurrentDir(), u"/tief"_s);
+        QCOMPARE(m_fixture.Window()->Main().Connection.CurrentDir(), u"/tief"_s);
         QCOMPARE(m_fixture.Window()->Paths()->Edit1->text(), u"/tief"_s);
         QCOMPARE(Captions(m_fixture.Window()->Remote()->List), paneRows);
-        QVERIFY(!m_fixture.Window()->Flags.OperationBusy);
+        QVERIFY(!m_fixture.Window()->Main().Flags.OperationBusy);
     }
 
     // pyftpdlib's MLSD lists links to folders as plain folders: they show in
@@ -242,7 +242,7 @@ private slots:
         QVERIFY(QTest::qWaitFor(
             [this] { return !Tree()->IsBuilding() && Tree()->TreeView1->topLevelItemCount() > 0; }, 15000));
         QTEST(TreePaths(Tree()->TreeView1), "expected");
-        QCOMPARE(m_fixture.Window()->IdFTP1.CurrentDir(), u"/"_s);
+        QCOMPARE(m_fixture.Window()->Main().Connection.CurrentDir(), u"/"_s);
     }
 
     void theEmptyFolderThePaneShowsIsNotListedAgain()

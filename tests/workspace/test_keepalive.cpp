@@ -38,7 +38,7 @@ private:
             return nullptr;
         window->KeepAliveTimer()->SetInterval(keepAlive);
         m_fixture.Connect(server, mlsd);
-        return window->IdFTP1.IsConnected() ? window : nullptr;
+        return window->Main().Connection.IsConnected() ? window : nullptr;
     }
 
 private slots:
@@ -68,13 +68,13 @@ private slots:
         QTest::qWait(idleMs);
         window->Remote()->RefreshButton->click();
         if (keepAlive > 0) {
-            QVERIFY(window->IdFTP1.IsConnected());
+            QVERIFY(window->Main().Connection.IsConnected());
             QVERIFY(Noops(server) >= 3);
             QVERIFY(RowNamed(window->Browser()->List(), u"da.txt"_s) > 0);
             QCOMPARE(window->Status()->PanelText(2), u"Fertig"_s);
-            VERIFY_IN_STEP_ON_REAL_SERVER(window->IdFTP1);
+            VERIFY_IN_STEP_ON_REAL_SERVER(window->Main().Connection);
         } else {
-            QVERIFY(!window->IdFTP1.IsConnected());
+            QVERIFY(!window->Main().Connection.IsConnected());
             QCOMPARE(Noops(server), 0);
             QCOMPARE(window->Status()->PanelText(2), u"Disconnected"_s);
             QCOMPARE(window->Browser()->List()->RowCount(), 0);
@@ -101,18 +101,18 @@ private slots:
         server.clearTranscript();
 
         bool done = false;
-        QVERIFY(window->RunSessionCommand([&] {
+        QVERIFY(window->Main().RunSessionCommand([&] {
             if (listing)
                 window->Browser()->RefreshRemoteList();
             else
-                done = window->IdFTP1.MakeDir(u"neu"_s);
+                done = window->Main().Connection.MakeDir(u"neu"_s);
         }));
         QCOMPARE(Noops(server), 0);
         QVERIFY(listing || done);
 
         // Once quiet, it does speak.
         QTRY_VERIFY_WITH_TIMEOUT(Noops(server) > 0, 5000);
-        VERIFY_IN_STEP_ON_REAL_SERVER(window->IdFTP1);
+        VERIFY_IN_STEP_ON_REAL_SERVER(window->Main().Connection);
     }
 
     // While the NOOP waits, the session counts as busy; a selection change
@@ -148,7 +148,7 @@ private slots:
         QTimer user;
         user.setInterval(20);
         connect(&user, &QTimer::timeout, this, [&] {
-            if (!window->Flags.OperationBusy || actedMeanwhile)
+            if (!window->Main().Flags.OperationBusy || actedMeanwhile)
                 return;
             actedMeanwhile = true;
             // One NOOP is enough.
@@ -160,7 +160,7 @@ private slots:
             disabledMeanwhile = !pane->RefreshButton->isEnabled() && !pane->SpeedButton3->isEnabled();
         });
         user.start();
-        QTRY_VERIFY_WITH_TIMEOUT(actedMeanwhile && !window->Flags.OperationBusy, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(actedMeanwhile && !window->Main().Flags.OperationBusy, 5000);
         user.stop();
         QVERIFY(disabledMeanwhile);
         QVERIFY(Noops(server) >= 1);
@@ -169,7 +169,7 @@ private slots:
               static_cast<QWidget *>(pane->SpeedButton9), static_cast<QWidget *>(pane->SpeedButton5)})
             QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
         QVERIFY(pane->download1->isEnabled());
-        VERIFY_IN_STEP_ON_REAL_SERVER(window->IdFTP1);
+        VERIFY_IN_STEP_ON_REAL_SERVER(window->Main().Connection);
     }
 };
 

@@ -230,9 +230,9 @@ private slots:
         m_fixture.Connect(server);
         const std::unique_ptr<QMimeData> localEntries(LocalFiles({folder + u"/datei.txt"_s}));
         QVERIFY2(!DragAndDrop(viewport, PointOf(u"ziel"_s), *localEntries), "local entries");
-        m_fixture.Window()->Flags.TransferActive = true;
+        m_fixture.Window()->Main().Flags.TransferActive = true;
         QVERIFY2(!DragAndDrop(viewport, PointOf(u"ziel"_s), rows), "transfer running");
-        m_fixture.Window()->Flags.TransferActive = false;
+        m_fixture.Window()->Main().Flags.TransferActive = false;
         QCoreApplication::processEvents();
         QCOMPARE(downloads, 0);
         QCOMPARE(LocalList()->Folder(), folder);
@@ -303,10 +303,10 @@ private slots:
         uploaded.sort();
         QCOMPARE(uploaded, selected);
 
-        m_fixture.Window()->Flags.OperationBusy = true;
+        m_fixture.Window()->Main().Flags.OperationBusy = true;
         m_fixture.Window()->Browser()->UpdateCommandStates();
         QVERIFY2(!upload->isEnabled(), "operation running");
-        m_fixture.Window()->Flags.OperationBusy = false;
+        m_fixture.Window()->Main().Flags.OperationBusy = false;
     }
 
     void pasteFromTheServerNeedsCopiedEntries()
@@ -318,7 +318,7 @@ private slots:
         };
         openMenu();
         QVERIFY(!paste->isEnabled());
-        m_fixture.Window()->CopyList = {CopiedRemoteEntry{u'-', u"/a.txt"_s}};
+        m_fixture.Window()->Main().CopyList = {CopiedRemoteEntry{u'-', u"/a.txt"_s}};
         openMenu();
         QVERIFY(paste->isEnabled());
     }

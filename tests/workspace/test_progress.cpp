@@ -87,10 +87,10 @@ private slots:
         QFETCH(QString, text);
         QFETCH(double, bar);
         const auto workMode = TWorkMode(mode);
-        m_window->Flags.ExpectedSize = expectedSize;
+        m_window->Main().Flags.ExpectedSize = expectedSize;
 
         Progress().WorkBegin(workMode, countMax);
-        QVERIFY(m_window->Flags.TransferActive);
+        QVERIFY(m_window->Main().Flags.TransferActive);
         QCOMPARE(Panel1(), workMode == wmRead ? u"Download beginnt..."_s : u"Uploade beginnt..."_s);
         QCOMPARE(m_window->Progress()->value(), 0);
 
@@ -101,8 +101,8 @@ private slots:
 
         Progress().WorkEnd(workMode);
         QCOMPARE(Panel1(), u"Transfer complete."_s);
-        QVERIFY(!m_window->Flags.TransferActive);
-        QCOMPARE(m_window->Flags.ExpectedSize, qint64(0));
+        QVERIFY(!m_window->Main().Flags.TransferActive);
+        QCOMPARE(m_window->Main().Flags.ExpectedSize, qint64(0));
         QCOMPARE(m_window->Progress()->value(), 0);
         QCOMPARE(Progress().Speed(), 0.0);
         // Without a connection the lamp stays off.
@@ -135,7 +135,7 @@ private slots:
         for (int file = 0; file < 50; ++file)
             QVERIFY(server.addFile(u"datei%1.txt"_s.arg(file), QByteArray(100, 'x')));
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
-        TIdFTP &ftp = m_window->IdFTP1;
+        TIdFTP &ftp = m_window->Main().Connection;
         ftp.Host = server.host();
         ftp.Port = server.port();
         ftp.User = server.user();
@@ -145,17 +145,17 @@ private slots:
         bool sawTransferActive = false;
         const TWorkEvent shown = ftp.OnWork;
         ftp.OnWork = [&](TIdTCPConnection *sender, TWorkMode mode, qint64 count) {
-            sawTransferActive = sawTransferActive || m_window->Flags.TransferActive;
+            sawTransferActive = sawTransferActive || m_window->Main().Flags.TransferActive;
             shown(sender, mode, count);
         };
-        m_window->RunCommand([&] {
+        m_window->Main().RunCommand([&] {
             ftp.ConnectAndLogin();
             ftp.List(lines);
         });
         QCOMPARE(lines.size(), 50);
         QVERIFY(sawTransferActive);
         QCOMPARE(Panel1(), u"Transfer complete."_s);
-        QVERIFY(!m_window->Flags.TransferActive);
+        QVERIFY(!m_window->Main().Flags.TransferActive);
         QCOMPARE(m_window->Progress()->value(), 0);
         QCOMPARE(m_window->ToolBar()->Indicator->Activity(), 1);
     }

@@ -175,7 +175,7 @@ private slots:
         QCOMPARE(ShownRows(List()), expected);
         QCOMPARE(ShownFolder(), u"/"_s);
         QCOMPARE(m_fixture.Window()->Status()->PanelText(2), u"Fertig"_s);
-        QVERIFY(!m_fixture.Window()->Flags.ListingBusy);
+        QVERIFY(!m_fixture.Window()->Main().Flags.ListingBusy);
         QVERIFY2(server.commands().contains(listCommand, Qt::CaseInsensitive),
                  qPrintable(server.transcript()));
         QCOMPARE(List()->Row(1).symbol, int(kFolderSymbol));
@@ -243,8 +243,8 @@ private slots:
                       "drwxr-xr-x   2 ftp      ftp         4096 Oct 12  2003 pub\r\n")
             .closeData()
             .reply("226 Transfer complete");
-        QVERIFY(ConnectWithoutLogin(m_fixture.Window()->IdFTP1, server));
-        m_fixture.Window()->IdFTP1.TimeCorrection.DateTimeNo = true;
+        QVERIFY(ConnectWithoutLogin(m_fixture.Window()->Main().Connection, server));
+        m_fixture.Window()->Main().Connection.TimeCorrection.DateTimeNo = true;
         Browser()->RefreshRemoteList();
 
         QCOMPARE(Captions(List()), (QStringList{u".."_s, u"pub"_s, u"total 2003.txt"_s}));
@@ -252,7 +252,7 @@ private slots:
         QCOMPARE(List()->Row(2).dateText, FormatDateText(DateTimeParts{2003, 10, 12, 12, 0, 0}));
         QCOMPARE(m_fixture.Window()->Status()->PanelText(1), u"total 12"_s);
         QCOMPARE(ShownFolder(), u"/pub"_s);
-        m_fixture.Window()->IdFTP1.CloseConnection();
+        m_fixture.Window()->Main().Connection.CloseConnection();
         QCOMPARE(server.transcript(), (QStringList{u"type A"_s, u"PWD"_s, u"EPSV"_s, u"list"_s}));
     }
 
@@ -465,8 +465,8 @@ private slots:
             m_fixture.Connect(*server);
         }
         window->Settings.All_Delete = allDelete;
-        window->Flags.TransferActive = flag == u"TransferActive"_s;
-        window->Flags.OperationBusy = flag == u"OperationBusy"_s;
+        window->Main().Flags.TransferActive = flag == u"TransferActive"_s;
+        window->Main().Flags.OperationBusy = flag == u"OperationBusy"_s;
         SelectCaptions(List(), selection);
         Browser()->UpdateCommandStates();
 
@@ -504,7 +504,7 @@ private slots:
         actual.sort();
         enabled.sort();
         QCOMPARE(actual, enabled);
-        window->Flags = OperationFlags();
+        window->Main().Flags = OperationFlags();
     }
 
     void keysSelectRefreshAndDelete()
@@ -517,10 +517,10 @@ private slots:
         QTreeView *view = List()->DetailsView();
         view->setFocus();
 
-        m_fixture.Window()->Flags.OperationBusy = true;
+        m_fixture.Window()->Main().Flags.OperationBusy = true;
         QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(SelectedCaptions(List()), QStringList());
-        m_fixture.Window()->Flags.OperationBusy = false;
+        m_fixture.Window()->Main().Flags.OperationBusy = false;
         QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(SelectedCaptions(List()), (QStringList{u"a.txt"_s, u"b.txt"_s}));
 
@@ -581,10 +581,10 @@ private slots:
         view->setFocus();
 
         // Busy: the key is refused and nothing moves.
-        m_fixture.Window()->Flags.OperationBusy = true;
+        m_fixture.Window()->Main().Flags.OperationBusy = true;
         QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(ShownFolder(), start);
-        m_fixture.Window()->Flags.OperationBusy = false;
+        m_fixture.Window()->Main().Flags.OperationBusy = false;
 
         QTest::keyClick(view, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(ShownFolder(), folder);
@@ -629,7 +629,7 @@ private slots:
         QTest::keyClicks(field, typed);
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(ShownFolder(), folder);
-        QCOMPARE(m_fixture.Window()->IdFTP1.CurrentDir(), folder);
+        QCOMPARE(m_fixture.Window()->Main().Connection.CurrentDir(), folder);
         QCOMPARE(m_fixture.Window()->Status()->PanelText(2), status);
     }
 
@@ -661,15 +661,15 @@ private slots:
         QCOMPARE(ShownFolder(), u"/"_s);
 
         type(u"/elsewhere"_s);
-        m_fixture.Window()->Flags.TransferActive = true;
+        m_fixture.Window()->Main().Flags.TransferActive = true;
         Browser()->UpdateCommandStates();
         QVERIFY(field->isReadOnly());
         QCOMPARE(ShownFolder(), u"/"_s);
         QTest::keyClicks(field, u"sub"_s);
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(ShownFolder(), u"/"_s);
-        QCOMPARE(m_fixture.Window()->IdFTP1.CurrentDir(), u"/"_s);
-        m_fixture.Window()->Flags.TransferActive = false;
+        QCOMPARE(m_fixture.Window()->Main().Connection.CurrentDir(), u"/"_s);
+        m_fixture.Window()->Main().Flags.TransferActive = false;
     }
 
     void inPlaceEditAsksTheRenameHandler_data()
@@ -779,7 +779,7 @@ private slots:
         QVERIFY2(text.contains("type=file;") && text.endsWith("; a b.txt\r\n") && text.count('\n') == 1,
                  text.constData());
         QVERIFY(server.commands().contains(u"MLSD"_s));
-        QVERIFY(!m_fixture.Window()->Flags.ListingBusy);
+        QVERIFY(!m_fixture.Window()->Main().Flags.ListingBusy);
     }
 
     // A folder whose listing is beyond the limit says so in the status bar
@@ -791,19 +791,19 @@ private slots:
         START_OR_SKIP(server, Kind::Pyftpdlib);
         m_fixture.Connect(server);
         TFTPqvx *window = m_fixture.Window();
-        window->IdFTP1.MaxListingSize = 8 * 1024;
-        window->RunCommand([&] { Browser()->ChangeRemoteFolder(u"viele"_s); });
+        window->Main().Connection.MaxListingSize = 8 * 1024;
+        window->Main().RunCommand([&] { Browser()->ChangeRemoteFolder(u"viele"_s); });
 
         QCOMPARE(
             window->Status()->PanelText(2),
             u"Der Inhalt des Ordners ist zu groß (mehr als 8 KiB) und wurde nicht vollständig gelesen."_s);
         QCOMPARE(Captions(List()), QStringList{u".."_s});
         QCOMPARE(ShownFolder(), u"/viele"_s);
-        QVERIFY(!window->Flags.ListingBusy);
-        QVERIFY(window->IdFTP1.IsConnected());
+        QVERIFY(!window->Main().Flags.ListingBusy);
+        QVERIFY(window->Main().Connection.IsConnected());
 
-        window->IdFTP1.MaxListingSize = TIdFTP::kDefaultMaxListingSize;
-        window->RunCommand([&] { Browser()->RefreshRemoteList(); });
+        window->Main().Connection.MaxListingSize = TIdFTP::kDefaultMaxListingSize;
+        window->Main().RunCommand([&] { Browser()->RefreshRemoteList(); });
         QCOMPARE(List()->RowCount(), kManyFiles + 1);
         QCOMPARE(window->Status()->PanelText(2), u"Fertig"_s);
     }
@@ -817,7 +817,7 @@ private slots:
         START_OR_SKIP(server, Kind::Pyftpdlib);
         m_fixture.Connect(server);
         TFTPqvx *window = m_fixture.Window();
-        TIdFTP &ftp = window->IdFTP1;
+        TIdFTP &ftp = window->Main().Connection;
         const TWorkEvent shown = ftp.OnWork;
         bool pressed = false;
         ftp.OnWork = [&](TIdTCPConnection *sender, TWorkMode mode, qint64 count) {
@@ -827,15 +827,15 @@ private slots:
                 window->Remote()->SpeedButton10->click();
             }
         };
-        window->RunCommand([&] { Browser()->ChangeRemoteFolder(u"viele"_s); });
+        window->Main().RunCommand([&] { Browser()->ChangeRemoteFolder(u"viele"_s); });
         ftp.OnWork = shown;
 
         QVERIFY(pressed);
         QCOMPARE(window->Status()->PanelText(2), u"Fertig"_s);
         QCOMPARE(Captions(List()), QStringList{u".."_s});
-        QVERIFY(!window->Flags.ListingBusy);
-        window->Flags.CancelRequested = false;
-        window->RunCommand([&] { Browser()->RefreshRemoteList(); });
+        QVERIFY(!window->Main().Flags.ListingBusy);
+        window->Main().Flags.CancelRequested = false;
+        window->Main().RunCommand([&] { Browser()->RefreshRemoteList(); });
         QCOMPARE(List()->RowCount(), kManyFiles + 1);
         QCOMPARE(ShownFolder(), u"/viele"_s);
     }

@@ -138,7 +138,7 @@ private:
 
     void VerifyDisconnectedWindow()
     {
-        QVERIFY(!m_window->IdFTP1.IsConnected());
+        QVERIFY(!m_window->Main().Connection.IsConnected());
         QVERIFY(ConnectButton()->isEnabled());
         QVERIFY(!DisconnectButton()->isEnabled());
         QCOMPARE(m_window->windowTitle(), u"FTP Glimra"_s);
@@ -179,7 +179,7 @@ private slots:
         Save(connection);
 
         ConnectThroughManager(connection.name);
-        QVERIFY2(m_window->IdFTP1.LoggedIn(), qPrintable(LogLines().join(u'\n')));
+        QVERIFY2(m_window->Main().Connection.LoggedIn(), qPrintable(LogLines().join(u'\n')));
         QCOMPARE(m_window->windowTitle(), u"FTP Glimra - 127.0.0.1"_s);
         QCOMPARE(m_window->Session()->ServerDisplayName(), u"127.0.0.1"_s);
         QCOMPARE(Panel(3), u" UNIX Type: L8"_s);
@@ -187,7 +187,7 @@ private slots:
         QVERIFY(DisconnectButton()->isEnabled());
         QCOMPARE(m_window->ToolBar()->Indicator->toolTip(), u"127.0.0.1"_s);
         QCOMPARE(m_window->ToolBar()->Indicator->Activity(), 1);
-        QVERIFY(!m_window->Features.isEmpty());
+        QVERIFY(!m_window->Main().Features.isEmpty());
         QVERIFY(AnyLineContains(LogLines(), u"Verbinden mit 127.0.0.1."_s));
         QCOMPARE(Rows(), (QStringList{u".."_s, u"liesmich.txt"_s}));
         QCOMPARE(Panel(1), u"Transfer complete."_s);
@@ -260,7 +260,7 @@ private slots:
         QVERIFY(!refused.isEmpty());
         QCOMPARE(SessionLogView::TextColor(refused.first(), false), QColor(Qt::red));
         if (answer) {
-            QVERIFY(m_window->IdFTP1.LoggedIn());
+            QVERIFY(m_window->Main().Connection.LoggedIn());
             QVERIFY(DisconnectButton()->isEnabled());
         } else {
             VerifyDisconnectedWindow();
@@ -282,7 +282,7 @@ private slots:
         ConnectThroughManager(connection.name);
         QCOMPARE(warning, u"Die Verbindungseigenschaften sind mangelhaft."_s);
         QVERIFY(ConnectButton()->isEnabled());
-        QVERIFY(!m_window->IdFTP1.IsConnected());
+        QVERIFY(!m_window->Main().Connection.IsConnected());
     }
 
     // A server that cannot be reached ends the connect without a box, but
@@ -355,16 +355,16 @@ private slots:
         QVERIFY(Start());
         Save(ConnectionTo(server));
         ConnectThroughManager(u"Testserver"_s);
-        QVERIFY(m_window->IdFTP1.LoggedIn());
+        QVERIFY(m_window->Main().Connection.LoggedIn());
 
-        TIdFTP &ftp = m_window->IdFTP1;
+        TIdFTP &ftp = m_window->Main().Connection;
         const TWorkEvent shown = ftp.OnWork;
         ftp.OnWork = [&](TIdTCPConnection *sender, TWorkMode mode, qint64 count) {
             if (server.isRunning())
                 server.stop();
             shown(sender, mode, count);
         };
-        m_window->RunCommand([&] { m_window->Browser()->ChangeRemoteFolder(u"gross"_s); });
+        m_window->Main().RunCommand([&] { m_window->Browser()->ChangeRemoteFolder(u"gross"_s); });
         ftp.OnWork = shown;
 
         VerifyDisconnectedWindow();
@@ -373,7 +373,7 @@ private slots:
         QVERIFY(!message.isEmpty());
         QVERIFY2(message != u"Connected"_s && message != u"Disconnected"_s, qPrintable(message));
         QVERIFY(LogLines().contains(message));
-        QVERIFY(!m_window->Flags.TransferActive);
+        QVERIFY(!m_window->Main().Flags.TransferActive);
 
         // The window connects again.
         RealFtpServer second({});
@@ -382,7 +382,7 @@ private slots:
         again.name = u"Zweiter"_s;
         Save(again);
         ConnectThroughManager(again.name);
-        QVERIFY(m_window->IdFTP1.LoggedIn());
+        QVERIFY(m_window->Main().Connection.LoggedIn());
     }
 
     // The liveness check before the next command finds the server gone.
@@ -393,12 +393,12 @@ private slots:
         QVERIFY(Start());
         Save(ConnectionTo(server));
         ConnectThroughManager(u"Testserver"_s);
-        QVERIFY(m_window->IdFTP1.LoggedIn());
+        QVERIFY(m_window->Main().Connection.LoggedIn());
         const QString temporary = m_window->Folders().TmpFolder() + u"liste.txt"_s;
         QVERIFY(WriteFileContent(temporary, "x"));
 
         server.stop();
-        m_window->RunCommand([&] { m_window->IdFTP1.ChangeDir(u"irgendwo"_s); });
+        m_window->Main().RunCommand([&] { m_window->Main().Connection.ChangeDir(u"irgendwo"_s); });
         VerifyDisconnectedWindow();
         QCOMPARE(Panel(2), u"Disconnected"_s);
         // Only "Trennen" empties the tmp folder.
@@ -473,7 +473,7 @@ private slots:
         // Issuer and subject are logged before the question.
         QVERIFY(AnyLineContains(LogLines(), u"CN="_s));
         if (accept) {
-            QVERIFY(m_window->IdFTP1.LoggedIn());
+            QVERIFY(m_window->Main().Connection.LoggedIn());
             QVERIFY(LogLines().contains(u"SSL Connected"_s));
             // With SSL the traffic is not logged.
             QVERIFY(!AnyLineContains(LogLines(), u"Gesendet: "_s));
@@ -538,10 +538,10 @@ private slots:
             QVERIFY(profile.Write(ini, u"Datei"_s));
         }
         QVERIFY(Start({file}));
-        QTRY_VERIFY(m_window->IdFTP1.LoggedIn());
-        QCOMPARE(m_window->IdFTP1.ResolveTimeout, 4321);
-        QVERIFY(!m_window->IdFTP1.UseSSL);
-        QCOMPARE(m_window->IdFTP1.CurrentDir(), u"/ablage"_s);
+        QTRY_VERIFY(m_window->Main().Connection.LoggedIn());
+        QCOMPARE(m_window->Main().Connection.ResolveTimeout, 4321);
+        QVERIFY(!m_window->Main().Connection.UseSSL);
+        QCOMPARE(m_window->Main().Connection.CurrentDir(), u"/ablage"_s);
         QCOMPARE(m_window->windowTitle(), u"FTP Glimra - 127.0.0.1"_s);
     }
 
@@ -551,7 +551,7 @@ private slots:
         QVERIFY(WriteFileContent(file, "; nichts\r\n"));
         QVERIFY(Start({file}));
         QTest::qWait(100);
-        QVERIFY(!m_window->IdFTP1.IsConnected());
+        QVERIFY(!m_window->Main().Connection.IsConnected());
         QVERIFY(LogLines().isEmpty());
         QVERIFY(ConnectButton()->isEnabled());
     }
@@ -595,12 +595,12 @@ private slots:
         QVERIFY(Start({u"urlaub.jpg"_s, host, u"/bilder"_s}));
         if (!connects) {
             QTest::qWait(100);
-            QVERIFY(!m_window->IdFTP1.IsConnected());
+            QVERIFY(!m_window->Main().Connection.IsConnected());
             return;
         }
-        QTRY_VERIFY(m_window->IdFTP1.LoggedIn());
+        QTRY_VERIFY(m_window->Main().Connection.LoggedIn());
         QTRY_COMPARE(Rows(true), QStringList{u"urlaub.jpg"_s});
-        QCOMPARE(m_window->IdFTP1.CurrentDir(), u"/bilder"_s);
+        QCOMPARE(m_window->Main().Connection.CurrentDir(), u"/bilder"_s);
     }
 };
 

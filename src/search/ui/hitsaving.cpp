@@ -5,9 +5,12 @@
 #include "idexceptions.h"
 #include "sessioncontrol.h"
 #include "tasrewrdlg.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
+#include "windowparts.h"
 #include "tssavedlg.h"
 #include "tsuchergdlg.h"
+#include "datafolders.h"
+#include "sessionhost.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -71,9 +74,10 @@ QString WithSlash(const QString &folder)
 
 } // namespace
 
-HitSaving::HitSaving(TFTPqvx &window, TSuchergDlg &results, TssaveDlg &progress, TasrewrDlg &question)
-    : QObject(&window)
-    , m_window(window)
+HitSaving::HitSaving(WindowParts &parts, TSuchergDlg &results, TssaveDlg &progress, TasrewrDlg &question)
+    : QObject(parts.window)
+    , m_parts(parts)
+    , m_session(*parts.session)
     , m_results(results)
     , m_progress(progress)
     , m_question(question)
@@ -88,17 +92,17 @@ void HitSaving::SaveSelection()
     m_running = true;
     m_results.UpdateSaveCommand();
     const FileCommandsHold hold(m_results);
-    HitDownloader downloader(m_progress.Session(), m_window.Folders().TreeFolder());
+    HitDownloader downloader(m_progress.Session(), m_parts.folders->TreeFolder());
     downloader.OnStarting = [this](const SearchHit &hit) { m_progress.ShowDownload(hit); };
     const auto finish = qScopeGuard([&] {
         m_progress.hide();
         downloader.Finish();
         m_running = false;
         m_results.UpdateSaveCommand();
-        if (m_window.IdFTP1.IsConnected())
-            m_window.SetActivity(1);
+        if (m_session.Connection.IsConnected())
+            m_parts.host->SetActivity(1);
     });
-    m_window.RunCommand([&] {
+    m_session.RunCommand([&] {
         if (hits.size() > 1) {
             SaveSeveral(downloader, hits);
             return;
@@ -180,7 +184,7 @@ bool HitSaving::IsSafe(const SearchHit &hit)
 {
     if (SaveTargets::IsSafeName(hit.name))
         return true;
-    m_window.Session()->AddLogLine(
+    m_parts.control->AddLogLine(
         u"Nicht gespeichert, der Name würde den Ordner verlassen: %1 (%2)"_s.arg(hit.name, hit.server));
     return false;
 }

@@ -9,7 +9,8 @@
 
 class HitDownloader;
 class TasrewrDlg;
-class TFTPqvx;
+class MainSession;
+struct WindowParts;
 class TssaveDlg;
 class TSuchergDlg;
 
@@ -21,7 +22,7 @@ class HitSaving : public QObject {
     Q_OBJECT
 
 public:
-    HitSaving(TFTPqvx &window, TSuchergDlg &results, TssaveDlg &progress, TasrewrDlg &question);
+    HitSaving(WindowParts &parts, TSuchergDlg &results, TssaveDlg &progress, TasrewrDlg &question);
 
     void SaveSelection();
     bool Running() const { return m_running; }
@@ -38,7 +39,8 @@ private:
     void Save(HitDownloader &downloader, const SearchHit &hit, const QString &localPath);
     bool IsSafe(const SearchHit &hit);
 
-    TFTPqvx &m_window;
+    WindowParts &m_parts;
+    MainSession &m_session;
     TSuchergDlg &m_results;
     TssaveDlg &m_progress;
     TasrewrDlg &m_question;

@@ -9,12 +9,15 @@
 #include "sessioncontrol.h"
 #include "symbols.h"
 #include "tasrewrdlg.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
+#include "windowparts.h"
 #include "tidantifreeze.h"
 #include "transfers.h"
 #include "tssavedlg.h"
 #include "tsuchergdlg.h"
 #include "tsuchwahldlg.h"
+#include "applicationsettings.h"
+#include "datafolders.h"
 
 #include <QAction>
 #include <QApplication>
@@ -46,31 +49,32 @@ QList<QIcon> AnimationFrames()
     return frames;
 }
 
-TasrewrDlg &RenamePrompt(TFTPqvx &window)
+TasrewrDlg &RenamePrompt(WindowParts &parts)
 {
-    if (Transfers *transfers = Transfers::Of(window))
+    if (Transfers *transfers = Transfers::Of(*parts.window))
         return *transfers->RenamePrompt();
-    return *new TasrewrDlg(&window);
+    return *new TasrewrDlg(parts.window);
 }
 
 } // namespace
 
-Search::Search(TFTPqvx &window)
-    : QObject(&window)
-    , m_window(window)
-    , m_session(window.IdFTPSearch)
-    , m_options(new TSuchwahlDlg(&window))
-    , m_results(new TSuchergDlg(window.Settings, &window))
-    , m_saveWindow(new TssaveDlg(&window))
+Search::Search(WindowParts &parts)
+    : QObject(parts.window)
+    , m_parts(parts)
+    , m_main(*parts.session)
+    , m_session(*parts.searchSession)
+    , m_options(new TSuchwahlDlg(parts.window))
+    , m_results(new TSuchergDlg(*parts.settings, parts.window))
+    , m_saveWindow(new TssaveDlg(parts.window))
     , m_frames(AnimationFrames())
 {
     setObjectName(u"Search"_s);
-    m_options->SetTreeFolder(window.Folders().TreeFolder());
-    m_saving = new HitSaving(window, *m_results, *m_saveWindow, RenamePrompt(window));
+    m_options->SetTreeFolder(parts.folders->TreeFolder());
+    m_saving = new HitSaving(parts, *m_results, *m_saveWindow, RenamePrompt(parts));
     m_animation.setInterval(100);
     connect(&m_animation, &QTimer::timeout, this, &Search::Animate);
     ShowFrame(0);
-    window.SearchColumnWidths = [this] { return m_results ? m_results->ColumnWidths() : QList<int>(); };
+    parts.searchColumnWidths = [this] { return m_results ? m_results->ColumnWidths() : QList<int>(); };
     ConnectCommands();
     WireSession();
 }
@@ -92,37 +96,37 @@ TssaveDlg *Search::SaveWindow() const
     return m_saveWindow;
 }
 
-Search *Search::Of(const TFTPqvx &window)
+Search *Search::Of(const QObject &window)
 {
     return window.findChild<Search *>(u"Search"_s, Qt::FindDirectChildrenOnly);
 }
 
 void Search::ConnectCommands()
 {
-    const MainToolBar *bar = m_window.ToolBar();
+    const MainToolBar *bar = m_parts.toolBar;
     connect(bar->NeueSuche1, &QAction::triggered, this, &Search::NewSearch);
     connect(bar->Suchergebnisse1, &QAction::triggered, this, &Search::ShowResults);
     connect(bar->Sucheabbrechen1, &QAction::triggered, this, &Search::CancelSearch);
     connect(m_results, &TSuchergDlg::cancelRequested, this, &Search::CancelSearch);
     connect(m_results, &TSuchergDlg::saveFilesRequested, m_saving, &HitSaving::SaveSelection);
-    connect(m_results, &TSuchergDlg::errorOccurred, &m_window, &TFTPqvx::ShowError);
+    connect(m_results, &TSuchergDlg::errorOccurred, &m_main, &MainSession::ReportError);
     m_results->SavingAllowed = [this] {
-        return !m_running && !m_window.IdFTPSearch.IsConnected() && !m_saving->Running();
+        return !m_running && !m_parts.searchSession->IsConnected() && !m_saving->Running();
     };
-    connect(&m_window, &TFTPqvx::closingSessions, this, &Search::CloseSessions);
-    connect(m_window.Session(), &SessionControl::resultsFileRequested, this, &Search::LoadResultsFileAtStart);
+    connect(&m_main, &MainSession::closing, this, &Search::CloseSessions);
+    connect(m_parts.control, &SessionControl::resultsFileRequested, this, &Search::LoadResultsFileAtStart);
 }
 
 void Search::WireSession()
 {
-    TIdFTP &ftp = m_window.IdFTPSearch;
+    TIdFTP &ftp = *m_parts.searchSession;
     m_session.OnLog = [this](const QString &line) {
-        const TIdFTP &session = m_window.IdFTPSearch;
+        const TIdFTP &session = *m_parts.searchSession;
         m_results->AddLogLine(
             MaskPasswords(line, {session.Password, session.Gateway_Password, session.SocksInfo.Password}));
     };
     const auto connectionChanged = [this](TIdTCPConnection *) {
-        m_window.Session()->UpdateSessionSymbols();
+        m_parts.control->UpdateSessionSymbols();
         m_results->UpdateSaveCommand();
     };
     ftp.OnConnected = connectionChanged;
@@ -192,7 +196,7 @@ void Search::Run(const SearchMatcher &matcher, const QList<SearchTarget> &target
             m_running = false;
             ShowSearching(false);
         });
-        m_window.RunCommand([&] {
+        m_main.RunCommand([&] {
             SearchRun run(m_session, matcher, m_cancelRequested, DisplayHooks());
             run.Run(targets);
             skippedFolders = run.SkippedFolders();
@@ -203,7 +207,7 @@ void Search::Run(const SearchMatcher &matcher, const QList<SearchTarget> &target
         return;
     QApplication::beep();
     QMessageBox done(QMessageBox::Information, QString(), u"Der Suchvorgang abgeschlossen"_s, QMessageBox::Ok,
-                     &m_window);
+                     m_parts.window);
     done.setInformativeText(SkippedFoldersText(skippedFolders));
     done.exec();
     ShowResults();
@@ -230,7 +234,7 @@ SearchRun::Hooks Search::DisplayHooks()
 
 void Search::ShowSearching(bool searching)
 {
-    const MainToolBar *bar = m_window.ToolBar();
+    const MainToolBar *bar = m_parts.toolBar;
     bar->NeueSuche1->setEnabled(!searching);
     bar->Sucheabbrechen1->setEnabled(searching);
     if (searching) {
@@ -246,7 +250,7 @@ void Search::ShowSearching(bool searching)
 
 void Search::Animate()
 {
-    if (m_window.FirstActivationPending() || !m_window.IdFTPSearch.IsConnected())
+    if (m_parts.firstActivationPending() || !m_parts.searchSession->IsConnected())
         return;
     ShowFrame((m_frame + 1) % int(m_frames.size()));
 }
@@ -254,7 +258,7 @@ void Search::Animate()
 void Search::ShowFrame(int frame)
 {
     m_frame = frame;
-    m_window.ToolBar()->LMDOfficeButton3->setIcon(m_frames.value(frame));
+    m_parts.toolBar->LMDOfficeButton3->setIcon(m_frames.value(frame));
 }
 
 // The program ends: a running transfer of either session is aborted, both
@@ -265,8 +269,8 @@ void Search::CloseSessions()
     m_cancelRequested = true;
     m_closing = true;
     try {
-        if (m_window.IdFTPSearch.IsConnected() && m_transferActive)
-            m_window.IdFTPSearch.Abort();
+        if (m_parts.searchSession->IsConnected() && m_transferActive)
+            m_parts.searchSession->Abort();
     } catch (const EIdException &) {
         // The goodbye below closes the connection anyway.
     }
@@ -280,9 +284,9 @@ void Search::LoadResultsFileAtStart(const QString &fileName)
     ShowResults();
 }
 
-Search &InstallSearch(TFTPqvx &window)
+Search &InstallSearch(WindowParts &parts)
 {
-    if (Search *installed = Search::Of(window))
+    if (Search *installed = Search::Of(*parts.window))
         return *installed;
-    return *new Search(window);
+    return *new Search(parts);
 }

@@ -11,7 +11,8 @@
 
 class HitSaving;
 class SearchMatcher;
-class TFTPqvx;
+class MainSession;
+struct WindowParts;
 class TssaveDlg;
 class TSuchergDlg;
 class TSuchwahlDlg;
@@ -24,11 +25,11 @@ class Search : public QObject {
     Q_OBJECT
 
 public:
-    explicit Search(TFTPqvx &window);
+    explicit Search(WindowParts &parts);
     ~Search() override;
 
     // The search installed on the window, or null.
-    static Search *Of(const TFTPqvx &window);
+    static Search *Of(const QObject &window);
 
     void NewSearch();    // "Neue Suche"
     void ShowResults();  // "Suchergebnisse"
@@ -52,7 +53,8 @@ private:
     void CloseSessions();
     void LoadResultsFileAtStart(const QString &fileName);
 
-    TFTPqvx &m_window;
+    WindowParts &m_parts;
+    MainSession &m_main;
     SearchSession m_session;
     QPointer<TSuchwahlDlg> m_options;
     QPointer<TSuchergDlg> m_results;
@@ -70,4 +72,4 @@ private:
 };
 
 // Called once after the main window and its dialogs were made.
-Search &InstallSearch(TFTPqvx &window);
+Search &InstallSearch(WindowParts &parts);

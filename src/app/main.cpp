@@ -19,11 +19,12 @@ int main(int argc, char *argv[])
     arguments.removeFirst();
     TFTPqvx window(arguments);
     window.CreateDialogs();
-    InstallRemoteOperations(window);
-    InstallTransfers(window);
-    InstallSearch(window);
-    InstallSlideshow(window);
-    InstallListUpdate(window);
+    WindowParts &parts = window.Parts();
+    InstallRemoteOperations(parts);
+    InstallTransfers(parts);
+    InstallSearch(parts);
+    InstallSlideshow(parts);
+    InstallListUpdate(parts);
     window.show();
     return application.exec();
 }
