@@ -2,7 +2,7 @@
 
 #include "remotelisting.h"
 #include "remoterow.h"
-#include "tftpqvx.h"
+#include "mainsession.h"
 
 QList<CopiedRemoteEntry> CopiedEntries(const std::vector<RemotePaneEntry> &pane, const QString &folder)
 {

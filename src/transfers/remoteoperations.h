@@ -13,7 +13,7 @@ class Tfragedelete;
 
 // The operations on server entries that move no file content: delete, new
 // folder, rename in place and move into another folder. They run on the
-// main session and keep to the main window's operation flags.
+// main session and keep to its operation flags.
 class RemoteOperations : public QObject {
     Q_OBJECT
 

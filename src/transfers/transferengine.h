@@ -19,8 +19,8 @@ class TIdFTP;
 struct OperationFlags;
 struct RemoteRow;
 
-// What the download and the upload engine share: the main window's session,
-// flags and panes, the overwrite question and the way a single transfer is
+// What the download and the upload engine share: the main session with its
+// flags, the window's panes, the overwrite question and the way a single transfer is
 // run so that a cancelled one leaves the session usable.
 class TransferEngine {
 public:

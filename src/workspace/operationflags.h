@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-// The main window's operation state. Everything runs on one thread and the
+// The main session's operation state. Everything runs on one thread and the
 // engine's waits let events run, so these flags are what keeps a second
 // command from starting while one is under way.
 struct OperationFlags {
