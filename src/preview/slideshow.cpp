@@ -1,10 +1,13 @@
 #include "slideshow.h"
 
+#include "applicationsettings.h"
+#include "datafolders.h"
 #include "endsteps.h"
 #include "filedownload.h"
 #include "folderemptying.h"
 #include "idexceptions.h"
 #include "imagelibrary.h"
+#include "mainsession.h"
 #include "maintoolbar.h"
 #include "pathrow.h"
 #include "remotebrowser.h"
@@ -12,14 +15,11 @@
 #include "remotepane.h"
 #include "sessioncontrol.h"
 #include "statuspanels.h"
-#include "mainsession.h"
-#include "windowparts.h"
 #include "thumbnailbounds.h"
 #include "tidantifreeze.h"
 #include "transferengine.h"
 #include "tthumbfromfileform.h"
-#include "applicationsettings.h"
-#include "datafolders.h"
+#include "windowparts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -170,7 +170,7 @@ void Slideshow::FetchImages(const QList<GalleryImage> &images, const QString &re
             return;
         if (!IsSafeLocalName(image.name)) {
             m_parts.control->AddLogLine(u"Bild übersprungen, sein Name taugt nicht als lokaler Name: "_s +
-                                           image.name);
+                                        image.name);
             continue;
         }
         m_session.Flags.ExpectedSize = image.size;

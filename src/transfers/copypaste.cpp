@@ -1,8 +1,8 @@
 #include "copypaste.h"
 
+#include "mainsession.h"
 #include "remotelisting.h"
 #include "remoterow.h"
-#include "mainsession.h"
 
 QList<CopiedRemoteEntry> CopiedEntries(const std::vector<RemotePaneEntry> &pane, const QString &folder)
 {

@@ -5,15 +5,15 @@
 #include "idexceptions.h"
 #include "locallistview.h"
 #include "localpane.h"
+#include "mainsession.h"
 #include "operationflags.h"
 #include "remotelisting.h"
 #include "remotelistmodel.h"
 #include "remotelistview.h"
 #include "remoteoperationrules.h"
 #include "statuspanels.h"
-#include "mainsession.h"
-#include "windowparts.h"
 #include "tidftp.h"
+#include "windowparts.h"
 
 #include <QApplication>
 #include <QFileInfo>

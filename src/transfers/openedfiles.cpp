@@ -1,14 +1,14 @@
 #include "openedfiles.h"
 
+#include "datafolders.h"
 #include "downloadengine.h"
+#include "mainsession.h"
 #include "remotelisting.h"
 #include "sessioncontrol.h"
 #include "statuspanels.h"
-#include "mainsession.h"
-#include "windowparts.h"
 #include "twaitdlg1.h"
 #include "uploadengine.h"
-#include "datafolders.h"
+#include "windowparts.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -37,8 +37,7 @@ OpenedFiles::OpenedFiles(WindowParts &parts, DownloadEngine &downloads, UploadEn
     setObjectName(u"OpenedFiles"_s);
     m_watch.setInterval(kWatchMs);
     connect(&m_watch, &QTimer::timeout, this, &OpenedFiles::LookAtCopies);
-    connect(parts.control, &SessionControl::sessionConnected, this,
-            [this] { m_copies.ServerConnected(); });
+    connect(parts.control, &SessionControl::sessionConnected, this, [this] { m_copies.ServerConnected(); });
     // The window may ask after this object is gone, while it is being destroyed.
     parts.unsavedCopies = [self = QPointer<OpenedFiles>(this)] {
         return self ? self->KeepUnsavedCopies() : QStringList();

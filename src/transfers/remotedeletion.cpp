@@ -1,14 +1,14 @@
 #include "remotedeletion.h"
 
+#include "applicationsettings.h"
 #include "endsteps.h"
 #include "listingparser.h"
+#include "mainsession.h"
 #include "remotebrowser.h"
 #include "remotelisting.h"
 #include "remotelistview.h"
 #include "sessioncontrol.h"
-#include "mainsession.h"
 #include "windowparts.h"
-#include "applicationsettings.h"
 
 #include <QApplication>
 

@@ -1,16 +1,16 @@
 #include "remoteoperations.h"
 
 #include "endsteps.h"
+#include "mainsession.h"
 #include "pathrow.h"
+#include "remotebrowser.h"
 #include "remotelisting.h"
 #include "remotelistmodel.h"
 #include "remotelistview.h"
 #include "remotepane.h"
 #include "tfragedelete.h"
-#include "mainsession.h"
-#include "windowparts.h"
 #include "ttreedlg1.h"
-#include "remotebrowser.h"
+#include "windowparts.h"
 
 #include <QAbstractItemView>
 #include <QAction>

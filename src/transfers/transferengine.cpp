@@ -1,9 +1,11 @@
 #include "transferengine.h"
 
+#include "applicationsettings.h"
 #include "endsteps.h"
 #include "folderwalk.h"
 #include "idexceptions.h"
 #include "keepalive.h"
+#include "mainsession.h"
 #include "operationflags.h"
 #include "pathrow.h"
 #include "remotebrowser.h"
@@ -14,11 +16,9 @@
 #include "sessioncontrol.h"
 #include "statuspanels.h"
 #include "tfrageueberschreiben.h"
-#include "mainsession.h"
-#include "windowparts.h"
 #include "tidantifreeze.h"
 #include "transferprogress.h"
-#include "applicationsettings.h"
+#include "windowparts.h"
 
 #include <QFileInfo>
 #include <QLineEdit>

@@ -2,12 +2,12 @@
 
 #include "copypaste.h"
 #include "localpane.h"
+#include "mainsession.h"
 #include "pathrow.h"
 #include "remotebrowser.h"
 #include "remotepane.h"
 #include "tasrewrdlg.h"
 #include "tfrageueberschreiben.h"
-#include "mainsession.h"
 #include "windowparts.h"
 
 #include <QAction>
@@ -38,8 +38,9 @@ Transfers *Transfers::Of(const QObject &window)
 void Transfers::ConnectCommands(WindowParts &parts)
 {
     RemoteBrowser *remote = parts.browser;
-    connect(remote, &RemoteBrowser::downloadSelectionRequested, this,
-            [this, &parts] { parts.session->RunSessionCommand([this] { m_downloads.DownloadSelection(); }); });
+    connect(remote, &RemoteBrowser::downloadSelectionRequested, this, [this, &parts] {
+        parts.session->RunSessionCommand([this] { m_downloads.DownloadSelection(); });
+    });
     // The upload button and drops onto the remote list name the paths.
     connect(remote, &RemoteBrowser::uploadRequested, this, [this, &parts](const QStringList &paths) {
         parts.session->RunSessionCommand([this, &paths] { m_uploads.UploadPaths(paths); });
@@ -61,7 +62,8 @@ void Transfers::ConnectCopyAndPaste(WindowParts &parts)
         });
     });
     connect(parts.local->Einfgen1, &QAction::triggered, this, [this, &parts] {
-        parts.session->RunSessionCommand([this, &parts] { m_downloads.DownloadCopied(parts.session->CopyList); });
+        parts.session->RunSessionCommand(
+            [this, &parts] { m_downloads.DownloadCopied(parts.session->CopyList); });
     });
     connect(parts.remote->Einfgeh1, &QAction::triggered, this, [this, &parts] {
         parts.session->RunSessionCommand(

@@ -1,16 +1,16 @@
 #include "uploadengine.h"
 
+#include "applicationsettings.h"
 #include "datetext.h"
 #include "endsteps.h"
 #include "folderwalk.h"
 #include "idexceptions.h"
 #include "localpane.h"
+#include "mainsession.h"
 #include "operationflags.h"
 #include "remotebrowser.h"
 #include "remotelisting.h"
-#include "mainsession.h"
 #include "windowparts.h"
-#include "applicationsettings.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
 #include "listupdate.h"
 
+#include "datafolders.h"
+#include "mainsession.h"
 #include "maintoolbar.h"
 #include "sessioncontrol.h"
-#include "mainsession.h"
-#include "windowparts.h"
-#include "tupdatedlg.h"
-#include "datafolders.h"
 #include "sessionhost.h"
+#include "tupdatedlg.h"
+#include "windowparts.h"
 
 #include <QApplication>
 #include <QMessageBox>

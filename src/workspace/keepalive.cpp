@@ -1,7 +1,7 @@
 #include "keepalive.h"
 
-#include "sessiontalk.h"
 #include "mainsession.h"
+#include "sessiontalk.h"
 
 using namespace Qt::StringLiterals;
 

@@ -2,9 +2,9 @@
 
 #include "locallistview.h"
 #include "localpane.h"
+#include "mainsession.h"
 #include "remotebrowser.h"
 #include "remotelistmodel.h"
-#include "mainsession.h"
 #include "windowparts.h"
 
 #include <QAbstractItemView>

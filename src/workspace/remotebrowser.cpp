@@ -1,5 +1,7 @@
 #include "remotebrowser.h"
 
+#include "applicationsettings.h"
+#include "datafolders.h"
 #include "idexceptions.h"
 #include "listingparser.h"
 #include "mainsession.h"
@@ -11,8 +13,6 @@
 #include "remotelistmodel.h"
 #include "remotelistview.h"
 #include "remotepane.h"
-#include "applicationsettings.h"
-#include "datafolders.h"
 #include "sessionhost.h"
 #include "sessiontalk.h"
 #include "statuspanels.h"

@@ -19,7 +19,6 @@
 #include "sessionlogview.h"
 #include "statuspanels.h"
 #include "tcertfkdlg1.h"
-#include "windowparts.h"
 #include "tgetpwddlg.h"
 #include "tidantifreeze.h"
 #include "tidconnectioninterceptopenssl.h"
@@ -27,6 +26,7 @@
 #include "transferprogress.h"
 #include "ttreedlg1.h"
 #include "tverblist.h"
+#include "windowparts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -405,7 +405,7 @@ void SessionControl::UpdateSessionSymbols()
     const bool connected = ftp.IsConnected();
     const bool searching = search.IsConnected();
     m_parts.status->SetSessionSymbols(connected, connected && ftp.UseSSL, searching,
-                                         searching && search.UseSSL);
+                                      searching && search.UseSSL);
 }
 
 // --- the questions the session asks ------------------------------------------------

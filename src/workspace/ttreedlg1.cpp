@@ -1,8 +1,8 @@
 #include "ttreedlg1.h"
 
 #include "foldertreewalk.h"
-#include "pathrow.h"
 #include "mainsession.h"
+#include "pathrow.h"
 #include "remotelisting.h"
 #include "remotelistview.h"
 #include "remotepane.h"

@@ -59,7 +59,8 @@ private:
     void VerifySessionGoesOn()
     {
         TFTPqvx &window = *m_window.Window();
-        QVERIFY(!window.Main().Flags.TransferActive && !window.Main().Flags.OperationBusy && !window.Main().Flags.ListingBusy);
+        QVERIFY(!window.Main().Flags.TransferActive && !window.Main().Flags.OperationBusy &&
+                !window.Main().Flags.ListingBusy);
         QVERIFY(window.Main().Connection.IsConnected());
         VERIFY_IN_STEP_ON_REAL_SERVER(window.Main().Connection);
     }

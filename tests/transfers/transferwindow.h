@@ -35,7 +35,8 @@ public:
             return false;
         InstallTransfers(Window()->Parts());
         m_fixture.Connect(server, useMlsd);
-        return Window()->Main().Connection.IsConnected() && Window()->Local()->List->SetFolder(m_local->path());
+        return Window()->Main().Connection.IsConnected() &&
+               Window()->Local()->List->SetFolder(m_local->path());
     }
     // The program's next run over the same data folders, logged in again.
     bool Reopen(RealFtpServer &server)

@@ -22,8 +22,8 @@
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include <fcntl.h>
@@ -125,8 +125,8 @@ private:
                                          : "none");
             for (const QWidget *widget : QApplication::topLevelWidgets())
                 if (widget->isVisible() && widget != m_window.get())
-                    qWarning().noquote() << "  shown:" << widget->metaObject()->className()
-                                         << widget->windowTitle();
+                    qWarning().noquote()
+                        << "  shown:" << widget->metaObject()->className() << widget->windowTitle();
             for (const QString &line : m_window->Log()->Lines())
                 qWarning().noquote() << "  log:" << line;
         });

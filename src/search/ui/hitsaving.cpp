@@ -1,16 +1,16 @@
 #include "hitsaving.h"
 
 #include "connectionprofile.h"
+#include "datafolders.h"
 #include "hitdownloader.h"
 #include "idexceptions.h"
-#include "sessioncontrol.h"
-#include "tasrewrdlg.h"
 #include "mainsession.h"
-#include "windowparts.h"
+#include "sessioncontrol.h"
+#include "sessionhost.h"
+#include "tasrewrdlg.h"
 #include "tssavedlg.h"
 #include "tsuchergdlg.h"
-#include "datafolders.h"
-#include "sessionhost.h"
+#include "windowparts.h"
 
 #include <QAction>
 #include <QFileDialog>

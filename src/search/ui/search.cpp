@@ -1,7 +1,10 @@
 #include "search.h"
 
+#include "applicationsettings.h"
+#include "datafolders.h"
 #include "hitsaving.h"
 #include "idexceptions.h"
+#include "mainsession.h"
 #include "maintoolbar.h"
 #include "passwordmask.h"
 #include "searchcriteria.h"
@@ -9,15 +12,12 @@
 #include "sessioncontrol.h"
 #include "symbols.h"
 #include "tasrewrdlg.h"
-#include "mainsession.h"
-#include "windowparts.h"
 #include "tidantifreeze.h"
 #include "transfers.h"
 #include "tssavedlg.h"
 #include "tsuchergdlg.h"
 #include "tsuchwahldlg.h"
-#include "applicationsettings.h"
-#include "datafolders.h"
+#include "windowparts.h"
 
 #include <QAction>
 #include <QApplication>
