@@ -4,11 +4,12 @@
 #include "clisession.h"
 #include "commandline.h"
 #include "folderdownload.h"
+#include "folderupload.h"
 #include "listingparser.h"
 #include "transferpool.h"
 
 #include <QDir>
-#include <QDirIterator>
+#include <QHash>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -34,6 +35,35 @@ std::unique_ptr<TransferPool> CreatePool(CliSession &session, int connections)
     return pool;
 }
 
+void LogRemark(const QString &line)
+{
+    std::fprintf(stderr, "glimra-cli: %s\n", line.toUtf8().constData());
+}
+
+// The entries of the folder the session has just entered, as glimra-cli
+// lists them; a refused listing goes to the host.
+QList<WalkEntry> ListFolder(CliSession &session, const QString &path, WalkHost &host)
+{
+    TIdFTP &ftp = session.Connected();
+    const bool mlsd = session.ListsWithMlsd();
+    QStringList lines;
+    if (mlsd)
+        ftp.ListFacts(lines);
+    else
+        ftp.List(lines);
+    QList<WalkEntry> entries;
+    if (ftp.ReplyCode() / 100 != 2) {
+        host.Refused(u"Der Server verweigert die Liste: %1: %2"_s.arg(path, ftp.LastReplyLine()));
+        return entries;
+    }
+    for (const QString &line : lines) {
+        const RemoteEntry entry = ParseListingLine(line, ftp.TimeCorrection, mlsd);
+        if (entry.accepted && entry.name != u"."_s && entry.name != u".."_s)
+            entries.append(WalkEntry::FromListing(entry));
+    }
+    return entries;
+}
+
 // The folder download as glimra-cli runs it: its own listings, every file
 // replaced (or continued with --continue), remarks on stderr. The first
 // refusal stops the walk; the files already under way still complete.
@@ -47,27 +77,7 @@ public:
 
     QString Refusal() const { return m_refusal; }
 
-    QList<WalkEntry> ListEnteredFolder(const QString &path) override
-    {
-        TIdFTP &ftp = m_session.Connected();
-        const bool mlsd = m_session.ListsWithMlsd();
-        QStringList lines;
-        if (mlsd)
-            ftp.ListFacts(lines);
-        else
-            ftp.List(lines);
-        QList<WalkEntry> entries;
-        if (ftp.ReplyCode() / 100 != 2) {
-            Refused(u"Der Server verweigert die Liste: %1: %2"_s.arg(path, ftp.LastReplyLine()));
-            return entries;
-        }
-        for (const QString &line : lines) {
-            const RemoteEntry entry = ParseListingLine(line, ftp.TimeCorrection, mlsd);
-            if (entry.accepted && entry.name != u"."_s && entry.name != u".."_s)
-                entries.append(WalkEntry::FromListing(entry));
-        }
-        return entries;
-    }
+    QList<WalkEntry> ListEnteredFolder(const QString &path) override { return ListFolder(m_session, path, *this); }
 
     TransferChoice Decide(const DownloadCandidate &file) override
     {
@@ -82,10 +92,7 @@ public:
             m_refusal = message;
     }
 
-    void Log(const QString &line) override
-    {
-        std::fprintf(stderr, "glimra-cli: %s\n", line.toUtf8().constData());
-    }
+    void Log(const QString &line) override { LogRemark(line); }
 
 private:
     CliSession &m_session;
@@ -111,67 +118,64 @@ QString LocalNameFor(const QString &remoteRoot)
     return name;
 }
 
-// Moves the files the upload walk hands it: over the pool when there is
-// one, else at once over the session.
-class UploadTransfer {
+// The folder upload as glimra-cli runs it: its own listing of each folder
+// it enters, every file replaced, remarks on stderr. The first refusal stops
+// the walk; the files already under way still complete.
+class CliUploadHost : public UploadHost {
 public:
-    UploadTransfer(CliSession &session, int connections)
+    explicit CliUploadHost(CliSession &session)
         : m_session(session)
-        , m_ftp(session.Connected())
-        , m_pool(CreatePool(session, connections))
     {
     }
 
-    TIdFTP &Ftp() const { return m_ftp; }
-    bool Stopped() const { return m_pool && m_pool->Stopped(); }
+    QString Refusal() const { return m_refusal; }
 
-    void Move(PooledTransfer transfer)
+    QString EnteredFolder(const QString &path) override
     {
-        if (m_pool) {
-            m_pool->Add(std::move(transfer), m_ftp.Encoding);
-            return;
-        }
-        if (TransferPool::Move(m_ftp, transfer, [] { return false; }) != DownloadOutcome::Completed)
-            m_session.Refused(u"Hochladen abgelehnt: %1"_s.arg(transfer.remotePath));
+        m_listed.clear();
+        for (const WalkEntry &entry : ListFolder(m_session, path, *this))
+            m_listed.insert(entry.name, ListedName{entry.time, QString::number(entry.size)});
+        const QString named = m_session.Connected().CurrentFolderPath();
+        return named.isEmpty() ? path : named;
     }
 
-    void Finish()
+    void ReturnedToParent() override { m_listed.clear(); }
+
+    std::optional<ListedName> Listed(const QString &name) override
     {
-        if (!m_pool)
-            return;
-        m_pool->Finish(
-            m_ftp, [] { return TransferPool::Stop::None; }, [] {});
-        if (const QString error = m_pool->FirstError(); !error.isEmpty())
-            throw CliFailure{kExitNetwork, error};
-        if (const QString refusal = m_pool->RefusalMessage(); !refusal.isEmpty())
-            throw CliFailure{kExitRefused, u"Hochladen abgelehnt: "_s + refusal};
+        const auto found = m_listed.constFind(name);
+        if (found == m_listed.cend())
+            return std::nullopt;
+        return *found;
     }
+
+    TransferChoice Decide(const UploadCandidate &) override { return TransferChoice::Replace; }
+    bool KeepsLocalTime() override { return false; }
+    bool MayContinue() override { return m_refusal.isEmpty() && m_session.Connected().IsConnected(); }
+
+    void Refused(const QString &message) override
+    {
+        if (m_refusal.isEmpty())
+            m_refusal = message;
+    }
+
+    void Log(const QString &line) override { LogRemark(line); }
 
 private:
     CliSession &m_session;
-    TIdFTP &m_ftp;
-    std::unique_ptr<TransferPool> m_pool;
+    QString m_refusal;
+    // What the folder the session stands in lists, by name.
+    QHash<QString, ListedName> m_listed;
 };
 
-void Upload(CliSession &session, UploadTransfer &transfer, const QString &localFolder,
-            const QString &remoteFolder)
+// A walk that a refusal stopped ends the command with it.
+void EndWithRefusal(const TIdFTP &ftp, const QString &refusal)
 {
-    TIdFTP &ftp = transfer.Ftp();
-    // An existing folder is used as it is.
-    if (!ftp.ChangeDir(remoteFolder) && !ftp.MakeDir(remoteFolder))
-        session.Refused(u"Der Ordner kann nicht angelegt werden: %1"_s.arg(remoteFolder));
-    QDirIterator entries(localFolder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (entries.hasNext() && !transfer.Stopped()) {
-        const QFileInfo entry = entries.nextFileInfo();
-        const QString remotePath = Joined(remoteFolder, entry.fileName());
-        if (entry.isSymLink())
-            continue;
-        if (entry.isDir())
-            Upload(session, transfer, entry.filePath(), remotePath);
-        else if (entry.isFile())
-            transfer.Move(
-                {PooledTransfer::Direction::Upload, remotePath, entry.filePath(), entry.size(), {}, {}});
-    }
+    if (refusal.isEmpty())
+        return;
+    if (!ftp.IsConnected())
+        throw CliFailure{kExitNetwork, refusal + u" Die Verbindung zum Server ist abgebrochen."_s};
+    throw CliFailure{kExitRefused, refusal};
 }
 
 } // namespace
@@ -191,11 +195,7 @@ void GetTree(CliSession &session, const CommandLine &line)
     download.UsePool(CreatePool(session, line.parallel));
     download.DownloadHere(remoteRoot, local);
     download.Finish();
-    if (!host.Refusal().isEmpty()) {
-        if (!ftp.IsConnected())
-            throw CliFailure{kExitNetwork, host.Refusal() + u" Die Verbindung zum Server ist abgebrochen."_s};
-        throw CliFailure{kExitRefused, host.Refusal()};
-    }
+    EndWithRefusal(ftp, host.Refusal());
 }
 
 void PutTree(CliSession &session, const CommandLine &line)
@@ -214,7 +214,17 @@ void PutTree(CliSession &session, const CommandLine &line)
             session.Refused(u"Der Server nennt keinen aktuellen Ordner."_s);
         remoteRoot = Joined(start, remote);
     }
-    UploadTransfer transfer(session, line.parallel);
-    Upload(session, transfer, local, remoteRoot);
-    transfer.Finish();
+    const qsizetype slash = remoteRoot.lastIndexOf(u'/');
+    const QString parent = slash == 0 ? u"/"_s : remoteRoot.left(slash);
+    const QString name = remoteRoot.mid(slash + 1);
+    TIdFTP &ftp = session.Connected();
+    if (!ftp.ChangeDir(parent))
+        session.Refused(u"Ordner nicht gefunden: %1"_s.arg(parent));
+    CliUploadHost host(session);
+    const QString folder = host.EnteredFolder(parent);
+    FolderUpload upload(ftp, host);
+    upload.UsePool(CreatePool(session, line.parallel));
+    upload.UploadFolder(folder, local, name);
+    upload.Finish();
+    EndWithRefusal(ftp, host.Refusal());
 }

@@ -37,6 +37,7 @@ FolderDownload::FolderDownload(TIdFTP &session, const QStringList &features, Dow
     : m_session(session)
     , m_host(host)
     , m_walk(session, features, FolderWalk::Revisits::Allowed)
+    , m_pool(host)
 {
 }
 
@@ -44,7 +45,7 @@ FolderDownload::~FolderDownload() = default;
 
 void FolderDownload::DownloadFolder(const QString &folder, const QString &name, const QString &localParent)
 {
-    if (Stopping())
+    if (m_pool.Stopping())
         return;
     if (!IsSafeLocalName(name)) {
         m_host.Log(u"Ordner übersprungen, sein Name taugt nicht als lokaler Name: "_s + name);
@@ -66,7 +67,7 @@ void FolderDownload::DownloadFolder(const QString &folder, const QString &name, 
 
 void FolderDownload::DownloadLink(const QString &folder, const WalkEntry &link, const QString &localFolder)
 {
-    if (Stopping() || !IsSafeLocalName(link.name))
+    if (m_pool.Stopping() || !IsSafeLocalName(link.name))
         return;
     const QString path = JoinRemote(folder, link.name);
     switch (m_walk.EnterLink(path, link.linkTarget)) {
@@ -114,7 +115,7 @@ QString FolderDownload::BeginHere()
 
 void FolderDownload::DownloadHere(const QString &path, const QString &localFolder)
 {
-    if (!Stopping())
+    if (!m_pool.Stopping())
         ListAndDownload(path, localFolder);
 }
 
@@ -136,7 +137,7 @@ void FolderDownload::DownloadEntries(const QString &folder, const QList<WalkEntr
     for (const WalkEntry &entry : entries)
         names.append(entry.name);
     for (const WalkEntry &entry : entries) {
-        if (Stopping())
+        if (m_pool.Stopping())
             return;
         if (entry.kind == WalkEntry::Kind::Folder)
             DownloadFolder(folder, entry.name, localFolder);
@@ -167,7 +168,7 @@ DownloadCandidate FolderDownload::Candidate(const QString &folder, const WalkEnt
 void FolderDownload::DownloadFile(const QString &folder, const WalkEntry &file, const QString &localFolder,
                                   const QStringList &siblings)
 {
-    if (Stopping())
+    if (m_pool.Stopping())
         return;
     if (!IsSafeLocalName(file.name)) {
         m_host.Log(u"Datei übersprungen, ihr Name taugt nicht als lokaler Name: "_s + file.name);
@@ -178,7 +179,7 @@ void FolderDownload::DownloadFile(const QString &folder, const WalkEntry &file, 
     const DownloadCandidate candidate = Candidate(folder, file, localFolder, reserved);
     const TransferChoice choice = m_host.Decide(candidate);
     if (!m_host.MayContinue()) {
-        m_cancelledByDecision = true;
+        m_pool.NoteCancelledByDecision();
         return;
     }
     Transfer(candidate, choice, reserved);
@@ -189,12 +190,11 @@ void FolderDownload::Transfer(const DownloadCandidate &file, TransferChoice choi
 {
     if (choice == TransferChoice::Skip)
         return;
-    if (choice == TransferChoice::Replace && m_pool) {
-        m_pool->Add({PooledTransfer::Direction::Download, file.remotePath, file.target, file.size,
-                     file.entry.time, siblings},
-                    m_session.Encoding);
+    if (choice == TransferChoice::Replace &&
+        m_pool.Add({PooledTransfer::Direction::Download, file.remotePath, file.target, file.size,
+                    file.entry.time, siblings},
+                   m_session.Encoding))
         return;
-    }
     FileDownload download;
     download.remotePath = file.entry.name;
     download.target = file.target;
@@ -217,39 +217,9 @@ void FolderDownload::Transfer(const DownloadCandidate &file, TransferChoice choi
         m_host.Refused(u"%1: %2"_s.arg(file.remotePath, m_session.LastReplyLine()));
 }
 
-// A refusal or a failure on a pool connection ends the walk as one on the
-// session would.
-bool FolderDownload::Stopping()
-{
-    if (!m_host.MayContinue())
-        return true;
-    if (!m_pool || !m_pool->Stopped())
-        return false;
-    if (const QString refusal = m_pool->RefusalMessage(); !refusal.isEmpty())
-        m_host.Refused(refusal);
-    return true;
-}
-
-TransferPool::Stop FolderDownload::StopWanted()
-{
-    if (m_host.AbortWanted())
-        return TransferPool::Stop::Now;
-    if (!m_host.MayContinue() && !m_cancelledByDecision)
-        return TransferPool::Stop::AfterRunningFiles;
-    return TransferPool::Stop::None;
-}
-
 void FolderDownload::Finish()
 {
-    if (!m_pool)
-        return;
-    const std::unique_ptr<TransferPool> pool = std::move(m_pool);
-    pool->Finish(
-        m_session, [this] { return StopWanted(); }, [this, &pool] { m_host.WhileWaiting(*pool); });
-    if (const QString error = pool->FirstError(); !error.isEmpty())
-        throw EIdException(error);
-    if (const QString refusal = pool->RefusalMessage(); !refusal.isEmpty() && m_host.MayContinue())
-        m_host.Refused(refusal);
+    m_pool.Finish(m_session);
 }
 
 bool IsSafeLocalName(const QString &name)

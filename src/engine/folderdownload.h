@@ -3,6 +3,7 @@
 #include "filedownload.h"
 #include "folderwalk.h"
 #include "transferpool.h"
+#include "walkpool.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -45,10 +46,8 @@ struct DownloadCandidate {
 // What a folder download needs of whoever runs it: the window (its pane
 // lists each folder entered, its prompt decides) or glimra-cli (its own
 // listing, its options decide).
-class DownloadHost {
+class DownloadHost : public WalkHost {
 public:
-    virtual ~DownloadHost() = default;
-
     // The entries of the folder the session has just entered; path is its
     // name as the server gave it.
     virtual QList<WalkEntry> ListEnteredFolder(const QString &path) = 0;
@@ -57,24 +56,6 @@ public:
     // What becomes of a file whose target or partial data exists. A cancel
     // is answered with Skip and makes MayContinue() false.
     virtual TransferChoice Decide(const DownloadCandidate &file) = 0;
-    // Whether the walk may take its next step (connected, no stop asked).
-    virtual bool MayContinue() = 0;
-    // The user asked to cut the running transfers too.
-    virtual bool AbortWanted() { return false; }
-    // The walk stops: the server refused a folder or a file (message names
-    // it and the server's reply), or a local folder could not be made.
-    virtual void Refused(const QString &message) = 0;
-    // A file starts to move over the walking session (size -1: unknown).
-    virtual void FileStarting(const QString &name, qint64 size)
-    {
-        Q_UNUSED(name)
-        Q_UNUSED(size)
-    }
-    virtual void Log(const QString &line) = 0;
-    // Between steps, and while waiting for the pool: let events run, show
-    // progress, keep the session alive.
-    virtual void BetweenSteps() {}
-    virtual void WhileWaiting(const TransferPool &pool) { Q_UNUSED(pool) }
 };
 
 // The one folder download of the program, for the window and glimra-cli:
@@ -94,13 +75,9 @@ public:
 
     // Starts an operation: the pool its files are queued to; without one
     // (nullptr) they move over the session.
-    void UsePool(std::unique_ptr<TransferPool> pool)
-    {
-        m_pool = std::move(pool);
-        m_cancelledByDecision = false;
-    }
+    void UsePool(std::unique_ptr<TransferPool> pool) { m_pool.Use(std::move(pool)); }
     // Cuts what the pool still moves (an error ended the operation).
-    void DropPool() { m_pool.reset(); }
+    void DropPool() { m_pool.Drop(); }
     // Starts a walk at the session's current folder; its name as the server
     // gives it (PWD), empty when the server names none.
     QString BeginHere();
@@ -124,7 +101,7 @@ public:
 
     // The folder the walk stands in, as the server named it.
     QString CurrentFolder() const { return m_walk.CurrentPath(); }
-    bool HasPool() const { return m_pool != nullptr; }
+    bool HasPool() const { return m_pool.Active(); }
 
 private:
     void WalkEntered(const QString &folder, const QString &name, const QString &localParent);
@@ -133,16 +110,11 @@ private:
     DownloadCandidate Candidate(const QString &folder, const WalkEntry &file, const QString &localFolder,
                                 const QStringList &siblings);
     void Transfer(const DownloadCandidate &file, TransferChoice choice, const QStringList &siblings);
-    bool Stopping();
-    TransferPool::Stop StopWanted();
 
     TIdFTP &m_session;
     DownloadHost &m_host;
     FolderWalk m_walk;
-    std::unique_ptr<TransferPool> m_pool;
-    // A cancel answered in the decision: the files decided before it still
-    // complete, also those only queued.
-    bool m_cancelledByDecision = false;
+    WalkPool m_pool;
 };
 
 // A name from a server that may safely become a local file name: no path

@@ -68,7 +68,6 @@ void TransferEngine::ForgetToAllAnswers()
 
 void TransferEngine::BeginOperation()
 {
-    m_cancelledByAnswer = false;
     Flags().OperationBusy = true;
     Flags().CancelRequested = false;
     Flags().AbortRequested = false;
@@ -113,12 +112,7 @@ TransferChoice TransferEngine::Decide(const ExistingTarget &target,
                                       const std::function<OverwriteQuestion()> &question)
 {
     const OverwriteRules rules{m_parts.settings->New_Only, m_parts.settings->No_Prompt_Overwrite};
-    const bool cancelledBefore = Flags().CancelRequested;
-    const TransferChoice choice =
-        DecideTransfer(target, rules, Flags(), [&] { return m_prompt.Ask(question()); });
-    if (!cancelledBefore && Flags().CancelRequested)
-        m_cancelledByAnswer = true;
-    return choice;
+    return DecideTransfer(target, rules, Flags(), [&] { return m_prompt.Ask(question()); });
 }
 
 qint64 TransferEngine::ContinueFrom(const QString &name, qint64 partialSize, qint64 sourceSize)
@@ -191,55 +185,10 @@ void TransferEngine::EndPoolProgress(TWorkMode mode)
     m_poolProgressShown = false;
 }
 
-TransferPool::Stop TransferEngine::PoolStop() const
-{
-    if (Flags().AbortRequested)
-        return TransferPool::Stop::Now;
-    if (Flags().CancelRequested && !m_cancelledByAnswer)
-        return TransferPool::Stop::AfterRunningFiles;
-    return TransferPool::Stop::None;
-}
-
 void TransferEngine::StopForRefusal(const QString &message)
 {
     Log(message);
     Flags().CancelRequested = true;
-}
-
-void TransferEngine::RunWithPool(bool manyFiles, const std::function<void()> &walk)
-{
-    m_pool = CreatePool(manyFiles);
-    // However the walk ends, the pool's connections stop with it.
-    const auto dropPool = qScopeGuard([this] { m_pool.reset(); });
-    walk();
-    if (m_pool)
-        FinishPool();
-}
-
-bool TransferEngine::Queue(PooledTransfer transfer)
-{
-    if (!m_pool)
-        return false;
-    m_pool->Add(std::move(transfer), Session().Encoding);
-    // A failed or refused file ends the walk, as it does without the pool.
-    if (m_pool->Stopped() && !Flags().CancelRequested) {
-        if (const QString refusal = m_pool->RefusalMessage(); !refusal.isEmpty())
-            StopForRefusal(refusal);
-        else
-            Flags().CancelRequested = true;
-    }
-    return true;
-}
-
-void TransferEngine::FinishPool()
-{
-    const auto endProgress = qScopeGuard([this] { EndPoolProgress(wmWrite); });
-    m_pool->Finish(
-        Session(), [this] { return PoolStop(); }, [this] { ShowPoolProgress(*m_pool, wmWrite); });
-    if (const QString error = m_pool->FirstError(); !error.isEmpty())
-        throw EIdException(error);
-    if (const QString refusal = m_pool->RefusalMessage(); !refusal.isEmpty() && !Flags().CancelRequested)
-        StopForRefusal(refusal);
 }
 
 QString WithTrailingSeparator(const QString &localPath)

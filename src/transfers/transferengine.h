@@ -83,36 +83,19 @@ protected:
     // of everything queued, and the keep-alive for the quiet session.
     void ShowPoolProgress(const TransferPool &pool, TWorkMode mode);
     void EndPoolProgress(TWorkMode mode);
-    // What the window's stop commands ask of the pool: the abort button
-    // cuts, "Datentransfer abbrechen" lets the running files finish, and a
-    // cancel answered in the overwrite question lets every file decided
-    // before it complete.
-    TransferPool::Stop PoolStop() const;
     // The walk stops: the server refused (message names the path and the
     // reply), or a folder could not be made.
     void StopForRefusal(const QString &message);
-
-    // Runs the walk of an upload of many files. The files it queues
-    // (Queue) go to the pool, and the walk's end waits for them. The
-    // first error of the pool ends the operation.
-    void RunWithPool(bool manyFiles, const std::function<void()> &walk);
-    // Hands a file to the running pool; false when there is none and the
-    // caller moves the file itself.
-    bool Queue(PooledTransfer transfer);
 
     WindowParts &m_parts;
     MainSession &m_session;
 
 private:
     void OnPoolEvent(const TransferPool::Event &event);
-    void FinishPool();
 
     Tfrageueberschreiben &m_prompt;
-    std::unique_ptr<TransferPool> m_pool;
     bool m_poolProgressShown = false;
     qint64 m_transfersStartedAt = -1;
-    // The overwrite question's "Abbrechen" ended the walk.
-    bool m_cancelledByAnswer = false;
 };
 
 // A local path with "/" appended unless it is empty or ends with one.

@@ -648,6 +648,49 @@ private slots:
         QVERIFY(QFileInfo(server.rootDir() + u"/oben/leer"_s).isDir());
     }
 
+    // put -r walks the local tree as the window's upload does: a link to a
+    // file sends the file, a link to a folder the folder, and a link back
+    // to a folder being walked is not followed. The same with one
+    // connection and with four, and a remote folder that is already there
+    // is filled, not refused.
+    void linksInAnUploadedTree_data()
+    {
+        QTest::addColumn<int>("parallel");
+        QTest::addColumn<bool>("folderExists");
+        QTest::newRow("1 connection") << 1 << false;
+        QTest::newRow("4 connections") << 4 << false;
+        QTest::newRow("4 connections, the folder is there") << 4 << true;
+    }
+
+    void linksInAnUploadedTree()
+    {
+        QFETCH(int, parallel);
+        QFETCH(bool, folderExists);
+        RealFtpServer::Options options{RealFtpServer::Kind::Pyftpdlib};
+        if (folderExists)
+            options.files.insert(u"hoch/alt.txt"_s, "alt");
+        RealFtpServer server(options);
+        START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
+        QTemporaryDir local;
+        QVERIFY(QDir(local.path()).mkpath(u"baum/sub"_s));
+        QVERIFY(WriteFileContent(local.filePath(u"baum/a.txt"_s), "a"));
+        QVERIFY(WriteFileContent(local.filePath(u"baum/sub/b.txt"_s), "b"));
+        QVERIFY(QFile::link(u"a.txt"_s, local.filePath(u"baum/zu-a.txt"_s)));
+        QVERIFY(QFile::link(u"sub"_s, local.filePath(u"baum/zu-sub"_s)));
+        QVERIFY(QFile::link(u".."_s, local.filePath(u"baum/sub/hoch"_s)));
+
+        CliResult result;
+        RUN_OK(result,
+               {Url(server), u"--parallel"_s, QString::number(parallel), u"put"_s, u"-r"_s, u"baum"_s, u"hoch"_s},
+               local.path());
+
+        QMap<QString, QByteArray> expected{{u"a.txt"_s, "a"},      {u"zu-a.txt"_s, "a"},  {u"sub/"_s, {}},
+                                           {u"sub/b.txt"_s, "b"},  {u"zu-sub/"_s, {}},    {u"zu-sub/b.txt"_s, "b"}};
+        if (folderExists)
+            expected.insert(u"alt.txt"_s, "alt");
+        QCOMPARE(TreeOf(server.rootDir() + u"/hoch"_s), expected);
+    }
+
     // A file is kept only as the server gave it: a transfer that ended
     // early, a server that takes REST and sends from byte 0, listings that
     // give every file the size 0, and a folder that holds a file under the
