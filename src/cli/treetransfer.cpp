@@ -9,8 +9,8 @@
 #include "transferpool.h"
 
 #include <QDir>
-#include <QHash>
 #include <QFileInfo>
+#include <QHash>
 
 #include <cstdio>
 #include <memory>
@@ -77,7 +77,10 @@ public:
 
     QString Refusal() const { return m_refusal; }
 
-    QList<WalkEntry> ListEnteredFolder(const QString &path) override { return ListFolder(m_session, path, *this); }
+    QList<WalkEntry> ListEnteredFolder(const QString &path) override
+    {
+        return ListFolder(m_session, path, *this);
+    }
 
     TransferChoice Decide(const DownloadCandidate &file) override
     {

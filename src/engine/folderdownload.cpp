@@ -190,10 +190,9 @@ void FolderDownload::Transfer(const DownloadCandidate &file, TransferChoice choi
 {
     if (choice == TransferChoice::Skip)
         return;
-    if (choice == TransferChoice::Replace &&
-        m_pool.Add({PooledTransfer::Direction::Download, file.remotePath, file.target, file.size,
-                    file.entry.time, siblings},
-                   m_session.Encoding))
+    if (choice == TransferChoice::Replace && m_pool.Add({PooledTransfer::Direction::Download, file.remotePath,
+                                                         file.target, file.size, file.entry.time, siblings},
+                                                        m_session.Encoding))
         return;
     FileDownload download;
     download.remotePath = file.entry.name;

@@ -42,7 +42,8 @@ void FolderUpload::UploadFolder(const QString &folder, const QString &localFolde
     const QString remotePath = JoinRemote(folder, name);
     // An entry of that name, whatever its kind (a link too), counts as the folder.
     if (!m_host.Listed(name) && !m_session.MakeDir(remotePath)) {
-        m_host.Refused(u"Der Ordner kann nicht angelegt werden: %1: %2"_s.arg(remotePath, m_session.LastReplyLine()));
+        m_host.Refused(
+            u"Der Ordner kann nicht angelegt werden: %1: %2"_s.arg(remotePath, m_session.LastReplyLine()));
         return;
     }
     if (!m_session.ChangeDir(remotePath)) {
@@ -121,10 +122,13 @@ void FolderUpload::Store(const UploadCandidate &file, TransferChoice choice)
         return;
     const QDateTime localTime = file.file.lastModified();
     const QString localPath = file.file.absoluteFilePath();
-    if (choice == TransferChoice::Replace &&
-        m_pool.Add({PooledTransfer::Direction::Upload, file.remotePath, localPath, file.file.size(),
-                    m_host.KeepsLocalTime() ? localTime : QDateTime(), {}},
-                   m_session.Encoding))
+    if (choice == TransferChoice::Replace && m_pool.Add({PooledTransfer::Direction::Upload,
+                                                         file.remotePath,
+                                                         localPath,
+                                                         file.file.size(),
+                                                         m_host.KeepsLocalTime() ? localTime : QDateTime(),
+                                                         {}},
+                                                        m_session.Encoding))
         return;
     bool stored = false;
     if (choice == TransferChoice::Continue) {
@@ -134,7 +138,8 @@ void FolderUpload::Store(const UploadCandidate &file, TransferChoice choice)
             m_host.Log(u"%1 wird ganz übertragen: %2"_s.arg(file.file.fileName(), start.reason));
         QFile source(localPath);
         if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            throw EIdException(u"Die Datei %1 kann nicht gelesen werden: %2"_s.arg(localPath, source.errorString()));
+            throw EIdException(
+                u"Die Datei %1 kann nicht gelesen werden: %2"_s.arg(localPath, source.errorString()));
         m_host.FileStarting(file.file.fileName(), file.file.size() - start.offset);
         stored = m_session.StoreFrom(source, file.remotePath, start.offset);
     } else {

@@ -73,7 +73,8 @@ public:
     void UploadPath(const QString &folder, const QString &localPath);
     // The local folder into folder under remoteName (empty: the local
     // folder's name), recursively.
-    void UploadFolder(const QString &folder, const QString &localFolder, const QString &remoteName = QString());
+    void UploadFolder(const QString &folder, const QString &localFolder,
+                      const QString &remoteName = QString());
     void UploadFile(const QString &folder, const QFileInfo &file);
     // Waits for the pool's files. Raises the pool's first error; a refusal
     // goes to the host.

@@ -13,10 +13,10 @@
 #include "windowparts.h"
 
 #include <QApplication>
-#include <QScopeGuard>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QToolButton>
 
 using namespace Qt::StringLiterals;
@@ -104,7 +104,8 @@ TransferChoice UploadEngine::Decide(const UploadCandidate &file)
     // A time the server keeps through MFMT has whole seconds; the fraction
     // of the local one must not make an unchanged file count as newer.
     const QDateTime comparedTime = localTime.addMSecs(-localTime.time().msec());
-    return TransferEngine::Decide({file.listed.has_value(), comparedTime, remoteTime, file.resumable}, question);
+    return TransferEngine::Decide({file.listed.has_value(), comparedTime, remoteTime, file.resumable},
+                                  question);
 }
 
 bool UploadEngine::KeepsLocalTime()

@@ -681,11 +681,13 @@ private slots:
 
         CliResult result;
         RUN_OK(result,
-               {Url(server), u"--parallel"_s, QString::number(parallel), u"put"_s, u"-r"_s, u"baum"_s, u"hoch"_s},
+               {Url(server), u"--parallel"_s, QString::number(parallel), u"put"_s, u"-r"_s, u"baum"_s,
+                u"hoch"_s},
                local.path());
 
-        QMap<QString, QByteArray> expected{{u"a.txt"_s, "a"},      {u"zu-a.txt"_s, "a"},  {u"sub/"_s, {}},
-                                           {u"sub/b.txt"_s, "b"},  {u"zu-sub/"_s, {}},    {u"zu-sub/b.txt"_s, "b"}};
+        QMap<QString, QByteArray> expected{{u"a.txt"_s, "a"},  {u"zu-a.txt"_s, "a"},
+                                           {u"sub/"_s, {}},    {u"sub/b.txt"_s, "b"},
+                                           {u"zu-sub/"_s, {}}, {u"zu-sub/b.txt"_s, "b"}};
         if (folderExists)
             expected.insert(u"alt.txt"_s, "alt");
         QCOMPARE(TreeOf(server.rootDir() + u"/hoch"_s), expected);
