@@ -9,7 +9,6 @@
 #include "imagelibrary.h"
 #include "mainsession.h"
 #include "maintoolbar.h"
-#include "pathrow.h"
 #include "remotebrowser.h"
 #include "remotelisting.h"
 #include "remotepane.h"
@@ -26,7 +25,6 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QToolButton>
@@ -146,7 +144,7 @@ void Slideshow::LoadGallery()
 {
     if (m_loadRunning || !m_session.SessionIdle())
         return;
-    const QString remoteFolder = m_parts.paths->Edit1->text();
+    const QString remoteFolder = m_session.RemoteFolder();
     const QList<GalleryImage> images = ImagesToFetch(m_parts.browser->Entries());
     m_stopRequested = false;
     m_loadRunning = true;

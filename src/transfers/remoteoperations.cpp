@@ -2,7 +2,6 @@
 
 #include "endsteps.h"
 #include "mainsession.h"
-#include "pathrow.h"
 #include "remotebrowser.h"
 #include "remotelisting.h"
 #include "remotelistmodel.h"
@@ -16,7 +15,6 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QItemSelectionModel>
-#include <QLineEdit>
 #include <QPersistentModelIndex>
 #include <QScopeGuard>
 #include <QToolButton>
@@ -170,7 +168,7 @@ void RemoteOperations::MoveSelection()
     RunAsOperation([&] {
         // Persistent indexes follow their rows should the list be sorted meanwhile.
         QList<QPersistentModelIndex> moved;
-        const QString sourceFolder = WithTrailingSlash(m_parts.paths->Edit1->text().trimmed());
+        const QString sourceFolder = WithTrailingSlash(m_session.RemoteFolder());
         const QString targetFolder = WithTrailingSlash(*target);
         m_session.RunCommand([&] {
             for (qsizetype n = 0; n < names.size(); ++n) {

@@ -7,7 +7,6 @@
 #include "keepalive.h"
 #include "mainsession.h"
 #include "operationflags.h"
-#include "pathrow.h"
 #include "remotebrowser.h"
 #include "remotelistmodel.h"
 #include "remotelistview.h"
@@ -21,7 +20,6 @@
 #include "windowparts.h"
 
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QScopeGuard>
 
 using namespace Qt::StringLiterals;
@@ -76,7 +74,7 @@ void TransferEngine::BeginOperation()
 
 QString TransferEngine::RemoteFolder() const
 {
-    return m_parts.paths->Edit1->text();
+    return m_session.RemoteFolder();
 }
 
 bool TransferEngine::FindRemoteRow(const QString &name, QDateTime *timestamp, QString *sizeText) const

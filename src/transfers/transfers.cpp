@@ -3,7 +3,6 @@
 #include "copypaste.h"
 #include "localpane.h"
 #include "mainsession.h"
-#include "pathrow.h"
 #include "remotebrowser.h"
 #include "remotepane.h"
 #include "tasrewrdlg.h"
@@ -13,7 +12,6 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QLineEdit>
 
 using namespace Qt::StringLiterals;
 
@@ -57,7 +55,7 @@ void Transfers::ConnectCopyAndPaste(WindowParts &parts)
     // Copying reads the rows, which a listing under way has emptied.
     connect(parts.remote->Kopieren1, &QAction::triggered, this, [&parts] {
         parts.session->RunSessionCommand([&parts] {
-            parts.session->CopyList = CopiedEntries(parts.browser->Entries(), parts.paths->Edit1->text());
+            parts.session->CopyList = CopiedEntries(parts.browser->Entries(), parts.session->RemoteFolder());
             parts.local->Einfgen1->setEnabled(!parts.session->CopyList.isEmpty());
         });
     });

@@ -35,6 +35,10 @@ public:
     // The host as the applied profile named it, for captions and panels.
     const QString &ServerDisplayName() const { return m_serverDisplayName; }
     void SetServerDisplayName(const QString &name) { m_serverDisplayName = name; }
+    // The remote folder the pane shows, as the server named it at the last
+    // listing; empty while disconnected. The remote pane keeps it.
+    const QString &RemoteFolder() const { return m_remoteFolder; }
+    void SetRemoteFolder(const QString &folder) { m_remoteFolder = folder; }
 
     // Runs a user command. An engine or file error that the command does not
     // handle itself is reported through errorReported; no box.
@@ -82,6 +86,7 @@ signals:
 
 private:
     QString m_serverDisplayName;
+    QString m_remoteFolder;
     int m_commandDepth = 0;
     bool m_thumbnailsLoading = false;
 };

@@ -117,6 +117,12 @@ void RemoteBrowser::SetThumbnailsLoading(bool loading)
     m_session.SetThumbnailsLoading(loading);
 }
 
+void RemoteBrowser::ShowRemoteFolder(const QString &path)
+{
+    m_session.SetRemoteFolder(path);
+    m_parts.paths->SetRemoteFolder(path);
+}
+
 bool RemoteBrowser::ThumbnailsLoading() const
 {
     return m_session.ThumbnailsLoading();
@@ -155,7 +161,7 @@ void RemoteBrowser::ListCurrentFolder(const QString &nameToSelect, const QString
     std::vector<RemoteRow> rows{ParentRow()};
     try {
         session.SetTransferType(ftASCII);
-        m_parts.paths->SetRemoteFolder(knownPath.isEmpty() ? session.CurrentDir() : knownPath);
+        ShowRemoteFolder(knownPath.isEmpty() ? session.CurrentDir() : knownPath);
         ReadListing(rows);
     } catch (...) {
         FinishListing(std::move(rows), nameToSelect, generation);
@@ -167,7 +173,7 @@ void RemoteBrowser::ListCurrentFolder(const QString &nameToSelect, const QString
 RemoteBrowser::ShownFolder RemoteBrowser::Shown() const
 {
     const RemoteListModel &model = *List()->Rows();
-    ShownFolder shown{m_parts.paths->RemoteFolder(), {}};
+    ShownFolder shown{m_session.RemoteFolder(), {}};
     shown.rows.reserve(std::size_t(model.Count()));
     for (int index = 0; index < model.Count(); ++index)
         shown.rows.push_back(model.Row(index));
@@ -178,7 +184,7 @@ void RemoteBrowser::ShowAgain(ShownFolder shown)
 {
     if (!m_session.Connection.IsConnected())
         return;
-    m_parts.paths->SetRemoteFolder(shown.path);
+    ShowRemoteFolder(shown.path);
     List()->Rows()->SetRows(std::move(shown.rows), m_parts.settings->ftplist_s, m_parts.settings->ftplist_r);
     List()->ClearSelection();
 }
@@ -259,7 +265,7 @@ void RemoteBrowser::FinishListing(std::vector<RemoteRow> rows, const QString &na
 void RemoteBrowser::ClearRemoteList()
 {
     ++m_generation;
-    m_parts.paths->SetRemoteFolder(QString());
+    ShowRemoteFolder(QString());
     List()->Rows()->SetRows({}, 0, -1);
     List()->SetPlaceholderText(kNotConnectedHint);
     List()->Rows()->Symbols().DropAdded();

@@ -121,6 +121,8 @@ private:
     // The path field shows knownPath, or what PWD answers when it is empty.
     void ListCurrentFolder(const QString &nameToSelect, const QString &knownPath);
     void ShowParentOnly();
+    // The session's folder, in the path field too.
+    void ShowRemoteFolder(const QString &path);
     void OpenLink(const RemoteRow &row);
     // Asks to open the file at path (absolute, or relative to the session's folder).
     void OpenFile(const QString &path, const QString &localName);

@@ -2,7 +2,6 @@
 
 #include "foldertreewalk.h"
 #include "mainsession.h"
-#include "pathrow.h"
 #include "remotelisting.h"
 #include "remotelistview.h"
 #include "remotepane.h"
@@ -177,7 +176,7 @@ void TTreeDlg1::Build()
         session.SetTransferType(ftASCII);
         rememberedFolder = session.CurrentDir();
         const RemoteListView *pane = m_parts.remote->List;
-        const QString shownFolder = WithTrailingSlash(m_parts.paths->RemoteFolder());
+        const QString shownFolder = WithTrailingSlash(m_session.RemoteFolder());
         FolderTreeWalk walk(
             session, m_session.Features, flags.CancelRequested,
             pane->ShowsOnlyParent() ? shownFolder : QString(),
