@@ -154,6 +154,7 @@ private:
     void RememberNormalRect();
     QMargins ExpectedFrame() const;
     void OpenSettingsDialog();
+    void MoveStoredPasswords();
     void ShowAbout();
 
     const QStringList m_arguments;
