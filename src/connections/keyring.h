@@ -7,7 +7,7 @@
 // The desktop's keyring (the Secret Service on the session bus), reached
 // through QtKeychain. Every entry belongs to the service "Glimra"; its key is
 // the rest of the entry name ("/Linux/Server/FTP_Pass"). Each call waits for
-// the keyring's answer, processing events meanwhile, at most kAnswerWait.
+// the keyring's answer, processing events meanwhile, at most kAnswerWaitMs.
 namespace Keyring {
 
 inline constexpr int kAnswerWaitMs = 15000;
