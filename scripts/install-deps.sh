@@ -14,6 +14,11 @@ packages=(
   # the libraries of the unpacked ProFTPD packages (below)
   libmemcached11 libmemcachedutil2 libpcre2-posix3 libhiredis0.14 libsodium23
   xvfb xauth x11-utils openbox
+  # passwords in the desktop's keyring; the tests run their own Secret Service
+  qtkeychain-qt6-dev libsecret-1-0 gnome-keyring dbus-daemon
+  # the Debian package: icons, manual pages, CPack, and the validators of its test
+  librsvg2-bin help2man gzip file dpkg-dev
+  desktop-file-utils appstream lintian xdg-utils shared-mime-info
 )
 if [ "${1:-}" = --fuzz ]; then
   packages+=(clang-14 libclang-rt-14-dev)

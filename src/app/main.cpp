@@ -1,3 +1,4 @@
+#include "glimraversion.h"
 #include "listupdate.h"
 #include "programstart.h"
 #include "remoteoperations.h"
@@ -11,6 +12,7 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(GLIMRA_VERSION));
     InstallGermanLanguage(application);
     InstallDialogTitleRoom(application);
     InstallUserInterfacePump();

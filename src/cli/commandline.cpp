@@ -153,9 +153,15 @@ CommandLine ParseCommandLine(const QStringList &arguments)
 
 QString HelpText()
 {
+    // A synopsis too long for its column puts the description on a line of its own.
+    constexpr int kColumn = 24;
     QString commands;
-    for (const CliCommand &command : Commands())
-        commands += u"  %1%2\n"_s.arg(command.synopsis, -24).arg(command.description);
+    for (const CliCommand &command : Commands()) {
+        const QString synopsis = command.synopsis.toString();
+        const QString padded = synopsis.size() < kColumn ? synopsis.leftJustified(kColumn)
+                                                         : synopsis + u'\n' + QString(kColumn + 2, u' ');
+        commands += u"  "_s + padded + command.description.toString() + u'\n';
+    }
     return uR"(Aufruf: glimra-cli [Optionen] (URL | --connection DATEI.glimra) BEFEHL [ARGUMENTE]
        glimra-cli search [Optionen] PFAD...   (gespeicherte Verbindungen durchsuchen,
                                                siehe glimra-cli search --help)
@@ -190,6 +196,7 @@ Optionen:
                           hinterließ (mit REST; lehnt der Server das ab, wird die
                           Datei ganz übertragen, beim Hochladen erst mit APPE)
   -h, --help              diese Hilfe
+  --version               die Version von glimra-cli
 
 Rückgabewerte: 0 erledigt, 1 vom Server abgelehnt, 2 Aufruffehler (auch eine
 lokale Datei, die sich nicht lesen oder anlegen lässt), 3 Netzwerk-, TLS- oder

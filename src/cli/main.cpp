@@ -3,6 +3,7 @@
 #include "clisession.h"
 #include "commandline.h"
 #include "commands.h"
+#include "glimraversion.h"
 #include "idexceptions.h"
 #include "searchcommand.h"
 
@@ -35,6 +36,10 @@ int Run(const QStringList &arguments)
     try {
         if (arguments.value(0) == u"search"_s)
             return RunSearch(arguments.mid(1));
+        if (arguments == QStringList{u"--version"_s}) {
+            std::fputs("glimra-cli " GLIMRA_VERSION "\n", stdout);
+            return kExitDone;
+        }
         const CommandLine line = ParseCommandLine(arguments);
         if (line.help) {
             std::fputs(HelpText().toUtf8().constData(), stdout);

@@ -2,6 +2,7 @@
 
 #include "hostport.h"
 #include "passwordscramble.h"
+#include "passwordstore.h"
 #include "tidftp.h"
 #include "tinifile.h"
 
@@ -132,7 +133,8 @@ int NumberOr(const QString &text, int fallback)
 
 } // namespace
 
-std::optional<ConnectionProfile> ConnectionProfile::Read(const TIniFile &ini, const QString &section)
+std::optional<ConnectionProfile> ConnectionProfile::Read(const TIniFile &ini, const QString &section,
+                                                         const QString &groupPath)
 {
     if (!ini.SectionExists(section))
         return std::nullopt;
@@ -144,6 +146,7 @@ std::optional<ConnectionProfile> ConnectionProfile::Read(const TIniFile &ini, co
         if (!comment.isEmpty())
             profile.Comments.append(comment);
     }
+    PasswordStore::FetchPasswords(ini, section, groupPath, profile);
     return profile;
 }
 
@@ -162,7 +165,8 @@ bool ConnectionProfile::PortsInRange() const
     return !IsPortBeyondRange(FTP_Port) && !IsPortBeyondRange(Proxy_Port) && !IsPortBeyondRange(Socket_Port);
 }
 
-bool ConnectionProfile::Write(TIniFile &ini, const QString &section, ProfileKeys keys) const
+bool ConnectionProfile::Write(TIniFile &ini, const QString &section, ProfileKeys keys,
+                              const QString &groupPath) const
 {
     if (!PasswordsFitStorage())
         return false;
@@ -170,6 +174,8 @@ bool ConnectionProfile::Write(TIniFile &ini, const QString &section, ProfileKeys
         if (IsWritten(key, keys))
             WriteKey(ini, section, key, *this);
     }
+    // Moves the passwords just written into the keyring when it keeps them.
+    PasswordStore::StorePasswords(*this, ini, section, groupPath, keys);
     for (int line = 0; line < kMaxCommentLines; ++line)
         ini.WriteString(section, CommentKey(line), Comments.value(line));
     return true;
@@ -254,9 +260,9 @@ int ConnectionProfile::TimeDifSign() const
 }
 
 std::optional<MainWindowValues> ApplyProfile(const TIniFile &ini, const QString &section, TIdFTP &session,
-                                             ProfileReading reading)
+                                             ProfileReading reading, const QString &groupPath)
 {
-    const auto profile = ConnectionProfile::Read(ini, section);
+    const auto profile = ConnectionProfile::Read(ini, section, groupPath);
     if (!profile)
         return std::nullopt;
     return profile->ApplyTo(session, reading);

@@ -58,7 +58,8 @@ inline QDateTime ManualTimeDifference(QDate date, QTime time)
 
 // One saved connection: an INI section named after the connection. The
 // members carry the key names; each holds its key's default until read.
-// Passwords are held in plain text and stored scrambled.
+// Passwords are held in plain text and stored scrambled, or in the keyring
+// (see PasswordStore); groupPath ("Linux/") names the keyring entries.
 struct ConnectionProfile {
     bool anonymous = false;
     QString FTP_Server;
@@ -103,10 +104,12 @@ struct ConnectionProfile {
     QStringList Comments; // at most kMaxCommentLines are stored
 
     // Nothing when the section does not exist.
-    static std::optional<ConnectionProfile> Read(const TIniFile &ini, const QString &section);
+    static std::optional<ConnectionProfile> Read(const TIniFile &ini, const QString &section,
+                                                 const QString &groupPath = QString());
     // Writes the keys in their fixed order; empty values remove their keys.
     // Returns false, writing nothing, when a password is too long to store.
-    bool Write(TIniFile &ini, const QString &section, ProfileKeys keys = ProfileKeys::All) const;
+    bool Write(TIniFile &ini, const QString &section, ProfileKeys keys = ProfileKeys::All,
+               const QString &groupPath = QString()) const;
     bool PasswordsFitStorage() const;
     // No port text (FTP, proxy, SOCKS) is beyond the range of ports.
     bool PortsInRange() const;
@@ -124,7 +127,7 @@ struct ConnectionProfile {
 
 // Reads the section and applies it; nothing when the section does not exist.
 std::optional<MainWindowValues> ApplyProfile(const TIniFile &ini, const QString &section, TIdFTP &session,
-                                             ProfileReading reading);
+                                             ProfileReading reading, const QString &groupPath = QString());
 
 // A connection file: its first section is the profile, applied without SSL.
 // Nothing when the file has no section.

@@ -2,6 +2,7 @@
 
 #include "desktoplauncher.h"
 #include "hostport.h"
+#include "passwordstore.h"
 #include "tinifile.h"
 #include "treefiles.h"
 
@@ -307,7 +308,7 @@ std::optional<MainWindowValues> ConnectionTreeStore::ApplyConnection(const Conne
     if (!connection.IsConnection())
         return std::nullopt;
     return ApplyProfile(TIniFile(ConnectionFileOf(connection)), connection.Text(), session,
-                        ProfileReading::ConnectionManager);
+                        ProfileReading::ConnectionManager, connection.GroupPath());
 }
 
 std::optional<MainWindowValues> ConnectionTreeStore::FindConnectionByServer(const QString &host,
@@ -321,7 +322,7 @@ std::optional<MainWindowValues> ConnectionTreeStore::FindConnectionByServer(cons
         const TIniFile ini(file);
         for (const QString &section : ini.ReadSections()) {
             if (IsSameHost(ini.ReadString(section, u"FTP_Server"_s, QString()), host)) {
-                applied = ApplyProfile(ini, section, session, reading);
+                applied = ApplyProfile(ini, section, session, reading, GroupPathOfFile(file));
                 return true;
             }
         }
@@ -340,7 +341,7 @@ bool ConnectionTreeStore::ConnectionExists(const QString &groupPath, const QStri
 std::optional<ConnectionProfile> ConnectionTreeStore::ReadConnection(const QString &groupPath,
                                                                      const QString &name) const
 {
-    return ConnectionProfile::Read(TIniFile(ConnectionFileOf(groupPath)), name);
+    return ConnectionProfile::Read(TIniFile(ConnectionFileOf(groupPath)), name, groupPath);
 }
 
 std::optional<QString> ConnectionTreeStore::SaveConnection(const QString &groupPath,
@@ -354,7 +355,7 @@ std::optional<QString> ConnectionTreeStore::SaveConnection(const QString &groupP
         return std::nullopt;
     if (renamed)
         ini.EraseSection(originalName);
-    profile.Write(ini, name);
+    profile.Write(ini, name, ProfileKeys::All, groupPath);
     if (!ini.UpdateFile())
         return std::nullopt;
     return name;
@@ -372,7 +373,30 @@ bool ConnectionTreeStore::AddConnection(const QString &groupPath, const QString 
     if (!QDir().mkpath(folder))
         return false;
     TIniFile ini(ConnectionFileIn(folder));
-    if (ini.SectionExists(name) || !profile.Write(ini, name, ProfileKeys::ConnectionList))
+    if (ini.SectionExists(name) || !profile.Write(ini, name, ProfileKeys::ConnectionList, names.join(u'/')))
         return false;
     return ini.UpdateFile();
+}
+
+QStringList ConnectionTreeStore::RelocatePasswords() const
+{
+    QStringList unmoved;
+    VisitConnectionFiles(m_root, [&](const QString &file) {
+        TIniFile ini(file);
+        const QString groupPath = GroupPathOfFile(file);
+        for (const QString &section : ini.ReadSections()) {
+            if (!PasswordStore::RelocatePasswords(ini, section, groupPath))
+                unmoved.append(groupPath + section);
+        }
+        if (!ini.UpdateFile())
+            unmoved.append(file);
+        return false;
+    });
+    return unmoved;
+}
+
+QString ConnectionTreeStore::GroupPathOfFile(const QString &connectionFile) const
+{
+    const QString folder = QDir(m_root).relativeFilePath(QFileInfo(connectionFile).path());
+    return folder == u"."_s ? QString() : folder + u'/';
 }

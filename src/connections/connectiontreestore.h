@@ -4,6 +4,7 @@
 #include "connectiontree.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -90,12 +91,19 @@ public:
     // connection. True when the section was added.
     bool AddConnection(const QString &groupPath, const QString &name, const ConnectionProfile &profile) const;
 
+    // Stores every connection's passwords again where the setting of
+    // PasswordStore says now: into the keyring, or back into the files,
+    // scrambled. Names the connections whose passwords stayed where they were.
+    QStringList RelocatePasswords() const;
+
     // Paths of a node: a group's own folder, a node's inhalt.ini (for a
     // group the one of the group it lies in).
     QString FolderOf(const ConnectionTreeNode &group) const;
     QString ConnectionFileOf(const ConnectionTreeNode &node) const;
 
 private:
+    // "Linux/" for <root>/Linux/inhalt.ini.
+    QString GroupPathOfFile(const QString &connectionFile) const;
     void LoadFolder(ConnectionTree &tree, ConnectionTreeNode *parent, const QString &folder) const;
     bool MoveSection(const ConnectionTreeNode &connection, const QString &destinationFile,
                      QString &newName) const;

@@ -56,7 +56,9 @@ const KeyRun kSlideshowKeys{{u"DiaXt"_s, &S::DiaXt},
                             {u"DiaY"_s, &S::DiaY},
                             {u"DiaColor"_s, &S::DiaColor},
                             {u"DiaShow"_s, &S::DiaShow}};
-const KeyRun kSessionKeys{{u"KeepAlive"_s, &S::KeepAlive}, {u"Keep_Upload_Time"_s, &S::Keep_Upload_Time}};
+const KeyRun kSessionKeys{{u"KeepAlive"_s, &S::KeepAlive},
+                          {u"Keep_Upload_Time"_s, &S::Keep_Upload_Time},
+                          {u"Passwords_Keyring"_s, &S::Passwords_Keyring}};
 
 void ReadRun(const TIniFile &ini, const KeyRun &keys, ApplicationSettings &settings)
 {

@@ -85,4 +85,6 @@ public:
     int KeepAlive = 60;
     // Uploaded files get the local file's time where the server offers MFMT.
     bool Keep_Upload_Time = true;
+    // Saved passwords go to the desktop's keyring instead of the profiles.
+    bool Passwords_Keyring = false;
 };

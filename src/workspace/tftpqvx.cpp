@@ -9,6 +9,7 @@
 #include "locallistview.h"
 #include "localpane.h"
 #include "maintoolbar.h"
+#include "passwordstore.h"
 #include "pathrow.h"
 #include "remotebrowser.h"
 #include "remotelistview.h"
@@ -213,6 +214,7 @@ void TFTPqvx::ReadSettings()
 {
     const TIniFile ini(m_folders.SettingsFile());
     Settings.Read(ini);
+    PasswordStore::SetKeyringUse(Settings.Passwords_Keyring);
 }
 
 void TFTPqvx::CentreOnScreen()
@@ -395,8 +397,22 @@ void TFTPqvx::OpenSettingsDialog()
         return;
     if (!m_setup->Edit(Settings))
         return;
+    if (Settings.Passwords_Keyring != PasswordStore::KeyringUse())
+        MoveStoredPasswords();
     ApplyViewSettings();
     m_keepAlive->SetInterval(Settings.KeepAlive);
+}
+
+// Every saved password goes where the setting now says: into the keyring,
+// or back into the connection files.
+void TFTPqvx::MoveStoredPasswords()
+{
+    PasswordStore::SetKeyringUse(Settings.Passwords_Keyring);
+    const QStringList unmoved = ConnectionTreeStore(m_folders.TreeFolder()).RelocatePasswords();
+    if (!unmoved.isEmpty())
+        QMessageBox::warning(this, QString(),
+                             u"Die Kennwörter dieser Verbindungen bleiben, wo sie waren, weil der "
+                             u"Schlüsselbund nicht erreichbar ist:\n\n%1"_s.arg(unmoved.join(u'\n')));
 }
 
 void TFTPqvx::ShowAbout()

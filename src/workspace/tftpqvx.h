@@ -121,6 +121,7 @@ private:
     void RememberNormalRect();
     QMargins ExpectedFrame() const;
     void OpenSettingsDialog();
+    void MoveStoredPasswords();
     void ShowAbout();
 
     MainSession m_main;

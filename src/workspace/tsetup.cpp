@@ -1,6 +1,7 @@
 #include "tsetup.h"
 
 #include "applicationsettings.h"
+#include "keyring.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -125,7 +126,30 @@ QGroupBox *Tsetup::BuildSessionGroup()
     m_keepUploadTime =
         AddCheckBox(group, u"KeepUploadTimeBox"_s,
                     u"Hochgeladene Dateien behalten ihre Änderungszeit (wo der Server MFMT kennt)"_s);
+    AddKeyringBox(group);
     return group;
+}
+
+// The box can only be ticked while a keyring answers; else the line below
+// it says why.
+void Tsetup::AddKeyringBox(QGroupBox *group)
+{
+    m_keyring = AddCheckBox(group, u"KeyringBox"_s, u"Kennwörter im Schlüsselbund speichern"_s);
+    m_keyringProblem = new QLabel(group);
+    m_keyringProblem->setObjectName(u"KeyringProblemLabel"_s);
+    m_keyringProblem->setWordWrap(true);
+    m_keyringProblem->hide();
+    group->layout()->addWidget(m_keyringProblem);
+    connect(m_keyring, &QCheckBox::clicked, this, [this](bool on) {
+        m_keyringProblem->hide();
+        if (!on)
+            return;
+        if (const std::optional<QString> problem = Keyring::Unreachable()) {
+            m_keyring->setChecked(false);
+            m_keyringProblem->setText(*problem);
+            m_keyringProblem->show();
+        }
+    });
 }
 
 QGroupBox *Tsetup::AddGroup(const QString &caption, const QString &objectName)
@@ -190,6 +214,8 @@ void Tsetup::ShowSettings(const ApplicationSettings &settings)
     m_parallelTransfers->setValue(settings.Parallel_Transfers);
     m_keepAlive->setValue(settings.KeepAlive);
     m_keepUploadTime->setChecked(settings.Keep_Upload_Time);
+    m_keyring->setChecked(settings.Passwords_Keyring);
+    m_keyringProblem->hide();
 }
 
 void Tsetup::StoreSettings(ApplicationSettings &settings) const
@@ -214,4 +240,5 @@ void Tsetup::StoreSettings(ApplicationSettings &settings) const
     settings.Parallel_Transfers = m_parallelTransfers->value();
     settings.KeepAlive = m_keepAlive->value();
     settings.Keep_Upload_Time = m_keepUploadTime->isChecked();
+    settings.Passwords_Keyring = m_keyring->isChecked();
 }

@@ -6,6 +6,7 @@ class ApplicationSettings;
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
@@ -35,6 +36,7 @@ private:
     QGroupBox *AddGroup(const QString &caption, const QString &objectName);
     QCheckBox *AddCheckBox(QGroupBox *group, const QString &objectName, const QString &caption);
     QButtonGroup *AddViewButtons(QGroupBox *group, const QString &objectNamePrefix);
+    void AddKeyringBox(QGroupBox *group);
 
     QCheckBox *m_lastFolder = nullptr;
     QCheckBox *m_sizeSave = nullptr;
@@ -54,4 +56,6 @@ private:
     QCheckBox *m_deleteConfirm = nullptr;
     QSpinBox *m_keepAlive = nullptr;
     QCheckBox *m_keepUploadTime = nullptr;
+    QCheckBox *m_keyring = nullptr;
+    QLabel *m_keyringProblem = nullptr;
 };

@@ -86,7 +86,7 @@ QStringList WriteOrder()
     for (int n = 0; n < 4; ++n)
         keys << u"Left_Col%1"_s.arg(n) << u"Right_Col%1"_s.arg(n);
     keys << u"DiaXt"_s << u"DiaY"_s << u"DiaColor"_s << u"DiaShow"_s << u"KeepAlive"_s
-         << u"Keep_Upload_Time"_s;
+         << u"Keep_Upload_Time"_s << u"Passwords_Keyring"_s;
     return keys;
 }
 
