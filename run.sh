@@ -13,4 +13,4 @@ cmake --build build --target glimra
 /usr/bin/python3 scripts/demo-server.py start --watch $$ ||
   echo "Glimra startet ohne Demo-Server." >&2
 
-exec ./build/src/glimra "$@"
+exec ./build/src/app/glimra "$@"
