@@ -163,11 +163,18 @@ private slots:
     void initTestCase()
     {
         InstallGermanLanguage(*QCoreApplication::instance());
-        // openbox takes a moment to manage windows; a framed window says it does.
+        // openbox takes a moment to manage windows; a framed window says it
+        // does. A window mapped while openbox takes over the screen may never
+        // be exposed: it is shown again then.
         QWidget probe;
         probe.resize(200, 100);
-        probe.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&probe));
+        bool exposed = false;
+        for (int attempt = 0; attempt < 3 && !exposed; ++attempt) {
+            probe.hide();
+            probe.show();
+            exposed = QTest::qWaitForWindowExposed(&probe, 3000);
+        }
+        QVERIFY(exposed);
         QTRY_VERIFY_WITH_TIMEOUT(FrameOf(probe).top() < probe.geometry().top(), 10000);
     }
 
