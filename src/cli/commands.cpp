@@ -42,7 +42,7 @@ qint64 ContinueFrom(const QString &name, qint64 partialSize, qint64 sourceSize)
 {
     const ResumePoint start = ResumePoint::For(partialSize, sourceSize);
     if (!start.reason.isEmpty())
-        Notice(u"%1 wird ganz übertragen: %2"_s.arg(name, start.reason));
+        Notice(start.StartOverRemark(name));
     return start.offset;
 }
 

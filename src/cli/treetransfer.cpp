@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -64,28 +65,16 @@ QList<WalkEntry> ListFolder(CliSession &session, const QString &path, WalkHost &
     return entries;
 }
 
-// The folder download as glimra-cli runs it: its own listings, every file
-// replaced (or continued with --continue), remarks on stderr. The first
-// refusal stops the walk; the files already under way still complete.
-class CliDownloadHost : public DownloadHost {
+// What glimra-cli's walks share: the first refusal stops the walk (the files
+// already under way still complete) and ends the command; remarks go to stderr.
+template <class Host> class CliWalkHost : public Host {
 public:
-    CliDownloadHost(CliSession &session, bool continueFiles)
+    explicit CliWalkHost(CliSession &session)
         : m_session(session)
-        , m_continueFiles(continueFiles)
     {
     }
 
     QString Refusal() const { return m_refusal; }
-
-    QList<WalkEntry> ListEnteredFolder(const QString &path) override
-    {
-        return ListFolder(m_session, path, *this);
-    }
-
-    TransferChoice Decide(const DownloadCandidate &file) override
-    {
-        return m_continueFiles && file.resumable ? TransferChoice::Continue : TransferChoice::Replace;
-    }
 
     bool MayContinue() override { return m_refusal.isEmpty() && m_session.Connected().IsConnected(); }
 
@@ -97,10 +86,36 @@ public:
 
     void Log(const QString &line) override { LogRemark(line); }
 
-private:
+protected:
     CliSession &m_session;
-    bool m_continueFiles;
+
+private:
     QString m_refusal;
+};
+
+// The folder download as glimra-cli runs it: its own listings, every file
+// replaced (or continued with --continue), remarks on stderr. The first
+// refusal stops the walk; the files already under way still complete.
+class CliDownloadHost : public CliWalkHost<DownloadHost> {
+public:
+    CliDownloadHost(CliSession &session, bool continueFiles)
+        : CliWalkHost(session)
+        , m_continueFiles(continueFiles)
+    {
+    }
+
+    QList<WalkEntry> ListEnteredFolder(const QString &path) override
+    {
+        return ListFolder(m_session, path, *this);
+    }
+
+    TransferChoice Decide(const DownloadCandidate &file) override
+    {
+        return m_continueFiles && file.resumable ? TransferChoice::Continue : TransferChoice::Replace;
+    }
+
+private:
+    bool m_continueFiles;
 };
 
 QString Joined(const QString &folder, const QString &name)
@@ -122,53 +137,45 @@ QString LocalNameFor(const QString &remoteRoot)
 }
 
 // The folder upload as glimra-cli runs it: its own listing of each folder
-// it enters, every file replaced, remarks on stderr. The first refusal stops
-// the walk; the files already under way still complete.
-class CliUploadHost : public UploadHost {
+// it enters, every file replaced.
+class CliUploadHost : public CliWalkHost<UploadHost> {
 public:
-    explicit CliUploadHost(CliSession &session)
-        : m_session(session)
-    {
-    }
-
-    QString Refusal() const { return m_refusal; }
+    using CliWalkHost::CliWalkHost;
 
     QString EnteredFolder(const QString &path) override
     {
-        m_listed.clear();
+        QHash<QString, ListedName> &listed = m_listings.emplace_back();
         for (const WalkEntry &entry : ListFolder(m_session, path, *this))
-            m_listed.insert(entry.name, ListedName{entry.time, QString::number(entry.size)});
+            listed.insert(entry.name,
+                          ListedName{entry.time, entry.size >= 0 ? QString::number(entry.size) : QString()});
         const QString named = m_session.Connected().CurrentFolderPath();
         return named.isEmpty() ? path : named;
     }
 
-    void ReturnedToParent() override { m_listed.clear(); }
+    // The folder above is as it was listed: the walk only added below.
+    void ReturnedToParent() override
+    {
+        if (!m_listings.empty())
+            m_listings.pop_back();
+    }
 
     std::optional<ListedName> Listed(const QString &name) override
     {
-        const auto found = m_listed.constFind(name);
-        if (found == m_listed.cend())
+        if (m_listings.empty())
+            return std::nullopt;
+        const auto found = m_listings.back().constFind(name);
+        if (found == m_listings.back().cend())
             return std::nullopt;
         return *found;
     }
 
     TransferChoice Decide(const UploadCandidate &) override { return TransferChoice::Replace; }
     bool KeepsLocalTime() override { return false; }
-    bool MayContinue() override { return m_refusal.isEmpty() && m_session.Connected().IsConnected(); }
-
-    void Refused(const QString &message) override
-    {
-        if (m_refusal.isEmpty())
-            m_refusal = message;
-    }
-
-    void Log(const QString &line) override { LogRemark(line); }
 
 private:
-    CliSession &m_session;
-    QString m_refusal;
-    // What the folder the session stands in lists, by name.
-    QHash<QString, ListedName> m_listed;
+    // What each folder from the start down to the one the session stands in
+    // lists, by name.
+    std::vector<QHash<QString, ListedName>> m_listings;
 };
 
 // A walk that a refusal stopped ends the command with it.

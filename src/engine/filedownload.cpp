@@ -72,7 +72,7 @@ DownloadOutcome ContinueFile(TIdFTP &session, const FileDownload &file, const St
     const qint64 size = session.FileSize(file.remotePath);
     const ResumePoint start = ResumePoint::For(part.Device().size(), size);
     if (!start.reason.isEmpty())
-        notice(u"%1 wird ganz übertragen: %2"_s.arg(file.remotePath, start.reason));
+        notice(start.StartOverRemark(file.remotePath));
     if (!session.RetrieveFrom(file.remotePath, part.Device(), start.offset))
         return NotReceived(stopped);
     const qint64 expected = ExpectedSize(session, size);

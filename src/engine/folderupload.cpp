@@ -135,7 +135,7 @@ void FolderUpload::Store(const UploadCandidate &file, TransferChoice choice)
         // What the server holds now, not what the listing said: it may be older.
         const ResumePoint start = ResumePoint::For(m_session.FileSize(file.remotePath), file.file.size());
         if (!start.reason.isEmpty())
-            m_host.Log(u"%1 wird ganz übertragen: %2"_s.arg(file.file.fileName(), start.reason));
+            m_host.Log(start.StartOverRemark(file.file.fileName()));
         QFile source(localPath);
         if (!source.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             throw EIdException(

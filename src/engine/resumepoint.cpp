@@ -13,3 +13,8 @@ ResumePoint ResumePoint::For(qint64 partialSize, qint64 sourceSize)
                        .arg(partialSize)};
     return {partialSize, QString()};
 }
+
+QString ResumePoint::StartOverRemark(const QString &name) const
+{
+    return reason.isEmpty() ? QString() : u"%1 wird ganz übertragen: %2"_s.arg(name, reason);
+}

@@ -14,4 +14,7 @@ struct ResumePoint {
 
     // Sizes of -1 are unknown.
     static ResumePoint For(qint64 partialSize, qint64 sourceSize);
+    // The remark for the log when the transfer of name starts over; empty
+    // when it continues.
+    QString StartOverRemark(const QString &name) const;
 };

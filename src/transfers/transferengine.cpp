@@ -11,7 +11,6 @@
 #include "remotelistmodel.h"
 #include "remotelistview.h"
 #include "remoteoperationrules.h"
-#include "resumepoint.h"
 #include "sessioncontrol.h"
 #include "statuspanels.h"
 #include "tfrageueberschreiben.h"
@@ -111,14 +110,6 @@ TransferChoice TransferEngine::Decide(const ExistingTarget &target,
 {
     const OverwriteRules rules{m_parts.settings->New_Only, m_parts.settings->No_Prompt_Overwrite};
     return DecideTransfer(target, rules, Flags(), [&] { return m_prompt.Ask(question()); });
-}
-
-qint64 TransferEngine::ContinueFrom(const QString &name, qint64 partialSize, qint64 sourceSize)
-{
-    const ResumePoint start = ResumePoint::For(partialSize, sourceSize);
-    if (!start.reason.isEmpty())
-        Log(u"%1 wird ganz übertragen: %2"_s.arg(name, start.reason));
-    return start.offset;
 }
 
 void TransferEngine::Log(const QString &line)

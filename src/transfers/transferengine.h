@@ -61,10 +61,6 @@ protected:
 
     // The question is only put together when the user is to be asked.
     TransferChoice Decide(const ExistingTarget &target, const std::function<OverwriteQuestion()> &question);
-    // Where a continued transfer of the named file starts: after the partial
-    // data, unless the source is unknown or smaller than it (it changed);
-    // then at 0, and the log says why.
-    qint64 ContinueFrom(const QString &name, qint64 partialSize, qint64 sourceSize);
     // Writes a line into the session log.
     void Log(const QString &line);
     // Runs an operation's steps, then its end steps, also after an error;

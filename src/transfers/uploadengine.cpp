@@ -3,18 +3,13 @@
 #include "applicationsettings.h"
 #include "datetext.h"
 #include "endsteps.h"
-#include "folderwalk.h"
-#include "idexceptions.h"
 #include "localpane.h"
 #include "mainsession.h"
 #include "operationflags.h"
 #include "remotebrowser.h"
-#include "remotelisting.h"
 #include "windowparts.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QToolButton>

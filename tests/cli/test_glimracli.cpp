@@ -651,15 +651,15 @@ private slots:
     // put -r walks the local tree as the window's upload does: a link to a
     // file sends the file, a link to a folder the folder, and a link back
     // to a folder being walked is not followed. The same with one
-    // connection and with four, and a remote folder that is already there
-    // is filled, not refused.
+    // connection and with four, and remote folders that are already there
+    // are filled, not refused.
     void linksInAnUploadedTree_data()
     {
         QTest::addColumn<int>("parallel");
         QTest::addColumn<bool>("folderExists");
         QTest::newRow("1 connection") << 1 << false;
         QTest::newRow("4 connections") << 4 << false;
-        QTest::newRow("4 connections, the folder is there") << 4 << true;
+        QTest::newRow("4 connections, the folders are there") << 4 << true;
     }
 
     void linksInAnUploadedTree()
@@ -667,8 +667,13 @@ private slots:
         QFETCH(int, parallel);
         QFETCH(bool, folderExists);
         RealFtpServer::Options options{RealFtpServer::Kind::Pyftpdlib};
-        if (folderExists)
+        // Both folders of the tree are there too: whichever the walk enters
+        // second, it is found in the listing again after the first.
+        if (folderExists) {
             options.files.insert(u"hoch/alt.txt"_s, "alt");
+            options.files.insert(u"hoch/sub/"_s, {});
+            options.files.insert(u"hoch/zu-sub/"_s, {});
+        }
         RealFtpServer server(options);
         START_OR_SKIP(server, RealFtpServer::Kind::Pyftpdlib);
         QTemporaryDir local;
