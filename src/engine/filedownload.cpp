@@ -2,7 +2,7 @@
 
 #include "idexceptions.h"
 #include "resumepoint.h"
-#include "tidftp.h"
+#include "remotefilesystem.h"
 
 using namespace Qt::StringLiterals;
 
@@ -15,7 +15,7 @@ namespace {
 
 // The size the file had when it was sent: what the 150 reply names, else
 // what the caller knew. Unknown (-1) when neither says.
-qint64 ExpectedSize(const TIdFTP &session, qint64 knownSize)
+qint64 ExpectedSize(const RemoteFileSystem &session, qint64 knownSize)
 {
     if (session.AnnouncedSize() >= 0)
         return session.AnnouncedSize();
@@ -44,7 +44,7 @@ DownloadOutcome NotReceived(const StopQuery &stopped)
 
 } // namespace
 
-DownloadOutcome ReceiveFile(TIdFTP &session, const FileDownload &file, const StopQuery &stopped)
+DownloadOutcome ReceiveFile(RemoteFileSystem &session, const FileDownload &file, const StopQuery &stopped)
 {
     PartFile part(file.target, file.leftover, file.reservedNames);
     if (!part.Open())
@@ -56,7 +56,7 @@ DownloadOutcome ReceiveFile(TIdFTP &session, const FileDownload &file, const Sto
     return Complete(part, file, ExpectedSize(session, file.knownSize), stopped);
 }
 
-DownloadOutcome ContinueFile(TIdFTP &session, const FileDownload &file, const StopQuery &stopped,
+DownloadOutcome ContinueFile(RemoteFileSystem &session, const FileDownload &file, const StopQuery &stopped,
                              const TransferNotice &notice)
 {
     // Nothing to continue: the whole file.

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-class TIdFTP;
+class RemoteFileSystem;
 
 // What becomes of one file: left as it is, transferred whole, or continued
 // from the partial data that is there.
@@ -51,11 +51,11 @@ using TransferNotice = std::function<void(const QString &)>;
 // different count raises EIdIncompleteFile and leaves the target as it
 // was. A file that is complete when the user asked to stop is kept, with
 // the time of its arrival. EIdException when the local file cannot be made.
-DownloadOutcome ReceiveFile(TIdFTP &session, const FileDownload &file, const StopQuery &stopped);
+DownloadOutcome ReceiveFile(RemoteFileSystem &session, const FileDownload &file, const StopQuery &stopped);
 // Continues the partial data the target has (a kept part file, else a copy
 // of the target) with REST. The server is asked for the file's size again:
 // it may have changed since the listing. Data that cannot belong to the
 // file, or a server that takes REST and still sends from the start, makes
 // the file come anew as a whole; the notice says why.
-DownloadOutcome ContinueFile(TIdFTP &session, const FileDownload &file, const StopQuery &stopped,
+DownloadOutcome ContinueFile(RemoteFileSystem &session, const FileDownload &file, const StopQuery &stopped,
                              const TransferNotice &notice);

@@ -4,7 +4,7 @@
 #include "idexceptions.h"
 #include "listingparser.h"
 #include "remotelisting.h"
-#include "tidftp.h"
+#include "remotefilesystem.h"
 
 #include <QDir>
 
@@ -33,7 +33,7 @@ WalkEntry WalkEntry::FromListing(const RemoteEntry &listed)
     return entry;
 }
 
-FolderDownload::FolderDownload(TIdFTP &session, const QStringList &features, DownloadHost &host)
+FolderDownload::FolderDownload(RemoteFileSystem &session, const QStringList &features, DownloadHost &host)
     : m_session(session)
     , m_host(host)
     , m_walk(session, features, FolderWalk::Revisits::Allowed)
@@ -192,7 +192,7 @@ void FolderDownload::Transfer(const DownloadCandidate &file, TransferChoice choi
         return;
     if (choice == TransferChoice::Replace && m_pool.Add({PooledTransfer::Direction::Download, file.remotePath,
                                                          file.target, file.size, file.entry.time, siblings},
-                                                        m_session.Encoding))
+                                                        m_session.NamesEncoding()))
         return;
     FileDownload download;
     download.remotePath = file.entry.name;

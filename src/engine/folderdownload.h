@@ -14,7 +14,7 @@
 #include <memory>
 
 struct RemoteEntry;
-class TIdFTP;
+class RemoteFileSystem;
 
 // An entry of a remote folder as a download sees it.
 struct WalkEntry {
@@ -68,7 +68,7 @@ public:
 // the running ones complete.
 class FolderDownload {
 public:
-    FolderDownload(TIdFTP &session, const QStringList &features, DownloadHost &host);
+    FolderDownload(RemoteFileSystem &session, const QStringList &features, DownloadHost &host);
     ~FolderDownload();
     FolderDownload(const FolderDownload &) = delete;
     FolderDownload &operator=(const FolderDownload &) = delete;
@@ -111,7 +111,7 @@ private:
                                 const QStringList &siblings);
     void Transfer(const DownloadCandidate &file, TransferChoice choice, const QStringList &siblings);
 
-    TIdFTP &m_session;
+    RemoteFileSystem &m_session;
     DownloadHost &m_host;
     FolderWalk m_walk;
     WalkPool m_pool;

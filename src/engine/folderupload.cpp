@@ -5,14 +5,14 @@
 #include "folderwalk.h"
 #include "idexceptions.h"
 #include "resumepoint.h"
-#include "tidftp.h"
+#include "remotefilesystem.h"
 
 #include <QDirIterator>
 #include <QFile>
 
 using namespace Qt::StringLiterals;
 
-FolderUpload::FolderUpload(TIdFTP &session, UploadHost &host)
+FolderUpload::FolderUpload(RemoteFileSystem &session, UploadHost &host)
     : m_session(session)
     , m_host(host)
     , m_pool(host)
@@ -128,7 +128,7 @@ void FolderUpload::Store(const UploadCandidate &file, TransferChoice choice)
                                                          file.file.size(),
                                                          m_host.KeepsLocalTime() ? localTime : QDateTime(),
                                                          {}},
-                                                        m_session.Encoding))
+                                                        m_session.NamesEncoding()))
         return;
     bool stored = false;
     if (choice == TransferChoice::Continue) {

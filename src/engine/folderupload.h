@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-class TIdFTP;
+class RemoteFileSystem;
 
 // What the remote folder the session stands in lists under a name.
 struct ListedName {
@@ -58,7 +58,7 @@ public:
 // the folder above when a link led elsewhere.
 class FolderUpload {
 public:
-    FolderUpload(TIdFTP &session, UploadHost &host);
+    FolderUpload(RemoteFileSystem &session, UploadHost &host);
     FolderUpload(const FolderUpload &) = delete;
     FolderUpload &operator=(const FolderUpload &) = delete;
 
@@ -85,7 +85,7 @@ private:
     UploadCandidate Candidate(const QString &folder, const QFileInfo &file);
     void Store(const UploadCandidate &file, TransferChoice choice);
 
-    TIdFTP &m_session;
+    RemoteFileSystem &m_session;
     UploadHost &m_host;
     WalkPool m_pool;
     // The local folders being walked, by their canonical paths.

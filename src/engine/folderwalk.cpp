@@ -40,7 +40,7 @@ QStringList FoldersAbove(const QString &path)
 
 } // namespace
 
-FolderWalk::FolderWalk(TIdFTP &session, const QStringList &features, Revisits revisits)
+FolderWalk::FolderWalk(RemoteFileSystem &session, const QStringList &features, Revisits revisits)
     : m_session(session)
     , m_features(features)
     , m_revisits(revisits)
@@ -141,9 +141,10 @@ FolderIdentity FolderWalk::Identify()
 QString FolderWalk::UniqueFact(const QString &path)
 {
     const QString command = path.isEmpty() ? u"MLST"_s : u"MLST "_s + path;
-    if (m_session.SendChecked(command, 250) != 250)
+    TIdFTP *ftp = m_session.Ftp();
+    if (!ftp || ftp->SendChecked(command, 250) != 250)
         return {};
-    return FactOf(m_session.ReplyLines(), u"unique"_s);
+    return FactOf(ftp->ReplyLines(), u"unique"_s);
 }
 
 void FolderWalk::ReturnTo(const FolderIdentity &folder)

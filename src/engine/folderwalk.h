@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-class TIdFTP;
+class RemoteFileSystem;
 
 // What is known of a folder the session has entered.
 struct FolderIdentity {
@@ -34,7 +34,7 @@ public:
     enum class Revisits { Allowed, Never };
     enum class Step { Entered, Refused, Skipped };
 
-    FolderWalk(TIdFTP &session, const QStringList &features, Revisits revisits);
+    FolderWalk(RemoteFileSystem &session, const QStringList &features, Revisits revisits);
 
     // Starts at the session's current folder.
     void Begin();
@@ -71,7 +71,7 @@ private:
         bool enteredByItsPath = true;
     };
 
-    TIdFTP &m_session;
+    RemoteFileSystem &m_session;
     const QStringList &m_features;
     const Revisits m_revisits;
     bool m_useUniqueFacts = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "idglobal.h"
+#include "timecorrection.h"
 
 #include <QString>
 #include <QStringList>
@@ -56,13 +57,18 @@ public:
     // The server's last answer, for messages: an FTP reply line, or the
     // SFTP status in German.
     virtual QString LastReplyLine() const = 0;
+    // Whether the server carried out the last request; a listing returns
+    // what it got either way.
+    virtual bool LastRequestSucceeded() const = 0;
     // A session to the same server with the same settings and login, not
     // yet connected, for a connection of its own (the transfer pool).
     virtual std::unique_ptr<RemoteFileSystem> NewSessionLikeThis() const = 0;
     // Where a session of its own, without a window, reports its traffic
-    // (withCommands: command and reply lines too, not only status texts)
-    // and the progress of its transfers. Set before ConnectAndLogin.
-    virtual void ReportTo(const TrafficReport &traffic, bool withCommands, const ProgressReport &progress) = 0;
+    // (withCommands: command and reply lines too, not only status texts).
+    // Set once, before ConnectAndLogin.
+    virtual void ReportTrafficTo(const TrafficReport &traffic, bool withCommands) = 0;
+    // Where the progress of each transfer goes from now on; none stops it.
+    virtual void ReportProgressTo(const ProgressReport &progress) = 0;
 
     // --- names --------------------------------------------------------------
     // How names travel to and from the server.
@@ -81,6 +87,8 @@ public:
     // Whether folders are listed with ListFacts: the server offers MLSD and
     // the profile allows it.
     virtual bool ListsWithFacts(const QStringList &features) const = 0;
+    // How the times of listed entries are read.
+    virtual const ::TimeCorrection &ListingTimeCorrection() const = 0;
     virtual bool MakeDir(const QString &path) = 0;
     virtual bool RemoveDir(const QString &path) = 0;
     virtual bool RemoveFile(const QString &path) = 0;

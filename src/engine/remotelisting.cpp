@@ -1,19 +1,14 @@
 #include "remotelisting.h"
 
 #include "listingparser.h"
-#include "tidftp.h"
+#include "remotefilesystem.h"
 
 using namespace Qt::StringLiterals;
 
-bool ListsWithMlsd(const TIdFTP &session, const QStringList &features)
-{
-    return TIdFTP::HasFeature(features, u"MLSD"_s) && session.MListart;
-}
-
-RemoteListing ListRemoteFolder(TIdFTP &session, const QStringList &features)
+RemoteListing ListRemoteFolder(RemoteFileSystem &session, const QStringList &features)
 {
     RemoteListing listing;
-    listing.mlsd = ListsWithMlsd(session, features);
+    listing.mlsd = session.ListsWithFacts(features);
     session.SetTransferType(ftASCII);
     if (listing.mlsd)
         session.ListFacts(listing.lines);

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-class TIdFTP;
+class RemoteFileSystem;
 struct RemoteEntry;
 
 // The lines of a folder listing and whether they came from MLSD.
@@ -12,14 +12,10 @@ struct RemoteListing {
     bool mlsd = false;
 };
 
-// Whether folders are listed with MLSD: the server's feature list offers it
-// and the profile's MLSD switch is on.
-bool ListsWithMlsd(const TIdFTP &session, const QStringList &features);
-
 // Lists the session's current folder in ASCII type: with MLSD when the
 // server's feature list offers it and the profile's MLSD switch is on,
 // otherwise with LIST in long form.
-RemoteListing ListRemoteFolder(TIdFTP &session, const QStringList &features);
+RemoteListing ListRemoteFolder(RemoteFileSystem &session, const QStringList &features);
 
 // The "total 123" heading of a Unix listing, which names no entry.
 bool IsTotalLine(const QString &line);

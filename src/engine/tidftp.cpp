@@ -5,6 +5,7 @@
 #include "idexceptions.h"
 #include "sessionhost.h"
 #include "tidconnectioninterceptopenssl.h"
+#include "tidlogdebug.h"
 
 using namespace Qt::StringLiterals;
 
@@ -15,7 +16,103 @@ TIdFTP::TIdFTP()
     SendBufferSize = kTransferBufferSize;
 }
 
-TIdFTP::~TIdFTP() = default;
+TIdFTP::~TIdFTP()
+{
+    // The layer this session owns goes before the connection it sits on.
+    if (m_reportingLayer && Intercept() == m_reportingLayer.get()) {
+        CloseConnection();
+        SetIntercept(nullptr);
+    }
+}
+
+// --- the file system's session -----------------------------------------------
+
+bool TIdFTP::ListsWithFacts(const QStringList &features) const
+{
+    return HasFeature(features, u"MLSD"_s) && MListart;
+}
+
+std::unique_ptr<RemoteFileSystem> TIdFTP::NewSessionLikeThis() const
+{
+    auto copy = std::make_unique<TIdFTP>();
+    copy->CopySettingsFrom(*this);
+    return copy;
+}
+
+void TIdFTP::ReportTrafficTo(const TrafficReport &traffic, bool withCommands)
+{
+    if (traffic)
+        OnStatus = [traffic](TIdTCPConnection *, TIdStatus, const QString &text) { traffic(text); };
+    if (UseSSL) {
+        auto tls = std::make_unique<TIdConnectionInterceptOpenSSL>();
+        tls->ConfigureFrom(*this);
+        if (traffic)
+            tls->OnStatusInfo = traffic;
+        m_reportingLayer = std::move(tls);
+    } else if (withCommands) {
+        auto logger = std::make_unique<TIdLogDebug>();
+        logger->Active = true;
+        logger->Target = ltNone;
+        logger->OnLogItem = [traffic](QString &line) { traffic(line); };
+        m_reportingLayer = std::move(logger);
+    }
+    if (m_reportingLayer) {
+        SetIntercept(m_reportingLayer.get());
+        SetInterceptEnabled(true);
+    }
+}
+
+void TIdFTP::ReportProgressTo(const ProgressReport &progress)
+{
+    if (!progress) {
+        OnWorkBegin = nullptr;
+        OnWork = nullptr;
+        return;
+    }
+    OnWorkBegin = [progress](TIdTCPConnection *, TWorkMode, qint64) { progress(0); };
+    OnWork = [progress](TIdTCPConnection *, TWorkMode, qint64 total) { progress(total); };
+}
+
+void TIdFTP::CopySettingsFrom(const TIdFTP &other)
+{
+    Host = other.Host;
+    Port = other.Port;
+    ResolveTimeout = other.ResolveTimeout;
+    // A server that goes silent ends this session's wait as it ends the other's.
+    ReadTimeout = other.ReadTimeout;
+    BoundIP = other.BoundIP;
+    UseNagle = other.UseNagle;
+    SocksInfo = other.SocksInfo;
+    RecvBufferSize = other.RecvBufferSize;
+    SendBufferSize = other.SendBufferSize;
+    // Names go back as the bytes they came as.
+    Encoding = other.Encoding;
+    User = other.User;
+    Password = other.Password;
+    Passive = other.Passive;
+    Gateway_Use = other.Gateway_Use;
+    Gateway_Host = other.Gateway_Host;
+    Gateway_Port = other.Gateway_Port;
+    Gateway_Authenticate = other.Gateway_Authenticate;
+    Gateway_User = other.Gateway_User;
+    Gateway_Password = other.Gateway_Password;
+    Gateway_Art = other.Gateway_Art;
+    TrustPassiveAddress = other.TrustPassiveAddress;
+    MListart = other.MListart;
+    UseSSL = other.UseSSL;
+    SSLExplicit = other.SSLExplicit;
+    RootCertificateFile = other.RootCertificateFile;
+    KeyFile = other.KeyFile;
+    CertificateFile = other.CertificateFile;
+    SSLPassword = other.SSLPassword;
+    SSLMethod = other.SSLMethod;
+    SSLDepth = other.SSLDepth;
+    SSLPeer = other.SSLPeer;
+    SSLPeerCert = other.SSLPeerCert;
+    SSLClientOnce = other.SSLClientOnce;
+    TimeCorrection = other.TimeCorrection;
+    MaxListingSize = other.MaxListingSize;
+}
 
 // --- login -----------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "remotefilesystem.h"
 #include "tidtcpclient.h"
 #include "timecorrection.h"
 
@@ -16,12 +17,10 @@ class QIODevice;
 class TIdConnectionInterceptOpenSSL;
 class TIdSimpleServer;
 
-enum TIdFTPTransferType { ftBinary, ftASCII };
-
 // An FTP session: login (direct or through one of five proxy styles),
 // transfer type, passive and active data connections, transfers, the
 // directory and file commands and the feature probe.
-class TIdFTP : public TIdTCPClient {
+class TIdFTP : public TIdTCPClient, public RemoteFileSystem {
 public:
     // Data connections move files in chunks of this size unless the caller
     // sets RecvBufferSize/SendBufferSize: on loopback, 128 KiB chunks take
@@ -33,6 +32,25 @@ public:
 
     TIdFTP();
     ~TIdFTP() override;
+
+    // --- the file system's session ------------------------------------------
+    Protocol Kind() const override { return Protocol::Ftp; }
+    TIdFTP *Ftp() override { return this; }
+    bool IsConnected() const override { return TIdTCPClient::IsConnected(); }
+    QString LastReplyLine() const override { return TIdTCPClient::LastReplyLine(); }
+    NameEncoding NamesEncoding() const override { return Encoding; }
+    void SetNamesEncoding(NameEncoding encoding) override { Encoding = encoding; }
+    bool LastRequestSucceeded() const override { return ReplyCode() / 100 == 2; }
+    bool ListsWithFacts(const QStringList &features) const override;
+    const ::TimeCorrection &ListingTimeCorrection() const override { return TimeCorrection; }
+    std::unique_ptr<RemoteFileSystem> NewSessionLikeThis() const override;
+    // Status texts, and with withCommands the commands and replies, go to
+    // traffic through a layer the session owns: TLS for a TLS session (which
+    // logs no traffic lines), a traffic log otherwise.
+    void ReportTrafficTo(const TrafficReport &traffic, bool withCommands) override;
+    void ReportProgressTo(const ProgressReport &progress) override;
+    // The connection settings and login of another session to the same server.
+    void CopySettingsFrom(const TIdFTP &other);
 
     // --- settings (filled from a connection profile) --------------------
     QString User;
@@ -69,72 +87,72 @@ public:
     bool TrustPassiveAddress = false;
 
     // --- state -----------------------------------------------------------
-    bool LoggedIn() const { return m_loggedIn; }
+    bool LoggedIn() const override { return m_loggedIn; }
     void SetLoggedIn(bool loggedIn) { m_loggedIn = loggedIn; }
     // From SYST after login: " UNIX Type: L8", or "Unbekannt".
     const QString &SystemType() const { return m_systemType; }
     TIdFTPTransferType TransferType() const { return m_transferType; }
-    void SetTransferType(TIdFTPTransferType type);
+    void SetTransferType(TIdFTPTransferType type) override;
     void SendTransferType();
     bool HasDataConnection() const;
 
     // --- session ---------------------------------------------------------
-    void ConnectAndLogin();
-    bool IsAlive();
+    void ConnectAndLogin() override;
+    bool IsAlive() override;
     int SendChecked(const QString &command, int allowedCode);
     int SendCheckedList(const QString &command, const QList<int> &allowedCodes);
     // Stops the running transfer: ABOR once its command has gone out, and
     // the data connection cut. Outside a transfer it sends nothing.
-    void Abort();
+    void Abort() override;
     // Reads what the server still owes for an aborted or broken transfer,
     // so that the next command gets its own reply. Transfers do this before
     // they return; when nothing is owed it sends nothing.
     void SkipRepliesAfterAbort();
     void CloseDataConnection();
-    void Quit();
+    void Quit() override;
 
     // --- transfers -------------------------------------------------------
-    bool Retrieve(const QString &name, QIODevice &target);
+    bool Retrieve(const QString &name, QIODevice &target) override;
     bool RetrieveToFile(const QString &name, const QString &localPath, bool mayOverwrite = true);
-    bool Store(QIODevice &source, const QString &name, bool append = false);
-    bool StoreFile(const QString &localPath, const QString &name, bool append = false);
+    bool Store(QIODevice &source, const QString &name, bool append = false) override;
+    bool StoreFile(const QString &localPath, const QString &name, bool append = false) override;
     // Continues a download: REST offset, then RETR, the data written into
     // target from the offset on. A server that refuses REST sends the whole
     // file, which then replaces what target held.
-    bool RetrieveFrom(const QString &name, QFileDevice &target, qint64 offset);
+    bool RetrieveFrom(const QString &name, QFileDevice &target, qint64 offset) override;
     // Continues an upload with the bytes of source from the offset on: REST
     // offset, then STOR; where REST is refused, APPE; where that is refused
     // too, the whole file with STOR. The remote file must hold offset bytes.
-    bool StoreFrom(QIODevice &source, const QString &name, qint64 offset);
+    bool StoreFrom(QIODevice &source, const QString &name, qint64 offset) override;
     // The server refused REST during the last RetrieveFrom or StoreFrom,
     // which then fell back as they describe (and said so in the status log).
-    bool RestartRefused() const { return m_restartRefused; }
+    bool RestartRefused() const override { return m_restartRefused; }
     // The file size the server named in its 150 reply to the last transfer
     // ("... (1234 bytes)"); -1 when it named none.
-    qint64 AnnouncedSize() const { return m_announcedSize; }
+    qint64 AnnouncedSize() const override { return m_announcedSize; }
     static qint64 AnnouncedSizeIn(const QStringList &replyLines);
     bool ReceiveData(const QString &command, QIODevice &target, bool listingVariant);
     bool SendData(const QString &command, QIODevice &source);
 
     // --- directory and file commands --------------------------------------
-    void List(QStringList &target, const QString &specifier = QString(), bool details = true);
-    void ListFacts(QStringList &target, const QString &specifier = QString());
+    void List(QStringList &target, const QString &specifier = QString(), bool details = true) override;
+    void ListFacts(QStringList &target, const QString &specifier = QString()) override;
     void ProbeFeatures(QStringList &features);
     static bool HasFeature(const QStringList &features, const QString &word);
     QString CurrentDir();
     // The same PWD, read to the quote that ends the path: doubled quotes
     // inside it ("/a""b") stand for one. Empty when no path is quoted.
-    QString CurrentFolderPath();
-    bool ChangeDir(const QString &path);
-    bool ChangeDirUp();
-    bool MakeDir(const QString &path);
-    bool RemoveDir(const QString &path);
-    bool RemoveFile(const QString &path);
-    bool Rename(const QString &oldName, const QString &newName);
-    qint64 FileSize(const QString &path);
+    QString CurrentFolderPath() override;
+    bool ChangeDir(const QString &path) override;
+    bool ChangeDirUp() override;
+    bool MakeDir(const QString &path) override;
+    bool RemoveDir(const QString &path) override;
+    bool RemoveFile(const QString &path) override;
+    bool Rename(const QString &oldName, const QString &newName) override;
+    qint64 FileSize(const QString &path) override;
     // MFMT: gives the remote file a modification time (sent in UTC, to the
     // second). Only for servers whose features name MFMT.
-    bool SetModifiedTime(const QString &path, const QDateTime &modified);
+    bool SetModifiedTime(const QString &path, const QDateTime &modified) override;
 
     // The passive and active steps, public for tests of odd replies.
     struct PassiveTarget {
@@ -203,6 +221,7 @@ private:
     bool SendDataFrom(const QString &command, QIODevice &source, qint64 start, qint64 restartAt = 0);
     void ReportStatus(const QString &text);
 
+    std::unique_ptr<TIdConnectionIntercept> m_reportingLayer;
     std::unique_ptr<DataChannel> m_data;
     std::unique_ptr<TransferState> m_transfer;
     // ABOR went out, or a transfer broke off: replies may still come that

@@ -2,9 +2,7 @@
 
 #include "idexceptions.h"
 #include "tidantifreeze.h"
-#include "tidconnectioninterceptopenssl.h"
 #include "tidftp.h"
-#include "tidlogdebug.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -23,7 +21,7 @@ namespace {
 // runs at least this often.
 constexpr auto kWaitSlice = std::chrono::milliseconds(10);
 
-DownloadOutcome Upload(TIdFTP &session, const PooledTransfer &transfer, const StopQuery &stopped)
+DownloadOutcome Upload(RemoteFileSystem &session, const PooledTransfer &transfer, const StopQuery &stopped)
 {
     session.SetTransferType(ftBinary);
     if (!session.StoreFile(transfer.localPath, transfer.remotePath))
@@ -103,16 +101,14 @@ struct TransferPool::Shared {
     }
 };
 
-TransferPool::TransferPool(const TIdFTP &session, int connections, bool announceUtf8, bool logTraffic)
+TransferPool::TransferPool(const RemoteFileSystem &session, int connections, bool announceUtf8, bool logTraffic)
     : m_shared(std::make_shared<Shared>())
 {
     m_shared->announceUtf8 = announceUtf8;
     m_shared->logTraffic = logTraffic;
     for (int index = 0; index < connections; ++index) {
         // The profile is read here, on the caller's thread, which owns the session.
-        auto copy = std::make_unique<TIdFTP>();
-        CopyProfile(session, *copy);
-        m_unstarted.push_back(std::move(copy));
+        m_unstarted.push_back(session.NewSessionLikeThis());
     }
 }
 
@@ -132,7 +128,7 @@ void TransferPool::StartConnections()
         m_shared->connections = int(m_unstarted.size());
     }
     int number = 2;
-    for (std::unique_ptr<TIdFTP> &session : m_unstarted)
+    for (std::unique_ptr<RemoteFileSystem> &session : m_unstarted)
         m_threads.emplace_back(&TransferPool::Work, m_shared, std::move(session), number++);
     m_unstarted.clear();
 }
@@ -174,7 +170,7 @@ void TransferPool::Cancel()
     m_shared->changed.notify_all();
 }
 
-void TransferPool::Finish(TIdFTP &session, const std::function<Stop()> &stopWanted,
+void TransferPool::Finish(RemoteFileSystem &session, const std::function<Stop()> &stopWanted,
                           const std::function<void()> &whileWaiting)
 {
     {
@@ -221,7 +217,7 @@ void TransferPool::DeliverEvents()
 
 // Files that no extra connection is left for go over the caller's session,
 // one per call.
-bool TransferPool::RunOneOnSession(TIdFTP &session)
+bool TransferPool::RunOneOnSession(RemoteFileSystem &session)
 {
     std::optional<PooledTransfer> next;
     {
@@ -286,7 +282,7 @@ int TransferPool::Connections() const
     return m_shared->connections;
 }
 
-DownloadOutcome TransferPool::Move(TIdFTP &session, const PooledTransfer &transfer, const StopQuery &stopped)
+DownloadOutcome TransferPool::Move(RemoteFileSystem &session, const PooledTransfer &transfer, const StopQuery &stopped)
 {
     if (transfer.direction == PooledTransfer::Direction::Upload)
         return Upload(session, transfer, stopped);
@@ -301,50 +297,11 @@ DownloadOutcome TransferPool::Move(TIdFTP &session, const PooledTransfer &transf
     return ReceiveFile(session, file, stopped);
 }
 
-void TransferPool::CopyProfile(const TIdFTP &from, TIdFTP &to)
-{
-    to.Host = from.Host;
-    to.Port = from.Port;
-    to.ResolveTimeout = from.ResolveTimeout;
-    // A server that goes silent ends an extra connection's wait as it ends the session's.
-    to.ReadTimeout = from.ReadTimeout;
-    to.BoundIP = from.BoundIP;
-    to.UseNagle = from.UseNagle;
-    to.SocksInfo = from.SocksInfo;
-    to.RecvBufferSize = from.RecvBufferSize;
-    to.SendBufferSize = from.SendBufferSize;
-    // Names go back as the bytes they came as.
-    to.Encoding = from.Encoding;
-    to.User = from.User;
-    to.Password = from.Password;
-    to.Passive = from.Passive;
-    to.Gateway_Use = from.Gateway_Use;
-    to.Gateway_Host = from.Gateway_Host;
-    to.Gateway_Port = from.Gateway_Port;
-    to.Gateway_Authenticate = from.Gateway_Authenticate;
-    to.Gateway_User = from.Gateway_User;
-    to.Gateway_Password = from.Gateway_Password;
-    to.Gateway_Art = from.Gateway_Art;
-    to.TrustPassiveAddress = from.TrustPassiveAddress;
-    to.UseSSL = from.UseSSL;
-    to.SSLExplicit = from.SSLExplicit;
-    to.RootCertificateFile = from.RootCertificateFile;
-    to.KeyFile = from.KeyFile;
-    to.CertificateFile = from.CertificateFile;
-    to.SSLPassword = from.SSLPassword;
-    to.SSLMethod = from.SSLMethod;
-    to.SSLDepth = from.SSLDepth;
-    to.SSLPeer = from.SSLPeer;
-    to.SSLPeerCert = from.SSLPeerCert;
-    to.SSLClientOnce = from.SSLClientOnce;
-    to.TimeCorrection = from.TimeCorrection;
-    to.MaxListingSize = from.MaxListingSize;
-}
-
 // One extra connection: logs in, then moves files until the queue is done.
 // It has no host, so it never asks the user anything: a login or a server
 // certificate that would need the user's word ends this connection only.
-void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<TIdFTP> session, int number)
+void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<RemoteFileSystem> session,
+                        int number)
 {
     const auto ended = qScopeGuard([&] { shared->ConnectionEnded(); });
     // This thread's waits look at the cancel instead of pumping the window.
@@ -355,46 +312,27 @@ void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<T
     const auto report = [&shared, number](const QString &line) {
         shared->Report(Event::Kind::Traffic, number, line);
     };
-    session->OnStatus = [&report](TIdTCPConnection *, TIdStatus, const QString &text) { report(text); };
-    // As on the window's session, TLS connections log no traffic lines.
-    std::unique_ptr<TIdConnectionIntercept> layer;
-    if (session->UseSSL) {
-        auto tls = std::make_unique<TIdConnectionInterceptOpenSSL>();
-        tls->ConfigureFrom(*session);
-        tls->OnStatusInfo = report;
-        layer = std::move(tls);
-    } else if (shared->logTraffic) {
-        auto logger = std::make_unique<TIdLogDebug>();
-        logger->Active = true;
-        logger->Target = ltNone;
-        logger->OnLogItem = [&report](QString &line) { report(line); };
-        layer = std::move(logger);
-    }
-    if (layer) {
-        session->SetIntercept(layer.get());
-        session->SetInterceptEnabled(true);
-    }
-    const auto detach = qScopeGuard([&session] { session->SetIntercept(nullptr); });
-    // Servers that want to be told about UTF-8 are told on this connection too.
+    qint64 counted = 0;
+    const auto count = [&shared, &counted](qint64 moved) {
+        if (moved > 0)
+            shared->bytesDone += moved - counted;
+        counted = moved;
+    };
+    session->ReportTrafficTo(report, shared->logTraffic);
+    session->ReportProgressTo(count);
     try {
         session->ConnectAndLogin();
-        if (session->LoggedIn() && shared->announceUtf8)
-            session->SendCheckedList(u"OPTS UTF8 ON"_s, {});
+        // Servers that want to be told about UTF-8 are told on this connection too.
+        if (TIdFTP *ftp = session->Ftp(); ftp && ftp->LoggedIn() && shared->announceUtf8)
+            ftp->SendCheckedList(u"OPTS UTF8 ON"_s, {});
     } catch (const EIdException &error) {
         report(error.Message());
     }
     if (!session->LoggedIn() || !session->IsConnected())
         return;
 
-    qint64 counted = 0;
-    const auto count = [&shared, &counted](TIdTCPConnection *, TWorkMode, qint64 total) {
-        shared->bytesDone += total - counted;
-        counted = total;
-    };
-    session->OnWorkBegin = [&counted](TIdTCPConnection *, TWorkMode, qint64) { counted = 0; };
-    session->OnWork = count;
     while (std::optional<PooledTransfer> next = shared->Take()) {
-        session->Encoding = next->encoding;
+        session->SetNamesEncoding(next->encoding);
         shared->Report(Event::Kind::FileStarted, number, next->localPath);
         try {
             const DownloadOutcome outcome =

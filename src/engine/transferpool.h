@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-class TIdFTP;
+class RemoteFileSystem;
 
 // One file for the pool to move.
 struct PooledTransfer {
@@ -69,7 +69,7 @@ public:
     // announceUtf8: the server named UTF8 among its features, so each
     // connection sends OPTS UTF8 ON as the session did. logTraffic: the
     // connections report their commands and replies as Traffic events.
-    TransferPool(const TIdFTP &session, int connections, bool announceUtf8, bool logTraffic = false);
+    TransferPool(const RemoteFileSystem &session, int connections, bool announceUtf8, bool logTraffic = false);
     // Cancels what is still queued or running and waits for the threads.
     ~TransferPool();
     TransferPool(const TransferPool &) = delete;
@@ -86,7 +86,7 @@ public:
     // Waits until every queued file is done, or the pool stopped. The UI
     // pump runs between slices, then stopWanted and whileWaiting (progress,
     // keep-alive), which may use the session.
-    void Finish(TIdFTP &session, const std::function<Stop()> &stopWanted,
+    void Finish(RemoteFileSystem &session, const std::function<Stop()> &stopWanted,
                 const std::function<void()> &whileWaiting);
     void DeliverEvents();
 
@@ -107,19 +107,16 @@ public:
     // Moves one file over a session through the one way of finishing a file
     // (ReceiveFile for a download). Refused and Stopped leave the target as
     // it was.
-    static DownloadOutcome Move(TIdFTP &session, const PooledTransfer &transfer, const StopQuery &stopped);
-    // The connection settings and login of a session, for another session
-    // to the same server.
-    static void CopyProfile(const TIdFTP &from, TIdFTP &to);
+    static DownloadOutcome Move(RemoteFileSystem &session, const PooledTransfer &transfer, const StopQuery &stopped);
 
 private:
     struct Shared;
-    static void Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<TIdFTP> session, int number);
+    static void Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<RemoteFileSystem> session, int number);
     void StartConnections();
-    bool RunOneOnSession(TIdFTP &session);
+    bool RunOneOnSession(RemoteFileSystem &session);
 
     std::shared_ptr<Shared> m_shared;
-    std::vector<std::unique_ptr<TIdFTP>> m_unstarted;
+    std::vector<std::unique_ptr<RemoteFileSystem>> m_unstarted;
     std::vector<std::thread> m_threads;
     Observer m_observer;
 };

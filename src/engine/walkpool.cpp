@@ -30,7 +30,7 @@ TransferPool::Stop WalkPool::StopWanted()
     return TransferPool::Stop::None;
 }
 
-void WalkPool::Finish(TIdFTP &session)
+void WalkPool::Finish(RemoteFileSystem &session)
 {
     if (!m_pool)
         return;

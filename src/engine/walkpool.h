@@ -6,7 +6,7 @@
 
 #include <memory>
 
-class TIdFTP;
+class RemoteFileSystem;
 
 // What a folder walk needs of whoever runs it, downloads and uploads alike:
 // the window (its flags and prompts) or glimra-cli (its options).
@@ -66,7 +66,7 @@ public:
     bool Stopping();
     // Waits for the queued files over the walking session. Raises the
     // pool's first error; a refusal goes to the host.
-    void Finish(TIdFTP &session);
+    void Finish(RemoteFileSystem &session);
 
 private:
     TransferPool::Stop StopWanted();

@@ -63,7 +63,7 @@ void RemoteDeletion::DeleteSelection()
     browser->UpdateCommandStates();
     const QList<Target> selected = TakeDeleteList();
     const auto deleteAll = [&] {
-        const bool mlsd = ListsWithMlsd(m_session.Connection, m_session.Features);
+        const bool mlsd = m_session.Connection.ListsWithFacts(m_session.Features);
         for (const Target &target : WithLinksTold(selected, mlsd)) {
             if (target.kind == RemoteRow::kFolder)
                 DeleteRemoteFolder(target.name);
