@@ -16,6 +16,14 @@ class TIdFTP;
 
 enum TIdFTPTransferType { ftBinary, ftASCII };
 
+// Where a session logs in: the server as the profile names it, and the user.
+struct RemoteServer {
+    QString host;
+    int port = 0;
+    QString user;
+    friend bool operator==(const RemoteServer &, const RemoteServer &) = default;
+};
+
 // A line for the session log: a command, a reply or a status text.
 using TrafficReport = std::function<void(const QString &line)>;
 // The bytes the running transfer has moved so far; 0 when one begins.
@@ -48,8 +56,11 @@ public:
     virtual void ConnectAndLogin() = 0;
     virtual bool LoggedIn() const = 0;
     virtual bool IsConnected() const = 0;
-    // Whether the connection still answers (the keep-alive's probe).
+    // Whether the connection is still there, without asking the server.
     virtual bool IsAlive() = 0;
+    // Asks the server something harmless, so that it keeps the session.
+    virtual void KeepAlive() = 0;
+    virtual RemoteServer Server() const = 0;
     virtual void Quit() = 0;
     // Stops the running transfer from inside a pumped wait; outside a
     // transfer it does nothing.
@@ -78,6 +89,9 @@ public:
     // --- folders --------------------------------------------------------------
     // The current folder, absolute; empty when the server names none.
     virtual QString CurrentFolderPath() = 0;
+    // The same as the window shows it: for FTP the text of PWD's reply up to
+    // the next quote, as the window always took it.
+    virtual QString CurrentDir() = 0;
     virtual bool ChangeDir(const QString &path) = 0;
     virtual bool ChangeDirUp() = 0;
     // The current folder (or specifier), in LIST form.

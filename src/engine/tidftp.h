@@ -38,6 +38,8 @@ public:
     TIdFTP *Ftp() override { return this; }
     bool IsConnected() const override { return TIdTCPClient::IsConnected(); }
     QString LastReplyLine() const override { return TIdTCPClient::LastReplyLine(); }
+    void KeepAlive() override { SendChecked(QStringLiteral("NOOP"), 200); }
+    RemoteServer Server() const override { return {Host, Port, User}; }
     NameEncoding NamesEncoding() const override { return Encoding; }
     void SetNamesEncoding(NameEncoding encoding) override { Encoding = encoding; }
     bool LastRequestSucceeded() const override { return ReplyCode() / 100 == 2; }
@@ -139,7 +141,7 @@ public:
     void ListFacts(QStringList &target, const QString &specifier = QString()) override;
     void ProbeFeatures(QStringList &features);
     static bool HasFeature(const QStringList &features, const QString &word);
-    QString CurrentDir();
+    QString CurrentDir() override;
     // The same PWD, read to the quote that ends the path: doubled quotes
     // inside it ("/a""b") stand for one. Empty when no path is quoted.
     QString CurrentFolderPath() override;

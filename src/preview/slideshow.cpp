@@ -96,7 +96,7 @@ void Slideshow::ShowGallery()
         m_thumbnails->ShowAndRestore();
     else
         OpenThumbnailWindow();
-    if (m_session.Connection.IsConnected())
+    if (m_session.Remote().IsConnected())
         m_session.RunSessionCommand([this] { LoadGallery(); });
 }
 
@@ -194,7 +194,7 @@ bool Slideshow::FetchImage(const QString &remotePath, const QString &localPath, 
     // A cut transfer answers with the session in step; a picture that did
     // not arrive whole is left out like a refused one.
     try {
-        return ReceiveFile(m_session.Connection, image, [this] { return StopRequested(); }) ==
+        return ReceiveFile(m_session.Remote(), image, [this] { return StopRequested(); }) ==
                DownloadOutcome::Completed;
     } catch (const EIdIncompleteFile &) {
         return false;
@@ -223,7 +223,7 @@ void Slideshow::FinishLoad(const QString &remoteFolder)
 
 bool Slideshow::StopRequested() const
 {
-    return m_stopRequested || !m_session.Connection.IsConnected();
+    return m_stopRequested || !m_session.Remote().IsConnected();
 }
 
 void Slideshow::CancelLoad()
@@ -232,7 +232,7 @@ void Slideshow::CancelLoad()
         return;
     StopAfterThisImage();
     // Cuts the picture being fetched; between pictures it sends nothing.
-    m_session.Connection.Abort();
+    m_session.Remote().Abort();
 }
 
 void Slideshow::StopAfterThisImage()

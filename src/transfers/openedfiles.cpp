@@ -215,10 +215,11 @@ void OpenedFiles::SaveBack(const QString &localPath)
 
 std::optional<ServerIdentity> OpenedFiles::ConnectedServer() const
 {
-    const TIdFTP &session = m_session.Connection;
+    const RemoteFileSystem &session = m_session.Remote();
     if (!session.IsConnected())
         return std::nullopt;
-    return ServerIdentity{session.Host, session.Port, session.User};
+    const RemoteServer server = session.Server();
+    return ServerIdentity{server.host, server.port, server.user};
 }
 
 bool OpenedFiles::ConnectedTo(const ServerIdentity &server) const

@@ -35,7 +35,7 @@ bool RemoteDeletion::MayStart() const
 bool RemoteDeletion::MayGoOn() const
 {
     const OperationFlags &flags = m_session.Flags;
-    return m_session.Connection.IsConnected() && !flags.TransferActive && !flags.CancelRequested;
+    return m_session.Remote().IsConnected() && !flags.TransferActive && !flags.CancelRequested;
 }
 
 QList<RemoteDeletion::Target> RemoteDeletion::TakeDeleteList() const
@@ -63,7 +63,7 @@ void RemoteDeletion::DeleteSelection()
     browser->UpdateCommandStates();
     const QList<Target> selected = TakeDeleteList();
     const auto deleteAll = [&] {
-        const bool mlsd = m_session.Connection.ListsWithFacts(m_session.Features);
+        const bool mlsd = m_session.Remote().ListsWithFacts(m_session.Features);
         for (const Target &target : WithLinksTold(selected, mlsd)) {
             if (target.kind == RemoteRow::kFolder)
                 DeleteRemoteFolder(target.name);
@@ -99,9 +99,9 @@ void RemoteDeletion::DeleteRemoteFile(const QString &name)
     if (!DecideDelete(confirm, m_session.Flags, [&] { return m_askUser(path, u"Datei"_s); }))
         return;
     // What is deleted stays deleted; the rest of the operation is dropped.
-    if (!m_session.Connection.RemoveFile(path)) {
+    if (!m_session.Remote().RemoveFile(path)) {
         m_session.Flags.CancelRequested = true;
-        m_refusal = u"%1 wurde nicht gelöscht: %2"_s.arg(path, m_session.Connection.LastReplyLine());
+        m_refusal = u"%1 wurde nicht gelöscht: %2"_s.arg(path, m_session.Remote().LastReplyLine());
     }
 }
 
@@ -121,14 +121,14 @@ void RemoteDeletion::DeleteRemoteFolder(const QString &name)
 
 void RemoteDeletion::EmptyCurrentFolder()
 {
-    TIdFTP &session = m_session.Connection;
+    RemoteFileSystem &session = m_session.Remote();
     m_parts.browser->RefreshRemoteList();
     const RemoteListing listing = ListRemoteFolder(session, m_session.Features);
     QList<Target> entries;
     for (const QString &line : listing.lines) {
         if (!MayNameEntry(line))
             continue;
-        const RemoteEntry entry = ParseListingLine(line, session.TimeCorrection, listing.mlsd);
+        const RemoteEntry entry = ParseListingLine(line, session.ListingTimeCorrection(), listing.mlsd);
         if (NamesFolderEntry(entry))
             entries.append({KindLetter(entry.kind), entry.name});
     }
@@ -167,7 +167,7 @@ QList<RemoteDeletion::Target> RemoteDeletion::WithLinksTold(const QList<Target> 
 
 QHash<QString, QChar> RemoteDeletion::KindsInListForm()
 {
-    TIdFTP &session = m_session.Connection;
+    RemoteFileSystem &session = m_session.Remote();
     QStringList lines;
     session.SetTransferType(ftASCII);
     session.List(lines);
@@ -175,7 +175,7 @@ QHash<QString, QChar> RemoteDeletion::KindsInListForm()
     for (const QString &line : std::as_const(lines)) {
         if (!MayNameEntry(line))
             continue;
-        const RemoteEntry entry = ParseListingLine(line, session.TimeCorrection, false);
+        const RemoteEntry entry = ParseListingLine(line, session.ListingTimeCorrection(), false);
         if (!NamesFolderEntry(entry))
             continue;
         const QChar kind = KindLetter(entry.kind);
@@ -189,13 +189,13 @@ void RemoteDeletion::LeaveFolder(const QString &name)
     m_walk.ReturnToParent();
     // A folder that still holds a kept file refuses RMD; it simply stays.
     if (!m_session.Flags.CancelRequested)
-        m_session.Connection.RemoveDir(PathOf(name));
+        m_session.Remote().RemoveDir(PathOf(name));
     m_parts.browser->RefreshRemoteList();
 }
 
 QString RemoteDeletion::PathOf(const QString &name)
 {
-    return WithTrailingSlash(m_session.Connection.CurrentFolderPath()) + name;
+    return WithTrailingSlash(m_session.Remote().CurrentFolderPath()) + name;
 }
 
 void RemoteDeletion::Log(const QString &line)

@@ -92,7 +92,7 @@ void RemoteOperations::CreateRemoteFolder()
     for (int row = 0; row < list->RowCount(); ++row)
         names.append(list->Row(row).name);
     const QString name = NewFolderName(names);
-    TIdFTP &session = m_session.Connection;
+    RemoteFileSystem &session = m_session.Remote();
     bool made = false;
     RunAsOperation([&] { made = session.MakeDir(WithTrailingSlash(session.CurrentDir()) + name); });
     if (!made)
@@ -117,7 +117,7 @@ RemoteBrowser::RenameOutcome RemoteOperations::RenameEntry(const QString &oldCap
     const bool isLink = rows->Row(row).Kind() == RemoteRow::kLink;
     const QString oldName = ServerName(oldCaption, isLink);
     const QString newName = ServerName(typedName, isLink);
-    TIdFTP &session = m_session.Connection;
+    RemoteFileSystem &session = m_session.Remote();
     // No row is dragged away while the server is asked.
     const QList<bool> dragging = SetRowDragging({});
     bool renamed = false;
@@ -172,7 +172,7 @@ void RemoteOperations::MoveSelection()
         const QString targetFolder = WithTrailingSlash(*target);
         m_session.RunCommand([&] {
             for (qsizetype n = 0; n < names.size(); ++n) {
-                if (m_session.Connection.Rename(sourceFolder + names[n], targetFolder + names[n]))
+                if (m_session.Remote().Rename(sourceFolder + names[n], targetFolder + names[n]))
                     moved.append(rows[n]);
                 else
                     flags.CancelRequested = true;

@@ -32,9 +32,9 @@ TransferEngine::TransferEngine(WindowParts &parts, Tfrageueberschreiben &prompt)
 {
 }
 
-TIdFTP &TransferEngine::Session() const
+RemoteFileSystem &TransferEngine::Session() const
 {
-    return m_session.Connection;
+    return m_session.Remote();
 }
 
 OperationFlags &TransferEngine::Flags() const

@@ -15,7 +15,7 @@ class RemoteBrowser;
 class Tfrageueberschreiben;
 class MainSession;
 struct WindowParts;
-class TIdFTP;
+class RemoteFileSystem;
 struct OperationFlags;
 struct RemoteRow;
 
@@ -34,7 +34,7 @@ protected:
     TransferEngine(WindowParts &parts, Tfrageueberschreiben &prompt);
     ~TransferEngine() = default;
 
-    TIdFTP &Session() const;
+    RemoteFileSystem &Session() const;
     OperationFlags &Flags() const;
     RemoteBrowser &Browser() const;
 

@@ -46,7 +46,7 @@ void ListUpdate::OpenListUpdate()
     environment.tmpFolder = folders.TmpFolder();
     environment.treeFolder = folders.TreeFolder();
     environment.setActivity = [this](int code) { m_parts.host->SetActivity(code); };
-    environment.mainSessionConnected = [this] { return m_session.Connection.IsConnected(); };
+    environment.mainSessionConnected = [this] { return m_session.Remote().IsConnected(); };
     environment.showError = [this](const QString &message) { m_session.ReportError(message); };
 
     m_dialog = new TUpdateDlg(environment, m_parts.window);

@@ -4,7 +4,7 @@
 #include "remotelisting.h"
 #include "tidftp.h"
 
-FolderTreeWalk::FolderTreeWalk(TIdFTP &session, const QStringList &features, const bool &cancelRequested,
+FolderTreeWalk::FolderTreeWalk(RemoteFileSystem &session, const QStringList &features, const bool &cancelRequested,
                                const QString &knownEmptyFolder, AddFolder addFolder)
     : m_session(session)
     , m_features(features)
@@ -60,7 +60,7 @@ QStringList FolderTreeWalk::SubfolderNames()
     const RemoteListing listing = ListRemoteFolder(m_session, m_features);
     QStringList names;
     for (const QString &line : listing.lines) {
-        const RemoteEntry entry = ParseListingLine(line, m_session.TimeCorrection, listing.mlsd);
+        const RemoteEntry entry = ParseListingLine(line, m_session.ListingTimeCorrection(), listing.mlsd);
         if (entry.kind == RemoteEntry::Folder && NamesFolderEntry(entry))
             names.append(entry.name);
     }

@@ -8,7 +8,7 @@
 #include <functional>
 
 class QTreeWidgetItem;
-class TIdFTP;
+class RemoteFileSystem;
 
 // Walks the server's folders for the folder tree: enters each folder,
 // lists it and adds its subfolders, depth first. One CWD, a PWD (and an
@@ -24,7 +24,7 @@ public:
     // knownEmptyFolder: a folder with "/" known to have no entries (the
     // remote pane shows it with nothing but ".."), which is not listed
     // again; empty when there is none.
-    FolderTreeWalk(TIdFTP &session, const QStringList &features, const bool &cancelRequested,
+    FolderTreeWalk(RemoteFileSystem &session, const QStringList &features, const bool &cancelRequested,
                    const QString &knownEmptyFolder, AddFolder addFolder);
 
     // Adds the subfolders of path under node. False when the walk was
@@ -36,7 +36,7 @@ private:
     bool IsKnownEmpty(const QString &path) const;
     QStringList SubfolderNames();
 
-    TIdFTP &m_session;
+    RemoteFileSystem &m_session;
     const QStringList &m_features;
     const bool &m_cancelRequested;
     const QString m_knownEmptyFolder;

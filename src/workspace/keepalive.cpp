@@ -45,7 +45,7 @@ void KeepAlive::Tick()
 void KeepAlive::KeepWaitingSessionAlive()
 {
     if (m_seconds > 0 && m_sinceTraffic.elapsed() >= qint64(m_seconds) * 1000)
-        m_session.Connection.SendChecked(u"NOOP"_s, 200);
+        m_session.Remote().KeepAlive();
 }
 
 // While the NOOP waits for its answer, the session counts as busy, so that
@@ -53,5 +53,5 @@ void KeepAlive::KeepWaitingSessionAlive()
 void KeepAlive::SendNoop()
 {
     const SessionTalk talk(m_session);
-    m_session.RunCommand([this] { m_session.Connection.SendChecked(u"NOOP"_s, 200); });
+    m_session.RunCommand([this] { m_session.Remote().KeepAlive(); });
 }

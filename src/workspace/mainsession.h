@@ -27,12 +27,17 @@ class MainSession : public QObject {
 public:
     explicit MainSession(QObject *parent = nullptr);
 
+    // The FTP session, which the profile configures.
     TIdFTP Connection;
     OperationFlags Flags;
     QStringList Features;              // what the server's HELP offered
     QList<CopiedRemoteEntry> CopyList; // remote entries copied for pasting
 
     // The host as the applied profile named it, for captions and panels.
+    // The session the server's files are reached through.
+    RemoteFileSystem &Remote() { return *m_remote; }
+    const RemoteFileSystem &Remote() const { return *m_remote; }
+
     const QString &ServerDisplayName() const { return m_serverDisplayName; }
     void SetServerDisplayName(const QString &name) { m_serverDisplayName = name; }
     // The remote folder the pane shows, as the server named it at the last
@@ -85,6 +90,7 @@ signals:
     void closing();
 
 private:
+    RemoteFileSystem *m_remote = &Connection;
     QString m_serverDisplayName;
     QString m_remoteFolder;
     int m_commandDepth = 0;

@@ -147,7 +147,7 @@ void RemoteBrowser::ListEnteredFolder(const QString &path)
 
 void RemoteBrowser::ListCurrentFolder(const QString &nameToSelect, const QString &knownPath)
 {
-    TIdFTP &session = m_session.Connection;
+    RemoteFileSystem &session = m_session.Remote();
     OperationFlags &flags = m_session.Flags;
     // A second listing inside the waits of a running one would interleave
     // two conversations on the one control connection.
@@ -182,7 +182,7 @@ RemoteBrowser::ShownFolder RemoteBrowser::Shown() const
 
 void RemoteBrowser::ShowAgain(ShownFolder shown)
 {
-    if (!m_session.Connection.IsConnected())
+    if (!m_session.Remote().IsConnected())
         return;
     ShowRemoteFolder(shown.path);
     List()->Rows()->SetRows(std::move(shown.rows), m_parts.settings->ftplist_s, m_parts.settings->ftplist_r);
@@ -198,7 +198,7 @@ void RemoteBrowser::ShowParentOnly()
 
 void RemoteBrowser::ReadListing(std::vector<RemoteRow> &rows)
 {
-    TIdFTP &session = m_session.Connection;
+    RemoteFileSystem &session = m_session.Remote();
     const RemoteListing listing = ListRemoteFolder(session, m_session.Features);
     rows.reserve(std::size_t(listing.lines.size()) + 1);
     for (const QString &line : listing.lines) {
@@ -207,7 +207,7 @@ void RemoteBrowser::ReadListing(std::vector<RemoteRow> &rows)
             continue;
         }
         // The parser lets the window run now and then (throttled).
-        const RemoteEntry entry = ParseListingLine(line, session.TimeCorrection, listing.mlsd);
+        const RemoteEntry entry = ParseListingLine(line, session.ListingTimeCorrection(), listing.mlsd);
         if (NamesFolderEntry(entry))
             rows.push_back(RowOf(entry));
     }
@@ -231,7 +231,7 @@ int RemoteBrowser::SymbolOf(const RemoteRow &row)
     const QString target = row.name.contains(u"->"_s) ? row.LinkTarget() : row.name;
     const bool link = row.Kind() == RemoteRow::kLink;
     // A link's target may be a folder: only a size tells a file.
-    if ((link || target.contains(u'/')) && m_session.Connection.FileSize(target) < 0)
+    if ((link || target.contains(u'/')) && m_session.Remote().FileSize(target) < 0)
         return kFolderLinkSymbol;
     const bool address = !AddressIn(target).isEmpty();
     return List()->Rows()->Symbols().SymbolFor(TypeName(row), row.IsLink(), address);
@@ -254,7 +254,7 @@ void RemoteBrowser::FinishListing(std::vector<RemoteRow> rows, const QString &na
     }
     // The listing is over before anything that may start the next command.
     flags.ListingBusy = false;
-    m_parts.host->SetActivity(m_session.Connection.IsConnected() ? 1 : 0);
+    m_parts.host->SetActivity(m_session.Remote().IsConnected() ? 1 : 0);
     if (m_parts.settings->DiaShow)
         emit galleryLoadRequested();
     UpdateCommandStates();
@@ -289,7 +289,7 @@ void RemoteBrowser::SortByColumn(int column)
 
 bool RemoteBrowser::ChangeRemoteFolder(const QString &target)
 {
-    TIdFTP &session = m_session.Connection;
+    RemoteFileSystem &session = m_session.Remote();
     if (!session.IsConnected() || m_session.Flags.TransferActive || m_session.Flags.ListingBusy)
         return false;
     const bool up = target.isEmpty() || target == u".."_s;
@@ -354,7 +354,7 @@ void RemoteBrowser::OpenLink(const RemoteRow &row)
         QDesktopServices::openUrl(address);
         return;
     }
-    TIdFTP &session = m_session.Connection;
+    RemoteFileSystem &session = m_session.Remote();
     const bool asItStands = target.startsWith(u'.') || target.contains(u'/');
     QString path = target;
     bool isFile = false;
@@ -379,7 +379,7 @@ void RemoteBrowser::OpenFile(const QString &path, const QString &localName)
     QString remotePath = path;
     if (!remotePath.startsWith(u'/')) {
         const SessionTalk talk(m_session);
-        remotePath = WithTrailingSlash(m_session.Connection.CurrentDir()) + path;
+        remotePath = WithTrailingSlash(m_session.Remote().CurrentDir()) + path;
     }
     emit openFileRequested(remotePath, localName);
 }
@@ -400,7 +400,7 @@ void RemoteBrowser::ShowRawListing()
     flags.ListingBusy = true;
     RemoteListing listing;
     try {
-        listing = ListRemoteFolder(m_session.Connection, m_session.Features);
+        listing = ListRemoteFolder(m_session.Remote(), m_session.Features);
     } catch (...) {
         flags.ListingBusy = false;
         throw;
@@ -494,8 +494,8 @@ void RemoteBrowser::AbortTransfer()
     OperationFlags &flags = m_session.Flags;
     flags.CancelRequested = true;
     flags.AbortRequested = true;
-    if (m_session.Connection.IsConnected() && (flags.OperationBusy || flags.TransferActive))
-        m_session.Connection.Abort();
+    if (m_session.Remote().IsConnected() && (flags.OperationBusy || flags.TransferActive))
+        m_session.Remote().Abort();
 }
 
 void RemoteBrowser::UpdateCommandStates()
@@ -510,7 +510,7 @@ void RemoteBrowser::ApplyCommandStates(bool askClipboard)
     RemoteListView *list = List();
     const QList<int> selected = list->SelectedRows();
     RemoteCommandInputs in;
-    in.connected = m_session.Connection.IsConnected();
+    in.connected = m_session.Remote().IsConnected();
     in.transferActive = m_session.Flags.TransferActive;
     in.operationBusy = m_session.Flags.OperationBusy;
     in.thumbnailsLoading = m_session.ThumbnailsLoading();

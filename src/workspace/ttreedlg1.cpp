@@ -131,7 +131,7 @@ void TTreeDlg1::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     setResult(QDialog::Rejected);
     if (!m_building)
-        SpeedButton1->setEnabled(m_session.Connection.IsConnected());
+        SpeedButton1->setEnabled(m_session.Remote().IsConnected());
     // The walk waits for the server: it starts once the window is up.
     if (TreeView1->topLevelItemCount() == 0)
         QMetaObject::invokeMethod(this, &TTreeDlg1::BuildWhenEmpty, Qt::QueuedConnection);
@@ -163,7 +163,7 @@ void TTreeDlg1::Build()
     SpeedButton1->setEnabled(false);
     m_parts.remote->FolderTreeButton->setEnabled(false);
 
-    TIdFTP &session = m_session.Connection;
+    RemoteFileSystem &session = m_session.Remote();
     OperationFlags &flags = m_session.Flags;
     // A walk is an operation of its own: a stop asked for earlier is over.
     flags.CancelRequested = false;
@@ -205,8 +205,8 @@ void TTreeDlg1::FinishBuild(const QString &rememberedFolder)
         if (m_emptyAfterBuild)
             EmptyTree();
     });
-    if (m_session.Connection.IsConnected())
-        m_session.Connection.ChangeDir(rememberedFolder);
+    if (m_session.Remote().IsConnected())
+        m_session.Remote().ChangeDir(rememberedFolder);
 }
 
 QTreeWidgetItem *TTreeDlg1::AddFolder(QTreeWidgetItem *parent, const QString &name)

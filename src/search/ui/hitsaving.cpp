@@ -99,7 +99,7 @@ void HitSaving::SaveSelection()
         downloader.Finish();
         m_running = false;
         m_results.UpdateSaveCommand();
-        if (m_session.Connection.IsConnected())
+        if (m_session.Remote().IsConnected())
             m_parts.host->SetActivity(1);
     });
     m_session.RunCommand([&] {
