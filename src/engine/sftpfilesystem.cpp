@@ -67,6 +67,23 @@ QString RefusalText(int status, const QString &path)
     }
 }
 
+// The library's reasons in German where a user meets them often.
+QString ConnectFailureText(const QString &reason)
+{
+    const std::pair<const char *, QString> known[] = {
+        {"refused", u"Die Verbindung wurde vom Zielcomputer abgelehnt."_s},
+        {"resolve", u"Der Host-Name konnte nicht aufgelöst werden."_s},
+        {"imeout", u"Zeitüberschreitung bei der Verbindung."_s},
+        {"unreachable", u"Der Host ist nicht erreichbar."_s},
+        {"kex", u"Client und Server haben kein gemeinsames Verschlüsselungsverfahren."_s},
+    };
+    for (const auto &[word, text] : known) {
+        if (reason.contains(QLatin1StringView(word), Qt::CaseInsensitive))
+            return u"%1 (%2)"_s.arg(text, reason);
+    }
+    return reason;
+}
+
 QString ProtocolPath(const QString &folder, const QString &name)
 {
     if (name.startsWith(u'/'))
@@ -282,7 +299,7 @@ SftpFileSystem::Outcome SftpFileSystem::Request(const QString &request, const st
         LogCommand(u"Gesendet: "_s + request);
     Outcome outcome;
     bool lost = false;
-    m_worker.Run(
+    RunOnWorker(
         [&] {
             // The library keeps the last status the server sent; a failure
             // without a status of its own did not come from the server.
@@ -303,6 +320,19 @@ SftpFileSystem::Outcome SftpFileSystem::Request(const QString &request, const st
     if (lost)
         ConnectionLost(outcome.sshError);
     return outcome;
+}
+
+// A Quit() that arrived through the pump while the worker was busy ends
+// the session once the worker is through.
+void SftpFileSystem::RunOnWorker(const Job &job, const Job &eachSlice)
+{
+    m_worker.Run(job, eachSlice);
+    if (!m_quitPending)
+        return;
+    m_quitPending = false;
+    Disconnect();
+    Status(u"Nicht verbunden."_s);
+    throw EIdConnClosedGracefully();
 }
 
 void SftpFileSystem::ConnectionLost(const QString &why)
@@ -361,9 +391,9 @@ void SftpFileSystem::ConnectAndLogin()
 
 void SftpFileSystem::OpenConnection()
 {
-    Status(u"Verbinden mit %1:%2."_s.arg(Host).arg(Port));
+    Status(u"Verbinden mit %1:%2."_s.arg(Host, QString::number(Port)));
     QString failure;
-    m_worker.Run([this, &failure] {
+    RunOnWorker([this, &failure] {
         m_ssh = ssh_new();
         const QByteArray host = Host.toUtf8();
         const QByteArray user = User.toUtf8();
@@ -384,8 +414,8 @@ void SftpFileSystem::OpenConnection()
     });
     if (!failure.isEmpty()) {
         Disconnect();
-        throw EIdException(
-            u"Die Verbindung zu %1:%2 ist nicht zustande gekommen: %3"_s.arg(Host).arg(Port).arg(failure));
+        throw EIdException(u"Die Verbindung zu %1:%2 ist nicht zustande gekommen: %3"_s.arg(
+            Host, QString::number(Port), ConnectFailureText(failure)));
     }
     SetActivity(1);
     Status(u"Verbunden."_s);
@@ -394,7 +424,7 @@ void SftpFileSystem::OpenConnection()
 void SftpFileSystem::CheckHostKey()
 {
     SshHostKeys::Result result;
-    m_worker.Run([this, &result] { result = SshHostKeys::Check(m_ssh, Host, Port); });
+    RunOnWorker([this, &result] { result = SshHostKeys::Check(m_ssh, Host, Port); });
     if (result.verdict == SshHostKeys::Verdict::Known)
         return;
     if (result.verdict == SshHostKeys::Verdict::Changed)
@@ -415,7 +445,7 @@ void SftpFileSystem::CheckHostKey()
     if (answer == HostKeyAnswer::Once || KnownHostsFile.isEmpty())
         return;
     QByteArray entry;
-    m_worker.Run([this, &entry] { entry = SshHostKeys::EntryOf(m_ssh); });
+    RunOnWorker([this, &entry] { entry = SshHostKeys::EntryOf(m_ssh); });
     QString error;
     if (SshHostKeys::Remember(KnownHostsFile, entry, &error))
         Status(u"Der Host-Schlüssel wurde in %1 gespeichert."_s.arg(KnownHostsFile));
@@ -426,7 +456,7 @@ void SftpFileSystem::CheckHostKey()
 SftpFileSystem::Login SftpFileSystem::Authenticate()
 {
     int result = SSH_AUTH_ERROR;
-    m_worker.Run([this, &result] {
+    RunOnWorker([this, &result] {
         result = ssh_userauth_none(m_ssh, nullptr);
         m_authMethods = ssh_userauth_list(m_ssh, nullptr);
     });
@@ -444,7 +474,7 @@ bool SftpFileSystem::TryAgent()
         return false;
     LogCommand(u"Gesendet: Anmeldung mit den Schlüsseln des SSH-Agenten"_s);
     int result = SSH_AUTH_ERROR;
-    m_worker.Run([this, &result] { result = ssh_userauth_agent(m_ssh, nullptr); });
+    RunOnWorker([this, &result] { result = ssh_userauth_agent(m_ssh, nullptr); });
     if (result == SSH_AUTH_SUCCESS) {
         Reply(u"230 Angemeldet mit einem Schlüssel des SSH-Agenten."_s);
         return true;
@@ -461,7 +491,7 @@ bool SftpFileSystem::TryIdentityFile()
     const auto tryKey = [this](const QString &passphrase) {
         int result = SSH_AUTH_ERROR;
         bool readable = false;
-        m_worker.Run([&] {
+        RunOnWorker([&] {
             ssh_key key = nullptr;
             const QByteArray secret = passphrase.toUtf8();
             readable = ssh_pki_import_privkey_file(QFile::encodeName(IdentityFile).constData(),
@@ -520,7 +550,7 @@ SftpFileSystem::Login SftpFileSystem::TryPassword()
     for (;;) {
         LogCommand(u"Gesendet: Anmeldung mit Passwort als %1"_s.arg(User));
         int result = SSH_AUTH_DENIED;
-        m_worker.Run([this, &result] {
+        RunOnWorker([this, &result] {
             const QByteArray password = Password.toUtf8();
             if (m_authMethods & SSH_AUTH_METHOD_PASSWORD)
                 result = ssh_userauth_password(m_ssh, nullptr, password.constData());
@@ -551,7 +581,7 @@ void SftpFileSystem::StartSftp()
     LogCommand(u"Gesendet: SFTP starten"_s);
     QString failure;
     QString start;
-    m_worker.Run([this, &failure, &start] {
+    RunOnWorker([this, &failure, &start] {
         m_sftp = sftp_new(m_ssh);
         if (!m_sftp || sftp_init(m_sftp) != SSH_OK) {
             failure = Decoded(ssh_get_error(m_ssh));
@@ -574,6 +604,11 @@ void SftpFileSystem::Quit()
 {
     if (!m_ssh)
         return;
+    if (m_worker.Busy()) {
+        m_quitPending = true;
+        m_abortRequested = true;
+        return;
+    }
     Status(u"Verbindung zu %1 wird getrennt."_s.arg(Host));
     Disconnect();
     Status(u"Nicht verbunden."_s);
@@ -763,13 +798,10 @@ QString SftpFileSystem::UnixLine(const SftpEntry &entry, const QDateTime &now)
     QString name = entry.name;
     if (entry.kind == 'l' && !entry.linkTarget.isEmpty())
         name += u" -> "_s + entry.linkTarget;
-    return u"%1%2 %3 %4 %5 %6 %7 %8"_s.arg(QLatin1Char(entry.kind))
-        .arg(PermissionLetters(entry.mode))
-        .arg(1, 4)
-        .arg(entry.owner, -8)
-        .arg(entry.group, -8)
-        .arg(entry.size, 10)
-        .arg(when, name);
+    // One call fills every field, so that a "%" in a name stays as it is.
+    return u"%1%2    1 %3 %4 %5 %6 %7"_s.arg(QString(QLatin1Char(entry.kind)), PermissionLetters(entry.mode),
+                                             entry.owner.leftJustified(8), entry.group.leftJustified(8),
+                                             QString::number(entry.size).rightJustified(10), when, name);
 }
 
 void SftpFileSystem::List(QStringList &target, const QString &specifier, bool details)

@@ -127,6 +127,7 @@ private:
     // The server's answer, for LastReplyLine() and the log.
     void Reply(const QString &reply);
     void RequireSession();
+    void RunOnWorker(const Job &job, const Job &eachSlice = {});
     [[noreturn]] void ConnectionLost(const QString &why);
     void Disconnect();
 
@@ -166,6 +167,7 @@ private:
     bool m_restartRefused = false;
     std::atomic<bool> m_abortRequested = false;
     bool m_transferRunning = false;
+    bool m_quitPending = false;
     TrafficReport m_traffic;
     bool m_trafficWithCommands = false;
     ProgressReport m_progress;

@@ -44,7 +44,7 @@ HostKeyInfo KeyInfo(ssh_session session, const QString &host, int port)
 
 QString HostText(const HostKeyInfo &key)
 {
-    return key.port == 22 ? key.host : u"[%1]:%2"_s.arg(key.host).arg(key.port);
+    return key.port == 22 ? key.host : u"[%1]:%2"_s.arg(key.host, QString::number(key.port));
 }
 
 } // namespace

@@ -81,7 +81,15 @@ bool writeFile(const QString &path, const QByteArray &content)
 
 } // namespace
 
-SshServer::SshServer() = default;
+SshServer::SshServer()
+    : SshServer(Options{})
+{
+}
+
+SshServer::SshServer(const Options &options)
+    : m_options(options)
+{
+}
 
 SshServer::~SshServer()
 {
@@ -204,11 +212,12 @@ bool SshServer::launch(int port, QString *error, bool *portTaken)
         u"ListenAddress 127.0.0.1"_s,
         u"HostKey "_s + path(u"host_ed25519"_s),
         u"PidFile none"_s,
-        u"UsePAM no"_s,
+        m_options.keyboardInteractiveOnly ? u"UsePAM yes"_s : u"UsePAM no"_s,
         u"PermitRootLogin no"_s,
         u"AllowUsers "_s + kUser,
-        u"PasswordAuthentication yes"_s,
-        u"KbdInteractiveAuthentication no"_s,
+        m_options.keyboardInteractiveOnly ? u"PasswordAuthentication no"_s : u"PasswordAuthentication yes"_s,
+        m_options.keyboardInteractiveOnly ? u"KbdInteractiveAuthentication yes"_s
+                                          : u"KbdInteractiveAuthentication no"_s,
         u"PubkeyAuthentication yes"_s,
         u"AuthorizedKeysFile "_s + path(u"authorized_keys"_s),
         u"StrictModes no"_s,

@@ -22,7 +22,14 @@ class ServerProcess;
 //   ... connect to 127.0.0.1:server.port() as server.user()/server.password()
 class SshServer {
 public:
+    struct Options {
+        // Passwords only through keyboard-interactive (PAM), as many
+        // servers ask for them; plain password requests are refused.
+        bool keyboardInteractiveOnly = false;
+    };
+
     SshServer();
+    explicit SshServer(const Options &options);
     ~SshServer();
     SshServer(const SshServer &) = delete;
     SshServer &operator=(const SshServer &) = delete;
@@ -68,6 +75,7 @@ private:
     QString path(const QString &name) const;
     bool handToUser(const QString &path) const;
 
+    Options m_options;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ServerProcess> m_process;
     int m_port = 0;
