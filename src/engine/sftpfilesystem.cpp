@@ -32,7 +32,7 @@ struct SftpFileSystem::Outcome {
 
 namespace {
 
-// How long the caller's thread reads local data between two pumps.
+// How long the caller's thread reads or writes local data between two pumps.
 constexpr int kSliceWorkMs = 5;
 
 QByteArray Encoded(const QString &path)
@@ -185,13 +185,16 @@ public:
         m_changed.notify_all();
         return true;
     }
-    std::deque<QByteArray> TakeAll()
+    // The next chunk if one is there.
+    bool TryPop(QByteArray &chunk)
     {
         std::lock_guard lock(m_mutex);
-        std::deque<QByteArray> taken;
-        taken.swap(m_chunks);
+        if (m_chunks.empty())
+            return false;
+        chunk = std::move(m_chunks.front());
+        m_chunks.pop_front();
         m_changed.notify_all();
-        return taken;
+        return true;
     }
     bool Full()
     {
@@ -957,17 +960,21 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
     qint64 moved = 0;
     const auto running = BeginTransfer(2);
 
-    const auto writeArrived = [&] {
+    // Between two pumps the caller writes for a moment only; the rest
+    // waits in the queue, and everything once the worker is through.
+    const auto writeArrived = [&](bool everything) {
         if (!opened)
             return;
-        // The queue's bound keeps this short: at most kMaxChunks chunks to write.
         if (!prepared) {
             prepared = true;
             if (file && (!file->resize(start) || !file->seek(start)))
                 localError = u"Die Datei %1 kann nicht beschrieben werden: %2"_s.arg(file->fileName(),
                                                                                      file->errorString());
         }
-        for (const QByteArray &chunk : chunks.TakeAll()) {
+        QElapsedTimer writing;
+        writing.start();
+        QByteArray chunk;
+        while ((everything || writing.elapsed() < kSliceWorkMs) && chunks.TryPop(chunk)) {
             if (localError.isEmpty() && target.write(chunk) != chunk.size())
                 localError = u"Die Datei kann nicht geschrieben werden: %1"_s.arg(target.errorString());
             moved += chunk.size();
@@ -996,7 +1003,13 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
     };
 
     LogCommand(u"Gesendet: OPEN %1 (lesen%2)"_s.arg(path, offset > 0 ? u" ab %1"_s.arg(offset) : QString()));
-    const Outcome outcome = Request(QString(), readFile, writeArrived);
+    Outcome outcome;
+    {
+        // What arrived is kept also when the connection breaks: a part file
+        // continues from there.
+        const auto writeRest = qScopeGuard([&writeArrived] { writeArrived(true); });
+        outcome = Request(QString(), readFile, [&writeArrived] { writeArrived(false); });
+    }
     m_announcedSize = announced;
     m_restartRefused = start != offset;
     if (m_restartRefused)

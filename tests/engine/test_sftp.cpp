@@ -26,6 +26,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The window's longest pause while a transfer or listing runs. The
+// sanitizers slow every thread (the test's, the session's and sshd's) to a
+// fraction, which on a shared machine shows as longer scheduling gaps.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kLongestGapMs = 100;
+#else
+constexpr qint64 kLongestGapMs = 50;
+#endif
+
 QByteArray RandomBytes(qsizetype size, quint32 seed)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -520,9 +529,9 @@ private slots:
             // Other programs on a busy machine may hold the processor past
             // the limit now and then; a blocking wait holds it every time.
             qint64 gap = measure(step.work);
-            for (int attempt = 1; attempt < 3 && gap >= 50; ++attempt)
+            for (int attempt = 1; attempt < 3 && gap >= kLongestGapMs; ++attempt)
                 gap = std::min(gap, measure(step.work));
-            QVERIFY2(gap < 50,
+            QVERIFY2(gap < kLongestGapMs,
                      qPrintable(u"%1: longest gap %2 ms"_s.arg(QString::fromLatin1(step.what)).arg(gap)));
         }
         QCOMPARE(lines.size(), 3000);
@@ -553,22 +562,31 @@ private slots:
         QVERIFY(!session->IsConnected());
         session->ConnectAndLogin();
 
-        // The server goes away in the middle of a transfer.
-        QVERIFY(partial.seek(0));
+        // The server goes away in the middle of a transfer: what arrived
+        // stays, and the download continues from there byte-exact.
+        QVERIFY(partial.resize(0) && partial.seek(0));
         bool stopQueued = false;
         session->ReportTo({}, false, [&](qint64 moved) {
             if (moved > 0 && !std::exchange(stopQueued, true))
                 QTimer::singleShot(0, [&] { m_server.stop(); });
         });
-        QStringList log;
-        session->OnLogLine = [&log](const QString &line) { log.append(line); };
-        try {
-            const bool result = session->Retrieve(u"big/big.bin"_s, partial);
-            QFAIL(qPrintable(u"no exception %1 %2"_s.arg(result).arg(log.join(u'\n'))));
-        } catch (const EIdConnClosedGracefully &) {
-        }
+        QVERIFY_THROWS_EXCEPTION(EIdConnClosedGracefully, session->Retrieve(u"big/big.bin"_s, partial));
         QVERIFY(!session->IsConnected());
         QVERIFY2(session->LastReplyLine().startsWith(u"421"_s), qPrintable(session->LastReplyLine()));
+        const qint64 kept = partial.size();
+        partial.close();
+        const QByteArray original = FileBytes(m_server.rootDir() + u"/big/big.bin"_s);
+        QVERIFY(kept > 0 && kept < bigSize);
+        QVERIFY(FileBytes(partial.fileName()) == original.left(kept));
+        QString error;
+        QVERIFY2(m_server.changeHostKey(&error), qPrintable(error));
+        QVERIFY(WriteBytes(m_knownHosts, m_server.knownHostsLine()));
+        session->ReportTo({}, false, {});
+        session->ConnectAndLogin();
+        QVERIFY(partial.open(QIODevice::ReadWrite));
+        QVERIFY(session->RetrieveFrom(u"big/big.bin"_s, partial, kept));
+        partial.close();
+        QVERIFY(FileBytes(partial.fileName()) == original);
     }
 };
 
