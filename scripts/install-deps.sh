@@ -11,6 +11,8 @@ packages=(
   python3 python3-pyftpdlib python3-openssl
   vsftpd
   tinyproxy-bin
+  # SFTP: libssh for the engine; OpenSSH's server, agent and client for its tests
+  libssh-dev openssh-server openssh-client
   # the libraries of the unpacked ProFTPD packages (below)
   libmemcached11 libmemcachedutil2 libpcre2-posix3 libhiredis0.14 libsodium23
   xvfb xauth x11-utils openbox

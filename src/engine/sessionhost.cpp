@@ -20,3 +20,13 @@ bool SessionHost::AcceptServerCertificate(const ServerCertificateInfo &)
 {
     return false;
 }
+
+HostKeyAnswer SessionHost::AskHostKey(const HostKeyInfo &)
+{
+    return HostKeyAnswer::Refuse;
+}
+
+QString SessionHost::IdentityPassphrase(const QString &, bool askUser, const QString &storedPassphrase)
+{
+    return askUser ? QString() : storedPassphrase;
+}

@@ -10,6 +10,18 @@ struct ServerCertificateInfo {
     QString verifyError; // why verification failed, in German
 };
 
+// An SSH server's host key that no known-hosts file names for this host.
+struct HostKeyInfo {
+    QString host;
+    int port = 22;
+    QString keyType;     // "ssh-ed25519", "ecdsa-sha2-nistp256", "ssh-rsa" ...
+    QString fingerprint; // "SHA256:..." as OpenSSH prints it
+};
+
+// Accept: trust the key and remember it; Once: trust it for this session
+// only; Refuse: do not connect.
+enum class HostKeyAnswer { Accept, Once, Refuse };
+
 // Everything the engine needs from whoever runs a session. The main window
 // implements it; sessions that must never ask anything (search, saving from
 // results, the command-line tool) use the defaults, and tests script it.
@@ -29,4 +41,9 @@ public:
     virtual QString SslKeyPassword(bool askUser, const QString &storedPassword);
     // A server certificate failed verification; true accepts it anyway.
     virtual bool AcceptServerCertificate(const ServerCertificateInfo &certificate);
+    // An SSH server showed a host key no known-hosts file names.
+    virtual HostKeyAnswer AskHostKey(const HostKeyInfo &key);
+    // The passphrase of an SSH private key file, asked for when askUser is
+    // set, else the stored one. Empty when the user cancels.
+    virtual QString IdentityPassphrase(const QString &keyFile, bool askUser, const QString &storedPassphrase);
 };

@@ -30,6 +30,12 @@ public:
     QList<bool> keyPasswordRequests;
     QString keyPasswordAnswer;
     QList<bool> transferActive;
+    // AskHostKey: the keys asked about and the answer.
+    QList<HostKeyInfo> hostKeyQuestions;
+    HostKeyAnswer hostKeyAnswer = HostKeyAnswer::Refuse;
+    // IdentityPassphrase: the key files asked about and the user's answer.
+    QStringList passphraseRequests;
+    QString passphraseAnswer;
     // Runs inside AskCredentials, before the answer is given.
     std::function<void()> onPrompt;
 
@@ -68,5 +74,19 @@ public:
     {
         certificateQuestions.append(certificate);
         return acceptCertificate;
+    }
+
+    HostKeyAnswer AskHostKey(const HostKeyInfo &key) override
+    {
+        hostKeyQuestions.append(key);
+        return hostKeyAnswer;
+    }
+
+    QString IdentityPassphrase(const QString &keyFile, bool askUser, const QString &storedPassphrase) override
+    {
+        if (!askUser)
+            return storedPassphrase;
+        passphraseRequests.append(keyFile);
+        return passphraseAnswer;
     }
 };
