@@ -1,8 +1,9 @@
 // Draws the pictures of the README on a real X display (Xvfb): the main
 // window connected to the demo server, the connection manager, the remote
 // folder tree, the thumbnail window, the prompt before saving a picture over
-// an existing one, the search options and results, and the connection list
-// update asking about an entry. scripts/screenshots.sh prepares the home, the
+// an existing one, the search options and results, the connection list
+// update asking about an entry, the properties of an SFTP connection and the
+// question about a server certificate that changed. scripts/screenshots.sh prepares the home, the
 // demo server, a web server with a sample list and the display, then runs this
 // program.
 //
@@ -21,10 +22,13 @@
 #include "remotepane.h"
 #include "search.h"
 #include "sessioncontrol.h"
+#include "sessionhost.h"
 #include "slideshow.h"
+#include "tcertfkdlg1.h"
 #include "teeinfdlg.h"
 #include "tftpqvx.h"
 #include "tinifile.h"
+#include "tpagesdlg.h"
 #include "tpmultiimage.h"
 #include "transfers.h"
 #include "tsuchergdlg.h"
@@ -92,6 +96,53 @@ void SaveSampleConnections()
         profile.FTP_User = u"anonymous"_s;
         store.SaveConnection(group, QString(), QString::fromUtf16(sample.name), profile);
     }
+}
+
+// The properties of an SFTP connection, saved only now so that the other
+// pictures do not show it: no passive mode, no TLS and proxy pages, a key
+// file instead.
+bool ShowSftpProperties(QWidget &window, const QString &fileName)
+{
+    ConnectionProfile sftp;
+    sftp.Protokoll = FileProtocol::Sftp;
+    sftp.FTP_Server = u"webspace.beispiel.de"_s;
+    sftp.FTP_Port = u"22"_s;
+    sftp.FTP_User = u"anna"_s;
+    sftp.FTPOrdner = u"/var/www"_s;
+    sftp.SSH_KeyFile = QDir::home().filePath(u".ssh/id_ed25519"_s);
+    sftp.SSH_KeyPassask = true;
+    ConnectionTreeStore(DataFolders().TreeFolder())
+        .SaveConnection(u"Arbeit"_s, QString(), u"Webspace"_s, sftp);
+    TPagesDlg dialog(&window);
+    dialog.SetTreeFolder(DataFolders().TreeFolder());
+    dialog.SetConnection(u"Webspace"_s, u"Arbeit/"_s);
+    dialog.show();
+    const bool saved = QTest::qWaitForWindowExposed(&dialog) && SaveScreen(dialog, fileName);
+    dialog.reject();
+    return saved;
+}
+
+// A server that was accepted with one self-signed certificate shows another.
+bool ShowChangedCertificate(QWidget &window, const QString &fileName)
+{
+    ServerCertificateInfo certificate;
+    certificate.issuer = u"/C=DE/O=Beispiel GmbH/CN=ftp.beispiel.de"_s;
+    certificate.subject = certificate.issuer;
+    certificate.verifyError = u"Das Zertifikat ist selbst signiert."_s;
+    certificate.fingerprint = u"3F:A2:91:0C:5E:77:B4:18:D2:6A:E0:4C:9B:31:F5:82:"
+                              u"07:C9:6D:AE:12:58:F3:40:BB:1D:86:E5:2A:7C:94:D1"_s;
+    certificate.notBefore = QDateTime(QDate(2026, 11, 2), QTime(9, 14, 5), Qt::UTC);
+    certificate.notAfter = QDateTime(QDate(2027, 11, 2), QTime(9, 14, 5), Qt::UTC);
+    certificate.rememberedFingerprint = u"A1:5B:E2:40:9C:13:7F:D8:62:0E:B7:4A:C5:91:2D:F6:"
+                                        u"88:3C:D0:1E:7B:A9:54:E3:06:CF:42:9D:B1:65:28:7A"_s;
+    TCertfkDlg1 question(&window);
+    bool saved = false;
+    ModalAnswer<TCertfkDlg1> answer([&](TCertfkDlg1 &shown) {
+        saved = QTest::qWaitForWindowExposed(&shown) && SaveScreen(shown, fileName);
+        shown.CancelBtn->click();
+    });
+    question.Ask(certificate);
+    return saved;
 }
 
 bool PickInManager(TVerblist &manager, const QString &connection, const QString &fileName)
@@ -242,6 +293,8 @@ int main(int argc, char **argv)
     done = done && ShowThumbnails(window, folder.filePath(u"thumbnails.png"_s));
     done = done && ShowSavePrompt(window, folder.filePath(u"save-prompt.png"_s));
     done = done && ShowSearch(window, folder);
+    done = done && ShowSftpProperties(window, folder.filePath(u"sftp-properties.png"_s));
+    done = done && ShowChangedCertificate(window, folder.filePath(u"certificate-changed.png"_s));
     window.Session()->Disconnect();
     done = done &&
            ShowListUpdate(window, QString::fromLocal8Bit(argv[2]), folder.filePath(u"update-window.png"_s));

@@ -12,10 +12,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using ProfileField = std::variant<bool ConnectionProfile::*, int ConnectionProfile::*,
-                                  QString ConnectionProfile::*, QDateTime ConnectionProfile::*>;
+using ProfileField =
+    std::variant<bool ConnectionProfile::*, int ConnectionProfile::*, QString ConnectionProfile::*,
+                 QDateTime ConnectionProfile::*, FileProtocol ConnectionProfile::*>;
 
-enum class KeyGroup { Connection, TimeCorrection, Ssl };
+enum class KeyGroup { Connection, TimeCorrection, Ssl, Ssh };
 enum class Storage { Plain, Scrambled };
 
 struct ProfileKey {
@@ -30,6 +31,7 @@ using P = ConnectionProfile;
 // The keys in the order they are written.
 const ProfileKey kProfileKeys[] = {
     {u"anonymous", &P::anonymous},
+    {u"Protokoll", &P::Protokoll},
     {u"FTP_Server", &P::FTP_Server},
     {u"FTP_Port", &P::FTP_Port},
     {u"FTP_User", &P::FTP_User},
@@ -69,7 +71,12 @@ const ProfileKey kProfileKeys[] = {
     {u"SSLPeer", &P::SSLPeer, KeyGroup::Ssl},
     {u"SSLPeerCert", &P::SSLPeerCert, KeyGroup::Ssl},
     {u"SSLClientOnce", &P::SSLClientOnce, KeyGroup::Ssl},
+    {u"SSH_KeyFile", &P::SSH_KeyFile, KeyGroup::Ssh},
+    {u"SSH_KeyPass", &P::SSH_KeyPass, KeyGroup::Ssh, Storage::Scrambled},
+    {u"SSH_KeyPassask", &P::SSH_KeyPassask, KeyGroup::Ssh},
 };
+
+constexpr QStringView kSftpText = u"SFTP";
 
 template <class... Ts> struct Overloaded : Ts... {
     using Ts::operator()...;
@@ -97,6 +104,11 @@ void ReadKey(const TIniFile &ini, const QString &section, const ProfileKey &key,
                    [&](QDateTime P::*field) {
                        profile.*field = ini.ReadDateTime(section, name, profile.*field, Qt::UTC);
                    },
+                   [&](FileProtocol P::*field) {
+                       const QString text = ini.ReadString(section, name, QString()).trimmed();
+                       profile.*field = text.compare(kSftpText, Qt::CaseInsensitive) == 0 ? FileProtocol::Sftp
+                                                                                          : FileProtocol::Ftp;
+                   },
                    [&](QString P::*field) {
                        const QString text = ini.ReadString(section, name, profile.*field);
                        profile.*field = key.storage == Storage::Scrambled
@@ -110,20 +122,26 @@ void ReadKey(const TIniFile &ini, const QString &section, const ProfileKey &key,
 void WriteKey(TIniFile &ini, const QString &section, const ProfileKey &key, const ConnectionProfile &profile)
 {
     const QString name = key.name.toString();
-    std::visit(Overloaded{
-                   [&](bool P::*field) { ini.WriteBool(section, name, profile.*field); },
-                   [&](int P::*field) { ini.WriteInteger(section, name, profile.*field); },
-                   [&](QDateTime P::*field) { ini.WriteDateTime(section, name, profile.*field); },
-                   [&](QString P::*field) {
-                       // Passwords were checked before anything was written.
-                       const QString &text = profile.*field;
-                       ini.WriteString(section, name,
-                                       key.storage == Storage::Scrambled
-                                           ? ScramblePassword(text).value_or(QString())
-                                           : text);
-                   },
-               },
-               key.field);
+    std::visit(
+        Overloaded{
+            [&](bool P::*field) { ini.WriteBool(section, name, profile.*field); },
+            [&](int P::*field) { ini.WriteInteger(section, name, profile.*field); },
+            [&](QDateTime P::*field) { ini.WriteDateTime(section, name, profile.*field); },
+            // FTP, which a missing key means, leaves no key: FTP sections
+            // stay as they always were.
+            [&](FileProtocol P::*field) {
+                ini.WriteString(section, name,
+                                profile.*field == FileProtocol::Sftp ? kSftpText.toString() : QString());
+            },
+            [&](QString P::*field) {
+                // Passwords were checked before anything was written.
+                const QString &text = profile.*field;
+                ini.WriteString(section, name,
+                                key.storage == Storage::Scrambled ? ScramblePassword(text).value_or(QString())
+                                                                  : text);
+            },
+        },
+        key.field);
 }
 
 int NumberOr(const QString &text, int fallback)
@@ -152,9 +170,10 @@ std::optional<ConnectionProfile> ConnectionProfile::Read(const TIniFile &ini, co
 
 bool ConnectionProfile::PasswordsFitStorage() const
 {
+    const ConnectionProfile stored = WithoutUnusedKeys();
     for (const ProfileKey &key : kProfileKeys) {
         if (key.storage == Storage::Scrambled &&
-            !PasswordFitsStorage(this->*std::get<QString P::*>(key.field)))
+            !PasswordFitsStorage(stored.*std::get<QString P::*>(key.field)))
             return false;
     }
     return true;
@@ -170,15 +189,31 @@ bool ConnectionProfile::Write(TIniFile &ini, const QString &section, ProfileKeys
 {
     if (!PasswordsFitStorage())
         return false;
+    const ConnectionProfile stored = WithoutUnusedKeys();
     for (const ProfileKey &key : kProfileKeys) {
-        if (IsWritten(key, keys))
-            WriteKey(ini, section, key, *this);
+        if (!IsWritten(key, keys))
+            continue;
+        if (key.group == KeyGroup::Ssh && !IsSftp())
+            ini.DeleteKey(section, key.name.toString());
+        else
+            WriteKey(ini, section, key, stored);
     }
     // Moves the passwords just written into the keyring when it keeps them.
-    PasswordStore::StorePasswords(*this, ini, section, groupPath, keys);
+    PasswordStore::StorePasswords(stored, ini, section, groupPath, keys);
     for (int line = 0; line < kMaxCommentLines; ++line)
         ini.WriteString(section, CommentKey(line), Comments.value(line));
     return true;
+}
+
+ConnectionProfile ConnectionProfile::WithoutUnusedKeys() const
+{
+    ConnectionProfile stored = *this;
+    if (!IsSftp()) {
+        stored.SSH_KeyFile.clear();
+        stored.SSH_KeyPass.clear();
+        stored.SSH_KeyPassask = false;
+    }
+    return stored;
 }
 
 MainWindowValues ConnectionProfile::ApplyTo(TIdFTP &session, ProfileReading reading) const

@@ -35,6 +35,18 @@ struct MainWindowValues {
     int Timeout = 5000; // wait slice of the network waits, in milliseconds
 };
 
+// The protocol a saved connection speaks. The key "Protokoll" holds "FTP" or
+// "SFTP"; a section without it is FTP, as every section was before SFTP.
+enum class FileProtocol { Ftp, Sftp };
+
+// What an SFTP login offers besides the password: a private key file and its
+// passphrase, stored or asked for when the key is opened.
+struct SshKeySettings {
+    QString KeyFile;
+    QString KeyPass;
+    bool KeyPassask = false;
+};
+
 inline constexpr int kMaxCommentLines = 101;
 // What an anonymous login sends: anonymous FTP asks for an e-mail address as
 // password. New connections from the published list use the same address.
@@ -62,6 +74,7 @@ inline QDateTime ManualTimeDifference(QDate date, QTime time)
 // (see PasswordStore); groupPath ("Linux/") names the keyring entries.
 struct ConnectionProfile {
     bool anonymous = false;
+    FileProtocol Protokoll = FileProtocol::Ftp;
     QString FTP_Server;
     QString FTP_Port = QStringLiteral("21"); // as typed; see PortNumber()
     QString FTP_User;
@@ -101,6 +114,10 @@ struct ConnectionProfile {
     bool SSLPeer = false;
     bool SSLPeerCert = false;
     bool SSLClientOnce = false;
+    // SFTP only: an FTP profile stores none of them.
+    QString SSH_KeyFile;
+    QString SSH_KeyPass;
+    bool SSH_KeyPassask = false;
     QStringList Comments; // at most kMaxCommentLines are stored
 
     // Nothing when the section does not exist.
@@ -113,6 +130,11 @@ struct ConnectionProfile {
     bool PasswordsFitStorage() const;
     // No port text (FTP, proxy, SOCKS) is beyond the range of ports.
     bool PortsInRange() const;
+
+    bool IsSftp() const { return Protokoll == FileProtocol::Sftp; }
+    // The profile as it is stored: an FTP profile without the SSH settings.
+    ConnectionProfile WithoutUnusedKeys() const;
+    SshKeySettings SshKey() const { return {SSH_KeyFile, SSH_KeyPass, SSH_KeyPassask}; }
 
     // Sets the session's settings; isSearch is on for the search reading
     // only. The readings without SSL switch the session's SSL off.

@@ -17,7 +17,7 @@ const QString kEntryKey = u"KeyringEntry"_s;
 struct PasswordKey {
     QString name;
     QString ConnectionProfile::*field;
-    bool sslKey; // written only with every key (not for entries of the published list)
+    bool ownKey; // written only with every key (not for entries of the published list)
 };
 
 const PasswordKey kPasswordKeys[] = {
@@ -25,11 +25,12 @@ const PasswordKey kPasswordKeys[] = {
     {u"FW_Pass"_s, &ConnectionProfile::FW_Pass, false},
     {u"Socket_Pass"_s, &ConnectionProfile::Socket_Pass, false},
     {u"SSLPassword"_s, &ConnectionProfile::SSLPassword, true},
+    {u"SSH_KeyPass"_s, &ConnectionProfile::SSH_KeyPass, true},
 };
 
 bool IsWritten(const PasswordKey &key, ProfileKeys keys)
 {
-    return keys == ProfileKeys::All || !key.sslKey;
+    return keys == ProfileKeys::All || !key.ownKey;
 }
 
 QString EntryKey(const QString &entryName, const PasswordKey &key)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 // What a server certificate looks like to the user when it could not be
@@ -8,6 +9,12 @@ struct ServerCertificateInfo {
     QString issuer;
     QString subject;
     QString verifyError; // why verification failed, in German
+    QString fingerprint; // SHA-256 of the certificate, "AB:CD:..."
+    QDateTime notBefore; // validity, in UTC
+    QDateTime notAfter;
+    // The fingerprint of another certificate the user accepted for this
+    // server before; empty when none was. Set, the certificate has changed.
+    QString rememberedFingerprint;
 };
 
 // An SSH server's host key that no known-hosts file names for this host.
@@ -39,7 +46,8 @@ public:
     virtual void SetTransferActive(bool active);
     // The private key's password, asked for when askUser is set, else the stored one.
     virtual QString SslKeyPassword(bool askUser, const QString &storedPassword);
-    // A server certificate failed verification; true accepts it anyway.
+    // A server certificate failed verification; true accepts it anyway, and
+    // the TLS layer remembers it for the server when it keeps a list.
     virtual bool AcceptServerCertificate(const ServerCertificateInfo &certificate);
     // An SSH server showed a host key no known-hosts file names.
     virtual HostKeyAnswer AskHostKey(const HostKeyInfo &key);

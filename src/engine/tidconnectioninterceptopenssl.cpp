@@ -1,6 +1,7 @@
 #include "tidconnectioninterceptopenssl.h"
 
 #include "idexceptions.h"
+#include "knowncertificates.h"
 #include "sessionhost.h"
 #include "socketapi.h"
 #include "tidftp.h"
@@ -90,6 +91,26 @@ QByteArray CertificateDigest(const X509 *certificate)
     return QByteArray(reinterpret_cast<const char *>(digest), int(length));
 }
 
+QDateTime UtcDateTime(const ASN1_TIME *time)
+{
+    tm parts = {};
+    if (!time || ASN1_TIME_to_tm(time, &parts) != 1)
+        return QDateTime();
+    return QDateTime(QDate(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday),
+                     QTime(parts.tm_hour, parts.tm_min, parts.tm_sec), Qt::UTC);
+}
+
+ServerCertificateInfo DescribeCertificate(const X509 *certificate)
+{
+    ServerCertificateInfo info;
+    info.issuer = OneLineName(X509_get_issuer_name(certificate));
+    info.subject = OneLineName(X509_get_subject_name(certificate));
+    info.fingerprint = KnownCertificates::FingerprintText(CertificateDigest(certificate));
+    info.notBefore = UtcDateTime(X509_get0_notBefore(certificate));
+    info.notAfter = UtcDateTime(X509_get0_notAfter(certificate));
+    return info;
+}
+
 } // namespace
 
 // One TLS connection. The context is shared by a control connection and its
@@ -128,6 +149,7 @@ void TIdConnectionInterceptOpenSSL::ConfigureFrom(const TIdFTP &session)
     SSLPassword = session.SSLPassword;
     SSLPasswordask = session.SSLPasswordask;
     ExpectedHostName = session.Gateway_Use ? session.Gateway_Host : session.Host;
+    ExpectedPort = session.Gateway_Use ? session.Gateway_Port : session.Port;
     Host = session.sessionHost();
 }
 
@@ -143,6 +165,7 @@ std::unique_ptr<TIdConnectionInterceptOpenSSL> TIdConnectionInterceptOpenSSL::Cr
     layer->SSLMethod = SSLMethod;
     layer->SSLDepth = SSLDepth;
     layer->ExpectedHostName = ExpectedHostName;
+    layer->ExpectedPort = ExpectedPort;
     layer->Host = Host;
     layer->m_state->context = m_state->context;
     layer->m_state->dataChannel = true;
@@ -290,18 +313,37 @@ void TIdConnectionInterceptOpenSSL::CheckServerCertificate()
         ReportStatus(u"Der Server hat kein Zertifikat vorgelegt."_s);
         throw EIdOSSLError(kHandshakeFailed);
     }
-    ServerCertificateInfo info;
-    info.issuer = OneLineName(X509_get_issuer_name(certificate));
-    info.subject = OneLineName(X509_get_subject_name(certificate));
+    ServerCertificateInfo info = DescribeCertificate(certificate);
     ReportStatus(info.issuer);
     ReportStatus(info.subject);
     const long verifyResult = SSL_get_verify_result(ssl);
     if (verifyResult != X509_V_OK) {
         info.verifyError = VerifyFailureReason(verifyResult, ExpectedHostName);
-        if (!Host || !Host->AcceptServerCertificate(info))
+        if (!AcceptUnverified(info))
             throw EIdOSSLError(kRefusedByUser);
     }
     m_state->acceptedCertificate = CertificateDigest(certificate);
+}
+
+bool TIdConnectionInterceptOpenSSL::AcceptUnverified(ServerCertificateInfo &info)
+{
+    const bool keepsList =
+        !KnownCertificatesFile.isEmpty() && !ExpectedHostName.isEmpty() && ExpectedPort > 0;
+    if (!keepsList)
+        return Host && Host->AcceptServerCertificate(info);
+    const KnownCertificates known(KnownCertificatesFile);
+    const std::optional<QString> remembered = known.Fingerprint(ExpectedHostName, ExpectedPort);
+    if (remembered && remembered->compare(info.fingerprint, Qt::CaseInsensitive) == 0) {
+        ReportStatus(u"Zertifikat früher akzeptiert, SHA256-Fingerabdruck %1"_s.arg(info.fingerprint));
+        return true;
+    }
+    info.rememberedFingerprint = remembered.value_or(QString());
+    if (!Host || !Host->AcceptServerCertificate(info))
+        return false;
+    if (!known.Remember(ExpectedHostName, ExpectedPort, info.fingerprint))
+        ReportStatus(u"Das akzeptierte Zertifikat konnte nicht in %1 gespeichert werden."_s.arg(
+            KnownCertificatesFile));
+    return true;
 }
 
 // A data connection that could not resume the session must at least show

@@ -8,6 +8,7 @@
 #include <memory>
 
 class SessionHost;
+struct ServerCertificateInfo;
 class TIdFTP;
 
 // TLS over the socket, with OpenSSL. Negotiates TLS 1.2 or newer whatever the
@@ -33,6 +34,13 @@ public:
     bool SSLPasswordask = false;
     // The name the certificate must carry (the server's host name).
     QString ExpectedHostName;
+    // The port the TLS connection goes to; with the host it names the server
+    // a certificate is remembered for.
+    int ExpectedPort = 0;
+    // Certificates the user accepted before (see KnownCertificates): an
+    // unverified certificate remembered for the server is taken without a
+    // question, and an accepted one is remembered. Empty keeps no list.
+    QString KnownCertificatesFile;
     // Explicit TLS: the control connection starts in clear, and Connect only
     // notes the socket; StartTls runs the handshake once the server agreed
     // to AUTH TLS. The session sets it from its SSLExplicit.
@@ -72,6 +80,9 @@ private:
     void CreateContext();
     void Handshake();
     void CheckServerCertificate();
+    // Whether the user takes a certificate that failed verification: as
+    // remembered, or by answering the question.
+    bool AcceptUnverified(ServerCertificateInfo &info);
     void CheckDataChannelCertificate();
     void WaitForSocket(short events);
 

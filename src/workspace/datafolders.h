@@ -16,6 +16,8 @@ public:
     const QString &LinksFolder() const { return m_links; }
     const QString &ImagesFolder() const { return m_images; }
     const QString &SettingsFile() const { return m_settingsFile; }
+    // Server certificates the user accepted (see KnownCertificates).
+    QString KnownCertificatesFile() const { return m_root + QStringLiteral("known_certificates"); }
 
     // A file name in the tmp folder made of eight random lower-case letters
     // and ".txt"; redrawn while the name is taken, at most 1000 more times.

@@ -279,6 +279,7 @@ void SessionControl::AttachInterceptor()
     if (ftp.UseSSL) {
         auto layer = std::make_unique<TIdConnectionInterceptOpenSSL>();
         layer->ConfigureFrom(ftp);
+        layer->KnownCertificatesFile = m_parts.folders->KnownCertificatesFile();
         layer->OnStatusInfo = [this](const QString &text) { LogAndPump(text); };
         ftp.SetIntercept(layer.get());
         m_sslLayer = std::move(layer);

@@ -1,5 +1,6 @@
 #include "tcertfkdlg1.h"
 
+#include "datetext.h"
 #include "sessionhost.h"
 
 #include <QHBoxLayout>
@@ -9,6 +10,33 @@
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kDashes = u"--------------------------"_s;
+
+void ShowRedAndBold(QLabel &label)
+{
+    label.setWordWrap(true);
+    QFont bold = label.font();
+    bold.setBold(true);
+    label.setFont(bold);
+    QPalette red = label.palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    label.setPalette(red);
+}
+
+// A SHA-256 fingerprint is 95 characters; rows of 16 bytes fit the field.
+QStringList FingerprintLines(const QString &name, const QString &fingerprint)
+{
+    constexpr int kRowLength = 16 * 3;
+    QStringList lines;
+    for (qsizetype start = 0; start < fingerprint.size(); start += kRowLength)
+        lines.append((start == 0 ? name : QString()) + u'\t' + fingerprint.mid(start, kRowLength - 1));
+    return lines;
+}
+
+} // namespace
 
 TCertfkDlg1::TCertfkDlg1(QWidget *parent)
     : QDialog(parent)
@@ -20,13 +48,12 @@ TCertfkDlg1::TCertfkDlg1(QWidget *parent)
     Label1 = new QLabel(u"Das Zertifikat des Servers scheint nicht vertrauenswürdig zu sein. "
                         u"Möchten Sie es dennoch akzeptieren?"_s);
     Label1->setObjectName(u"Label1"_s);
-    Label1->setWordWrap(true);
-    QFont bold = Label1->font();
-    bold.setBold(true);
-    Label1->setFont(bold);
-    QPalette red = Label1->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
-    Label1->setPalette(red);
+    ShowRedAndBold(*Label1);
+
+    ChangedLabel = new QLabel;
+    ChangedLabel->setObjectName(u"ChangedLabel"_s);
+    ChangedLabel->setTextFormat(Qt::PlainText);
+    ShowRedAndBold(*ChangedLabel);
 
     Memo1 = new QPlainTextEdit;
     Memo1->setObjectName(u"Memo1"_s);
@@ -52,11 +79,12 @@ TCertfkDlg1::TCertfkDlg1(QWidget *parent)
     buttons->addWidget(OKBtn);
     buttons->addWidget(CancelBtn);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(ChangedLabel);
     layout->addWidget(Label1);
     layout->addWidget(Memo1, 1);
     layout->addWidget(ReasonLabel);
     layout->addLayout(buttons);
-    resize(460, 320);
+    resize(500, 380);
 }
 
 bool TCertfkDlg1::Ask(const ServerCertificateInfo &certificate)
@@ -64,6 +92,8 @@ bool TCertfkDlg1::Ask(const ServerCertificateInfo &certificate)
     Memo1->setPlainText(CertificateText(certificate));
     ReasonLabel->setText(certificate.verifyError);
     ReasonLabel->setVisible(!certificate.verifyError.isEmpty());
+    ChangedLabel->setText(ChangedWarning(certificate));
+    ChangedLabel->setVisible(!certificate.rememberedFingerprint.isEmpty());
     return exec() == QDialog::Accepted;
 }
 
@@ -82,7 +112,24 @@ QStringList TCertfkDlg1::FieldLines(const QString &oneLineName)
 QString TCertfkDlg1::CertificateText(const ServerCertificateInfo &certificate)
 {
     QStringList lines = FieldLines(certificate.issuer);
-    lines.append(u"--------------------------"_s);
+    lines.append(kDashes);
     lines.append(FieldLines(certificate.subject));
+    if (certificate.fingerprint.isEmpty())
+        return lines.join(u'\n');
+    lines.append(kDashes);
+    lines.append(FingerprintLines(u"SHA256:"_s, certificate.fingerprint));
+    lines.append(u"Gültig ab:\t"_s + FormatDateText(certificate.notBefore));
+    lines.append(u"Gültig bis:\t"_s + FormatDateText(certificate.notAfter));
+    if (!certificate.rememberedFingerprint.isEmpty())
+        lines.append(FingerprintLines(u"Bisher:"_s, certificate.rememberedFingerprint));
     return lines.join(u'\n');
+}
+
+QString TCertfkDlg1::ChangedWarning(const ServerCertificateInfo &certificate)
+{
+    if (certificate.rememberedFingerprint.isEmpty())
+        return QString();
+    return u"Achtung: Das Zertifikat des Servers hat sich geändert! Akzeptiert hatten Sie ein anderes "
+           u"(„Bisher“). Das kann eine Erneuerung sein, aber auch bedeuten, dass sich ein anderer "
+           u"Rechner als dieser Server ausgibt."_s;
 }

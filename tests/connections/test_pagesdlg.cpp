@@ -134,6 +134,10 @@ private slots:
                                  "Edit10",
                                  "CheckBox5",
                                  "SpinEdit2",
+                                 "SshKeyFileEdit",
+                                 "SshKeyFileButton",
+                                 "SshKeyPassEdit",
+                                 "SshKeyPassaskBox",
                                  "CheckBox14",
                                  "ExplicitSslCheckBox",
                                  "txtRootCertificateFile",
@@ -407,6 +411,76 @@ private slots:
         QCOMPARE(click("CheckBox14"), u"21"_s);
     }
 
+    // SFTP suggests its own port in place of FTP's, and FTP's again when
+    // switched back; a port chosen on purpose stays.
+    void protocolChoiceSuggestsThePort_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("sftpPort");
+        QTest::newRow("FTP's port") << u"21"_s << u"22"_s;
+        QTest::newRow("a port of its own") << u"2222"_s << u"2222"_s;
+        QTest::newRow("implicit TLS") << u"990"_s << u"990"_s;
+    }
+
+    void protocolChoiceSuggestsThePort()
+    {
+        QFETCH(QString, port);
+        QFETCH(QString, sftpPort);
+        Open(QString(), QString());
+        VerifyProtocolControls(false);
+        Edit("PortTxt")->setText(port);
+        ChooseProtocol(u"SFTP"_s);
+        QCOMPARE(Edit("PortTxt")->text(), sftpPort);
+        VerifyProtocolControls(true);
+        ChooseProtocol(u"FTP"_s);
+        QCOMPARE(Edit("PortTxt")->text(), port);
+        VerifyProtocolControls(false);
+    }
+
+    // An old profile reads as FTP; chosen SFTP and its key are stored and
+    // shown again; back to FTP the section is exactly what it was.
+    void sftpSettingsAreKept()
+    {
+        const QByteArray original = Lines(kFullProfile) + Lines(kMailSection);
+        Write(u"G/inhalt.ini"_s, original);
+        Open(u"Web"_s, u"G/"_s);
+        QCOMPARE(Combo("ProtocolBox")->currentText(), u"FTP"_s);
+        VerifyProtocolControls(false);
+
+        ChooseProtocol(u"SFTP"_s);
+        QCOMPARE(Edit("PortTxt")->text(), u"2121"_s);
+        Edit("SshKeyFileEdit")->setText(u"/home/ich/.ssh/id_ed25519"_s);
+        Edit("SshKeyPassEdit")->setText(u"Schlüssel"_s);
+        QVERIFY(Edit("SshKeyPassEdit")->echoMode() == QLineEdit::Password);
+        Check("SshKeyPassaskBox")->click();
+        Button("OKBtn")->click();
+        QVERIFY(m_dialog->isHidden());
+        {
+            const TIniFile ini(m_root + u"/G/inhalt.ini"_s);
+            QCOMPARE(ini.ReadString(u"Web"_s, u"Protokoll"_s, QString()), u"SFTP"_s);
+            QCOMPARE(ini.ReadString(u"Web"_s, u"SSH_KeyFile"_s, QString()), u"/home/ich/.ssh/id_ed25519"_s);
+            const QString scrambled = ini.ReadString(u"Web"_s, u"SSH_KeyPass"_s, QString());
+            QVERIFY(scrambled != u"Schlüssel"_s);
+            QCOMPARE(UnscramblePassword(scrambled), u"Schlüssel"_s);
+            QCOMPARE(ini.ReadString(u"Web"_s, u"SSH_KeyPassask"_s, QString()), u"-1"_s);
+            QVERIFY(!ini.ValueExists(u"Mail"_s, u"Protokoll"_s));
+        }
+
+        Open(u"Web"_s, u"G/"_s);
+        QCOMPARE(Combo("ProtocolBox")->currentText(), u"SFTP"_s);
+        VerifyProtocolControls(true);
+        QCOMPARE(Edit("PortTxt")->text(), u"2121"_s);
+        QCOMPARE(Edit("SshKeyFileEdit")->text(), u"/home/ich/.ssh/id_ed25519"_s);
+        QCOMPARE(Edit("SshKeyPassEdit")->text(), u"Schlüssel"_s);
+        QVERIFY(Check("SshKeyPassaskBox")->isChecked());
+        // The FTP settings stayed behind the hidden controls.
+        QVERIFY(Check("CheckBox14")->isChecked() && Check("CheckBox3")->isChecked());
+
+        ChooseProtocol(u"FTP"_s);
+        Button("OKBtn")->click();
+        QCOMPARE(Read(u"G/inhalt.ini"_s), original);
+    }
+
     void timeDifferenceSignFlipsThroughZero()
     {
         Open(QString(), QString());
@@ -606,6 +680,37 @@ private:
         QVERIFY(!TIniFile(m_root + u"/inhalt.ini"_s).SectionExists(u"Web"_s));
         const auto *pages = m_dialog->findChild<QTabWidget *>();
         QVERIFY(pages->currentWidget()->isAncestorOf(Edit(field.toLatin1().constData())));
+    }
+
+    // As a user picks it: activating an entry of the list.
+    void ChooseProtocol(const QString &protocol)
+    {
+        QComboBox *box = Combo("ProtocolBox");
+        const int index = box->findText(protocol);
+        QVERIFY(index >= 0);
+        QTest::keyClick(box, index > box->currentIndex() ? Qt::Key_Down : Qt::Key_Up);
+        QCOMPARE(box->currentText(), protocol);
+    }
+
+    // Passive mode, MLSD, the proxy page and TLS are FTP's; the key is SFTP's.
+    void VerifyProtocolControls(bool sftp) const
+    {
+        const auto *pages = m_dialog->findChild<QTabWidget *>();
+        const auto tabShown = [pages](const QString &caption) {
+            for (int index = 0; index < pages->count(); ++index) {
+                if (pages->tabText(index) == caption)
+                    return pages->isTabVisible(index);
+            }
+            qFatal("no page %s", qPrintable(caption));
+            return false;
+        };
+        QCOMPARE(tabShown(u"SSL"_s), !sftp);
+        QCOMPARE(tabShown(u"Proxy / FireWall"_s), !sftp);
+        QVERIFY(tabShown(u"Socket "_s) && tabShown(u"Kommentar"_s));
+        QCOMPARE(Check("CheckBox3")->isVisibleTo(m_dialog.get()), !sftp);
+        QCOMPARE(Check("CheckBox7")->isVisibleTo(m_dialog.get()), !sftp);
+        QCOMPARE(Control<QWidget>("SshKeyGroup")->isVisibleTo(m_dialog.get()), sftp);
+        QVERIFY(Edit("HostTxt")->isVisibleTo(m_dialog.get()) && Edit("PassTxt")->isVisibleTo(m_dialog.get()));
     }
 
     QByteArray Read(const QString &relativePath) const

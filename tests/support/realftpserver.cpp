@@ -239,6 +239,14 @@ void RealFtpServer::stop()
     m_port = 0;
 }
 
+bool RealFtpServer::restart(QString *error)
+{
+    m_restartPort = m_port;
+    const bool started = m_restartPort > 0 && start(error);
+    m_restartPort = 0;
+    return started;
+}
+
 bool RealFtpServer::isRunning() const
 {
     return m_process && m_process->isRunning();
@@ -278,7 +286,7 @@ std::optional<QStringList> RealFtpServer::pyftpdlibArguments(QString *error) con
     QStringList arguments{u"-I"_s, pyftpdScript(),  u"--root"_s, rootDir(),         u"--user"_s,
                           user(),  u"--password"_s, password(),  u"--transcript"_s, transcriptFile()};
     if (m_options.implicitTls || m_options.explicitTls) {
-        const auto certificate = SelfSignedCertificate::get(error);
+        const auto certificate = tlsCertificate(error);
         if (!certificate)
             return std::nullopt;
         arguments << (m_options.implicitTls ? u"--implicit-tls"_s : u"--explicit-tls"_s) << u"--certificate"_s
@@ -352,7 +360,7 @@ bool RealFtpServer::startOnFreePort(const std::function<bool(int, QString *, boo
 {
     for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
         bool portTaken = false;
-        if (launch(FreeLocalPort(), error, &portTaken))
+        if (launch(m_restartPort > 0 ? m_restartPort : FreeLocalPort(), error, &portTaken))
             return true;
         if (!portTaken)
             return false;
@@ -433,7 +441,7 @@ QString RealFtpServer::writeVsftpdConfig(int listenPort) const
     if (m_options.refuseEpsv)
         lines << u"cmds_denied=EPSV"_s;
     if (m_options.implicitTls || m_options.explicitTls) {
-        const auto certificate = SelfSignedCertificate::get(nullptr);
+        const auto certificate = tlsCertificate(nullptr);
         if (!certificate)
             return {};
         if (m_options.implicitTls)
@@ -643,8 +651,15 @@ QString RealFtpServer::certificateFile() const
 {
     if (!m_options.implicitTls && !m_options.explicitTls)
         return {};
-    const auto certificate = SelfSignedCertificate::get(nullptr);
+    const auto certificate = tlsCertificate(nullptr);
     return certificate ? certificate->certificateFile : QString();
+}
+
+std::optional<SelfSignedCertificate> RealFtpServer::tlsCertificate(QString *error) const
+{
+    if (!m_options.certificateFile.isEmpty())
+        return SelfSignedCertificate{m_options.certificateFile, m_options.keyFile};
+    return SelfSignedCertificate::get(error);
 }
 
 QString RealFtpServer::transcript() const

@@ -11,6 +11,7 @@
 
 class QTemporaryDir;
 class ServerProcess;
+struct SelfSignedCertificate;
 
 // A real FTP server for one test: started on 127.0.0.1 (or ::1) on a free
 // port, serving a writable temporary folder, stopped and removed again by the
@@ -89,6 +90,11 @@ public:
         bool ignoreRestart = false;
         // pyftpdlib only: listings give every file the size 0.
         bool zeroSizes = false;
+        // TLS servers: the certificate and key (PEM files) to show instead of
+        // the self-signed certificate every server of the test shares.
+        // pyftpdlib and vsftpd, which read them when they start.
+        QString certificateFile = {};
+        QString keyFile = {};
         // Passive data ports; 0 lets the server take any free port.
         int passivePortMin = 0;
         int passivePortMax = 0;
@@ -111,6 +117,9 @@ public:
     bool start(QString *error = nullptr);
     // Kills the server and everything it forked; start() may be called again.
     void stop();
+    // Stops the server and starts it again on the same port, so that it reads
+    // its files (the certificate) anew. Not for pyftpdlib.
+    bool restart(QString *error = nullptr);
     bool isRunning() const;
 
     QString host() const;
@@ -155,6 +164,7 @@ private:
     bool startOnFreePort(const std::function<bool(int, QString *, bool *)> &launch, QString *error);
     bool waitForListening(int listenPort, const QString &name, QString *error, bool *portTaken);
     QString optionsProblem() const;
+    std::optional<SelfSignedCertificate> tlsCertificate(QString *error) const;
     int passivePortLast() const;
     QString transcriptFile() const;
     QString folderPath(const QString &name) const;
@@ -166,5 +176,6 @@ private:
     QString m_setupError;
     std::unique_ptr<ServerProcess> m_process;
     int m_port = 0;
+    int m_restartPort = 0; // while restart() runs
     qint64 m_transcriptOffset = 0;
 };

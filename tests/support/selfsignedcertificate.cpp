@@ -1,5 +1,6 @@
 #include "selfsignedcertificate.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -7,7 +8,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-std::optional<SelfSignedCertificate> generate(const QTemporaryDir &dir, QString *error)
+std::optional<SelfSignedCertificate> generate(const QDir &dir, QString *error)
 {
     const SelfSignedCertificate files{dir.filePath(u"server.crt"_s), dir.filePath(u"server.key"_s)};
     QProcess openssl;
@@ -34,8 +35,13 @@ std::optional<SelfSignedCertificate> SelfSignedCertificate::get(QString *error)
     static QTemporaryDir dir;
     static std::optional<SelfSignedCertificate> made;
     if (!made && dir.isValid())
-        made = generate(dir, error);
+        made = generate(QDir(dir.path()), error);
     else if (!made && error)
         *error = u"no temporary folder for the certificate: %1"_s.arg(dir.errorString());
     return made;
+}
+
+std::optional<SelfSignedCertificate> SelfSignedCertificate::make(const QString &folder, QString *error)
+{
+    return generate(QDir(folder), error);
 }

@@ -12,4 +12,7 @@ struct SelfSignedCertificate {
     QString keyFile;
 
     static std::optional<SelfSignedCertificate> get(QString *error);
+    // Another one, made now into the folder ("server.crt", "server.key"),
+    // replacing the files of an earlier one there.
+    static std::optional<SelfSignedCertificate> make(const QString &folder, QString *error);
 };

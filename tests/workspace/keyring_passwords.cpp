@@ -39,6 +39,7 @@ struct SavedConnection {
     QString proxyPassword;
     QString socksPassword;
     QString keyPassword;
+    QString sshKeyPassword; // SFTP connections only
 };
 
 struct PasswordKey {
@@ -47,10 +48,9 @@ struct PasswordKey {
 };
 
 const PasswordKey kPasswordKeys[] = {
-    {u"FTP_Pass"_s, &SavedConnection::ftpPassword},
-    {u"FW_Pass"_s, &SavedConnection::proxyPassword},
-    {u"Socket_Pass"_s, &SavedConnection::socksPassword},
-    {u"SSLPassword"_s, &SavedConnection::keyPassword},
+    {u"FTP_Pass"_s, &SavedConnection::ftpPassword},       {u"FW_Pass"_s, &SavedConnection::proxyPassword},
+    {u"Socket_Pass"_s, &SavedConnection::socksPassword},  {u"SSLPassword"_s, &SavedConnection::keyPassword},
+    {u"SSH_KeyPass"_s, &SavedConnection::sshKeyPassword},
 };
 
 QString EntryKey(const SavedConnection &connection, const QString &key)
@@ -149,10 +149,10 @@ private slots:
         QVERIFY(Keyring::Unreachable() == std::nullopt);
         QVERIFY(m_window.PrepareHome());
         const QList<SavedConnection> connections{
-            {QString(), u"Demo"_s, m_server->password(), u"proxy-geheim"_s, u"socks-geheim"_s,
-             u"schlüssel"_s},
-            {u"Linux/"_s, u"Spiegel"_s, u"Zloty zł €"_s, QString(), u"s"_s, QString()},
-            {u"Linux/Alt/"_s, u"Ohne"_s, QString(), QString(), QString(), QString()},
+            {QString(), u"Demo"_s, m_server->password(), u"proxy-geheim"_s, u"socks-geheim"_s, u"schlüssel"_s,
+             QString()},
+            {u"Linux/"_s, u"Spiegel"_s, u"Zloty zł €"_s, QString(), u"s"_s, QString(), u"Passphrase ß"_s},
+            {u"Linux/Alt/"_s, u"Ohne"_s, QString(), QString(), QString(), QString(), QString()},
         };
         {
             DataFolders folders; // the data root under the fresh home
@@ -168,6 +168,10 @@ private slots:
                 profile.FW_Pass = connection.proxyPassword;
                 profile.Socket_Pass = connection.socksPassword;
                 profile.SSLPassword = connection.keyPassword;
+                if (!connection.sshKeyPassword.isEmpty()) {
+                    profile.Protokoll = FileProtocol::Sftp;
+                    profile.SSH_KeyPass = connection.sshKeyPassword;
+                }
                 QVERIFY(store.SaveConnection(connection.groupPath, QString(), connection.name, profile));
             }
         }
@@ -197,6 +201,7 @@ private slots:
             QCOMPARE(profile->FW_Pass, connection.proxyPassword);
             QCOMPARE(profile->Socket_Pass, connection.socksPassword);
             QCOMPARE(profile->SSLPassword, connection.keyPassword);
+            QCOMPARE(profile->SSH_KeyPass, connection.sshKeyPassword);
         }
 
         // The window's way: "Verbinden" applies the profile, the login needs no question.

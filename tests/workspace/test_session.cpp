@@ -5,6 +5,7 @@
 #include "freeport.h"
 #include "maintoolbar.h"
 #include "remotebrowser.h"
+#include "selfsignedcertificate.h"
 #include "sessioncontrol.h"
 #include "sessionlogview.h"
 #include "sessionwindow.h"
@@ -17,14 +18,18 @@
 #include "tverblist.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QToolButton>
@@ -134,6 +139,17 @@ private:
         });
         ConnectButton()->click();
         QCOMPARE(pick.Answered(), 1);
+    }
+
+    // As openssl shows it: "AB:CD:...".
+    static QString Sha256Fingerprint(const QString &certificateFile)
+    {
+        QProcess openssl;
+        openssl.start(u"openssl"_s,
+                      {u"x509"_s, u"-noout"_s, u"-fingerprint"_s, u"-sha256"_s, u"-in"_s, certificateFile});
+        openssl.waitForFinished();
+        const QString output = QString::fromLatin1(openssl.readAllStandardOutput()).trimmed();
+        return output.mid(output.indexOf(u'=') + 1);
     }
 
     void VerifyDisconnectedWindow()
@@ -487,6 +503,86 @@ private slots:
         const QStringList commands = server.commands();
         QCOMPARE(commands.value(0) == u"AUTH TLS"_s, explicitTls);
         QCOMPARE(!commands.filter(QRegularExpression(u"^USER "_s)).isEmpty(), accept);
+    }
+
+    // An accepted certificate is remembered for its server, so the next
+    // connect goes on without a question; another certificate there is
+    // asked about again, with the warning that it changed.
+    void anAcceptedCertificateIsRemembered()
+    {
+        QTemporaryDir certificateFolder;
+        QString error;
+        const auto first = SelfSignedCertificate::make(certificateFolder.path(), &error);
+        QVERIFY2(first, qPrintable(error));
+        const QString firstFingerprint = Sha256Fingerprint(first->certificateFile);
+        RealFtpServer::Options options;
+        options.kind = RealFtpServer::Kind::Vsftpd;
+        options.implicitTls = true;
+        options.certificateFile = first->certificateFile;
+        options.keyFile = first->keyFile;
+        RealFtpServer server(options);
+        START_OR_SKIP(server, RealFtpServer::Kind::Vsftpd);
+        Connection connection = ConnectionTo(server);
+        connection.ssl = true;
+        QVERIFY(Start());
+        Save(connection);
+        const QString knownFile = Root() + u"known_certificates"_s;
+        const QString serverName = u"127.0.0.1 %1 "_s.arg(server.port());
+
+        const struct {
+            const char *step;
+            bool replaceCertificate;
+            bool accept;
+            bool asked;
+            bool changed;
+        } steps[] = {
+            {"first connect", false, true, true, false},
+            {"second connect", false, true, false, false},
+            {"new certificate, refused", true, false, true, true},
+            {"new certificate, accepted", false, true, true, true},
+            {"new certificate remembered", false, true, false, false},
+        };
+        QString fingerprint = firstFingerprint;
+        QString rememberedFingerprint;
+        for (const auto &step : steps) {
+            if (step.replaceCertificate) {
+                QVERIFY2(SelfSignedCertificate::make(certificateFolder.path(), &error), qPrintable(error));
+                QVERIFY2(server.restart(&error), qPrintable(error));
+                fingerprint = Sha256Fingerprint(first->certificateFile);
+                QVERIFY(fingerprint != firstFingerprint);
+            }
+            QString fields;
+            bool warned = false;
+            QString warning;
+            ModalAnswer<TCertfkDlg1> question([&](TCertfkDlg1 &dialog) {
+                fields = dialog.Memo1->toPlainText();
+                warned = dialog.ChangedLabel->isVisible();
+                warning = dialog.ChangedLabel->text();
+                (step.accept ? dialog.OKBtn : dialog.CancelBtn)->click();
+            });
+            m_window->Log()->Clear();
+            ConnectThroughManager(connection.name);
+            QVERIFY2(question.Answered() == int(step.asked), step.step);
+            QVERIFY2(m_window->Main().Connection.LoggedIn() == step.accept, step.step);
+            if (step.asked) {
+                // The fingerprint in two rows of 16 bytes, and the validity.
+                QVERIFY2(
+                    fields.contains(u"SHA256:\t"_s + fingerprint.left(47) + u"\n\t"_s + fingerprint.mid(48)),
+                    qPrintable(fields));
+                QVERIFY2(fields.contains(u"Gültig ab:\t"_s) && fields.contains(u"Gültig bis:\t"_s),
+                         qPrintable(fields));
+                QCOMPARE(warned, step.changed);
+                QCOMPARE(fields.contains(u"Bisher:\t"_s + rememberedFingerprint.left(47)), step.changed);
+                if (step.changed)
+                    QVERIFY2(warning.contains(u"hat sich geändert"_s), qPrintable(warning));
+            } else {
+                QVERIFY2(AnyLineContains(LogLines(), u"Zertifikat früher akzeptiert"_s), step.step);
+            }
+            if (step.accept)
+                rememberedFingerprint = fingerprint;
+            QCOMPARE(FileContent(knownFile), (serverName + rememberedFingerprint + u'\n').toUtf8());
+            m_window->Session()->Disconnect();
+        }
     }
 
     void theLogIsSavedWithCrLf_data()

@@ -37,6 +37,7 @@ namespace {
 constexpr QStringView kStartUpSection = u"StartUp";
 constexpr QStringView kSslPort = u"990";
 constexpr QStringView kFtpPort = u"21";
+constexpr QStringView kSftpPort = u"22";
 const QString kCertificateFilters[] = {
     u"Zertifikate (*.pem *.cer *.crl *.crt *.der *.p12 *.p7b *.p7c *.p7r *.pfx *.pko *.spc *.sst *.stl)"_s,
     u"Alle Dateien (*)"_s,
@@ -83,8 +84,10 @@ TPagesDlg::TPagesDlg(QWidget *parent)
 
     Pages = Named(new QTabWidget, u"Pages"_s);
     Pages->addTab(BuildServerPage(), u"FTP Server"_s);
-    Pages->addTab(BuildSslPage(), u"SSL"_s);
-    Pages->addTab(BuildProxyPage(), u"Proxy / FireWall"_s);
+    SslPage = BuildSslPage();
+    Pages->addTab(SslPage, u"SSL"_s);
+    ProxyPage = BuildProxyPage();
+    Pages->addTab(ProxyPage, u"Proxy / FireWall"_s);
     Pages->addTab(BuildSocksPage(), u"Socket "_s);
     Pages->addTab(BuildCommentPage(), u"Kommentar"_s);
 
@@ -110,6 +113,7 @@ TPagesDlg::TPagesDlg(QWidget *parent)
 QWidget *TPagesDlg::BuildServerPage()
 {
     vbname = LineEdit(u"vbname"_s);
+    ProtocolBox = ComboBox(u"ProtocolBox"_s, {u"FTP"_s, u"SFTP"_s});
     HostTxt = LineEdit(u"HostTxt"_s);
     PortTxt = LineEdit(u"PortTxt"_s);
     CheckBox4 = CheckBox(u"CheckBox4"_s, u"anonymous"_s);
@@ -121,6 +125,7 @@ QWidget *TPagesDlg::BuildServerPage()
 
     auto *connection = new QFormLayout;
     connection->addRow(u"Name"_s, vbname);
+    connection->addRow(u"Protokoll"_s, ProtocolBox);
     connection->addRow(u"Host"_s, HostTxt);
     connection->addRow(u"Port"_s, PortTxt);
     connection->addRow(QString(), CheckBox4);
@@ -129,6 +134,7 @@ QWidget *TPagesDlg::BuildServerPage()
     connection->addRow(u"Ordner"_s, openfolder);
     connection->addRow(QString(), CheckBox3);
     connection->addRow(u"Timeout"_s, SpinEdit1);
+    connection->addRow(BuildSshKeyGroup());
 
     CheckBox7 = CheckBox(u"CheckBox7"_s, u"MLSD verwenden, falls unterstützt"_s);
     CheckBox8 = CheckBox(u"CheckBox8"_s, u"Datum / Uhrzeit nicht korrigieren"_s);
@@ -160,6 +166,24 @@ QWidget *TPagesDlg::BuildServerPage()
     layout->addSpacing(12);
     layout->addLayout(options, 1);
     return page;
+}
+
+// SFTP logs in with a key besides the password; its passphrase is stored or
+// asked for, like the password of the SSL key.
+QGroupBox *TPagesDlg::BuildSshKeyGroup()
+{
+    SshKeyFileEdit = LineEdit(u"SshKeyFileEdit"_s);
+    auto *chooseKeyFile = Named(new QToolButton, u"SshKeyFileButton"_s);
+    connect(chooseKeyFile, &QToolButton::clicked, this, &TPagesDlg::ChooseSshKeyFile);
+    SshKeyPassEdit = PasswordEdit(u"SshKeyPassEdit"_s);
+    SshKeyPassaskBox = CheckBox(u"SshKeyPassaskBox"_s, u"Kennwort abfragen"_s);
+
+    SshKeyGroup = Named(new QGroupBox(u"SSH-Schlüssel"_s), u"SshKeyGroup"_s);
+    auto *layout = new QFormLayout(SshKeyGroup);
+    layout->addRow(u"Privater Schlüssel"_s, WithChooser(SshKeyFileEdit, chooseKeyFile));
+    layout->addRow(u"Kennwort"_s, SshKeyPassEdit);
+    layout->addRow(SshKeyPassaskBox);
+    return SshKeyGroup;
 }
 
 QWidget *TPagesDlg::BuildSslPage()
@@ -268,6 +292,7 @@ void TPagesDlg::ConnectHandlers()
     connect(CheckBox14, &QCheckBox::clicked, this, &TPagesDlg::SslClicked);
     connect(CheckBox14, &QCheckBox::toggled, ExplicitSslCheckBox, &QCheckBox::setEnabled);
     connect(ExplicitSslCheckBox, &QCheckBox::clicked, this, &TPagesDlg::ExplicitSslClicked);
+    connect(ProtocolBox, &QComboBox::activated, this, &TPagesDlg::ProtocolChosen);
     connect(DateTimePicker1, &QTimeEdit::timeChanged, this, &TPagesDlg::TimeDifferenceChanged);
     connect(Memo1, &QPlainTextEdit::textChanged, this, &TPagesDlg::CommentChanged);
 }
@@ -313,6 +338,8 @@ void TPagesDlg::FillControls()
 
 void TPagesDlg::ShowProfile(const ConnectionProfile &profile)
 {
+    ProtocolBox->setCurrentIndex(int(profile.Protokoll));
+    ShowProtocolControls();
     CheckBox4->setChecked(profile.anonymous);
     HostTxt->setText(profile.FTP_Server);
     PortTxt->setText(profile.FTP_Port);
@@ -361,6 +388,10 @@ void TPagesDlg::ShowProfile(const ConnectionProfile &profile)
     CheckBox12->setChecked(profile.SSLPeerCert);
     CheckBox13->setChecked(profile.SSLClientOnce);
 
+    SshKeyFileEdit->setText(profile.SSH_KeyFile);
+    SshKeyPassEdit->setText(profile.SSH_KeyPass);
+    SshKeyPassaskBox->setChecked(profile.SSH_KeyPassask);
+
     Memo1->setPlainText(profile.Comments.join(u'\n'));
 }
 
@@ -369,6 +400,7 @@ void TPagesDlg::ShowProfile(const ConnectionProfile &profile)
 ConnectionProfile TPagesDlg::ProfileFromControls() const
 {
     ConnectionProfile profile;
+    profile.Protokoll = FileProtocol(ProtocolBox->currentIndex());
     profile.anonymous = CheckBox4->isChecked();
     profile.FTP_Server = HostTxt->text();
     profile.FTP_Port = PortTxt->text();
@@ -409,6 +441,9 @@ ConnectionProfile TPagesDlg::ProfileFromControls() const
     profile.SSLPeer = CheckBox11->isChecked();
     profile.SSLPeerCert = CheckBox12->isChecked();
     profile.SSLClientOnce = CheckBox13->isChecked();
+    profile.SSH_KeyFile = SshKeyFileEdit->text();
+    profile.SSH_KeyPass = SshKeyPassEdit->text();
+    profile.SSH_KeyPassask = SshKeyPassaskBox->isChecked();
     // Empty lines stay in place: their keys are removed, the numbering holds.
     profile.Comments = CommentLines().mid(0, kMaxCommentLines);
     return profile;
@@ -421,7 +456,11 @@ QStringList TPagesDlg::CommentLines() const
 
 QLineEdit *TPagesDlg::OverlongPasswordField() const
 {
-    for (QLineEdit *field : {PassTxt, Edit2, Edit5, Edit9}) {
+    const bool sftp = FileProtocol(ProtocolBox->currentIndex()) == FileProtocol::Sftp;
+    for (QLineEdit *field : {PassTxt, Edit2, Edit5, Edit9, SshKeyPassEdit}) {
+        // An FTP profile stores no key passphrase.
+        if (field == SshKeyPassEdit && !sftp)
+            continue;
         if (!PasswordFitsStorage(field->text()))
             return field;
     }
@@ -441,8 +480,11 @@ void TPagesDlg::Refuse(QLineEdit *field, const QString &warning)
 {
     QMessageBox::warning(this, QString(), warning);
     for (QWidget *page = field->parentWidget(); page; page = page->parentWidget()) {
-        if (const int index = Pages->indexOf(page); index >= 0)
+        if (const int index = Pages->indexOf(page); index >= 0) {
+            // A page SFTP hides is stored all the same: it must be shown to be corrected.
+            Pages->setTabVisible(index, true);
             Pages->setCurrentIndex(index);
+        }
     }
     field->setFocus();
 }
@@ -494,6 +536,33 @@ void TPagesDlg::ExplicitSslClicked()
     SslClicked(CheckBox14->isChecked());
 }
 
+// Each protocol has its usual port: a port left at the one of the other
+// protocol follows the choice, any other port was chosen on purpose.
+void TPagesDlg::ProtocolChosen(int index)
+{
+    if (m_loading)
+        return;
+    const bool sftp = FileProtocol(index) == FileProtocol::Sftp;
+    const QString port = PortTxt->text().trimmed();
+    if (sftp && port == kFtpPort)
+        PortTxt->setText(kSftpPort.toString());
+    else if (!sftp && port == kSftpPort)
+        PortTxt->setText(kFtpPort.toString());
+    ShowProtocolControls();
+}
+
+// Passive mode, MLSD, the FTP proxy's login styles and TLS belong to FTP;
+// the key file to SFTP.
+void TPagesDlg::ShowProtocolControls()
+{
+    const bool sftp = FileProtocol(ProtocolBox->currentIndex()) == FileProtocol::Sftp;
+    CheckBox3->setVisible(!sftp);
+    CheckBox7->setVisible(!sftp);
+    SshKeyGroup->setVisible(sftp);
+    Pages->setTabVisible(Pages->indexOf(SslPage), !sftp);
+    Pages->setTabVisible(Pages->indexOf(ProxyPage), !sftp);
+}
+
 void TPagesDlg::TimeDifferenceChanged(const QTime &time)
 {
     if (m_loading)
@@ -513,11 +582,27 @@ void TPagesDlg::CommentChanged()
 
 void TPagesDlg::ChooseCertificateFile(QLineEdit *field, const QString &title)
 {
+    ChooseFile(field, title, {std::begin(kCertificateFilters), std::end(kCertificateFilters)}, QString());
+}
+
+// Keys have no common file name extension; they usually live in ~/.ssh,
+// which the file dialog would not show, being hidden.
+void TPagesDlg::ChooseSshKeyFile()
+{
+    ChooseFile(SshKeyFileEdit, u"Privater Schlüssel"_s, {u"Alle Dateien (*)"_s},
+               QDir::home().filePath(u".ssh"_s));
+}
+
+void TPagesDlg::ChooseFile(QLineEdit *field, const QString &title, const QStringList &filters,
+                           const QString &startFolder)
+{
     QFileDialog dialog(this, title);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters({std::begin(kCertificateFilters), std::end(kCertificateFilters)});
+    dialog.setNameFilters(filters);
     if (!field->text().isEmpty())
         dialog.setDirectory(QFileInfo(field->text()).absolutePath());
+    else if (!startFolder.isEmpty() && QFileInfo(startFolder).isDir())
+        dialog.setDirectory(startFolder);
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
         field->setText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
 }

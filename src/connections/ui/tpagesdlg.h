@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -39,6 +40,7 @@ protected:
 
 private:
     QWidget *BuildServerPage();
+    QGroupBox *BuildSshKeyGroup();
     QWidget *BuildSslPage();
     QWidget *BuildProxyPage();
     QWidget *BuildSocksPage();
@@ -63,9 +65,15 @@ private:
     void AnonymousClicked(bool checked);
     void SslClicked(bool checked);
     void ExplicitSslClicked();
+    void ProtocolChosen(int index);
+    // Shows what the chosen protocol has and hides what it has not.
+    void ShowProtocolControls();
     void TimeDifferenceChanged(const QTime &time);
     void CommentChanged();
     void ChooseCertificateFile(QLineEdit *field, const QString &title);
+    void ChooseSshKeyFile();
+    void ChooseFile(QLineEdit *field, const QString &title, const QStringList &filters,
+                    const QString &startFolder);
     void ChooseLocalFolder();
 
     QString m_treeFolder;
@@ -80,11 +88,14 @@ private:
     QDate m_timeDifDate;
 
     QTabWidget *Pages = nullptr;
+    QWidget *SslPage = nullptr;
+    QWidget *ProxyPage = nullptr;
     QPushButton *OKBtn = nullptr;
     QPushButton *CancelBtn = nullptr;
 
     // "FTP Server"
     QLineEdit *vbname = nullptr;
+    QComboBox *ProtocolBox = nullptr; // index: FileProtocol
     QLineEdit *HostTxt = nullptr;
     QLineEdit *PortTxt = nullptr;
     QCheckBox *CheckBox4 = nullptr;
@@ -101,6 +112,10 @@ private:
     QLineEdit *Edit10 = nullptr;
     QCheckBox *CheckBox5 = nullptr;
     QSpinBox *SpinEdit2 = nullptr;
+    QGroupBox *SshKeyGroup = nullptr;
+    QLineEdit *SshKeyFileEdit = nullptr;
+    QLineEdit *SshKeyPassEdit = nullptr;
+    QCheckBox *SshKeyPassaskBox = nullptr;
 
     // "SSL"
     QCheckBox *CheckBox14 = nullptr;
