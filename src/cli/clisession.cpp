@@ -5,9 +5,10 @@
 #include "connectionprofile.h"
 #include "ftpurl.h"
 #include "idexceptions.h"
-#include "tidconnectioninterceptopenssl.h"
-#include "tidlogdebug.h"
+#include "sftpfilesystem.h"
+#include "tidftp.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -18,39 +19,76 @@ CliSession::CliSession(const CommandLine &line)
     : m_host(line.insecure)
     , m_log(line.log)
 {
-    m_ftp.setSessionHost(&m_host);
     if (line.connectionFile.isEmpty())
-        ConfigureFromUrl(line.url);
+        ConfigureFromUrl(line.url, line);
     else
         ConfigureFromFile(line.connectionFile);
-    if (m_ftp.UseSSL)
-        m_ftp.RootCertificateFile = line.caCertificateFile;
-    ApplyOptions(line);
-    AttachInterceptor();
+    if (m_ftp) {
+        if (m_ftp->UseSSL)
+            m_ftp->RootCertificateFile = line.caCertificateFile;
+        ApplyFtpOptions(line);
+    }
+    if (m_log)
+        m_session->ReportTrafficTo([this](const QString &text) { Log(MaskPasswords(text)); }, true);
+    else if (m_ftp)
+        m_session->ReportTrafficTo({}, false);
 }
 
 CliSession::~CliSession()
 {
     try {
-        if (m_ftp.IsConnected())
-            m_ftp.Quit();
+        if (m_session->IsConnected())
+            m_session->Quit();
     } catch (const EIdException &) {
         // The run's outcome is decided; a failing goodbye changes nothing.
     }
 }
 
-void CliSession::ConfigureFromUrl(const QString &text)
+void CliSession::ConfigureFromUrl(const QString &text, const CommandLine &line)
 {
     const FtpUrl url = FtpUrl::Parse(text);
-    m_ftp.Host = url.host;
-    m_ftp.Port = url.port;
-    m_ftp.User = url.user;
-    m_ftp.Password = url.password;
-    m_ftp.UseSSL = url.implicitTls || url.explicitTls;
-    m_ftp.SSLExplicit = url.explicitTls;
-    m_ftp.SSLMethod = 1; // negotiate the newest protocol both sides speak
-    m_ftp.Passive = true;
+    if (url.sftp)
+        ConfigureSftp(url, line);
+    else
+        ConfigureFtp(url);
     m_startFolder = url.folder;
+}
+
+void CliSession::ConfigureFtp(const FtpUrl &url)
+{
+    auto ftp = std::make_unique<TIdFTP>();
+    ftp->Host = url.host;
+    ftp->Port = url.port;
+    ftp->User = url.user;
+    ftp->Password = url.password;
+    ftp->UseSSL = url.implicitTls || url.explicitTls;
+    ftp->SSLExplicit = url.explicitTls;
+    ftp->SSLMethod = 1; // negotiate the newest protocol both sides speak
+    ftp->Passive = true;
+    ftp->setSessionHost(&m_host);
+    m_ftp = ftp.get();
+    m_session = std::move(ftp);
+}
+
+void CliSession::ConfigureSftp(const FtpUrl &url, const CommandLine &line)
+{
+    auto sftp = std::make_unique<SftpFileSystem>();
+    sftp->Host = url.host;
+    sftp->Port = url.port;
+    sftp->User = url.user;
+    sftp->Password = url.password;
+    sftp->IdentityFile = line.identityFile;
+    // glimra-cli keeps no known hosts of its own; --known-hosts names the file
+    // read instead of ~/.ssh/known_hosts, which keys accepted with
+    // --accept-new-host-key go to.
+    if (!line.knownHostsFile.isEmpty()) {
+        sftp->UserKnownHostsFile = line.knownHostsFile;
+        sftp->KnownHostsFile = line.knownHostsFile;
+    }
+    sftp->AcceptNewHostKey = line.acceptNewHostKey;
+    sftp->setSessionHost(&m_host);
+    m_sftp = sftp.get();
+    m_session = std::move(sftp);
 }
 
 // As the program opens a connection file: the first section, without SSL.
@@ -58,21 +96,25 @@ void CliSession::ConfigureFromFile(const QString &fileName)
 {
     if (!QFileInfo(fileName).isFile())
         throw CliFailure{kExitUsage, u"Die Verbindungsdatei gibt es nicht: %1"_s.arg(fileName)};
-    const auto values = ApplyConnectionFile(fileName, m_ftp);
+    auto ftp = std::make_unique<TIdFTP>();
+    ftp->setSessionHost(&m_host);
+    const auto values = ApplyConnectionFile(fileName, *ftp);
     if (!values)
         throw CliFailure{kExitUsage, u"Die Verbindungsdatei enthält keine Verbindung: %1"_s.arg(fileName)};
-    if (!IsFitToConnect(m_ftp))
+    if (!IsFitToConnect(*ftp))
         throw CliFailure{kExitUsage, kUnfitProfileWarning.toString()};
     m_startFolder = values->FTPOrdner;
+    m_ftp = ftp.get();
+    m_session = std::move(ftp);
 }
 
-void CliSession::ApplyOptions(const CommandLine &line)
+void CliSession::ApplyFtpOptions(const CommandLine &line)
 {
     if (line.active)
-        m_ftp.Passive = false;
+        m_ftp->Passive = false;
     if (line.mlsd)
-        m_ftp.MListart = true;
-    TimeCorrection &correction = m_ftp.TimeCorrection;
+        m_ftp->MListart = true;
+    TimeCorrection &correction = m_ftp->TimeCorrection;
     if (line.noTimeCorrection) {
         correction.DateTimeNo = true;
         correction.DateTimeManuel = false;
@@ -85,62 +127,57 @@ void CliSession::ApplyOptions(const CommandLine &line)
     }
 }
 
-// TLS sits between session and socket when asked for; otherwise the log
-// interceptor does, when there is a log to write.
-void CliSession::AttachInterceptor()
-{
-    if (m_ftp.UseSSL) {
-        m_tls = std::make_unique<TIdConnectionInterceptOpenSSL>();
-        m_tls->ConfigureFrom(m_ftp);
-        if (m_log)
-            m_tls->OnStatusInfo = [this](const QString &text) { Log(text); };
-        m_ftp.SetIntercept(m_tls.get());
-    } else if (m_log) {
-        m_logInterceptor = std::make_unique<TIdLogDebug>();
-        m_logInterceptor->Active = true;
-        m_logInterceptor->Target = ltNone;
-        m_logInterceptor->OnLogItem = [this](QString &line) { Log(MaskPasswords(line)); };
-        m_ftp.SetIntercept(m_logInterceptor.get());
-    } else {
-        return;
-    }
-    m_ftp.SetInterceptEnabled(true);
-    if (m_log)
-        m_ftp.OnStatus = [this](TIdTCPConnection *, TIdStatus, const QString &text) { Log(text); };
-}
-
-TIdFTP &CliSession::Connected()
+RemoteFileSystem &CliSession::Connected()
 {
     if (!m_loggedIn) {
         CheckCredentials();
         LogIn();
         m_loggedIn = true;
-        m_ftp.ProbeFeatures(m_features);
-        if (!m_ftp.ChangeDir(m_startFolder))
+        if (m_ftp)
+            m_ftp->ProbeFeatures(m_features);
+        if (!m_session->ChangeDir(m_startFolder))
             Refused(u"Ordner nicht gefunden: %1"_s.arg(m_startFolder));
     }
-    return m_ftp;
+    return *m_session;
 }
 
 bool CliSession::ListsWithMlsd() const
 {
-    return m_ftp.MListart && TIdFTP::HasFeature(m_features, u"MLSD"_s);
+    return m_session->ListsWithFacts(m_features);
+}
+
+bool CliSession::AnnouncesUtf8() const
+{
+    return TIdFTP::HasFeature(m_features, u"UTF8"_s);
+}
+
+bool CliSession::LogsTraffic() const
+{
+    return m_log && !(m_ftp && m_ftp->UseSSL);
 }
 
 // The session would ask for what is missing; here nobody could answer.
 void CliSession::CheckCredentials() const
 {
+    if (m_ftp)
+        CheckFtpCredentials();
+    else if (m_sftp->User.isEmpty())
+        throw CliFailure{kExitUsage, u"Es fehlt der Benutzername; glimra-cli fragt nicht nach."_s};
+}
+
+void CliSession::CheckFtpCredentials() const
+{
     const auto missing = [](const QString &user, const QString &password) {
         return user.isEmpty() || password.isEmpty();
     };
     QString what;
-    if (missing(m_ftp.User, m_ftp.Password))
+    if (missing(m_ftp->User, m_ftp->Password))
         what = u"Benutzername oder Kennwort"_s;
-    else if (m_ftp.Gateway_Use && m_ftp.Gateway_Authenticate &&
-             missing(m_ftp.Gateway_User, m_ftp.Gateway_Password))
+    else if (m_ftp->Gateway_Use && m_ftp->Gateway_Authenticate &&
+             missing(m_ftp->Gateway_User, m_ftp->Gateway_Password))
         what = u"Benutzername oder Kennwort des Proxys"_s;
-    else if (m_ftp.SocksInfo.Authentication == saUsernamePassword &&
-             missing(m_ftp.SocksInfo.UserID, m_ftp.SocksInfo.Password))
+    else if (m_ftp->SocksInfo.Authentication == saUsernamePassword &&
+             missing(m_ftp->SocksInfo.UserID, m_ftp->SocksInfo.Password))
         what = u"Benutzername oder Kennwort des SOCKS-Servers"_s;
     if (!what.isEmpty())
         throw CliFailure{kExitUsage, u"Es fehlt %1; glimra-cli fragt nicht nach."_s.arg(what)};
@@ -148,9 +185,28 @@ void CliSession::CheckCredentials() const
 
 void CliSession::LogIn()
 {
-    m_ftp.OnConnected = [this](TIdTCPConnection *) { m_reachedServer = true; };
+    if (m_ftp) {
+        LogInFtp();
+        return;
+    }
     try {
-        m_ftp.ConnectAndLogin();
+        m_session->ConnectAndLogin();
+    } catch (const EIdLoginRefused &error) {
+        throw CliFailure{kExitRefused, error.Message()};
+    } catch (const EIdException &error) {
+        if (const auto &key = m_host.RejectedHostKey())
+            throw CliFailure{kExitUsage, u"Der Host-Schlüssel des Servers ist unbekannt: %1 %2. Mit "
+                                         u"--accept-new-host-key wird er angenommen."_s.arg(
+                                             key->keyType, key->fingerprint)};
+        throw CliFailure{kExitNetwork, u"Verbindungsfehler: %1"_s.arg(error.Message())};
+    }
+}
+
+void CliSession::LogInFtp()
+{
+    m_ftp->OnConnected = [this](TIdTCPConnection *) { m_reachedServer = true; };
+    try {
+        m_ftp->ConnectAndLogin();
     } catch (const EIdOSSLError &error) {
         if (const auto &certificate = m_host.RejectedCertificate())
             throw CliFailure{kExitNetwork, u"Dem Zertifikat des Servers wird nicht vertraut: %1 Mit --cacert "
@@ -160,14 +216,14 @@ void CliSession::LogIn()
     } catch (const EIdException &error) {
         throw CliFailure{kExitNetwork, u"Verbindungsfehler: %1"_s.arg(error.Message())};
     }
-    if (m_ftp.LoggedIn())
+    if (m_ftp->LoggedIn())
         return;
     if (!m_reachedServer)
-        throw CliFailure{kExitNetwork, u"Keine Verbindung zu %1:%2."_s.arg(m_ftp.Host).arg(m_ftp.Port)};
-    const QString reply = m_ftp.LastReplyLine();
+        throw CliFailure{kExitNetwork, u"Keine Verbindung zu %1:%2."_s.arg(m_ftp->Host).arg(m_ftp->Port)};
+    const QString reply = m_ftp->LastReplyLine();
     // A refused greeting leaves the connection open; a refused login closes it.
-    if (m_ftp.IsConnected()) {
-        m_ftp.CloseConnection();
+    if (m_ftp->IsConnected()) {
+        m_ftp->CloseConnection();
         throw CliFailure{kExitRefused, u"Der Server nimmt keine Anmeldung an."_s, reply};
     }
     throw CliFailure{kExitRefused, u"Anmeldung abgelehnt."_s, reply};
@@ -175,19 +231,20 @@ void CliSession::LogIn()
 
 void CliSession::Refused(const QString &message) const
 {
-    if (!m_ftp.IsConnected())
+    if (!m_session->IsConnected())
         throw CliFailure{kExitNetwork, message + u" Die Verbindung zum Server ist abgebrochen."_s};
-    throw CliFailure{kExitRefused, message, m_ftp.LastReplyLine()};
+    throw CliFailure{kExitRefused, message, m_session->LastReplyLine()};
 }
 
 // Only what follows the PASS command word is searched, so that a short
-// password cannot hide a piece of the command and show itself.
+// password cannot hide a piece of the command and show itself. SFTP log
+// lines never carry a password.
 QString CliSession::MaskPasswords(QString line) const
 {
     const qsizetype command = line.indexOf("PASS"_L1, 0, Qt::CaseInsensitive);
-    if (command < 0)
+    if (command < 0 || !m_ftp)
         return line;
-    for (const QString *password : {&m_ftp.Password, &m_ftp.Gateway_Password, &m_ftp.SocksInfo.Password}) {
+    for (const QString *password : {&m_ftp->Password, &m_ftp->Gateway_Password, &m_ftp->SocksInfo.Password}) {
         const qsizetype at = password->isEmpty() ? -1 : line.indexOf(*password, command + 4);
         if (at >= 0)
             line.replace(at, password->size(), u"(HIDDEN)"_s);

@@ -11,3 +11,9 @@ bool CliSessionHost::AcceptServerCertificate(const ServerCertificateInfo &certif
         m_rejected = certificate;
     return m_acceptUnverified;
 }
+
+HostKeyAnswer CliSessionHost::AskHostKey(const HostKeyInfo &key)
+{
+    m_rejectedKey = key;
+    return HostKeyAnswer::Refuse;
+}

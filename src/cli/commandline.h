@@ -31,6 +31,11 @@ struct CommandLine {
     std::optional<TimeShift> timeShift;
     QString caCertificateFile;
     bool insecure = false;
+    // SFTP: the known-hosts file instead of ~/.ssh/known_hosts, the private
+    // key, and whether an unknown host key is taken (and stored).
+    QString knownHostsFile;
+    QString identityFile;
+    bool acceptNewHostKey = false;
     // get and put: a folder tree, its files over this many connections.
     bool recursive = false;
     int parallel = kDefaultParallel;

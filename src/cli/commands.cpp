@@ -7,6 +7,7 @@
 #include "idexceptions.h"
 #include "listingparser.h"
 #include "partfile.h"
+#include "remotefilesystem.h"
 #include "resumepoint.h"
 #include "transferprogress.h"
 #include "treetransfer.h"
@@ -46,7 +47,7 @@ qint64 ContinueFrom(const QString &name, qint64 partialSize, qint64 sourceSize)
     return start.offset;
 }
 
-void NoticeRefusedRestart(const TIdFTP &ftp, const QString &fallback)
+void NoticeRefusedRestart(const RemoteFileSystem &ftp, const QString &fallback)
 {
     if (ftp.RestartRefused())
         Notice(u"Der Server lehnt REST ab: "_s + fallback);
@@ -74,7 +75,7 @@ void PrintEntries(const QStringList &lines, const TimeCorrection &correction, bo
 
 void ListFolder(CliSession &session, const CommandLine &line)
 {
-    TIdFTP &ftp = session.Connected();
+    RemoteFileSystem &ftp = session.Connected();
     const QString folder = line.arguments.value(0);
     if (!ftp.ChangeDir(folder))
         session.Refused(u"Ordner nicht gefunden: %1"_s.arg(folder));
@@ -85,19 +86,19 @@ void ListFolder(CliSession &session, const CommandLine &line)
         ftp.ListFacts(lines);
     else
         ftp.List(lines);
-    if (ftp.ReplyCode() / 100 != 2)
+    if (!ftp.LastRequestSucceeded())
         session.Refused(u"Der Server verweigert die Liste."_s);
     if (line.raw) {
         for (const QString &text : lines)
             PrintLine(text);
     } else {
-        PrintEntries(lines, ftp.TimeCorrection, mlsd);
+        PrintEntries(lines, ftp.ListingTimeCorrection(), mlsd);
     }
 }
 
 void Retrieve(CliSession &session, const QString &remote, QIODevice &target)
 {
-    TIdFTP &ftp = session.Connected();
+    RemoteFileSystem &ftp = session.Connected();
     ftp.SetTransferType(ftBinary);
     const qint64 size = TransferProgress::IsShown() ? ftp.FileSize(remote) : -1;
     TransferProgress progress(ftp, size);
@@ -133,7 +134,7 @@ void GetFile(CliSession &session, const CommandLine &line)
     if (QFileInfo::exists(local) && !QFileInfo(local).isWritable())
         RaiseCannotCreate(kExitUsage, local, u"Die Datei ist schreibgeschützt."_s);
 
-    TIdFTP &ftp = session.Connected();
+    RemoteFileSystem &ftp = session.Connected();
     ftp.SetTransferType(ftBinary);
     FileDownload file;
     file.remotePath = remote;
@@ -183,7 +184,7 @@ void PutFile(CliSession &session, const CommandLine &line)
         throw CliFailure{kExitUsage,
                          u"Die Datei %1 kann nicht gelesen werden: %2"_s.arg(local, source.errorString())};
 
-    TIdFTP &ftp = session.Connected();
+    RemoteFileSystem &ftp = session.Connected();
     ftp.SetTransferType(ftBinary);
     const qint64 stored = line.continueTransfer ? ftp.FileSize(remote) : -1;
     const qint64 offset = stored > 0 ? ContinueFrom(local, stored, source.size()) : 0;
@@ -219,7 +220,7 @@ void Rename(CliSession &session, const CommandLine &line)
 
 void PrintCurrentFolder(CliSession &session, const CommandLine &)
 {
-    const QString folder = session.Connected().CurrentDir();
+    const QString folder = session.Connected().CurrentFolderPath();
     if (folder.isEmpty())
         session.Refused(u"Der Server nennt keinen aktuellen Ordner."_s);
     PrintLine(folder);

@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kFtpPort = 21;
 constexpr int kImplicitTlsPort = 990;
+constexpr int kSshPort = 22;
 
 [[noreturn]] void InvalidUrl(const QString &text, const QString &why)
 {
@@ -31,6 +32,20 @@ QString FolderOf(const QUrl &url)
     return folder;
 }
 
+// As ssh users write it: the path is absolute, "~/" begins it in the login
+// folder.
+QString SshFolderOf(const QUrl &url)
+{
+    QString folder = url.path(QUrl::FullyDecoded);
+    if (folder == u"/~"_s || folder == u"/~/"_s)
+        return QString();
+    if (folder.startsWith(u"/~/"_s))
+        folder.remove(0, 3);
+    while (folder.size() > 1 && folder.endsWith(u'/'))
+        folder.chop(1);
+    return folder;
+}
+
 } // namespace
 
 FtpUrl FtpUrl::Parse(const QString &text)
@@ -39,17 +54,25 @@ FtpUrl FtpUrl::Parse(const QString &text)
     if (!url.isValid())
         InvalidUrl(text, url.errorString());
     const QString scheme = url.scheme().toLower();
-    if (scheme != u"ftp"_s && scheme != u"ftps"_s && scheme != u"ftpes"_s)
-        InvalidUrl(text, u"erwartet wird ftp://, ftps:// oder ftpes://"_s);
+    if (scheme != u"ftp"_s && scheme != u"ftps"_s && scheme != u"ftpes"_s && scheme != u"sftp"_s)
+        InvalidUrl(text, u"erwartet wird ftp://, ftps://, ftpes:// oder sftp://"_s);
     FtpUrl result;
+    result.sftp = scheme == u"sftp"_s;
     result.implicitTls = scheme == u"ftps"_s;
     result.explicitTls = scheme == u"ftpes"_s;
     result.host = url.host(QUrl::FullyDecoded);
     if (result.host.isEmpty())
         InvalidUrl(text, u"der Server fehlt"_s);
-    result.port = url.port(result.implicitTls ? kImplicitTlsPort : kFtpPort);
+    result.port = url.port(result.sftp ? kSshPort : result.implicitTls ? kImplicitTlsPort : kFtpPort);
     result.user = url.userName(QUrl::FullyDecoded);
     result.password = url.password(QUrl::FullyDecoded);
+    if (result.sftp) {
+        // SSH knows no anonymous login: without a user, the local one logs in.
+        if (result.user.isEmpty())
+            result.user = qEnvironmentVariable("USER");
+        result.folder = SshFolderOf(url);
+        return result;
+    }
     if (result.user.isEmpty()) {
         result.user = kAnonymousUser.toString();
         if (result.password.isEmpty())

@@ -1,6 +1,6 @@
 #include "transferprogress.h"
 
-#include "tidftp.h"
+#include "remotefilesystem.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -14,29 +14,26 @@ constexpr double kMiB = 1024.0 * 1024.0;
 
 } // namespace
 
-TransferProgress::TransferProgress(TIdFTP &session, qint64 expectedSize)
+TransferProgress::TransferProgress(RemoteFileSystem &session, qint64 expectedSize)
     : m_session(session)
     , m_expected(expectedSize)
 {
     if (!IsShown())
         return;
     m_clock.start();
-    // Data connections take these handlers over when they are created.
-    m_session.OnWorkBegin = [this](TIdTCPConnection *, TWorkMode, qint64 countMax) {
-        if (countMax > 0)
-            m_expected = countMax;
-    };
-    m_session.OnWork = [this](TIdTCPConnection *, TWorkMode, qint64 count) { Advance(count); };
-    m_session.OnWorkEnd = [this](TIdTCPConnection *, TWorkMode) { Finish(); };
+    m_session.ReportProgressTo([this](qint64 moved) { Advance(moved); });
 }
 
 TransferProgress::~TransferProgress()
 {
-    m_session.OnWorkBegin = nullptr;
-    m_session.OnWork = nullptr;
-    m_session.OnWorkEnd = nullptr;
-    if (m_shown)
-        std::fputc('\n', stderr);
+    if (!IsShown())
+        return;
+    m_session.ReportProgressTo({});
+    if (m_done == 0 && !m_shown)
+        return;
+    // The last figure, whatever the interval.
+    Show(m_done);
+    std::fputc('\n', stderr);
 }
 
 bool TransferProgress::IsShown()
@@ -52,11 +49,6 @@ void TransferProgress::Advance(qint64 done)
         return;
     m_shownAt = now;
     Show(done);
-}
-
-void TransferProgress::Finish()
-{
-    Show(m_done);
 }
 
 void TransferProgress::Show(qint64 done)

@@ -3,14 +3,14 @@
 #include <QElapsedTimer>
 #include <QtGlobal>
 
-class TIdFTP;
+class RemoteFileSystem;
 
 // Shows how far a transfer has come on stderr, a few times a second, and
 // only when stderr is a terminal: scripts and logs get no progress lines.
 class TransferProgress {
 public:
     // The expected size may be -1 when it is unknown.
-    TransferProgress(TIdFTP &session, qint64 expectedSize);
+    TransferProgress(RemoteFileSystem &session, qint64 expectedSize);
     ~TransferProgress();
     TransferProgress(const TransferProgress &) = delete;
     TransferProgress &operator=(const TransferProgress &) = delete;
@@ -19,10 +19,9 @@ public:
 
 private:
     void Advance(qint64 done);
-    void Finish();
     void Show(qint64 done);
 
-    TIdFTP &m_session;
+    RemoteFileSystem &m_session;
     qint64 m_expected;
     qint64 m_done = 0;
     QElapsedTimer m_clock;

@@ -6,6 +6,7 @@
 #include "folderdownload.h"
 #include "folderupload.h"
 #include "listingparser.h"
+#include "remotefilesystem.h"
 #include "transferpool.h"
 
 #include <QDir>
@@ -26,8 +27,7 @@ std::unique_ptr<TransferPool> CreatePool(CliSession &session, int connections)
 {
     if (connections <= 1)
         return nullptr;
-    auto pool = std::make_unique<TransferPool>(session.Connected(), connections,
-                                               TIdFTP::HasFeature(session.Features(), u"UTF8"_s),
+    auto pool = std::make_unique<TransferPool>(session.Connected(), connections, session.AnnouncesUtf8(),
                                                session.LogsTraffic());
     pool->SetObserver([&session](const TransferPool::Event &event) {
         if (event.kind == TransferPool::Event::Kind::Traffic)
@@ -45,7 +45,7 @@ void LogRemark(const QString &line)
 // lists them; a refused listing goes to the host.
 QList<WalkEntry> ListFolder(CliSession &session, const QString &path, WalkHost &host)
 {
-    TIdFTP &ftp = session.Connected();
+    RemoteFileSystem &ftp = session.Connected();
     const bool mlsd = session.ListsWithMlsd();
     QStringList lines;
     if (mlsd)
@@ -53,12 +53,12 @@ QList<WalkEntry> ListFolder(CliSession &session, const QString &path, WalkHost &
     else
         ftp.List(lines);
     QList<WalkEntry> entries;
-    if (ftp.ReplyCode() / 100 != 2) {
+    if (!ftp.LastRequestSucceeded()) {
         host.Refused(u"Der Server verweigert die Liste: %1: %2"_s.arg(path, ftp.LastReplyLine()));
         return entries;
     }
     for (const QString &line : lines) {
-        const RemoteEntry entry = ParseListingLine(line, ftp.TimeCorrection, mlsd);
+        const RemoteEntry entry = ParseListingLine(line, ftp.ListingTimeCorrection(), mlsd);
         if (entry.accepted && entry.name != u"."_s && entry.name != u".."_s)
             entries.append(WalkEntry::FromListing(entry));
     }
@@ -179,7 +179,7 @@ private:
 };
 
 // A walk that a refusal stopped ends the command with it.
-void EndWithRefusal(const TIdFTP &ftp, const QString &refusal)
+void EndWithRefusal(const RemoteFileSystem &ftp, const QString &refusal)
 {
     if (refusal.isEmpty())
         return;
@@ -192,7 +192,7 @@ void EndWithRefusal(const TIdFTP &ftp, const QString &refusal)
 
 void GetTree(CliSession &session, const CommandLine &line)
 {
-    TIdFTP &ftp = session.Connected();
+    RemoteFileSystem &ftp = session.Connected();
     const QString remote = line.arguments[0];
     if (!ftp.ChangeDir(remote))
         session.Refused(u"Ordner nicht gefunden: %1"_s.arg(remote));
@@ -227,7 +227,7 @@ void PutTree(CliSession &session, const CommandLine &line)
     const qsizetype slash = remoteRoot.lastIndexOf(u'/');
     const QString parent = slash == 0 ? u"/"_s : remoteRoot.left(slash);
     const QString name = remoteRoot.mid(slash + 1);
-    TIdFTP &ftp = session.Connected();
+    RemoteFileSystem &ftp = session.Connected();
     if (!ftp.ChangeDir(parent))
         session.Refused(u"Ordner nicht gefunden: %1"_s.arg(parent));
     CliUploadHost host(session);

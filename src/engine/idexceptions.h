@@ -29,6 +29,12 @@ public:
     EIdConnClosedGracefully();
 };
 
+// The server turned down every way of logging in it was offered.
+class EIdLoginRefused : public EIdException {
+public:
+    using EIdException::EIdException;
+};
+
 // A download whose byte count differs from the size the server gave for it.
 class EIdIncompleteFile : public EIdException {
 public:

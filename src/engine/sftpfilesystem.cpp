@@ -262,11 +262,10 @@ void SftpFileSystem::SetActivity(int code)
         m_host->SetActivity(code);
 }
 
-void SftpFileSystem::ReportTo(const TrafficReport &traffic, bool withCommands, const ProgressReport &progress)
+void SftpFileSystem::ReportTrafficTo(const TrafficReport &traffic, bool withCommands)
 {
     m_traffic = traffic;
     m_trafficWithCommands = withCommands;
-    m_progress = progress;
 }
 
 void SftpFileSystem::Reply(const QString &reply)
@@ -382,7 +381,7 @@ void SftpFileSystem::ConnectAndLogin()
                 break;
             Disconnect();
             if (login == Login::Refused)
-                throw EIdException(u"Anmeldung abgelehnt: Der Server %1 hat die Anmeldung als %2 nicht "
+                throw EIdLoginRefused(u"Anmeldung abgelehnt: Der Server %1 hat die Anmeldung als %2 nicht "
                                    u"angenommen."_s.arg(Host, User));
         }
         StartSftp();

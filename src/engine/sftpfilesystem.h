@@ -81,12 +81,20 @@ public:
     void Abort() override;
     QString LastReplyLine() const override { return m_lastReply; }
     std::unique_ptr<RemoteFileSystem> NewSessionLikeThis() const override;
-    void ReportTo(const TrafficReport &traffic, bool withCommands, const ProgressReport &progress) override;
+    void ReportTrafficTo(const TrafficReport &traffic, bool withCommands) override;
+    void ReportProgressTo(const ProgressReport &progress) override { m_progress = progress; }
+    // Replies carry a code as FTP's do ("200 ...", "550 ...").
+    bool LastRequestSucceeded() const override { return m_lastReply.startsWith(u'2'); }
+    void KeepAlive() override { IsAlive(); }
+    RemoteServer Server() const override { return {Host, Port, User}; }
+    // Listed times are UTC and shown as the server's time, as FTP times are.
+    const ::TimeCorrection &ListingTimeCorrection() const override { return m_timeCorrection; }
 
     NameEncoding NamesEncoding() const override { return NameEncoding::Utf8; }
     void SetNamesEncoding(NameEncoding) override {}
 
     QString CurrentFolderPath() override { return m_folder; }
+    QString CurrentDir() override { return m_folder; }
     bool ChangeDir(const QString &path) override;
     bool ChangeDirUp() override;
     void List(QStringList &target, const QString &specifier = QString(), bool details = true) override;
@@ -171,4 +179,5 @@ private:
     TrafficReport m_traffic;
     bool m_trafficWithCommands = false;
     ProgressReport m_progress;
+    ::TimeCorrection m_timeCorrection;
 };

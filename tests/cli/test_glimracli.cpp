@@ -1,6 +1,7 @@
 // glimra-cli run as a user runs it, against pyftpdlib and vsftpd on
 // 127.0.0.1: what it prints, what it leaves on both disks, the commands the
 // server saw, and its exit codes.
+#include "clirunner.h"
 #include "connectionprofile.h"
 #include "datetext.h"
 #include "enginetesthelpers.h"
@@ -26,52 +27,6 @@ using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(RealFtpServer::Kind)
 
 namespace {
-
-struct CliResult {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-QString CliPath()
-{
-    return qEnvironmentVariable("GLIMRA_BINARY_DIR") + u"/src/cli/glimra-cli"_s;
-}
-
-void StartCli(QProcess &process, const QStringList &arguments,
-              const QString &workingDirectory = QDir::tempPath(), const QString &timeZone = u"UTC"_s)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"TZ"_s, timeZone);
-    environment.insert(u"LC_ALL"_s, u"de_DE.UTF-8"_s);
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(workingDirectory);
-    process.start(CliPath(), arguments);
-}
-
-CliResult RunCli(const QStringList &arguments, const QString &workingDirectory = QDir::tempPath(),
-                 const QString &timeZone = u"UTC"_s)
-{
-    QProcess process;
-    StartCli(process, arguments, workingDirectory, timeZone);
-    CliResult result;
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        result.err = u"glimra-cli did not finish"_s;
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
-// Fails the test function with what glimra-cli said when it did not succeed.
-#define RUN_OK(result, ...)                                                                                  \
-    do {                                                                                                     \
-        (result) = RunCli(__VA_ARGS__);                                                                      \
-        QVERIFY2((result).exitCode == 0, qPrintable((result).err));                                          \
-    } while (false)
 
 QString Url(const RealFtpServer &server, const QString &path = u"/"_s, const QString &scheme = u"ftp"_s)
 {
@@ -343,7 +298,7 @@ private slots:
         row("bad time difference", {u"--time-difference"_s, u"2h"_s, u"%URL%"_s, u"ls"_s}, 2,
             u"Ungültige Zeitdifferenz: 2h"_s);
         row("not an FTP address", {u"http://127.0.0.1/"_s, u"ls"_s}, 2,
-            u"erwartet wird ftp://, ftps:// oder ftpes://"_s);
+            u"erwartet wird ftp://, ftps://, ftpes:// oder sftp://"_s);
         row("password missing", {u"ftp://glimra@127.0.0.1:21/"_s, u"ls"_s}, 2,
             u"Es fehlt Benutzername oder Kennwort; glimra-cli fragt nicht nach."_s);
         row("put of a missing local file", {u"%URL%"_s, u"put"_s, u"/nirgends/a.txt"_s}, 2,

@@ -442,7 +442,7 @@ private slots:
 
         auto session = Session();
         QList<qint64> progress;
-        session->ReportTo({}, false, [&progress](qint64 moved) { progress.append(moved); });
+        session->ReportProgressTo([&progress](qint64 moved) { progress.append(moved); });
         session->ConnectAndLogin();
         QVERIFY(session->ChangeDir(u"transfers"_s));
         QFile local(localPath);
@@ -542,7 +542,7 @@ private slots:
         QFile partial(m_local.filePath(u"partial.bin"_s));
         QVERIFY(partial.open(QIODevice::WriteOnly | QIODevice::Truncate));
         bool abortQueued = false;
-        session->ReportTo({}, false, [&](qint64 moved) {
+        session->ReportProgressTo([&](qint64 moved) {
             if (moved > 0 && !std::exchange(abortQueued, true))
                 QTimer::singleShot(0, [&] { session->Abort(); });
         });
@@ -553,7 +553,7 @@ private slots:
 
         // The session is ended from the pump in the middle of a transfer.
         bool quitQueued = false;
-        session->ReportTo({}, false, [&](qint64 moved) {
+        session->ReportProgressTo([&](qint64 moved) {
             if (moved > 0 && !std::exchange(quitQueued, true))
                 QTimer::singleShot(0, [&] { session->Quit(); });
         });
@@ -566,7 +566,7 @@ private slots:
         // stays, and the download continues from there byte-exact.
         QVERIFY(partial.resize(0) && partial.seek(0));
         bool stopQueued = false;
-        session->ReportTo({}, false, [&](qint64 moved) {
+        session->ReportProgressTo([&](qint64 moved) {
             if (moved > 0 && !std::exchange(stopQueued, true))
                 QTimer::singleShot(0, [&] { m_server.stop(); });
         });
@@ -581,7 +581,7 @@ private slots:
         QString error;
         QVERIFY2(m_server.changeHostKey(&error), qPrintable(error));
         QVERIFY(WriteBytes(m_knownHosts, m_server.knownHostsLine()));
-        session->ReportTo({}, false, {});
+        session->ReportProgressTo({});
         session->ConnectAndLogin();
         QVERIFY(partial.open(QIODevice::ReadWrite));
         QVERIFY(session->RetrieveFrom(u"big/big.bin"_s, partial, kept));
