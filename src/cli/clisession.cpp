@@ -104,6 +104,14 @@ void CliSession::ConfigureFromFile(const QString &fileName)
     if (!IsFitToConnect(*ftp))
         throw CliFailure{kExitUsage, kUnfitProfileWarning.toString()};
     m_startFolder = values->FTPOrdner;
+    if (values->Protokoll == FileProtocol::Sftp) {
+        auto sftp = std::make_unique<SftpFileSystem>();
+        ApplySshSettings(*ftp, values->SshKey, *sftp);
+        sftp->setSessionHost(&m_host);
+        m_sftp = sftp.get();
+        m_session = std::move(sftp);
+        return;
+    }
     m_ftp = ftp.get();
     m_session = std::move(ftp);
 }

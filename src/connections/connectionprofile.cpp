@@ -3,6 +3,7 @@
 #include "hostport.h"
 #include "passwordscramble.h"
 #include "passwordstore.h"
+#include "sftpfilesystem.h"
 #include "tidftp.h"
 #include "tinifile.h"
 
@@ -269,7 +270,7 @@ MainWindowValues ConnectionProfile::ApplyTo(TIdFTP &session, ProfileReading read
 
 MainWindowValues ConnectionProfile::MainWindowSettings() const
 {
-    return {Log, Maxentry, FTPOrdner, LocalFolder, Timeout};
+    return {Log, Maxentry, FTPOrdner, LocalFolder, Timeout, Protokoll, SshKey()};
 }
 
 int ConnectionProfile::PortNumber() const
@@ -322,4 +323,16 @@ bool IsPortBeyondRange(QStringView text)
 bool IsFitToConnect(const TIdFTP &session)
 {
     return !session.Host.isEmpty() && session.Port > 0 && session.Port <= kHighestPort;
+}
+
+void ApplySshSettings(const TIdFTP &applied, const SshKeySettings &key, SftpFileSystem &sftp)
+{
+    sftp.Host = applied.Host;
+    sftp.Port = applied.Port;
+    sftp.User = applied.User;
+    sftp.Password = applied.Password;
+    sftp.ReadTimeout = applied.ReadTimeout;
+    sftp.IdentityFile = key.KeyFile;
+    sftp.IdentityPassphrase = key.KeyPass;
+    sftp.AskIdentityPassphrase = key.KeyPassask;
 }

@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class SftpFileSystem;
 class TIdFTP;
 class TIniFile;
 
@@ -25,16 +26,6 @@ enum class ProfileKeys {
     ConnectionList, // entries added from the published list: no time correction, no SSL
 };
 
-// Settings of a profile that only the main window uses. Applying a profile
-// hands them back; the caller decides what to do with them.
-struct MainWindowValues {
-    bool Log = true;
-    int Maxentry = 1000;
-    QString FTPOrdner;
-    QString LocalFolder;
-    int Timeout = 5000; // wait slice of the network waits, in milliseconds
-};
-
 // The protocol a saved connection speaks. The key "Protokoll" holds "FTP" or
 // "SFTP"; a section without it is FTP, as every section was before SFTP.
 enum class FileProtocol { Ftp, Sftp };
@@ -45,6 +36,20 @@ struct SshKeySettings {
     QString KeyFile;
     QString KeyPass;
     bool KeyPassask = false;
+};
+
+// Settings of a profile that only the main window uses. Applying a profile
+// hands them back; the caller decides what to do with them.
+struct MainWindowValues {
+    bool Log = true;
+    int Maxentry = 1000;
+    QString FTPOrdner;
+    QString LocalFolder;
+    int Timeout = 5000; // wait slice of the network waits, in milliseconds
+    // Which session the applied settings are for; an SFTP profile sets the
+    // FTP session's host, port and login, which ApplySshSettings carries over.
+    FileProtocol Protokoll = FileProtocol::Ftp;
+    SshKeySettings SshKey;
 };
 
 inline constexpr int kMaxCommentLines = 101;
@@ -157,3 +162,6 @@ std::optional<MainWindowValues> ApplyConnectionFile(const QString &fileName, TId
 
 // A session is fit to connect when it has a host and a port from 1 to 65535.
 bool IsFitToConnect(const TIdFTP &session);
+// Sets up an SFTP session for the server and login an SFTP profile gave the
+// FTP session, with the profile's key file.
+void ApplySshSettings(const TIdFTP &applied, const SshKeySettings &key, SftpFileSystem &sftp);

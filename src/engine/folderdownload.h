@@ -69,6 +69,7 @@ public:
 class FolderDownload {
 public:
     FolderDownload(RemoteFileSystem &session, const QStringList &features, DownloadHost &host);
+    RemoteFileSystem &Session() const { return m_session; }
     ~FolderDownload();
     FolderDownload(const FolderDownload &) = delete;
     FolderDownload &operator=(const FolderDownload &) = delete;

@@ -59,6 +59,7 @@ public:
 class FolderUpload {
 public:
     FolderUpload(RemoteFileSystem &session, UploadHost &host);
+    RemoteFileSystem &Session() const { return m_session; }
     FolderUpload(const FolderUpload &) = delete;
     FolderUpload &operator=(const FolderUpload &) = delete;
 

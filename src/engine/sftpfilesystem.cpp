@@ -382,7 +382,7 @@ void SftpFileSystem::ConnectAndLogin()
             Disconnect();
             if (login == Login::Refused)
                 throw EIdLoginRefused(u"Anmeldung abgelehnt: Der Server %1 hat die Anmeldung als %2 nicht "
-                                   u"angenommen."_s.arg(Host, User));
+                                      u"angenommen."_s.arg(Host, User));
         }
         StartSftp();
     } catch (...) {
@@ -980,8 +980,7 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
         }
         if (!localError.isEmpty())
             m_abortRequested = true;
-        if (m_progress)
-            m_progress(moved);
+        Moved(moved);
     };
 
     const auto readFile = [&] {
@@ -1158,8 +1157,7 @@ bool SftpFileSystem::Send(QIODevice &source, const QString &name, qint64 remoteS
                 chunks.Push(QByteArray(buffer.constData(), count), m_abortRequested);
             }
         }
-        if (m_progress)
-            m_progress(written);
+        Moved(written);
     };
 
     const auto writeFile = [&] {
@@ -1201,13 +1199,26 @@ std::shared_ptr<void> SftpFileSystem::BeginTransfer(int activity)
 {
     m_abortRequested = false;
     m_transferRunning = true;
+    m_transferMode = activity == 2 ? wmRead : wmWrite;
     SetActivity(activity);
+    if (OnTransferBegin)
+        OnTransferBegin(m_transferMode);
     if (m_progress)
         m_progress(0);
     return std::shared_ptr<void>(nullptr, [this](void *) {
         m_transferRunning = false;
+        if (OnTransferEnd)
+            OnTransferEnd(m_transferMode);
         SetActivity(m_ssh ? 1 : 0);
     });
+}
+
+void SftpFileSystem::Moved(qint64 moved)
+{
+    if (m_progress)
+        m_progress(moved);
+    if (OnTransferMoved)
+        OnTransferMoved(m_transferMode, moved);
 }
 
 bool SftpFileSystem::EndTransfer(const Outcome &outcome, const QString &path, const QString &localError,

@@ -67,6 +67,11 @@ public:
     bool AcceptNewHostKey = false;
     // Every line of the session log, for the window.
     std::function<void(const QString &line)> OnLogLine;
+    // The window's progress display: a transfer begins, moves its bytes and
+    // ends, as the FTP session's work events tell it.
+    std::function<void(TWorkMode mode)> OnTransferBegin;
+    std::function<void(TWorkMode mode, qint64 moved)> OnTransferMoved;
+    std::function<void(TWorkMode mode)> OnTransferEnd;
 
     SessionHost *sessionHost() const { return m_host; }
     void setSessionHost(SessionHost *host) { m_host = host; }
@@ -160,6 +165,7 @@ private:
     void LogCommand(const QString &line);
     void Status(const QString &text);
     void SetActivity(int code);
+    void Moved(qint64 moved);
 
     SftpWorker m_worker;
     SessionHost *m_host = nullptr;
@@ -175,6 +181,7 @@ private:
     bool m_restartRefused = false;
     std::atomic<bool> m_abortRequested = false;
     bool m_transferRunning = false;
+    TWorkMode m_transferMode = wmRead;
     bool m_quitPending = false;
     TrafficReport m_traffic;
     bool m_trafficWithCommands = false;

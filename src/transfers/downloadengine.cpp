@@ -23,7 +23,6 @@ using namespace Qt::StringLiterals;
 
 DownloadEngine::DownloadEngine(WindowParts &parts, Tfrageueberschreiben &prompt)
     : TransferEngine(parts, prompt)
-    , m_download(parts.session->Connection, parts.session->Features, *this)
 {
 }
 
@@ -113,7 +112,7 @@ void DownloadEngine::DownloadCopied(const QList<CopiedRemoteEntry> &entries)
 
 bool DownloadEngine::ShowFolderOf(const QString &remotePath)
 {
-    m_download.EndWalk();
+    Walk().EndWalk();
     if (!Session().ChangeDir(ParentPath(remotePath)))
         return false;
     Browser().RefreshRemoteList();
@@ -154,14 +153,14 @@ bool DownloadEngine::FetchCopy(const QString &remotePath, const QString &target)
 void DownloadEngine::RunDownload(bool manyFiles, const std::function<void()> &walk)
 {
     m_above.clear();
-    m_download.UsePool(CreatePool(manyFiles));
+    Walk().UsePool(CreatePool(manyFiles));
     // However the walk ends, the pool's connections stop with it.
     const auto endPool = qScopeGuard([this] {
-        m_download.DropPool();
+        Walk().DropPool();
         EndPoolProgress(wmRead);
     });
     walk();
-    m_download.Finish();
+    Walk().Finish();
 }
 
 void DownloadEngine::FinishSelection(const QString &rowToSelect)
@@ -169,7 +168,7 @@ void DownloadEngine::FinishSelection(const QString &rowToSelect)
     OperationFlags &flags = Flags();
     flags.TransferActive = false;
     flags.OperationBusy = false;
-    m_download.EndWalk();
+    Walk().EndWalk();
     RunWithEndSteps([&] { Browser().RefreshRemoteList(rowToSelect); },
                     [&] {
                         // Shown after the listing, whose "Fertig" would hide it.
@@ -191,9 +190,9 @@ void DownloadEngine::DownloadEntries(const QList<RemoteRow> &entries, const QStr
         if (entry.kind == WalkEntry::Kind::Folder)
             DownloadFolder(entry.name, localFolder);
         else if (entry.kind == WalkEntry::Kind::Link)
-            m_download.DownloadLink(RemoteFolder(), entry, localFolder);
+            Walk().DownloadLink(RemoteFolder(), entry, localFolder);
         else if (ReadyForStep())
-            m_download.DownloadFile(RemoteFolder(), entry, localFolder, siblings);
+            Walk().DownloadFile(RemoteFolder(), entry, localFolder, siblings);
         LetEventsRun();
     }
 }
@@ -201,7 +200,7 @@ void DownloadEngine::DownloadEntries(const QList<RemoteRow> &entries, const QStr
 void DownloadEngine::DownloadFolder(const QString &name, const QString &localParent)
 {
     if (ReadyForStep())
-        m_download.DownloadFolder(RemoteFolder(), name, localParent);
+        Walk().DownloadFolder(RemoteFolder(), name, localParent);
 }
 
 void DownloadEngine::DownloadFile(const QString &name, const QString &localFolder)
@@ -213,7 +212,7 @@ void DownloadEngine::DownloadFile(const QString &name, const QString &localFolde
     RemoteRow listed;
     FindRemoteRow(name, &entry.time, &listed.sizeText);
     entry.size = listed.ListedSize();
-    m_download.DownloadFile(RemoteFolder(), entry, localFolder, PaneNames());
+    Walk().DownloadFile(RemoteFolder(), entry, localFolder, PaneNames());
 }
 
 QStringList DownloadEngine::PaneNames() const
@@ -234,7 +233,7 @@ QList<WalkEntry> DownloadEngine::ListEnteredFolder(const QString &path)
     Browser().ListEnteredFolder(path);
     // The listing's "Fertig" is not the operation's: the pool's files move
     // until the operation's end.
-    if (m_download.HasPool())
+    if (Walk().HasPool())
         m_parts.status->SetPanelText(2, kFilesMoving);
     const RemoteListModel &rows = *Browser().List()->Rows();
     QList<WalkEntry> entries;
@@ -296,4 +295,16 @@ void DownloadEngine::FileStarting(const QString &name, qint64 size)
 void DownloadEngine::WhileWaiting(const TransferPool &pool)
 {
     ShowPoolProgress(pool, wmRead);
+}
+
+// The walk works on the session the pane shows, which a connect may change
+// from FTP to SFTP and back.
+FolderDownload &DownloadEngine::Walk()
+{
+    RemoteFileSystem &session = Session();
+    if (!m_download || &m_download->Session() != &session) {
+        DownloadHost &host = *this;
+        m_download = std::make_unique<FolderDownload>(session, m_parts.session->Features, host);
+    }
+    return *m_download;
 }

@@ -5,6 +5,7 @@
 #include "remoterow.h"
 #include "transferengine.h"
 
+#include <memory>
 #include <QList>
 #include <QString>
 
@@ -57,7 +58,9 @@ private:
     void BetweenSteps() override { LetEventsRun(); }
     void WhileWaiting(const TransferPool &pool) override;
 
-    FolderDownload m_download;
+    FolderDownload &Walk();
+
+    std::unique_ptr<FolderDownload> m_download;
     // The folders above the one the walk stands in, as the pane showed
     // them: on its way back the pane shows them again without listing.
     QList<RemoteBrowser::ShownFolder> m_above;

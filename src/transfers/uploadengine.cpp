@@ -18,7 +18,6 @@ using namespace Qt::StringLiterals;
 
 UploadEngine::UploadEngine(WindowParts &parts, Tfrageueberschreiben &prompt)
     : TransferEngine(parts, prompt)
-    , m_upload(parts.session->Connection, *this)
 {
 }
 
@@ -35,16 +34,16 @@ void UploadEngine::UploadPaths(const QStringList &paths)
                                return QFileInfo(path).isDir();
                            });
     const auto uploadAll = [&] {
-        m_upload.UsePool(CreatePool(manyFiles));
+        Walk().UsePool(CreatePool(manyFiles));
         // However the walk ends, the pool's connections stop with it.
-        const auto dropPool = qScopeGuard([this] { m_upload.DropPool(); });
+        const auto dropPool = qScopeGuard([this] { Walk().DropPool(); });
         for (const QString &path : work) {
-            m_upload.UploadPath(RemoteFolder(), path);
+            Walk().UploadPath(RemoteFolder(), path);
             if (Flags().CancelRequested)
                 break;
         }
         const auto endProgress = qScopeGuard([this] { EndPoolProgress(wmWrite); });
-        m_upload.Finish();
+        Walk().Finish();
     };
     RunOperation(uploadAll, [this] { FinishUpload(); });
 }
@@ -158,4 +157,16 @@ bool UploadEngine::StoreCopy(const QString &localFile, const QString &remotePath
     BeginOperation();
     RunOperation(store, finish);
     return stored && !Flags().CancelRequested;
+}
+
+// The walk works on the session the pane shows, which a connect may change
+// from FTP to SFTP and back.
+FolderUpload &UploadEngine::Walk()
+{
+    RemoteFileSystem &session = Session();
+    if (!m_upload || &m_upload->Session() != &session) {
+        UploadHost &host = *this;
+        m_upload = std::make_unique<FolderUpload>(session, host);
+    }
+    return *m_upload;
 }

@@ -3,6 +3,7 @@
 #include "folderupload.h"
 #include "transferengine.h"
 
+#include <memory>
 #include <QStringList>
 
 // Copies local files and folder trees into the session's current remote
@@ -41,5 +42,7 @@ private:
     void BetweenSteps() override { LetEventsRun(); }
     void WhileWaiting(const TransferPool &pool) override;
 
-    FolderUpload m_upload;
+    FolderUpload &Walk();
+
+    std::unique_ptr<FolderUpload> m_upload;
 };

@@ -18,6 +18,8 @@ public:
     const QString &SettingsFile() const { return m_settingsFile; }
     // Server certificates the user accepted (see KnownCertificates).
     QString KnownCertificatesFile() const { return m_root + QStringLiteral("known_certificates"); }
+    // The SSH host keys the user accepted, beside ~/.ssh/known_hosts.
+    QString KnownHostsFile() const { return m_root + QStringLiteral("known_hosts"); }
 
     // A file name in the tmp folder made of eight random lower-case letters
     // and ".txt"; redrawn while the name is taken, at most 1000 more times.

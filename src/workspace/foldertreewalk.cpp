@@ -4,8 +4,9 @@
 #include "remotelisting.h"
 #include "tidftp.h"
 
-FolderTreeWalk::FolderTreeWalk(RemoteFileSystem &session, const QStringList &features, const bool &cancelRequested,
-                               const QString &knownEmptyFolder, AddFolder addFolder)
+FolderTreeWalk::FolderTreeWalk(RemoteFileSystem &session, const QStringList &features,
+                               const bool &cancelRequested, const QString &knownEmptyFolder,
+                               AddFolder addFolder)
     : m_session(session)
     , m_features(features)
     , m_cancelRequested(cancelRequested)

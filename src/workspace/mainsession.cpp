@@ -25,7 +25,7 @@ void MainSession::RunCommand(const std::function<void()> &command)
 
 bool MainSession::SessionIdle() const
 {
-    return Connection.IsConnected() && !SessionBusy();
+    return Remote().IsConnected() && !SessionBusy();
 }
 
 bool MainSession::SessionBusy() const

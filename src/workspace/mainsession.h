@@ -1,6 +1,7 @@
 #pragma once
 
 #include "operationflags.h"
+#include "sftpfilesystem.h"
 #include "tidftp.h"
 
 #include <QList>
@@ -27,16 +28,24 @@ class MainSession : public QObject {
 public:
     explicit MainSession(QObject *parent = nullptr);
 
-    // The FTP session, which the profile configures.
+    // The FTP session, which the profile configures, and the SFTP session an
+    // SFTP profile takes over from it.
     TIdFTP Connection;
+    SftpFileSystem Sftp;
     OperationFlags Flags;
     QStringList Features;              // what the server's HELP offered
     QList<CopiedRemoteEntry> CopyList; // remote entries copied for pasting
 
     // The host as the applied profile named it, for captions and panels.
-    // The session the server's files are reached through.
+    // The session the server's files are reached through: the FTP one
+    // unless the applied profile speaks SFTP.
     RemoteFileSystem &Remote() { return *m_remote; }
     const RemoteFileSystem &Remote() const { return *m_remote; }
+    void UseProtocol(RemoteFileSystem::Protocol protocol)
+    {
+        m_remote = protocol == RemoteFileSystem::Protocol::Sftp ? static_cast<RemoteFileSystem *>(&Sftp)
+                                                                : &Connection;
+    }
 
     const QString &ServerDisplayName() const { return m_serverDisplayName; }
     void SetServerDisplayName(const QString &name) { m_serverDisplayName = name; }

@@ -35,6 +35,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QToolButton>
 
@@ -90,6 +91,16 @@ void SessionControl::WireSession()
     ftp.OnWorkEnd = [this](TIdTCPConnection *, TWorkMode mode) { m_progress->WorkEnd(mode); };
     m_logInterceptor->OnLogItem = [this](QString &line) { LogTraffic(line); };
     ftp.SetIntercept(m_logInterceptor.get());
+
+    SftpFileSystem &sftp = m_session.Sftp;
+    sftp.setSessionHost(m_parts.host);
+    sftp.OnLogLine = [this](const QString &line) {
+        if (m_logOn)
+            LogAndPump(line);
+    };
+    sftp.OnTransferBegin = [this](TWorkMode mode) { m_progress->WorkBegin(mode, -1); };
+    sftp.OnTransferMoved = [this](TWorkMode mode, qint64 moved) { m_progress->Work(mode, moved); };
+    sftp.OnTransferEnd = [this](TWorkMode mode) { m_progress->WorkEnd(mode); };
 }
 
 void SessionControl::DetachFromSession()
@@ -104,6 +115,12 @@ void SessionControl::DetachFromSession()
     ftp.OnWorkEnd = nullptr;
     ftp.SetInterceptEnabled(false);
     ftp.SetIntercept(nullptr);
+    SftpFileSystem &sftp = m_session.Sftp;
+    sftp.setSessionHost(nullptr);
+    sftp.OnLogLine = nullptr;
+    sftp.OnTransferBegin = nullptr;
+    sftp.OnTransferMoved = nullptr;
+    sftp.OnTransferEnd = nullptr;
 }
 
 void SessionControl::WireCommands()
@@ -205,6 +222,8 @@ void SessionControl::ApplyMainWindowValues(const MainWindowValues &values)
     TIdAntiFreeze::SetIdleTimeOut(values.Timeout);
     m_session.Connection.ResolveTimeout = values.Timeout;
     m_session.Connection.ReadTimeout = std::max(values.Timeout, kShortestReplyWait);
+    m_protocol = values.Protokoll;
+    m_sshKey = values.SshKey;
 }
 
 void SessionControl::WarnUnfitProfile()
@@ -215,24 +234,36 @@ void SessionControl::WarnUnfitProfile()
 void SessionControl::OpenSession(const SessionStart &start)
 {
     TIdFTP &ftp = m_session.Connection;
-    AttachInterceptor();
+    const bool sftp = m_protocol == FileProtocol::Sftp;
+    m_session.UseProtocol(sftp ? RemoteFileSystem::Protocol::Sftp : RemoteFileSystem::Protocol::Ftp);
+    if (sftp) {
+        ApplySshSettings(ftp, m_sshKey, m_session.Sftp);
+        m_session.Sftp.KnownHostsFile = m_parts.folders->KnownHostsFile();
+    } else
+        AttachInterceptor();
+    RemoteFileSystem &remote = m_session.Remote();
     m_parts.toolBar->SpeedButton1->setEnabled(false);
     m_session.SetServerDisplayName(ftp.Host);
     SetLogging(m_logOn);
     ftp.TimeCorrection.WSTime_Use = m_parts.settings->WSTime_Use;
     const auto restoreButtons = qScopeGuard([this] {
-        if (!m_session.Connection.IsConnected())
+        if (!m_session.Remote().IsConnected())
             ShowConnectButtons(false);
     });
 
     ConnectAndLogin();
-    if (!ftp.IsConnected())
+    if (!remote.IsConnected())
         return;
+    if (sftp)
+        HandleConnected();
     ShowConnectedState();
     EnterLocalStartFolder();
-    ftp.ProbeFeatures(m_session.Features);
+    if (sftp)
+        m_session.Features.clear();
+    else
+        ftp.ProbeFeatures(m_session.Features);
     if (!start.remoteFolder.isEmpty())
-        ftp.ChangeDir(start.remoteFolder);
+        remote.ChangeDir(start.remoteFolder);
     m_parts.browser->RefreshRemoteList(start.nameToSelect);
     QApplication::beep();
 }
@@ -247,7 +278,7 @@ void SessionControl::ConnectAndLogin()
     ftp.ConnectError.clear();
     m_certificateRefused = false;
     try {
-        ftp.ConnectAndLogin();
+        m_session.Remote().ConnectAndLogin();
     } catch (const EIdSilentException &) {
         throw;
     } catch (const EIdOSSLError &error) {
@@ -295,7 +326,7 @@ void SessionControl::ShowConnectedState()
     StatusPanels *status = m_parts.status;
     status->SetPanelText(1, m_session.ServerDisplayName());
     status->SetPanelText(2, u"Connected"_s);
-    status->SetPanelText(3, m_session.Connection.SystemType());
+    status->SetPanelText(3, m_protocol == FileProtocol::Sftp ? u"SFTP"_s : m_session.Connection.SystemType());
     m_parts.toolBar->Indicator->setToolTip(m_session.ServerDisplayName());
     UpdateSessionSymbols();
 }
@@ -323,18 +354,18 @@ void SessionControl::Disconnect()
 // the failure is shown afterwards.
 void SessionControl::DisconnectSession()
 {
-    TIdFTP &ftp = m_session.Connection;
+    RemoteFileSystem &remote = m_session.Remote();
     std::exception_ptr failure;
     try {
-        if (ftp.IsConnected() && ftp.LoggedIn()) {
+        if (remote.IsConnected() && remote.LoggedIn()) {
             if (m_session.Flags.TransferActive) {
                 m_session.Flags.CancelRequested = true;
                 m_session.Flags.AbortRequested = true;
-                ftp.Abort();
+                remote.Abort();
             }
-            ftp.Quit();
-        } else if (ftp.IsConnected()) {
-            ftp.CloseConnection();
+            remote.Quit();
+        } else if (TIdFTP *ftp = remote.Ftp(); ftp && ftp->IsConnected()) {
+            ftp->CloseConnection();
         }
     } catch (...) {
         failure = std::current_exception();
@@ -401,12 +432,12 @@ void SessionControl::HandleDisconnected()
 
 void SessionControl::UpdateSessionSymbols()
 {
-    const TIdFTP &ftp = m_session.Connection;
+    const RemoteFileSystem &remote = m_session.Remote();
     const TIdFTP &search = *m_parts.searchSession;
-    const bool connected = ftp.IsConnected();
+    const bool connected = remote.IsConnected();
     const bool searching = search.IsConnected();
-    m_parts.status->SetSessionSymbols(connected, connected && ftp.UseSSL, searching,
-                                      searching && search.UseSSL);
+    const bool secured = remote.Kind() == RemoteFileSystem::Protocol::Sftp || m_session.Connection.UseSSL;
+    m_parts.status->SetSessionSymbols(connected, connected && secured, searching, searching && search.UseSSL);
 }
 
 // --- the questions the session asks ------------------------------------------------
@@ -440,6 +471,43 @@ bool SessionControl::AcceptServerCertificate(const ServerCertificateInfo &certif
     const bool accepted = m_certificateDialog->Ask(certificate);
     m_certificateRefused = !accepted;
     return accepted;
+}
+
+HostKeyAnswer SessionControl::AskHostKey(const HostKeyInfo &key)
+{
+    QMessageBox box(
+        QMessageBox::Warning, u"Unbekannter Server"_s,
+        u"Der Server %1 (Port %2) ist noch nicht bekannt.\n\nSchlüsseltyp: %3\nFingerabdruck: %4\n\n"
+        u"Vergleichen Sie den Fingerabdruck mit dem, den Ihnen der Betreiber des Servers nennt. "
+        u"Soll die Verbindung aufgebaut werden?"_s.arg(key.host)
+            .arg(key.port)
+            .arg(key.keyType, key.fingerprint),
+        QMessageBox::NoButton, m_parts.window);
+    box.setObjectName(u"HostKeyBox"_s);
+    QPushButton *accept = box.addButton(u"Akzeptieren"_s, QMessageBox::AcceptRole);
+    QPushButton *once = box.addButton(u"Einmal"_s, QMessageBox::YesRole);
+    box.addButton(u"Abbrechen"_s, QMessageBox::RejectRole);
+    accept->setObjectName(u"AcceptHostKeyButton"_s);
+    once->setObjectName(u"OnceHostKeyButton"_s);
+    box.exec();
+    if (box.clickedButton() == accept)
+        return HostKeyAnswer::Accept;
+    return box.clickedButton() == once ? HostKeyAnswer::Once : HostKeyAnswer::Refuse;
+}
+
+QString SessionControl::IdentityPassphrase(const QString &keyFile, bool askUser,
+                                           const QString &storedPassphrase)
+{
+    if (!askUser)
+        return storedPassphrase;
+    QInputDialog box(m_parts.window);
+    box.setObjectName(u"SshPassphraseBox"_s);
+    box.setWindowTitle(u"Kennwort für SSH"_s);
+    box.setLabelText(u"Kennwort des privaten Schlüssels %1:"_s.arg(keyFile));
+    box.setTextEchoMode(QLineEdit::Password);
+    if (auto *field = box.findChild<QLineEdit *>())
+        ShowAsBullets(field);
+    return box.exec() == QDialog::Accepted ? box.textValue() : QString();
 }
 
 // --- the log ------------------------------------------------------------------------

@@ -10,6 +10,8 @@
 #include <memory>
 
 struct CommandLineStart;
+struct HostKeyInfo;
+enum class HostKeyAnswer;
 struct ServerCertificateInfo;
 class TCertfkDlg1;
 class MainSession;
@@ -55,6 +57,8 @@ public:
     bool AskCredentials(const QString &caption, QString &user, QString &password);
     QString SslKeyPassword(bool askUser, const QString &storedPassword);
     bool AcceptServerCertificate(const ServerCertificateInfo &certificate);
+    HostKeyAnswer AskHostKey(const HostKeyInfo &key);
+    QString IdentityPassphrase(const QString &keyFile, bool askUser, const QString &storedPassphrase);
     void ConnectionLost();
 
     // The host as the applied profile named it, for captions and panels.
@@ -112,6 +116,9 @@ private:
     bool m_logOn = true;
     int m_logLimit = 1000;
     QString m_remoteStartFolder;
+    // What the applied profile speaks, and its SSH key.
+    FileProtocol m_protocol = FileProtocol::Ftp;
+    SshKeySettings m_sshKey;
     QString m_localStartFolder;
     std::unique_ptr<TIdLogDebug> m_logInterceptor;
     std::unique_ptr<TIdConnectionInterceptOpenSSL> m_sslLayer;

@@ -265,6 +265,16 @@ bool TFTPqvx::AcceptServerCertificate(const ServerCertificateInfo &certificate)
     return m_session->AcceptServerCertificate(certificate);
 }
 
+HostKeyAnswer TFTPqvx::AskHostKey(const HostKeyInfo &key)
+{
+    return m_session->AskHostKey(key);
+}
+
+QString TFTPqvx::IdentityPassphrase(const QString &keyFile, bool askUser, const QString &storedPassphrase)
+{
+    return m_session->IdentityPassphrase(keyFile, askUser, storedPassphrase);
+}
+
 void TFTPqvx::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);

@@ -54,6 +54,9 @@ public:
     void SetTransferActive(bool active) override;
     QString SslKeyPassword(bool askUser, const QString &storedPassword) override;
     bool AcceptServerCertificate(const ServerCertificateInfo &certificate) override;
+    HostKeyAnswer AskHostKey(const HostKeyInfo &key) override;
+    QString IdentityPassphrase(const QString &keyFile, bool askUser,
+                               const QString &storedPassphrase) override;
 
     bool StartedWithArguments() const { return !m_arguments.isEmpty(); }
     const QStringList &Arguments() const { return m_arguments; }

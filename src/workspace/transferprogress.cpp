@@ -61,7 +61,7 @@ void TransferProgress::WorkEnd(TWorkMode)
 {
     // A transfer cut off by "Trennen" ends after the session: the lamp stays off.
     MainSession &session = *m_parts.session;
-    m_parts.host->SetActivity(session.Connection.IsConnected() ? 1 : 0);
+    m_parts.host->SetActivity(session.Remote().IsConnected() ? 1 : 0);
     m_parts.status->SetPanelText(1, u"Transfer complete."_s);
     session.Flags.ExpectedSize = 0;
     session.Flags.TransferActive = false;
