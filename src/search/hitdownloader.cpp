@@ -21,8 +21,7 @@ HitDownloader::Outcome HitDownloader::Save(const SearchHit &hit, const QString &
     const bool serverChanged = hit.server != m_lastServer;
     if (!m_session.ApplyConnectionOf(hit.server, m_treeFolder))
         return Outcome::NoConnection;
-    TIdFTP &ftp = m_session.Session();
-    if (!IsFitToConnect(ftp))
+    if (!IsFitToConnect(m_session.Ftp()))
         return Outcome::UnfitProfile;
     if (OnStarting)
         OnStarting(hit);
@@ -30,7 +29,7 @@ HitDownloader::Outcome HitDownloader::Save(const SearchHit &hit, const QString &
     m_lastServer = hit.server;
     if (!connected)
         return Outcome::NotReached;
-    if (!hit.folder.isEmpty() && !ftp.ChangeDir(hit.folder))
+    if (!hit.folder.isEmpty() && !m_session.Session().ChangeDir(hit.folder))
         return Outcome::FolderRefused;
     return Download(hit, localPath) ? Outcome::Saved : Outcome::DownloadRefused;
 }

@@ -11,8 +11,8 @@
 
 using namespace Qt::StringLiterals;
 
-SearchCrawler::SearchCrawler(TIdFTP &session, const QStringList &features, const SearchMatcher &matcher,
-                             const bool &cancelRequested, Hooks hooks)
+SearchCrawler::SearchCrawler(RemoteFileSystem &session, const QStringList &features,
+                             const SearchMatcher &matcher, const bool &cancelRequested, Hooks hooks)
     : m_session(session)
     , m_features(features)
     , m_matcher(matcher)
@@ -72,7 +72,7 @@ void SearchCrawler::ReadEntry(const QString &line, bool mlsd, const QString &fol
 {
     if (IsTotalLine(line))
         return;
-    const RemoteEntry entry = ParseListingLine(line, m_session.TimeCorrection, mlsd);
+    const RemoteEntry entry = ParseListingLine(line, m_session.ListingTimeCorrection(), mlsd);
     if (!NamesFolderEntry(entry))
         return;
     if (entry.kind == RemoteEntry::File)

@@ -10,7 +10,7 @@
 
 class FolderWalk;
 class SearchMatcher;
-class TIdFTP;
+class RemoteFileSystem;
 struct RemoteEntry;
 struct RemoteListing;
 
@@ -33,7 +33,7 @@ public:
     };
 
     // cancelRequested is read before every folder and every listing line.
-    SearchCrawler(TIdFTP &session, const QStringList &features, const SearchMatcher &matcher,
+    SearchCrawler(RemoteFileSystem &session, const QStringList &features, const SearchMatcher &matcher,
                   const bool &cancelRequested, Hooks hooks);
 
     // Crawls the session's current folder, whose path is startFolder;
@@ -53,7 +53,7 @@ private:
     bool ContentMatches(const QString &folder, const RemoteEntry &entry);
     void Log(const QString &line) const;
 
-    TIdFTP &m_session;
+    RemoteFileSystem &m_session;
     const QStringList &m_features;
     const SearchMatcher &m_matcher;
     const bool &m_cancelRequested;

@@ -42,18 +42,20 @@ void SearchRun::Search(const SearchTarget &target)
 {
     if (!m_session.ApplyConnection(target.connectionFile, target.section))
         return;
-    TIdFTP &ftp = m_session.Session();
+    RemoteFileSystem &remote = m_session.Session();
     // With a proxy the session's host becomes the proxy's while connecting.
-    const QString server = ftp.Host;
+    const QString server = m_session.Ftp().Host;
     TIdAntiFreeze::DoProcess();
     if (!m_session.ConnectAndLogin())
         return;
     const auto quit = qScopeGuard([this] { m_session.Close(); });
     if (m_hooks.serverReached)
         m_hooks.serverReached(server);
-    ftp.SetTransferType(ftASCII);
-    ftp.ProbeFeatures(m_features);
-    SearchCrawler crawler(ftp, m_features, m_matcher, m_cancelRequested, m_hooks.crawl);
-    crawler.Crawl(server, ftp.CurrentFolderPath());
+    remote.SetTransferType(ftASCII);
+    m_features.clear();
+    if (TIdFTP *ftp = remote.Ftp())
+        ftp->ProbeFeatures(m_features);
+    SearchCrawler crawler(remote, m_features, m_matcher, m_cancelRequested, m_hooks.crawl);
+    crawler.Crawl(server, remote.CurrentFolderPath());
     m_skippedFolders += crawler.SkippedFolders();
 }

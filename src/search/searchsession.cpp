@@ -12,8 +12,11 @@ using namespace Qt::StringLiterals;
 
 SearchSession::SearchSession(TIdFTP &session)
     : m_session(session)
+    , m_remote(&session)
     , m_logInterceptor(std::make_unique<TIdLogDebug>())
 {
+    m_sftp.setSessionHost(&m_host);
+    m_sftp.OnLogLine = [this](const QString &line) { Log(line); };
     m_session.setSessionHost(&m_host);
     m_session.UseNagle = false;
     m_logInterceptor->Target = ltNone;
@@ -38,33 +41,53 @@ bool SearchSession::ApplyConnection(const QString &connectionFile, const QString
     m_session.Port = 0;
     m_session.User.clear();
     m_session.Password.clear();
-    return ApplyProfile(TIniFile(connectionFile), section, m_session, ProfileReading::Search).has_value();
+    return UseAppliedProfile(
+        ApplyProfile(TIniFile(connectionFile), section, m_session, ProfileReading::Search));
 }
 
 bool SearchSession::ApplyConnectionOf(const QString &host, const QString &treeFolder)
 {
-    return ConnectionTreeStore(treeFolder)
-        .FindConnectionByServer(host, m_session, ProfileReading::Search)
-        .has_value();
+    return UseAppliedProfile(
+        ConnectionTreeStore(treeFolder).FindConnectionByServer(host, m_session, ProfileReading::Search));
+}
+
+// Every profile sets the FTP session; an SFTP profile's server and login go
+// on to the SFTP session.
+bool SearchSession::UseAppliedProfile(const std::optional<MainWindowValues> &values)
+{
+    if (!values)
+        return false;
+    const bool sftp = values->Protokoll == FileProtocol::Sftp;
+    RemoteFileSystem *chosen = sftp ? static_cast<RemoteFileSystem *>(&m_sftp) : &m_session;
+    // The session of the other protocol says goodbye before this one is used.
+    if (chosen != m_remote)
+        Close();
+    m_remote = chosen;
+    if (sftp) {
+        ApplySshSettings(m_session, values->SshKey, m_sftp);
+        m_sftp.KnownHostsFile = KnownHostsFile;
+    }
+    return true;
 }
 
 bool SearchSession::ConnectAndLogin()
 {
-    AttachInterceptor();
+    if (m_remote == &m_session)
+        AttachInterceptor();
     try {
-        m_session.ConnectAndLogin();
+        m_remote->ConnectAndLogin();
     } catch (const EIdException &error) {
         Log(error.Message());
         return false;
     }
-    return m_session.IsConnected() && m_session.LoggedIn();
+    return m_remote->IsConnected() && m_remote->LoggedIn();
 }
 
 void SearchSession::Close()
 {
     try {
-        if (m_session.IsConnected())
-            m_session.Quit();
+        if (m_remote->IsConnected())
+            m_remote->Quit();
     } catch (const EIdException &error) {
         Log(error.Message());
     }

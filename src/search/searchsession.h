@@ -1,12 +1,16 @@
 #pragma once
 
 #include "sessionhost.h"
+#include "sftpfilesystem.h"
 
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+class RemoteFileSystem;
+struct MainWindowValues;
 class TIdConnectionInterceptOpenSSL;
 class TIdFTP;
 class TIdLogDebug;
@@ -23,7 +27,14 @@ public:
     SearchSession(const SearchSession &) = delete;
     SearchSession &operator=(const SearchSession &) = delete;
 
-    TIdFTP &Session() const { return m_session; }
+    // The session of the profile applied last: the FTP session given, or
+    // the SFTP session of its own for an SFTP profile.
+    RemoteFileSystem &Session() const { return *m_remote; }
+    // The FTP session, which every profile is applied to first.
+    TIdFTP &Ftp() const { return m_session; }
+    // The program's own known SSH host keys, beside ~/.ssh/known_hosts; a
+    // key known to neither is turned down, as nobody can be asked.
+    QString KnownHostsFile;
 
     // Traffic lines, connection texts and TLS texts, passwords unmasked.
     std::function<void(const QString &line)> OnLog;
@@ -42,10 +53,13 @@ public:
     void Close();
 
 private:
+    bool UseAppliedProfile(const std::optional<MainWindowValues> &values);
     void AttachInterceptor();
     void Log(const QString &line) const;
 
     TIdFTP &m_session;
+    SftpFileSystem m_sftp;
+    RemoteFileSystem *m_remote = nullptr;
     SessionHost m_host; // answers every question with no
     std::unique_ptr<TIdLogDebug> m_logInterceptor;
     std::unique_ptr<TIdConnectionInterceptOpenSSL> m_tls;

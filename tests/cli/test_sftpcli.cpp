@@ -1,7 +1,9 @@
 // glimra-cli with sftp:// URLs against OpenSSH's sshd on 127.0.0.1: every
 // command, folder trees over one and four connections, a continued download,
 // and what happens to unknown and changed host keys.
+#include "../search/searchfixture.h"
 #include "clirunner.h"
+#include "enginetesthelpers.h"
 #include "sshserver.h"
 
 #include <QCryptographicHash>
@@ -12,37 +14,10 @@
 
 namespace {
 
-QByteArray Pattern(int size, int seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char((i * 31 + seed * 7) & 0xff);
-    return bytes;
-}
-
 bool Write(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray Read(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-// Relative path and content of every file below folder.
-QMap<QString, QByteArray> TreeOf(const QString &folder)
-{
-    QMap<QString, QByteArray> tree;
-    QDirIterator files(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (files.hasNext()) {
-        const QString path = files.next();
-        tree.insert(QDir(folder).relativeFilePath(path), Read(path));
-    }
-    return tree;
+    return WriteFileContent(path, bytes);
 }
 
 } // namespace
@@ -81,6 +56,38 @@ private slots:
         QVERIFY(Write(m_knownHosts, m_server.knownHostsLine()));
         // The agent of whoever runs the tests must not log the user in.
         qunsetenv("SSH_AUTH_SOCK");
+        // Runs without --known-hosts read the test's own ~/.ssh/known_hosts.
+        qputenv("HOME", QFile::encodeName(m_local.path()));
+        QVERIFY(Write(m_local.filePath(u".ssh/known_hosts"_s), m_server.knownHostsLine()));
+    }
+
+    // One search over a group that holds an FTP and an SFTP connection finds
+    // the files of both.
+    void searchesFtpAndSftpAlike()
+    {
+        RealFtpServer ftp(RealFtpServer::Options{.files = {{u"musik/ftp.mp3"_s, "ftp"}}});
+        START_OR_SKIP(ftp, RealFtpServer::Kind::Pyftpdlib);
+        QVERIFY(m_server.addFile(u"musik/sftp.mp3"_s, "sftp"));
+        ConnectionTreeFixture tree;
+        QVERIFY(tree.Prepare());
+        ConnectionProfile sftp;
+        sftp.Protokoll = FileProtocol::Sftp;
+        sftp.FTP_Server = m_server.host();
+        sftp.FTP_Port = QString::number(m_server.port());
+        sftp.FTP_User = m_server.user();
+        sftp.FTP_Pass = m_server.password();
+        QVERIFY(tree.Save(u"Gemischt"_s, u"FTP"_s, ProfileFor(ftp)));
+        QVERIFY(tree.Save(u"Gemischt"_s, u"SFTP"_s, sftp));
+
+        const CliResult result =
+            RunCli({u"search"_s, u"--tree"_s, tree.TreeFolder(), u"--patterns"_s, u"*.mp3"_s, u"Gemischt"_s});
+        QVERIFY2(result.exitCode == 0, qPrintable(result.err));
+        QStringList places;
+        for (const QString &line : QString::fromUtf8(result.out).split(u'\n', Qt::SkipEmptyParts))
+            places.append(line.section(u'\t', 1, 2));
+        places.sort();
+        const QString sftpFolder = QDir(m_server.rootDir()).canonicalPath() + u"/musik"_s;
+        QCOMPARE(places, (QStringList{u"/musik\tftp.mp3"_s, sftpFolder + u"\tsftp.mp3"_s}));
     }
 
     // One session after another, as a user works: each command checked on
@@ -91,11 +98,11 @@ private slots:
         RUN_OK(result, Run({u"mkdir"_s, u"Übung"_s}));
         QVERIFY(QFileInfo(Remote(u"Übung"_s)).isDir());
 
-        const QByteArray content = Pattern(300000, 1);
+        const QByteArray content = RandomBytes(300000, 1);
         const QString local = m_local.filePath(u"größe.bin"_s);
         QVERIFY(Write(local, content));
         RUN_OK(result, Run({u"put"_s, local, u"Übung/größe.bin"_s}));
-        QCOMPARE(Read(Remote(u"Übung/größe.bin"_s)), content);
+        QCOMPARE(FileContent(Remote(u"Übung/größe.bin"_s)), content);
 
         RUN_OK(result, Run({u"ls"_s, u"Übung"_s}));
         QVERIFY2(QString::fromUtf8(result.out).contains(u"größe.bin"_s), result.out.constData());
@@ -105,7 +112,7 @@ private slots:
 
         const QString fetched = m_local.filePath(u"zurück.bin"_s);
         RUN_OK(result, Run({u"get"_s, u"Übung/größe.bin"_s, fetched}));
-        QCOMPARE(Read(fetched), content);
+        QCOMPARE(FileContent(fetched), content);
 
         RUN_OK(result, Run({u"mv"_s, u"Übung/größe.bin"_s, u"Übung/neu.bin"_s}));
         QVERIFY(QFileInfo::exists(Remote(u"Übung/neu.bin"_s)));
@@ -134,8 +141,8 @@ private slots:
         QTemporaryDir work;
         const QString source = work.filePath(u"quelle"_s);
         for (int i = 0; i < 12; ++i)
-            QVERIFY(
-                Write(source + u"/ordner %1/datei-ä%2.bin"_s.arg(i % 3).arg(i), Pattern(5000 + i * 999, i)));
+            QVERIFY(Write(source + u"/ordner %1/datei-ä%2.bin"_s.arg(i % 3).arg(i),
+                          RandomBytes(5000 + i * 999, i)));
         QVERIFY(Write(source + u"/leer.txt"_s, QByteArray()));
         const QString remoteName = u"baum%1"_s.arg(connections);
 
@@ -151,13 +158,13 @@ private slots:
     // What a cut download left is continued to the byte.
     void continuesADownload()
     {
-        const QByteArray content = Pattern(1000000, 9);
+        const QByteArray content = RandomBytes(1000000, 9);
         QVERIFY(m_server.addFile(u"gross.bin"_s, content));
         const QString local = m_local.filePath(u"gross.bin"_s);
         QVERIFY(Write(local, content.left(400000)));
         CliResult result;
         RUN_OK(result, Run({u"--continue"_s, u"get"_s, u"gross.bin"_s, local}));
-        QCOMPARE(QCryptographicHash::hash(Read(local), QCryptographicHash::Sha256),
+        QCOMPARE(QCryptographicHash::hash(FileContent(local), QCryptographicHash::Sha256),
                  QCryptographicHash::hash(content, QCryptographicHash::Sha256));
     }
 
@@ -185,7 +192,7 @@ private slots:
         QVERIFY2(!m_server.log().contains(u"method password"_s), qPrintable(m_server.log()));
 
         RUN_OK(result, QStringList{u"--accept-new-host-key"_s} + unknown);
-        QVERIFY(QString::fromUtf8(Read(knownHosts)).contains(m_server.hostKeyType()));
+        QVERIFY(QString::fromUtf8(FileContent(knownHosts)).contains(m_server.hostKeyType()));
         RUN_OK(result, unknown);
 
         QString why;

@@ -69,6 +69,8 @@ Search::Search(WindowParts &parts)
     , m_frames(AnimationFrames())
 {
     setObjectName(u"Search"_s);
+    m_saveWindow->Session().KnownHostsFile = parts.folders->KnownHostsFile();
+    m_session.KnownHostsFile = parts.folders->KnownHostsFile();
     m_options->SetTreeFolder(parts.folders->TreeFolder());
     m_saving = new HitSaving(parts, *m_results, *m_saveWindow, RenamePrompt(parts));
     m_animation.setInterval(100);
@@ -111,7 +113,7 @@ void Search::ConnectCommands()
     connect(m_results, &TSuchergDlg::saveFilesRequested, m_saving, &HitSaving::SaveSelection);
     connect(m_results, &TSuchergDlg::errorOccurred, &m_main, &MainSession::ReportError);
     m_results->SavingAllowed = [this] {
-        return !m_running && !m_parts.searchSession->IsConnected() && !m_saving->Running();
+        return !m_running && !m_session.Session().IsConnected() && !m_saving->Running();
     };
     connect(&m_main, &MainSession::closing, this, &Search::CloseSessions);
     connect(m_parts.control, &SessionControl::resultsFileRequested, this, &Search::LoadResultsFileAtStart);
@@ -250,7 +252,7 @@ void Search::ShowSearching(bool searching)
 
 void Search::Animate()
 {
-    if (m_parts.firstActivationPending() || !m_parts.searchSession->IsConnected())
+    if (m_parts.firstActivationPending() || !m_session.Session().IsConnected())
         return;
     ShowFrame((m_frame + 1) % int(m_frames.size()));
 }
@@ -269,8 +271,8 @@ void Search::CloseSessions()
     m_cancelRequested = true;
     m_closing = true;
     try {
-        if (m_parts.searchSession->IsConnected() && m_transferActive)
-            m_parts.searchSession->Abort();
+        if (m_session.Session().IsConnected() && m_transferActive)
+            m_session.Session().Abort();
     } catch (const EIdException &) {
         // The goodbye below closes the connection anyway.
     }
