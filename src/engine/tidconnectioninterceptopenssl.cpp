@@ -148,6 +148,7 @@ void TIdConnectionInterceptOpenSSL::ConfigureFrom(const TIdFTP &session)
     KeyFile = session.KeyFile;
     SSLPassword = session.SSLPassword;
     SSLPasswordask = session.SSLPasswordask;
+    KnownCertificatesFile = session.KnownCertificatesFile;
     ExpectedHostName = session.Gateway_Use ? session.Gateway_Host : session.Host;
     ExpectedPort = session.Gateway_Use ? session.Gateway_Port : session.Port;
     Host = session.sessionHost();

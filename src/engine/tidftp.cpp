@@ -105,6 +105,7 @@ void TIdFTP::CopySettingsFrom(const TIdFTP &other)
     KeyFile = other.KeyFile;
     CertificateFile = other.CertificateFile;
     SSLPassword = other.SSLPassword;
+    KnownCertificatesFile = other.KnownCertificatesFile;
     SSLMethod = other.SSLMethod;
     SSLDepth = other.SSLDepth;
     SSLPeer = other.SSLPeer;

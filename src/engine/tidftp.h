@@ -76,6 +76,9 @@ public:
     QString CertificateFile;
     QString SSLPassword;
     bool SSLPasswordask = false;
+    // Server certificates the user accepted before (host, port, fingerprint);
+    // empty for none.
+    QString KnownCertificatesFile;
     int SSLMethod = 0;
     int SSLDepth = 0;
     bool SSLPeer = false;

@@ -307,10 +307,11 @@ void SessionControl::AttachInterceptor()
 {
     TIdFTP &ftp = m_session.Connection;
     ftp.SetInterceptEnabled(false);
+    // The pool's connections take the file over with the other settings.
+    ftp.KnownCertificatesFile = m_parts.folders->KnownCertificatesFile();
     if (ftp.UseSSL) {
         auto layer = std::make_unique<TIdConnectionInterceptOpenSSL>();
         layer->ConfigureFrom(ftp);
-        layer->KnownCertificatesFile = m_parts.folders->KnownCertificatesFile();
         layer->OnStatusInfo = [this](const QString &text) { LogAndPump(text); };
         ftp.SetIntercept(layer.get());
         m_sslLayer = std::move(layer);
