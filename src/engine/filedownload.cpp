@@ -1,8 +1,8 @@
 #include "filedownload.h"
 
 #include "idexceptions.h"
-#include "resumepoint.h"
 #include "remotefilesystem.h"
+#include "resumepoint.h"
 
 using namespace Qt::StringLiterals;
 

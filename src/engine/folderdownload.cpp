@@ -3,8 +3,8 @@
 #include "endsteps.h"
 #include "idexceptions.h"
 #include "listingparser.h"
-#include "remotelisting.h"
 #include "remotefilesystem.h"
+#include "remotelisting.h"
 
 #include <QDir>
 

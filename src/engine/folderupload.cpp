@@ -4,8 +4,8 @@
 #include "folderdownload.h"
 #include "folderwalk.h"
 #include "idexceptions.h"
-#include "resumepoint.h"
 #include "remotefilesystem.h"
+#include "resumepoint.h"
 
 #include <QDirIterator>
 #include <QFile>

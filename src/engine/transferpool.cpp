@@ -101,7 +101,8 @@ struct TransferPool::Shared {
     }
 };
 
-TransferPool::TransferPool(const RemoteFileSystem &session, int connections, bool announceUtf8, bool logTraffic)
+TransferPool::TransferPool(const RemoteFileSystem &session, int connections, bool announceUtf8,
+                           bool logTraffic)
     : m_shared(std::make_shared<Shared>())
 {
     m_shared->announceUtf8 = announceUtf8;
@@ -282,7 +283,8 @@ int TransferPool::Connections() const
     return m_shared->connections;
 }
 
-DownloadOutcome TransferPool::Move(RemoteFileSystem &session, const PooledTransfer &transfer, const StopQuery &stopped)
+DownloadOutcome TransferPool::Move(RemoteFileSystem &session, const PooledTransfer &transfer,
+                                   const StopQuery &stopped)
 {
     if (transfer.direction == PooledTransfer::Direction::Upload)
         return Upload(session, transfer, stopped);

@@ -69,7 +69,8 @@ public:
     // announceUtf8: the server named UTF8 among its features, so each
     // connection sends OPTS UTF8 ON as the session did. logTraffic: the
     // connections report their commands and replies as Traffic events.
-    TransferPool(const RemoteFileSystem &session, int connections, bool announceUtf8, bool logTraffic = false);
+    TransferPool(const RemoteFileSystem &session, int connections, bool announceUtf8,
+                 bool logTraffic = false);
     // Cancels what is still queued or running and waits for the threads.
     ~TransferPool();
     TransferPool(const TransferPool &) = delete;
@@ -107,11 +108,13 @@ public:
     // Moves one file over a session through the one way of finishing a file
     // (ReceiveFile for a download). Refused and Stopped leave the target as
     // it was.
-    static DownloadOutcome Move(RemoteFileSystem &session, const PooledTransfer &transfer, const StopQuery &stopped);
+    static DownloadOutcome Move(RemoteFileSystem &session, const PooledTransfer &transfer,
+                                const StopQuery &stopped);
 
 private:
     struct Shared;
-    static void Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<RemoteFileSystem> session, int number);
+    static void Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<RemoteFileSystem> session,
+                     int number);
     void StartConnections();
     bool RunOneOnSession(RemoteFileSystem &session);
 

@@ -1,18 +1,14 @@
 #pragma once
 
+#include "remotefilesystem.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 // The server a copy came from: only there may it be saved back.
-struct ServerIdentity {
-    QString host;
-    int port = 0;
-    QString user;
-
-    bool operator==(const ServerIdentity &) const = default;
-};
+using ServerIdentity = RemoteServer;
 
 // The copies of remote files that were opened, each watched through its
 // modification time until the program ends. A copy whose time differs from

@@ -218,8 +218,7 @@ std::optional<ServerIdentity> OpenedFiles::ConnectedServer() const
     const RemoteFileSystem &session = m_session.Remote();
     if (!session.IsConnected())
         return std::nullopt;
-    const RemoteServer server = session.Server();
-    return ServerIdentity{server.host, server.port, server.user};
+    return session.Server();
 }
 
 bool OpenedFiles::ConnectedTo(const ServerIdentity &server) const

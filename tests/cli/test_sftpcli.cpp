@@ -48,10 +48,7 @@ class SftpCliTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QString why;
-        if (!SshServer::isAvailable(&why))
-            QSKIP(qPrintable(why));
-        QVERIFY2(m_server.start(&why), qPrintable(why));
+        SSH_START_OR_SKIP(m_server);
         m_knownHosts = m_local.filePath(u"known_hosts"_s);
         QVERIFY(Write(m_knownHosts, m_server.knownHostsLine()));
         // The agent of whoever runs the tests must not log the user in.

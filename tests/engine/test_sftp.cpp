@@ -84,10 +84,7 @@ class SftpTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QString why;
-        if (!SshServer::isAvailable(&why))
-            QSKIP(qPrintable(why));
-        QVERIFY2(m_server.start(&why), qPrintable(why));
+        SSH_START_OR_SKIP(m_server);
         m_knownHosts = m_local.filePath(u"known_hosts"_s);
         QVERIFY(WriteBytes(m_knownHosts, m_server.knownHostsLine()));
     }

@@ -3,8 +3,18 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <memory>
+
+// Starts the server, or skips the test where sshd cannot run here.
+#define SSH_START_OR_SKIP(server)                                                                            \
+    do {                                                                                                     \
+        QString why;                                                                                         \
+        if (!SshServer::isAvailable(&why))                                                                   \
+            QSKIP(qPrintable(why));                                                                          \
+        QVERIFY2((server).start(&why), qPrintable(why));                                                     \
+    } while (false)
 
 class QTemporaryDir;
 class ServerProcess;
