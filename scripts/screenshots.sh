@@ -2,8 +2,8 @@
 # Draws the README's pictures into docs/ on a virtual X display: the main
 # window connected to the demo server, the connection manager, the remote
 # folder tree, the thumbnail window, the save prompt, the search, the
-# properties of an SFTP connection, the question about a changed server
-# certificate and the connection list update (fed from a sample list on a
+# properties of an SFTP connection, the questions about a changed server
+# certificate and an unknown SSH host key, and the connection list update (fed from a sample list on a
 # local web server), at 1280 x 800, on a fresh temporary home.
 #   scripts/screenshots.sh [folder]      (default: docs/)
 # GLIMRA_BUILD_DIR picks the build directory (default: build).

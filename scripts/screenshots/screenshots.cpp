@@ -2,9 +2,10 @@
 // window connected to the demo server, the connection manager, the remote
 // folder tree, the thumbnail window, the prompt before saving a picture over
 // an existing one, the search options and results, the connection list
-// update asking about an entry, the properties of an SFTP connection and the
-// question about a server certificate that changed. scripts/screenshots.sh prepares the home, the
-// demo server, a web server with a sample list and the display, then runs this
+// update asking about an entry, the properties of an SFTP connection, the
+// question about a server certificate that changed and the one about an
+// unknown SSH host key. scripts/screenshots.sh prepares the home, the demo
+// server, a web server with a sample list and the display, then runs this
 // program.
 //
 //   glimra_screenshots FOLDER LIST_URL
@@ -145,6 +146,22 @@ bool ShowChangedCertificate(QWidget &window, const QString &fileName)
     return saved;
 }
 
+// The first connect to an SSH server whose key is not yet known.
+bool ShowHostKeyQuestion(TFTPqvx &window, const QString &fileName)
+{
+    HostKeyInfo key;
+    key.host = u"webspace.beispiel.de"_s;
+    key.keyType = u"ssh-ed25519"_s;
+    key.fingerprint = u"SHA256:q3W8n1ZkV0hE5rJtYc2uLxP9aGfD7sM4bN6oKiQeT1A"_s;
+    bool saved = false;
+    ModalAnswer<QMessageBox> answer([&](QMessageBox &shown) {
+        saved = QTest::qWaitForWindowExposed(&shown) && SaveScreen(shown, fileName);
+        shown.reject();
+    });
+    const bool refused = window.AskHostKey(key) == HostKeyAnswer::Refuse;
+    return saved && refused && answer.Answered() == 1;
+}
+
 bool PickInManager(TVerblist &manager, const QString &connection, const QString &fileName)
 {
     auto *tree = manager.findChild<QTreeWidget *>(u"TreeView1"_s);
@@ -248,6 +265,8 @@ bool ShowListUpdate(TFTPqvx &window, const QString &listUrl, const QString &file
         saved = QTest::qWaitForWindowExposed(&question) && SaveScreen(*dialog, fileName);
         question.CancelBtn->click();
     });
+    // Nothing was added, which the window then says.
+    ModalAnswer<QMessageBox> nothingNew([](QMessageBox &box) { box.accept(); });
     window.ToolBar()->SpeedButton19->click();
     return saved && start.Answered() == 1;
 }
@@ -295,6 +314,7 @@ int main(int argc, char **argv)
     done = done && ShowSearch(window, folder);
     done = done && ShowSftpProperties(window, folder.filePath(u"sftp-properties.png"_s));
     done = done && ShowChangedCertificate(window, folder.filePath(u"certificate-changed.png"_s));
+    done = done && ShowHostKeyQuestion(window, folder.filePath(u"host-key-question.png"_s));
     window.Session()->Disconnect();
     done = done &&
            ShowListUpdate(window, QString::fromLocal8Bit(argv[2]), folder.filePath(u"update-window.png"_s));

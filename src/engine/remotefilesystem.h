@@ -49,6 +49,8 @@ public:
     // The FTP session behind this file system; null for other protocols.
     // Only for what only FTP has: raw commands, SITE, MLST, OPTS, proxies.
     virtual TIdFTP *Ftp() { return nullptr; }
+    // Whether what travels is encrypted: always over SSH, with TLS over FTP.
+    virtual bool Encrypted() const = 0;
 
     // --- the session ------------------------------------------------------
     // Throws EIdException (or a subclass) when the server cannot be reached

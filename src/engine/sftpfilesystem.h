@@ -78,6 +78,7 @@ public:
 
     // --- RemoteFileSystem -------------------------------------------------
     Protocol Kind() const override { return Protocol::Sftp; }
+    bool Encrypted() const override { return true; }
     void ConnectAndLogin() override;
     bool LoggedIn() const override { return m_sftp != nullptr; }
     bool IsConnected() const override { return m_ssh != nullptr; }

@@ -36,6 +36,7 @@ public:
     // --- the file system's session ------------------------------------------
     Protocol Kind() const override { return Protocol::Ftp; }
     TIdFTP *Ftp() override { return this; }
+    bool Encrypted() const override { return UseSSL; }
     bool IsConnected() const override { return TIdTCPClient::IsConnected(); }
     QString LastReplyLine() const override { return TIdTCPClient::LastReplyLine(); }
     void KeepAlive() override { SendChecked(QStringLiteral("NOOP"), 200); }

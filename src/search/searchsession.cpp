@@ -78,8 +78,10 @@ bool SearchSession::ConnectAndLogin()
         m_remote->ConnectAndLogin();
     } catch (const EIdException &error) {
         Log(error.Message());
+        TellConnectionChanged();
         return false;
     }
+    TellConnectionChanged();
     return m_remote->IsConnected() && m_remote->LoggedIn();
 }
 
@@ -91,6 +93,13 @@ void SearchSession::Close()
     } catch (const EIdException &error) {
         Log(error.Message());
     }
+    TellConnectionChanged();
+}
+
+void SearchSession::TellConnectionChanged() const
+{
+    if (OnConnectionChanged)
+        OnConnectionChanged();
 }
 
 // With SSL the TLS layer sits between session and socket and reports its

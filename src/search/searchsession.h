@@ -32,6 +32,11 @@ public:
     RemoteFileSystem &Session() const { return *m_remote; }
     // The FTP session, which every profile is applied to first.
     TIdFTP &Ftp() const { return m_session; }
+    // The SFTP session, for the window's progress display.
+    SftpFileSystem &Sftp() { return m_sftp; }
+    // Called when a session has connected or closed: the FTP session tells
+    // of its own, this one of every ConnectAndLogin and Close.
+    std::function<void()> OnConnectionChanged;
     // The program's own known SSH host keys, beside ~/.ssh/known_hosts; a
     // key known to neither is turned down, as nobody can be asked.
     QString KnownHostsFile;
@@ -56,6 +61,7 @@ private:
     bool UseAppliedProfile(const std::optional<MainWindowValues> &values);
     void AttachInterceptor();
     void Log(const QString &line) const;
+    void TellConnectionChanged() const;
 
     TIdFTP &m_session;
     SftpFileSystem m_sftp;

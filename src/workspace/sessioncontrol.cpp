@@ -434,11 +434,11 @@ void SessionControl::HandleDisconnected()
 void SessionControl::UpdateSessionSymbols()
 {
     const RemoteFileSystem &remote = m_session.Remote();
-    const TIdFTP &search = *m_parts.searchSession;
+    const RemoteFileSystem &search = m_parts.searchRemote ? m_parts.searchRemote() : *m_parts.searchSession;
     const bool connected = remote.IsConnected();
     const bool searching = search.IsConnected();
-    const bool secured = remote.Kind() == RemoteFileSystem::Protocol::Sftp || m_session.Connection.UseSSL;
-    m_parts.status->SetSessionSymbols(connected, connected && secured, searching, searching && search.UseSSL);
+    m_parts.status->SetSessionSymbols(connected, connected && remote.Encrypted(), searching,
+                                      searching && search.Encrypted());
 }
 
 // --- the questions the session asks ------------------------------------------------

@@ -15,6 +15,7 @@ class MainToolBar;
 class PathRow;
 class QProgressBar;
 class RemoteBrowser;
+class RemoteFileSystem;
 class RemotePane;
 class SessionControl;
 class SessionHost;
@@ -33,6 +34,8 @@ struct WindowParts {
     SessionHost *host = nullptr;   // answers the main session's questions
     MainSession *session = nullptr;
     TIdFTP *searchSession = nullptr; // the search's session, beside the main one
+    // The search's session in use: the one above, or its SFTP session.
+    std::function<const RemoteFileSystem &()> searchRemote;
     ApplicationSettings *settings = nullptr;
     const DataFolders *folders = nullptr;
     bool startedWithArguments = false; // the program was started for a file or server

@@ -127,28 +127,42 @@ void Search::WireSession()
         m_results->AddLogLine(
             MaskPasswords(line, {session.Password, session.Gateway_Password, session.SocksInfo.Password}));
     };
-    const auto connectionChanged = [this](TIdTCPConnection *) {
+    m_session.OnConnectionChanged = [this] {
         m_parts.control->UpdateSessionSymbols();
         m_results->UpdateSaveCommand();
     };
-    ftp.OnConnected = connectionChanged;
-    ftp.OnDisconnected = connectionChanged;
-    ftp.OnWorkBegin = [this](TIdTCPConnection *, TWorkMode, qint64 countMax) {
-        m_transferActive = true;
-        m_results->Progress().SetPosition(0);
-        m_barMaximum = countMax > 0 ? countMax : (m_expectedSize > 0 ? m_expectedSize : 1);
-        m_results->Progress().SetMaximum(m_barMaximum);
-    };
-    ftp.OnWork = [this](TIdTCPConnection *, TWorkMode, qint64 count) {
-        if (count > 0)
-            m_results->Progress().SetPosition(std::min(count, m_barMaximum));
-        TIdAntiFreeze::DoProcessThrottled();
-    };
-    ftp.OnWorkEnd = [this](TIdTCPConnection *, TWorkMode) {
-        m_expectedSize = 0;
-        m_transferActive = false;
-        m_results->Progress().SetPosition(0);
-    };
+    ftp.OnConnected = [this](TIdTCPConnection *) { m_session.OnConnectionChanged(); };
+    ftp.OnDisconnected = ftp.OnConnected;
+    ftp.OnWorkBegin = [this](TIdTCPConnection *, TWorkMode, qint64 countMax) { TransferBegins(countMax); };
+    ftp.OnWork = [this](TIdTCPConnection *, TWorkMode, qint64 count) { TransferMoved(count); };
+    ftp.OnWorkEnd = [this](TIdTCPConnection *, TWorkMode) { TransferEnds(); };
+    SftpFileSystem &sftp = m_session.Sftp();
+    sftp.OnTransferBegin = [this](TWorkMode) { TransferBegins(-1); };
+    sftp.OnTransferMoved = [this](TWorkMode, qint64 moved) { TransferMoved(moved); };
+    sftp.OnTransferEnd = [this](TWorkMode) { TransferEnds(); };
+    m_parts.searchRemote = [this]() -> const RemoteFileSystem & { return m_session.Session(); };
+}
+
+void Search::TransferBegins(qint64 countMax)
+{
+    m_transferActive = true;
+    m_results->Progress().SetPosition(0);
+    m_barMaximum = countMax > 0 ? countMax : (m_expectedSize > 0 ? m_expectedSize : 1);
+    m_results->Progress().SetMaximum(m_barMaximum);
+}
+
+void Search::TransferMoved(qint64 count)
+{
+    if (count > 0)
+        m_results->Progress().SetPosition(std::min(count, m_barMaximum));
+    TIdAntiFreeze::DoProcessThrottled();
+}
+
+void Search::TransferEnds()
+{
+    m_expectedSize = 0;
+    m_transferActive = false;
+    m_results->Progress().SetPosition(0);
 }
 
 // --- commands ---------------------------------------------------------------------

@@ -44,6 +44,9 @@ public:
 private:
     void ConnectCommands();
     void WireSession();
+    void TransferBegins(qint64 countMax);
+    void TransferMoved(qint64 count);
+    void TransferEnds();
     void Run(const SearchMatcher &matcher, const QList<SearchTarget> &targets);
     // What the search shows while it runs: status, hits, log.
     SearchRun::Hooks DisplayHooks();
