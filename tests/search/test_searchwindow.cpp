@@ -6,6 +6,7 @@
 
 #include "freeport.h"
 #include "resultsfile.h"
+#include "sshserver.h"
 #include "symbols.h"
 
 #include <QHeaderView>
@@ -98,6 +99,39 @@ private slots:
         QVERIFY(!log.filter(u"PASS (HIDDEN)"_s).isEmpty());
         QVERIFY(log.filter(python.password()).isEmpty());
         QVERIFY(log.size() <= TSuchergDlg::kLogLimit);
+    }
+
+    // A group holding an FTP and an SFTP server: each is searched over a
+    // session of its protocol, the SSH host key is checked against the
+    // program's known hosts, and no password shows in the log.
+    void aGroupOfFtpAndSftpServersIsSearched()
+    {
+        RealFtpServer ftp({.files = {{u"musik/a.mp3"_s, "a"}}});
+        START_OR_SKIP(ftp, RealFtpServer::Kind::Pyftpdlib);
+        SshServer sftp;
+        SSH_START_OR_SKIP(sftp);
+        qunsetenv("SSH_AUTH_SOCK");
+        QVERIFY(sftp.addFile(u"lieder/übung.mp3"_s, "u"));
+        QVERIFY(sftp.addFile(u"lieder/text.txt"_s, "t"));
+        QFile knownHosts(m_fixture.Window()->Folders().KnownHostsFile());
+        QVERIFY(knownHosts.open(QIODevice::WriteOnly) && knownHosts.write(sftp.knownHostsLine()) > 0);
+        knownHosts.close();
+        ConnectionProfile ssh;
+        ssh.Protokoll = FileProtocol::Sftp;
+        ssh.FTP_Server = sftp.host();
+        ssh.FTP_Port = QString::number(sftp.port());
+        ssh.FTP_User = sftp.user();
+        ssh.FTP_Pass = sftp.password();
+        QVERIFY(m_fixture.Save(u"Gemischt"_s, u"FTP"_s, ProfileFor(ftp)));
+        QVERIFY(m_fixture.Save(u"Gemischt"_s, u"SFTP"_s, ssh));
+
+        QCOMPARE(m_fixture.RunSearch({u"Gemischt"_s}, ChooseMusic),
+                 QStringList{u"Der Suchvorgang abgeschlossen"_s});
+        QCOMPARE(m_fixture.RowTexts(), (QStringList{u"127.0.0.1 /musik a.mp3"_s,
+                                                    u"127.0.0.1 %1/lieder übung.mp3"_s.arg(sftp.rootDir())}));
+        QVERIFY(!m_fixture.Window()->Parts().searchRemote().IsConnected());
+        const QStringList log = m_fixture.Results().ListBox1->Lines();
+        QVERIFY(log.filter(sftp.password()).isEmpty() && log.filter(ftp.password()).isEmpty());
     }
 
     // A folder whose listing fails is left out; the search goes on and its
