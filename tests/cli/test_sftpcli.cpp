@@ -4,7 +4,7 @@
 #include "../search/searchfixture.h"
 #include "clirunner.h"
 #include "enginetesthelpers.h"
-#include "sshserver.h"
+#include "sftpprofile.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -67,14 +67,8 @@ private slots:
         QVERIFY(m_server.addFile(u"musik/sftp.mp3"_s, "sftp"));
         ConnectionTreeFixture tree;
         QVERIFY(tree.Prepare());
-        ConnectionProfile sftp;
-        sftp.Protokoll = FileProtocol::Sftp;
-        sftp.FTP_Server = m_server.host();
-        sftp.FTP_Port = QString::number(m_server.port());
-        sftp.FTP_User = m_server.user();
-        sftp.FTP_Pass = m_server.password();
         QVERIFY(tree.Save(u"Gemischt"_s, u"FTP"_s, ProfileFor(ftp)));
-        QVERIFY(tree.Save(u"Gemischt"_s, u"SFTP"_s, sftp));
+        QVERIFY(tree.Save(u"Gemischt"_s, u"SFTP"_s, SftpProfileFor(m_server)));
 
         const CliResult result =
             RunCli({u"search"_s, u"--tree"_s, tree.TreeFolder(), u"--patterns"_s, u"*.mp3"_s, u"Gemischt"_s});

@@ -6,7 +6,7 @@
 
 #include "freeport.h"
 #include "resultsfile.h"
-#include "sshserver.h"
+#include "sftpprofile.h"
 #include "symbols.h"
 
 #include <QHeaderView>
@@ -116,14 +116,8 @@ private slots:
         QFile knownHosts(m_fixture.Window()->Folders().KnownHostsFile());
         QVERIFY(knownHosts.open(QIODevice::WriteOnly) && knownHosts.write(sftp.knownHostsLine()) > 0);
         knownHosts.close();
-        ConnectionProfile ssh;
-        ssh.Protokoll = FileProtocol::Sftp;
-        ssh.FTP_Server = sftp.host();
-        ssh.FTP_Port = QString::number(sftp.port());
-        ssh.FTP_User = sftp.user();
-        ssh.FTP_Pass = sftp.password();
         QVERIFY(m_fixture.Save(u"Gemischt"_s, u"FTP"_s, ProfileFor(ftp)));
-        QVERIFY(m_fixture.Save(u"Gemischt"_s, u"SFTP"_s, ssh));
+        QVERIFY(m_fixture.Save(u"Gemischt"_s, u"SFTP"_s, SftpProfileFor(sftp)));
 
         QCOMPARE(m_fixture.RunSearch({u"Gemischt"_s}, ChooseMusic),
                  QStringList{u"Der Suchvorgang abgeschlossen"_s});
