@@ -75,6 +75,11 @@ EIdConnClosedGracefully::EIdConnClosedGracefully()
 {
 }
 
+EIdConnClosedGracefully::EIdConnClosedGracefully(const QString &why)
+    : EIdSilentException(why)
+{
+}
+
 namespace {
 
 QString IncompleteFileText(const QString &path, qint64 received, qint64 expected)

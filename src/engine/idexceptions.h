@@ -27,6 +27,8 @@ public:
 class EIdConnClosedGracefully : public EIdSilentException {
 public:
     EIdConnClosedGracefully();
+    // A connection that broke rather than closed says why.
+    explicit EIdConnClosedGracefully(const QString &why);
 };
 
 // The server turned down every way of logging in it was offered.

@@ -339,11 +339,12 @@ void SftpFileSystem::RunOnWorker(const Job &job, const Job &eachSlice)
 
 void SftpFileSystem::ConnectionLost(const QString &why)
 {
-    m_lastReply = u"421 Die Verbindung zum Server ist unterbrochen: %1"_s.arg(why);
+    const QString lost = u"Die Verbindung zum Server ist unterbrochen: %1"_s.arg(why);
+    m_lastReply = u"421 "_s + lost;
     LogCommand(u"Erh.: "_s + m_lastReply);
     Disconnect();
     Status(u"Nicht verbunden."_s);
-    throw EIdConnClosedGracefully();
+    throw EIdConnClosedGracefully(lost);
 }
 
 void SftpFileSystem::Disconnect()

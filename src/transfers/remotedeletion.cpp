@@ -20,7 +20,6 @@ RemoteDeletion::RemoteDeletion(WindowParts &parts, AskUser askUser)
     : m_parts(parts)
     , m_session(*parts.session)
     , m_askUser(std::move(askUser))
-    , m_walk(parts.session->Connection, parts.session->Features, FolderWalk::Revisits::Never)
 {
 }
 
@@ -61,6 +60,7 @@ void RemoteDeletion::DeleteSelection()
     m_refusal.clear();
     flags.OperationBusy = true;
     browser->UpdateCommandStates();
+    m_walk.emplace(m_session.Remote(), m_session.Features, FolderWalk::Revisits::Never);
     const QList<Target> selected = TakeDeleteList();
     const auto deleteAll = [&] {
         const bool mlsd = m_session.Remote().ListsWithFacts(m_session.Features);
@@ -74,7 +74,7 @@ void RemoteDeletion::DeleteSelection()
         }
     };
     const auto endSteps = [&] {
-        m_walk.End();
+        m_walk->End();
         flags.OperationBusy = false;
         flags.TransferActive = false;
         RunWithEndSteps([browser] { browser->RefreshRemoteList(); },
@@ -111,7 +111,7 @@ void RemoteDeletion::DeleteRemoteFolder(const QString &name)
         return;
     // A folder that cannot be entered is left as it is.
     const QString path = PathOf(name);
-    const FolderWalk::Step step = m_walk.Enter(path);
+    const FolderWalk::Step step = m_walk->Enter(path);
     if (step == FolderWalk::Step::Skipped)
         Log(u"Ordner nicht gelöscht, er führt aus dem Ordner hinaus, der gelöscht wird: "_s + path);
     if (step != FolderWalk::Step::Entered)
@@ -186,7 +186,7 @@ QHash<QString, QChar> RemoteDeletion::KindsInListForm()
 
 void RemoteDeletion::LeaveFolder(const QString &name)
 {
-    m_walk.ReturnToParent();
+    m_walk->ReturnToParent();
     // A folder that still holds a kept file refuses RMD; it simply stays.
     if (!m_session.Flags.CancelRequested)
         m_session.Remote().RemoveDir(PathOf(name));

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class MainSession;
 struct WindowParts;
@@ -52,7 +53,8 @@ private:
     WindowParts &m_parts;
     MainSession &m_session;
     AskUser m_askUser;
-    FolderWalk m_walk;
+    // Made for each delete on the session in use: FTP or SFTP.
+    std::optional<FolderWalk> m_walk;
     // Why the server refused a file, shown once the pane is listed again.
     QString m_refusal;
 };

@@ -53,6 +53,10 @@ public:
     // listing; empty while disconnected. The remote pane keeps it.
     const QString &RemoteFolder() const { return m_remoteFolder; }
     void SetRemoteFolder(const QString &folder) { m_remoteFolder = folder; }
+    // Where the folder tree starts: the server's root over FTP; over SFTP,
+    // whose root is the whole machine's, the folder the login put the user in.
+    const QString &TreeRoot() const { return m_treeRoot; }
+    void SetTreeRoot(const QString &folder) { m_treeRoot = folder; }
 
     // Runs a user command. An engine or file error that the command does not
     // handle itself is reported through errorReported; no box.
@@ -102,6 +106,7 @@ private:
     RemoteFileSystem *m_remote = &Connection;
     QString m_serverDisplayName;
     QString m_remoteFolder;
+    QString m_treeRoot = QStringLiteral("/");
     int m_commandDepth = 0;
     bool m_thumbnailsLoading = false;
 };

@@ -254,6 +254,7 @@ void SessionControl::OpenSession(const SessionStart &start)
     ConnectAndLogin();
     if (!remote.IsConnected())
         return;
+    m_session.SetTreeRoot(sftp ? remote.CurrentDir() : u"/"_s);
     if (sftp)
         HandleConnected();
     ShowConnectedState();

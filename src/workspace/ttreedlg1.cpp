@@ -181,7 +181,7 @@ void TTreeDlg1::Build()
             session, m_session.Features, flags.CancelRequested,
             pane->ShowsOnlyParent() ? shownFolder : QString(),
             [this](QTreeWidgetItem *parent, const QString &name) { return AddFolder(parent, name); });
-        scanned = walk.Scan(nullptr, u"/"_s);
+        scanned = walk.Scan(nullptr, m_session.TreeRoot());
     } catch (...) {
         FinishBuild(rememberedFolder);
         throw;
@@ -232,7 +232,9 @@ void TTreeDlg1::Choose()
     const QList<QTreeWidgetItem *> selected = TreeView1->selectedItems();
     if (selected.isEmpty())
         return;
-    m_chosenFolder = PathOf(selected.first());
+    // The tree shows the folders below its root.
+    const QString root = m_session.TreeRoot();
+    m_chosenFolder = root == u"/"_s ? PathOf(selected.first()) : root + PathOf(selected.first());
     done(QDialog::Accepted);
 }
 

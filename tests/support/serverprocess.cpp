@@ -146,13 +146,18 @@ bool ServerProcess::waitUntilListening(int port, const QDeadlineTimer &deadline)
     return false;
 }
 
+void ServerProcess::killChildren()
+{
+    if (isRunning())
+        for (const qint64 pid : descendantsOf(m_process.processId()))
+            ::kill(pid_t(pid), SIGKILL);
+}
+
 void ServerProcess::kill()
 {
     if (m_group > 0) {
         // vsftpd's sessions run in sessions of their own, outside the group.
-        if (isRunning())
-            for (const qint64 pid : descendantsOf(m_process.processId()))
-                ::kill(pid_t(pid), SIGKILL);
+        killChildren();
         ::kill(pid_t(-m_group), SIGKILL);
     }
     m_group = 0;

@@ -34,6 +34,9 @@ public:
     // the deadline passed first.
     bool waitUntilListening(int port, const QDeadlineTimer &deadline);
     void kill();
+    // Ends every process the server started (the sessions of its clients),
+    // the server itself goes on listening.
+    void killChildren();
 
 private:
     QProcess m_process;

@@ -255,6 +255,12 @@ void SshServer::stop()
     m_process.reset();
 }
 
+void SshServer::cutConnections()
+{
+    if (m_process)
+        m_process->killChildren();
+}
+
 bool SshServer::changeHostKey(QString *error)
 {
     stop();

@@ -52,6 +52,9 @@ public:
     // Makes a new host key of the same type and restarts on the same port:
     // a client that knew the old key meets a changed one.
     bool changeHostKey(QString *error = nullptr);
+    // Kills the sessions of every connected client, as a cut line does;
+    // new connections are taken as before.
+    void cutConnections();
 
     QString host() const { return QStringLiteral("127.0.0.1"); }
     int port() const { return m_port; }

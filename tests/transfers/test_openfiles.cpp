@@ -3,6 +3,7 @@
 // edit of the copy and the save-back, the wait window while a download
 // runs, and a save-back the server refuses. The desktop's opener is
 // replaced by a recorder, so no program starts.
+#include "openinghelpers.h"
 #include "transferwindow.h"
 
 #include "openedfiles.h"
@@ -19,13 +20,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Writes new content into a copy as an editor does, with a time well after the download.
-bool EditCopy(const QString &path, const QByteArray &content, int secondsLater)
-{
-    return WriteFileContent(path, content) &&
-           SetModified(path, QDateTime::currentDateTimeUtc().addSecs(secondsLater));
-}
 
 // Saves as editors that write a new file and rename it over the old one.
 bool EditCopyByRename(const QString &path, const QByteArray &content, int secondsLater)
@@ -45,16 +39,6 @@ QStringList Verbs(const QStringList &commands)
 
 } // namespace
 
-class UrlRecorder : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-};
-
 class OpenFilesTest : public QObject {
     Q_OBJECT
 
@@ -73,11 +57,7 @@ private:
     }
 
     // The question after a change, once it is shown; null when none came.
-    QMessageBox *AwaitQuestion(int timeoutMs = 3000)
-    {
-        const auto shown = [this] { return Opened().Question() && Opened().Question()->isVisible(); };
-        return QTest::qWaitFor(shown, timeoutMs) ? Opened().Question() : nullptr;
-    }
+    QMessageBox *AwaitQuestion(int timeoutMs = 3000) { return AwaitSaveQuestion(Opened(), timeoutMs); }
 
     // Closes the main window as the user does; returns the texts of the
     // messages the program end showed.
@@ -390,4 +370,5 @@ private slots:
 };
 
 QTEST_MAIN(OpenFilesTest)
+#include "moc_openinghelpers.cpp"
 #include "test_openfiles.moc"
