@@ -8,7 +8,6 @@
 #include "openinghelpers.h"
 #include "remoteopshelpers.h"
 
-#include "connectionprofile.h"
 #include "datafolders.h"
 #include "locallistview.h"
 #include "localpane.h"
@@ -18,7 +17,7 @@
 #include "remotepane.h"
 #include "sessioncontrol.h"
 #include "slideshow.h"
-#include "sshserver.h"
+#include "sftpprofile.h"
 #include "statuspanels.h"
 #include "tfrageueberschreiben.h"
 #include "timagelibthumbnails.h"
@@ -183,12 +182,7 @@ private slots:
         InstallSlideshow(Window()->Parts());
         QVERIFY(Window()->Local()->List->SetFolder(m_local.path()));
 
-        ConnectionProfile profile;
-        profile.Protokoll = FileProtocol::Sftp;
-        profile.FTP_Server = m_server.host();
-        profile.FTP_Port = QString::number(m_server.port());
-        profile.FTP_User = m_server.user();
-        profile.FTP_Pass = m_server.password();
+        const ConnectionProfile profile = SftpProfileFor(m_server);
         m_connectionFile = m_local.filePath(u"sftp.glimra"_s);
         TIniFile file(m_connectionFile);
         QVERIFY(profile.Write(file, u"SFTP-Server"_s));
