@@ -1159,8 +1159,8 @@ bool SftpFileSystem::ReadPipelined(sftp_file_struct *file, qint64 offset, qint64
     return !failed;
 }
 
-// Sends the close of a file read to its end without waiting for the
-// answer, which the next request collects; the library's file is freed here.
+// Sends the close of a file that was read without waiting for the answer,
+// which the next request collects; the library's file is freed here.
 void SftpFileSystem::CloseLater(sftp_file_struct *file)
 {
     m_ownRequests.SendClose(m_sftp, *file);
