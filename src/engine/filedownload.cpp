@@ -51,6 +51,7 @@ DownloadOutcome ReceiveFile(RemoteFileSystem &session, const FileDownload &file,
         RaiseCannotCreate(file.target, part.ErrorString());
     // Sizes count bytes only in binary type.
     session.SetTransferType(ftBinary);
+    session.SizeForNextRetrieve(file.knownSize);
     if (!session.Retrieve(file.remotePath, part.Device()))
         return NotReceived(stopped);
     return Complete(part, file, ExpectedSize(session, file.knownSize), stopped);

@@ -127,6 +127,9 @@ public:
     // The bytes of source from offset on, into the remote file from offset
     // on; the remote file must hold offset bytes.
     virtual bool StoreFrom(QIODevice &source, const QString &name, qint64 offset) = 0;
+    // The size a listing gave for the file the next Retrieve fetches; a
+    // session that would ask the server for it first may go by this instead.
+    virtual void SizeForNextRetrieve(qint64) {}
     // The size the server named for the last retrieved file; -1 when none.
     virtual qint64 AnnouncedSize() const = 0;
     // The last RetrieveFrom or StoreFrom could not start at its offset and

@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -34,6 +35,8 @@ namespace {
 
 // How long the caller's thread reads or writes local data between two pumps.
 constexpr int kSliceWorkMs = 5;
+// The least a read request asks for after a server sent less than asked.
+constexpr int kSmallestReadChunk = 16 * 1024;
 
 QByteArray Encoded(const QString &path)
 {
@@ -169,6 +172,7 @@ public:
         if (stop)
             return false;
         m_chunks.push_back(std::move(chunk));
+        m_changed.notify_all();
         return true;
     }
     // The next chunk, waiting for one; false when the queue is closed and
@@ -196,6 +200,28 @@ public:
         m_changed.notify_all();
         return true;
     }
+    // A buffer of size bytes, one given back if there is one: a fresh
+    // buffer this large for every chunk costs the allocator more than the
+    // data costs to move.
+    QByteArray Buffer(qsizetype size)
+    {
+        std::unique_lock lock(m_mutex);
+        if (m_spare.empty()) {
+            lock.unlock();
+            return QByteArray(size, Qt::Uninitialized);
+        }
+        QByteArray buffer = std::move(m_spare.back());
+        m_spare.pop_back();
+        lock.unlock();
+        buffer.resize(size);
+        return buffer;
+    }
+    void GiveBack(QByteArray buffer)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_spare.size() < kMaxChunks)
+            m_spare.push_back(std::move(buffer));
+    }
     bool Full()
     {
         std::lock_guard lock(m_mutex);
@@ -217,6 +243,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<QByteArray> m_chunks;
+    std::vector<QByteArray> m_spare;
     bool m_closed = false;
 };
 
@@ -301,11 +328,17 @@ SftpFileSystem::Outcome SftpFileSystem::Request(const QString &request, const st
         LogCommand(u"Gesendet: "_s + request);
     Outcome outcome;
     bool lost = false;
+    quint32 lateRefusal = SSH_FX_OK;
     RunOnWorker(
         [&] {
             // The library keeps the last status the server sent; a failure
             // without a status of its own did not come from the server.
             m_sftp->errnum = SSH_FX_OK;
+            if (!CollectLateAnswers(lateRefusal)) {
+                outcome.sshError = u"Der Server hat außer der Reihe geantwortet."_s;
+                lost = true;
+                return;
+            }
             outcome.ok = call();
             if (outcome.ok)
                 return;
@@ -319,9 +352,24 @@ SftpFileSystem::Outcome SftpFileSystem::Request(const QString &request, const st
                    outcome.status == SSH_FX_NO_CONNECTION;
         },
         eachSlice);
+    if (lateRefusal != SSH_FX_OK)
+        Log(u"Erh.: 550 Der Server konnte eine gelesene Datei nicht schließen (Fehler %1)."_s.arg(
+            lateRefusal));
     if (lost)
         ConnectionLost(outcome.sshError);
     return outcome;
+}
+
+// The answers to closes sent without waiting: the library would take them
+// for its own. refusal: the first close the server refused.
+bool SftpFileSystem::CollectLateAnswers(quint32 &refusal)
+{
+    if (m_ownRequests.Pending() == 0)
+        return true;
+    const bool inStep = m_ownRequests.CollectAll(m_sftp);
+    refusal = m_ownRequests.Refusal();
+    m_ownRequests.Reset();
+    return inStep;
 }
 
 // A Quit() that arrived through the pump while the worker was busy ends
@@ -359,6 +407,7 @@ void SftpFileSystem::Disconnect()
     });
     m_sftp = nullptr;
     m_ssh = nullptr;
+    m_ownRequests = {};
     SetActivity(0);
 }
 
@@ -950,6 +999,9 @@ bool SftpFileSystem::RetrieveFrom(const QString &name, QFileDevice &target, qint
 // it as it was. An offset beyond the remote file's end fetches the whole file.
 bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice *file, qint64 offset)
 {
+    // A size from the listing saves asking the server for it.
+    const qint64 listedSize = std::exchange(m_sizeForNextRetrieve, -1);
+    const bool sizeListed = !file && listedSize >= 0;
     const QString path = ResolvePath(name);
     const QByteArray encoded = Encoded(path);
     RequireSession();
@@ -982,6 +1034,7 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
             if (localError.isEmpty() && target.write(chunk) != chunk.size())
                 localError = u"Die Datei kann nicht geschrieben werden: %1"_s.arg(target.errorString());
             moved += chunk.size();
+            chunks.GiveBack(std::move(chunk));
         }
         if (!localError.isEmpty())
             m_abortRequested = true;
@@ -992,16 +1045,21 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
         sftp_file remote = sftp_open(m_sftp, encoded.constData(), O_RDONLY, 0);
         if (!remote)
             return false;
-        const AttributesPointer attributes = Owned(sftp_fstat(remote));
-        const qint64 size =
-            attributes && (attributes->flags & SSH_FILEXFER_ATTR_SIZE) ? qint64(attributes->size) : -1;
-        announced = size;
+        qint64 size = listedSize;
+        if (!sizeListed) {
+            const AttributesPointer attributes = Owned(sftp_fstat(remote));
+            size = attributes && (attributes->flags & SSH_FILEXFER_ATTR_SIZE) ? qint64(attributes->size) : -1;
+            announced = size;
+        }
         if (size >= 0 && start > size)
             start = 0;
         opened = true;
         m_worker.WakeCaller();
-        const bool complete = ReadPipelined(remote, start, size, chunks);
-        sftp_close(remote);
+        qint64 end = -1;
+        const bool complete = ReadPipelined(remote, start, size, sizeListed, chunks, end);
+        if (sizeListed && complete && !m_abortRequested && end >= 0)
+            announced = end;
+        CloseLater(remote);
         return complete;
     };
 
@@ -1023,36 +1081,51 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
 
 // Keeps several read requests under way, each at an offset of its own, and
 // queues the data in file order. A short answer before the end (a server
-// may send less than asked) restarts the requests right behind it.
-bool SftpFileSystem::ReadPipelined(sftp_file_struct *file, qint64 offset, qint64 size, ChunkQueue &chunks)
+// may send less than asked) restarts the requests right behind it, asking
+// no more than that server sent. A size from a listing may be out of date:
+// a last request behind it confirms the end, and data found there is read
+// on to the end. end: where the server reported the file's end.
+bool SftpFileSystem::ReadPipelined(sftp_file_struct *file, qint64 offset, qint64 size, bool sizeListed,
+                                   ChunkQueue &chunks, qint64 &end)
 {
     struct Pending {
         int id;
         qint64 at;
+        int length;
     };
     std::deque<Pending> pending;
     qint64 next = offset;
+    int chunkSize = kReadChunk;
     bool failed = false;
-    QByteArray buffer(kReadChunk, Qt::Uninitialized);
+    // Bytes the next request asks for; 0: none is needed.
+    const auto wanted = [&]() -> int {
+        if (size < 0)
+            return chunkSize;
+        if (next < size)
+            return int(std::min<qint64>(chunkSize, size - next));
+        return sizeListed && next == size ? chunkSize : 0;
+    };
     const auto request = [&] {
-        while (!failed && !m_abortRequested && pending.size() < size_t(kReadsInFlight) &&
-               (size < 0 || next < size)) {
+        while (!failed && !m_abortRequested && pending.size() < size_t(kReadsInFlight) && wanted() > 0) {
+            const int length = wanted();
             sftp_seek64(file, quint64(next));
-            const int id = sftp_async_read_begin(file, kReadChunk);
+            const int id = sftp_async_read_begin(file, uint32_t(length));
             if (id < 0) {
                 failed = true;
                 return;
             }
-            pending.push_back({id, next});
-            next += kReadChunk;
+            pending.push_back({id, next, length});
+            next += length;
         }
     };
     // Answers to requests no longer wanted are read all the same: the
     // library keeps each one until it is asked for.
     const auto drain = [&] {
+        QByteArray unwanted(chunkSize, Qt::Uninitialized);
         while (!pending.empty()) {
             file->eof = 0;
-            sftp_async_read(file, buffer.data(), kReadChunk, uint32_t(pending.front().id));
+            sftp_async_read(file, unwanted.data(), uint32_t(pending.front().length),
+                            uint32_t(pending.front().id));
             pending.pop_front();
         }
     };
@@ -1060,24 +1133,41 @@ bool SftpFileSystem::ReadPipelined(sftp_file_struct *file, qint64 offset, qint64
     while (!pending.empty()) {
         const Pending current = pending.front();
         pending.pop_front();
+        QByteArray chunk = chunks.Buffer(current.length);
         file->eof = 0;
-        const int count = sftp_async_read(file, buffer.data(), kReadChunk, uint32_t(current.id));
+        const int count = sftp_async_read(file, chunk.data(), uint32_t(current.length), uint32_t(current.id));
         if (count < 0)
             failed = true;
+        if (count == 0)
+            end = current.at;
         if (count <= 0 || m_abortRequested) {
             drain();
             break;
         }
-        if (!chunks.Push(QByteArray(buffer.constData(), count), m_abortRequested))
+        if (sizeListed && current.at + count > size)
+            size = -1; // grown since the listing
+        chunk.truncate(count);
+        if (!chunks.Push(std::move(chunk), m_abortRequested))
             continue;
         m_worker.WakeCaller();
-        if (count < kReadChunk && (size < 0 || current.at + count < size)) {
+        if (count < current.length && (size < 0 || current.at + count < size)) {
             drain();
             next = current.at + count;
+            chunkSize = std::min(chunkSize, std::max(count, kSmallestReadChunk));
         }
         request();
     }
     return !failed;
+}
+
+// Sends the close of a file that was read without waiting for the answer,
+// which the next request collects; the library's file is freed here.
+void SftpFileSystem::CloseLater(sftp_file_struct *file)
+{
+    m_ownRequests.SendClose(m_sftp, *file);
+    ssh_string_free(file->handle);
+    std::free(file->name);
+    std::free(file);
 }
 
 bool SftpFileSystem::Store(QIODevice &source, const QString &name, bool append)
@@ -1142,7 +1232,6 @@ bool SftpFileSystem::Send(QIODevice &source, const QString &name, qint64 remoteS
     std::atomic<qint64> written = 0;
     bool sourceEnded = false;
     QString localError;
-    QByteArray buffer(kWriteChunk, Qt::Uninitialized);
     const auto running = BeginTransfer(3);
 
     // Reading stops for the pump now and then: a source on a slow disk must not hold the window.
@@ -1151,6 +1240,7 @@ bool SftpFileSystem::Send(QIODevice &source, const QString &name, qint64 remoteS
         reading.start();
         while (!sourceEnded && localError.isEmpty() && !m_abortRequested && !chunks.Full() &&
                reading.elapsed() < kSliceWorkMs) {
+            QByteArray buffer = chunks.Buffer(kWriteChunk);
             const qint64 count = source.read(buffer.data(), kWriteChunk);
             if (count < 0) {
                 localError = u"Die Daten konnten nicht gelesen werden: %1"_s.arg(source.errorString());
@@ -1159,7 +1249,8 @@ bool SftpFileSystem::Send(QIODevice &source, const QString &name, qint64 remoteS
                 sourceEnded = true;
                 chunks.Close();
             } else {
-                chunks.Push(QByteArray(buffer.constData(), count), m_abortRequested);
+                buffer.truncate(count);
+                chunks.Push(std::move(buffer), m_abortRequested);
             }
         }
         Moved(written);
@@ -1170,25 +1261,27 @@ bool SftpFileSystem::Send(QIODevice &source, const QString &name, qint64 remoteS
         sftp_file remote = sftp_open(m_sftp, encoded.constData(), flags, 0644);
         if (!remote)
             return false;
-        bool ok = true;
         if (!truncate) {
             sftp_attributes_struct cut = {};
             cut.flags = SSH_FILEXFER_ATTR_SIZE;
             cut.size = quint64(remoteStart);
-            ok = sftp_setstat(m_sftp, encoded.constData(), &cut) == SSH_OK;
-            sftp_seek64(remote, quint64(remoteStart));
+            if (sftp_setstat(m_sftp, encoded.constData(), &cut) != SSH_OK) {
+                const int refusal = sftp_get_error(m_sftp);
+                sftp_close(remote);
+                m_sftp->errnum = refusal;
+                return false;
+            }
         }
-        QByteArray chunk;
-        while (ok && chunks.Pop(chunk, m_abortRequested)) {
-            if (chunks.Size() <= ChunkQueue::kMaxChunks / 2)
-                m_worker.WakeCaller();
-            ok = sftp_write(remote, chunk.constData(), size_t(chunk.size())) == chunk.size();
-            if (ok)
-                written += chunk.size();
-        }
+        // A channel out of step is given up with the connection.
+        if (!WritePipelined(remote, remoteStart, chunks, written))
+            return false;
         // Closing is where a server reports a write it could not complete.
         const bool closed = sftp_close(remote) == SSH_OK;
-        return ok && closed;
+        if (m_ownRequests.Refusal() != SSH_FX_OK) {
+            m_sftp->errnum = int(m_ownRequests.Refusal());
+            return false;
+        }
+        return closed;
     };
 
     LogCommand(u"Gesendet: OPEN %1 (schreiben%2)"_s.arg(path, remoteStart > 0 ? u" ab %1"_s.arg(remoteStart)
@@ -1196,6 +1289,32 @@ bool SftpFileSystem::Send(QIODevice &source, const QString &name, qint64 remoteS
     readSource();
     const Outcome outcome = Request(QString(), writeFile, readSource);
     return EndTransfer(outcome, path, localError, written);
+}
+
+// Keeps up to kWritesInFlight write requests under way with the data of the
+// queue in order, from offset on; written counts what the server confirmed.
+// After a refusal nothing more is sent. false: the channel broke or went
+// out of step.
+bool SftpFileSystem::WritePipelined(sftp_file_struct *file, qint64 offset, ChunkQueue &chunks,
+                                    std::atomic<qint64> &written)
+{
+    m_ownRequests.Reset();
+    bool inStep = true;
+    QByteArray chunk;
+    while (inStep && m_ownRequests.Refusal() == SSH_FX_OK && chunks.Pop(chunk, m_abortRequested)) {
+        if (chunks.Size() <= ChunkQueue::kMaxChunks / 2)
+            m_worker.WakeCaller();
+        inStep =
+            m_ownRequests.SendWrite(m_sftp, *file, quint64(offset), chunk.constData(), quint32(chunk.size()));
+        offset += chunk.size();
+        chunks.GiveBack(std::move(chunk));
+        while (inStep && m_ownRequests.Pending() >= size_t(kWritesInFlight))
+            inStep = m_ownRequests.CollectOne(m_sftp);
+        written = m_ownRequests.Acknowledged();
+    }
+    inStep = inStep && m_ownRequests.CollectAll(m_sftp);
+    written = m_ownRequests.Acknowledged();
+    return inStep;
 }
 
 // Marks a transfer as running for Abort() and the activity lamp until the

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "remotefilesystem.h"
+#include "sftpchannelrequests.h"
 #include "sftpworker.h"
 
 #include <QDateTime>
@@ -39,10 +40,14 @@ struct SftpEntry {
 class SftpFileSystem : public RemoteFileSystem {
 public:
     // Bytes per read request and how many of them are under way at once.
-    static constexpr int kReadChunk = 64 * 1024;
-    static constexpr int kReadsInFlight = 32;
-    // Bytes per write request; the server takes up to 256 KiB a message.
+    // OpenSSH's server answers up to 255 KiB a read; a server that sends
+    // less is asked for what it sent from then on.
+    static constexpr int kReadChunk = 255 * 1024;
+    static constexpr int kReadsInFlight = 16;
+    // Bytes per write request (the server takes up to 256 KiB a message)
+    // and how many of them are under way at once.
     static constexpr int kWriteChunk = 128 * 1024;
+    static constexpr int kWritesInFlight = 32;
 
     SftpFileSystem();
     ~SftpFileSystem() override;
@@ -119,6 +124,7 @@ public:
     bool Store(QIODevice &source, const QString &name, bool append = false) override;
     bool StoreFile(const QString &localPath, const QString &name, bool append = false) override;
     bool StoreFrom(QIODevice &source, const QString &name, qint64 offset) override;
+    void SizeForNextRetrieve(qint64 size) override { m_sizeForNextRetrieve = size; }
     qint64 AnnouncedSize() const override { return m_announcedSize; }
     bool RestartRefused() const override { return m_restartRefused; }
 
@@ -156,7 +162,12 @@ private:
 
     bool ReadFolder(const QString &specifier, std::vector<SftpEntry> &entries);
     bool Receive(const QString &name, QIODevice &target, QFileDevice *file, qint64 offset);
-    bool ReadPipelined(sftp_file_struct *file, qint64 offset, qint64 size, ChunkQueue &chunks);
+    bool ReadPipelined(sftp_file_struct *file, qint64 offset, qint64 size, bool sizeListed,
+                       ChunkQueue &chunks, qint64 &end);
+    bool WritePipelined(sftp_file_struct *file, qint64 offset, ChunkQueue &chunks,
+                        std::atomic<qint64> &written);
+    void CloseLater(sftp_file_struct *file);
+    bool CollectLateAnswers(quint32 &refusal);
     bool Send(QIODevice &source, const QString &name, qint64 remoteStart, bool truncate);
     qint64 RemoteSizeOrZero(const QString &name);
     std::shared_ptr<void> BeginTransfer(int activity);
@@ -179,6 +190,10 @@ private:
     QString m_onceTrustedKey;
     int m_authMethods = 0;
     qint64 m_announcedSize = -1;
+    qint64 m_sizeForNextRetrieve = -1;
+    // Writes under way and closes whose answers are read before the next
+    // library call.
+    SftpChannelRequests m_ownRequests;
     bool m_restartRefused = false;
     std::atomic<bool> m_abortRequested = false;
     bool m_transferRunning = false;

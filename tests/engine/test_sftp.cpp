@@ -400,19 +400,28 @@ private slots:
         // Extra bytes behind offset at the target, which must go.
         QTest::addColumn<int>("stale");
         QTest::addColumn<bool>("restarted");
+        // The size a listing gave before a get (-1: none); it may be out of date.
+        QTest::addColumn<int>("listed");
         const int chunk = SftpFileSystem::kReadChunk;
-        QTest::newRow("get empty") << u"get"_s << 0 << -1 << 0 << false;
-        QTest::newRow("get one chunk") << u"get"_s << chunk << -1 << 0 << false;
-        QTest::newRow("get odd size") << u"get"_s << 5 * chunk * 7 + 13 << -1 << 0 << false;
-        QTest::newRow("get from an offset") << u"get"_s << 3000001 << 1234567 << 0 << false;
-        QTest::newRow("get from an offset, stale part") << u"get"_s << 300001 << 65536 << 999 << false;
-        QTest::newRow("get from beyond the end") << u"get"_s << 1000 << 2000 << 0 << true;
-        QTest::newRow("put empty") << u"put"_s << 0 << -1 << 0 << false;
-        QTest::newRow("put odd size") << u"put"_s << 3 * SftpFileSystem::kWriteChunk + 77 << -1 << 0 << false;
-        QTest::newRow("put from an offset") << u"put"_s << 3000001 << 1234567 << 0 << false;
-        QTest::newRow("put from an offset, remote longer") << u"put"_s << 300001 << 100000 << 5000 << false;
-        QTest::newRow("put from beyond the remote end") << u"put"_s << 1000 << 2000 << -1500 << true;
-        QTest::newRow("put appending") << u"append"_s << 200000 << 150000 << 0 << false;
+        QTest::newRow("get empty") << u"get"_s << 0 << -1 << 0 << false << -1;
+        QTest::newRow("get one chunk") << u"get"_s << chunk << -1 << 0 << false << -1;
+        QTest::newRow("get odd size") << u"get"_s << 5 * chunk * 7 + 13 << -1 << 0 << false << -1;
+        QTest::newRow("get from an offset") << u"get"_s << 3000001 << 1234567 << 0 << false << -1;
+        QTest::newRow("get from an offset, stale part") << u"get"_s << 300001 << 65536 << 999 << false << -1;
+        QTest::newRow("get from beyond the end") << u"get"_s << 1000 << 2000 << 0 << true << -1;
+        QTest::newRow("get as listed") << u"get"_s << 4096 << -1 << 0 << false << 4096;
+        QTest::newRow("get, grown since listed") << u"get"_s << 3 * chunk + 5 << -1 << 0 << false << chunk;
+        QTest::newRow("get, shrunk since listed") << u"get"_s << 70000 << -1 << 0 << false << 2 * chunk;
+        QTest::newRow("get, listed as 0") << u"get"_s << 5000 << -1 << 0 << false << 0;
+        QTest::newRow("get empty, listed") << u"get"_s << 0 << -1 << 0 << false << 0;
+        QTest::newRow("put empty") << u"put"_s << 0 << -1 << 0 << false << -1;
+        QTest::newRow("put odd size")
+            << u"put"_s << 3 * SftpFileSystem::kWriteChunk + 77 << -1 << 0 << false << -1;
+        QTest::newRow("put from an offset") << u"put"_s << 3000001 << 1234567 << 0 << false << -1;
+        QTest::newRow("put from an offset, remote longer")
+            << u"put"_s << 300001 << 100000 << 5000 << false << -1;
+        QTest::newRow("put from beyond the remote end") << u"put"_s << 1000 << 2000 << -1500 << true << -1;
+        QTest::newRow("put appending") << u"append"_s << 200000 << 150000 << 0 << false << -1;
     }
 
     void transfers()
@@ -422,6 +431,7 @@ private slots:
         QFETCH(int, offset);
         QFETCH(int, stale);
         QFETCH(bool, restarted);
+        QFETCH(int, listed);
         const QByteArray content = RandomBytes(size, quint32(size + offset));
         const QString name = u"Größe %1 ab %2.bin"_s.arg(size).arg(offset);
         const QString remotePath = m_server.rootDir() + u"/transfers/"_s + name;
@@ -446,6 +456,8 @@ private slots:
         bool done = false;
         if (download) {
             QVERIFY(local.open(QIODevice::ReadWrite));
+            if (listed >= 0)
+                session->SizeForNextRetrieve(listed);
             done = offset < 0 ? session->Retrieve(name, local) : session->RetrieveFrom(name, local, offset);
             QCOMPARE(session->AnnouncedSize(), qint64(size));
         } else {
