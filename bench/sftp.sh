@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Puts glimra-cli's SFTP beside OpenSSH's sftp and lftp in one run: a 1 GiB
-# file of random bytes down and up, and a folder of 1000 files of 4 KiB down,
+# file of random bytes down and up, and a folder of 1000 files of 4 KiB down;
+# the main window (bench_window_transfer) downloads both as well and tells
+# the longest time its event loop did not turn. All
 # from an sshd of its own on 127.0.0.1 (internal-sftp), the server pinned to
 # CPU 0 and the clients to CPU 1, clients taking turns, the median of 5
 # rounds after a warm-up. Run by hand, as root:
 #
-#   bench/sftp.sh                  # builds a Release glimra-cli in build-bench
+#   bench/sftp.sh                  # builds a Release glimra-cli and window bench in build-bench
 #   ROUNDS=3 bench/sftp.sh         # fewer rounds
 #   BUILD_DIR=/path bench/sftp.sh
 #   SKIP_BUILD=1 BUILD_DIR=/path bench/sftp.sh   # glimra-cli as it is there
@@ -39,9 +41,11 @@ source "$repo/bench/common.sh"
 command -v sftp >/dev/null || die "OpenSSH's sftp is missing (openssh-client)"
 install_missing lftp
 
-[ -z "${SKIP_BUILD:-}" ] && build_release glimra-cli
+[ -z "${SKIP_BUILD:-}" ] && build_release glimra-cli bench_window_transfer
 cli=$build/src/cli/glimra-cli
+window=$build/bench/bench_window_transfer
 [ -x "$cli" ] || die "$cli is missing"
+[ -x "$window" ] || die "$window is missing"
 
 # --- the server ---------------------------------------------------------------
 
@@ -122,6 +126,8 @@ printf 'cd %s/up\nput %s/source.bin sftp.bin\n' "$root" "$work" >"$work/put.batc
 printf 'cd %s\nget -r files %s/files\n' "$root" "$down" >"$work/mirror.batch"
 cli_url="sftp://$user@127.0.0.1:$port$root/"
 cli_cmd="$cli --known-hosts $known_hosts --identity $key $cli_url"
+# The window starts in the folder sshd puts the user in, which is $root.
+window_cmd="BENCH_IDENTITY_FILE=$key $window sftp://127.0.0.1 $port $user '' "
 # lftp runs ssh for its sftp:// connections; the password is never asked for.
 lftp_cmd() {
   echo "lftp -e 'set sftp:connect-program \"ssh -a -x $ssh_options\"; set xfer:clobber on; cd $root; $1; quit' -u $user,unused sftp://127.0.0.1:$port"
@@ -131,16 +137,19 @@ lftp_cmd() {
 # files in $down, *_put theirs in $up. Both are emptied after every run.
 declare -A cases=(
   [glimra_get]="$cli_cmd get big.bin $down/glimra.bin"
+  [window_get]="$window_cmd big.bin $down"
   [sftp_get]="$sftp_cmd -b $work/get.batch $user@127.0.0.1"
   [lftp_get]="$(lftp_cmd "get big.bin -o $down/lftp.bin")"
   [glimra_put]="$cli_cmd put $work/source.bin up/glimra.bin"
   [sftp_put]="$sftp_cmd -b $work/put.batch $user@127.0.0.1"
   [lftp_put]="$(lftp_cmd "put $work/source.bin -o up/lftp.bin")"
   [glimra_mirror]="$cli_cmd get -r --parallel 4 files $down/files"
+  [window_mirror]="$window_cmd files $down 4"
   [sftp_mirror]="$sftp_cmd -b $work/mirror.batch $user@127.0.0.1"
   [lftp_mirror]="$(lftp_cmd "mirror --parallel=4 files $down/files")"
 )
-order=(glimra_get sftp_get lftp_get glimra_put sftp_put lftp_put glimra_mirror sftp_mirror lftp_mirror)
+order=(glimra_get window_get sftp_get lftp_get glimra_put sftp_put lftp_put glimra_mirror window_mirror sftp_mirror
+  lftp_mirror)
 [ -n "${CASES:-}" ] && read -ra order <<<"$CASES"
 declare -A samples=()
 
@@ -161,6 +170,15 @@ check_result() {
   [ "$round" -gt 0 ] || cmp -s "$file" "$work/source.bin" || die "$name: $file differs"
 }
 
+# The window bench tells its longest event-loop gap on stderr. run_case runs
+# in a subshell, so the gaps go through a file.
+note_gap() {
+  local gap
+  gap=$(sed -n 's/^longest event-loop gap: \([0-9]*\) ms$/\1/p' "$work/client.err")
+  [ -n "$gap" ] && echo "$1 $gap" >>"$work/gaps"
+  return 0
+}
+
 # run_rounds keeps the round it is in in $round (0: the warm-up).
 run_case() {
   local name=$1 start end
@@ -169,6 +187,7 @@ run_case() {
   nice -n -10 taskset -c "$client_cpu" bash -c "${cases[$name]}" >/dev/null 2>"$work/client.err" </dev/null ||
     die "$name failed: $(cat "$work/client.err")"
   end=$EPOCHREALTIME
+  note_gap "$name"
   check_result "$name" "$round"
   rm -rf "${down:?}"/* "${up:?}"/*
   case $name in
@@ -193,11 +212,17 @@ show_rate() {
 }
 show_rate get
 show_rate put
+[ -n "${samples[window_get]:-}" ] && echo "  $size_mib MiB get, MiB/s  window $(median window_get)"
 if [ -n "${samples[glimra_mirror]:-}" ] && [ -n "${samples[sftp_mirror]:-}" ] && [ -n "${samples[lftp_mirror]:-}" ]; then
   g=$(median glimra_mirror) s=$(median sftp_mirror) l=$(median lftp_mirror)
   echo "  $file_count files, s  glimra-cli get -r --parallel 4 $g  sftp -r $s  lftp mirror --parallel=4 $l  sftp/glimra-cli $(ratio "$s" "$g")  lftp/glimra-cli $(ratio "$l" "$g")"
 fi
+[ -n "${samples[window_mirror]:-}" ] && echo "  $file_count files, s  window with 4 connections $(median window_mirror)"
 echo "Targets: glimra-cli/sftp >= 1.0 for 1 GiB; sftp -r / glimra-cli get -r --parallel 4 >= 1.5"
+if [ -s "$work/gaps" ]; then
+  echo "The window's longest event-loop gap, ms (all rounds):"
+  sort -k1,1 -k2,2n "$work/gaps" | awk '{ max[$1] = $2 } END { for (c in max) printf "  %s %d\n", c, max[c] }'
+fi
 
 # PROFILE=1: every case once more, with the CPU seconds of the client (with
 # the ssh it runs) from /usr/bin/time and of the server's sessions from perf
