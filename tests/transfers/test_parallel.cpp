@@ -224,7 +224,9 @@ private slots:
         QTimer pressCancel;
         pressCancel.setInterval(5);
         bool pressed = false;
-        // Pressed once two files are whole and another is halfway.
+        // Pressed once the first four files (one per connection) are whole
+        // and a later one is halfway: that one waits for the server's pause,
+        // where a file of the first four could be just ending.
         connect(&pressCancel, &QTimer::timeout, [&] {
             const QFileInfoList arrived = QDir(m_window.Local(u"baum"_s)).entryInfoList(QDir::Files);
             const auto isPart = [](const QFileInfo &file) {
@@ -234,7 +236,7 @@ private slots:
             const bool halfway = std::any_of(arrived.begin(), arrived.end(), [&](const QFileInfo &file) {
                 return isPart(file) && file.size() > 0;
             });
-            if (pressed || !window.Remote()->SpeedButton10->isEnabled() || whole < 2 || !halfway)
+            if (pressed || !window.Remote()->SpeedButton10->isEnabled() || whole < 4 || !halfway)
                 return;
             pressed = true;
             if (button)
@@ -255,9 +257,9 @@ private slots:
             if (file.key().endsWith(u'/'))
                 continue;
             const QString complete = file.key().chopped(file.key().endsWith(u".glimra-part"_s) ? 12 : 0);
+            // A part file may hold every byte when the stop came before the
+            // server confirmed the file.
             QVERIFY2(files.value(complete).startsWith(file.value()), qPrintable(file.key()));
-            QVERIFY2(complete == file.key() || file.value().size() < files.value(complete).size(),
-                     qPrintable(file.key()));
         }
         QVERIFY2(button ? partFiles > 0 : partFiles == 0, qPrintable(QString::number(partFiles)));
         QVERIFY(!window.Main().Flags.OperationBusy && !window.Main().Flags.TransferActive);
