@@ -43,7 +43,8 @@ public:
     GapMeter()
     {
         m_turns.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_turns, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_last.restart()); });
+        QObject::connect(&m_turns, &QTimer::timeout,
+                         [this] { m_longest = std::max(m_longest, m_last.restart()); });
         m_last.start();
         m_turns.start(1);
     }

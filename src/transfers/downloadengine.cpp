@@ -297,14 +297,8 @@ void DownloadEngine::WhileWaiting(const TransferPool &pool)
     ShowPoolProgress(pool, wmRead);
 }
 
-// The walk works on the session the pane shows, which a connect may change
-// from FTP to SFTP and back.
 FolderDownload &DownloadEngine::Walk()
 {
-    RemoteFileSystem &session = Session();
-    if (!m_download || &m_download->Session() != &session) {
-        DownloadHost &host = *this;
-        m_download = std::make_unique<FolderDownload>(session, m_parts.session->Features, host);
-    }
-    return *m_download;
+    DownloadHost &host = *this;
+    return WalkOnSession(m_download, m_parts.session->Features, host);
 }

@@ -38,6 +38,18 @@ protected:
     OperationFlags &Flags() const;
     RemoteBrowser &Browser() const;
 
+    // The folder walk kept in walk, made anew on the session the pane shows
+    // when a connect changed it (FTP to SFTP and back); the walk is built
+    // from that session and the rest.
+    template <class FolderWalkOf, class... Rest>
+    FolderWalkOf &WalkOnSession(std::unique_ptr<FolderWalkOf> &walk, Rest &...rest) const
+    {
+        RemoteFileSystem &session = Session();
+        if (!walk || &walk->Session() != &session)
+            walk = std::make_unique<FolderWalkOf>(session, rest...);
+        return *walk;
+    }
+
     // The main session is free for a command (MainSession::SessionIdle).
     bool ReadyToStart() const;
     // Connected, no transfer running and no cancel asked for.

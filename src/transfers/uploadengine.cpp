@@ -159,14 +159,8 @@ bool UploadEngine::StoreCopy(const QString &localFile, const QString &remotePath
     return stored && !Flags().CancelRequested;
 }
 
-// The walk works on the session the pane shows, which a connect may change
-// from FTP to SFTP and back.
 FolderUpload &UploadEngine::Walk()
 {
-    RemoteFileSystem &session = Session();
-    if (!m_upload || &m_upload->Session() != &session) {
-        UploadHost &host = *this;
-        m_upload = std::make_unique<FolderUpload>(session, host);
-    }
-    return *m_upload;
+    UploadHost &host = *this;
+    return WalkOnSession(m_upload, host);
 }
