@@ -136,15 +136,17 @@ void FolderDownload::DownloadEntries(const QString &folder, const QList<WalkEntr
     names.reserve(entries.size());
     for (const WalkEntry &entry : entries)
         names.append(entry.name);
-    for (const WalkEntry &entry : entries) {
+    for (qsizetype index = 0; index < entries.size(); ++index) {
         if (m_pool.Stopping())
             return;
+        const WalkEntry &entry = entries.at(index);
         if (entry.kind == WalkEntry::Kind::Folder)
             DownloadFolder(folder, entry.name, localFolder);
         else if (entry.kind == WalkEntry::Kind::Link)
             DownloadLink(folder, entry, localFolder);
         else
-            DownloadFile(folder, entry, localFolder, names);
+            DownloadFile(folder, entry, localFolder, names,
+                         index + 1 < entries.size() ? &entries.at(index + 1) : nullptr);
         m_host.BetweenSteps();
     }
 }
@@ -166,7 +168,7 @@ DownloadCandidate FolderDownload::Candidate(const QString &folder, const WalkEnt
 }
 
 void FolderDownload::DownloadFile(const QString &folder, const WalkEntry &file, const QString &localFolder,
-                                  const QStringList &siblings)
+                                  const QStringList &siblings, const WalkEntry *following)
 {
     if (m_pool.Stopping())
         return;
@@ -182,11 +184,11 @@ void FolderDownload::DownloadFile(const QString &folder, const WalkEntry &file, 
         m_pool.NoteCancelledByDecision();
         return;
     }
-    Transfer(candidate, choice, reserved);
+    Transfer(candidate, choice, reserved, following);
 }
 
 void FolderDownload::Transfer(const DownloadCandidate &file, TransferChoice choice,
-                              const QStringList &siblings)
+                              const QStringList &siblings, const WalkEntry *following)
 {
     if (choice == TransferChoice::Skip)
         return;
@@ -210,6 +212,8 @@ void FolderDownload::Transfer(const DownloadCandidate &file, TransferChoice choi
             ContinueFile(m_session, download, stopped, [this](const QString &line) { m_host.Log(line); });
     } else {
         m_host.FileStarting(file.entry.name, file.size);
+        if (following && following->kind == WalkEntry::Kind::File && following->size >= 0)
+            m_session.AnnounceNextRetrieve(following->name, following->size);
         outcome = ReceiveFile(m_session, download, stopped);
     }
     if (outcome == DownloadOutcome::Refused)

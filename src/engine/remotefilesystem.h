@@ -130,6 +130,12 @@ public:
     // The size a listing gave for the file the next Retrieve fetches; a
     // session that would ask the server for it first may go by this instead.
     virtual void SizeForNextRetrieve(qint64) {}
+    // The file the caller means to retrieve after the next Retrieve, with
+    // its listed size: a session may ask for it early, while it moves the
+    // file before. A guess that does not come true costs a request at most.
+    virtual void AnnounceNextRetrieve(const QString &, qint64) {}
+    // The largest file AnnounceNextRetrieve() is of use for; 0: none.
+    virtual qint64 LargestFileAskedForAhead() const { return 0; }
     // The size the server named for the last retrieved file; -1 when none.
     virtual qint64 AnnouncedSize() const = 0;
     // The last RetrieveFrom or StoreFrom could not start at its offset and

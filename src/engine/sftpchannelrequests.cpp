@@ -73,8 +73,9 @@ private:
     qsizetype m_at = 0;
 };
 
-// No packet of a status is anywhere near this; more is a channel out of step.
-constexpr quint32 kLongestStatus = 64 * 1024;
+// The longest data the session asks for in one read, with room for the
+// packet around it; more is a channel out of step.
+constexpr quint32 kLongestAnswer = 256 * 1024 + 64;
 
 } // namespace
 
@@ -89,26 +90,77 @@ bool SftpChannelRequests::SendClose(sftp_session_struct *sftp, const sftp_file_s
     return Send(sftp, SSH_FXP_CLOSE, file, 0, nullptr, 0);
 }
 
+bool SftpChannelRequests::SendClose(sftp_session_struct *sftp, const QByteArray &handle)
+{
+    StartPacket(sftp, SSH_FXP_CLOSE);
+    AppendString(m_packet, handle.constData(), quint32(handle.size()));
+    return SendPacket(sftp, 0, false) != 0;
+}
+
+quint32 SftpChannelRequests::SendOpenForReading(sftp_session_struct *sftp, const QByteArray &path)
+{
+    StartPacket(sftp, SSH_FXP_OPEN);
+    AppendString(m_packet, path.constData(), quint32(path.size()));
+    AppendU32(m_packet, SSH_FXF_READ);
+    AppendU32(m_packet, 0); // no attributes
+    return SendPacket(sftp, 0, true);
+}
+
+quint32 SftpChannelRequests::SendRead(sftp_session_struct *sftp, const QByteArray &handle, quint64 offset,
+                                      quint32 length)
+{
+    StartPacket(sftp, SSH_FXP_READ);
+    AppendString(m_packet, handle.constData(), quint32(handle.size()));
+    AppendU64(m_packet, offset);
+    AppendU32(m_packet, length);
+    return SendPacket(sftp, 0, true);
+}
+
 bool SftpChannelRequests::Send(sftp_session_struct *sftp, quint8 type, const sftp_file_struct &file,
                                quint64 offset, const char *data, quint32 size)
 {
-    const quint32 id = ++sftp->id_counter;
-    const quint32 handleSize = quint32(ssh_string_len(file.handle));
-    const char *handle = static_cast<const char *>(ssh_string_data(file.handle));
-    m_packet.truncate(0);   // keeps the buffer for the next request
-    AppendU32(m_packet, 0); // the length, set below
-    m_packet.append(char(type));
-    AppendU32(m_packet, id);
-    AppendString(m_packet, handle, handleSize);
+    StartPacket(sftp, type);
+    AppendString(m_packet, static_cast<const char *>(ssh_string_data(file.handle)),
+                 quint32(ssh_string_len(file.handle)));
     if (type == SSH_FXP_WRITE) {
         AppendU64(m_packet, offset);
         AppendString(m_packet, data, size);
     }
+    return SendPacket(sftp, type == SSH_FXP_WRITE ? qint64(size) : 0, false) != 0;
+}
+
+// The length, type and id of a request; its id is the library's next.
+void SftpChannelRequests::StartPacket(sftp_session_struct *sftp, quint8 type)
+{
+    m_packet.truncate(0);   // keeps the buffer for the next request
+    AppendU32(m_packet, 0); // the length, set by SendPacket
+    m_packet.append(char(type));
+    AppendU32(m_packet, ++sftp->id_counter);
+}
+
+quint32 SftpChannelRequests::SendPacket(sftp_session_struct *sftp, qint64 bytes, bool kept)
+{
     qToBigEndian(quint32(m_packet.size() - 4), m_packet.data());
     if (ssh_channel_write(sftp->channel, m_packet.constData(), quint32(m_packet.size())) != m_packet.size())
-        return false;
-    m_pending.push_back({id, type == SSH_FXP_WRITE ? qint64(size) : 0});
-    return true;
+        return 0;
+    const quint32 id = qFromBigEndian<quint32>(m_packet.constData() + 5);
+    m_pending.push_back({id, bytes, kept});
+    return id;
+}
+
+bool SftpChannelRequests::Await(sftp_session_struct *sftp, quint32 id, Answer &answer)
+{
+    for (;;) {
+        if (const auto kept = m_answers.find(id); kept != m_answers.end()) {
+            answer = std::move(kept->second);
+            m_answers.erase(kept);
+            return true;
+        }
+        const bool owed = std::any_of(m_pending.begin(), m_pending.end(),
+                                      [id](const Request &each) { return each.id == id; });
+        if (!owed || !CollectOne(sftp))
+            return false;
+    }
 }
 
 bool SftpChannelRequests::CollectOne(sftp_session_struct *sftp)
@@ -117,31 +169,46 @@ bool SftpChannelRequests::CollectOne(sftp_session_struct *sftp)
     if (!ReadExactly(sftp->channel, header, sizeof header))
         return false;
     const quint32 length = qFromBigEndian<quint32>(header);
-    if (length < 1 || length > kLongestStatus || quint8(header[4]) != SSH_FXP_STATUS)
+    const quint8 type = quint8(header[4]);
+    const bool known = type == SSH_FXP_STATUS || type == SSH_FXP_HANDLE || type == SSH_FXP_DATA;
+    if (length < 1 || length > kLongestAnswer || !known)
         return false;
     QByteArray body(length - 1, Qt::Uninitialized);
     if (!ReadExactly(sftp->channel, body.data(), quint32(body.size())))
         return false;
     BodyReader reader(body);
     quint32 id = 0;
-    quint32 status = 0;
-    if (!reader.U32(id) || !reader.U32(status))
+    if (!reader.U32(id))
         return false;
     // A server may answer requests out of order.
     const auto request =
         std::find_if(m_pending.begin(), m_pending.end(), [id](const Request &each) { return each.id == id; });
-    if (request == m_pending.end())
+    if (request == m_pending.end() || (!request->kept && type != SSH_FXP_STATUS))
         return false;
-    if (status == SSH_FX_OK) {
-        m_acknowledged += request->bytes;
-    } else if (m_refusal == SSH_FX_OK) {
-        m_refusal = status;
-        QByteArray message;
-        if (reader.String(message))
-            m_refusalMessage = QString::fromUtf8(message);
-    }
+    Answer answer;
+    answer.type = type;
+    const bool wellFormed =
+        type == SSH_FXP_STATUS ? reader.U32(answer.status) : reader.String(answer.payload);
+    if (!wellFormed)
+        return false;
+    if (type == SSH_FXP_STATUS)
+        reader.String(answer.payload); // version 3 servers may leave the message out
+    if (request->kept)
+        m_answers[id] = std::move(answer);
+    else
+        Count(*request, answer);
     m_pending.erase(request);
     return true;
+}
+
+void SftpChannelRequests::Count(const Request &request, const Answer &status)
+{
+    if (status.status == SSH_FX_OK) {
+        m_acknowledged += request.bytes;
+    } else if (m_refusal == SSH_FX_OK) {
+        m_refusal = status.status;
+        m_refusalMessage = QString::fromUtf8(status.payload);
+    }
 }
 
 bool SftpChannelRequests::CollectAll(sftp_session_struct *sftp)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 
 struct sftp_session_struct;
 struct sftp_file_struct;
@@ -15,16 +16,33 @@ struct sftp_file_struct;
 // call runs on the session, which would take the answers meant for these;
 // the ids come from the library's counter, so they never meet its own.
 // Every answer is checked: a status for the id of a request under way.
+//
+// Opens and reads are answered with a handle, data or a status, which is
+// kept until the caller asks for it (Await); writes and closes only count.
 class SftpChannelRequests {
 public:
+    // What the server answered an open or a read.
+    struct Answer {
+        quint8 type = 0;    // SSH_FXP_HANDLE, SSH_FXP_DATA or SSH_FXP_STATUS
+        quint32 status = 0; // a status's code
+        QByteArray payload; // the handle, the data, or a status's message
+    };
+
     // false when the channel broke.
     bool SendWrite(sftp_session_struct *sftp, const sftp_file_struct &file, quint64 offset, const char *data,
                    quint32 size);
     bool SendClose(sftp_session_struct *sftp, const sftp_file_struct &file);
+    bool SendClose(sftp_session_struct *sftp, const QByteArray &handle);
+    // The id of the request; 0 when the channel broke.
+    quint32 SendOpenForReading(sftp_session_struct *sftp, const QByteArray &path);
+    quint32 SendRead(sftp_session_struct *sftp, const QByteArray &handle, quint64 offset, quint32 length);
+    // Reads answers until the one to id is there; false when the channel
+    // broke or fell out of step.
+    bool Await(sftp_session_struct *sftp, quint32 id, Answer &answer);
     // Reads the next answer; false when the channel broke or the server
-    // answered something else than a status of a request under way.
+    // answered something no request under way asked for.
     bool CollectOne(sftp_session_struct *sftp);
-    // Reads every answer still owed.
+    // Reads every answer still owed; the kept ones stay for Await.
     bool CollectAll(sftp_session_struct *sftp);
     size_t Pending() const { return m_pending.size(); }
     // Bytes of writes the server confirmed.
@@ -40,11 +58,16 @@ private:
     struct Request {
         quint32 id;
         qint64 bytes;
+        bool kept; // the answer is kept for Await
     };
     bool Send(sftp_session_struct *sftp, quint8 type, const sftp_file_struct &file, quint64 offset,
               const char *data, quint32 size);
+    quint32 SendPacket(sftp_session_struct *sftp, qint64 bytes, bool kept);
+    void Count(const Request &request, const Answer &status);
+    void StartPacket(sftp_session_struct *sftp, quint8 type);
 
     std::deque<Request> m_pending;
+    std::map<quint32, Answer> m_answers;
     QByteArray m_packet;
     qint64 m_acknowledged = 0;
     quint32 m_refusal = 0;

@@ -18,7 +18,9 @@
 
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -321,7 +323,7 @@ void SftpFileSystem::RequireSession()
 }
 
 SftpFileSystem::Outcome SftpFileSystem::Request(const QString &request, const std::function<bool()> &call,
-                                                const Job &eachSlice)
+                                                const Job &eachSlice, bool ownRequestsOnly)
 {
     RequireSession();
     if (!request.isEmpty())
@@ -334,7 +336,7 @@ SftpFileSystem::Outcome SftpFileSystem::Request(const QString &request, const st
             // The library keeps the last status the server sent; a failure
             // without a status of its own did not come from the server.
             m_sftp->errnum = SSH_FX_OK;
-            if (!CollectLateAnswers(lateRefusal)) {
+            if (!ownRequestsOnly && !CollectLateAnswers(lateRefusal)) {
                 outcome.sshError = u"Der Server hat außer der Reihe geantwortet."_s;
                 lost = true;
                 return;
@@ -360,12 +362,11 @@ SftpFileSystem::Outcome SftpFileSystem::Request(const QString &request, const st
     return outcome;
 }
 
-// The answers to closes sent without waiting: the library would take them
-// for its own. refusal: the first close the server refused.
+// The answers to closes sent without waiting and to an open sent ahead: the
+// library would take them for its own. refusal: the first close the server
+// refused.
 bool SftpFileSystem::CollectLateAnswers(quint32 &refusal)
 {
-    if (m_ownRequests.Pending() == 0)
-        return true;
     const bool inStep = m_ownRequests.CollectAll(m_sftp);
     refusal = m_ownRequests.Refusal();
     m_ownRequests.Reset();
@@ -408,6 +409,8 @@ void SftpFileSystem::Disconnect()
     m_sftp = nullptr;
     m_ssh = nullptr;
     m_ownRequests = {};
+    m_pathOpenedAhead.clear();
+    m_openAheadId = 0;
     SetActivity(0);
 }
 
@@ -1001,7 +1004,9 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
 {
     // A size from the listing saves asking the server for it.
     const qint64 listedSize = std::exchange(m_sizeForNextRetrieve, -1);
+    const QByteArray nextPath = std::exchange(m_nextRetrievePath, {});
     const bool sizeListed = !file && listedSize >= 0;
+    const bool oneRead = sizeListed && listedSize <= kReadChunk;
     const QString path = ResolvePath(name);
     const QByteArray encoded = Encoded(path);
     RequireSession();
@@ -1042,6 +1047,16 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
     };
 
     const auto readFile = [&] {
+        qint64 end = -1;
+        if (oneRead) {
+            const bool complete = ReadListedFile(encoded, listedSize, nextPath, chunks, opened, end);
+            if (complete && !m_abortRequested && end >= 0)
+                announced = end;
+            return complete;
+        }
+        // The library must not meet the answer to a close of ours.
+        if (DropOpenSentAhead() && !m_ownRequests.CollectAll(m_sftp))
+            return false;
         sftp_file remote = sftp_open(m_sftp, encoded.constData(), O_RDONLY, 0);
         if (!remote)
             return false;
@@ -1055,8 +1070,7 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
             start = 0;
         opened = true;
         m_worker.WakeCaller();
-        qint64 end = -1;
-        const bool complete = ReadPipelined(remote, start, size, sizeListed, chunks, end);
+        const bool complete = ReadPipelined(LibraryReads(remote), start, size, sizeListed, chunks, end);
         if (sizeListed && complete && !m_abortRequested && end >= 0)
             announced = end;
         CloseLater(remote);
@@ -1069,7 +1083,8 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
         // What arrived is kept also when the connection breaks: a part file
         // continues from there.
         const auto writeRest = qScopeGuard([&writeArrived] { writeArrived(true); });
-        outcome = Request(QString(), readFile, [&writeArrived] { writeArrived(false); });
+        outcome = Request(
+            QString(), readFile, [&writeArrived] { writeArrived(false); }, oneRead);
     }
     m_announcedSize = announced;
     m_restartRefused = start != offset;
@@ -1079,13 +1094,100 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
     return EndTransfer(outcome, path, localError, moved);
 }
 
+// A file whose listed size fits one read: opened, read and closed by the
+// session's own requests, so that the open of the file announced to come
+// next (nextPath) goes out together with this file's reads. Its answer waits
+// for that file's turn, which then begins without a round trip.
+bool SftpFileSystem::ReadListedFile(const QByteArray &path, qint64 size, const QByteArray &nextPath,
+                                    ChunkQueue &chunks, std::atomic<bool> &opened, qint64 &end)
+{
+    quint32 openId = TakeOpenSentAhead(path);
+    if (openId == 0)
+        openId = m_ownRequests.SendOpenForReading(m_sftp, path);
+    SftpChannelRequests::Answer answer;
+    if (openId == 0 || !m_ownRequests.Await(m_sftp, openId, answer))
+        return false;
+    if (answer.type != SSH_FXP_HANDLE) {
+        m_sftp->errnum = answer.type == SSH_FXP_STATUS ? int(answer.status) : SSH_FX_BAD_MESSAGE;
+        return false;
+    }
+    const QByteArray handle = answer.payload;
+    opened = true;
+    m_worker.WakeCaller();
+    if (!nextPath.isEmpty() && nextPath != path) {
+        m_openAheadId = m_ownRequests.SendOpenForReading(m_sftp, nextPath);
+        m_pathOpenedAhead = nextPath;
+    }
+    const bool complete = ReadPipelined(OwnReads(handle), 0, size, true, chunks, end);
+    m_ownRequests.SendClose(m_sftp, handle);
+    return complete;
+}
+
+// The id of the open sent ahead for path, whose answer is the caller's now;
+// 0 when none was. An open sent ahead for another file is closed.
+quint32 SftpFileSystem::TakeOpenSentAhead(const QByteArray &path)
+{
+    if (m_openAheadId != 0 && path == m_pathOpenedAhead)
+        return std::exchange(m_openAheadId, 0);
+    DropOpenSentAhead();
+    return 0;
+}
+
+// Closes the file opened ahead, without waiting; true when a close went out.
+bool SftpFileSystem::DropOpenSentAhead()
+{
+    const quint32 id = std::exchange(m_openAheadId, 0);
+    SftpChannelRequests::Answer answer;
+    if (id == 0 || !m_ownRequests.Await(m_sftp, id, answer) || answer.type != SSH_FXP_HANDLE)
+        return false;
+    return m_ownRequests.SendClose(m_sftp, answer.payload);
+}
+
+void SftpFileSystem::AnnounceNextRetrieve(const QString &name, qint64 size)
+{
+    m_nextRetrievePath = size >= 0 && size <= kReadChunk ? Encoded(ResolvePath(name)) : QByteArray();
+}
+
+SftpFileSystem::ReadRequests SftpFileSystem::LibraryReads(sftp_file_struct *file)
+{
+    return {[file](qint64 at, int length) {
+                sftp_seek64(file, quint64(at));
+                return sftp_async_read_begin(file, uint32_t(length));
+            },
+            [file](int id, char *into, int length) {
+                file->eof = 0;
+                return sftp_async_read(file, into, uint32_t(length), uint32_t(id));
+            }};
+}
+
+SftpFileSystem::ReadRequests SftpFileSystem::OwnReads(const QByteArray &handle)
+{
+    return {[this, handle](qint64 at, int length) {
+                const quint32 id = m_ownRequests.SendRead(m_sftp, handle, quint64(at), quint32(length));
+                return id == 0 || id > quint32(std::numeric_limits<int>::max()) ? -1 : int(id);
+            },
+            [this](int id, char *into, int length) {
+                SftpChannelRequests::Answer answer;
+                if (!m_ownRequests.Await(m_sftp, quint32(id), answer))
+                    return -1;
+                if (answer.type == SSH_FXP_DATA && answer.payload.size() <= length) {
+                    std::memcpy(into, answer.payload.constData(), size_t(answer.payload.size()));
+                    return int(answer.payload.size());
+                }
+                if (answer.type == SSH_FXP_STATUS && answer.status == SSH_FX_EOF)
+                    return 0;
+                m_sftp->errnum = answer.type == SSH_FXP_STATUS ? int(answer.status) : SSH_FX_BAD_MESSAGE;
+                return -1;
+            }};
+}
+
 // Keeps several read requests under way, each at an offset of its own, and
 // queues the data in file order. A short answer before the end (a server
 // may send less than asked) restarts the requests right behind it, asking
 // no more than that server sent. A size from a listing may be out of date:
 // a last request behind it confirms the end, and data found there is read
 // on to the end. end: where the server reported the file's end.
-bool SftpFileSystem::ReadPipelined(sftp_file_struct *file, qint64 offset, qint64 size, bool sizeListed,
+bool SftpFileSystem::ReadPipelined(const ReadRequests &reads, qint64 offset, qint64 size, bool sizeListed,
                                    ChunkQueue &chunks, qint64 &end)
 {
     struct Pending {
@@ -1108,8 +1210,7 @@ bool SftpFileSystem::ReadPipelined(sftp_file_struct *file, qint64 offset, qint64
     const auto request = [&] {
         while (!failed && !m_abortRequested && pending.size() < size_t(kReadsInFlight) && wanted() > 0) {
             const int length = wanted();
-            sftp_seek64(file, quint64(next));
-            const int id = sftp_async_read_begin(file, uint32_t(length));
+            const int id = reads.begin(next, length);
             if (id < 0) {
                 failed = true;
                 return;
@@ -1123,9 +1224,7 @@ bool SftpFileSystem::ReadPipelined(sftp_file_struct *file, qint64 offset, qint64
     const auto drain = [&] {
         QByteArray unwanted(chunkSize, Qt::Uninitialized);
         while (!pending.empty()) {
-            file->eof = 0;
-            sftp_async_read(file, unwanted.data(), uint32_t(pending.front().length),
-                            uint32_t(pending.front().id));
+            reads.finish(pending.front().id, unwanted.data(), pending.front().length);
             pending.pop_front();
         }
     };
@@ -1134,8 +1233,7 @@ bool SftpFileSystem::ReadPipelined(sftp_file_struct *file, qint64 offset, qint64
         const Pending current = pending.front();
         pending.pop_front();
         QByteArray chunk = chunks.Buffer(current.length);
-        file->eof = 0;
-        const int count = sftp_async_read(file, chunk.data(), uint32_t(current.length), uint32_t(current.id));
+        const int count = reads.finish(current.id, chunk.data(), current.length);
         if (count < 0)
             failed = true;
         if (count == 0)

@@ -125,6 +125,8 @@ public:
     bool StoreFile(const QString &localPath, const QString &name, bool append = false) override;
     bool StoreFrom(QIODevice &source, const QString &name, qint64 offset) override;
     void SizeForNextRetrieve(qint64 size) override { m_sizeForNextRetrieve = size; }
+    qint64 LargestFileAskedForAhead() const override { return kReadChunk; }
+    void AnnounceNextRetrieve(const QString &name, qint64 size) override;
     qint64 AnnouncedSize() const override { return m_announcedSize; }
     bool RestartRefused() const override { return m_restartRefused; }
 
@@ -137,12 +139,22 @@ public:
 private:
     struct Outcome;
     class ChunkQueue;
+    // How ReadPipelined asks for data: begin sends a read and gives its id
+    // (below 0: it could not be sent); finish waits for its answer and gives
+    // the bytes it brought (0: the file ends there, below 0: it failed).
+    struct ReadRequests {
+        std::function<int(qint64 at, int length)> begin;
+        std::function<int(int id, char *into, int length)> finish;
+    };
 
     using Job = SftpWorker::Job;
     enum class Login { Done, Refused, UserChanged };
 
     // Runs a request on the worker; throws when the connection is gone.
-    Outcome Request(const QString &request, const std::function<bool()> &call, const Job &eachSlice = {});
+    // ownRequestsOnly: call makes no library call, so answers still owed to
+    // the session's own requests need not be read first.
+    Outcome Request(const QString &request, const std::function<bool()> &call, const Job &eachSlice = {},
+                    bool ownRequestsOnly = false);
     bool Refused(const Outcome &outcome, const QString &path);
     // The server's answer, for LastReplyLine() and the log.
     void Reply(const QString &reply);
@@ -162,8 +174,14 @@ private:
 
     bool ReadFolder(const QString &specifier, std::vector<SftpEntry> &entries);
     bool Receive(const QString &name, QIODevice &target, QFileDevice *file, qint64 offset);
-    bool ReadPipelined(sftp_file_struct *file, qint64 offset, qint64 size, bool sizeListed,
+    bool ReadPipelined(const ReadRequests &reads, qint64 offset, qint64 size, bool sizeListed,
                        ChunkQueue &chunks, qint64 &end);
+    static ReadRequests LibraryReads(sftp_file_struct *file);
+    ReadRequests OwnReads(const QByteArray &handle);
+    bool ReadListedFile(const QByteArray &path, qint64 size, const QByteArray &nextPath, ChunkQueue &chunks,
+                        std::atomic<bool> &opened, qint64 &end);
+    quint32 TakeOpenSentAhead(const QByteArray &path);
+    bool DropOpenSentAhead();
     bool WritePipelined(sftp_file_struct *file, qint64 offset, ChunkQueue &chunks,
                         std::atomic<qint64> &written);
     void CloseLater(sftp_file_struct *file);
@@ -191,8 +209,13 @@ private:
     int m_authMethods = 0;
     qint64 m_announcedSize = -1;
     qint64 m_sizeForNextRetrieve = -1;
-    // Writes under way and closes whose answers are read before the next
-    // library call.
+    // The file announced to follow the next Retrieve, whose open that
+    // Retrieve sends along; and the open sent so, until the file is asked for.
+    QByteArray m_nextRetrievePath;
+    QByteArray m_pathOpenedAhead;
+    quint32 m_openAheadId = 0;
+    // Writes under way, opens sent ahead, and closes whose answers are read
+    // before the next library call.
     SftpChannelRequests m_ownRequests;
     bool m_restartRefused = false;
     std::atomic<bool> m_abortRequested = false;

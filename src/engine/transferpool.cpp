@@ -64,6 +64,38 @@ struct TransferPool::Shared {
         return next;
     }
 
+    // The file at the front of the queue when it is a download of at most
+    // largest bytes: taken while the file before still moves, so that the
+    // session may ask for it early. It counts as running until it is done
+    // or dropped (see StillWanted). Larger files stay for any connection.
+    std::optional<PooledTransfer> TakeAhead(qint64 largest)
+    {
+        const std::lock_guard guard(lock);
+        if (largest <= 0 || cancel || stopTaking || queue.empty())
+            return std::nullopt;
+        const PooledTransfer &front = queue.front();
+        if (front.direction != PooledTransfer::Direction::Download || front.size < 0 || front.size > largest)
+            return std::nullopt;
+        PooledTransfer next = std::move(queue.front());
+        queue.pop_front();
+        ++running;
+        return next;
+    }
+
+    // Whether a file taken ahead may still begin: a stop since drops it as
+    // it dropped the queue.
+    bool StillWanted()
+    {
+        {
+            const std::lock_guard guard(lock);
+            if (!cancel && !stopTaking)
+                return true;
+            --running;
+        }
+        changed.notify_all();
+        return false;
+    }
+
     // A refusal or a failure ends the taking, as it ends the walk of a
     // single connection; the files running meanwhile complete.
     void Done(DownloadOutcome outcome, const QString &refusalText = QString(),
@@ -333,7 +365,13 @@ void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<R
     if (!session->LoggedIn() || !session->IsConnected())
         return;
 
-    while (std::optional<PooledTransfer> next = shared->Take()) {
+    std::optional<PooledTransfer> next = shared->Take();
+    while (next) {
+        std::optional<PooledTransfer> after;
+        if (next->direction == PooledTransfer::Direction::Download)
+            after = shared->TakeAhead(session->LargestFileAskedForAhead());
+        if (after && after->encoding == next->encoding)
+            session->AnnounceNextRetrieve(after->remotePath, after->size);
         session->SetNamesEncoding(next->encoding);
         shared->Report(Event::Kind::FileStarted, number, next->localPath);
         try {
@@ -343,6 +381,10 @@ void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<R
         } catch (const EIdException &error) {
             shared->Done(DownloadOutcome::Refused, QString(), error.Message());
         }
+        if (after && shared->StillWanted())
+            next = std::move(after);
+        else
+            next = shared->Take();
     }
     try {
         session->Quit();

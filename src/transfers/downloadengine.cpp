@@ -19,6 +19,8 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <optional>
+
 using namespace Qt::StringLiterals;
 
 DownloadEngine::DownloadEngine(WindowParts &parts, Tfrageueberschreiben &prompt)
@@ -183,16 +185,20 @@ void DownloadEngine::FinishSelection(const QString &rowToSelect)
 void DownloadEngine::DownloadEntries(const QList<RemoteRow> &entries, const QString &localFolder)
 {
     const QStringList siblings = PaneNames();
-    for (const RemoteRow &row : entries) {
+    for (qsizetype index = 0; index < entries.size(); ++index) {
         if (Flags().CancelRequested)
             return;
-        const WalkEntry entry = WalkEntryOf(row);
-        if (entry.kind == WalkEntry::Kind::Folder)
+        const WalkEntry entry = WalkEntryOf(entries.at(index));
+        if (entry.kind == WalkEntry::Kind::Folder) {
             DownloadFolder(entry.name, localFolder);
-        else if (entry.kind == WalkEntry::Kind::Link)
+        } else if (entry.kind == WalkEntry::Kind::Link) {
             Walk().DownloadLink(RemoteFolder(), entry, localFolder);
-        else if (ReadyForStep())
-            Walk().DownloadFile(RemoteFolder(), entry, localFolder, siblings);
+        } else if (ReadyForStep()) {
+            const std::optional<WalkEntry> following =
+                index + 1 < entries.size() ? std::optional(WalkEntryOf(entries.at(index + 1))) : std::nullopt;
+            Walk().DownloadFile(RemoteFolder(), entry, localFolder, siblings,
+                                following ? &*following : nullptr);
+        }
         LetEventsRun();
     }
 }

@@ -144,6 +144,21 @@ private slots:
         const QString target = work.filePath(u"ziel"_s);
         RUN_OK(result, Run({u"get"_s, u"-r"_s, u"--parallel"_s, parallel, remoteName, target}));
         QCOMPARE(TreeOf(target), TreeOf(source));
+
+        // A file the server refuses ends the download as it ends with one
+        // connection: what arrived is whole, and no file taken but not yet
+        // begun leaves a part file.
+        const QString refused = u"ordner 1/datei-ä4.bin"_s;
+        QVERIFY(QFile::setPermissions(Remote(remoteName + u'/' + refused), {}));
+        const QString second = work.filePath(u"zweites"_s);
+        result = RunCli(Run({u"get"_s, u"-r"_s, u"--parallel"_s, parallel, remoteName, second}));
+        QVERIFY2(result.exitCode != 0 && result.err.contains(refused), qPrintable(result.err));
+        const QMap<QString, QByteArray> arrived = TreeOf(second);
+        const QMap<QString, QByteArray> expected = TreeOf(source);
+        QVERIFY(!arrived.contains(refused));
+        for (auto file = arrived.begin(); file != arrived.end(); ++file)
+            QVERIFY2(expected.contains(file.key()) && file.value() == expected.value(file.key()),
+                     qPrintable(file.key()));
     }
 
     // What a cut download left is continued to the byte.

@@ -479,6 +479,68 @@ private slots:
         QVERIFY(std::is_sorted(progress.begin(), progress.end()));
     }
 
+    // Files retrieved one after another, each announcing the next, so that
+    // its open goes out early: a guess that comes true, one for a missing
+    // file, one not taken up, a file grown since its listing, an empty one,
+    // and library requests in between, which must not meet an answer meant
+    // for the session's own requests.
+    void filesAskedForAhead()
+    {
+        const QString folder = u"ahead/"_s;
+        const QMap<QString, QByteArray> files{
+            {u"a.bin"_s, RandomBytes(4096, 1)},       {u"b ä.bin"_s, RandomBytes(7000, 2)},
+            {u"grown.bin"_s, RandomBytes(300000, 3)}, {u"empty.bin"_s, QByteArray()},
+            {u"c.bin"_s, RandomBytes(50000, 4)},      {u"big.bin"_s, RandomBytes(600000, 5)},
+        };
+        for (auto file = files.begin(); file != files.end(); ++file)
+            QVERIFY(m_server.addFile(folder + file.key(), file.value()));
+        const struct {
+            const char *what;
+            QString name;
+            qint64 listed; // -1: retrieved from offset 0 without a listed size
+            QString next;
+            qint64 nextListed;
+            bool succeeds;
+        } steps[] = {
+            {"first, announcing the next", u"a.bin"_s, 4096, u"b ä.bin"_s, 7000, true},
+            {"the announced one", u"b ä.bin"_s, 7000, u"fehlt.bin"_s, 10, true},
+            {"announced, but missing", u"fehlt.bin"_s, 10, u"grown.bin"_s, 1000, false},
+            {"announced, grown since", u"grown.bin"_s, 1000, u"c.bin"_s, 50000, true},
+            {"another than announced", u"empty.bin"_s, 0, u"a.bin"_s, 4096, true},
+            {"a library read meanwhile", u"big.bin"_s, -1, u"c.bin"_s, 50000, true},
+            {"announced before the library read", u"c.bin"_s, 50000, QString(), 0, true},
+        };
+        auto session = Session();
+        session->ConnectAndLogin();
+        QVERIFY(session->ChangeDir(u"ahead"_s));
+        for (const auto &step : steps) {
+            const QString localPath = m_local.filePath(u"ahead-"_s + step.name);
+            QFile local(localPath);
+            QVERIFY(local.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            if (!step.next.isEmpty())
+                session->AnnounceNextRetrieve(step.next, step.nextListed);
+            bool done = false;
+            if (step.listed >= 0) {
+                session->SizeForNextRetrieve(step.listed);
+                done = session->Retrieve(step.name, local);
+            } else {
+                done = session->RetrieveFrom(step.name, local, 0);
+            }
+            local.close();
+            QVERIFY2(done == step.succeeds,
+                     qPrintable(QString::fromLatin1(step.what) + u": "_s + session->LastReplyLine()));
+            if (!step.succeeds) {
+                QVERIFY2(session->LastReplyLine().startsWith(u"550 Datei oder Ordner nicht gefunden"_s),
+                         qPrintable(session->LastReplyLine()));
+                continue;
+            }
+            QVERIFY2(FileBytes(localPath) == files.value(step.name), step.what);
+            QStringList lines;
+            session->ListFacts(lines);
+            QVERIFY2(lines.size() == files.size(), step.what);
+        }
+    }
+
     // A 50 MB download and upload and a listing of 3000 entries leave the
     // window's event loop no gap of 50 ms; an abort stops a transfer
     // between chunks and the session goes on; a server that goes away
