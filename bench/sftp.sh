@@ -14,6 +14,12 @@
 #   CIPHER=chacha20-poly1305@openssh.com bench/sftp.sh
 #   CASES="glimra_get sftp_get" bench/sftp.sh   # only these cases
 #   PROFILE=1 bench/sftp.sh        # then each case once more, with CPU times
+#   DELAY_MS=5 FILE_COUNT=100 CASES="glimra_mirror glimra1_mirror sftp_mirror" bench/sftp.sh
+#                                  # the clients through bench/delayproxy.py, which holds
+#                                  # every packet back 5 ms each way: a server 10 ms away
+#
+# glimra1_mirror (not run unless named in CASES) is glimra-cli's get -r with
+# one connection.
 #
 # sshd offers the one cipher CIPHER (default aes128-gcm@openssh.com), so
 # every client uses it; the user glimra-bench (a system account, created
@@ -29,7 +35,8 @@ cipher=${CIPHER:-aes128-gcm@openssh.com}
 server_cpu=0
 client_cpu=1
 size_mib=${SIZE_MIB:-1024} # less for a quick try of the script
-file_count=1000
+file_count=${FILE_COUNT:-1000}
+delay_ms=${DELAY_MS:-0}
 user=glimra-bench
 
 bench_name=sftp.sh
@@ -98,8 +105,23 @@ EOF
     sleep 0.05
   done
   kill -0 "$server_pid" 2>/dev/null || die "sshd did not start: $(cat "$work/sshd.log")"
+  client_port=$port
+  [ "$delay_ms" -gt 0 ] && start_delay_proxy
   known_hosts=$work/known_hosts
-  echo "[127.0.0.1]:$port $(cut -d' ' -f1-2 "$work/host_ed25519.pub")" >"$known_hosts"
+  echo "[127.0.0.1]:$client_port $(cut -d' ' -f1-2 "$work/host_ed25519.pub")" >"$known_hosts"
+}
+
+# The clients reach sshd through bench/delayproxy.py on $client_port.
+start_delay_proxy() {
+  client_port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  taskset -c "$server_cpu" /usr/bin/python3 "$repo/bench/delayproxy.py" "$client_port" "$port" "$delay_ms" &
+  proxy_pid=$!
+  trap 'kill "$proxy_pid" 2>/dev/null; stop_and_clean_up' EXIT
+  for _ in $(seq 100); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$client_port") 2>/dev/null && return
+    sleep 0.05
+  done
+  die "the delaying proxy did not start"
 }
 
 ensure_user
@@ -120,17 +142,17 @@ up=$root/up
 # An agent of the caller's would be asked first by glimra-cli and ssh alike.
 unset SSH_AUTH_SOCK
 ssh_options="-F /dev/null -i $key -o IdentitiesOnly=yes -o BatchMode=yes -o UserKnownHostsFile=$known_hosts -o GlobalKnownHostsFile=/dev/null -o StrictHostKeyChecking=yes -c $cipher"
-sftp_cmd="sftp -q $ssh_options -P $port"
+sftp_cmd="sftp -q $ssh_options -P $client_port"
 printf 'cd %s\nget big.bin %s/sftp.bin\n' "$root" "$down" >"$work/get.batch"
 printf 'cd %s/up\nput %s/source.bin sftp.bin\n' "$root" "$work" >"$work/put.batch"
 printf 'cd %s\nget -r files %s/files\n' "$root" "$down" >"$work/mirror.batch"
-cli_url="sftp://$user@127.0.0.1:$port$root/"
+cli_url="sftp://$user@127.0.0.1:$client_port$root/"
 cli_cmd="$cli --known-hosts $known_hosts --identity $key $cli_url"
 # The window starts in the folder sshd puts the user in, which is $root.
-window_cmd="BENCH_IDENTITY_FILE=$key $window sftp://127.0.0.1 $port $user '' "
+window_cmd="BENCH_IDENTITY_FILE=$key $window sftp://127.0.0.1 $client_port $user '' "
 # lftp runs ssh for its sftp:// connections; the password is never asked for.
 lftp_cmd() {
-  echo "lftp -e 'set sftp:connect-program \"ssh -a -x $ssh_options\"; set xfer:clobber on; cd $root; $1; quit' -u $user,unused sftp://127.0.0.1:$port"
+  echo "lftp -e 'set sftp:connect-program \"ssh -a -x $ssh_options\"; set xfer:clobber on; cd $root; $1; quit' -u $user,unused sftp://127.0.0.1:$client_port"
 }
 
 # Each case: a name and the command it runs; *_get and *_mirror leave their
@@ -144,6 +166,7 @@ declare -A cases=(
   [sftp_put]="$sftp_cmd -b $work/put.batch $user@127.0.0.1"
   [lftp_put]="$(lftp_cmd "put $work/source.bin -o up/lftp.bin")"
   [glimra_mirror]="$cli_cmd get -r --parallel 4 files $down/files"
+  [glimra1_mirror]="$cli_cmd get -r --parallel 1 files $down/files"
   [window_mirror]="$window_cmd files $down 4"
   [sftp_mirror]="$sftp_cmd -b $work/mirror.batch $user@127.0.0.1"
   [lftp_mirror]="$(lftp_cmd "mirror --parallel=4 files $down/files")"
@@ -197,6 +220,7 @@ run_case() {
 }
 
 echo "sshd on 127.0.0.1:$port (CPU $server_cpu), cipher $cipher; clients on CPU $client_cpu"
+[ "$delay_ms" -gt 0 ] && echo "Clients through a proxy on port $client_port that holds every packet back $delay_ms ms each way"
 run_rounds ""
 
 echo
@@ -213,10 +237,21 @@ show_rate() {
 show_rate get
 show_rate put
 [ -n "${samples[window_get]:-}" ] && echo "  $size_mib MiB get, MiB/s  window $(median window_get)"
-if [ -n "${samples[glimra_mirror]:-}" ] && [ -n "${samples[sftp_mirror]:-}" ] && [ -n "${samples[lftp_mirror]:-}" ]; then
-  g=$(median glimra_mirror) s=$(median sftp_mirror) l=$(median lftp_mirror)
-  echo "  $file_count files, s  glimra-cli get -r --parallel 4 $g  sftp -r $s  lftp mirror --parallel=4 $l  sftp/glimra-cli $(ratio "$s" "$g")  lftp/glimra-cli $(ratio "$l" "$g")"
-fi
+show_mirror() {
+  local name=$1 what=$2
+  [ -n "${samples[$name]:-}" ] || return 0
+  local m
+  m=$(median "$name")
+  if [ -n "${samples[sftp_mirror]:-}" ] && [ "$name" != sftp_mirror ]; then
+    echo "  $file_count files, s  $what $m  sftp -r/this $(ratio "$(median sftp_mirror)" "$m")"
+  else
+    echo "  $file_count files, s  $what $m"
+  fi
+}
+show_mirror glimra_mirror "glimra-cli get -r --parallel 4"
+show_mirror glimra1_mirror "glimra-cli get -r --parallel 1"
+show_mirror sftp_mirror "sftp -r"
+show_mirror lftp_mirror "lftp mirror --parallel=4"
 [ -n "${samples[window_mirror]:-}" ] && echo "  $file_count files, s  window with 4 connections $(median window_mirror)"
 echo "Targets: glimra-cli/sftp >= 1.0 for 1 GiB; sftp -r / glimra-cli get -r --parallel 4 >= 1.5"
 if [ -s "$work/gaps" ]; then
