@@ -649,6 +649,8 @@ void SftpFileSystem::StartSftp()
             m_sftp = nullptr;
             return;
         }
+        m_writeChunk =
+            sftp_extension_supported(m_sftp, "limits@openssh.com", "1") ? kLargeWriteChunk : kWriteChunk;
         char *folder = sftp_canonicalize_path(m_sftp, ".");
         start = Decoded(folder);
         ssh_string_free_char(folder);
@@ -1338,8 +1340,8 @@ bool SftpFileSystem::Send(QIODevice &source, const QString &name, qint64 remoteS
         reading.start();
         while (!sourceEnded && localError.isEmpty() && !m_abortRequested && !chunks.Full() &&
                reading.elapsed() < kSliceWorkMs) {
-            QByteArray buffer = chunks.Buffer(kWriteChunk);
-            const qint64 count = source.read(buffer.data(), kWriteChunk);
+            QByteArray buffer = chunks.Buffer(m_writeChunk);
+            const qint64 count = source.read(buffer.data(), m_writeChunk);
             if (count < 0) {
                 localError = u"Die Daten konnten nicht gelesen werden: %1"_s.arg(source.errorString());
                 m_abortRequested = true;
@@ -1389,7 +1391,7 @@ bool SftpFileSystem::Send(QIODevice &source, const QString &name, qint64 remoteS
     return EndTransfer(outcome, path, localError, written);
 }
 
-// Keeps up to kWritesInFlight write requests under way with the data of the
+// Keeps up to kWriteBytesInFlight bytes of write requests under way with the data of the
 // queue in order, from offset on; written counts what the server confirmed.
 // After a refusal nothing more is sent. false: the channel broke or went
 // out of step.
@@ -1406,7 +1408,7 @@ bool SftpFileSystem::WritePipelined(sftp_file_struct *file, qint64 offset, Chunk
             m_ownRequests.SendWrite(m_sftp, *file, quint64(offset), chunk.constData(), quint32(chunk.size()));
         offset += chunk.size();
         chunks.GiveBack(std::move(chunk));
-        while (inStep && m_ownRequests.Pending() >= size_t(kWritesInFlight))
+        while (inStep && m_ownRequests.Pending() >= size_t(kWriteBytesInFlight / m_writeChunk))
             inStep = m_ownRequests.CollectOne(m_sftp);
         written = m_ownRequests.Acknowledged();
     }

@@ -44,10 +44,13 @@ public:
     // less is asked for what it sent from then on.
     static constexpr int kReadChunk = 255 * 1024;
     static constexpr int kReadsInFlight = 16;
-    // Bytes per write request (the server takes up to 256 KiB a message)
-    // and how many of them are under way at once.
+    // Bytes per write request. OpenSSH's server takes up to 255 KiB a write
+    // and names its limits in the extension limits@openssh.com; a server
+    // without it is sent 128 KiB. Writes of kWriteBytesInFlight bytes in all
+    // are under way at once.
     static constexpr int kWriteChunk = 128 * 1024;
-    static constexpr int kWritesInFlight = 32;
+    static constexpr int kLargeWriteChunk = 255 * 1024;
+    static constexpr int kWriteBytesInFlight = 4 * 1024 * 1024;
 
     SftpFileSystem();
     ~SftpFileSystem() override;
@@ -207,6 +210,7 @@ private:
     // one trust it too.
     QString m_onceTrustedKey;
     int m_authMethods = 0;
+    int m_writeChunk = kWriteChunk;
     qint64 m_announcedSize = -1;
     qint64 m_sizeForNextRetrieve = -1;
     // The file announced to follow the next Retrieve, whose open that

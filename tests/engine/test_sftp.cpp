@@ -416,7 +416,7 @@ private slots:
         QTest::newRow("get empty, listed") << u"get"_s << 0 << -1 << 0 << false << 0;
         QTest::newRow("put empty") << u"put"_s << 0 << -1 << 0 << false << -1;
         QTest::newRow("put odd size")
-            << u"put"_s << 3 * SftpFileSystem::kWriteChunk + 77 << -1 << 0 << false << -1;
+            << u"put"_s << 3 * SftpFileSystem::kLargeWriteChunk + 77 << -1 << 0 << false << -1;
         QTest::newRow("put from an offset") << u"put"_s << 3000001 << 1234567 << 0 << false << -1;
         QTest::newRow("put from an offset, remote longer")
             << u"put"_s << 300001 << 100000 << 5000 << false << -1;
