@@ -1008,7 +1008,7 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
     const qint64 listedSize = std::exchange(m_sizeForNextRetrieve, -1);
     const QByteArray nextPath = std::exchange(m_nextRetrievePath, {});
     const bool sizeListed = !file && listedSize >= 0;
-    const bool oneRead = sizeListed && listedSize <= kReadChunk;
+    const bool oneRead = !file && FitsOneRead(listedSize);
     const QString path = ResolvePath(name);
     const QByteArray encoded = Encoded(path);
     RequireSession();
@@ -1048,14 +1048,7 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
         Moved(moved);
     };
 
-    const auto readFile = [&] {
-        qint64 end = -1;
-        if (oneRead) {
-            const bool complete = ReadListedFile(encoded, listedSize, nextPath, chunks, opened, end);
-            if (complete && !m_abortRequested && end >= 0)
-                announced = end;
-            return complete;
-        }
+    const auto readWithLibrary = [&](qint64 &end) {
         // The library must not meet the answer to a close of ours.
         if (DropOpenSentAhead() && !m_ownRequests.CollectAll(m_sftp))
             return false;
@@ -1073,9 +1066,15 @@ bool SftpFileSystem::Receive(const QString &name, QIODevice &target, QFileDevice
         opened = true;
         m_worker.WakeCaller();
         const bool complete = ReadPipelined(LibraryReads(remote), start, size, sizeListed, chunks, end);
+        CloseLater(remote);
+        return complete;
+    };
+    const auto readFile = [&] {
+        qint64 end = -1;
+        const bool complete = oneRead ? ReadListedFile(encoded, listedSize, nextPath, chunks, opened, end)
+                                      : readWithLibrary(end);
         if (sizeListed && complete && !m_abortRequested && end >= 0)
             announced = end;
-        CloseLater(remote);
         return complete;
     };
 
@@ -1147,7 +1146,7 @@ bool SftpFileSystem::DropOpenSentAhead()
 
 void SftpFileSystem::AnnounceNextRetrieve(const QString &name, qint64 size)
 {
-    m_nextRetrievePath = size >= 0 && size <= kReadChunk ? Encoded(ResolvePath(name)) : QByteArray();
+    m_nextRetrievePath = FitsOneRead(size) ? Encoded(ResolvePath(name)) : QByteArray();
 }
 
 SftpFileSystem::ReadRequests SftpFileSystem::LibraryReads(sftp_file_struct *file)

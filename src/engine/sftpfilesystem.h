@@ -177,6 +177,8 @@ private:
 
     bool ReadFolder(const QString &specifier, std::vector<SftpEntry> &entries);
     bool Receive(const QString &name, QIODevice &target, QFileDevice *file, qint64 offset);
+    // A file of this listed size is read with one request (see ReadListedFile).
+    static bool FitsOneRead(qint64 size) { return size >= 0 && size <= kReadChunk; }
     bool ReadPipelined(const ReadRequests &reads, qint64 offset, qint64 size, bool sizeListed,
                        ChunkQueue &chunks, qint64 &end);
     static ReadRequests LibraryReads(sftp_file_struct *file);

@@ -58,6 +58,12 @@ struct TransferPool::Shared {
         changed.wait(guard, [this] { return cancel || stopTaking || closed || !queue.empty(); });
         if (cancel || stopTaking || queue.empty())
             return std::nullopt;
+        return StartFront();
+    }
+
+    // The file at the front of the queue, running from now on; the lock is held.
+    PooledTransfer StartFront()
+    {
         PooledTransfer next = std::move(queue.front());
         queue.pop_front();
         ++running;
@@ -76,10 +82,7 @@ struct TransferPool::Shared {
         const PooledTransfer &front = queue.front();
         if (front.direction != PooledTransfer::Direction::Download || front.size < 0 || front.size > largest)
             return std::nullopt;
-        PooledTransfer next = std::move(queue.front());
-        queue.pop_front();
-        ++running;
-        return next;
+        return StartFront();
     }
 
     // Whether a file taken ahead may still begin: a stop since drops it as
@@ -257,9 +260,7 @@ bool TransferPool::RunOneOnSession(RemoteFileSystem &session)
         const std::lock_guard guard(m_shared->lock);
         if (m_shared->connections > 0 || m_shared->queue.empty() || m_shared->cancel || m_shared->stopTaking)
             return false;
-        next = std::move(m_shared->queue.front());
-        m_shared->queue.pop_front();
-        ++m_shared->running;
+        next = m_shared->StartFront();
     }
     if (m_observer)
         m_observer({Event::Kind::FileStarted, 1, next->localPath});
