@@ -76,6 +76,9 @@ private:
 // The longest data the session asks for in one read, with room for the
 // packet around it; more is a channel out of step.
 constexpr quint32 kLongestAnswer = 256 * 1024 + 64;
+// Gathered requests go out once they reach this size (a write's data does
+// at once): more would only wait to be sent.
+constexpr qsizetype kGatherAtMost = 32 * 1024;
 
 } // namespace
 
@@ -93,16 +96,16 @@ bool SftpChannelRequests::SendClose(sftp_session_struct *sftp, const sftp_file_s
 bool SftpChannelRequests::SendClose(sftp_session_struct *sftp, const QByteArray &handle)
 {
     StartPacket(sftp, SSH_FXP_CLOSE);
-    AppendString(m_packet, handle.constData(), quint32(handle.size()));
+    AppendString(m_outgoing, handle.constData(), quint32(handle.size()));
     return SendPacket(sftp, 0, false) != 0;
 }
 
 quint32 SftpChannelRequests::SendOpenForReading(sftp_session_struct *sftp, const QByteArray &path)
 {
     StartPacket(sftp, SSH_FXP_OPEN);
-    AppendString(m_packet, path.constData(), quint32(path.size()));
-    AppendU32(m_packet, SSH_FXF_READ);
-    AppendU32(m_packet, 0); // no attributes
+    AppendString(m_outgoing, path.constData(), quint32(path.size()));
+    AppendU32(m_outgoing, SSH_FXF_READ);
+    AppendU32(m_outgoing, 0); // no attributes
     return SendPacket(sftp, 0, true);
 }
 
@@ -110,9 +113,9 @@ quint32 SftpChannelRequests::SendRead(sftp_session_struct *sftp, const QByteArra
                                       quint32 length)
 {
     StartPacket(sftp, SSH_FXP_READ);
-    AppendString(m_packet, handle.constData(), quint32(handle.size()));
-    AppendU64(m_packet, offset);
-    AppendU32(m_packet, length);
+    AppendString(m_outgoing, handle.constData(), quint32(handle.size()));
+    AppendU64(m_outgoing, offset);
+    AppendU32(m_outgoing, length);
     return SendPacket(sftp, 0, true);
 }
 
@@ -120,11 +123,11 @@ bool SftpChannelRequests::Send(sftp_session_struct *sftp, quint8 type, const sft
                                quint64 offset, const char *data, quint32 size)
 {
     StartPacket(sftp, type);
-    AppendString(m_packet, static_cast<const char *>(ssh_string_data(file.handle)),
+    AppendString(m_outgoing, static_cast<const char *>(ssh_string_data(file.handle)),
                  quint32(ssh_string_len(file.handle)));
     if (type == SSH_FXP_WRITE) {
-        AppendU64(m_packet, offset);
-        AppendString(m_packet, data, size);
+        AppendU64(m_outgoing, offset);
+        AppendString(m_outgoing, data, size);
     }
     return SendPacket(sftp, type == SSH_FXP_WRITE ? qint64(size) : 0, false) != 0;
 }
@@ -132,20 +135,31 @@ bool SftpChannelRequests::Send(sftp_session_struct *sftp, quint8 type, const sft
 // The length, type and id of a request; its id is the library's next.
 void SftpChannelRequests::StartPacket(sftp_session_struct *sftp, quint8 type)
 {
-    m_packet.truncate(0);   // keeps the buffer for the next request
-    AppendU32(m_packet, 0); // the length, set by SendPacket
-    m_packet.append(char(type));
-    AppendU32(m_packet, ++sftp->id_counter);
+    m_packetStart = m_outgoing.size();
+    AppendU32(m_outgoing, 0); // the length, set by SendPacket
+    m_outgoing.append(char(type));
+    AppendU32(m_outgoing, ++sftp->id_counter);
 }
 
 quint32 SftpChannelRequests::SendPacket(sftp_session_struct *sftp, qint64 bytes, bool kept)
 {
-    qToBigEndian(quint32(m_packet.size() - 4), m_packet.data());
-    if (ssh_channel_write(sftp->channel, m_packet.constData(), quint32(m_packet.size())) != m_packet.size())
-        return 0;
-    const quint32 id = qFromBigEndian<quint32>(m_packet.constData() + 5);
+    char *packet = m_outgoing.data() + m_packetStart;
+    qToBigEndian(quint32(m_outgoing.size() - m_packetStart - 4), packet);
+    const quint32 id = qFromBigEndian<quint32>(packet + 5);
     m_pending.push_back({id, bytes, kept});
+    if (m_outgoing.size() >= kGatherAtMost && !Flush(sftp))
+        return 0;
     return id;
+}
+
+bool SftpChannelRequests::Flush(sftp_session_struct *sftp)
+{
+    if (m_outgoing.isEmpty())
+        return true;
+    const bool sent = ssh_channel_write(sftp->channel, m_outgoing.constData(), quint32(m_outgoing.size())) ==
+                      m_outgoing.size();
+    m_outgoing.truncate(0); // keeps the buffer for the next requests
+    return sent;
 }
 
 bool SftpChannelRequests::Await(sftp_session_struct *sftp, quint32 id, Answer &answer)
@@ -166,7 +180,7 @@ bool SftpChannelRequests::Await(sftp_session_struct *sftp, quint32 id, Answer &a
 bool SftpChannelRequests::CollectOne(sftp_session_struct *sftp)
 {
     char header[5];
-    if (!ReadExactly(sftp->channel, header, sizeof header))
+    if (!Flush(sftp) || !ReadExactly(sftp->channel, header, sizeof header))
         return false;
     const quint32 length = qFromBigEndian<quint32>(header);
     const quint8 type = quint8(header[4]);

@@ -19,6 +19,11 @@ struct sftp_file_struct;
 //
 // Opens and reads are answered with a handle, data or a status, which is
 // kept until the caller asks for it (Await); writes and closes only count.
+//
+// Small requests are gathered and go out together once an answer is waited
+// for, or on Flush(): one send for the close of a file, the open of the next
+// and its reads, where each would cost a send (and on loopback the server's
+// wake-up) of its own.
 class SftpChannelRequests {
 public:
     // What the server answered an open or a read.
@@ -44,6 +49,8 @@ public:
     bool CollectOne(sftp_session_struct *sftp);
     // Reads every answer still owed; the kept ones stay for Await.
     bool CollectAll(sftp_session_struct *sftp);
+    // Sends the requests gathered so far; false when the channel broke.
+    bool Flush(sftp_session_struct *sftp);
     size_t Pending() const { return m_pending.size(); }
     // Bytes of writes the server confirmed.
     qint64 Acknowledged() const { return m_acknowledged; }
@@ -68,7 +75,10 @@ private:
 
     std::deque<Request> m_pending;
     std::map<quint32, Answer> m_answers;
-    QByteArray m_packet;
+    // The requests not sent yet; the last one is under construction from
+    // m_packetStart on.
+    QByteArray m_outgoing;
+    qsizetype m_packetStart = 0;
     qint64 m_acknowledged = 0;
     quint32 m_refusal = 0;
     QString m_refusalMessage;

@@ -1114,13 +1114,15 @@ bool SftpFileSystem::ReadListedFile(const QByteArray &path, qint64 size, const Q
     }
     const QByteArray handle = answer.payload;
     opened = true;
-    m_worker.WakeCaller();
     if (!nextPath.isEmpty() && nextPath != path) {
         m_openAheadId = m_ownRequests.SendOpenForReading(m_sftp, nextPath);
         m_pathOpenedAhead = nextPath;
     }
     const bool complete = ReadPipelined(OwnReads(handle), 0, size, true, chunks, end);
     m_ownRequests.SendClose(m_sftp, handle);
+    // The close rides with the next file's requests when one comes.
+    if (m_openAheadId == 0)
+        m_ownRequests.Flush(m_sftp);
     return complete;
 }
 
@@ -1248,7 +1250,10 @@ bool SftpFileSystem::ReadPipelined(const ReadRequests &reads, qint64 offset, qin
         chunk.truncate(count);
         if (!chunks.Push(std::move(chunk), m_abortRequested))
             continue;
-        m_worker.WakeCaller();
+        // The caller writes while the rest arrives; the end of the job wakes
+        // it for the last of the file.
+        if (size < 0 || current.at + count < size)
+            m_worker.WakeCaller();
         if (count < current.length && (size < 0 || current.at + count < size)) {
             drain();
             next = current.at + count;
@@ -1264,6 +1269,7 @@ bool SftpFileSystem::ReadPipelined(const ReadRequests &reads, qint64 offset, qin
 void SftpFileSystem::CloseLater(sftp_file_struct *file)
 {
     m_ownRequests.SendClose(m_sftp, *file);
+    m_ownRequests.Flush(m_sftp);
     ssh_string_free(file->handle);
     std::free(file->name);
     std::free(file);
