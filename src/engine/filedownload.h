@@ -3,8 +3,8 @@
 #include "partfile.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
@@ -28,9 +28,9 @@ struct FileDownload {
     // of its arrival.
     QDateTime remoteTime;
     PartFile::Leftover leftover = PartFile::Leftover::Keep;
-    // The other names of the folder being fetched into: no part file takes
-    // one of them.
-    QStringList reservedNames;
+    // The names of the folder being fetched from: no part file takes one of
+    // them.
+    QSet<QString> reservedNames;
 };
 
 enum class DownloadOutcome {

@@ -132,10 +132,10 @@ void FolderDownload::ListAndDownload(const QString &path, const QString &localFo
 void FolderDownload::DownloadEntries(const QString &folder, const QList<WalkEntry> &entries,
                                      const QString &localFolder)
 {
-    QStringList names;
+    QSet<QString> names;
     names.reserve(entries.size());
     for (const WalkEntry &entry : entries)
-        names.append(entry.name);
+        names.insert(entry.name);
     for (qsizetype index = 0; index < entries.size(); ++index) {
         if (m_pool.Stopping())
             return;
@@ -152,7 +152,7 @@ void FolderDownload::DownloadEntries(const QString &folder, const QList<WalkEntr
 }
 
 DownloadCandidate FolderDownload::Candidate(const QString &folder, const WalkEntry &file,
-                                            const QString &localFolder, const QStringList &siblings)
+                                            const QString &localFolder, const QSet<QString> &siblings)
 {
     DownloadCandidate candidate;
     candidate.entry = file;
@@ -168,7 +168,7 @@ DownloadCandidate FolderDownload::Candidate(const QString &folder, const WalkEnt
 }
 
 void FolderDownload::DownloadFile(const QString &folder, const WalkEntry &file, const QString &localFolder,
-                                  const QStringList &siblings, const WalkEntry *following)
+                                  const QSet<QString> &siblings, const WalkEntry *following)
 {
     if (m_pool.Stopping())
         return;
@@ -176,19 +176,17 @@ void FolderDownload::DownloadFile(const QString &folder, const WalkEntry &file, 
         m_host.Log(u"Datei übersprungen, ihr Name taugt nicht als lokaler Name: "_s + file.name);
         return;
     }
-    QStringList reserved = siblings;
-    reserved.removeAll(file.name);
-    const DownloadCandidate candidate = Candidate(folder, file, localFolder, reserved);
+    const DownloadCandidate candidate = Candidate(folder, file, localFolder, siblings);
     const TransferChoice choice = m_host.Decide(candidate);
     if (!m_host.MayContinue()) {
         m_pool.NoteCancelledByDecision();
         return;
     }
-    Transfer(candidate, choice, reserved, following);
+    Transfer(candidate, choice, siblings, following);
 }
 
 void FolderDownload::Transfer(const DownloadCandidate &file, TransferChoice choice,
-                              const QStringList &siblings, const WalkEntry *following)
+                              const QSet<QString> &siblings, const WalkEntry *following)
 {
     if (choice == TransferChoice::Skip)
         return;

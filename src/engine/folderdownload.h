@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -91,10 +92,12 @@ public:
     // other is fetched as the file it points to, under the link's name.
     void DownloadLink(const QString &folder, const WalkEntry &link, const QString &localFolder);
     // A file of folder into localFolder, under the host's decision.
-    // siblings: the other names of folder. following: the entry of folder the
-    // caller takes next, which the session may ask for while this one moves.
+    // siblings: the names of folder (one set for all its files: a copy per
+    // file would cost time and memory by the square of the folder's size).
+    // following: the entry of folder the caller takes next, which the
+    // session may ask for while this one moves.
     void DownloadFile(const QString &folder, const WalkEntry &file, const QString &localFolder,
-                      const QStringList &siblings = {}, const WalkEntry *following = nullptr);
+                      const QSet<QString> &siblings = {}, const WalkEntry *following = nullptr);
     // Waits for the pool's files. Raises the pool's first error; a refusal
     // goes to the host.
     void Finish();
@@ -110,8 +113,8 @@ private:
     void ListAndDownload(const QString &path, const QString &localFolder);
     void DownloadEntries(const QString &folder, const QList<WalkEntry> &entries, const QString &localFolder);
     DownloadCandidate Candidate(const QString &folder, const WalkEntry &file, const QString &localFolder,
-                                const QStringList &siblings);
-    void Transfer(const DownloadCandidate &file, TransferChoice choice, const QStringList &siblings,
+                                const QSet<QString> &siblings);
+    void Transfer(const DownloadCandidate &file, TransferChoice choice, const QSet<QString> &siblings,
                   const WalkEntry *following);
 
     RemoteFileSystem &m_session;

@@ -34,7 +34,7 @@ QString CutToBytes(QString name, qsizetype maxBytes)
 
 } // namespace
 
-PartFile::PartFile(const QString &targetPath, Leftover leftover, const QStringList &reservedNames)
+PartFile::PartFile(const QString &targetPath, Leftover leftover, const QSet<QString> &reservedNames)
     : m_target(targetPath)
     , m_leftover(leftover)
     , m_reservedNames(reservedNames)
@@ -53,7 +53,8 @@ PartFile::~PartFile()
 bool PartFile::KeepsPartialData() const
 {
     return m_leftover == Leftover::Keep && m_created && m_marked &&
-           m_part.fileName() == KeptPartPath(ResolvedTarget(m_target), m_reservedNames) && m_part.size() > 0;
+           m_part.fileName() == KeptPartPath(ResolvedTarget(m_target).path, m_reservedNames) &&
+           m_part.size() > 0;
 }
 
 QString PartFile::PartPath(const QString &targetPath, int attempt)
@@ -64,7 +65,7 @@ QString PartFile::PartPath(const QString &targetPath, int attempt)
     return QDir(target.path()).filePath(name + suffix);
 }
 
-QString PartFile::KeptPartPath(const QString &targetPath, const QStringList &reservedNames)
+QString PartFile::KeptPartPath(const QString &targetPath, const QSet<QString> &reservedNames)
 {
     for (int attempt = 0;; ++attempt) {
         const QString path = PartPath(targetPath, attempt);
@@ -73,23 +74,28 @@ QString PartFile::KeptPartPath(const QString &targetPath, const QStringList &res
     }
 }
 
-QFileInfo PartFile::PartialData(const QString &targetPath, const QStringList &reservedNames)
+QFileInfo PartFile::PartialData(const QString &targetPath, const QSet<QString> &reservedNames)
 {
-    const QString target = ResolvedTarget(targetPath);
-    const QString kept = KeptPartPath(target, reservedNames);
+    const Target target = ResolvedTarget(targetPath);
+    const QString kept = KeptPartPath(target.path, reservedNames);
     if (IsPartialData(kept))
         return QFileInfo(kept);
-    const QFileInfo existing(target);
-    return existing.isFile() ? existing : QFileInfo();
+    return S_ISREG(target.mode) ? QFileInfo(target.path) : QFileInfo();
 }
 
-QString PartFile::ResolvedTarget(const QString &targetPath)
+PartFile::Target PartFile::ResolvedTarget(const QString &targetPath)
 {
-    const QFileInfo target(targetPath);
-    if (!target.isSymLink())
-        return targetPath;
-    const QString resolved = target.canonicalFilePath();
-    return resolved.isEmpty() ? target.symLinkTarget() : resolved;
+    struct stat status = {};
+    if (::lstat(QFile::encodeName(targetPath).constData(), &status) != 0)
+        return {targetPath, 0};
+    if (!S_ISLNK(status.st_mode))
+        return {targetPath, status.st_mode};
+    const QFileInfo link(targetPath);
+    const QString canonical = link.canonicalFilePath();
+    Target target{canonical.isEmpty() ? link.symLinkTarget() : canonical, 0};
+    if (::stat(QFile::encodeName(target.path).constData(), &status) == 0)
+        target.mode = status.st_mode;
+    return target;
 }
 
 // A plain file of this user's with the part mark; a link there, a file
@@ -128,29 +134,35 @@ bool PartFile::OpenPart(const QString &partPath)
 
 bool PartFile::Open()
 {
-    const QString target = ResolvedTarget(m_target);
-    if (QFileInfo(target).isDir())
+    const Target target = ResolvedTarget(m_target);
+    if (S_ISDIR(target.mode))
         return Fail(u"Es gibt dort einen Ordner dieses Namens."_s);
     // Partial data of an earlier download starts over; when that fails, a
     // new part file is taken beside it.
-    const QString kept = KeptPartPath(target, m_reservedNames);
-    if (IsPartialData(kept) && OpenPart(kept)) {
-        m_marked = true;
-        if (m_part.resize(0))
-            return true;
-        m_part.close();
-        m_created = false;
-    }
+    const QString kept = KeptPartPath(target.path, m_reservedNames);
     for (int attempt = 0; attempt < kPartAttempts; ++attempt) {
-        const QString partPath = PartPath(target, attempt);
+        const QString partPath = PartPath(target.path, attempt);
         if (m_reservedNames.contains(QFileInfo(partPath).fileName()))
             continue;
-        if (CreatePart(partPath))
+        if (CreatePart(partPath) || (partPath == kept && StartOver(kept)))
             return true;
         if (!QFileInfo(partPath).isSymLink() && !QFileInfo::exists(partPath))
             return Fail(m_part.errorString());
     }
     return Fail(m_part.errorString());
+}
+
+// Empties the partial data an earlier download kept under the part name.
+bool PartFile::StartOver(const QString &partPath)
+{
+    if (!IsPartialData(partPath) || !OpenPart(partPath))
+        return false;
+    m_marked = true;
+    if (m_part.resize(0))
+        return true;
+    m_part.close();
+    m_created = false;
+    return false;
 }
 
 // Never opens a file that is already there: it may be the user's. A file
@@ -169,8 +181,8 @@ bool PartFile::CreatePart(const QString &partPath)
 
 bool PartFile::OpenToContinue()
 {
-    const QString target = ResolvedTarget(m_target);
-    const QString kept = KeptPartPath(target, m_reservedNames);
+    const Target target = ResolvedTarget(m_target);
+    const QString kept = KeptPartPath(target.path, m_reservedNames);
     if (IsPartialData(kept)) {
         if (!OpenPart(kept))
             return false;
@@ -178,18 +190,18 @@ bool PartFile::OpenToContinue()
         m_part.seek(m_part.size());
         return true;
     }
-    if (!QFileInfo(target).isFile())
+    if (!S_ISREG(target.mode))
         return Fail(u"Es gibt keine Teildaten, die sich fortsetzen ließen."_s);
     // A copy is continued: the target stays as it is until the new file is
     // complete.
-    QFile source(target);
+    QFile source(target.path);
     if (!source.open(QIODevice::ReadOnly) || !CreatePart(kept))
-        return Fail(u"Die Datei %1 kann nicht kopiert werden."_s.arg(target));
+        return Fail(u"Die Datei %1 kann nicht kopiert werden."_s.arg(target.path));
     char buffer[64 * 1024];
     for (qint64 count; (count = source.read(buffer, sizeof buffer)) > 0;) {
         if (m_part.write(buffer, count) != count) {
             Discard();
-            return Fail(u"Die Datei %1 kann nicht kopiert werden."_s.arg(target));
+            return Fail(u"Die Datei %1 kann nicht kopiert werden."_s.arg(target.path));
         }
     }
     return true;
@@ -207,10 +219,9 @@ bool PartFile::Commit(const QDateTime &modified)
     // The complete file is no partial data any more.
     if (m_marked)
         ::fremovexattr(m_part.handle(), kPartMark);
-    const QString target = ResolvedTarget(m_target);
-    const QFileInfo replaced(target);
-    if (replaced.exists())
-        m_part.setPermissions(replaced.permissions() | QFileDevice::WriteOwner);
+    const Target target = ResolvedTarget(m_target);
+    if (target.mode != 0)
+        ::fchmod(m_part.handle(), (target.mode & 0777) | S_IWUSR);
     if (modified.isValid())
         m_part.setFileTime(modified, QFileDevice::FileModificationTime);
     m_part.close();
@@ -222,7 +233,7 @@ bool PartFile::Commit(const QDateTime &modified)
     // rename() replaces the target in one step; QFile::rename would refuse
     // an existing target.
     if (std::rename(QFile::encodeName(m_part.fileName()).constData(),
-                    QFile::encodeName(target).constData()) != 0) {
+                    QFile::encodeName(target.path).constData()) != 0) {
         const QString error = QString::fromLocal8Bit(std::strerror(errno));
         RemoveClosedPart();
         return Fail(error);

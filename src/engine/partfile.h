@@ -3,8 +3,10 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QString>
-#include <QStringList>
+
+#include <sys/types.h>
 
 // The file a download is received into. The bytes go into a part file
 // beside the target ("<name>.glimra-part"), and only Commit() puts it in
@@ -17,8 +19,8 @@
 // download may start over or continue: a file that merely has the part
 // name (one the user keeps, or one the same download fetches under that
 // name) is never truncated, renamed or removed. Names the caller reserves
-// (the other names of the folder being fetched) are never taken as part
-// names either.
+// (the names of the folder being fetched) are never taken as part names
+// either.
 class PartFile {
 public:
     // What becomes of a part file that is not committed.
@@ -28,7 +30,7 @@ public:
     };
 
     explicit PartFile(const QString &targetPath, Leftover leftover = Leftover::Remove,
-                      const QStringList &reservedNames = {});
+                      const QSet<QString> &reservedNames = {});
     ~PartFile();
     PartFile(const PartFile &) = delete;
     PartFile &operator=(const PartFile &) = delete;
@@ -59,19 +61,25 @@ public:
     static QString PartPath(const QString &targetPath, int attempt = 0);
     // Where partial data of the target is kept: the first part name that
     // is not reserved.
-    static QString KeptPartPath(const QString &targetPath, const QStringList &reservedNames = {});
+    static QString KeptPartPath(const QString &targetPath, const QSet<QString> &reservedNames = {});
     // What a download of the target could continue: the partial data an
     // earlier one kept, else the target itself. Neither exists when there
     // is nothing.
-    static QFileInfo PartialData(const QString &targetPath, const QStringList &reservedNames = {});
+    static QFileInfo PartialData(const QString &targetPath, const QSet<QString> &reservedNames = {});
 
 private:
     // The file the part replaces: for a symbolic link the file it points
-    // to, so that the link stays.
-    static QString ResolvedTarget(const QString &targetPath);
+    // to, so that the link stays. mode: its type and permission bits, 0
+    // when nothing is there; one look at the file answers all three.
+    struct Target {
+        QString path;
+        mode_t mode = 0;
+    };
+    static Target ResolvedTarget(const QString &targetPath);
     // The part name's file is earlier partial data that may be reopened.
     static bool IsPartialData(const QString &partPath);
     bool OpenPart(const QString &partPath);
+    bool StartOver(const QString &partPath);
     bool CreatePart(const QString &partPath);
     // Whether the part name still names the file being written.
     bool StillNamesPart() const;
@@ -81,7 +89,7 @@ private:
 
     QString m_target;
     Leftover m_leftover;
-    QStringList m_reservedNames;
+    QSet<QString> m_reservedNames;
     QFile m_part;
     QString m_error;
     bool m_created = false;

@@ -4,6 +4,7 @@
 #include "idglobal.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -27,9 +28,9 @@ struct PooledTransfer {
     // gets it, an upload's file on the server through MFMT. None keeps the
     // time the copy was written.
     QDateTime remoteTime;
-    // A download's: the other names of the folder it is fetched from, which
-    // its part file must not take.
-    QStringList reservedNames;
+    // A download's: the names of the folder it is fetched from, which its
+    // part file must not take.
+    QSet<QString> reservedNames;
     // How the walking session encodes names when the file is queued: a
     // listing may decide it only deep inside the walk.
     NameEncoding encoding = NameEncoding::Utf8;

@@ -184,7 +184,7 @@ void DownloadEngine::FinishSelection(const QString &rowToSelect)
 
 void DownloadEngine::DownloadEntries(const QList<RemoteRow> &entries, const QString &localFolder)
 {
-    const QStringList siblings = PaneNames();
+    const QSet<QString> siblings = PaneNames();
     for (qsizetype index = 0; index < entries.size(); ++index) {
         if (Flags().CancelRequested)
             return;
@@ -221,13 +221,13 @@ void DownloadEngine::DownloadFile(const QString &name, const QString &localFolde
     Walk().DownloadFile(RemoteFolder(), entry, localFolder, PaneNames());
 }
 
-QStringList DownloadEngine::PaneNames() const
+QSet<QString> DownloadEngine::PaneNames() const
 {
     const RemoteListModel &rows = *Browser().List()->Rows();
-    QStringList names;
+    QSet<QString> names;
     for (int index = 0; index < rows.Count(); ++index) {
         if (!rows.Row(index).IsParent())
-            names.append(ServerName(rows.Row(index)));
+            names.insert(ServerName(rows.Row(index)));
     }
     return names;
 }

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 struct CopiedRemoteEntry;
@@ -44,7 +45,7 @@ private:
     // server refused to go there.
     bool ShowFolderOf(const QString &remotePath);
     // The names the pane shows, which no part file may take.
-    QStringList PaneNames() const;
+    QSet<QString> PaneNames() const;
 
     // DownloadHost: the walk as the window shows it.
     QList<WalkEntry> ListEnteredFolder(const QString &path) override;

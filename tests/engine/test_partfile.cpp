@@ -74,8 +74,15 @@ private slots:
         QFETCH(QByteArray, after);
         QTemporaryDir dir;
         const QString target = dir.filePath(u"datei.bin"_s);
-        if (existed)
+        // The file replaced was read-only and readable by its group; the new
+        // one keeps that, and its owner may write it.
+        const auto ownerGroupOther = [](QFileDevice::Permissions permissions) {
+            return permissions & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+        };
+        if (existed) {
             QVERIFY(WriteFileContent(target, "alt"));
+            QVERIFY(QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        }
         {
             PartFile part(target);
             QVERIFY2(part.Open(), qPrintable(part.ErrorString()));
@@ -88,6 +95,9 @@ private slots:
         QCOMPARE(FilesIn(dir), after.isNull() ? QStringList() : QStringList{u"datei.bin"_s});
         if (!after.isNull())
             QCOMPARE(FileContent(target), after);
+        if (existed && committed)
+            QCOMPARE(ownerGroupOther(QFileInfo(target).permissions()),
+                     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
     }
 
     // A file under a part name that no download of this program left as
@@ -108,8 +118,8 @@ private slots:
         QTemporaryDir dir;
         const QString target = dir.filePath(u"f"_s);
         const QString partName = PartFile::PartPath(target);
-        const QStringList reserved =
-            situation == u"reserved"_s ? QStringList{u"f.glimra-part"_s} : QStringList();
+        const QSet<QString> reserved =
+            situation == u"reserved"_s ? QSet<QString>{u"f.glimra-part"_s} : QSet<QString>();
         if (situation == u"user"_s)
             QVERIFY(WriteFileContent(partName, "echt"));
         QVERIFY(!PartFile::PartialData(target, reserved).exists());
