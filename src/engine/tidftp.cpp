@@ -142,6 +142,8 @@ void TIdFTP::ConnectAndLogin()
         Encoding = NameEncoding::Utf8;
         m_protectData = false;
         m_extendedPassiveRefused = false;
+        m_retrieveFollows = false;
+        m_passiveSentAhead = false;
         m_repliesOwed = false;
         m_systemType.clear();
         if (!OpenConnection())

@@ -4,6 +4,7 @@
 #include "tidtcpclient.h"
 #include "timecorrection.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <exception>
@@ -137,6 +138,10 @@ public:
     // ("... (1234 bytes)"); -1 when it named none.
     qint64 AnnouncedSize() const override { return m_announcedSize; }
     static qint64 AnnouncedSizeIn(const QStringList &replyLines);
+    // Another Retrieve follows the next one: its EPSV goes out as soon as
+    // the next one's final reply is in, and the server opens the data port
+    // while the file just received is put in place.
+    void AnnounceNextRetrieve(const QString &name, qint64 size) override;
     bool ReceiveData(const QString &command, QIODevice &target, bool listingVariant);
     bool SendData(const QString &command, QIODevice &source);
 
@@ -179,6 +184,9 @@ public:
     bool ProtectsData() const { return m_protectData; }
 
 private:
+    void BeforeWritingLine() override;
+    void SendPassiveAhead();
+    bool TakePassiveSentAhead();
     struct DataChannel;
     struct TransferState;
     // Moves the data of a transfer over its open data connection.
@@ -244,6 +252,13 @@ private:
     // EPSV was answered on this session: the next ones go out together with
     // their transfer command.
     bool m_extendedPassiveWorks = false;
+    // A Retrieve was announced to follow the next one.
+    bool m_retrieveFollows = false;
+    // The Retrieve under way sends EPSV for the next one after its final reply.
+    bool m_passiveAheadWanted = false;
+    // An EPSV sent ahead whose reply is still to be read, and since when.
+    bool m_passiveSentAhead = false;
+    QElapsedTimer m_passiveSentAheadAt;
     QString m_systemType;
     TIdFTPTransferType m_transferType = ftBinary;
 };

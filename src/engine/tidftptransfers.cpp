@@ -44,6 +44,9 @@ private:
 namespace {
 
 const QList<int> kFinalReplyCodes = {225, 226, 250, 426};
+// How long an EPSV sent ahead for the next file is used: servers keep an
+// unused data port open for a minute or more.
+constexpr qint64 kPassiveSentAheadKeptMs = 5000;
 
 [[noreturn]] void RaiseBadPassiveReply(const QString &line, QStringView command = u"PASV")
 {
@@ -315,11 +318,15 @@ std::optional<TIdFTP::PassiveTarget> TIdFTP::SendWithExtendedPassive(const QStri
         m_transfer->abortRequested)
         return std::nullopt;
     {
-        // Both commands leave in one segment: servers read a command only
-        // once they have dealt with the one before.
-        const SendsHeldTogether held(Binding().Handle);
-        WriteLine(u"EPSV"_s);
-        SendTransferCommand(command);
+        if (TakePassiveSentAhead()) {
+            SendTransferCommand(command);
+        } else {
+            // Both commands leave in one segment: servers read a command
+            // only once they have dealt with the one before.
+            const SendsHeldTogether held(Binding().Handle);
+            WriteLine(u"EPSV"_s);
+            SendTransferCommand(command);
+        }
     }
     std::optional<PassiveTarget> peer = ReadExtendedPassiveReply();
     if (peer)
@@ -436,6 +443,8 @@ bool TIdFTP::ReadFinalReply()
     const int code = ReadReply(kFinalReplyCodes);
     SetActivity(1);
     m_transfer->phase = TransferState::Phase::Answered;
+    if (code != 0 && code != 426 && std::exchange(m_passiveAheadWanted, false))
+        SendPassiveAhead();
     if (code == 426) {
         // The transfer broke off. Some servers follow with a 226, others
         // say nothing more; the skip reads whichever came.
@@ -566,7 +575,45 @@ void TIdFTP::ReportStatus(const QString &text)
 
 bool TIdFTP::Retrieve(const QString &name, QIODevice &target)
 {
+    m_passiveAheadWanted = std::exchange(m_retrieveFollows, false);
+    const auto once = qScopeGuard([this] { m_passiveAheadWanted = false; });
     return ReceiveData(u"retr "_s + name, target, false);
+}
+
+void TIdFTP::AnnounceNextRetrieve(const QString &, qint64)
+{
+    m_retrieveFollows = true;
+}
+
+void TIdFTP::SendPassiveAhead()
+{
+    if (!Passive || !m_extendedPassiveWorks || m_extendedPassiveRefused || !IsConnected())
+        return;
+    WriteLine(u"EPSV"_s);
+    m_passiveSentAhead = true;
+    m_passiveSentAheadAt.start();
+}
+
+// Whether the EPSV sent ahead serves the transfer command going out now. A
+// server may give up a data port left unused for a while (the user answered
+// a question meanwhile): then its reply is read off and EPSV asked again.
+bool TIdFTP::TakePassiveSentAhead()
+{
+    if (!m_passiveSentAhead || m_passiveSentAheadAt.elapsed() > kPassiveSentAheadKeptMs)
+        return false;
+    m_passiveSentAhead = false;
+    return true;
+}
+
+// Any other line waits for the reply to the EPSV sent ahead, which is of no
+// use then: the server takes the next PASV or EPSV for a new data port.
+void TIdFTP::BeforeWritingLine()
+{
+    if (!std::exchange(m_passiveSentAhead, false))
+        return;
+    SetActivity(2);
+    ReadReply();
+    SetActivity(1);
 }
 
 bool TIdFTP::RetrieveToFile(const QString &name, const QString &localPath, bool mayOverwrite)

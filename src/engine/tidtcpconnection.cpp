@@ -480,6 +480,7 @@ void TIdTCPConnection::WriteText(const QString &text)
 
 void TIdTCPConnection::WriteLine(const QString &text)
 {
+    BeforeWritingLine();
     WriteText(text + u"\r\n"_s);
 }
 

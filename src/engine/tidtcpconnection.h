@@ -110,6 +110,8 @@ public:
     TNotifyEvent OnDisconnected;
 
 protected:
+    // Called before each line goes out, a command on a control connection.
+    virtual void BeforeWritingLine() {}
     void DoStatus(TIdStatus status, const QString &argument);
     void SetActivity(int code);
     bool WaitReadable(int timeout);

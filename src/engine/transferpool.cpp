@@ -85,6 +85,16 @@ struct TransferPool::Shared {
         return StartFront();
     }
 
+    // The download at the front of the queue, left there.
+    std::optional<PooledTransfer> DownloadWaiting()
+    {
+        const std::lock_guard guard(lock);
+        if (cancel || stopTaking || queue.empty() ||
+            queue.front().direction != PooledTransfer::Direction::Download)
+            return std::nullopt;
+        return queue.front();
+    }
+
     // Whether a file taken ahead may still begin: a stop since drops it as
     // it dropped the queue.
     bool StillWanted()
@@ -373,6 +383,11 @@ void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<R
             after = shared->TakeAhead(session->LargestFileAskedForAhead());
         if (after && after->encoding == next->encoding)
             session->AnnounceNextRetrieve(after->remotePath, after->size);
+        else if (const auto waiting = shared->DownloadWaiting();
+                 !after && waiting && next->direction == PooledTransfer::Direction::Download)
+            // Not taken: another connection may fetch it, but a session that
+            // asks for no file ahead prepares the next transfer all the same.
+            session->AnnounceNextRetrieve(waiting->remotePath, waiting->size);
         session->SetNamesEncoding(next->encoding);
         shared->Report(Event::Kind::FileStarted, number, next->localPath);
         try {

@@ -288,6 +288,92 @@ private slots:
         ftp.Quit();
     }
 
+    // After a file announced to be followed by another, EPSV goes out as
+    // soon as its 226 is in. Whatever the caller sends next, the session
+    // stays in step: the announced download takes that data port, anything
+    // else has the reply read off first.
+    void epsvForTheNextFileGoesOutEarly_data()
+    {
+        QTest::addColumn<RealFtpServer::Kind>("kind");
+        QTest::addColumn<QString>("next");
+        for (const auto &[kindName, kind] : {std::pair{"pyftpdlib", RealFtpServer::Kind::Pyftpdlib},
+                                             std::pair{"vsftpd", RealFtpServer::Kind::Vsftpd},
+                                             std::pair{"pure-ftpd", RealFtpServer::Kind::PureFtpd},
+                                             std::pair{"ProFTPD", RealFtpServer::Kind::ProFtpd}}) {
+            for (const char *next :
+                 {"announced file", "missing file", "size", "listing", "upload", "continued"})
+                QTest::addRow("%s, %s", kindName, next) << kind << QString::fromLatin1(next);
+        }
+    }
+
+    void epsvForTheNextFileGoesOutEarly()
+    {
+        QFETCH(RealFtpServer::Kind, kind);
+        QFETCH(QString, next);
+        RealFtpServer server({kind});
+        START_OR_SKIP(server, kind);
+        const QByteArray first = RandomBytes(70 * 1024 + 3);
+        const QByteArray second = RandomBytes(20 * 1024 + 1);
+        QVERIFY(server.addFile(u"a.bin"_s, first));
+        QVERIFY(server.addFile(u"b.bin"_s, second));
+
+        TIdFTP ftp;
+        LogIn(ftp, server, true);
+        QVERIFY(ftp.LoggedIn());
+        ftp.SetTransferType(ftBinary);
+        QBuffer received;
+        received.open(QIODevice::ReadWrite);
+        ftp.AnnounceNextRetrieve(u"b.bin"_s, second.size());
+        QVERIFY(ftp.Retrieve(u"a.bin"_s, received));
+        QCOMPARE(received.data(), first);
+        // The next file's EPSV is out before that file is asked for
+        // (pure-ftpd keeps no transcript).
+        const bool transcribed = kind != RealFtpServer::Kind::PureFtpd;
+        if (transcribed)
+            QTRY_COMPARE(Commands(server).filter(u"EPSV"_s).size(), 2);
+
+        QTemporaryDir local;
+        QFile partial(local.filePath(u"b.bin"_s));
+        QVERIFY(partial.open(QIODevice::ReadWrite));
+        QBuffer other;
+        other.open(QIODevice::ReadWrite);
+        QStringList lines;
+        if (next == u"announced file") {
+            QVERIFY(ftp.Retrieve(u"b.bin"_s, other));
+            QCOMPARE(other.data(), second);
+        } else if (next == u"missing file") {
+            QVERIFY(!ftp.Retrieve(u"fehlt.bin"_s, other));
+            QVERIFY2(ftp.LastReplyLine().startsWith(u"550"_s), qPrintable(ftp.LastReplyLine()));
+        } else if (next == u"size") {
+            QCOMPARE(ftp.FileSize(u"b.bin"_s), qint64(second.size()));
+        } else if (next == u"listing") {
+            ftp.List(lines);
+            QCOMPARE(lines.size(), 2);
+        } else if (next == u"upload") {
+            QBuffer source;
+            source.setData(second);
+            source.open(QIODevice::ReadOnly);
+            QVERIFY(ftp.Store(source, u"c.bin"_s));
+            QCOMPARE(FileContent(server.rootDir() + u"/c.bin"_s), second);
+        } else {
+            QCOMPARE(partial.write(second.first(1000)), 1000);
+            QVERIFY(ftp.RetrieveFrom(u"b.bin"_s, partial, 1000));
+            partial.close();
+            QCOMPARE(FileContent(partial.fileName()), second);
+        }
+        // In step: each command gets its own reply.
+        QCOMPARE(ftp.FileSize(u"a.bin"_s), qint64(first.size()));
+        QVERIFY(ftp.Retrieve(u"b.bin"_s, other));
+        ftp.Quit();
+        if (!transcribed)
+            return;
+        const QStringList commands = Commands(server);
+        QCOMPARE(commands.filter(u"PASV"_s), QStringList());
+        // The announced file took the data port asked for ahead.
+        if (next == u"announced file")
+            QCOMPARE(commands.filter(u"EPSV"_s).size(), 3);
+    }
+
     void sizeOfAFileBeyond4GiB()
     {
         RealFtpServer server({RealFtpServer::Kind::Vsftpd});
