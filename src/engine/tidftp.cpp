@@ -144,6 +144,7 @@ void TIdFTP::ConnectAndLogin()
         m_extendedPassiveRefused = false;
         m_retrieveFollows = false;
         m_passiveSentAhead = false;
+        m_passiveReplyNs = -1;
         m_repliesOwed = false;
         m_systemType.clear();
         if (!OpenConnection())

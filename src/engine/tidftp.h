@@ -140,8 +140,13 @@ public:
     static qint64 AnnouncedSizeIn(const QStringList &replyLines);
     // Another Retrieve follows the next one: its EPSV goes out as soon as
     // the next one's final reply is in, and the server opens the data port
-    // while the file just received is put in place.
+    // while the file just received is put in place. Only to a server that
+    // answered the last EPSV within PassiveAheadWithinNs: asking early wins
+    // at most the time the caller takes to put the file in place, and a
+    // server that reads a command only once it answered the one before
+    // would then see the transfer command later than together with EPSV.
     void AnnounceNextRetrieve(const QString &name, qint64 size) override;
+    qint64 PassiveAheadWithinNs = 2'000'000;
     bool ReceiveData(const QString &command, QIODevice &target, bool listingVariant);
     bool SendData(const QString &command, QIODevice &source);
 
@@ -259,6 +264,9 @@ private:
     // An EPSV sent ahead whose reply is still to be read, and since when.
     bool m_passiveSentAhead = false;
     QElapsedTimer m_passiveSentAheadAt;
+    // How long the server took to answer the last EPSV sent with its
+    // transfer command; -1 before the first.
+    qint64 m_passiveReplyNs = -1;
     QString m_systemType;
     TIdFTPTransferType m_transferType = ftBinary;
 };

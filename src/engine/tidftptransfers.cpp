@@ -125,8 +125,12 @@ TIdFTP::PassiveTarget TIdFTP::EnterPassive()
 // address is the one the control connection goes to.
 std::optional<TIdFTP::PassiveTarget> TIdFTP::EnterExtendedPassive()
 {
+    QElapsedTimer asked;
+    asked.start();
     WriteLine(u"EPSV"_s);
-    return ReadExtendedPassiveReply();
+    std::optional<PassiveTarget> peer = ReadExtendedPassiveReply();
+    m_passiveReplyNs = asked.nsecsElapsed();
+    return peer;
 }
 
 std::optional<TIdFTP::PassiveTarget> TIdFTP::ReadExtendedPassiveReply()
@@ -317,18 +321,21 @@ std::optional<TIdFTP::PassiveTarget> TIdFTP::SendWithExtendedPassive(const QStri
     if (!m_extendedPassiveWorks || m_extendedPassiveRefused || m_transfer->restartAt > 0 ||
         m_transfer->abortRequested)
         return std::nullopt;
-    {
-        if (TakePassiveSentAhead()) {
-            SendTransferCommand(command);
-        } else {
-            // Both commands leave in one segment: servers read a command
-            // only once they have dealt with the one before.
-            const SendsHeldTogether held(Binding().Handle);
-            WriteLine(u"EPSV"_s);
-            SendTransferCommand(command);
-        }
+    QElapsedTimer asked;
+    const bool sentAhead = TakePassiveSentAhead();
+    if (sentAhead) {
+        SendTransferCommand(command);
+    } else {
+        // Both commands leave in one segment: servers read a command only
+        // once they have dealt with the one before.
+        const SendsHeldTogether held(Binding().Handle);
+        asked.start();
+        WriteLine(u"EPSV"_s);
+        SendTransferCommand(command);
     }
     std::optional<PassiveTarget> peer = ReadExtendedPassiveReply();
+    if (!sentAhead)
+        m_passiveReplyNs = asked.nsecsElapsed();
     if (peer)
         return peer;
     m_extendedPassiveWorks = false;
@@ -587,7 +594,8 @@ void TIdFTP::AnnounceNextRetrieve(const QString &, qint64)
 
 void TIdFTP::SendPassiveAhead()
 {
-    if (!Passive || !m_extendedPassiveWorks || m_extendedPassiveRefused || !IsConnected())
+    if (!Passive || !m_extendedPassiveWorks || m_extendedPassiveRefused || !IsConnected() ||
+        m_passiveReplyNs < 0 || m_passiveReplyNs > PassiveAheadWithinNs)
         return;
     WriteLine(u"EPSV"_s);
     m_passiveSentAhead = true;
