@@ -1250,11 +1250,12 @@ bool SftpFileSystem::ReadPipelined(const ReadRequests &reads, qint64 offset, qin
         chunk.truncate(count);
         if (!chunks.Push(std::move(chunk), m_abortRequested))
             continue;
+        const bool moreToCome = size < 0 || current.at + count < size;
         // The caller writes while the rest arrives; the end of the job wakes
         // it for the last of the file.
-        if (size < 0 || current.at + count < size)
+        if (moreToCome)
             m_worker.WakeCaller();
-        if (count < current.length && (size < 0 || current.at + count < size)) {
+        if (count < current.length && moreToCome) {
             drain();
             next = current.at + count;
             chunkSize = std::min(chunkSize, std::max(count, kSmallestReadChunk));

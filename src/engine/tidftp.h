@@ -259,8 +259,6 @@ private:
     bool m_extendedPassiveWorks = false;
     // A Retrieve was announced to follow the next one.
     bool m_retrieveFollows = false;
-    // The Retrieve under way sends EPSV for the next one after its final reply.
-    bool m_passiveAheadWanted = false;
     // An EPSV sent ahead whose reply is still to be read, and since when.
     bool m_passiveSentAhead = false;
     QElapsedTimer m_passiveSentAheadAt;

@@ -450,8 +450,6 @@ bool TIdFTP::ReadFinalReply()
     const int code = ReadReply(kFinalReplyCodes);
     SetActivity(1);
     m_transfer->phase = TransferState::Phase::Answered;
-    if (code != 0 && code != 426 && std::exchange(m_passiveAheadWanted, false))
-        SendPassiveAhead();
     if (code == 426) {
         // The transfer broke off. Some servers follow with a 226, others
         // say nothing more; the skip reads whichever came.
@@ -582,9 +580,11 @@ void TIdFTP::ReportStatus(const QString &text)
 
 bool TIdFTP::Retrieve(const QString &name, QIODevice &target)
 {
-    m_passiveAheadWanted = std::exchange(m_retrieveFollows, false);
-    const auto once = qScopeGuard([this] { m_passiveAheadWanted = false; });
-    return ReceiveData(u"retr "_s + name, target, false);
+    const bool anotherFollows = std::exchange(m_retrieveFollows, false);
+    const bool done = ReceiveData(u"retr "_s + name, target, false);
+    if (done && anotherFollows)
+        SendPassiveAhead();
+    return done;
 }
 
 void TIdFTP::AnnounceNextRetrieve(const QString &, qint64)

@@ -379,15 +379,15 @@ void TransferPool::Work(const std::shared_ptr<Shared> &shared, std::unique_ptr<R
     std::optional<PooledTransfer> next = shared->Take();
     while (next) {
         std::optional<PooledTransfer> after;
-        if (next->direction == PooledTransfer::Direction::Download)
+        std::optional<PooledTransfer> following;
+        if (next->direction == PooledTransfer::Direction::Download) {
             after = shared->TakeAhead(session->LargestFileAskedForAhead());
-        if (after && after->encoding == next->encoding)
-            session->AnnounceNextRetrieve(after->remotePath, after->size);
-        else if (const auto waiting = shared->DownloadWaiting();
-                 !after && waiting && next->direction == PooledTransfer::Direction::Download)
-            // Not taken: another connection may fetch it, but a session that
-            // asks for no file ahead prepares the next transfer all the same.
-            session->AnnounceNextRetrieve(waiting->remotePath, waiting->size);
+            // A download not taken may go to another connection, but a
+            // session that asks for no file ahead prepares its transfer.
+            following = after ? after : shared->DownloadWaiting();
+        }
+        if (following && following->encoding == next->encoding)
+            session->AnnounceNextRetrieve(following->remotePath, following->size);
         session->SetNamesEncoding(next->encoding);
         shared->Report(Event::Kind::FileStarted, number, next->localPath);
         try {
