@@ -1,5 +1,7 @@
 #include "sftpchannelrequests.h"
 
+#include "sshconnection.h"
+
 #include <libssh/libssh.h>
 #include <libssh/sftp.h>
 
@@ -28,12 +30,14 @@ void AppendString(QByteArray &packet, const char *data, quint32 size)
 }
 
 // As the library reads its own packets: an empty read is no failure while
-// the channel stays open.
-bool ReadExactly(ssh_channel channel, char *data, quint32 size)
+// the channel stays open. The wait lets other sessions of the connection
+// use it meanwhile.
+bool ReadExactly(SshConnection &connection, ssh_channel channel, char *data, quint32 size)
 {
     quint32 got = 0;
     while (got < size) {
-        const int count = ssh_channel_read(channel, data + got, size - got, 0);
+        connection.WaitForData(channel);
+        const int count = ssh_channel_read_nonblocking(channel, data + got, size - got, 0);
         if (count < 0)
             return false;
         if (count == 0 && (ssh_channel_is_eof(channel) || !ssh_channel_is_open(channel)))
@@ -180,7 +184,7 @@ bool SftpChannelRequests::Await(sftp_session_struct *sftp, quint32 id, Answer &a
 bool SftpChannelRequests::CollectOne(sftp_session_struct *sftp)
 {
     char header[5];
-    if (!Flush(sftp) || !ReadExactly(sftp->channel, header, sizeof header))
+    if (!Flush(sftp) || !ReadExactly(*m_connection, sftp->channel, header, sizeof header))
         return false;
     const quint32 length = qFromBigEndian<quint32>(header);
     const quint8 type = quint8(header[4]);
@@ -188,7 +192,7 @@ bool SftpChannelRequests::CollectOne(sftp_session_struct *sftp)
     if (length < 1 || length > kLongestAnswer || !known)
         return false;
     QByteArray body(length - 1, Qt::Uninitialized);
-    if (!ReadExactly(sftp->channel, body.data(), quint32(body.size())))
+    if (!ReadExactly(*m_connection, sftp->channel, body.data(), quint32(body.size())))
         return false;
     BodyReader reader(body);
     quint32 id = 0;

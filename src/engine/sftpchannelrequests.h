@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 
+class SshConnection;
 struct sftp_session_struct;
 struct sftp_file_struct;
 
@@ -33,6 +34,8 @@ public:
         QByteArray payload; // the handle, the data, or a status's message
     };
 
+    // The connection the channel belongs to; set before any request.
+    void UseConnection(SshConnection *connection) { m_connection = connection; }
     // false when the channel broke.
     bool SendWrite(sftp_session_struct *sftp, const sftp_file_struct &file, quint64 offset, const char *data,
                    quint32 size);
@@ -73,6 +76,7 @@ private:
     void Count(const Request &request, const Answer &status);
     void StartPacket(sftp_session_struct *sftp, quint8 type);
 
+    SshConnection *m_connection = nullptr;
     std::deque<Request> m_pending;
     std::map<quint32, Answer> m_answers;
     // The requests not sent yet; the last one is under construction from

@@ -23,6 +23,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -253,14 +254,8 @@ SftpFileSystem::SftpFileSystem() = default;
 
 SftpFileSystem::~SftpFileSystem()
 {
-    if (!m_ssh)
-        return;
-    m_worker.RunQuietly([this] {
-        if (m_sftp)
-            sftp_free(m_sftp);
-        ssh_disconnect(m_ssh);
-        ssh_free(m_ssh);
-    });
+    if (m_connection)
+        m_worker.RunQuietly([this] { LeaveConnection(); });
 }
 
 // --- the session log -------------------------------------------------------
@@ -377,7 +372,14 @@ bool SftpFileSystem::CollectLateAnswers(quint32 &refusal)
 // the session once the worker is through.
 void SftpFileSystem::RunOnWorker(const Job &job, const Job &eachSlice)
 {
-    m_worker.Run(job, eachSlice);
+    m_worker.Run(
+        [this, &job] {
+            std::optional<SshConnection::Hold> hold;
+            if (m_connection)
+                hold.emplace(*m_connection);
+            job();
+        },
+        eachSlice);
     if (!m_quitPending)
         return;
     m_quitPending = false;
@@ -398,20 +400,26 @@ void SftpFileSystem::ConnectionLost(const QString &why)
 
 void SftpFileSystem::Disconnect()
 {
-    if (!m_ssh)
+    if (!m_connection)
         return;
-    m_worker.Run([this] {
-        if (m_sftp)
-            sftp_free(m_sftp);
-        ssh_disconnect(m_ssh);
-        ssh_free(m_ssh);
-    });
+    m_worker.Run([this] { LeaveConnection(); });
     m_sftp = nullptr;
     m_ssh = nullptr;
     m_ownRequests = {};
     m_pathOpenedAhead.clear();
     m_openAheadId = 0;
     SetActivity(0);
+}
+
+// Closes this session's channel; the last session on the connection ends it.
+void SftpFileSystem::LeaveConnection()
+{
+    {
+        SshConnection::Hold hold(*m_connection);
+        if (m_sftp)
+            sftp_free(m_sftp);
+    }
+    m_connection.reset();
 }
 
 QString SftpFileSystem::ResolvePath(const QString &path) const
@@ -423,8 +431,10 @@ QString SftpFileSystem::ResolvePath(const QString &path) const
 
 void SftpFileSystem::ConnectAndLogin()
 {
-    if (m_ssh)
+    if (m_connection)
         Disconnect();
+    if (const auto shared = std::exchange(m_connectionToShare, nullptr); shared && JoinConnection(shared))
+        return;
     try {
         for (;;) {
             OpenConnection();
@@ -444,12 +454,31 @@ void SftpFileSystem::ConnectAndLogin()
     }
 }
 
+// A session like another one opens a channel of its own on that one's
+// connection, while it lasts and as long as the server grants more channels;
+// otherwise it logs in anew.
+bool SftpFileSystem::JoinConnection(const std::shared_ptr<SshConnection> &connection)
+{
+    Status(u"Weiterer SFTP-Kanal über die SSH-Verbindung zu %1:%2."_s.arg(Host, QString::number(Port)));
+    m_connection = connection;
+    m_ssh = connection->Session();
+    try {
+        StartSftp();
+        SetActivity(1);
+        return true;
+    } catch (const EIdException &) {
+        Disconnect();
+        return false;
+    }
+}
+
 void SftpFileSystem::OpenConnection()
 {
     Status(u"Verbinden mit %1:%2."_s.arg(Host, QString::number(Port)));
     QString failure;
     RunOnWorker([this, &failure] {
-        m_ssh = ssh_new();
+        m_connection = std::make_shared<SshConnection>();
+        m_ssh = m_connection->Session();
         const QByteArray host = Host.toUtf8();
         const QByteArray user = User.toUtf8();
         const unsigned int port = unsigned(Port);
@@ -641,6 +670,7 @@ void SftpFileSystem::StartSftp()
     QString failure;
     QString start;
     RunOnWorker([this, &failure, &start] {
+        m_ownRequests.UseConnection(m_connection.get());
         m_sftp = sftp_new(m_ssh);
         if (!m_sftp || sftp_init(m_sftp) != SSH_OK) {
             failure = Decoded(ssh_get_error(m_ssh));
@@ -710,6 +740,8 @@ std::unique_ptr<RemoteFileSystem> SftpFileSystem::NewSessionLikeThis() const
     session->ReadTimeout = ReadTimeout;
     session->AcceptNewHostKey = AcceptNewHostKey;
     session->m_onceTrustedKey = m_onceTrustedKey;
+    if (m_sftp)
+        session->m_connectionToShare = m_connection;
     session->m_host = m_host;
     return session;
 }

@@ -3,6 +3,7 @@
 #include "remotefilesystem.h"
 #include "sftpchannelrequests.h"
 #include "sftpworker.h"
+#include "sshconnection.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -165,6 +166,8 @@ private:
     void RunOnWorker(const Job &job, const Job &eachSlice = {});
     [[noreturn]] void ConnectionLost(const QString &why);
     void Disconnect();
+    void LeaveConnection();
+    bool JoinConnection(const std::shared_ptr<SshConnection> &connection);
 
     void OpenConnection();
     void CheckHostKey();
@@ -204,6 +207,9 @@ private:
 
     SftpWorker m_worker;
     SessionHost *m_host = nullptr;
+    // Shared with the sessions made like this one (NewSessionLikeThis).
+    std::shared_ptr<SshConnection> m_connection;
+    std::shared_ptr<SshConnection> m_connectionToShare;
     ssh_session_struct *m_ssh = nullptr;
     sftp_session_struct *m_sftp = nullptr;
     QString m_folder;

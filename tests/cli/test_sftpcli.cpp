@@ -141,9 +141,12 @@ private slots:
         RUN_OK(result, Run({u"put"_s, u"-r"_s, u"--parallel"_s, parallel, source, remoteName}));
         QCOMPARE(TreeOf(Remote(remoteName)), TreeOf(source));
 
+        // The connections share the one login, each on a channel of its own.
         const QString target = work.filePath(u"ziel"_s);
+        m_server.clearLog();
         RUN_OK(result, Run({u"get"_s, u"-r"_s, u"--parallel"_s, parallel, remoteName, target}));
         QCOMPARE(TreeOf(target), TreeOf(source));
+        QCOMPARE(m_server.log().count(u"Accepted "_s), 1);
 
         // A file the server refuses ends the download as it ends with one
         // connection: what arrived is whole, and no file taken but not yet

@@ -541,6 +541,66 @@ private slots:
         }
     }
 
+    void sessionsLikeThisShareTheLogin_data()
+    {
+        QTest::addColumn<int>("channelsPerLogin");
+        QTest::addColumn<int>("logins");
+        QTest::newRow("the server grants more channels") << 0 << 1;
+        QTest::newRow("one channel per login") << 1 << 3;
+    }
+
+    // The pool's sessions open channels on the session's connection, and
+    // log in themselves only where the server grants no more channels. Each
+    // goes on when another one ends.
+    void sessionsLikeThisShareTheLogin()
+    {
+        QFETCH(int, channelsPerLogin);
+        QFETCH(int, logins);
+        SshServer limited(SshServer::Options{.maxSessions = channelsPerLogin});
+        SshServer &server = channelsPerLogin > 0 ? limited : m_server;
+        if (&server == &limited)
+            SSH_START_OR_SKIP(limited);
+        const QByteArray first = RandomBytes(5000, 11), second = RandomBytes(400000, 12);
+        QVERIFY(server.addFile(u"geteilt/eins ä.bin"_s, first));
+        QVERIFY(server.addFile(u"geteilt/zwei.bin"_s, second));
+        server.clearLog();
+
+        auto main = Session();
+        main->Port = server.port();
+        main->AcceptNewHostKey = true;
+        main->KnownHostsFile = m_local.filePath(u"known_hosts_%1"_s.arg(channelsPerLogin));
+        main->ConnectAndLogin();
+        QVERIFY(main->ChangeDir(u"geteilt"_s));
+        std::vector<std::unique_ptr<RemoteFileSystem>> siblings;
+        for (int i = 0; i < 2; ++i) {
+            siblings.push_back(main->NewSessionLikeThis());
+            siblings.back()->ConnectAndLogin();
+            QVERIFY(siblings.back()->LoggedIn());
+        }
+        QCOMPARE(server.log().count(u"Accepted password"_s), logins);
+
+        const QString folder = main->CurrentDir();
+        const auto fetch = [&](RemoteFileSystem &session, const QString &name, const QByteArray &expected,
+                               qint64 listed) {
+            QBuffer target;
+            target.open(QIODevice::WriteOnly);
+            session.SizeForNextRetrieve(listed);
+            return session.Retrieve(folder + u'/' + name, target) && target.data() == expected;
+        };
+        siblings[0]->AnnounceNextRetrieve(folder + u"/zwei.bin"_s, second.size());
+        QVERIFY(fetch(*siblings[0], u"eins ä.bin"_s, first, first.size()));
+        QVERIFY(fetch(*siblings[1], u"zwei.bin"_s, second, second.size()));
+        QStringList lines;
+        main->ListFacts(lines);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(fetch(*siblings[0], u"zwei.bin"_s, second, -1));
+        main->Quit();
+        QVERIFY(!main->IsConnected());
+        QVERIFY(fetch(*siblings[1], u"eins ä.bin"_s, first, first.size()));
+        siblings[1]->Quit();
+        QVERIFY(fetch(*siblings[0], u"eins ä.bin"_s, first, -1));
+    }
+
     // A 50 MB download and upload and a listing of 3000 entries leave the
     // window's event loop no gap of 50 ms; an abort stops a transfer
     // between chunks and the session goes on; a server that goes away

@@ -207,7 +207,7 @@ bool SshServer::launch(int port, QString *error, bool *portTaken)
 {
     const QString config = path(u"sshd_config"_s);
     const QString sftp = u"internal-sftp -u 022 -d "_s + rootDir();
-    const QStringList lines{
+    QStringList lines{
         u"Port %1"_s.arg(port),
         u"ListenAddress 127.0.0.1"_s,
         u"HostKey "_s + path(u"host_ed25519"_s),
@@ -227,6 +227,8 @@ bool SshServer::launch(int port, QString *error, bool *portTaken)
         u"Subsystem sftp "_s + sftp,
         u"ForceCommand "_s + sftp,
     };
+    if (m_options.maxSessions > 0)
+        lines << u"MaxSessions %1"_s.arg(m_options.maxSessions);
     if (!writeFile(config, lines.join(u'\n').toUtf8() + '\n')) {
         setError(error, u"cannot write the sshd config"_s);
         return false;

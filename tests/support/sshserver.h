@@ -36,6 +36,8 @@ public:
         // Passwords only through keyboard-interactive (PAM), as many
         // servers ask for them; plain password requests are refused.
         bool keyboardInteractiveOnly = false;
+        // Channels a login may open (sshd's MaxSessions); 0: sshd's default.
+        int maxSessions = 0;
     };
 
     SshServer();
