@@ -340,11 +340,11 @@ SftpFileSystem::Outcome SftpFileSystem::Request(const QString &request, const st
             if (outcome.ok)
                 return;
             outcome.status = sftp_get_error(m_sftp);
-            outcome.sshError = Decoded(ssh_get_error(m_ssh));
+            outcome.sshError = Decoded(ssh_get_error(Ssh()));
             // A request that failed on the way (the connection broke, the
             // server kept silent past the timeout) leaves the session out of
             // step with the server: it is given up like a lost connection.
-            lost = outcome.status == SSH_FX_OK || !ssh_is_connected(m_ssh) ||
+            lost = outcome.status == SSH_FX_OK || !ssh_is_connected(Ssh()) ||
                    !ssh_channel_is_open(m_sftp->channel) || outcome.status == SSH_FX_CONNECTION_LOST ||
                    outcome.status == SSH_FX_NO_CONNECTION;
         },
@@ -404,7 +404,6 @@ void SftpFileSystem::Disconnect()
         return;
     m_worker.Run([this] { LeaveConnection(); });
     m_sftp = nullptr;
-    m_ssh = nullptr;
     m_ownRequests = {};
     m_pathOpenedAhead.clear();
     m_openAheadId = 0;
@@ -461,7 +460,6 @@ bool SftpFileSystem::JoinConnection(const std::shared_ptr<SshConnection> &connec
 {
     Status(u"Weiterer SFTP-Kanal über die SSH-Verbindung zu %1:%2."_s.arg(Host, QString::number(Port)));
     m_connection = connection;
-    m_ssh = connection->Session();
     try {
         StartSftp();
         SetActivity(1);
@@ -478,27 +476,27 @@ void SftpFileSystem::OpenConnection()
     QString failure;
     RunOnWorker([this, &failure] {
         m_connection = std::make_shared<SshConnection>();
-        m_ssh = m_connection->Session();
+        ssh_session ssh = m_connection->Session();
         const QByteArray host = Host.toUtf8();
         const QByteArray user = User.toUtf8();
         const unsigned int port = unsigned(Port);
         int no = 0;
-        ssh_options_set(m_ssh, SSH_OPTIONS_HOST, host.constData());
-        ssh_options_set(m_ssh, SSH_OPTIONS_PORT, &port);
-        ssh_options_set(m_ssh, SSH_OPTIONS_USER, user.constData());
+        ssh_options_set(ssh, SSH_OPTIONS_HOST, host.constData());
+        ssh_options_set(ssh, SSH_OPTIONS_PORT, &port);
+        ssh_options_set(ssh, SSH_OPTIONS_USER, user.constData());
         // The profile says everything; a ~/.ssh/config written for ssh does not.
-        ssh_options_set(m_ssh, SSH_OPTIONS_PROCESS_CONFIG, &no);
+        ssh_options_set(ssh, SSH_OPTIONS_PROCESS_CONFIG, &no);
         // Read requests are small: held back for the server's delayed
         // acknowledgement, each would wait some 40 ms.
         int yes = 1;
-        ssh_options_set(m_ssh, SSH_OPTIONS_NODELAY, &yes);
+        ssh_options_set(ssh, SSH_OPTIONS_NODELAY, &yes);
         if (ReadTimeout > 0) {
             const long microseconds = long(ReadTimeout) * 1000;
-            ssh_options_set(m_ssh, SSH_OPTIONS_TIMEOUT_USEC, &microseconds);
+            ssh_options_set(ssh, SSH_OPTIONS_TIMEOUT_USEC, &microseconds);
         }
-        SshHostKeys::UseFiles(m_ssh, UserKnownHostsFile, KnownHostsFile);
-        if (ssh_connect(m_ssh) != SSH_OK)
-            failure = Decoded(ssh_get_error(m_ssh));
+        SshHostKeys::UseFiles(ssh, UserKnownHostsFile, KnownHostsFile);
+        if (ssh_connect(ssh) != SSH_OK)
+            failure = Decoded(ssh_get_error(ssh));
     });
     if (!failure.isEmpty()) {
         Disconnect();
@@ -512,7 +510,7 @@ void SftpFileSystem::OpenConnection()
 void SftpFileSystem::CheckHostKey()
 {
     SshHostKeys::Result result;
-    RunOnWorker([this, &result] { result = SshHostKeys::Check(m_ssh, Host, Port); });
+    RunOnWorker([this, &result] { result = SshHostKeys::Check(Ssh(), Host, Port); });
     if (result.verdict == SshHostKeys::Verdict::Known)
         return;
     if (result.verdict == SshHostKeys::Verdict::Changed)
@@ -525,7 +523,7 @@ void SftpFileSystem::CheckHostKey()
         answer = HostKeyAnswer::Accept;
     else if (m_host)
         answer = m_host->AskHostKey(result.key);
-    if (!m_ssh)
+    if (!Ssh())
         throw EIdConnClosedGracefully(); // the session ended while the question was open
     if (answer == HostKeyAnswer::Refuse)
         throw EIdException(SshHostKeys::UnknownRefusal(result.key));
@@ -533,7 +531,7 @@ void SftpFileSystem::CheckHostKey()
     if (answer == HostKeyAnswer::Once || KnownHostsFile.isEmpty())
         return;
     QByteArray entry;
-    RunOnWorker([this, &entry] { entry = SshHostKeys::EntryOf(m_ssh); });
+    RunOnWorker([this, &entry] { entry = SshHostKeys::EntryOf(Ssh()); });
     QString error;
     if (SshHostKeys::Remember(KnownHostsFile, entry, &error))
         Status(u"Der Host-Schlüssel wurde in %1 gespeichert."_s.arg(KnownHostsFile));
@@ -545,8 +543,8 @@ SftpFileSystem::Login SftpFileSystem::Authenticate()
 {
     int result = SSH_AUTH_ERROR;
     RunOnWorker([this, &result] {
-        result = ssh_userauth_none(m_ssh, nullptr);
-        m_authMethods = ssh_userauth_list(m_ssh, nullptr);
+        result = ssh_userauth_none(Ssh(), nullptr);
+        m_authMethods = ssh_userauth_list(Ssh(), nullptr);
     });
     if (result == SSH_AUTH_SUCCESS)
         return Login::Done;
@@ -562,7 +560,7 @@ bool SftpFileSystem::TryAgent()
         return false;
     LogCommand(u"Gesendet: Anmeldung mit den Schlüsseln des SSH-Agenten"_s);
     int result = SSH_AUTH_ERROR;
-    RunOnWorker([this, &result] { result = ssh_userauth_agent(m_ssh, nullptr); });
+    RunOnWorker([this, &result] { result = ssh_userauth_agent(Ssh(), nullptr); });
     if (result == SSH_AUTH_SUCCESS) {
         Reply(u"230 Angemeldet mit einem Schlüssel des SSH-Agenten."_s);
         return true;
@@ -586,7 +584,7 @@ bool SftpFileSystem::TryIdentityFile()
                                                    secret.isEmpty() ? nullptr : secret.constData(), nullptr,
                                                    nullptr, &key) == SSH_OK;
             if (readable)
-                result = ssh_userauth_publickey(m_ssh, nullptr, key);
+                result = ssh_userauth_publickey(Ssh(), nullptr, key);
             ssh_key_free(key);
         });
         return std::pair{readable, result == SSH_AUTH_SUCCESS};
@@ -613,7 +611,7 @@ bool SftpFileSystem::AskPassword()
 {
     QString user = User;
     QString password = Password;
-    if (!m_host || !m_host->AskCredentials(u"UserID/Pass für "_s + Host, user, password) || !m_ssh)
+    if (!m_host || !m_host->AskCredentials(u"UserID/Pass für "_s + Host, user, password) || !Ssh())
         return false;
     const bool userChanged = user != User;
     User = user;
@@ -641,14 +639,14 @@ SftpFileSystem::Login SftpFileSystem::TryPassword()
         RunOnWorker([this, &result] {
             const QByteArray password = Password.toUtf8();
             if (m_authMethods & SSH_AUTH_METHOD_PASSWORD)
-                result = ssh_userauth_password(m_ssh, nullptr, password.constData());
+                result = ssh_userauth_password(Ssh(), nullptr, password.constData());
             if (result == SSH_AUTH_SUCCESS || !(m_authMethods & SSH_AUTH_METHOD_INTERACTIVE))
                 return;
-            result = ssh_userauth_kbdint(m_ssh, nullptr, nullptr);
+            result = ssh_userauth_kbdint(Ssh(), nullptr, nullptr);
             while (result == SSH_AUTH_INFO) {
-                for (int prompt = 0; prompt < ssh_userauth_kbdint_getnprompts(m_ssh); ++prompt)
-                    ssh_userauth_kbdint_setanswer(m_ssh, unsigned(prompt), password.constData());
-                result = ssh_userauth_kbdint(m_ssh, nullptr, nullptr);
+                for (int prompt = 0; prompt < ssh_userauth_kbdint_getnprompts(Ssh()); ++prompt)
+                    ssh_userauth_kbdint_setanswer(Ssh(), unsigned(prompt), password.constData());
+                result = ssh_userauth_kbdint(Ssh(), nullptr, nullptr);
             }
         });
         if (result == SSH_AUTH_SUCCESS) {
@@ -671,9 +669,9 @@ void SftpFileSystem::StartSftp()
     QString start;
     RunOnWorker([this, &failure, &start] {
         m_ownRequests.UseConnection(m_connection.get());
-        m_sftp = sftp_new(m_ssh);
+        m_sftp = sftp_new(Ssh());
         if (!m_sftp || sftp_init(m_sftp) != SSH_OK) {
-            failure = Decoded(ssh_get_error(m_ssh));
+            failure = Decoded(ssh_get_error(Ssh()));
             if (m_sftp)
                 sftp_free(m_sftp);
             m_sftp = nullptr;
@@ -693,7 +691,7 @@ void SftpFileSystem::StartSftp()
 
 void SftpFileSystem::Quit()
 {
-    if (!m_ssh)
+    if (!Ssh())
         return;
     if (m_worker.Busy()) {
         m_quitPending = true;
@@ -1471,7 +1469,7 @@ std::shared_ptr<void> SftpFileSystem::BeginTransfer(int activity)
         m_transferRunning = false;
         if (OnTransferEnd)
             OnTransferEnd(m_transferMode);
-        SetActivity(m_ssh ? 1 : 0);
+        SetActivity(Ssh() ? 1 : 0);
     });
 }
 

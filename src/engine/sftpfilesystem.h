@@ -90,7 +90,7 @@ public:
     bool Encrypted() const override { return true; }
     void ConnectAndLogin() override;
     bool LoggedIn() const override { return m_sftp != nullptr; }
-    bool IsConnected() const override { return m_ssh != nullptr; }
+    bool IsConnected() const override { return m_connection != nullptr; }
     bool IsAlive() override;
     void Quit() override;
     void Abort() override;
@@ -167,6 +167,7 @@ private:
     [[noreturn]] void ConnectionLost(const QString &why);
     void Disconnect();
     void LeaveConnection();
+    ssh_session_struct *Ssh() const { return m_connection ? m_connection->Session() : nullptr; }
     bool JoinConnection(const std::shared_ptr<SshConnection> &connection);
 
     void OpenConnection();
@@ -210,7 +211,6 @@ private:
     // Shared with the sessions made like this one (NewSessionLikeThis).
     std::shared_ptr<SshConnection> m_connection;
     std::shared_ptr<SshConnection> m_connectionToShare;
-    ssh_session_struct *m_ssh = nullptr;
     sftp_session_struct *m_sftp = nullptr;
     QString m_folder;
     QString m_lastReply;
